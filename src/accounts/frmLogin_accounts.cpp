@@ -1,0 +1,243 @@
+// Signing in and registering in the sign-in window.
+
+#include "screens/frmLogin.h"
+#include "screens/frmMain.h"
+#include "screens/msgbox.h"
+#include "session/modMain.h"
+#include "storage/accountfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <initializer_list>
+
+using screens::MsgBox;
+
+namespace {
+
+void setSignedInMarker()
+{
+    if (frmMain *main = frmMain::current())
+        main->Tag = QStringLiteral("VALID=TRUE");
+}
+
+// The characters of `text` that cannot be stored, written out for a message.
+QString describeChars(const QString &chars)
+{
+    QStringList parts;
+    for (QChar c : chars) {
+        if (c.unicode() < 32 || c.unicode() == 127)
+            parts << QStringLiteral("(character code %1)").arg(c.unicode());
+        else
+            parts << QLatin1Char('"') + c + QLatin1Char('"');
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+void frmLogin::Form_Load()
+{
+    modMain::DoCommand(QStringLiteral("SIPLS"));
+    fraNewUser->setVisible(false);
+    fraLogin->setVisible(true);
+}
+
+void frmLogin::cmdLogin_Click()
+{
+    if (modMain::TrimBlanks(txtUser->text()).isEmpty() ||
+        modMain::TrimBlanks(txtPass->text()).isEmpty()) {
+        MsgBox::show(this, QStringLiteral("Please enter your Username AND Password before clicking "
+                                          "me again"));
+        SetStatus(QStringLiteral("Ready (Login Menu)"));
+        txtUser->setFocus();
+        return;
+    }
+
+    qint16 userNo = 0;
+    modMain::IoError err;
+    switch (modMain::CheckSignIn(txtUser->text(), txtPass->text(), &userNo, &err)) {
+    case modMain::SignInResult::Success:
+        modMain::UserNo = userNo;
+        modMain::PassStamp = modMain::MakePassStamp(txtPass->text());
+        setSignedInMarker();
+        cmdCancel_Click();
+        return;
+    case modMain::SignInResult::Failed:
+        MsgBox::show(this, err.message(QStringLiteral("read")));
+        SetStatus(QStringLiteral("Ready (Login Menu)"));
+        return;
+    case modMain::SignInResult::Invalid:
+        break;
+    }
+    MsgBox::show(this, QStringLiteral("Sorry, your Username OR Password is invalid!"));
+    SetStatus(QStringLiteral("Ready (Login Menu)"));
+    txtPass->clear();
+    txtPass->setFocus();
+}
+
+void frmLogin::cmdCancel_Click()
+{
+    clearBoxes();
+    SetStatus(QStringLiteral("Ready (Main Menu)"));
+    done(QDialog::Rejected);
+}
+
+void frmLogin::txtUser_KeyPress(int &keyAscii)
+{
+    if (keyAscii == 13) {
+        keyAscii = 0;
+        cmdLogin_Click();
+    }
+}
+
+void frmLogin::txtPass_KeyPress(int &keyAscii)
+{
+    if (keyAscii == 13) {
+        keyAscii = 0;
+        cmdLogin_Click();
+    }
+}
+
+void frmLogin::cmdNewUser_Click()
+{
+    clearBoxes();
+    fraLogin->setVisible(false);
+    fraNewUser->setVisible(true);
+    txtNUser->setFocus();
+    SetStatus(QStringLiteral("Please fill in all the fields and click on Create ID to create your "
+                             "new User ID"));
+}
+
+void frmLogin::cmdNCancel_Click()
+{
+    clearBoxes();
+    fraNewUser->setVisible(false);
+    fraLogin->setVisible(true);
+    SetStatus(QStringLiteral("Ready (Login Menu)"));
+}
+
+void frmLogin::cmdNCreate_Click()
+{
+    // A refused attempt: its message, the frame's ready text, the boxes it
+    // empties and where the focus goes.
+    auto refuse = [this](const QString &message, std::initializer_list<QLineEdit *> emptied,
+                         QLineEdit *focus) {
+        MsgBox::show(this, message);
+        SetStatus(QStringLiteral("Ready (Create User ID Menu)"));
+        for (QLineEdit *box : emptied)
+            box->clear();
+        if (focus)
+            focus->setFocus();
+    };
+
+    if (txtNUser->text().isEmpty() || txtNPass->text().isEmpty() || txtNRPass->text().isEmpty()) {
+        refuse(QStringLiteral("Please fill in all the fields before clicking on me again!"), {},
+               txtNUser);
+        return;
+    }
+    if (modMain::TrimBlanks(txtNPass->text()) != modMain::TrimBlanks(txtNRPass->text())) {
+        refuse(QStringLiteral("Your passwords don't match!\r\nPlease enter the same Password in "
+                              "both the password fields...remember, passwords are case sensitive"),
+               {txtNPass, txtNRPass}, txtNPass);
+        return;
+    }
+    if (txtNUser->text().toUpper() == txtNPass->text().toUpper()) {
+        refuse(QStringLiteral("Nope...you can't have your Password same as your User Name...I'm "
+                              "sure you can do better than that...try again!"),
+               {txtNPass, txtNRPass}, txtNPass);
+        return;
+    }
+    // The cipher keeps only the characters from blank to "z"; anything else
+    // would be dropped from the stored record and the account could never be
+    // signed in to with what was typed.
+    const QString nameChars = modMain::UnstorableChars(modMain::TrimBlanks(txtNUser->text()));
+    if (!nameChars.isEmpty()) {
+        refuse(QStringLiteral("Sorry, a User Name can't hold these characters: %1\r\nPlease use "
+                              "only letters without accents, digits, blanks and the usual "
+                              "punctuation marks.")
+                   .arg(describeChars(nameChars)),
+               {txtNUser}, txtNUser);
+        return;
+    }
+    const QString passChars = modMain::UnstorableChars(modMain::TrimBlanks(txtNPass->text()));
+    if (!passChars.isEmpty()) {
+        refuse(QStringLiteral("Sorry, a Password can't hold these characters: %1\r\nPlease use "
+                              "only letters without accents, digits, blanks and the usual "
+                              "punctuation marks.")
+                   .arg(describeChars(passChars)),
+               {txtNPass, txtNRPass}, txtNPass);
+        return;
+    }
+
+    modMain::IoError err;
+    const bool taken = modMain::FindAccount(txtNUser->text(), &err);
+    if (err.failed()) {
+        refuse(err.message(QStringLiteral("read")), {}, nullptr);
+        return;
+    }
+    if (taken) {
+        refuse(QStringLiteral("That USER ID has already been taken, please choose another!"),
+               {txtNUser, txtNPass, txtNRPass}, txtNUser);
+        return;
+    }
+    const int n = modMain::NextUserNo;
+    if (!modMain::IsStorableNumber(n)) {
+        refuse(QStringLiteral("Sorry, no more User IDs can be created: the highest user number "
+                              "(%1) is already in use.")
+                   .arg(modMain::kMaxRecordNo),
+               {}, nullptr);
+        return;
+    }
+
+    // The user's folder first, then the account record: if either fails,
+    // nothing of the new account is left behind. A folder that is already
+    // there is kept and used.
+    const QString folder = modMain::UserFolderPath(n);
+    const bool folderExisted = QFileInfo(folder).isDir();
+    if (!modMain::MakeFolder(folder, &err)) {
+        refuse(err.message(QStringLiteral("create")), {}, nullptr);
+        return;
+    }
+    if (!modMain::AppendAccount(n, modMain::TrimBlanks(txtNUser->text()),
+                                modMain::TrimBlanks(txtNPass->text()), &err)) {
+        if (!folderExisted)
+            QDir().rmdir(folder);
+        refuse(err.message(QStringLiteral("write to")), {}, nullptr);
+        return;
+    }
+
+    modMain::UserNo = qint16(n);
+    modMain::PassStamp = modMain::MakePassStamp(txtNPass->text());
+    SetStatus(QStringLiteral("Yayyyyy...your Account was created! You will now be automatically "
+                             "logged into the Program."));
+    MsgBox::show(this, QStringLiteral("Success! Your USER ID was created!"));
+    setSignedInMarker();
+    txtNUser->clear();
+    txtNPass->clear();
+    txtNRPass->clear();
+    cmdCancel_Click();
+}
+
+void frmLogin::txtNUser_KeyPress(int &keyAscii)
+{
+    if (keyAscii == 13) {
+        keyAscii = 0;
+        cmdNCreate_Click();
+    }
+}
+
+void frmLogin::txtNPass_KeyPress(int &keyAscii)
+{
+    if (keyAscii == 13) {
+        keyAscii = 0;
+        cmdNCreate_Click();
+    }
+}
+
+void frmLogin::txtNRPass_KeyPress(int &keyAscii)
+{
+    if (keyAscii == 13) {
+        keyAscii = 0;
+        cmdNCreate_Click();
+    }
+}

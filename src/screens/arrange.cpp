@@ -1,0 +1,142 @@
+#include "screens/screens.h"
+
+#include "screens/frmLogin.h"
+#include "screens/frmMain.h"
+#include "screens/layout.h"
+#include "screens/screen.h"
+#include "screens/statusbar.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+
+namespace {
+
+// Captions and font sizes of a window's controls, as the caption-width
+// estimate reads them.
+template <class Input> void readCaptions(QWidget *window, Input &in)
+{
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        const QString name = w->objectName();
+        if (name.isEmpty())
+            continue;
+        if (auto *label = qobject_cast<QLabel *>(w))
+            in.captions.insert(name, label->text());
+        else if (auto *button = qobject_cast<QAbstractButton *>(w))
+            in.captions.insert(name, button->text());
+        else
+            continue;
+        in.fontPoints.insert(name, float(w->font().pointSizeF()));
+    }
+}
+
+// Moves and sizes the named controls of a window. A word-wrapped label grows
+// to show its whole caption.
+void placeBoxes(QWidget *window, const QHash<QString, screens::Box> &boxes,
+                const screens::ScreenMetrics &screen)
+{
+    for (auto it = boxes.cbegin(); it != boxes.cend(); ++it) {
+        QWidget *w = window->findChild<QWidget *>(it.key());
+        if (!w)
+            continue;
+        const screens::Box &b = it.value();
+        int height = screen.toPixels(b.height);
+        const int width = screen.toPixels(b.width);
+        if (auto *label = qobject_cast<QLabel *>(w); label && label->wordWrap()) {
+            if (!label->text().isEmpty())
+                height = std::max(height, label->heightForWidth(width));
+        }
+        w->setGeometry(screen.toPixels(b.left), screen.toPixels(b.top), width, height);
+    }
+}
+
+} // namespace
+
+namespace modMain {
+
+void ArrangeMainForm()
+{
+    frmMain *f = frmMain::current();
+    if (!f)
+        return;
+    const screens::ScreenMetrics screen = screens::CurrentScreen();
+
+    // 1. The window covers the whole screen.
+    f->setGeometry(screen.pixels);
+    f->setWindowState(f->windowState() | Qt::WindowMaximized);
+
+    screens::MainLayoutInput in;
+    in.SW = screen.SW();
+    in.SH = screen.SH();
+    in.WH = screen.toTwips(f->height());
+    in.clientHeight = in.WH;
+    readCaptions(f, in);
+    const screens::MainLayout layout = screens::ComputeMainLayout(in);
+
+    // 2. Status bar and its panels.
+    f->StatusBar->setFixedHeight(screen.toPixels(layout.statusBarHeight));
+    std::array<int, 8> widths{};
+    for (size_t i = 0; i < widths.size(); ++i)
+        widths[i] = screen.toPixels(layout.panelWidths[i]);
+    f->StatusBar->setPanelWidths(widths);
+    f->StatusBar->setStatusText(QStringLiteral("Ready (Main Menu)"));
+
+    // 3. Controls and separator lines.
+    placeBoxes(f, layout.boxes, screen);
+    for (auto it = layout.lines.cbegin(); it != layout.lines.cend(); ++it) {
+        if (auto *line = f->findChild<screens::Separator *>(it.key())) {
+            const screens::Line &l = it.value();
+            line->setEnds(screen.toPixels(l.x1), screen.toPixels(l.y1), screen.toPixels(l.x2),
+                          screen.toPixels(l.y2));
+        }
+    }
+
+    // 4. Texts and the signed-out appearance.
+    f->lblIntro->setText(QStringLiteral(
+        "Welcome to Wayfile v2.1\n\nPlease Login to the program by clicking on the 'Login' "
+        "button and entering your login details to proceed."));
+    f->txtUrlViewDesc->setPlainText(
+        QStringLiteral("The Description of any URL you choose from the list of URL's on top "
+                       "will be displayed in here."));
+    f->cmdLogin->setText(QStringLiteral("&Login"));
+    f->cmdCat->setEnabled(false);
+    f->cmdURL->setEnabled(false);
+    f->lblSubTitle->setVisible(false);
+    f->Sep2H->setVisible(false);
+    f->lblUrlCat->setVisible(false);
+    f->cmbUrlCat->setVisible(false);
+}
+
+void ArrangeLoginForm()
+{
+    frmLogin *f = frmLogin::current();
+    if (!f)
+        return;
+    const screens::ScreenMetrics screen = screens::CurrentScreen();
+
+    screens::LoginLayoutInput in;
+    in.SW = screen.SW();
+    in.SH = screen.SH();
+    readCaptions(f, in);
+    const screens::LoginLayout layout = screens::ComputeLoginLayout(in);
+
+    f->setFixedSize(screen.toPixels(layout.FW), screen.toPixels(layout.FH));
+    placeBoxes(f, layout.boxes, screen);
+    f->fraLogin->setVisible(true);
+    f->fraNewUser->setVisible(false);
+}
+
+void HideAll()
+{
+    frmMain *f = frmMain::current();
+    if (!f)
+        return;
+    for (QWidget *w : {static_cast<QWidget *>(f->fraCatView), static_cast<QWidget *>(f->fraUrlView),
+                       static_cast<QWidget *>(f->pctCatAdd), static_cast<QWidget *>(f->pctCatDel),
+                       static_cast<QWidget *>(f->pctCatMod), static_cast<QWidget *>(f->lblUrlCat),
+                       static_cast<QWidget *>(f->cmbUrlCat), static_cast<QWidget *>(f->pctUrlAdd),
+                       static_cast<QWidget *>(f->pctUrlDel), static_cast<QWidget *>(f->pctUrlMod)})
+        w->setVisible(false);
+    f->lblSubTitle->setText(QStringLiteral("Main Menu"));
+}
+
+} // namespace modMain

@@ -1,0 +1,185 @@
+#include "screens/controls.h"
+
+#include "screens/limitedtextedit.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace screens {
+
+template <> const char *KindOf<QLabel>() { return "label"; }
+template <> const char *KindOf<QPushButton>() { return "button"; }
+template <> const char *KindOf<QLineEdit>() { return "text box"; }
+template <> const char *KindOf<QPlainTextEdit>() { return "multi-line text box"; }
+template <> const char *KindOf<LimitedTextEdit>() { return "multi-line text box"; }
+template <> const char *KindOf<QListWidget>() { return "list box"; }
+template <> const char *KindOf<QComboBox>() { return "combo box"; }
+template <> const char *KindOf<QGroupBox>() { return "frame"; }
+template <> const char *KindOf<Panel>() { return "panel"; }
+template <> const char *KindOf<Separator>() { return "line"; }
+
+Panel::Panel(QWidget *parent) : QFrame(parent)
+{
+    setFrameShape(QFrame::NoFrame);
+    setAutoFillBackground(true);
+}
+
+Separator::Separator(QWidget *parent) : QFrame(parent)
+{
+    setFrameShape(QFrame::NoFrame);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void Separator::setEnds(int x1, int y1, int x2, int y2)
+{
+    // A line is drawn in a thin widget that covers it; 2 pixels across leave
+    // room for the doubled style.
+    m_vertical = (x1 == x2);
+    const int thickness = 2;
+    if (m_vertical)
+        setGeometry(x1, std::min(y1, y2), thickness, std::abs(y2 - y1) + 1);
+    else
+        setGeometry(std::min(x1, x2), y1, std::abs(x2 - x1) + 1, thickness);
+    update();
+}
+
+void Separator::setDoubled(bool doubled)
+{
+    m_doubled = doubled;
+    update();
+}
+
+void Separator::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    const QColor dark = palette().color(QPalette::Dark);
+    const QColor light = palette().color(QPalette::Light);
+    if (m_vertical) {
+        p.setPen(dark);
+        p.drawLine(0, 0, 0, height());
+        p.setPen(m_doubled ? dark : light);
+        p.drawLine(1, 0, 1, height());
+    } else {
+        p.setPen(dark);
+        p.drawLine(0, 0, width(), 0);
+        p.setPen(m_doubled ? dark : light);
+        p.drawLine(0, 1, width(), 1);
+    }
+}
+
+QFont StandardFont(double points, bool bold)
+{
+    QFont font(QStringLiteral("Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+void StyleWindow(QWidget *window)
+{
+    QPalette pal = window->palette();
+    pal.setColor(QPalette::Window, kFormColour);
+    pal.setColor(QPalette::Button, kButtonColour);
+    window->setPalette(pal);
+    window->setAutoFillBackground(true);
+    window->setFont(StandardFont());
+}
+
+namespace {
+
+QString plainLines(const QString &text)
+{
+    QString lines = text;
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return lines;
+}
+
+} // namespace
+
+void ApplyRow(QWidget *control, const ControlRow &row)
+{
+    control->setObjectName(QLatin1String(row.name));
+    control->setProperty("tabIndex", row.tab);
+    if (!row.toolTip.isEmpty())
+        control->setToolTip(row.toolTip);
+
+    if (row.flags & TitleFont)
+        control->setFont(StandardFont(kTitlePoints, true));
+    else if (row.flags & BoldFont)
+        control->setFont(StandardFont(kStandardPoints, true));
+
+    if (auto *label = qobject_cast<QLabel *>(control)) {
+        label->setTextFormat(Qt::PlainText);
+        label->setText(plainLines(row.caption));
+        label->setWordWrap(true);
+        label->setAlignment((row.flags & Centred) ? Qt::AlignHCenter | Qt::AlignTop
+                                                  : Qt::AlignLeft | Qt::AlignTop);
+        label->setAutoFillBackground(true);
+    } else if (auto *button = qobject_cast<QPushButton *>(control)) {
+        button->setText(row.caption);
+        if (row.flags & DefaultButton)
+            button->setDefault(true);
+    } else if (auto *edit = qobject_cast<QLineEdit *>(control)) {
+        edit->setText(row.caption);
+        if (row.flags & Password) {
+            edit->setEchoMode(QLineEdit::Password);
+            // A star for every character typed, whatever the style's habit.
+            edit->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+        }
+    } else if (auto *limited = qobject_cast<LimitedTextEdit *>(control)) {
+        if (row.flags & Max250)
+            limited->setMaxLength(250);
+        limited->setText(row.caption);
+    } else if (auto *memo = qobject_cast<QPlainTextEdit *>(control)) {
+        memo->setPlainText(plainLines(row.caption));
+    } else if (auto *frame = qobject_cast<QGroupBox *>(control)) {
+        frame->setTitle(row.caption);
+        frame->setAutoFillBackground(true);
+    }
+
+    if (auto *memo = qobject_cast<QPlainTextEdit *>(control)) {
+        memo->setReadOnly(row.flags & ReadOnly);
+        if (row.flags & (VScroll | BothScroll))
+            memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        if (row.flags & BothScroll) {
+            memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+        } else {
+            memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        }
+    }
+
+    if (row.flags & Sorted)
+        control->setProperty("sorted", true);
+    if (row.flags & NeverShown) {
+        control->setProperty("neverShown", true);
+        control->setVisible(false);
+    }
+}
+
+void ApplyTabOrder(QWidget *window, const QList<ControlRow> &rows)
+{
+    QList<std::pair<int, QWidget *>> order;
+    for (const ControlRow &row : rows) {
+        if (row.tab < 0)
+            continue;
+        QWidget *w = window->findChild<QWidget *>(QLatin1String(row.name));
+        if (w && w->focusPolicy() != Qt::NoFocus)
+            order.append({row.tab, w});
+    }
+    std::sort(order.begin(), order.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1].second, order[i].second);
+}
+
+} // namespace screens

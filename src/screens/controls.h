@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QFrame>
+#include <QList>
+#include <QString>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QWidget;
+
+namespace screens {
+
+class LimitedTextEdit;
+class Panel;
+class Separator;
+
+// The kind of control a widget class stands for, in words.
+template <class T> const char *KindOf();
+template <> const char *KindOf<QLabel>();
+template <> const char *KindOf<QPushButton>();
+template <> const char *KindOf<QLineEdit>();
+template <> const char *KindOf<QPlainTextEdit>();
+template <> const char *KindOf<LimitedTextEdit>();
+template <> const char *KindOf<QListWidget>();
+template <> const char *KindOf<QComboBox>();
+template <> const char *KindOf<QGroupBox>();
+template <> const char *KindOf<Panel>();
+template <> const char *KindOf<Separator>();
+
+// Background of windows, labels, frames and panels, and of buttons.
+inline const QColor kFormColour(0xE0, 0xE0, 0xE0);
+inline const QColor kButtonColour(0xC0, 0xC0, 0xC0);
+
+// Font sizes in points: the standard font and the two title labels.
+inline constexpr double kStandardPoints = 8.25;
+inline constexpr double kTitlePoints = 24.0;
+
+// Properties of a control beyond its kind, texts and tab position.
+enum ControlFlag : unsigned {
+    NoFlags = 0,
+    TitleFont = 1u << 0,     // 24 pt bold
+    BoldFont = 1u << 1,      // standard size, bold
+    Centred = 1u << 2,       // label text centred
+    Sorted = 1u << 3,        // list kept in alphabetical order (see sortedlist.h)
+    Password = 1u << 4,      // shows "*" for each character
+    ReadOnly = 1u << 5,      // text cannot be changed by the user
+    VScroll = 1u << 6,       // multi-line with a vertical scroll bar
+    BothScroll = 1u << 7,    // multi-line with both scroll bars
+    Max250 = 1u << 8,        // at most 250 stored characters
+    NeverShown = 1u << 9,    // exists only so that its click action can be run from code
+    DefaultButton = 1u << 10 // the window's default button (Enter)
+};
+
+// One control of a window: its name, the container it sits in (the window's
+// own name for the window itself), its caption or text, tool tip, position in
+// the tab order (-1 for controls that hold none) and flags.
+struct ControlRow {
+    const char *name;
+    const char *container;
+    const char *kind; // "label", "button", "text box", "list box", "combo box", ...
+    QString caption;
+    QString toolTip;
+    int tab;
+    unsigned flags;
+};
+
+// A picture-box panel: a plain rectangle holding the controls of one screen.
+class Panel : public QFrame {
+    Q_OBJECT
+public:
+    explicit Panel(QWidget *parent = nullptr);
+};
+
+// A separator line between two points of its container. Lines with style 2
+// are drawn doubled.
+class Separator : public QFrame {
+    Q_OBJECT
+public:
+    explicit Separator(QWidget *parent = nullptr);
+    void setEnds(int x1, int y1, int x2, int y2);
+    void setDoubled(bool doubled);
+    bool doubled() const { return m_doubled; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    bool m_doubled = false;
+    bool m_vertical = false;
+};
+
+// Gives a window the program's colours and standard font.
+void StyleWindow(QWidget *window);
+
+// The standard font at `points`, optionally bold: a sans-serif face.
+QFont StandardFont(double points = kStandardPoints, bool bold = false);
+
+// Applies a row's texts, font, colours and flags to a freshly made control.
+void ApplyRow(QWidget *control, const ControlRow &row);
+
+// Orders the focus chain of a window by the rows' tab positions.
+void ApplyTabOrder(QWidget *window, const QList<ControlRow> &rows);
+
+} // namespace screens

@@ -1,0 +1,94 @@
+#include "screens/frmLogin.h"
+
+#include "screens/keypress.h"
+#include "screens/screen.h"
+#include "screens/screens.h"
+#include "session/modMain.h"
+
+#include <QHash>
+
+namespace {
+frmLogin *g_loginForm = nullptr;
+}
+
+frmLogin::frmLogin(QWidget *parent) : QDialog(parent)
+{
+    using namespace screens;
+    g_loginForm = this;
+    setObjectName(QStringLiteral("frmLogin"));
+    setWindowTitle(QStringLiteral("Login Form"));
+    setModal(true);
+    StyleWindow(this);
+
+    QHash<QString, QWidget *> containers{{QStringLiteral("frmLogin"), this}};
+    for (const ControlRow &row : catalogue()) {
+        QWidget *parentWidget = containers.value(QLatin1String(row.container), this);
+        QWidget *control = nullptr;
+#define WAYFILE_MAKE_CONTROL(Type, member, container, caption, toolTip, tab, flags)           \
+    if (qstrcmp(row.name, #member) == 0) {                                                    \
+        member = new Type(parentWidget);                                                      \
+        control = member;                                                                     \
+    }
+        WAYFILE_FRMLOGIN_CONTROLS(WAYFILE_MAKE_CONTROL)
+#undef WAYFILE_MAKE_CONTROL
+        ApplyRow(control, row);
+        containers.insert(QLatin1String(row.name), control);
+    }
+    // A label's access key moves to the box it names.
+    lblUser->setBuddy(txtUser);
+    lblPass->setBuddy(txtPass);
+
+    ApplyTabOrder(this, catalogue());
+    connectHandlers();
+    modMain::SetCommand(QStringLiteral("SIPLS"), [] { modMain::ArrangeLoginForm(); });
+    Form_Load();
+}
+
+frmLogin::~frmLogin()
+{
+    if (g_loginForm == this) {
+        g_loginForm = nullptr;
+        modMain::SetCommand(QStringLiteral("SIPLS"), {});
+    }
+}
+
+frmLogin *frmLogin::current()
+{
+    return g_loginForm;
+}
+
+QList<screens::ControlRow> frmLogin::catalogue()
+{
+    using namespace screens;
+    static const QList<ControlRow> rows{WAYFILE_FRMLOGIN_CONTROLS(WAYFILE_CONTROL_ROW)};
+    return rows;
+}
+
+void frmLogin::connectHandlers()
+{
+    using screens::OnKeyPress;
+    connect(cmdLogin, &QPushButton::clicked, this, &frmLogin::cmdLogin_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmLogin::cmdCancel_Click);
+    connect(cmdNewUser, &QPushButton::clicked, this, &frmLogin::cmdNewUser_Click);
+    connect(cmdNCancel, &QPushButton::clicked, this, &frmLogin::cmdNCancel_Click);
+    connect(cmdNCreate, &QPushButton::clicked, this, &frmLogin::cmdNCreate_Click);
+    OnKeyPress(txtUser, [this](int &k) { txtUser_KeyPress(k); });
+    OnKeyPress(txtPass, [this](int &k) { txtPass_KeyPress(k); });
+    OnKeyPress(txtNUser, [this](int &k) { txtNUser_KeyPress(k); });
+    OnKeyPress(txtNPass, [this](int &k) { txtNPass_KeyPress(k); });
+    OnKeyPress(txtNRPass, [this](int &k) { txtNRPass_KeyPress(k); });
+}
+
+void frmLogin::clearBoxes()
+{
+    for (QLineEdit *box : {txtUser, txtPass, txtNUser, txtNPass, txtNRPass})
+        box->clear();
+}
+
+void frmLogin::showEvent(QShowEvent *event)
+{
+    // Centred on the screen, now that the window has its size.
+    const QRect screen = screens::CurrentScreen().pixels;
+    move(screen.center() - rect().center());
+    QDialog::showEvent(event);
+}

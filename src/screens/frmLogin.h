@@ -1,0 +1,49 @@
+#pragma once
+
+#include "screens/catalogue.h"
+
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+// The sign-in window: a sign-in frame and a new-user frame, one shown at a
+// time. Opened modally by the main window's Login button and set up afresh
+// for every opening.
+class frmLogin : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmLogin(QWidget *parent = nullptr);
+    ~frmLogin() override;
+
+    // The open sign-in window, or nullptr.
+    static frmLogin *current();
+    // Every control of the window with its fixed properties.
+    static QList<screens::ControlRow> catalogue();
+
+    WAYFILE_FRMLOGIN_CONTROLS(WAYFILE_DECLARE_CONTROL)
+
+    // Sign-in frame.
+    void Form_Load();
+    void cmdLogin_Click();
+    void cmdCancel_Click();
+    void txtUser_KeyPress(int &keyAscii);
+    void txtPass_KeyPress(int &keyAscii);
+
+    // New-user frame.
+    void cmdNewUser_Click();
+    void cmdNCancel_Click();
+    void cmdNCreate_Click();
+    void txtNUser_KeyPress(int &keyAscii);
+    void txtNPass_KeyPress(int &keyAscii);
+    void txtNRPass_KeyPress(int &keyAscii);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void connectHandlers();
+    // Empties the five text boxes of both frames.
+    void clearBoxes();
+};

@@ -1,0 +1,97 @@
+#include "screens/frmMain.h"
+
+#include "screens/frmLogin.h"
+#include "screens/screens.h"
+#include "screens/statusbar.h"
+#include "session/modMain.h"
+
+#include <QHash>
+
+namespace {
+frmMain *g_mainForm = nullptr;
+}
+
+frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
+{
+    using namespace screens;
+    g_mainForm = this;
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Wayfile V2.1"));
+    StyleWindow(this);
+
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("frmMainClient"));
+    setCentralWidget(m_client);
+
+    QHash<QString, QWidget *> containers{{QStringLiteral("frmMain"), m_client}};
+    for (const ControlRow &row : catalogue()) {
+        QWidget *parentWidget = containers.value(QLatin1String(row.container), m_client);
+        QWidget *control = nullptr;
+#define WAYFILE_MAKE_CONTROL(Type, member, container, caption, toolTip, tab, flags)           \
+    if (qstrcmp(row.name, #member) == 0) {                                                    \
+        member = new Type(parentWidget);                                                      \
+        control = member;                                                                     \
+    }
+        WAYFILE_FRMMAIN_CONTROLS(WAYFILE_MAKE_CONTROL)
+#undef WAYFILE_MAKE_CONTROL
+        ApplyRow(control, row);
+        containers.insert(QLatin1String(row.name), control);
+    }
+    Sep1H->setDoubled(true);
+    Sep1V->setDoubled(true);
+
+    StatusBar = new screens::StatusBar(this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setToolTip(
+        QStringLiteral("This is the Statusbar which lets you know what's happening."));
+    setStatusBar(StatusBar);
+
+    ApplyTabOrder(this, catalogue());
+    connectHandlers();
+    registerCommands();
+    modMain::ResetSession();
+}
+
+frmMain::~frmMain()
+{
+    if (g_mainForm == this) {
+        g_mainForm = nullptr;
+        for (const char *code : {"SIP", "HA"})
+            modMain::SetCommand(QLatin1String(code), {});
+    }
+}
+
+frmMain *frmMain::current()
+{
+    return g_mainForm;
+}
+
+frmLogin *frmMain::loginWindow() const
+{
+    return m_login;
+}
+
+QList<screens::ControlRow> frmMain::catalogue()
+{
+    using namespace screens;
+    static const QList<ControlRow> rows{WAYFILE_FRMMAIN_CONTROLS(WAYFILE_CONTROL_ROW)};
+    return rows;
+}
+
+void frmMain::connectHandlers()
+{
+    connect(cmdLogin, &QPushButton::clicked, this, &frmMain::cmdLogin_Click);
+    connect(cmdQuit, &QPushButton::clicked, this, &frmMain::cmdQuit_Click);
+}
+
+void frmMain::registerCommands()
+{
+    modMain::SetCommand(QStringLiteral("SIP"), [] { modMain::ArrangeMainForm(); });
+    modMain::SetCommand(QStringLiteral("HA"), [] { modMain::HideAll(); });
+}
+
+void SetStatus(const QString &text)
+{
+    if (frmMain *form = frmMain::current())
+        form->StatusBar->setStatusText(text);
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "screens/catalogue.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+
+#include "screens/limitedtextedit.h"
+
+namespace screens {
+class StatusBar;
+}
+class frmLogin;
+
+using screens::LimitedTextEdit;
+using screens::Panel;
+using screens::Separator;
+
+// The main window: title, menu buttons, the panels of the category and URL
+// screens, and the status bar. One instance for the life of the program.
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // The one main window, or nullptr before it is made.
+    static frmMain *current();
+    // Every control of the window with its fixed properties.
+    static QList<screens::ControlRow> catalogue();
+
+    // Sign-in marker: "VALID=FALSE" while the sign-in window is open,
+    // "VALID=TRUE" once a user has signed in or registered there.
+    QString Tag;
+
+    WAYFILE_FRMMAIN_CONTROLS(WAYFILE_DECLARE_CONTROL)
+    screens::StatusBar *StatusBar = nullptr;
+
+    // The sign-in window while it is open.
+    frmLogin *loginWindow() const;
+
+    // Start-up: refuses a second running instance (returns false: the program
+    // must end), arranges the window and hides every panel.
+    bool Form_Load();
+    void cmdLogin_Click();
+    void cmdQuit_Click();
+
+signals:
+    // Exit was pressed: the program ends.
+    void programEnd();
+
+private:
+    void connectHandlers();
+    void registerCommands();
+
+    QWidget *m_client = nullptr;
+    QPointer<frmLogin> m_login;
+};
+
+// Writes a text into the message panel of the main window's status bar.
+void SetStatus(const QString &text);

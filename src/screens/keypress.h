@@ -1,0 +1,15 @@
+#pragma once
+
+#include <functional>
+
+class QWidget;
+
+namespace screens {
+
+// Calls `handler` for every character key typed in `widget`, with the
+// character code (13 for Enter or Return). A handler that sets the code to 0
+// swallows the key: the widget and the window (its default button) never
+// see it.
+void OnKeyPress(QWidget *widget, std::function<void(int &keyAscii)> handler);
+
+} // namespace screens

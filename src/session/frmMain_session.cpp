@@ -1,0 +1,104 @@
+// Start-up, sign-in, sign-out and exit of the main window.
+
+#include "screens/frmLogin.h"
+#include "screens/frmMain.h"
+#include "screens/msgbox.h"
+#include "screens/screen.h"
+#include "session/modMain.h"
+#include "session/singleinstance.h"
+
+using screens::MsgAnswer;
+using screens::MsgBox;
+using screens::MsgButtons;
+
+bool frmMain::Form_Load()
+{
+    if (modMain::AnotherInstanceRunning())
+        return false;
+    modMain::DoCommand(QStringLiteral("SIP"));
+    modMain::DoCommand(QStringLiteral("HA"));
+    return true;
+}
+
+void frmMain::cmdLogin_Click()
+{
+    if (cmdLogin->text() == QLatin1String("&Login")) {
+        SetStatus(QStringLiteral("Please Enter your Login Information"));
+        {
+            frmLogin login(this);
+            m_login = &login;
+            login.txtUser->clear();
+            login.txtPass->clear();
+            Tag = QStringLiteral("VALID=FALSE");
+            login.exec();
+        }
+        if (Tag != QLatin1String("VALID=TRUE"))
+            return;
+
+        SetStatus(QStringLiteral("Please wait...Loading All Required Data..."));
+        cmdLogin->setText(QStringLiteral("&Logout"));
+        cmdCat->setEnabled(true);
+        cmdURL->setEnabled(true);
+        lblSubTitle->setVisible(true);
+        Sep2H->setVisible(true);
+
+        // The introduction moves to 5 % of the screen height under the subtitle.
+        const screens::ScreenMetrics screen = screens::CurrentScreen();
+        const float top = (screen.toTwips(lblSubTitle->y()) + screen.toTwips(lblSubTitle->height())) +
+                          screen.SH() * 5.0f / 100.0f;
+        lblIntro->move(lblIntro->x(), screen.toPixels(top));
+        lblIntro->setText(QStringLiteral("Welcome to Wayfile v2.1\n\nWhen done, don't forget to "
+                                         "Logout of the program or Exit the program!"));
+
+        modMain::DoCommand(QStringLiteral("LCD"));
+        MsgBox::show(this, QStringLiteral("               Success! You are now logged into the "
+                                          "program.\r\n\r\nNow you can View, Edit, Add or Modify "
+                                          "your URL's and Categories."));
+        SetStatus(QStringLiteral("Ready (Main Menu)"));
+        return;
+    }
+
+    if (MsgBox::show(this, QStringLiteral("Are you sure you wish to Logout of the program?"),
+                     MsgButtons::YesNo, QStringLiteral("Logout Confirmation")) != MsgAnswer::Yes) {
+        MsgBox::show(this, QStringLiteral("Ok, you will remain logged in until you click on Logout "
+                                          "again and confirm that you wish to Logout or until you "
+                                          "click on the Quit button!"));
+        return;
+    }
+    SetStatus(QStringLiteral("Please wait...Logging you out of the Program..."));
+    modMain::ResetSession();
+
+    cmbCatDel->clear();
+    cmbCatMod->clear();
+    lstCatView->clear();
+    txtCatAdd->clear();
+    txtCatMod->clear();
+    cmbUrlCat->clear();
+    cmbUrlDel->clear();
+    cmbUrlMod->clear();
+    lstUrlView->clear();
+    txtUrlAdd->clear();
+    txtUrlAddCh->clear();
+    txtUrlMod->clear();
+    txtUrlModDesc->clear();
+    // The sign-in window is set up afresh, with empty boxes, every time it opens.
+
+    modMain::DoCommand(QStringLiteral("HA"));
+    lblIntro->setVisible(true);
+    lblIntro->setText(QStringLiteral(
+        "Welcome to Wayfile v2.1\n\nPlease Login to the program by clicking on the 'Login' "
+        "button and entering your login details to proceed."));
+    cmdCat->setEnabled(false);
+    cmdURL->setEnabled(false);
+    cmdLogin->setText(QStringLiteral("&Login"));
+    MsgBox::show(this, QStringLiteral("Success! You have been Logged Off the program...Byeee...Cya "
+                                      "Soon!!"));
+    SetStatus(QStringLiteral("Ready (Main Menu)"));
+}
+
+void frmMain::cmdQuit_Click()
+{
+    // Every change is already on disk: nothing to save or confirm.
+    close();
+    emit programEnd();
+}

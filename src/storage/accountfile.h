@@ -1,0 +1,53 @@
+#pragma once
+
+#include "storage/records.h"
+
+#include <QString>
+
+// The account file "info.qvx": one record per user, appended at registration,
+// never rewritten.
+//   field 1: EncodeField("USR" + n)
+//   field 2: EncodeField(trimmed user name)
+//   field 3: EncryptText(EncryptText(SwapPairs(trimmed password)))
+namespace modMain {
+
+inline const QString kAccountFileName = QStringLiteral("info.qvx");
+
+// Full path of the account file.
+QString AccountFilePath();
+
+// The owner stamp of a password: SwapPairs(EncryptText(SwapPairs(Trim(p)))).
+QString MakePassStamp(const QString &password);
+
+// True when a stored owner stamp and `stamp` stand for the same password
+// (compared after SwapPairs and DecryptText, never enciphered).
+bool SameStamp(const QString &stored, const QString &stamp);
+
+// The characters of `text` that the cipher cannot store (codes outside
+// 32..122), each once, in order of appearance. Empty when all can be stored.
+QString UnstorableChars(const QString &text);
+
+// The complete account record line for user `n`, trimmed of outer blanks.
+QString AccountRecordLine(int n, const QString &name, const QString &password);
+
+// Searches the account file for a user name (case ignored, outer blanks of
+// `userName` ignored). Sets NextUserNo to one more than the highest user
+// number in the file (1 when there is none); a number above 32767 leaves
+// NextUserNo above kMaxRecordNo, which the caller must refuse. Returns false
+// and sets `err` when the file cannot be read; NextUserNo is then 0.
+bool FindAccount(const QString &userName, IoError *err = nullptr);
+
+enum class SignInResult { Success, Invalid, Failed };
+
+// Checks a user name (case and outer blanks ignored) and password (exact,
+// outer blanks ignored) against the account file, in file order; the first
+// record that matches both wins. On Success sets `userNo`. An absent account
+// file is created empty and gives Invalid. Failed means the file could not
+// be read (`err` says why).
+SignInResult CheckSignIn(const QString &userName, const QString &password, qint16 *userNo,
+                         IoError *err);
+
+// Appends the account record of user `n` to the account file.
+bool AppendAccount(int n, const QString &name, const QString &password, IoError *err);
+
+} // namespace modMain

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <functional>
+
+// The character cipher every stored text passes through.
+//
+// Each character with a code from 32 to 122 becomes a group of six digits
+// D1 D2 K1 K2 D3 D4: K1 K2 is a key from 01 to 09 drawn at random per
+// character, D1..D4 the first four digits of a value computed from the
+// character code by the key's chain of trigonometric functions. CR LF pairs
+// pass through unchanged; every other character is dropped.
+namespace modMain {
+
+// Enciphers a whole text: one six-digit group per kept character, CR LF kept.
+QString EncryptText(const QString &text);
+
+// Deciphers a whole text written by EncryptText. Never fails: windows that
+// do not start with a digit are skipped, bad keys give nothing, unknown
+// digits give "{".
+QString DecryptText(const QString &line);
+
+// Enciphers one character of the plain alphabet (codes 32..122) with a fresh
+// key from RandomKey().
+QString EncryptCore(QChar ch);
+
+// Deciphers one group of up to six characters into one character, or into
+// the empty text when its key is not 1..15. Uses the decoding table.
+QString DecryptCore(QStringView group);
+
+// The same, by the plain ascending search over codes 32..123. Slow; kept as
+// the reference that the table must agree with.
+QString DecryptCoreBySearch(QStringView group);
+
+// A key from 1 to 9, uniformly distributed.
+int RandomKey();
+
+// Replaces the key source (tests fix the keys with it); an empty function
+// restores the random generator. The encoder accepts keys 1..15 from a
+// source; for any other value it draws a key from the generator instead.
+void SetRandomKeySource(std::function<int()> source);
+
+// The first four digits of the value of `code` under `key` (1..15), as the
+// encoder writes them ("first 4 of S"); exposed for tests and benchmarks.
+QString KeyDigits(int key, int code);
+
+} // namespace modMain
