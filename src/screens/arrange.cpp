@@ -35,6 +35,9 @@ void placeBoxes(QWidget *window, const QHash<QString, screens::Box> &boxes,
                 const screens::ScreenMetrics &screen)
 {
     for (auto it = boxes.cbegin(); it != boxes.cend(); ++it) {
+        // The window itself and its docked status bar are sized separately.
+        if (it.key() == QLatin1String("frmMain") || it.key() == QLatin1String("StatusBar"))
+            continue;
         QWidget *w = window->findChild<QWidget *>(it.key());
         if (!w)
             continue;

@@ -1,9 +1,9 @@
 #include "screens/screen.h"
 
+#include "screens/layout.h"
+
 #include <QGuiApplication>
 #include <QScreen>
-
-#include <cmath>
 
 namespace screens {
 
@@ -17,7 +17,7 @@ std::optional<ScreenMetrics> &screenOverride()
 
 int ScreenMetrics::toPixels(float twips) const
 {
-    return int(std::lround(twips / twipsPerPixel));
+    return TwipsToPixels(twips, twipsPerPixel);
 }
 
 ScreenMetrics CurrentScreen()
