@@ -7,6 +7,8 @@
 #include "screens/statusbar.h"
 
 #include <QAbstractButton>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 
 namespace {
@@ -63,9 +65,12 @@ void ArrangeMainForm()
         return;
     const screens::ScreenMetrics screen = screens::CurrentScreen();
 
-    // 1. The window covers the whole screen.
+    // 1. The window covers the whole screen, and is maximized there so that a
+    // window manager keeps it so.
     f->setGeometry(screen.pixels);
-    f->setWindowState(f->windowState() | Qt::WindowMaximized);
+    const QScreen *platformScreen = QGuiApplication::primaryScreen();
+    if (platformScreen && platformScreen->geometry() == screen.pixels)
+        f->setWindowState(f->windowState() | Qt::WindowMaximized);
 
     screens::MainLayoutInput in;
     in.SW = screen.SW();

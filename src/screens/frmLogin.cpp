@@ -88,7 +88,8 @@ void frmLogin::clearBoxes()
 void frmLogin::showEvent(QShowEvent *event)
 {
     // Centred on the screen, now that the window has its size.
-    const QRect screen = screens::CurrentScreen().pixels;
-    move(screen.center() - rect().center());
+    QRect frame = frameGeometry();
+    frame.moveCenter(screens::CurrentScreen().pixels.center());
+    move(frame.topLeft());
     QDialog::showEvent(event);
 }

@@ -1,0 +1,143 @@
+// The command table and the session state.
+
+#include "session/modMain.h"
+#include "session/singleinstance.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLockFile>
+#include <QTemporaryDir>
+
+#include <map>
+#include <string>
+
+namespace {
+
+// Plugs a recorder into every command and unplugs it afterwards.
+class CommandTable : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char *code : kCodes)
+            modMain::SetCommand(QLatin1String(code), [this, code] { ran.push_back(code); });
+    }
+    void TearDown() override
+    {
+        for (const char *code : kCodes)
+            modMain::SetCommand(QLatin1String(code), {});
+    }
+
+    static constexpr const char *kCodes[] = {"SIP", "SIPLS", "HA", "LCD", "DC", "MC", "AU",
+                                             "LUD", "LUM", "LUV", "DU", "MU", "LD"};
+    std::vector<std::string> ran;
+};
+
+struct DispatchCase {
+    const char *code;
+    const char *runs; // "" when nothing runs
+};
+
+class Dispatch : public CommandTable, public ::testing::WithParamInterface<DispatchCase> {};
+
+TEST_P(Dispatch, RunsTheOperationOfTheUpperCasedCode)
+{
+    modMain::DoCommand(QString::fromUtf8(GetParam().code));
+    if (*GetParam().runs)
+        EXPECT_EQ(ran, std::vector<std::string>{GetParam().runs});
+    else
+        EXPECT_TRUE(ran.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, Dispatch,
+    ::testing::Values(DispatchCase{"SIP", "SIP"}, DispatchCase{"sip", "SIP"},
+                      DispatchCase{"Sip", "SIP"}, DispatchCase{" SIP", ""},
+                      DispatchCase{"SIP ", ""}, DispatchCase{"SIPLS", "SIPLS"},
+                      DispatchCase{"sipls", "SIPLS"}, DispatchCase{"ha", "HA"},
+                      DispatchCase{"LUV", "LUV"}, DispatchCase{"luv", "LUV"},
+                      DispatchCase{"lud", "LUD"}, DispatchCase{"LUM", "LUM"},
+                      DispatchCase{"ld", "LD"}, DispatchCase{"CUP", ""},
+                      DispatchCase{"cup", ""}, DispatchCase{"", ""}, DispatchCase{"XYZ", ""},
+                      DispatchCase{"SIPL", ""}));
+
+TEST_F(CommandTable, OnlyCodesOfTheTableCanBePlugged)
+{
+    EXPECT_FALSE(modMain::SetCommand(QStringLiteral("CUP"), [] {}));
+    EXPECT_FALSE(modMain::SetCommand(QStringLiteral("NEW"), [] {}));
+    EXPECT_FALSE(modMain::SetCommand(QStringLiteral("sip"), [] {}));
+}
+
+TEST_F(CommandTable, AnUnpluggedCodeDoesNothing)
+{
+    modMain::SetCommand(QStringLiteral("HA"), {});
+    modMain::DoCommand(QStringLiteral("HA"));
+    EXPECT_TRUE(ran.empty());
+}
+
+TEST(Session, StartsAndResetsSignedOut)
+{
+    EXPECT_EQ(modMain::UserNo, 0);
+    EXPECT_TRUE(modMain::PassStamp.isEmpty());
+    modMain::UserNo = 7;
+    modMain::PassStamp = QStringLiteral("123456");
+    modMain::NextCatNo = 4;
+    modMain::ResetSession();
+    EXPECT_EQ(modMain::UserNo, 0);
+    EXPECT_TRUE(modMain::PassStamp.isEmpty());
+    EXPECT_EQ(modMain::NextCatNo, 4); // scratch numbers are each operation's own
+}
+
+TEST(Session, StorableNumbers)
+{
+    EXPECT_FALSE(modMain::IsStorableNumber(0));
+    EXPECT_TRUE(modMain::IsStorableNumber(1));
+    EXPECT_TRUE(modMain::IsStorableNumber(32767));
+    EXPECT_FALSE(modMain::IsStorableNumber(32768));
+    EXPECT_FALSE(modMain::IsStorableNumber(-1));
+}
+
+TEST(SingleInstance, EachInstallationHasItsOwnLock)
+{
+    EXPECT_EQ(modMain::InstanceLockPath(QStringLiteral("/opt/a")),
+              modMain::InstanceLockPath(QStringLiteral("/opt/a")));
+    EXPECT_NE(modMain::InstanceLockPath(QStringLiteral("/opt/a")),
+              modMain::InstanceLockPath(QStringLiteral("/opt/b")));
+    EXPECT_TRUE(modMain::InstanceLockPath(QStringLiteral("/opt/a")).startsWith(QDir::tempPath()));
+}
+
+TEST(SingleInstance, HeldLockMeansAnotherInstance)
+{
+    QTemporaryDir folder;
+    const QString path = modMain::InstanceLockPath(folder.path());
+    QFile::remove(path);
+    // Another copy holds the lock.
+    QLockFile other(path);
+    ASSERT_TRUE(other.tryLock(0));
+    modMain::SetProgramFolder(folder.path());
+    EXPECT_TRUE(modMain::AnotherInstanceRunning());
+    other.unlock();
+    // Now this process takes it, and keeps reporting itself as the only one.
+    EXPECT_FALSE(modMain::AnotherInstanceRunning());
+    EXPECT_FALSE(modMain::AnotherInstanceRunning());
+    QLockFile late(path);
+    EXPECT_FALSE(late.tryLock(0));
+}
+
+TEST(SingleInstance, LockOfACrashedRunIsTakenOver)
+{
+    QTemporaryDir folder;
+    const QString path = modMain::InstanceLockPath(folder.path());
+    QFile::remove(path);
+    {
+        // What a crashed run leaves: a lock file naming a process that is gone.
+        QFile stale(path);
+        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+        stale.write("999999999\nwayfile\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    }
+    modMain::SetProgramFolder(folder.path());
+    EXPECT_FALSE(modMain::AnotherInstanceRunning());
+}
+
+} // namespace

@@ -1,0 +1,256 @@
+// The main window: start-up, signing out, exit, the panel reset and the
+// arrangement as applied to the real widgets.
+
+#include "guitest.h"
+
+#include "screens/msgbox.h"
+#include "screens/screens.h"
+#include "screens/statusbar.h"
+#include "session/modMain.h"
+#include "session/singleinstance.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using screens::MsgAnswer;
+using screens::MsgBox;
+using screens::MsgButtons;
+
+namespace {
+
+const QString kSignedOutIntro =
+    QStringLiteral("Welcome to Wayfile v2.1\n\nPlease Login to the program by clicking on the "
+                   "'Login' button and entering your login details to proceed.");
+
+QList<QWidget *> panels(frmMain &m)
+{
+    return {m.fraCatView, m.fraUrlView, m.pctCatAdd, m.pctCatDel, m.pctCatMod,
+            m.lblUrlCat,  m.cmbUrlCat,  m.pctUrlAdd, m.pctUrlDel, m.pctUrlMod};
+}
+
+void signIn(frmMain &main)
+{
+    AddAccount(1, QStringLiteral("Ann"), QStringLiteral("Pw"));
+    SignInByKeyboard(main, QStringLiteral("Ann"), QStringLiteral("Pw"));
+    MsgBox::reset();
+}
+
+} // namespace
+
+class SessionTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startsSignedOut();
+    void secondInstanceEndsAtOnce();
+    void logoutAnsweredNo();
+    void logoutAnsweredYes();
+    void signInMovesTheIntroduction();
+    void exitEndsTheProgram();
+    void hideAllResetsPanelsOnly();
+    void arrangementAppliedInPixels();
+    void loginWindowSizedAndCentred_data();
+    void loginWindowSizedAndCentred();
+};
+
+void SessionTest::startsSignedOut()
+{
+    GuiTestEnv env;
+    frmMain &main = env.mainWindow();
+    QCOMPARE(main.windowTitle(), QStringLiteral("Wayfile V2.1"));
+    QCOMPARE(main.cmdLogin->text(), QStringLiteral("&Login"));
+    QVERIFY(!main.cmdCat->isEnabled());
+    QVERIFY(!main.cmdURL->isEnabled());
+    QVERIFY(main.cmdLogin->isEnabled());
+    QVERIFY(main.cmdQuit->isEnabled());
+    QVERIFY(!main.lblSubTitle->isVisible());
+    QVERIFY(!main.Sep2H->isVisible());
+    QVERIFY(main.lblIntro->isVisible());
+    QCOMPARE(main.lblIntro->text(), kSignedOutIntro);
+    for (QWidget *w : panels(main))
+        QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+    QVERIFY(!main.cmdCatNxt->isVisible());
+    QVERIFY(!main.cmdUrlNxt->isVisible());
+    QCOMPARE(main.StatusBar->panel(2)->text(), QStringLiteral("Ready (Main Menu)"));
+    QCOMPARE(main.txtUrlViewDesc->toPlainText(),
+             QStringLiteral("The Description of any URL you choose from the list of URL's on top "
+                            "will be displayed in here."));
+    QCOMPARE(modMain::UserNo, qint16(0));
+    QCOMPARE(modMain::PassStamp, QString());
+    QVERIFY(MsgBox::shown().isEmpty());
+}
+
+void SessionTest::secondInstanceEndsAtOnce()
+{
+    GuiTestEnv env;
+    modMain::SetInstanceCheck([] { return true; });
+    frmMain second;
+    QVERIFY(!second.Form_Load());
+    QVERIFY(MsgBox::shown().isEmpty());
+    QVERIFY(!second.isVisible());
+}
+
+void SessionTest::logoutAnsweredNo()
+{
+    GuiTestEnv env;
+    frmMain &main = env.mainWindow();
+    signIn(main);
+    main.lstCatView->addItem(QStringLiteral("Kept"));
+    const QString stamp = modMain::PassStamp;
+
+    MsgBox::queueAnswer(MsgAnswer::No);
+    QTest::mouseClick(main.cmdLogin, Qt::LeftButton);
+
+    QCOMPARE(MsgBox::shown().size(), 2);
+    QCOMPARE(MsgBox::shown()[0].text,
+             QStringLiteral("Are you sure you wish to Logout of the program?"));
+    QCOMPARE(MsgBox::shown()[0].title, QStringLiteral("Logout Confirmation"));
+    QCOMPARE(MsgBox::shown()[0].buttons, MsgButtons::YesNo);
+    QCOMPARE(MsgBox::shown()[1].text,
+             QStringLiteral("Ok, you will remain logged in until you click on Logout again and "
+                            "confirm that you wish to Logout or until you click on the Quit "
+                            "button!"));
+    QCOMPARE(MsgBox::shown()[1].title, QStringLiteral("Wayfile v2.1"));
+    QCOMPARE(MsgBox::shown()[1].buttons, MsgButtons::Ok);
+    QCOMPARE(modMain::UserNo, qint16(1));
+    QCOMPARE(modMain::PassStamp, stamp);
+    QCOMPARE(main.lstCatView->count(), 1);
+    QCOMPARE(main.cmdLogin->text(), QStringLiteral("&Logout"));
+}
+
+void SessionTest::logoutAnsweredYes()
+{
+    GuiTestEnv env;
+    frmMain &main = env.mainWindow();
+    signIn(main);
+    const QPoint introAt = main.lblIntro->pos();
+    main.lstCatView->addItem(QStringLiteral("Gone"));
+    main.cmbCatDel->addItem(QStringLiteral("Gone"));
+    main.cmbUrlCat->addItem(QStringLiteral("Gone"));
+    main.lstUrlView->addItem(QStringLiteral("Gone"));
+    main.txtCatAdd->setText(QStringLiteral("Gone"));
+    main.txtUrlAddCh->setText(QStringLiteral("Gone"));
+    main.fraCatView->setVisible(true);
+    main.lblSubTitle->setText(QStringLiteral("Categories"));
+
+    MsgBox::queueAnswer(MsgAnswer::Yes);
+    QTest::mouseClick(main.cmdLogin, Qt::LeftButton);
+
+    QCOMPARE(ShownTexts(),
+             (QStringList{"Are you sure you wish to Logout of the program?",
+                          "Success! You have been Logged Off the program...Byeee...Cya Soon!!"}));
+    QCOMPARE(modMain::UserNo, qint16(0));
+    QCOMPARE(modMain::PassStamp, QString());
+    QCOMPARE(main.lstCatView->count(), 0);
+    QCOMPARE(main.cmbCatDel->count(), 0);
+    QCOMPARE(main.cmbUrlCat->count(), 0);
+    QCOMPARE(main.lstUrlView->count(), 0);
+    QCOMPARE(main.txtCatAdd->text(), QString());
+    QCOMPARE(main.txtUrlAddCh->text(), QString());
+    QVERIFY(!main.fraCatView->isVisible());
+    QCOMPARE(main.cmdLogin->text(), QStringLiteral("&Login"));
+    QVERIFY(!main.cmdCat->isEnabled());
+    QVERIFY(!main.cmdURL->isEnabled());
+    QCOMPARE(main.lblIntro->text(), kSignedOutIntro);
+    QVERIFY(main.lblIntro->isVisible());
+    // The subtitle and its rule stay, showing "Main Menu"; the introduction
+    // keeps the place it took at sign-in.
+    QVERIFY(main.lblSubTitle->isVisible());
+    QVERIFY(main.Sep2H->isVisible());
+    QCOMPARE(main.lblSubTitle->text(), QStringLiteral("Main Menu"));
+    QCOMPARE(main.lblIntro->pos(), introAt);
+    QCOMPARE(main.StatusBar->panel(2)->text(), QStringLiteral("Ready (Main Menu)"));
+
+    // Signing in again works as the first time.
+    SignInByKeyboard(main, QStringLiteral("ann"), QStringLiteral("Pw"));
+    QCOMPARE(modMain::UserNo, qint16(1));
+}
+
+void SessionTest::signInMovesTheIntroduction()
+{
+    GuiTestEnv env;
+    frmMain &main = env.mainWindow();
+    signIn(main);
+    // 5 % of 11520 twips = 576 twips = 38.4 pixels below the subtitle.
+    const float top = float(main.lblSubTitle->y() + main.lblSubTitle->height()) * 15.0f + 576.0f;
+    QCOMPARE(main.lblIntro->y(), qRound(top / 15.0f));
+}
+
+void SessionTest::exitEndsTheProgram()
+{
+    GuiTestEnv env;
+    frmMain &main = env.mainWindow();
+    signIn(main);
+    QSignalSpy ended(&main, &frmMain::programEnd);
+    QTest::mouseClick(main.cmdQuit, Qt::LeftButton);
+    QCOMPARE(ended.count(), 1);
+    QVERIFY(!main.isVisible());
+    QVERIFY(MsgBox::shown().isEmpty()); // no confirmation
+}
+
+void SessionTest::hideAllResetsPanelsOnly()
+{
+    GuiTestEnv env;
+    frmMain &main = env.mainWindow();
+    main.lblSubTitle->setVisible(true);
+    main.pctUrlAdd->setVisible(true);
+    main.lblUrlCat->setVisible(true);
+    main.cmbUrlCat->setVisible(true);
+    main.lblSubTitle->setText(QStringLiteral("Add URL"));
+    main.txtUrlAdd->setText(QStringLiteral("kept"));
+    for (int run = 0; run < 2; ++run) {
+        modMain::DoCommand(QStringLiteral("ha"));
+        for (QWidget *w : panels(main))
+            QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+        QCOMPARE(main.lblSubTitle->text(), QStringLiteral("Main Menu"));
+        QVERIFY(main.lblSubTitle->isVisible());
+        QCOMPARE(main.txtUrlAdd->text(), QStringLiteral("kept"));
+    }
+}
+
+void SessionTest::arrangementAppliedInPixels()
+{
+    GuiTestEnv env; // 1024 x 768 at 15 twips a pixel
+    frmMain &main = env.mainWindow();
+    QCOMPARE(main.size(), QSize(1024, 768));
+    QCOMPARE(main.frameGeometry().topLeft(), QPoint(0, 0));
+    QCOMPARE(main.StatusBar->height(), 23);            // 345.6 twips
+    QCOMPARE(main.cmdLogin->x(), 31);                  // 460.8
+    QCOMPARE(main.cmdLogin->width(), 102);             // 1536
+    QCOMPARE(main.lblIntro->x(), 195);                 // 2918.4
+    QCOMPARE(main.lblIntro->width(), 799);             // 11980.8
+    QCOMPARE(main.StatusBar->panel(2)->width(), 563);  // 8448
+    // The four menu buttons are equally high and equally spaced.
+    const QList<QPushButton *> menu{main.cmdLogin, main.cmdCat, main.cmdURL, main.cmdQuit};
+    for (int i = 1; i < menu.size(); ++i) {
+        QCOMPARE(menu[i]->height(), menu[0]->height());
+        QVERIFY(qAbs((menu[i]->y() - menu[i - 1]->y()) - (menu[1]->y() - menu[0]->y())) <= 1);
+    }
+}
+
+void SessionTest::loginWindowSizedAndCentred_data()
+{
+    QTest::addColumn<QSize>("screen");
+    QTest::addColumn<QSize>("window");
+    QTest::newRow("800 x 600") << QSize(800, 600) << QSize(480, 360);   // 7200 x 5400 twips
+    QTest::newRow("800 x 601") << QSize(800, 601) << QSize(280, 240);   // 35 % x 40 %
+    QTest::newRow("1024 x 768") << QSize(1024, 768) << QSize(358, 307); // 5376 x 4608
+}
+
+void SessionTest::loginWindowSizedAndCentred()
+{
+    QFETCH(QSize, screen);
+    QFETCH(QSize, window);
+    GuiTestEnv env(screen.width(), screen.height());
+    frmMain &main = env.mainWindow();
+    WithSignInWindow(main, [&](frmLogin &login) {
+        QCOMPARE(login.windowTitle(), QStringLiteral("Login Form"));
+        QCOMPARE(login.size(), window);
+        QVERIFY(login.isModal());
+        const QPoint centre = login.frameGeometry().center();
+        QVERIFY2(qAbs(centre.x() - screen.width() / 2) <= 1, qPrintable(QString::number(centre.x())));
+        QVERIFY2(qAbs(centre.y() - screen.height() / 2) <= 1, qPrintable(QString::number(centre.y())));
+    });
+}
+
+QTEST_MAIN(SessionTest)
+#include "tst_session.moc"
