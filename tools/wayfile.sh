@@ -14,7 +14,7 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$top/build"
 
 packages=(g++ cmake make pkg-config qt6-base-dev qt6-qpa-plugins libgtest-dev
-          libbenchmark-dev fonts-dejavu-core)
+          libbenchmark-dev fonts-dejavu-core fonts-liberation2)
 
 missing=()
 for p in "${packages[@]}"; do

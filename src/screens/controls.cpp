@@ -77,7 +77,11 @@ void Separator::paintEvent(QPaintEvent *)
 
 QFont StandardFont(double points, bool bold)
 {
-    QFont font(QStringLiteral("Sans Serif"));
+    // Liberation Sans has the narrow letters the caption widths are reckoned
+    // for; any sans-serif face stands in where it is missing.
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("Sans Serif")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(points);
     font.setBold(bold);
@@ -147,6 +151,7 @@ void ApplyRow(QWidget *control, const ControlRow &row)
     }
 
     if (auto *memo = qobject_cast<QPlainTextEdit *>(control)) {
+        memo->setTabChangesFocus(true); // Tab leaves the box, as in every other box
         memo->setReadOnly(row.flags & ReadOnly);
         if (row.flags & (VScroll | BothScroll))
             memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
