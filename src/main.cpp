@@ -13,8 +13,7 @@ const char kNoDisplay[] =
     "(no X11 or Wayland display could be opened). Start it from a desktop session, "
     "or under a virtual display such as Xvfb.\n";
 
-bool displayConfigured()
-{
+bool displayConfigured() {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland"))
         return true; // offscreen, vnc, ...: the user chose a platform that needs no display
@@ -24,8 +23,7 @@ bool displayConfigured()
 
 // Qt ends the process when no windowing platform can start (for example a
 // display that is set but cannot be reached); say so in plain words instead.
-void messageHandler(QtMsgType type, const QMessageLogContext &, const QString &msg)
-{
+void messageHandler(QtMsgType type, const QMessageLogContext &, const QString &msg) {
     if (type == QtFatalMsg) {
         std::fputs(kNoDisplay, stderr);
         std::_Exit(1);
@@ -36,8 +34,7 @@ void messageHandler(QtMsgType type, const QMessageLogContext &, const QString &m
 
 } // namespace
 
-int main(int argc, char *argv[])
-{
+int main(int argc, char *argv[]) {
     if (!displayConfigured()) {
         std::fputs(kNoDisplay, stderr);
         return 1;

@@ -14,15 +14,13 @@ using screens::MsgBox;
 
 namespace {
 
-void setSignedInMarker()
-{
+void setSignedInMarker() {
     if (frmMain *main = frmMain::current())
         main->Tag = QStringLiteral("VALID=TRUE");
 }
 
 // The characters of `text` that cannot be stored, written out for a message.
-QString describeChars(const QString &chars)
-{
+QString describeChars(const QString &chars) {
     QStringList parts;
     for (QChar c : chars) {
         if (c.unicode() < 32 || c.unicode() == 127)
@@ -35,15 +33,13 @@ QString describeChars(const QString &chars)
 
 } // namespace
 
-void frmLogin::Form_Load()
-{
+void frmLogin::Form_Load() {
     modMain::DoCommand(QStringLiteral("SIPLS"));
     fraNewUser->setVisible(false);
     fraLogin->setVisible(true);
 }
 
-void frmLogin::cmdLogin_Click()
-{
+void frmLogin::cmdLogin_Click() {
     if (modMain::TrimBlanks(txtUser->text()).isEmpty() ||
         modMain::TrimBlanks(txtPass->text()).isEmpty()) {
         MsgBox::show(this, QStringLiteral("Please enter your Username AND Password before clicking "
@@ -75,31 +71,27 @@ void frmLogin::cmdLogin_Click()
     txtPass->setFocus();
 }
 
-void frmLogin::cmdCancel_Click()
-{
+void frmLogin::cmdCancel_Click() {
     clearBoxes();
     SetStatus(QStringLiteral("Ready (Main Menu)"));
     done(QDialog::Rejected);
 }
 
-void frmLogin::txtUser_KeyPress(int &keyAscii)
-{
+void frmLogin::txtUser_KeyPress(int &keyAscii) {
     if (keyAscii == 13) {
         keyAscii = 0;
         cmdLogin_Click();
     }
 }
 
-void frmLogin::txtPass_KeyPress(int &keyAscii)
-{
+void frmLogin::txtPass_KeyPress(int &keyAscii) {
     if (keyAscii == 13) {
         keyAscii = 0;
         cmdLogin_Click();
     }
 }
 
-void frmLogin::cmdNewUser_Click()
-{
+void frmLogin::cmdNewUser_Click() {
     clearBoxes();
     fraLogin->setVisible(false);
     fraNewUser->setVisible(true);
@@ -108,16 +100,14 @@ void frmLogin::cmdNewUser_Click()
                              "new User ID"));
 }
 
-void frmLogin::cmdNCancel_Click()
-{
+void frmLogin::cmdNCancel_Click() {
     clearBoxes();
     fraNewUser->setVisible(false);
     fraLogin->setVisible(true);
     SetStatus(QStringLiteral("Ready (Login Menu)"));
 }
 
-void frmLogin::cmdNCreate_Click()
-{
+void frmLogin::cmdNCreate_Click() {
     // A refused attempt: its message, the frame's ready text, the boxes it
     // empties and where the focus goes.
     auto refuse = [this](const QString &message, std::initializer_list<QLineEdit *> emptied,
@@ -218,24 +208,21 @@ void frmLogin::cmdNCreate_Click()
     cmdCancel_Click();
 }
 
-void frmLogin::txtNUser_KeyPress(int &keyAscii)
-{
+void frmLogin::txtNUser_KeyPress(int &keyAscii) {
     if (keyAscii == 13) {
         keyAscii = 0;
         cmdNCreate_Click();
     }
 }
 
-void frmLogin::txtNPass_KeyPress(int &keyAscii)
-{
+void frmLogin::txtNPass_KeyPress(int &keyAscii) {
     if (keyAscii == 13) {
         keyAscii = 0;
         cmdNCreate_Click();
     }
 }
 
-void frmLogin::txtNRPass_KeyPress(int &keyAscii)
-{
+void frmLogin::txtNRPass_KeyPress(int &keyAscii) {
     if (keyAscii == 13) {
         keyAscii = 0;
         cmdNCreate_Click();

@@ -8,15 +8,14 @@
 
 #include <QAbstractButton>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QLabel>
+#include <QScreen>
 
 namespace {
 
 // Captions and font sizes of a window's controls, as the caption-width
 // estimate reads them.
-template <class Input> void readCaptions(QWidget *window, Input &in)
-{
+template <class Input> void readCaptions(QWidget *window, Input &in) {
     for (QWidget *w : window->findChildren<QWidget *>()) {
         const QString name = w->objectName();
         if (name.isEmpty())
@@ -34,8 +33,7 @@ template <class Input> void readCaptions(QWidget *window, Input &in)
 // Moves and sizes the named controls of a window. A word-wrapped label grows
 // to show its whole caption.
 void placeBoxes(QWidget *window, const QHash<QString, screens::Box> &boxes,
-                const screens::ScreenMetrics &screen)
-{
+                const screens::ScreenMetrics &screen) {
     for (auto it = boxes.cbegin(); it != boxes.cend(); ++it) {
         // The window itself and its docked status bar are sized separately.
         if (it.key() == QLatin1String("frmMain") || it.key() == QLatin1String("StatusBar"))
@@ -58,8 +56,7 @@ void placeBoxes(QWidget *window, const QHash<QString, screens::Box> &boxes,
 
 namespace modMain {
 
-void ArrangeMainForm()
-{
+void ArrangeMainForm() {
     frmMain *f = frmMain::current();
     if (!f)
         return;
@@ -114,8 +111,7 @@ void ArrangeMainForm()
     f->cmbUrlCat->setVisible(false);
 }
 
-void ArrangeLoginForm()
-{
+void ArrangeLoginForm() {
     frmLogin *f = frmLogin::current();
     if (!f)
         return;
@@ -133,8 +129,7 @@ void ArrangeLoginForm()
     f->fraNewUser->setVisible(false);
 }
 
-void HideAll()
-{
+void HideAll() {
     frmMain *f = frmMain::current();
     if (!f)
         return;

@@ -8,151 +8,155 @@
 #include "screens/controls.h"
 
 // X(Type, name, container, caption, toolTip, tab, flags)
-#define WAYFILE_FRMMAIN_CONTROLS(X)                                                            \
-    X(QLabel, lblTitle, frmMain, "Wayfile v2.1", "", 44, TitleFont | Centred)                   \
-    X(QLabel, lblSubTitle, frmMain, "Main Menu", "", 50, TitleFont | Centred)                   \
-    X(QLabel, lblIntro, frmMain, "", "", 45, Centred)                                           \
-    X(QPushButton, cmdLogin, frmMain, "&Login", "Click here to Log into the Program", 0,        \
-      BoldFont)                                                                                 \
-    X(QPushButton, cmdCat, frmMain, "&Categories",                                              \
-      "Click here to View, Add, Delete or Modify Categories", 1, BoldFont)                      \
-    X(QPushButton, cmdURL, frmMain, "&URL'S", "Click here to Vew, Add, Delete or Modify URL's", \
-      17, BoldFont)                                                                             \
-    X(QPushButton, cmdQuit, frmMain, "&Exit", "Click here to Exit the Program", 37, BoldFont)   \
-    X(Separator, Sep1H, frmMain, "", "", -1, NoFlags)                                           \
-    X(Separator, Sep1V, frmMain, "", "", -1, NoFlags)                                           \
-    X(Separator, Sep2H, frmMain, "", "", -1, NoFlags)                                           \
-    X(QLabel, lblUrlCat, frmMain, "Label1", "", 51, NoFlags)                                    \
-    X(QComboBox, cmbUrlCat, frmMain, "", "", 18, Sorted)                                        \
-    X(QPushButton, cmdCatNxt, frmMain, "cmdCatNxt", "", 66, NeverShown)                         \
-    X(QPushButton, cmdUrlNxt, frmMain, "cmdUrlNxt", "", 65, NeverShown)                         \
-    /* Category screens */                                                                      \
-    X(QGroupBox, fraCatView, frmMain, "Categorie(s)",                                           \
-      "Here you can View a list of all your Categories and also Add, Delete, Modify "           \
-      "Categories",                                                                             \
-      38, NoFlags)                                                                              \
-    X(QLabel, lblCatView, fraCatView, "Existing Categories are : ", "", 64, NoFlags)            \
-    X(QListWidget, lstCatView, fraCatView, "",                                                  \
-      "This is where you can see the Existing Categories", 2, Sorted)                          \
-    X(Separator, Sep2V, fraCatView, "", "", -1, NoFlags)                                        \
-    X(QLabel, lblCatViewCh, fraCatView, "Please choose an Option : ", "", 63, NoFlags)          \
-    X(QPushButton, cmdCatViewA, fraCatView, "&Add Category",                                    \
-      "Click here if you wish to ADD a Category", 3, NoFlags)                                   \
-    X(QPushButton, cmdCatViewD, fraCatView, "&Delete Category",                                 \
-      "Choose a Category from the list and click here to DELETE it", 7, NoFlags)                \
-    X(QPushButton, cmdCatViewM, fraCatView, "&Modify Category",                                 \
-      "Choose a Category from the list and click here to MODIFY it", 11, NoFlags)               \
-    X(QPushButton, cmdCatViewCncl, fraCatView, "&Back",                                         \
-      "Click here to Return to the Previous Menu", 16, NoFlags)                                 \
-    X(Panel, pctCatAdd, frmMain, "", "", 47, NoFlags)                                           \
-    X(QLabel, lblCatAdd, pctCatAdd, "Please enter a Name for the Category to be added : ", "",  \
-      40, NoFlags)                                                                              \
-    X(QLineEdit, txtCatAdd, pctCatAdd, "",                                                      \
-      "Enter a Name for the Category you wish to add in here", 4, NoFlags)                      \
-    X(QPushButton, cmdCatAdd, pctCatAdd, "&Add", "Click here to ADD the Category", 5, NoFlags)  \
-    X(QPushButton, cmdCatAddCncl, pctCatAdd, "&Back",                                           \
-      "Click here to Return back to the Previous Menu", 6, NoFlags)                             \
-    X(Panel, pctCatDel, frmMain, "", "", 48, NoFlags)                                           \
-    X(QLabel, lblCatDel, pctCatDel, "Please choose the Category you with to Delete : ", "",     \
-      41, NoFlags)                                                                              \
-    X(QComboBox, cmbCatDel, pctCatDel, "",                                                      \
-      "Choose the Category you wish to Delete from the List", 8, Sorted)                        \
-    X(QPushButton, cmdCatDel, pctCatDel, "&Delete", "Click here to DELETE the choosen Category", \
-      9, NoFlags)                                                                               \
-    X(QPushButton, cmdCatDelCncl, pctCatDel, "&Back", "Click here to Return to Previous Menu",  \
-      10, NoFlags)                                                                              \
-    X(Panel, pctCatMod, frmMain, "", "", 49, NoFlags)                                           \
-    X(QLabel, lblCatMod, pctCatMod, "Please choose the Category which you wish to modify : ",   \
-      "", 43, NoFlags)                                                                          \
-    X(QComboBox, cmbCatMod, pctCatMod, "",                                                      \
-      "Choose the Category you wish to Modify from the List", 12, Sorted)                       \
-    X(QLabel, lblCatModCh, pctCatMod, "Please Enter the new name for the Category : ", "", 42,  \
-      NoFlags)                                                                                  \
-    X(QLineEdit, txtCatMod, pctCatMod, "", "Enter the New Name for the choosen Category here",  \
-      13, NoFlags)                                                                              \
-    X(QPushButton, cmdCatMod, pctCatMod, "&Modify", "Click here to MODIFY the Category", 14,    \
-      NoFlags)                                                                                  \
-    X(QPushButton, cmdCatModCncl, pctCatMod, "&Back",                                           \
-      "Click here to Return to the Previous Menu", 15, NoFlags)                                 \
-    /* URL screens */                                                                           \
-    X(QGroupBox, fraUrlView, frmMain, "URL(s)", "", 39, NoFlags)                                \
-    X(QLabel, lblUrlView, fraUrlView, "URL(s) under choosen Category are : ", "", 62, NoFlags)  \
-    X(QListWidget, lstUrlView, fraUrlView, "",                                                  \
-      "This is where you can see a list of URL's under choosen Category", 19, Sorted)           \
-    X(QPlainTextEdit, txtUrlViewDesc, fraUrlView, "", "", 67, VScroll | ReadOnly)               \
-    X(Separator, Sep3V, fraUrlView, "", "", -1, NoFlags)                                        \
-    X(QLabel, lblUrlViewCh, fraUrlView, "Please choose an Option : ", "", 61, NoFlags)          \
-    X(QPushButton, cmdUrlViewV, fraUrlView, "&View URL", "", 20, NoFlags)                       \
-    X(QPushButton, cmdUrlViewA, fraUrlView, "&Add URL",                                         \
-      "Click here to Add a URL under the choosen Category", 21, NoFlags)                        \
-    X(QPushButton, cmdUrlViewD, fraUrlView, "&Delete URL", "Click here to Delete a URL", 26,    \
-      NoFlags)                                                                                  \
-    X(QPushButton, cmdUrlViewM, fraUrlView, "&Modify URL", "Click here to Modify a URL", 30,    \
-      NoFlags)                                                                                  \
-    X(QPushButton, cmdUrlViewCncl, fraUrlView, "&Back",                                         \
-      "Click here to return to the Previous Menu", 36, NoFlags)                                 \
-    X(Panel, pctUrlAdd, frmMain, "", "", 52, NoFlags)                                           \
-    X(QLabel, lblUrlAdd, pctUrlAdd, "Please enter the URL you wish to Add : ", "", 55, NoFlags) \
-    X(QLineEdit, txtUrlAdd, pctUrlAdd, "", "Enter the URL here", 22, NoFlags)                   \
-    X(QLabel, lblUrlAddCh, pctUrlAdd, "Please enter a short description : ", "", 59, NoFlags)   \
-    X(LimitedTextEdit, txtUrlAddCh, pctUrlAdd,                                                  \
-      "Please limit your Description to not more than 250 characters!\r\n",                     \
-      "Enter a Description for the URL here", 23, BothScroll | Max250)                          \
-    X(QPushButton, cmdUrlAdd, pctUrlAdd, "&Add",                                                \
-      "Click here to Add the URL under the choosen Category", 24, NoFlags)                      \
-    X(QPushButton, cmdUrlAddCncl, pctUrlAdd, "&Back",                                           \
-      "Click here to Return to the Previous Menu", 25, NoFlags)                                 \
-    X(Panel, pctUrlDel, frmMain, "", "", 53, NoFlags)                                           \
-    X(QLabel, lblUrlDel, pctUrlDel, "Please choose the URL you wish to Delete from the List : ", \
-      "", 56, NoFlags)                                                                          \
-    X(QComboBox, cmbUrlDel, pctUrlDel, "", "Choose the URL you wish to Delete", 27, Sorted)     \
-    X(QPushButton, cmdUrlDel, pctUrlDel, "&Delete", "Click here to DELETE the choosen URL", 28, \
-      NoFlags)                                                                                  \
-    X(QPushButton, cmdUrlDelCncl, pctUrlDel, "&Back",                                           \
-      "Click here to Return to the Previous Menu", 29, NoFlags)                                 \
-    X(Panel, pctUrlMod, frmMain, "", "", 54, NoFlags)                                           \
-    X(QLabel, lblUrlMod, pctUrlMod, "Please choose the URL which you wish to Modify", "", 57,   \
-      NoFlags)                                                                                  \
-    X(QComboBox, cmbUrlMod, pctUrlMod, "", "Choose the URL you wish to Modify here", 31, Sorted) \
-    X(QLabel, lblUrlModCh, pctUrlMod, "Please change the URL here if you want : ", "", 58,      \
-      NoFlags)                                                                                  \
-    X(QLineEdit, txtUrlMod, pctUrlMod, "", "Enter the Modified URL here", 32, NoFlags)          \
-    X(QLabel, lblUrlModDesc, pctUrlMod, "Please change the Description here if you want : ",    \
-      "", 60, NoFlags)                                                                          \
-    X(LimitedTextEdit, txtUrlModDesc, pctUrlMod,                                                \
-      "Please limit your Description to not more than 250 characters!\r\n",                     \
-      "Enter the Modified Description here", 33, BothScroll | Max250)                           \
-    X(QPushButton, cmdUrlMod, pctUrlMod, "&Modify", "Click here to Modify the choosen URL", 34, \
-      NoFlags)                                                                                  \
-    X(QPushButton, cmdUrlModCncl, pctUrlMod, "&Back",                                           \
-      "Click here to Return to the Previous Menu", 35, NoFlags)
+#define WAYFILE_FRMMAIN_CONTROLS(X)                                                                \
+    X(QLabel, lblTitle, frmMain, "Wayfile v2.1", "", 44, TitleFont | Centred)                      \
+    X(QLabel, lblSubTitle, frmMain, "Main Menu", "", 50, TitleFont | Centred)                      \
+    X(QLabel, lblIntro, frmMain, "", "", 45, Centred)                                              \
+    X(QPushButton, cmdLogin, frmMain, "&Login", "Click here to Log into the Program", 0, BoldFont) \
+    X(QPushButton, cmdCat, frmMain, "&Categories",                                                 \
+      "Click here to View, Add, Delete or Modify Categories", 1, BoldFont)                         \
+    X(QPushButton, cmdURL, frmMain, "&URL'S", "Click here to Vew, Add, Delete or Modify URL's",    \
+      17, BoldFont)                                                                                \
+    X(QPushButton, cmdQuit, frmMain, "&Exit", "Click here to Exit the Program", 37, BoldFont)      \
+    X(Separator, Sep1H, frmMain, "", "", -1, NoFlags)                                              \
+    X(Separator, Sep1V, frmMain, "", "", -1, NoFlags)                                              \
+    X(Separator, Sep2H, frmMain, "", "", -1, NoFlags)                                              \
+    X(QLabel, lblUrlCat, frmMain, "Label1", "", 51, NoFlags)                                       \
+    X(QComboBox, cmbUrlCat, frmMain, "", "", 18, Sorted)                                           \
+    X(QPushButton, cmdCatNxt, frmMain, "cmdCatNxt", "", 66, NeverShown)                            \
+    X(QPushButton, cmdUrlNxt, frmMain, "cmdUrlNxt", "", 65, NeverShown)                            \
+    /* Category screens */                                                                         \
+    X(QGroupBox, fraCatView, frmMain, "Categorie(s)",                                              \
+      "Here you can View a list of all your Categories and also Add, Delete, Modify "              \
+      "Categories",                                                                                \
+      38, NoFlags)                                                                                 \
+    X(QLabel, lblCatView, fraCatView, "Existing Categories are : ", "", 64, NoFlags)               \
+    X(QListWidget, lstCatView, fraCatView, "",                                                     \
+      "This is where you can see the Existing Categories", 2, Sorted)                              \
+    X(Separator, Sep2V, fraCatView, "", "", -1, NoFlags)                                           \
+    X(QLabel, lblCatViewCh, fraCatView, "Please choose an Option : ", "", 63, NoFlags)             \
+    X(QPushButton, cmdCatViewA, fraCatView, "&Add Category",                                       \
+      "Click here if you wish to ADD a Category", 3, NoFlags)                                      \
+    X(QPushButton, cmdCatViewD, fraCatView, "&Delete Category",                                    \
+      "Choose a Category from the list and click here to DELETE it", 7, NoFlags)                   \
+    X(QPushButton, cmdCatViewM, fraCatView, "&Modify Category",                                    \
+      "Choose a Category from the list and click here to MODIFY it", 11, NoFlags)                  \
+    X(QPushButton, cmdCatViewCncl, fraCatView, "&Back",                                            \
+      "Click here to Return to the Previous Menu", 16, NoFlags)                                    \
+    X(Panel, pctCatAdd, frmMain, "", "", 47, NoFlags)                                              \
+    X(QLabel, lblCatAdd, pctCatAdd, "Please enter a Name for the Category to be added : ", "", 40, \
+      NoFlags)                                                                                     \
+    X(QLineEdit, txtCatAdd, pctCatAdd, "",                                                         \
+      "Enter a Name for the Category you wish to add in here", 4, NoFlags)                         \
+    X(QPushButton, cmdCatAdd, pctCatAdd, "&Add", "Click here to ADD the Category", 5, NoFlags)     \
+    X(QPushButton, cmdCatAddCncl, pctCatAdd, "&Back",                                              \
+      "Click here to Return back to the Previous Menu", 6, NoFlags)                                \
+    X(Panel, pctCatDel, frmMain, "", "", 48, NoFlags)                                              \
+    X(QLabel, lblCatDel, pctCatDel, "Please choose the Category you with to Delete : ", "", 41,    \
+      NoFlags)                                                                                     \
+    X(QComboBox, cmbCatDel, pctCatDel, "", "Choose the Category you wish to Delete from the List", \
+      8, Sorted)                                                                                   \
+    X(QPushButton, cmdCatDel, pctCatDel, "&Delete", "Click here to DELETE the choosen Category",   \
+      9, NoFlags)                                                                                  \
+    X(QPushButton, cmdCatDelCncl, pctCatDel, "&Back", "Click here to Return to Previous Menu", 10, \
+      NoFlags)                                                                                     \
+    X(Panel, pctCatMod, frmMain, "", "", 49, NoFlags)                                              \
+    X(QLabel, lblCatMod, pctCatMod, "Please choose the Category which you wish to modify : ", "",  \
+      43, NoFlags)                                                                                 \
+    X(QComboBox, cmbCatMod, pctCatMod, "", "Choose the Category you wish to Modify from the List", \
+      12, Sorted)                                                                                  \
+    X(QLabel, lblCatModCh, pctCatMod, "Please Enter the new name for the Category : ", "", 42,     \
+      NoFlags)                                                                                     \
+    X(QLineEdit, txtCatMod, pctCatMod, "", "Enter the New Name for the choosen Category here", 13, \
+      NoFlags)                                                                                     \
+    X(QPushButton, cmdCatMod, pctCatMod, "&Modify", "Click here to MODIFY the Category", 14,       \
+      NoFlags)                                                                                     \
+    X(QPushButton, cmdCatModCncl, pctCatMod, "&Back", "Click here to Return to the Previous Menu", \
+      15, NoFlags)                                                                                 \
+    /* URL screens */                                                                              \
+    X(QGroupBox, fraUrlView, frmMain, "URL(s)", "", 39, NoFlags)                                   \
+    X(QLabel, lblUrlView, fraUrlView, "URL(s) under choosen Category are : ", "", 62, NoFlags)     \
+    X(QListWidget, lstUrlView, fraUrlView, "",                                                     \
+      "This is where you can see a list of URL's under choosen Category", 19, Sorted)              \
+    X(QPlainTextEdit, txtUrlViewDesc, fraUrlView, "", "", 67, VScroll | ReadOnly)                  \
+    X(Separator, Sep3V, fraUrlView, "", "", -1, NoFlags)                                           \
+    X(QLabel, lblUrlViewCh, fraUrlView, "Please choose an Option : ", "", 61, NoFlags)             \
+    X(QPushButton, cmdUrlViewV, fraUrlView, "&View URL", "", 20, NoFlags)                          \
+    X(QPushButton, cmdUrlViewA, fraUrlView, "&Add URL",                                            \
+      "Click here to Add a URL under the choosen Category", 21, NoFlags)                           \
+    X(QPushButton, cmdUrlViewD, fraUrlView, "&Delete URL", "Click here to Delete a URL", 26,       \
+      NoFlags)                                                                                     \
+    X(QPushButton, cmdUrlViewM, fraUrlView, "&Modify URL", "Click here to Modify a URL", 30,       \
+      NoFlags)                                                                                     \
+    X(QPushButton, cmdUrlViewCncl, fraUrlView, "&Back",                                            \
+      "Click here to return to the Previous Menu", 36, NoFlags)                                    \
+    X(Panel, pctUrlAdd, frmMain, "", "", 52, NoFlags)                                              \
+    X(QLabel, lblUrlAdd, pctUrlAdd, "Please enter the URL you wish to Add : ", "", 55, NoFlags)    \
+    X(QLineEdit, txtUrlAdd, pctUrlAdd, "", "Enter the URL here", 22, NoFlags)                      \
+    X(QLabel, lblUrlAddCh, pctUrlAdd, "Please enter a short description : ", "", 59, NoFlags)      \
+    X(LimitedTextEdit, txtUrlAddCh, pctUrlAdd,                                                     \
+      "Please limit your Description to not more than 250 characters!\r\n",                        \
+      "Enter a Description for the URL here", 23, BothScroll | Max250)                             \
+    X(QPushButton, cmdUrlAdd, pctUrlAdd, "&Add",                                                   \
+      "Click here to Add the URL under the choosen Category", 24, NoFlags)                         \
+    X(QPushButton, cmdUrlAddCncl, pctUrlAdd, "&Back", "Click here to Return to the Previous Menu", \
+      25, NoFlags)                                                                                 \
+    X(Panel, pctUrlDel, frmMain, "", "", 53, NoFlags)                                              \
+    X(QLabel, lblUrlDel, pctUrlDel,                                                                \
+      "Please choose the URL you wish to Delete from the List : ", "", 56, NoFlags)                \
+    X(QComboBox, cmbUrlDel, pctUrlDel, "", "Choose the URL you wish to Delete", 27, Sorted)        \
+    X(QPushButton, cmdUrlDel, pctUrlDel, "&Delete", "Click here to DELETE the choosen URL", 28,    \
+      NoFlags)                                                                                     \
+    X(QPushButton, cmdUrlDelCncl, pctUrlDel, "&Back", "Click here to Return to the Previous Menu", \
+      29, NoFlags)                                                                                 \
+    X(Panel, pctUrlMod, frmMain, "", "", 54, NoFlags)                                              \
+    X(QLabel, lblUrlMod, pctUrlMod, "Please choose the URL which you wish to Modify", "", 57,      \
+      NoFlags)                                                                                     \
+    X(QComboBox, cmbUrlMod, pctUrlMod, "", "Choose the URL you wish to Modify here", 31, Sorted)   \
+    X(QLabel, lblUrlModCh, pctUrlMod, "Please change the URL here if you want : ", "", 58,         \
+      NoFlags)                                                                                     \
+    X(QLineEdit, txtUrlMod, pctUrlMod, "", "Enter the Modified URL here", 32, NoFlags)             \
+    X(QLabel, lblUrlModDesc, pctUrlMod, "Please change the Description here if you want : ", "",   \
+      60, NoFlags)                                                                                 \
+    X(LimitedTextEdit, txtUrlModDesc, pctUrlMod,                                                   \
+      "Please limit your Description to not more than 250 characters!\r\n",                        \
+      "Enter the Modified Description here", 33, BothScroll | Max250)                              \
+    X(QPushButton, cmdUrlMod, pctUrlMod, "&Modify", "Click here to Modify the choosen URL", 34,    \
+      NoFlags)                                                                                     \
+    X(QPushButton, cmdUrlModCncl, pctUrlMod, "&Back", "Click here to Return to the Previous Menu", \
+      35, NoFlags)
 
 // X(Type, name, container, caption, toolTip, tab, flags)
-#define WAYFILE_FRMLOGIN_CONTROLS(X)                                                            \
-    X(QGroupBox, fraLogin, frmLogin, "Login", "", 12, NoFlags)                                  \
-    X(QLabel, lblUser, fraLogin, "&User Name : ", "", 10, NoFlags)                              \
-    X(QLineEdit, txtUser, fraLogin, "", "", 0, NoFlags)                                         \
-    X(QLabel, lblPass, fraLogin, "&Password : ", "", 11, NoFlags)                               \
-    X(QLineEdit, txtPass, fraLogin, "", "", 1, Password)                                        \
-    X(QPushButton, cmdLogin, fraLogin, "&Login", "", 2, DefaultButton)                          \
-    X(QPushButton, cmdCancel, fraLogin, "&Cancel", "", 3, NoFlags)                              \
-    X(QPushButton, cmdNewUser, fraLogin, "&New User? Click here to Create a New Login ID!", "", \
-      4, NoFlags)                                                                               \
-    X(QGroupBox, fraNewUser, frmLogin, "Create ID", "", 13, NoFlags)                            \
-    X(QLabel, lblNUser, fraNewUser, "Please enter a Username : ", "", 14, NoFlags)              \
-    X(QLineEdit, txtNUser, fraNewUser, "", "", 5, NoFlags)                                      \
-    X(QLabel, lblNPass, fraNewUser, "Please Enter a Password : ", "", 15, NoFlags)              \
-    X(QLineEdit, txtNPass, fraNewUser, "", "", 6, Password)                                     \
-    X(QLabel, lblNRPass, fraNewUser, "Please Re-Enter the Password : ", "", 16, NoFlags)        \
-    X(QLineEdit, txtNRPass, fraNewUser, "", "", 7, Password)                                    \
-    X(QPushButton, cmdNCreate, fraNewUser, "Create &ID", "", 8, NoFlags)                        \
+#define WAYFILE_FRMLOGIN_CONTROLS(X)                                                               \
+    X(QGroupBox, fraLogin, frmLogin, "Login", "", 12, NoFlags)                                     \
+    X(QLabel, lblUser, fraLogin, "&User Name : ", "", 10, NoFlags)                                 \
+    X(QLineEdit, txtUser, fraLogin, "", "", 0, NoFlags)                                            \
+    X(QLabel, lblPass, fraLogin, "&Password : ", "", 11, NoFlags)                                  \
+    X(QLineEdit, txtPass, fraLogin, "", "", 1, Password)                                           \
+    X(QPushButton, cmdLogin, fraLogin, "&Login", "", 2, DefaultButton)                             \
+    X(QPushButton, cmdCancel, fraLogin, "&Cancel", "", 3, NoFlags)                                 \
+    X(QPushButton, cmdNewUser, fraLogin, "&New User? Click here to Create a New Login ID!", "", 4, \
+      NoFlags)                                                                                     \
+    X(QGroupBox, fraNewUser, frmLogin, "Create ID", "", 13, NoFlags)                               \
+    X(QLabel, lblNUser, fraNewUser, "Please enter a Username : ", "", 14, NoFlags)                 \
+    X(QLineEdit, txtNUser, fraNewUser, "", "", 5, NoFlags)                                         \
+    X(QLabel, lblNPass, fraNewUser, "Please Enter a Password : ", "", 15, NoFlags)                 \
+    X(QLineEdit, txtNPass, fraNewUser, "", "", 6, Password)                                        \
+    X(QLabel, lblNRPass, fraNewUser, "Please Re-Enter the Password : ", "", 16, NoFlags)           \
+    X(QLineEdit, txtNRPass, fraNewUser, "", "", 7, Password)                                       \
+    X(QPushButton, cmdNCreate, fraNewUser, "Create &ID", "", 8, NoFlags)                           \
     X(QPushButton, cmdNCancel, fraNewUser, "&Cancel", "", 9, NoFlags)
 
 // Declares one member pointer per row.
-#define WAYFILE_DECLARE_CONTROL(Type, name, container, caption, toolTip, tab, flags) \
+#define WAYFILE_DECLARE_CONTROL(Type, name, container, caption, toolTip, tab, flags)               \
     Type *name = nullptr;
 
 // Catalogue row of a control, for tests and for the builder.
-#define WAYFILE_CONTROL_ROW(Type, name, container, caption, toolTip, tab, flags)              \
-    screens::ControlRow{#name, #container, screens::KindOf<Type>(), QStringLiteral(caption), \
-                        QStringLiteral(toolTip), tab, flags},
+#define WAYFILE_CONTROL_ROW(Type, name, container, caption, toolTip, tab, flags)                   \
+    screens::ControlRow{#name,                                                                     \
+                        #container,                                                                \
+                        screens::KindOf<Type>(),                                                   \
+                        QStringLiteral(caption),                                                   \
+                        QStringLiteral(toolTip),                                                   \
+                        tab,                                                                       \
+                        flags},

@@ -15,31 +15,48 @@
 
 namespace screens {
 
-template <> const char *KindOf<QLabel>() { return "label"; }
-template <> const char *KindOf<QPushButton>() { return "button"; }
-template <> const char *KindOf<QLineEdit>() { return "text box"; }
-template <> const char *KindOf<QPlainTextEdit>() { return "multi-line text box"; }
-template <> const char *KindOf<LimitedTextEdit>() { return "multi-line text box"; }
-template <> const char *KindOf<QListWidget>() { return "list box"; }
-template <> const char *KindOf<QComboBox>() { return "combo box"; }
-template <> const char *KindOf<QGroupBox>() { return "frame"; }
-template <> const char *KindOf<Panel>() { return "panel"; }
-template <> const char *KindOf<Separator>() { return "line"; }
+template <> const char *KindOf<QLabel>() {
+    return "label";
+}
+template <> const char *KindOf<QPushButton>() {
+    return "button";
+}
+template <> const char *KindOf<QLineEdit>() {
+    return "text box";
+}
+template <> const char *KindOf<QPlainTextEdit>() {
+    return "multi-line text box";
+}
+template <> const char *KindOf<LimitedTextEdit>() {
+    return "multi-line text box";
+}
+template <> const char *KindOf<QListWidget>() {
+    return "list box";
+}
+template <> const char *KindOf<QComboBox>() {
+    return "combo box";
+}
+template <> const char *KindOf<QGroupBox>() {
+    return "frame";
+}
+template <> const char *KindOf<Panel>() {
+    return "panel";
+}
+template <> const char *KindOf<Separator>() {
+    return "line";
+}
 
-Panel::Panel(QWidget *parent) : QFrame(parent)
-{
+Panel::Panel(QWidget *parent) : QFrame(parent) {
     setFrameShape(QFrame::NoFrame);
     setAutoFillBackground(true);
 }
 
-Separator::Separator(QWidget *parent) : QFrame(parent)
-{
+Separator::Separator(QWidget *parent) : QFrame(parent) {
     setFrameShape(QFrame::NoFrame);
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-void Separator::setEnds(int x1, int y1, int x2, int y2)
-{
+void Separator::setEnds(int x1, int y1, int x2, int y2) {
     // A line is drawn in a thin widget that covers it; 2 pixels across leave
     // room for the doubled style.
     m_vertical = (x1 == x2);
@@ -51,14 +68,12 @@ void Separator::setEnds(int x1, int y1, int x2, int y2)
     update();
 }
 
-void Separator::setDoubled(bool doubled)
-{
+void Separator::setDoubled(bool doubled) {
     m_doubled = doubled;
     update();
 }
 
-void Separator::paintEvent(QPaintEvent *)
-{
+void Separator::paintEvent(QPaintEvent *) {
     QPainter p(this);
     const QColor dark = palette().color(QPalette::Dark);
     const QColor light = palette().color(QPalette::Light);
@@ -75,21 +90,19 @@ void Separator::paintEvent(QPaintEvent *)
     }
 }
 
-QFont StandardFont(double points, bool bold)
-{
+QFont StandardFont(double points, bool bold) {
     // Liberation Sans has the narrow letters the caption widths are reckoned
     // for; any sans-serif face stands in where it is missing.
     QFont font(QStringLiteral("Liberation Sans"));
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                      QStringLiteral("Sans Serif")});
+    font.setFamilies(
+        {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("Sans Serif")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(points);
     font.setBold(bold);
     return font;
 }
 
-void StyleWindow(QWidget *window)
-{
+void StyleWindow(QWidget *window) {
     QPalette pal = window->palette();
     pal.setColor(QPalette::Window, kFormColour);
     pal.setColor(QPalette::Button, kButtonColour);
@@ -100,8 +113,7 @@ void StyleWindow(QWidget *window)
 
 namespace {
 
-QString plainLines(const QString &text)
-{
+QString plainLines(const QString &text) {
     QString lines = text;
     lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     return lines;
@@ -109,8 +121,7 @@ QString plainLines(const QString &text)
 
 } // namespace
 
-void ApplyRow(QWidget *control, const ControlRow &row)
-{
+void ApplyRow(QWidget *control, const ControlRow &row) {
     control->setObjectName(QLatin1String(row.name));
     control->setProperty("tabIndex", row.tab);
     if (!row.toolTip.isEmpty())
@@ -171,8 +182,7 @@ void ApplyRow(QWidget *control, const ControlRow &row)
     }
 }
 
-void ApplyTabOrder(QWidget *window, const QList<ControlRow> &rows)
-{
+void ApplyTabOrder(QWidget *window, const QList<ControlRow> &rows) {
     QList<std::pair<int, QWidget *>> order;
     for (const ControlRow &row : rows) {
         if (row.tab < 0)

@@ -11,8 +11,7 @@ namespace {
 frmLogin *g_loginForm = nullptr;
 }
 
-frmLogin::frmLogin(QWidget *parent) : QDialog(parent)
-{
+frmLogin::frmLogin(QWidget *parent) : QDialog(parent) {
     using namespace screens;
     g_loginForm = this;
     setObjectName(QStringLiteral("frmLogin"));
@@ -24,10 +23,10 @@ frmLogin::frmLogin(QWidget *parent) : QDialog(parent)
     for (const ControlRow &row : catalogue()) {
         QWidget *parentWidget = containers.value(QLatin1String(row.container), this);
         QWidget *control = nullptr;
-#define WAYFILE_MAKE_CONTROL(Type, member, container, caption, toolTip, tab, flags)           \
-    if (qstrcmp(row.name, #member) == 0) {                                                    \
-        member = new Type(parentWidget);                                                      \
-        control = member;                                                                     \
+#define WAYFILE_MAKE_CONTROL(Type, member, container, caption, toolTip, tab, flags)                \
+    if (qstrcmp(row.name, #member) == 0) {                                                         \
+        member = new Type(parentWidget);                                                           \
+        control = member;                                                                          \
     }
         WAYFILE_FRMLOGIN_CONTROLS(WAYFILE_MAKE_CONTROL)
 #undef WAYFILE_MAKE_CONTROL
@@ -44,28 +43,24 @@ frmLogin::frmLogin(QWidget *parent) : QDialog(parent)
     Form_Load();
 }
 
-frmLogin::~frmLogin()
-{
+frmLogin::~frmLogin() {
     if (g_loginForm == this) {
         g_loginForm = nullptr;
         modMain::SetCommand(QStringLiteral("SIPLS"), {});
     }
 }
 
-frmLogin *frmLogin::current()
-{
+frmLogin *frmLogin::current() {
     return g_loginForm;
 }
 
-QList<screens::ControlRow> frmLogin::catalogue()
-{
+QList<screens::ControlRow> frmLogin::catalogue() {
     using namespace screens;
     static const QList<ControlRow> rows{WAYFILE_FRMLOGIN_CONTROLS(WAYFILE_CONTROL_ROW)};
     return rows;
 }
 
-void frmLogin::connectHandlers()
-{
+void frmLogin::connectHandlers() {
     using screens::OnKeyPress;
     connect(cmdLogin, &QPushButton::clicked, this, &frmLogin::cmdLogin_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmLogin::cmdCancel_Click);
@@ -79,14 +74,12 @@ void frmLogin::connectHandlers()
     OnKeyPress(txtNRPass, [this](int &k) { txtNRPass_KeyPress(k); });
 }
 
-void frmLogin::clearBoxes()
-{
+void frmLogin::clearBoxes() {
     for (QLineEdit *box : {txtUser, txtPass, txtNUser, txtNPass, txtNRPass})
         box->clear();
 }
 
-void frmLogin::showEvent(QShowEvent *event)
-{
+void frmLogin::showEvent(QShowEvent *event) {
     // Centred on the screen, now that the window has its size.
     QRect frame = frameGeometry();
     frame.moveCenter(screens::CurrentScreen().pixels.center());

@@ -11,8 +11,7 @@ namespace {
 frmMain *g_mainForm = nullptr;
 }
 
-frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
-{
+frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
     using namespace screens;
     g_mainForm = this;
     setObjectName(QStringLiteral("frmMain"));
@@ -27,10 +26,10 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     for (const ControlRow &row : catalogue()) {
         QWidget *parentWidget = containers.value(QLatin1String(row.container), m_client);
         QWidget *control = nullptr;
-#define WAYFILE_MAKE_CONTROL(Type, member, container, caption, toolTip, tab, flags)           \
-    if (qstrcmp(row.name, #member) == 0) {                                                    \
-        member = new Type(parentWidget);                                                      \
-        control = member;                                                                     \
+#define WAYFILE_MAKE_CONTROL(Type, member, container, caption, toolTip, tab, flags)                \
+    if (qstrcmp(row.name, #member) == 0) {                                                         \
+        member = new Type(parentWidget);                                                           \
+        control = member;                                                                          \
     }
         WAYFILE_FRMMAIN_CONTROLS(WAYFILE_MAKE_CONTROL)
 #undef WAYFILE_MAKE_CONTROL
@@ -52,8 +51,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     modMain::ResetSession();
 }
 
-frmMain::~frmMain()
-{
+frmMain::~frmMain() {
     if (g_mainForm == this) {
         g_mainForm = nullptr;
         for (const char *code : {"SIP", "HA"})
@@ -61,37 +59,31 @@ frmMain::~frmMain()
     }
 }
 
-frmMain *frmMain::current()
-{
+frmMain *frmMain::current() {
     return g_mainForm;
 }
 
-frmLogin *frmMain::loginWindow() const
-{
+frmLogin *frmMain::loginWindow() const {
     return m_login;
 }
 
-QList<screens::ControlRow> frmMain::catalogue()
-{
+QList<screens::ControlRow> frmMain::catalogue() {
     using namespace screens;
     static const QList<ControlRow> rows{WAYFILE_FRMMAIN_CONTROLS(WAYFILE_CONTROL_ROW)};
     return rows;
 }
 
-void frmMain::connectHandlers()
-{
+void frmMain::connectHandlers() {
     connect(cmdLogin, &QPushButton::clicked, this, &frmMain::cmdLogin_Click);
     connect(cmdQuit, &QPushButton::clicked, this, &frmMain::cmdQuit_Click);
 }
 
-void frmMain::registerCommands()
-{
+void frmMain::registerCommands() {
     modMain::SetCommand(QStringLiteral("SIP"), [] { modMain::ArrangeMainForm(); });
     modMain::SetCommand(QStringLiteral("HA"), [] { modMain::HideAll(); });
 }
 
-void SetStatus(const QString &text)
-{
+void SetStatus(const QString &text) {
     if (frmMain *form = frmMain::current())
         form->StatusBar->setStatusText(text);
 }

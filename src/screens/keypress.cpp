@@ -11,14 +11,12 @@ namespace {
 class KeyPressFilter : public QObject {
 public:
     KeyPressFilter(QWidget *widget, std::function<void(int &)> handler)
-        : QObject(widget), m_handler(std::move(handler))
-    {
+        : QObject(widget), m_handler(std::move(handler)) {
         widget->installEventFilter(this);
     }
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
+    bool eventFilter(QObject *watched, QEvent *event) override {
         if (event->type() != QEvent::KeyPress)
             return QObject::eventFilter(watched, event);
         auto *key = static_cast<QKeyEvent *>(event);
@@ -39,8 +37,7 @@ private:
 
 } // namespace
 
-void OnKeyPress(QWidget *widget, std::function<void(int &keyAscii)> handler)
-{
+void OnKeyPress(QWidget *widget, std::function<void(int &keyAscii)> handler) {
     new KeyPressFilter(widget, std::move(handler));
 }
 

@@ -13,8 +13,7 @@ struct Script {
     QList<ShownMessage> shown;
 };
 
-Script &script()
-{
+Script &script() {
     static Script s;
     return s;
 }
@@ -22,8 +21,7 @@ Script &script()
 } // namespace
 
 MsgAnswer MsgBox::show(QWidget *parent, const QString &text, MsgButtons buttons,
-                       const QString &title)
-{
+                       const QString &title) {
     Script &s = script();
     if (s.on) {
         s.shown.append({text, title, buttons});
@@ -53,28 +51,23 @@ MsgAnswer MsgBox::show(QWidget *parent, const QString &text, MsgButtons buttons,
     return result == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
 }
 
-void MsgBox::setScripted(bool scripted)
-{
+void MsgBox::setScripted(bool scripted) {
     script().on = scripted;
 }
 
-bool MsgBox::scripted()
-{
+bool MsgBox::scripted() {
     return script().on;
 }
 
-void MsgBox::queueAnswer(MsgAnswer answer)
-{
+void MsgBox::queueAnswer(MsgAnswer answer) {
     script().answers.enqueue(answer);
 }
 
-const QList<ShownMessage> &MsgBox::shown()
-{
+const QList<ShownMessage> &MsgBox::shown() {
     return script().shown;
 }
 
-void MsgBox::reset()
-{
+void MsgBox::reset() {
     script().answers.clear();
     script().shown.clear();
 }

@@ -27,8 +27,8 @@ struct ShownMessage {
 // box is recorded so its text, title and buttons can be checked.
 class MsgBox {
 public:
-    static MsgAnswer show(QWidget *parent, const QString &text,
-                          MsgButtons buttons = MsgButtons::Ok, const QString &title = kAppTitle);
+    static MsgAnswer show(QWidget *parent, const QString &text, MsgButtons buttons = MsgButtons::Ok,
+                          const QString &title = kAppTitle);
 
     static void setScripted(bool scripted);
     static bool scripted();

@@ -8,20 +8,17 @@
 namespace screens {
 
 namespace {
-std::optional<ScreenMetrics> &screenOverride()
-{
+std::optional<ScreenMetrics> &screenOverride() {
     static std::optional<ScreenMetrics> s;
     return s;
 }
 } // namespace
 
-int ScreenMetrics::toPixels(float twips) const
-{
+int ScreenMetrics::toPixels(float twips) const {
     return TwipsToPixels(twips, twipsPerPixel);
 }
 
-ScreenMetrics CurrentScreen()
-{
+ScreenMetrics CurrentScreen() {
     if (screenOverride())
         return *screenOverride();
     ScreenMetrics m;
@@ -36,8 +33,7 @@ ScreenMetrics CurrentScreen()
     return m;
 }
 
-void SetScreenOverride(std::optional<ScreenMetrics> screen)
-{
+void SetScreenOverride(std::optional<ScreenMetrics> screen) {
     screenOverride() = screen;
 }
 

@@ -11,8 +11,7 @@ using screens::MsgAnswer;
 using screens::MsgBox;
 using screens::MsgButtons;
 
-bool frmMain::Form_Load()
-{
+bool frmMain::Form_Load() {
     if (modMain::AnotherInstanceRunning())
         return false;
     modMain::DoCommand(QStringLiteral("SIP"));
@@ -20,8 +19,7 @@ bool frmMain::Form_Load()
     return true;
 }
 
-void frmMain::cmdLogin_Click()
-{
+void frmMain::cmdLogin_Click() {
     if (cmdLogin->text() == QLatin1String("&Login")) {
         SetStatus(QStringLiteral("Please Enter your Login Information"));
         {
@@ -44,8 +42,9 @@ void frmMain::cmdLogin_Click()
 
         // The introduction moves to 5 % of the screen height under the subtitle.
         const screens::ScreenMetrics screen = screens::CurrentScreen();
-        const float top = (screen.toTwips(lblSubTitle->y()) + screen.toTwips(lblSubTitle->height())) +
-                          screen.SH() * 5.0f / 100.0f;
+        const float top =
+            (screen.toTwips(lblSubTitle->y()) + screen.toTwips(lblSubTitle->height())) +
+            screen.SH() * 5.0f / 100.0f;
         lblIntro->move(lblIntro->x(), screen.toPixels(top));
         lblIntro->setText(QStringLiteral("Welcome to Wayfile v2.1\n\nWhen done, don't forget to "
                                          "Logout of the program or Exit the program!"));
@@ -96,8 +95,7 @@ void frmMain::cmdLogin_Click()
     SetStatus(QStringLiteral("Ready (Main Menu)"));
 }
 
-void frmMain::cmdQuit_Click()
-{
+void frmMain::cmdQuit_Click() {
     // Every change is already on disk: nothing to save or confirm.
     close();
     emit programEnd();

@@ -18,8 +18,7 @@ struct CommandRow {
 };
 
 // The rows are tried in this order; "CUP" is recognised but does nothing.
-std::array<CommandRow, 14> &commandTable()
-{
+std::array<CommandRow, 14> &commandTable() {
     static std::array<CommandRow, 14> table{{
         {"SIP", {}},
         {"SIPLS", {}},
@@ -41,14 +40,12 @@ std::array<CommandRow, 14> &commandTable()
 
 } // namespace
 
-void ResetSession()
-{
+void ResetSession() {
     UserNo = 0;
     PassStamp.clear();
 }
 
-void DoCommand(const QString &code)
-{
+void DoCommand(const QString &code) {
     const QString upper = code.toUpper();
     for (const CommandRow &row : commandTable()) {
         if (upper == QLatin1String(row.code)) {
@@ -62,8 +59,7 @@ void DoCommand(const QString &code)
     }
 }
 
-bool SetCommand(const QString &code, std::function<void()> operation)
-{
+bool SetCommand(const QString &code, std::function<void()> operation) {
     if (code == QLatin1String("CUP"))
         return false;
     for (CommandRow &row : commandTable()) {

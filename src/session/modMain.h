@@ -35,6 +35,8 @@ void DoCommand(const QString &code);
 bool SetCommand(const QString &code, std::function<void()> operation);
 
 // True when `n` can be stored as a user, category or URL number.
-inline bool IsStorableNumber(qint64 n) { return n >= 1 && n <= 32767; }
+inline bool IsStorableNumber(qint64 n) {
+    return n >= 1 && n <= 32767;
+}
 
 } // namespace modMain

@@ -13,8 +13,7 @@ namespace modMain {
 
 namespace {
 
-std::function<bool()> &instanceCheck()
-{
+std::function<bool()> &instanceCheck() {
     static std::function<bool()> check;
     return check;
 }
@@ -24,24 +23,22 @@ struct HeldLock {
     std::unique_ptr<QLockFile> lock;
 };
 
-HeldLock &heldLock()
-{
+HeldLock &heldLock() {
     static HeldLock held;
     return held;
 }
 
 } // namespace
 
-QString InstanceLockPath(const QString &programFolder)
-{
+QString InstanceLockPath(const QString &programFolder) {
     const QString canonical = QFileInfo(programFolder).absoluteFilePath();
     const QByteArray hash =
         QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("wayfile-%1.lock").arg(QLatin1String(hash)));
+    return QDir(QDir::tempPath())
+        .filePath(QStringLiteral("wayfile-%1.lock").arg(QLatin1String(hash)));
 }
 
-bool AnotherInstanceRunning()
-{
+bool AnotherInstanceRunning() {
     if (instanceCheck())
         return instanceCheck()();
 
@@ -65,8 +62,7 @@ bool AnotherInstanceRunning()
     return false;
 }
 
-void SetInstanceCheck(std::function<bool()> check)
-{
+void SetInstanceCheck(std::function<bool()> check) {
     instanceCheck() = std::move(check);
 }
 

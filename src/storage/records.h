@@ -21,7 +21,10 @@ struct IoError {
     QString reason; // the system's reason, in words
 
     bool failed() const { return !file.isEmpty(); }
-    void clear() { file.clear(); reason.clear(); }
+    void clear() {
+        file.clear();
+        reason.clear();
+    }
     // A complete message for the user: what failed, on which file, and why.
     // `action` is a short verb phrase such as "read" or "write to".
     QString message(const QString &action) const;

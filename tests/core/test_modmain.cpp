@@ -19,19 +19,17 @@ namespace {
 // Plugs a recorder into every command and unplugs it afterwards.
 class CommandTable : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         for (const char *code : kCodes)
             modMain::SetCommand(QLatin1String(code), [this, code] { ran.push_back(code); });
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         for (const char *code : kCodes)
             modMain::SetCommand(QLatin1String(code), {});
     }
 
-    static constexpr const char *kCodes[] = {"SIP", "SIPLS", "HA", "LCD", "DC", "MC", "AU",
-                                             "LUD", "LUM", "LUV", "DU", "MU", "LD"};
+    static constexpr const char *kCodes[] = {"SIP", "SIPLS", "HA",  "LCD", "DC", "MC", "AU",
+                                             "LUD", "LUM",   "LUV", "DU",  "MU", "LD"};
     std::vector<std::string> ran;
 };
 
@@ -42,8 +40,7 @@ struct DispatchCase {
 
 class Dispatch : public CommandTable, public ::testing::WithParamInterface<DispatchCase> {};
 
-TEST_P(Dispatch, RunsTheOperationOfTheUpperCasedCode)
-{
+TEST_P(Dispatch, RunsTheOperationOfTheUpperCasedCode) {
     modMain::DoCommand(QString::fromUtf8(GetParam().code));
     if (*GetParam().runs)
         EXPECT_EQ(ran, std::vector<std::string>{GetParam().runs});
@@ -51,34 +48,30 @@ TEST_P(Dispatch, RunsTheOperationOfTheUpperCasedCode)
         EXPECT_TRUE(ran.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Codes, Dispatch,
-    ::testing::Values(DispatchCase{"SIP", "SIP"}, DispatchCase{"sip", "SIP"},
-                      DispatchCase{"Sip", "SIP"}, DispatchCase{" SIP", ""},
-                      DispatchCase{"SIP ", ""}, DispatchCase{"SIPLS", "SIPLS"},
-                      DispatchCase{"sipls", "SIPLS"}, DispatchCase{"ha", "HA"},
-                      DispatchCase{"LUV", "LUV"}, DispatchCase{"luv", "LUV"},
-                      DispatchCase{"lud", "LUD"}, DispatchCase{"LUM", "LUM"},
-                      DispatchCase{"ld", "LD"}, DispatchCase{"CUP", ""},
-                      DispatchCase{"cup", ""}, DispatchCase{"", ""}, DispatchCase{"XYZ", ""},
-                      DispatchCase{"SIPL", ""}));
+INSTANTIATE_TEST_SUITE_P(Codes, Dispatch,
+                         ::testing::Values(DispatchCase{"SIP", "SIP"}, DispatchCase{"sip", "SIP"},
+                                           DispatchCase{"Sip", "SIP"}, DispatchCase{" SIP", ""},
+                                           DispatchCase{"SIP ", ""}, DispatchCase{"SIPLS", "SIPLS"},
+                                           DispatchCase{"sipls", "SIPLS"}, DispatchCase{"ha", "HA"},
+                                           DispatchCase{"LUV", "LUV"}, DispatchCase{"luv", "LUV"},
+                                           DispatchCase{"lud", "LUD"}, DispatchCase{"LUM", "LUM"},
+                                           DispatchCase{"ld", "LD"}, DispatchCase{"CUP", ""},
+                                           DispatchCase{"cup", ""}, DispatchCase{"", ""},
+                                           DispatchCase{"XYZ", ""}, DispatchCase{"SIPL", ""}));
 
-TEST_F(CommandTable, OnlyCodesOfTheTableCanBePlugged)
-{
+TEST_F(CommandTable, OnlyCodesOfTheTableCanBePlugged) {
     EXPECT_FALSE(modMain::SetCommand(QStringLiteral("CUP"), [] {}));
     EXPECT_FALSE(modMain::SetCommand(QStringLiteral("NEW"), [] {}));
     EXPECT_FALSE(modMain::SetCommand(QStringLiteral("sip"), [] {}));
 }
 
-TEST_F(CommandTable, AnUnpluggedCodeDoesNothing)
-{
+TEST_F(CommandTable, AnUnpluggedCodeDoesNothing) {
     modMain::SetCommand(QStringLiteral("HA"), {});
     modMain::DoCommand(QStringLiteral("HA"));
     EXPECT_TRUE(ran.empty());
 }
 
-TEST(Session, StartsAndResetsSignedOut)
-{
+TEST(Session, StartsAndResetsSignedOut) {
     EXPECT_EQ(modMain::UserNo, 0);
     EXPECT_TRUE(modMain::PassStamp.isEmpty());
     modMain::UserNo = 7;
@@ -90,8 +83,7 @@ TEST(Session, StartsAndResetsSignedOut)
     EXPECT_EQ(modMain::NextCatNo, 4); // scratch numbers are each operation's own
 }
 
-TEST(Session, StorableNumbers)
-{
+TEST(Session, StorableNumbers) {
     EXPECT_FALSE(modMain::IsStorableNumber(0));
     EXPECT_TRUE(modMain::IsStorableNumber(1));
     EXPECT_TRUE(modMain::IsStorableNumber(32767));
@@ -99,8 +91,15 @@ TEST(Session, StorableNumbers)
     EXPECT_FALSE(modMain::IsStorableNumber(-1));
 }
 
-TEST(SingleInstance, EachInstallationHasItsOwnLock)
-{
+// Points the program folder at a temporary folder for one test.
+class SingleInstance : public ::testing::Test {
+protected:
+    void SetUp() override { saved = modMain::ProgramFolder(); }
+    void TearDown() override { modMain::SetProgramFolder(saved); }
+    QString saved;
+};
+
+TEST_F(SingleInstance, EachInstallationHasItsOwnLock) {
     EXPECT_EQ(modMain::InstanceLockPath(QStringLiteral("/opt/a")),
               modMain::InstanceLockPath(QStringLiteral("/opt/a")));
     EXPECT_NE(modMain::InstanceLockPath(QStringLiteral("/opt/a")),
@@ -108,8 +107,7 @@ TEST(SingleInstance, EachInstallationHasItsOwnLock)
     EXPECT_TRUE(modMain::InstanceLockPath(QStringLiteral("/opt/a")).startsWith(QDir::tempPath()));
 }
 
-TEST(SingleInstance, HeldLockMeansAnotherInstance)
-{
+TEST_F(SingleInstance, HeldLockMeansAnotherInstance) {
     QTemporaryDir folder;
     const QString path = modMain::InstanceLockPath(folder.path());
     QFile::remove(path);
@@ -126,8 +124,7 @@ TEST(SingleInstance, HeldLockMeansAnotherInstance)
     EXPECT_FALSE(late.tryLock(0));
 }
 
-TEST(SingleInstance, LockOfACrashedRunIsTakenOver)
-{
+TEST_F(SingleInstance, LockOfACrashedRunIsTakenOver) {
     QTemporaryDir folder;
     const QString path = modMain::InstanceLockPath(folder.path());
     QFile::remove(path);

@@ -11,8 +11,7 @@
 
 namespace {
 
-QWidget *containerOf(QWidget *w)
-{
+QWidget *containerOf(QWidget *w) {
     QWidget *p = w->parentWidget();
     // The main window's controls sit on its client area.
     if (p && p->objectName() == QLatin1String("frmMainClient"))
@@ -20,8 +19,7 @@ QWidget *containerOf(QWidget *w)
     return p;
 }
 
-QString textOf(QWidget *w)
-{
+QString textOf(QWidget *w) {
     if (auto *l = qobject_cast<QLabel *>(w))
         return l->text();
     if (auto *b = qobject_cast<QPushButton *>(w))
@@ -35,8 +33,7 @@ QString textOf(QWidget *w)
     return QString();
 }
 
-void checkRows(QWidget *window, const QList<screens::ControlRow> &rows)
-{
+void checkRows(QWidget *window, const QList<screens::ControlRow> &rows) {
     for (const screens::ControlRow &row : rows) {
         const QString name = QLatin1String(row.name);
         QWidget *w = window->findChild<QWidget *>(name);
@@ -63,8 +60,7 @@ void checkRows(QWidget *window, const QList<screens::ControlRow> &rows)
     QCOMPARE(window->palette().color(QPalette::Window), screens::kFormColour);
 }
 
-QStringList focusChain(QWidget *first, int steps)
-{
+QStringList focusChain(QWidget *first, int steps) {
     QStringList names;
     QWidget *w = first;
     for (int i = 0; i < steps; ++i) {
@@ -92,8 +88,7 @@ private slots:
     void accessibleTexts();
 };
 
-void CatalogueTest::mainWindowControls()
-{
+void CatalogueTest::mainWindowControls() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
     QCOMPARE(frmMain::catalogue().size(), 15 - 1 + 26 + 32); // the status bar is built apart
@@ -103,8 +98,7 @@ void CatalogueTest::mainWindowControls()
              QStringLiteral("This is the Statusbar which lets you know what's happening."));
 }
 
-void CatalogueTest::loginWindowControls()
-{
+void CatalogueTest::loginWindowControls() {
     GuiTestEnv env;
     frmLogin login;
     QCOMPARE(frmLogin::catalogue().size(), 17);
@@ -114,8 +108,7 @@ void CatalogueTest::loginWindowControls()
     QCOMPARE(login.lblPass->buddy(), login.txtPass);
 }
 
-void CatalogueTest::fonts()
-{
+void CatalogueTest::fonts() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
     for (QLabel *title : {main.lblTitle, main.lblSubTitle}) {
@@ -132,8 +125,7 @@ void CatalogueTest::fonts()
     QVERIFY(!main.cmdCatAdd->font().bold());
 }
 
-void CatalogueTest::passwordBoxesOnly()
-{
+void CatalogueTest::passwordBoxesOnly() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
     frmLogin login;
@@ -151,8 +143,7 @@ void CatalogueTest::passwordBoxesOnly()
     QCOMPARE(login.txtPass->echoMode(), QLineEdit::Password);
 }
 
-void CatalogueTest::descriptionBoxes()
-{
+void CatalogueTest::descriptionBoxes() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
     for (screens::LimitedTextEdit *box : {main.txtUrlAddCh, main.txtUrlModDesc}) {
@@ -169,8 +160,7 @@ void CatalogueTest::descriptionBoxes()
     QCOMPARE(main.txtUrlViewDesc->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
 }
 
-void CatalogueTest::sortedAndDropDownLists()
-{
+void CatalogueTest::sortedAndDropDownLists() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
     QStringList sorted;
@@ -184,21 +174,18 @@ void CatalogueTest::sortedAndDropDownLists()
         QVERIFY2(!c->isEditable(), qPrintable(c->objectName())); // drop-down lists
 }
 
-void CatalogueTest::tabOrder()
-{
+void CatalogueTest::tabOrder() {
     GuiTestEnv env;
     frmLogin login;
     QCOMPARE(focusChain(login.txtUser, 10),
              (QStringList{"txtUser", "txtPass", "cmdLogin", "cmdCancel", "cmdNewUser", "txtNUser",
                           "txtNPass", "txtNRPass", "cmdNCreate", "cmdNCancel"}));
     frmMain &main = env.mainWindow();
-    QCOMPARE(focusChain(main.cmdLogin, 6),
-             (QStringList{"cmdLogin", "cmdCat", "lstCatView", "cmdCatViewA", "txtCatAdd",
-                          "cmdCatAdd"}));
+    QCOMPARE(focusChain(main.cmdLogin, 6), (QStringList{"cmdLogin", "cmdCat", "lstCatView",
+                                                        "cmdCatViewA", "txtCatAdd", "cmdCatAdd"}));
 }
 
-void CatalogueTest::statusBarPanels()
-{
+void CatalogueTest::statusBarPanels() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
     const QStringList keys{"Main", "Desc", "NUM", "CAPS", "INS", "SCRL", "DATE", "TIME"};
@@ -216,8 +203,7 @@ void CatalogueTest::statusBarPanels()
     QCOMPARE(main.StatusBar->panel(8)->geometry().right() + 1 <= 1024, true);
 }
 
-void CatalogueTest::accessibleTexts()
-{
+void CatalogueTest::accessibleTexts() {
     // Standard widgets: assistive technologies read captions and tool tips.
     GuiTestEnv env;
     frmMain &main = env.mainWindow();

@@ -22,14 +22,12 @@ const QString kSignedOutIntro =
     QStringLiteral("Welcome to Wayfile v2.1\n\nPlease Login to the program by clicking on the "
                    "'Login' button and entering your login details to proceed.");
 
-QList<QWidget *> panels(frmMain &m)
-{
+QList<QWidget *> panels(frmMain &m) {
     return {m.fraCatView, m.fraUrlView, m.pctCatAdd, m.pctCatDel, m.pctCatMod,
             m.lblUrlCat,  m.cmbUrlCat,  m.pctUrlAdd, m.pctUrlDel, m.pctUrlMod};
 }
 
-void signIn(frmMain &main)
-{
+void signIn(frmMain &main) {
     AddAccount(1, QStringLiteral("Ann"), QStringLiteral("Pw"));
     SignInByKeyboard(main, QStringLiteral("Ann"), QStringLiteral("Pw"));
     MsgBox::reset();
@@ -52,8 +50,7 @@ private slots:
     void loginWindowSizedAndCentred();
 };
 
-void SessionTest::startsSignedOut()
-{
+void SessionTest::startsSignedOut() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
     QCOMPARE(main.windowTitle(), QStringLiteral("Wayfile V2.1"));
@@ -79,8 +76,7 @@ void SessionTest::startsSignedOut()
     QVERIFY(MsgBox::shown().isEmpty());
 }
 
-void SessionTest::secondInstanceEndsAtOnce()
-{
+void SessionTest::secondInstanceEndsAtOnce() {
     GuiTestEnv env;
     modMain::SetInstanceCheck([] { return true; });
     frmMain second;
@@ -89,8 +85,7 @@ void SessionTest::secondInstanceEndsAtOnce()
     QVERIFY(!second.isVisible());
 }
 
-void SessionTest::logoutAnsweredNo()
-{
+void SessionTest::logoutAnsweredNo() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
     signIn(main);
@@ -117,8 +112,7 @@ void SessionTest::logoutAnsweredNo()
     QCOMPARE(main.cmdLogin->text(), QStringLiteral("&Logout"));
 }
 
-void SessionTest::logoutAnsweredYes()
-{
+void SessionTest::logoutAnsweredYes() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
     signIn(main);
@@ -165,8 +159,7 @@ void SessionTest::logoutAnsweredYes()
     QCOMPARE(modMain::UserNo, qint16(1));
 }
 
-void SessionTest::signInMovesTheIntroduction()
-{
+void SessionTest::signInMovesTheIntroduction() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
     signIn(main);
@@ -175,8 +168,7 @@ void SessionTest::signInMovesTheIntroduction()
     QCOMPARE(main.lblIntro->y(), qRound(top / 15.0f));
 }
 
-void SessionTest::exitEndsTheProgram()
-{
+void SessionTest::exitEndsTheProgram() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
     signIn(main);
@@ -187,8 +179,7 @@ void SessionTest::exitEndsTheProgram()
     QVERIFY(MsgBox::shown().isEmpty()); // no confirmation
 }
 
-void SessionTest::hideAllResetsPanelsOnly()
-{
+void SessionTest::hideAllResetsPanelsOnly() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
     main.lblSubTitle->setVisible(true);
@@ -207,17 +198,16 @@ void SessionTest::hideAllResetsPanelsOnly()
     }
 }
 
-void SessionTest::arrangementAppliedInPixels()
-{
+void SessionTest::arrangementAppliedInPixels() {
     GuiTestEnv env; // 1024 x 768 at 15 twips a pixel
     frmMain &main = env.mainWindow();
     QCOMPARE(main.size(), QSize(1024, 768));
     QCOMPARE(main.frameGeometry().topLeft(), QPoint(0, 0));
-    QCOMPARE(main.StatusBar->height(), 23);            // 345.6 twips
-    QCOMPARE(main.cmdLogin->x(), 31);                  // 460.8
-    QCOMPARE(main.cmdLogin->width(), 102);             // 1536
-    QCOMPARE(main.lblIntro->x(), 195);                 // 2918.4
-    QCOMPARE(main.lblIntro->width(), 799);             // 11980.8
+    QCOMPARE(main.StatusBar->height(), 23); // 345.6 twips
+    QCOMPARE(main.cmdLogin->x(), 31);       // 460.8
+    QCOMPARE(main.cmdLogin->width(), 102);  // 1536
+    QCOMPARE(main.lblIntro->x(), 195);      // 2918.4
+    QCOMPARE(main.lblIntro->width(), 799);  // 11980.8
     // The four menu buttons are equally high and equally spaced.
     const QList<QPushButton *> menu{main.cmdLogin, main.cmdCat, main.cmdURL, main.cmdQuit};
     for (int i = 1; i < menu.size(); ++i) {
@@ -226,8 +216,7 @@ void SessionTest::arrangementAppliedInPixels()
     }
 }
 
-void SessionTest::loginWindowSizedAndCentred_data()
-{
+void SessionTest::loginWindowSizedAndCentred_data() {
     QTest::addColumn<QSize>("screen");
     QTest::addColumn<QSize>("window");
     QTest::newRow("800 x 600") << QSize(800, 600) << QSize(480, 360);   // 7200 x 5400 twips
@@ -235,8 +224,7 @@ void SessionTest::loginWindowSizedAndCentred_data()
     QTest::newRow("1024 x 768") << QSize(1024, 768) << QSize(358, 307); // 5376 x 4608
 }
 
-void SessionTest::loginWindowSizedAndCentred()
-{
+void SessionTest::loginWindowSizedAndCentred() {
     QFETCH(QSize, screen);
     QFETCH(QSize, window);
     GuiTestEnv env(screen.width(), screen.height());
@@ -246,8 +234,10 @@ void SessionTest::loginWindowSizedAndCentred()
         QCOMPARE(login.size(), window);
         QVERIFY(login.isModal());
         const QPoint centre = login.frameGeometry().center();
-        QVERIFY2(qAbs(centre.x() - screen.width() / 2) <= 1, qPrintable(QString::number(centre.x())));
-        QVERIFY2(qAbs(centre.y() - screen.height() / 2) <= 1, qPrintable(QString::number(centre.y())));
+        QVERIFY2(qAbs(centre.x() - screen.width() / 2) <= 1,
+                 qPrintable(QString::number(centre.x())));
+        QVERIFY2(qAbs(centre.y() - screen.height() / 2) <= 1,
+                 qPrintable(QString::number(centre.y())));
     });
 }
 

@@ -20,25 +20,25 @@ using screens::MsgBox;
 namespace {
 
 const QString kInvalid = QStringLiteral("Sorry, your Username OR Password is invalid!");
-const QString kSignedIn =
-    QStringLiteral("               Success! You are now logged into the program.\r\n\r\nNow you can "
-                   "View, Edit, Add or Modify your URL's and Categories.");
-const QString kFillAll = QStringLiteral("Please fill in all the fields before clicking on me again!");
+const QString kSignedIn = QStringLiteral(
+    "               Success! You are now logged into the program.\r\n\r\nNow you can "
+    "View, Edit, Add or Modify your URL's and Categories.");
+const QString kFillAll =
+    QStringLiteral("Please fill in all the fields before clicking on me again!");
 const QString kNoMatch =
     QStringLiteral("Your passwords don't match!\r\nPlease enter the same Password in both the "
                    "password fields...remember, passwords are case sensitive");
 const QString kSameAsName =
     QStringLiteral("Nope...you can't have your Password same as your User Name...I'm sure you can "
                    "do better than that...try again!");
-const QString kTaken = QStringLiteral("That USER ID has already been taken, please choose another!");
+const QString kTaken =
+    QStringLiteral("That USER ID has already been taken, please choose another!");
 
-QString statusText(frmMain &main)
-{
+QString statusText(frmMain &main) {
     return main.StatusBar->panel(2)->text();
 }
 
-QByteArray fileBytes(const QString &path)
-{
+QByteArray fileBytes(const QString &path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
@@ -49,8 +49,8 @@ struct AfterCreate {
     QString name, pass, again, focus;
 };
 
-AfterCreate createId(frmMain &main, const QString &name, const QString &pass, const QString &again)
-{
+AfterCreate createId(frmMain &main, const QString &name, const QString &pass,
+                     const QString &again) {
     AfterCreate after;
     WithSignInWindow(main, [&](frmLogin &login) {
         QTest::mouseClick(login.cmdNewUser, Qt::LeftButton);
@@ -97,23 +97,29 @@ private slots:
     void keyboardOnlyRegistration();
 };
 
-void SignInTest::signIn_data()
-{
+void SignInTest::signIn_data() {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("as registered") << "BobSmith" << "Secret1" << true;
-    QTest::newRow("name lower case") << "bobsmith" << "Secret1" << true;
-    QTest::newRow("name upper case") << "BOBSMITH" << "Secret1" << true;
-    QTest::newRow("blanks around name") << "  BobSmith " << "Secret1" << true;
-    QTest::newRow("blanks around password") << "BobSmith" << "  Secret1  " << true;
-    QTest::newRow("password case differs") << "BobSmith" << "secret1" << false;
-    QTest::newRow("other name") << "Bob" << "Secret1" << false;
-    QTest::newRow("inner blank differs") << "Bob Smith" << "Secret1" << false;
+    QTest::newRow("as registered") << "BobSmith"
+                                   << "Secret1" << true;
+    QTest::newRow("name lower case") << "bobsmith"
+                                     << "Secret1" << true;
+    QTest::newRow("name upper case") << "BOBSMITH"
+                                     << "Secret1" << true;
+    QTest::newRow("blanks around name") << "  BobSmith "
+                                        << "Secret1" << true;
+    QTest::newRow("blanks around password") << "BobSmith"
+                                            << "  Secret1  " << true;
+    QTest::newRow("password case differs") << "BobSmith"
+                                           << "secret1" << false;
+    QTest::newRow("other name") << "Bob"
+                                << "Secret1" << false;
+    QTest::newRow("inner blank differs") << "Bob Smith"
+                                         << "Secret1" << false;
 }
 
-void SignInTest::signIn()
-{
+void SignInTest::signIn() {
     QFETCH(QString, user);
     QFETCH(QString, password);
     QFETCH(bool, accepted);
@@ -127,7 +133,8 @@ void SignInTest::signIn()
     if (accepted) {
         QCOMPARE(ShownTexts(), QStringList{kSignedIn});
         QCOMPARE(modMain::UserNo, qint16(2));
-        QVERIFY(modMain::SameStamp(modMain::PassStamp, modMain::MakePassStamp(QStringLiteral("Secret1"))));
+        QVERIFY(modMain::SameStamp(modMain::PassStamp,
+                                   modMain::MakePassStamp(QStringLiteral("Secret1"))));
         QCOMPARE(main.Tag, QStringLiteral("VALID=TRUE"));
         QCOMPARE(main.cmdLogin->text(), QStringLiteral("&Logout"));
         QVERIFY(main.cmdCat->isEnabled());
@@ -148,8 +155,7 @@ void SignInTest::signIn()
     }
 }
 
-void SignInTest::wrongPasswordKeepsTheName()
-{
+void SignInTest::wrongPasswordKeepsTheName() {
     GuiTestEnv env;
     AddAccount(1, QStringLiteral("Ann"), QStringLiteral("Pw"));
     frmMain &main = env.mainWindow();
@@ -171,18 +177,20 @@ void SignInTest::wrongPasswordKeepsTheName()
     QCOMPARE(status, QStringLiteral("Ready (Login Menu)"));
 }
 
-void SignInTest::emptyFields_data()
-{
+void SignInTest::emptyFields_data() {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
-    QTest::newRow("both empty") << "" << "";
-    QTest::newRow("no password") << "Ann" << "";
-    QTest::newRow("blank password") << "Ann" << "   ";
-    QTest::newRow("no name") << "" << "Pw";
+    QTest::newRow("both empty") << ""
+                                << "";
+    QTest::newRow("no password") << "Ann"
+                                 << "";
+    QTest::newRow("blank password") << "Ann"
+                                    << "   ";
+    QTest::newRow("no name") << ""
+                             << "Pw";
 }
 
-void SignInTest::emptyFields()
-{
+void SignInTest::emptyFields() {
     QFETCH(QString, user);
     QFETCH(QString, password);
     GuiTestEnv env;
@@ -210,8 +218,7 @@ void SignInTest::emptyFields()
     QVERIFY(!QFile::exists(env.path("info.qvx")));
 }
 
-void SignInTest::noAccountFile()
-{
+void SignInTest::noAccountFile() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
     SignInByKeyboard(main, QStringLiteral("Ann"), QStringLiteral("Pw"));
@@ -222,8 +229,7 @@ void SignInTest::noAccountFile()
     QCOMPARE(info.permissions() & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
 }
 
-void SignInTest::enterRunsLoginOnce()
-{
+void SignInTest::enterRunsLoginOnce() {
     // Enter in either box runs the Login handler once, although Login is
     // also the window's default button.
     GuiTestEnv env;
@@ -244,8 +250,7 @@ void SignInTest::enterRunsLoginOnce()
     });
 }
 
-void SignInTest::cancelLeavesSignedOut()
-{
+void SignInTest::cancelLeavesSignedOut() {
     GuiTestEnv env;
     AddAccount(1, QStringLiteral("Ann"), QStringLiteral("Pw"));
     frmMain &main = env.mainWindow();
@@ -264,8 +269,7 @@ void SignInTest::cancelLeavesSignedOut()
     QVERIFY(ShownTexts().isEmpty());
 }
 
-void SignInTest::laterRecordWithSameNameCanMatch()
-{
+void SignInTest::laterRecordWithSameNameCanMatch() {
     GuiTestEnv env;
     AddAccount(1, QStringLiteral("ann"), QStringLiteral("first"));
     AddAccount(2, QStringLiteral("ANN"), QStringLiteral("second"));
@@ -274,10 +278,10 @@ void SignInTest::laterRecordWithSameNameCanMatch()
     QCOMPARE(modMain::UserNo, qint16(2));
 }
 
-void SignInTest::unreadableAccountFile()
-{
+void SignInTest::unreadableAccountFile() {
     GuiTestEnv env;
-    QVERIFY(QDir(env.folder()).mkdir(QStringLiteral("info.qvx"))); // a folder where the file should be
+    QVERIFY(
+        QDir(env.folder()).mkdir(QStringLiteral("info.qvx"))); // a folder where the file should be
     frmMain &main = env.mainWindow();
     SignInByKeyboard(main, QStringLiteral("Ann"), QStringLiteral("Pw"));
     QCOMPARE(ShownTexts().size(), 1);
@@ -285,8 +289,7 @@ void SignInTest::unreadableAccountFile()
     QCOMPARE(modMain::UserNo, qint16(0));
 }
 
-void SignInTest::registrationRefusals_data()
-{
+void SignInTest::registrationRefusals_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("pass");
     QTest::addColumn<QString>("again");
@@ -294,17 +297,36 @@ void SignInTest::registrationRefusals_data()
     QTest::addColumn<QStringList>("boxesAfter");
     QTest::addColumn<QString>("focus");
     // Checks are made in this order: the first failing one is reported.
-    QTest::newRow("name empty") << "" << "a" << "b" << kFillAll << QStringList{"", "a", "b"} << "txtNUser";
-    QTest::newRow("second password empty") << "x" << "a" << "" << kFillAll << QStringList{"x", "a", ""} << "txtNUser";
-    QTest::newRow("blank counts as content, mismatch") << " " << " a" << "A" << kNoMatch << QStringList{" ", "", ""} << "txtNPass";
-    QTest::newRow("mismatch before same-as-name") << "pw" << "pw" << "PW" << kNoMatch << QStringList{"pw", "", ""} << "txtNPass";
-    QTest::newRow("same as name, other case") << "Zed" << "zED" << "zED" << kSameAsName << QStringList{"Zed", "", ""} << "txtNPass";
-    QTest::newRow("taken, other case") << "ANN" << "secret" << "secret" << kTaken << QStringList{"", "", ""} << "txtNUser";
-    QTest::newRow("taken, blanks around") << "  ann  " << "secret" << "secret" << kTaken << QStringList{"", "", ""} << "txtNUser";
+    QTest::newRow("name empty") << ""
+                                << "a"
+                                << "b" << kFillAll << QStringList{"", "a", "b"} << "txtNUser";
+    QTest::newRow("second password empty")
+        << "x"
+        << "a"
+        << "" << kFillAll << QStringList{"x", "a", ""} << "txtNUser";
+    QTest::newRow("blank counts as content, mismatch")
+        << " "
+        << " a"
+        << "A" << kNoMatch << QStringList{" ", "", ""} << "txtNPass";
+    QTest::newRow("mismatch before same-as-name")
+        << "pw"
+        << "pw"
+        << "PW" << kNoMatch << QStringList{"pw", "", ""} << "txtNPass";
+    QTest::newRow("same as name, other case")
+        << "Zed"
+        << "zED"
+        << "zED" << kSameAsName << QStringList{"Zed", "", ""} << "txtNPass";
+    QTest::newRow("taken, other case")
+        << "ANN"
+        << "secret"
+        << "secret" << kTaken << QStringList{"", "", ""} << "txtNUser";
+    QTest::newRow("taken, blanks around")
+        << "  ann  "
+        << "secret"
+        << "secret" << kTaken << QStringList{"", "", ""} << "txtNUser";
 }
 
-void SignInTest::registrationRefusals()
-{
+void SignInTest::registrationRefusals() {
     QFETCH(QString, name);
     QFETCH(QString, pass);
     QFETCH(QString, again);
@@ -341,8 +363,7 @@ void SignInTest::registrationRefusals()
     QCOMPARE(modMain::UserNo, qint16(0));
 }
 
-void SignInTest::registrationSignsInAtOnce()
-{
+void SignInTest::registrationSignsInAtOnce() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
     QString statusAfterCreate;
@@ -380,8 +401,7 @@ void SignInTest::registrationSignsInAtOnce()
     QCOMPARE(modMain::UserNo, qint16(1));
 }
 
-void SignInTest::registrationNumbers_data()
-{
+void SignInTest::registrationNumbers_data() {
     QTest::addColumn<QList<int>>("existing");
     QTest::addColumn<int>("expected");
     QTest::newRow("first user") << QList<int>{} << 1;
@@ -389,8 +409,7 @@ void SignInTest::registrationNumbers_data()
     QTest::newRow("gap not filled") << QList<int>{1, 7} << 8;
 }
 
-void SignInTest::registrationNumbers()
-{
+void SignInTest::registrationNumbers() {
     QFETCH(QList<int>, existing);
     QFETCH(int, expected);
     GuiTestEnv env;
@@ -402,17 +421,18 @@ void SignInTest::registrationNumbers()
     QVERIFY(QFileInfo(env.path(QStringLiteral("USR%1").arg(expected))).isDir());
 }
 
-void SignInTest::unstorableCharactersRefused_data()
-{
+void SignInTest::unstorableCharactersRefused_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("pass");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("accent in name") << QStringLiteral("Jos\u00e9") << "pw" << QStringLiteral("\"\u00e9\"");
-    QTest::newRow("brace in password") << "Jose" << "p{w}" << "\"{\" \"}\"";
+    QTest::newRow("accent in name")
+        << QStringLiteral("Jos\u00e9") << "pw" << QStringLiteral("\"\u00e9\"");
+    QTest::newRow("brace in password") << "Jose"
+                                       << "p{w}"
+                                       << "\"{\" \"}\"";
 }
 
-void SignInTest::unstorableCharactersRefused()
-{
+void SignInTest::unstorableCharactersRefused() {
     QFETCH(QString, name);
     QFETCH(QString, pass);
     QFETCH(QString, shown);
@@ -422,12 +442,12 @@ void SignInTest::unstorableCharactersRefused()
     QCOMPARE(ShownTexts().size(), 1);
     QVERIFY2(ShownTexts().first().contains(shown), qPrintable(ShownTexts().first()));
     QVERIFY(!QFileInfo::exists(env.path("USR1")));
-    QVERIFY(!QFileInfo::exists(env.path("info.qvx")) || QFileInfo(env.path("info.qvx")).size() == 0);
+    QVERIFY(!QFileInfo::exists(env.path("info.qvx")) ||
+            QFileInfo(env.path("info.qvx")).size() == 0);
     QCOMPARE(modMain::UserNo, qint16(0));
 }
 
-void SignInTest::existingUserFolderIsReused()
-{
+void SignInTest::existingUserFolderIsReused() {
     GuiTestEnv env;
     QVERIFY(QDir(env.folder()).mkdir(QStringLiteral("USR1")));
     QFile kept(env.path("USR1/CAT.DAT"));
@@ -440,14 +460,14 @@ void SignInTest::existingUserFolderIsReused()
     QCOMPARE(fileBytes(env.path("USR1/CAT.DAT")), QByteArray("left from before\r\n"));
 }
 
-void SignInTest::failedFolderLeavesNoAccount()
-{
+void SignInTest::failedFolderLeavesNoAccount() {
     GuiTestEnv env;
     QFile blocker(env.path("USR1")); // a file where the user's folder must go
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     frmMain &main = env.mainWindow();
-    const AfterCreate after = createId(main, QStringLiteral("Eve"), QStringLiteral("pw"), QStringLiteral("pw"));
+    const AfterCreate after =
+        createId(main, QStringLiteral("Eve"), QStringLiteral("pw"), QStringLiteral("pw"));
     QCOMPARE(ShownTexts().size(), 1);
     QVERIFY2(ShownTexts().first().contains(env.path("USR1")), qPrintable(ShownTexts().first()));
     QCOMPARE(after.name, QStringLiteral("Eve"));
@@ -456,22 +476,21 @@ void SignInTest::failedFolderLeavesNoAccount()
     QCOMPARE(main.cmdLogin->text(), QStringLiteral("&Login"));
 }
 
-void SignInTest::numbersRunOut()
-{
+void SignInTest::numbersRunOut() {
     GuiTestEnv env;
     AddAccount(32767, QStringLiteral("Last"), QStringLiteral("pw"));
     const QByteArray before = fileBytes(env.path("info.qvx"));
     frmMain &main = env.mainWindow();
     createId(main, QStringLiteral("One more"), QStringLiteral("pw"), QStringLiteral("pw"));
     QCOMPARE(ShownTexts().size(), 1);
-    QVERIFY2(ShownTexts().first().contains(QStringLiteral("32767")), qPrintable(ShownTexts().first()));
+    QVERIFY2(ShownTexts().first().contains(QStringLiteral("32767")),
+             qPrintable(ShownTexts().first()));
     QCOMPARE(fileBytes(env.path("info.qvx")), before);
     QCOMPARE(modMain::UserNo, qint16(0));
     QCOMPARE(QDir(env.folder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
 }
 
-void SignInTest::newUserFrameSwitching()
-{
+void SignInTest::newUserFrameSwitching() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
     WithSignInWindow(main, [&](frmLogin &login) {
@@ -494,13 +513,13 @@ void SignInTest::newUserFrameSwitching()
     // Every opening starts on the sign-in frame with empty boxes.
     WithSignInWindow(main, [&](frmLogin &login) {
         QVERIFY(login.fraLogin->isVisible());
-        for (QLineEdit *box : {login.txtUser, login.txtPass, login.txtNUser, login.txtNPass, login.txtNRPass})
+        for (QLineEdit *box :
+             {login.txtUser, login.txtPass, login.txtNUser, login.txtNPass, login.txtNRPass})
             QCOMPARE(box->text(), QString());
     });
 }
 
-void SignInTest::keyboardOnlyRegistration()
-{
+void SignInTest::keyboardOnlyRegistration() {
     // Access keys, Tab and Enter only, sent to the window as a keyboard
     // would: Alt+N opens the new-user frame, Tab walks the boxes, Enter
     // creates the account.

@@ -13,18 +13,17 @@
 #include <QTest>
 #include <QTimer>
 
-GuiTestEnv::GuiTestEnv(int screenWidth, int screenHeight)
-{
+GuiTestEnv::GuiTestEnv(int screenWidth, int screenHeight) {
     modMain::SetProgramFolder(m_dir.path());
     modMain::SetInstanceCheck([] { return false; });
     modMain::ResetSession();
     screens::MsgBox::setScripted(true);
     screens::MsgBox::reset();
-    screens::SetScreenOverride(screens::ScreenMetrics{QRect(0, 0, screenWidth, screenHeight), 15.0f});
+    screens::SetScreenOverride(
+        screens::ScreenMetrics{QRect(0, 0, screenWidth, screenHeight), 15.0f});
 }
 
-GuiTestEnv::~GuiTestEnv()
-{
+GuiTestEnv::~GuiTestEnv() {
     m_main.reset();
     screens::MsgBox::reset();
     screens::SetScreenOverride(std::nullopt);
@@ -32,18 +31,15 @@ GuiTestEnv::~GuiTestEnv()
     modMain::ResetSession();
 }
 
-QString GuiTestEnv::folder() const
-{
+QString GuiTestEnv::folder() const {
     return m_dir.path();
 }
 
-QString GuiTestEnv::path(const QString &name) const
-{
+QString GuiTestEnv::path(const QString &name) const {
     return QDir(m_dir.path()).filePath(name);
 }
 
-frmMain &GuiTestEnv::mainWindow()
-{
+frmMain &GuiTestEnv::mainWindow() {
     if (!m_main) {
         m_main = std::make_unique<frmMain>();
         if (!m_main->Form_Load())
@@ -55,8 +51,7 @@ frmMain &GuiTestEnv::mainWindow()
     return *m_main;
 }
 
-void WithSignInWindow(frmMain &main, const std::function<void(frmLogin &)> &actions)
-{
+void WithSignInWindow(frmMain &main, const std::function<void(frmLogin &)> &actions) {
     bool ran = false;
     QTimer::singleShot(0, &main, [&] {
         frmLogin *login = frmLogin::current();
@@ -74,8 +69,7 @@ void WithSignInWindow(frmMain &main, const std::function<void(frmLogin &)> &acti
         qWarning("the sign-in actions did not run");
 }
 
-void SignInByKeyboard(frmMain &main, const QString &user, const QString &password)
-{
+void SignInByKeyboard(frmMain &main, const QString &user, const QString &password) {
     WithSignInWindow(main, [&](frmLogin &login) {
         QTest::keyClicks(login.txtUser, user);
         QTest::keyClicks(login.txtPass, password);
@@ -83,8 +77,7 @@ void SignInByKeyboard(frmMain &main, const QString &user, const QString &passwor
     });
 }
 
-void TypeInto(QWidget *widget, const QString &text)
-{
+void TypeInto(QWidget *widget, const QString &text) {
     for (QChar c : text) {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
         QApplication::sendEvent(widget, &press);
@@ -93,16 +86,14 @@ void TypeInto(QWidget *widget, const QString &text)
     }
 }
 
-QStringList ShownTexts()
-{
+QStringList ShownTexts() {
     QStringList texts;
     for (const screens::ShownMessage &m : screens::MsgBox::shown())
         texts << m.text;
     return texts;
 }
 
-void AddAccount(int n, const QString &name, const QString &password)
-{
+void AddAccount(int n, const QString &name, const QString &password) {
     modMain::IoError err;
     if (!modMain::AppendAccount(n, name, password, &err))
         qFatal("could not write a test account: %s", qPrintable(err.reason));

@@ -1,0 +1,160 @@
+#include "storage/accountfile.h"
+
+#include "session/modMain.h"
+#include "storage/cipher.h"
+
+#include <limits>
+#include <optional>
+
+namespace modMain {
+
+namespace {
+
+// An account record as read back: its fields, or three dummy fields that
+// decipher to "" when the line holds no separator.
+QStringList accountFields(const QString &line) {
+    QStringList fields = SplitRecord(line);
+    if (fields.size() < 2)
+        fields = QStringLiteral("*qvx*!*qvx*!*qvx*").split(u'!');
+    return fields;
+}
+
+bool isBlankLine(const QString &line) {
+    return TrimBlanks(line).isEmpty();
+}
+
+// The user tag of a record, deciphered, when it names an account (its first
+// three characters are "USR" in any case), else an empty optional.
+std::optional<QString> accountTag(const QStringList &fields) {
+    QString tag = DecodeField(fields.value(0));
+    if (!tag.startsWith(QLatin1String("USR"), Qt::CaseInsensitive))
+        return std::nullopt;
+    return tag;
+}
+
+// The user number of a tag, from its fourth character on (ReadNumber skips
+// the leading blanks). Saturates, so a number too big for the data stays too
+// big instead of wrapping.
+qint64 tagNumber(const QString &tag) {
+    return ReadNumber(QStringView(tag).mid(3));
+}
+
+// Reads the account file's lines; false when the file cannot be read. An
+// absent account file is created empty (and so has no lines).
+bool readAccountLines(QStringList *lines, IoError *err) {
+    lines->clear();
+    IoError local;
+    IoError *error = err ? err : &local;
+    const QString path = AccountFilePath();
+    if (!FileHasData(path, error))
+        return !error->failed();
+    return ReadLines(path, lines, error);
+}
+
+} // namespace
+
+QString AccountFilePath() {
+    return DataPath(kAccountFileName);
+}
+
+QString MakePassStamp(const QString &password) {
+    return SwapPairs(EncryptText(SwapPairs(TrimBlanks(password))));
+}
+
+bool SameStamp(const QString &stored, const QString &stamp) {
+    return DecryptText(SwapPairs(stored)) == DecryptText(SwapPairs(stamp));
+}
+
+QString UnstorableChars(const QString &text) {
+    QString result;
+    for (const QChar c : text) {
+        if ((c.unicode() < 32 || c.unicode() > 122) && !result.contains(c))
+            result.append(c);
+    }
+    return result;
+}
+
+QString AccountRecordLine(int n, const QString &name, const QString &password) {
+    const QStringList fields{
+        EncodeField(QStringLiteral("USR") + QString::number(n)),
+        EncodeField(TrimBlanks(name)),
+        EncryptText(EncryptText(SwapPairs(TrimBlanks(password)))),
+    };
+    return TrimBlanks(JoinRecord(fields));
+}
+
+bool FindAccount(const QString &userName, IoError *err) {
+    NextUserNo = 0;
+    QStringList lines;
+    if (!readAccountLines(&lines, err))
+        return false; // NextUserNo stays 0, which is no storable number
+
+    const QString wanted = TrimBlanks(userName).toUpper();
+    qint64 highest = 0;
+    bool found = false;
+    for (const QString &line : std::as_const(lines)) {
+        if (isBlankLine(line))
+            continue;
+        const QStringList fields = accountFields(line);
+        const std::optional<QString> tag = accountTag(fields);
+        if (!tag)
+            continue;
+        highest = std::max(highest, tagNumber(*tag));
+        const QString name = DecryptText(fields.value(1));
+        if (name.size() != wanted.size())
+            continue;
+        if (SwapPairs(name.toUpper()) == wanted) {
+            found = true;
+            break;
+        }
+    }
+    // Kept below INT_MAX so that "highest + 1" cannot wrap: a number past
+    // kMaxRecordNo stays past it for the caller to refuse.
+    NextUserNo = int(std::min<qint64>(highest, std::numeric_limits<int>::max() - 1)) + 1;
+    return found;
+}
+
+SignInResult CheckSignIn(const QString &userName, const QString &password, qint16 *userNo,
+                         IoError *err) {
+    QStringList lines;
+    if (!readAccountLines(&lines, err))
+        return SignInResult::Failed;
+
+    const QString wantedName = TrimBlanks(userName).toUpper();
+    const QString wantedPassword = TrimBlanks(password);
+    for (const QString &line : std::as_const(lines)) {
+        if (isBlankLine(line))
+            continue;
+        const QStringList fields = accountFields(line);
+        const std::optional<QString> tag = accountTag(fields);
+        if (!tag)
+            continue;
+        if (SwapPairs(DecryptText(fields.value(1)).toUpper()) != wantedName)
+            continue;
+        if (SwapPairs(DecryptText(DecryptText(fields.value(2)))) != wantedPassword)
+            continue;
+        // A record whose number cannot be a 16-bit user number (0, or above
+        // 32767) would sign in as a wrapped or signed-out user: it is taken
+        // as not matching, and the search goes on.
+        const qint64 number = tagNumber(*tag);
+        if (!IsStorableNumber(number))
+            continue;
+        if (userNo)
+            *userNo = qint16(number);
+        return SignInResult::Success;
+    }
+    return SignInResult::Invalid;
+}
+
+bool AppendAccount(int n, const QString &name, const QString &password, IoError *err) {
+    if (!IsStorableNumber(n)) {
+        if (err) {
+            err->file = AccountFilePath();
+            err->reason = QStringLiteral("The user number %1 is out of range").arg(n);
+        }
+        return false;
+    }
+    return AppendLine(AccountFilePath(), AccountRecordLine(n, name, password), err);
+}
+
+} // namespace modMain

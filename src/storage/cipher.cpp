@@ -1,0 +1,321 @@
+#include "storage/cipher.h"
+
+#include "storage/records.h"
+
+#include <QtGlobal>
+
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <mutex>
+#include <random>
+
+namespace modMain {
+
+namespace {
+
+constexpr int kFirstCode = 32;   // space
+constexpr int kLastCode = 122;   // "z"
+constexpr int kNoMatch = 123;    // "{", the answer when no code matches
+constexpr int kMaxKey = 15;      // highest key the decoder accepts
+constexpr int kMaxTarget = 9999; // four digits at most take part in a match
+
+bool isAsciiDigit(QChar c) {
+    return c.unicode() >= u'0' && c.unicode() <= u'9';
+}
+
+bool isPlainCode(char16_t c) {
+    return c >= kFirstCode && c <= kLastCode;
+}
+
+// The chain of key `key` applied to x, innermost function first in the
+// listing order: key 3 is Sin, Cos, Sin, Tan, Sin, so Sin(Tan(Sin(Cos(Sin x)))).
+double chainValue(int key, double x) {
+    using std::atan;
+    using std::cos;
+    using std::exp;
+    using std::sin;
+    using std::tan;
+    switch (key) {
+    case 1:
+        return cos(sin(tan(x)));
+    case 2:
+        return tan(atan(x));
+    case 3:
+        return sin(tan(sin(cos(sin(x)))));
+    case 4:
+        return tan(exp(cos(sin(x))));
+    case 5:
+        return sin(tan(atan(cos(sin(x)))));
+    case 6:
+        return tan(atan(cos(sin(tan(sin(cos(x)))))));
+    case 7:
+        return cos(sin(tan(atan(x))));
+    case 8:
+        return cos(sin(tan(exp(cos(sin(cos(x)))))));
+    case 9:
+        return sin(sin(tan(atan(cos(sin(x))))));
+    case 10:
+        return tan(atan(atan(atan(exp(sin(cos(x)))))));
+    case 11:
+        return cos(cos(sin(x)));
+    case 12:
+        return tan(atan(cos(cos(x))));
+    case 13:
+        return sin(cos(cos(cos(sin(x)))));
+    case 14:
+        return sin(cos(tan(sin(cos(sin(x))))));
+    case 15:
+        return sin(cos(sin(tan(x))));
+    default:
+        return 0.0;
+    }
+}
+
+// floor(chain * 10000), made positive for every key but 1 and 7 (whose last
+// function is a cosine of a small argument and so is positive already).
+qint64 keyValue(int key, int code) {
+    double v = std::floor(chainValue(key, double(code)) * 10000.0);
+    if (key != 1 && key != 7)
+        v = std::fabs(v);
+    // The chains stay far inside this range for every code the cipher uses;
+    // the clamp only keeps a stray argument from converting out of range.
+    constexpr double limit = 1e15;
+    if (!(v > -limit && v < limit))
+        return 0;
+    return qint64(v);
+}
+
+// The decimal text S of the value.
+QString valueText(int key, int code) {
+    return QString::number(keyValue(key, code));
+}
+
+// Keys whose values have more than four digits are compared on their first
+// four digits only.
+bool comparesFirstFour(int key) {
+    return key == 2 || key == 4 || key == 14;
+}
+
+// The number that a group's digits must equal for `code` under `key`: S, or
+// its first four characters, read as a number.
+qint64 comparedValue(int key, int code) {
+    QString s = valueText(key, code);
+    if (comparesFirstFour(key))
+        s.truncate(4);
+    return ReadNumber(s);
+}
+
+struct GroupFields {
+    int key;    // characters 3-4, read as a number
+    int target; // first two and last two characters of the trimmed group
+};
+
+// Reads the key and the target digits of a group. Both decoders use this, so
+// they can differ only in how they find the code for (key, target).
+GroupFields parseGroup(QStringView group) {
+    if (group.size() == 6 && isAsciiDigit(group[0]) && isAsciiDigit(group[1]) &&
+        isAsciiDigit(group[2]) && isAsciiDigit(group[3]) && isAsciiDigit(group[4]) &&
+        isAsciiDigit(group[5])) {
+        // The usual case: six digits, nothing to trim.
+        auto d = [&](int i) { return int(group[i].unicode() - u'0'); };
+        return {d(2) * 10 + d(3), d(0) * 1000 + d(1) * 100 + d(4) * 10 + d(5)};
+    }
+
+    GroupFields fields;
+    // mid() yields an empty view when the group is shorter than three.
+    fields.key = int(ReadNumber(group.mid(2, 2)));
+
+    qsizetype first = 0;
+    qsizetype last = group.size();
+    while (first < last && group[first] == u' ')
+        ++first;
+    while (last > first && group[last - 1] == u' ')
+        --last;
+    const QStringView trimmed = group.mid(first, last - first);
+
+    // Its first two characters followed by its last two; a trimmed group of
+    // one character gives that character twice, of three its middle twice.
+    QChar buffer[4];
+    qsizetype length = 0;
+    const qsizetype head = std::min<qsizetype>(2, trimmed.size());
+    for (qsizetype i = 0; i < head; ++i)
+        buffer[length++] = trimmed[i];
+    for (qsizetype i = trimmed.size() - head; i < trimmed.size(); ++i)
+        buffer[length++] = trimmed[i];
+    fields.target = int(ReadNumber(QStringView(buffer, length)));
+    Q_ASSERT(fields.target >= 0 && fields.target <= kMaxTarget);
+    return fields;
+}
+
+bool isValidKey(int key) {
+    return key >= 1 && key <= kMaxKey;
+}
+
+// Precomputed encoder groups and decoder answers, built once on first use.
+struct CipherTables {
+    // decode[key][target]: the lowest code 32..122 whose compared value is
+    // target, else 123. Row 0 is unused.
+    std::array<std::array<quint8, kMaxTarget + 1>, kMaxKey + 1> decode;
+    // encode[key][code - 32]: the group written for that key and code.
+    std::array<std::array<std::array<char16_t, 6>, kLastCode - kFirstCode + 1>, kMaxKey + 1> encode;
+
+    CipherTables() {
+        for (int key = 1; key <= kMaxKey; ++key) {
+            decode[key].fill(kNoMatch);
+            // Downwards, so that when two codes share their digits the lower
+            // one is written last and wins, as in the ascending search.
+            for (int code = kLastCode; code >= kFirstCode; --code) {
+                const qint64 value = comparedValue(key, code);
+                if (value >= 0 && value <= kMaxTarget)
+                    decode[key][value] = quint8(code);
+            }
+            for (int code = kFirstCode; code <= kLastCode; ++code) {
+                const QString digits = KeyDigits(key, code);
+                Q_ASSERT(digits.size() == 4);
+                auto &group = encode[key][code - kFirstCode];
+                group = {digits[0].unicode(),       digits[1].unicode(), char16_t(u'0' + key / 10),
+                         char16_t(u'0' + key % 10), digits[2].unicode(), digits[3].unicode()};
+            }
+        }
+    }
+};
+
+const CipherTables &tables() {
+    static const CipherTables instance;
+    return instance;
+}
+
+// Returns the code a group stands for, or 0 when its key is not valid.
+int decodeGroup(QStringView group, const CipherTables &t) {
+    const GroupFields fields = parseGroup(group);
+    if (!isValidKey(fields.key))
+        return 0;
+    return t.decode[fields.key][fields.target];
+}
+
+struct KeySource {
+    std::mutex mutex;
+    std::mt19937 generator{seed()};
+    std::uniform_int_distribution<int> distribution{1, 9};
+    // Shared, so that a draw can call it outside the lock and a stateful
+    // source keeps its state between draws.
+    std::shared_ptr<const std::function<int()>> replacement;
+
+    static std::mt19937::result_type seed() {
+        std::random_device device;
+        const auto clock = std::chrono::high_resolution_clock::now().time_since_epoch().count();
+        return std::mt19937::result_type(device() ^ std::uint64_t(clock));
+    }
+
+    int draw() {
+        std::lock_guard lock(mutex);
+        return distribution(generator);
+    }
+};
+
+KeySource &keySource() {
+    static KeySource instance;
+    return instance;
+}
+
+} // namespace
+
+QString KeyDigits(int key, int code) {
+    return valueText(key, code).left(4);
+}
+
+int RandomKey() {
+    KeySource &source = keySource();
+    std::shared_ptr<const std::function<int()>> replacement;
+    {
+        std::lock_guard lock(source.mutex);
+        replacement = source.replacement;
+    }
+    if (replacement)
+        return (*replacement)();
+    return source.draw();
+}
+
+void SetRandomKeySource(std::function<int()> source) {
+    KeySource &keys = keySource();
+    std::lock_guard lock(keys.mutex);
+    keys.replacement =
+        source ? std::make_shared<const std::function<int()>>(std::move(source)) : nullptr;
+}
+
+QString EncryptCore(QChar ch) {
+    if (!isPlainCode(ch.unicode()))
+        return QString();
+    int key = RandomKey();
+    if (!isValidKey(key))
+        key = keySource().draw();
+    const auto &group = tables().encode[key][ch.unicode() - kFirstCode];
+    return QString(reinterpret_cast<const QChar *>(group.data()), qsizetype(group.size()));
+}
+
+QString EncryptText(const QString &text) {
+    const CipherTables &t = tables();
+    const qsizetype length = text.size();
+    QString result;
+    result.reserve(length * 6);
+    for (qsizetype i = 0; i < length; ++i) {
+        const char16_t c = text[i].unicode();
+        if (isPlainCode(c)) {
+            int key = RandomKey();
+            if (!isValidKey(key))
+                key = keySource().draw();
+            const auto &group = t.encode[key][c - kFirstCode];
+            result.append(reinterpret_cast<const QChar *>(group.data()), qsizetype(group.size()));
+        } else if (c == u'\r' && i + 1 < length && text[i + 1] == u'\n') {
+            result.append(kLineEnd);
+            ++i;
+        }
+        // Anything else cannot be stored and is dropped.
+    }
+    return result;
+}
+
+QString DecryptCore(QStringView group) {
+    const int code = decodeGroup(group, tables());
+    return code ? QString(QChar(code)) : QString();
+}
+
+QString DecryptCoreBySearch(QStringView group) {
+    const GroupFields fields = parseGroup(group);
+    if (!isValidKey(fields.key))
+        return QString();
+    int code = kFirstCode;
+    for (; code <= kNoMatch; ++code) {
+        if (comparedValue(fields.key, code) == fields.target)
+            break;
+    }
+    return QString(QChar(std::min(code, kNoMatch)));
+}
+
+QString DecryptText(const QString &line) {
+    const CipherTables &t = tables();
+    const qsizetype length = line.size();
+    QString result;
+    result.reserve(length / 6 + 2);
+    qsizetype i = 0;
+    while (i < length) {
+        const QChar c = line[i];
+        if (isAsciiDigit(c)) {
+            const QStringView group = QStringView(line).mid(i, 6);
+            if (const int code = decodeGroup(group, t))
+                result.append(QChar(code));
+            i += 6;
+        } else if (c == u'\r' && i + 1 < length && line[i + 1] == u'\n') {
+            result.append(kLineEnd);
+            i += 2;
+        } else {
+            // A window that starts with anything else is skipped whole.
+            i += 6;
+        }
+    }
+    return result;
+}
+
+} // namespace modMain

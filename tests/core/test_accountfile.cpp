@@ -1,0 +1,361 @@
+#include "storage/accountfile.h"
+
+#include "session/modMain.h"
+#include "storage/cipher.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <limits>
+#include <random>
+
+#include <sys/stat.h>
+
+using namespace modMain;
+
+namespace {
+
+// A program folder of its own for every test, with helpers to write the
+// account file byte for byte.
+class AccountFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        SetProgramFolder(dir.path());
+        NextUserNo = -1;
+    }
+    void TearDown() override { SetProgramFolder(QString()); }
+
+    QString accountFile() const { return dir.filePath(QStringLiteral("info.qvx")); }
+
+    void writeAccountFile(const QByteArray &bytes) {
+        QFile file(accountFile());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+    QByteArray accountFileBytes() const {
+        QFile file(accountFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    }
+
+    // A record line with any tag text, for tags AccountRecordLine cannot make.
+    static QByteArray recordWithTag(const QString &tag, const QString &name,
+                                    const QString &password) {
+        return JoinRecord({EncodeField(tag), EncodeField(name),
+                           EncryptText(EncryptText(SwapPairs(password)))})
+            .toLatin1();
+    }
+    static QByteArray record(int n, const QString &name,
+                             const QString &password = QStringLiteral("pw")) {
+        return AccountRecordLine(n, name, password).toLatin1();
+    }
+
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(AccountFileTest, AccountFileLivesInTheProgramFolderWhateverItsCase) {
+    EXPECT_EQ(AccountFilePath(), accountFile());
+    QFile upper(dir.filePath(QStringLiteral("INFO.QVX")));
+    ASSERT_TRUE(upper.open(QIODevice::WriteOnly));
+    upper.close();
+    EXPECT_EQ(AccountFilePath(), dir.filePath(QStringLiteral("INFO.QVX")));
+}
+
+TEST_F(AccountFileTest, RecordLineHoldsTagNameAndTwiceEncipheredPassword) {
+    const QString line =
+        AccountRecordLine(7, QStringLiteral("  Bob Smith "), QStringLiteral(" pass Word  "));
+    EXPECT_EQ(line, TrimBlanks(line));
+    for (QChar c : QString(line).remove(kFieldSep))
+        ASSERT_TRUE(c >= u'0' && c <= u'9') << line.toStdString();
+    const QStringList fields = SplitRecord(line);
+    ASSERT_EQ(fields.size(), 3);
+    EXPECT_EQ(DecodeField(fields[0]), QStringLiteral("USR7"));
+    EXPECT_EQ(DecodeField(fields[1]), QStringLiteral("Bob Smith"));
+    EXPECT_EQ(fields[2].size(), 6 * 6 * 9);
+    EXPECT_EQ(SwapPairs(DecryptText(DecryptText(fields[2]))), QStringLiteral("pass Word"));
+}
+
+TEST_F(AccountFileTest, AppendAccountWritesOneCrLfLinePerUserOwnerOnly) {
+    IoError err;
+    ASSERT_TRUE(AppendAccount(1, QStringLiteral("Alice"), QStringLiteral("a1"), &err))
+        << err.reason.toStdString();
+    ASSERT_TRUE(AppendAccount(2, QStringLiteral("Bob"), QStringLiteral("b2"), &err));
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(accountFile()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    const QByteArray bytes = accountFileBytes();
+    EXPECT_EQ(bytes.count("\r\n"), 2);
+    EXPECT_TRUE(bytes.endsWith("\r\n"));
+    EXPECT_EQ(bytes.count('\n'), 2);
+}
+
+TEST_F(AccountFileTest, AppendAccountRefusesNumbersTheDataCannotHold) {
+    for (int n : {0, -1, kMaxRecordNo + 1}) {
+        IoError err;
+        EXPECT_FALSE(AppendAccount(n, QStringLiteral("Zed"), QStringLiteral("pw"), &err)) << n;
+        EXPECT_TRUE(err.failed());
+    }
+    EXPECT_FALSE(QFileInfo::exists(accountFile()));
+}
+
+TEST_F(AccountFileTest, AppendAccountReportsAMissingProgramFolder) {
+    SetProgramFolder(dir.filePath(QStringLiteral("gone")));
+    IoError err;
+    EXPECT_FALSE(AppendAccount(1, QStringLiteral("Alice"), QStringLiteral("a1"), &err));
+    EXPECT_EQ(err.file, dir.filePath(QStringLiteral("gone/info.qvx")));
+    EXPECT_FALSE(err.reason.isEmpty());
+}
+
+// --- FindAccount -----------------------------------------------------------
+
+TEST_F(AccountFileTest, FindAccountWithoutAFileCreatesItAndStartsAtOne) {
+    IoError err;
+    EXPECT_FALSE(FindAccount(QStringLiteral("bob"), &err));
+    EXPECT_FALSE(err.failed());
+    EXPECT_EQ(NextUserNo, 1);
+    ASSERT_TRUE(QFileInfo::exists(accountFile()));
+    EXPECT_EQ(QFileInfo(accountFile()).size(), 0);
+
+    NextUserNo = -1;
+    EXPECT_FALSE(FindAccount(QStringLiteral("bob"), &err));
+    EXPECT_EQ(NextUserNo, 1);
+}
+
+struct FindCase {
+    const char *name;
+    bool found;
+    int next;
+};
+
+class FindAccountCases : public AccountFileTest, public ::testing::WithParamInterface<FindCase> {};
+
+// Accounts 1 "Alice", 2 "BOB", 5 "Carol Ann": a match stops the scan, so
+// NextUserNo counts only the records read up to it.
+TEST_P(FindAccountCases, ComparesNamesIgnoringCaseAndOuterBlanks) {
+    writeAccountFile(record(1, QStringLiteral("Alice")) + "\r\n" +
+                     record(2, QStringLiteral("BOB")) + "\r\n" +
+                     record(5, QStringLiteral("Carol Ann")) + "\r\n");
+    IoError err;
+    EXPECT_EQ(FindAccount(QString::fromLatin1(GetParam().name), &err), GetParam().found);
+    EXPECT_EQ(NextUserNo, GetParam().next);
+    EXPECT_FALSE(err.failed());
+}
+
+INSTANTIATE_TEST_SUITE_P(AccountFile, FindAccountCases,
+                         ::testing::Values(FindCase{"  bob ", true, 3}, FindCase{"bob", true, 3},
+                                           FindCase{"ALICE", true, 2},
+                                           FindCase{"carol ann", true, 6},
+                                           FindCase{"carolann", false, 6}, FindCase{"bo", false, 6},
+                                           FindCase{"bobby", false, 6}, FindCase{"dave", false, 6},
+                                           FindCase{"", false, 6}));
+
+TEST_F(AccountFileTest, FindAccountNeverFillsGaps) {
+    writeAccountFile(record(1, QStringLiteral("a")) + "\r\n" + record(7, QStringLiteral("b")) +
+                     "\r\n");
+    EXPECT_FALSE(FindAccount(QStringLiteral("c")));
+    EXPECT_EQ(NextUserNo, 8);
+}
+
+// Blank lines, lines without a separator, records that are not accounts,
+// junk bytes, LF-only line ends and a last line without a line end change
+// nothing.
+TEST_F(AccountFileTest, FindAccountSkipsLinesThatAreNotAccounts) {
+    const QByteArray clean =
+        record(1, QStringLiteral("Alice")) + "\r\n" + record(2, QStringLiteral("Bob")) + "\r\n";
+    static const char kJunk[] = "no separator here\r\n*qvx*\r\n\0\x01\xff*QVX\r\n";
+    const QByteArray noisy =
+        "\r\n   \r\n" + record(1, QStringLiteral("Alice")) + "\n" + "\r\n" +
+        QByteArray(kJunk, sizeof kJunk - 1) +
+        recordWithTag(QStringLiteral("CAT99"), QStringLiteral("Dave"), QStringLiteral("pw")) +
+        "\r\n" + QByteArray(1 << 20, '9') + "\r\n" + record(2, QStringLiteral("Bob"));
+    for (const QByteArray &bytes : {clean, noisy}) {
+        writeAccountFile(bytes);
+        EXPECT_FALSE(FindAccount(QStringLiteral("Dave")));
+        EXPECT_EQ(NextUserNo, 3);
+        EXPECT_TRUE(FindAccount(QStringLiteral("bob")));
+        EXPECT_EQ(NextUserNo, 3);
+    }
+}
+
+struct TagCase {
+    const char *tag;
+    int next;
+};
+
+class FindAccountTags : public AccountFileTest, public ::testing::WithParamInterface<TagCase> {};
+
+// The number is read from the fourth character of the tag on; one too big
+// for 16 bits leaves NextUserNo past kMaxRecordNo instead of wrapping.
+TEST_P(FindAccountTags, ReadsTheUserNumberWithoutWrapping) {
+    writeAccountFile(record(3, QStringLiteral("Alice")) + "\r\n" +
+                     recordWithTag(QString::fromLatin1(GetParam().tag), QStringLiteral("Bob"),
+                                   QStringLiteral("pw")) +
+                     "\r\n");
+    EXPECT_FALSE(FindAccount(QStringLiteral("Carol")));
+    EXPECT_EQ(NextUserNo, GetParam().next);
+}
+
+constexpr int kIntMax = std::numeric_limits<int>::max();
+
+INSTANTIATE_TEST_SUITE_P(AccountFile, FindAccountTags,
+                         ::testing::Values(TagCase{"USR9", 10}, TagCase{"usr9", 10},
+                                           TagCase{"Usr 9", 10}, TagCase{"USR9x1", 10},
+                                           TagCase{"USR", 4}, TagCase{"USRx", 4},
+                                           TagCase{"CAT9", 4}, TagCase{"US", 4},
+                                           TagCase{"USR32767", 32768}, TagCase{"USR40000", 40001},
+                                           TagCase{"USR2147483647", kIntMax},
+                                           TagCase{"USR99999999999999999999", kIntMax}));
+
+TEST_F(AccountFileTest, FindAccountReportsAnUnreadableAccountFile) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("info.qvx")));
+    IoError err;
+    EXPECT_FALSE(FindAccount(QStringLiteral("bob"), &err));
+    EXPECT_EQ(err.file, accountFile());
+    EXPECT_FALSE(err.reason.isEmpty());
+    EXPECT_EQ(NextUserNo, 0);
+}
+
+// --- CheckSignIn -----------------------------------------------------------
+
+struct SignInCase {
+    const char *name;
+    const char *password;
+    SignInResult result;
+    int userNo;
+};
+
+class CheckSignInCases : public AccountFileTest,
+                         public ::testing::WithParamInterface<SignInCase> {};
+
+// Accounts: 1 Alice/Secret, 2 Bob/pw, 3 bob/other, 4 Bob/pw again.
+TEST_P(CheckSignInCases, FirstRecordMatchingNameAndPasswordWins) {
+    IoError err;
+    ASSERT_TRUE(AppendAccount(1, QStringLiteral("Alice"), QStringLiteral("Secret"), &err));
+    ASSERT_TRUE(AppendAccount(2, QStringLiteral("Bob"), QStringLiteral("pw"), &err));
+    ASSERT_TRUE(AppendAccount(3, QStringLiteral("bob"), QStringLiteral("other"), &err));
+    ASSERT_TRUE(AppendAccount(4, QStringLiteral("Bob"), QStringLiteral("pw"), &err));
+
+    qint16 userNo = -1;
+    const SignInCase c = GetParam();
+    EXPECT_EQ(
+        CheckSignIn(QString::fromLatin1(c.name), QString::fromLatin1(c.password), &userNo, &err),
+        c.result);
+    EXPECT_EQ(userNo, c.userNo);
+    EXPECT_FALSE(err.failed());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AccountFile, CheckSignInCases,
+    ::testing::Values(SignInCase{"Alice", "Secret", SignInResult::Success, 1},
+                      SignInCase{"  aLiCe ", "  Secret ", SignInResult::Success, 1},
+                      SignInCase{"ALICE", "Secret", SignInResult::Success, 1},
+                      SignInCase{"Alice", "secret", SignInResult::Invalid, -1},
+                      SignInCase{"Alice", "Sec ret", SignInResult::Invalid, -1},
+                      SignInCase{"Alic", "Secret", SignInResult::Invalid, -1},
+                      SignInCase{"bob", "pw", SignInResult::Success, 2},
+                      SignInCase{"BOB", "other", SignInResult::Success, 3},
+                      SignInCase{"Carol", "pw", SignInResult::Invalid, -1}));
+
+TEST_F(AccountFileTest, CheckSignInWithoutAnAccountFileIsInvalidAndCreatesIt) {
+    qint16 userNo = -1;
+    IoError err;
+    EXPECT_EQ(CheckSignIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, &err),
+              SignInResult::Invalid);
+    EXPECT_FALSE(err.failed());
+    EXPECT_EQ(userNo, -1);
+    ASSERT_TRUE(QFileInfo::exists(accountFile()));
+    EXPECT_EQ(QFileInfo(accountFile()).size(), 0);
+    EXPECT_EQ(CheckSignIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, &err),
+              SignInResult::Invalid);
+}
+
+TEST_F(AccountFileTest, CheckSignInFailsOnAnUnreadableAccountFile) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("info.qvx")));
+    qint16 userNo = -1;
+    IoError err;
+    EXPECT_EQ(CheckSignIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, &err),
+              SignInResult::Failed);
+    EXPECT_EQ(err.file, accountFile());
+    EXPECT_EQ(userNo, -1);
+}
+
+// A matching record whose number is no 16-bit user number does not sign in
+// (it would come out wrapped or as the signed-out number 0); a later record
+// with the same name and password still can.
+TEST_F(AccountFileTest, CheckSignInSkipsRecordsWithNumbersTheDataCannotHold) {
+    QByteArray bytes;
+    for (const char *tag :
+         {"USR0", "USR", "USR32768", "USR40000", "USR65537", "USR99999999999999999999"})
+        bytes +=
+            recordWithTag(QString::fromLatin1(tag), QStringLiteral("Bob"), QStringLiteral("pw")) +
+            "\r\n";
+    writeAccountFile(bytes);
+    qint16 userNo = -1;
+    EXPECT_EQ(CheckSignIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, nullptr),
+              SignInResult::Invalid);
+    EXPECT_EQ(userNo, -1);
+
+    writeAccountFile(bytes + record(32767, QStringLiteral("Bob")) + "\r\n");
+    EXPECT_EQ(CheckSignIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, nullptr),
+              SignInResult::Success);
+    EXPECT_EQ(userNo, 32767);
+}
+
+TEST_F(AccountFileTest, CheckSignInSurvivesMalformedRecords) {
+    std::mt19937 random(5);
+    QByteArray junk;
+    for (int i = 0; i < 200000; ++i)
+        junk += char(random() & 0xff);
+    const QByteArray twoFields =
+        (EncodeField(QStringLiteral("USR4")) + kFieldSep + EncodeField(QStringLiteral("Bob")))
+            .toLatin1();
+    writeAccountFile(junk + "\r\n" + twoFields + "\r\n" + QByteArray(1 << 20, '1') + "\r\n\0\0");
+    qint16 userNo = -1;
+    IoError err;
+    EXPECT_EQ(CheckSignIn(QStringLiteral("Bob"), QStringLiteral("pw"), &userNo, &err),
+              SignInResult::Invalid);
+    EXPECT_FALSE(err.failed());
+    EXPECT_FALSE(FindAccount(QStringLiteral("Carol"), &err));
+    EXPECT_EQ(NextUserNo, 5);
+}
+
+// --- Owner stamps and storable characters ------------------------------------
+
+TEST(AccountStamps, StampsOfOnePasswordMatchThoughTheirDigitsDiffer) {
+    const QString first = MakePassStamp(QStringLiteral("Secret"));
+    const QString second = MakePassStamp(QStringLiteral("  Secret "));
+    EXPECT_NE(first, second);
+    EXPECT_EQ(first.size(), 6 * 6);
+    EXPECT_EQ(DecryptText(SwapPairs(first)), SwapPairs(QStringLiteral("Secret")));
+    EXPECT_TRUE(SameStamp(first, second));
+    EXPECT_TRUE(SameStamp(first, first));
+    EXPECT_FALSE(SameStamp(first, MakePassStamp(QStringLiteral("secret"))));
+    EXPECT_FALSE(SameStamp(first, MakePassStamp(QStringLiteral("Secre"))));
+    EXPECT_FALSE(SameStamp(first, QStringLiteral("*qvx*")));
+}
+
+struct UnstorableCase {
+    const char16_t *text;
+    const char16_t *unstorable;
+};
+
+class UnstorableCases : public ::testing::TestWithParam<UnstorableCase> {};
+
+TEST_P(UnstorableCases, ListsEachCharacterTheCipherWouldDropOnce) {
+    EXPECT_EQ(UnstorableChars(QString::fromUtf16(GetParam().text)),
+              QString::fromUtf16(GetParam().unstorable));
+}
+
+INSTANTIATE_TEST_SUITE_P(AccountStamps, UnstorableCases,
+                         ::testing::Values(UnstorableCase{u"", u""},
+                                           UnstorableCase{u"Plain text 123 !z", u""},
+                                           UnstorableCase{u"a{b|c{", u"{|"},
+                                           UnstorableCase{u"tab\there", u"\t"},
+                                           UnstorableCase{u"line\r\nbreak", u"\r\n"},
+                                           UnstorableCase{u"caf\u00e9 ~\u00e9", u"\u00e9~"}));
