@@ -13,7 +13,7 @@ namespace screens {
 
 namespace {
 
-struct PanelSpec {
+struct PanelInfo {
     const char *key;
     const char *text;
     const char *accessibleName;
@@ -22,7 +22,7 @@ struct PanelSpec {
 
 constexpr Qt::Alignment kCentred = Qt::AlignHCenter | Qt::AlignVCenter;
 
-const std::array<PanelSpec, StatusBar::kPanelCount> kPanels{{
+const std::array<PanelInfo, StatusBar::kPanelCount> kPanels{{
     {"Main", "Status :", "Status", kCentred},
     {"Desc", "Ready (Main Menu)", "Status line", Qt::AlignLeft | Qt::AlignVCenter},
     {"NUM", "NUM", "Num Lock", kCentred},
@@ -72,13 +72,13 @@ StatusBar::StatusBar(QWidget *parent)
     setSizeGripEnabled(false);
 
     for (int i = 0; i < kPanelCount; ++i) {
-        const PanelSpec &spec = kPanels[i];
+        const PanelInfo &info = kPanels[i];
         auto *label = new QLabel(this);
-        label->setObjectName(QStringLiteral("panel") + QLatin1String(spec.key));
-        label->setAccessibleName(QLatin1String(spec.accessibleName));
+        label->setObjectName(QStringLiteral("panel") + QLatin1String(info.key));
+        label->setAccessibleName(QLatin1String(info.accessibleName));
         label->setTextFormat(Qt::PlainText);
-        label->setText(QLatin1String(spec.text));
-        label->setAlignment(spec.alignment);
+        label->setText(QLatin1String(info.text));
+        label->setAlignment(info.alignment);
         m_panels[i] = label;
     }
     // The status line takes the room the fixed panels leave, whatever its

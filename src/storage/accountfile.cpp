@@ -39,16 +39,35 @@ qint64 tagNumber(const QString &tag) {
     return ReadNumber(QStringView(tag).mid(3));
 }
 
-// Reads the account file's lines; false when the file cannot be read. An
-// absent account file is created empty (and so has no lines).
-bool readAccountLines(QStringList *lines, IoError *err) {
-    lines->clear();
+// One account record that passed the reading rule: its fields and its
+// deciphered user tag.
+struct AccountRecord {
+    QStringList fields;
+    QString tag;
+};
+
+// Reads the account file by the reading rule: blank lines skipped, lines
+// without separator replaced by dummy fields, records whose tag does not
+// start with "USR" left out. False when the file cannot be read. An absent
+// account file is created empty (and so holds no record).
+bool readAccounts(QList<AccountRecord> *records, IoError *err) {
+    records->clear();
     IoError local;
     IoError *error = err ? err : &local;
     const QString path = AccountFilePath();
     if (!FileHasData(path, error))
         return !error->failed();
-    return ReadLines(path, lines, error);
+    QStringList lines;
+    if (!ReadLines(path, &lines, error))
+        return false;
+    for (const QString &line : std::as_const(lines)) {
+        if (isBlankLine(line))
+            continue;
+        QStringList fields = accountFields(line);
+        if (std::optional<QString> tag = accountTag(fields))
+            records->append({std::move(fields), std::move(*tag)});
+    }
+    return true;
 }
 
 } // namespace
@@ -85,22 +104,16 @@ QString AccountRecordLine(int n, const QString &name, const QString &password) {
 
 bool FindAccount(const QString &userName, IoError *err) {
     NextUserNo = 0;
-    QStringList lines;
-    if (!readAccountLines(&lines, err))
+    QList<AccountRecord> records;
+    if (!readAccounts(&records, err))
         return false; // NextUserNo stays 0, which is no storable number
 
     const QString wanted = TrimBlanks(userName).toUpper();
     qint64 highest = 0;
     bool found = false;
-    for (const QString &line : std::as_const(lines)) {
-        if (isBlankLine(line))
-            continue;
-        const QStringList fields = accountFields(line);
-        const std::optional<QString> tag = accountTag(fields);
-        if (!tag)
-            continue;
-        highest = std::max(highest, tagNumber(*tag));
-        const QString name = DecryptText(fields.value(1));
+    for (const AccountRecord &record : std::as_const(records)) {
+        highest = std::max(highest, tagNumber(record.tag));
+        const QString name = DecryptText(record.fields.value(1));
         if (name.size() != wanted.size())
             continue;
         if (SwapPairs(name.toUpper()) == wanted) {
@@ -116,27 +129,21 @@ bool FindAccount(const QString &userName, IoError *err) {
 
 SignInResult CheckSignIn(const QString &userName, const QString &password, qint16 *userNo,
                          IoError *err) {
-    QStringList lines;
-    if (!readAccountLines(&lines, err))
+    QList<AccountRecord> records;
+    if (!readAccounts(&records, err))
         return SignInResult::Failed;
 
     const QString wantedName = TrimBlanks(userName).toUpper();
     const QString wantedPassword = TrimBlanks(password);
-    for (const QString &line : std::as_const(lines)) {
-        if (isBlankLine(line))
+    for (const AccountRecord &record : std::as_const(records)) {
+        if (SwapPairs(DecryptText(record.fields.value(1)).toUpper()) != wantedName)
             continue;
-        const QStringList fields = accountFields(line);
-        const std::optional<QString> tag = accountTag(fields);
-        if (!tag)
-            continue;
-        if (SwapPairs(DecryptText(fields.value(1)).toUpper()) != wantedName)
-            continue;
-        if (SwapPairs(DecryptText(DecryptText(fields.value(2)))) != wantedPassword)
+        if (SwapPairs(DecryptText(DecryptText(record.fields.value(2)))) != wantedPassword)
             continue;
         // A record whose number cannot be a 16-bit user number (0, or above
         // 32767) would sign in as a wrapped or signed-out user: it is taken
         // as not matching, and the search goes on.
-        const qint64 number = tagNumber(*tag);
+        const qint64 number = tagNumber(record.tag);
         if (!IsStorableNumber(number))
             continue;
         if (userNo)
