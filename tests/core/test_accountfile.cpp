@@ -71,7 +71,8 @@ TEST_F(AccountFileTest, RecordLineHoldsTagNameAndTwiceEncipheredPassword) {
     const QString line =
         AccountRecordLine(7, QStringLiteral("  Bob Smith "), QStringLiteral(" pass Word  "));
     EXPECT_EQ(line, TrimBlanks(line));
-    for (QChar c : QString(line).remove(kFieldSep))
+    const QString digits = QString(line).remove(kFieldSep);
+    for (QChar c : digits)
         ASSERT_TRUE(c >= u'0' && c <= u'9') << line.toStdString();
     const QStringList fields = SplitRecord(line);
     ASSERT_EQ(fields.size(), 3);
