@@ -127,13 +127,7 @@ GroupFields parseGroup(QStringView group) {
     // mid() yields an empty view when the group is shorter than three.
     fields.key = int(ReadNumber(group.mid(2, 2)));
 
-    qsizetype first = 0;
-    qsizetype last = group.size();
-    while (first < last && group[first] == u' ')
-        ++first;
-    while (last > first && group[last - 1] == u' ')
-        --last;
-    const QStringView trimmed = group.mid(first, last - first);
+    const QStringView trimmed = TrimBlanks(group);
 
     // Its first two characters followed by its last two; a trimmed group of
     // one character gives that character twice, of three its middle twice.

@@ -118,7 +118,7 @@ QString UserFolderPath(int userNo) {
     return DataPath(UserFolderName(userNo));
 }
 
-QString TrimBlanks(const QString &text) {
+QStringView TrimBlanks(QStringView text) {
     qsizetype first = 0;
     qsizetype last = text.size();
     while (first < last && text[first] == u' ')
@@ -126,6 +126,10 @@ QString TrimBlanks(const QString &text) {
     while (last > first && text[last - 1] == u' ')
         --last;
     return text.mid(first, last - first);
+}
+
+QString TrimBlanks(const QString &text) {
+    return TrimBlanks(QStringView(text)).toString();
 }
 
 QString SwapPairs(const QString &text) {

@@ -50,6 +50,7 @@ QString UserFolderPath(int userNo);
 
 // Trims leading and trailing blanks (spaces only; tabs and line breaks stay).
 QString TrimBlanks(const QString &text);
+QStringView TrimBlanks(QStringView text);
 
 // Swaps characters 1<->2, 3<->4, ...; an odd last character stays.
 QString SwapPairs(const QString &text);
