@@ -2,6 +2,7 @@
 
 #include "screens/frmLogin.h"
 #include "screens/frmMain.h"
+#include "screens/keypress.h"
 #include "screens/msgbox.h"
 #include "session/modMain.h"
 #include "storage/accountfile.h"
@@ -78,17 +79,13 @@ void frmLogin::cmdCancel_Click() {
 }
 
 void frmLogin::txtUser_KeyPress(int &keyAscii) {
-    if (keyAscii == 13) {
-        keyAscii = 0;
+    if (screens::TakeEnter(keyAscii))
         cmdLogin_Click();
-    }
 }
 
 void frmLogin::txtPass_KeyPress(int &keyAscii) {
-    if (keyAscii == 13) {
-        keyAscii = 0;
+    if (screens::TakeEnter(keyAscii))
         cmdLogin_Click();
-    }
 }
 
 void frmLogin::cmdNewUser_Click() {
@@ -140,23 +137,22 @@ void frmLogin::cmdNCreate_Click() {
     // The cipher keeps only the characters from blank to "z"; anything else
     // would be dropped from the stored record and the account could never be
     // signed in to with what was typed.
-    const QString nameChars = modMain::UnstorableChars(modMain::TrimBlanks(txtNUser->text()));
-    if (!nameChars.isEmpty()) {
-        refuse(QStringLiteral("Sorry, a User Name can't hold these characters: %1\r\nPlease use "
-                              "only letters without accents, digits, blanks and the usual "
-                              "punctuation marks.")
-                   .arg(describeChars(nameChars)),
-               {txtNUser}, txtNUser);
-        return;
-    }
-    const QString passChars = modMain::UnstorableChars(modMain::TrimBlanks(txtNPass->text()));
-    if (!passChars.isEmpty()) {
-        refuse(QStringLiteral("Sorry, a Password can't hold these characters: %1\r\nPlease use "
-                              "only letters without accents, digits, blanks and the usual "
-                              "punctuation marks.")
-                   .arg(describeChars(passChars)),
-               {txtNPass, txtNRPass}, txtNPass);
-        return;
+    struct Stored {
+        QLineEdit *box;
+        const char *what;
+        std::initializer_list<QLineEdit *> emptied;
+    };
+    for (const Stored &field : {Stored{txtNUser, "User Name", {txtNUser}},
+                                Stored{txtNPass, "Password", {txtNPass, txtNRPass}}}) {
+        const QString chars = modMain::UnstorableChars(modMain::TrimBlanks(field.box->text()));
+        if (!chars.isEmpty()) {
+            refuse(QStringLiteral("Sorry, a %1 can't hold these characters: %2\r\nPlease use "
+                                  "only letters without accents, digits, blanks and the usual "
+                                  "punctuation marks.")
+                       .arg(QLatin1String(field.what), describeChars(chars)),
+                   field.emptied, field.box);
+            return;
+        }
     }
 
     modMain::IoError err;
@@ -209,22 +205,16 @@ void frmLogin::cmdNCreate_Click() {
 }
 
 void frmLogin::txtNUser_KeyPress(int &keyAscii) {
-    if (keyAscii == 13) {
-        keyAscii = 0;
+    if (screens::TakeEnter(keyAscii))
         cmdNCreate_Click();
-    }
 }
 
 void frmLogin::txtNPass_KeyPress(int &keyAscii) {
-    if (keyAscii == 13) {
-        keyAscii = 0;
+    if (screens::TakeEnter(keyAscii))
         cmdNCreate_Click();
-    }
 }
 
 void frmLogin::txtNRPass_KeyPress(int &keyAscii) {
-    if (keyAscii == 13) {
-        keyAscii = 0;
+    if (screens::TakeEnter(keyAscii))
         cmdNCreate_Click();
-    }
 }

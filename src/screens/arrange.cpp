@@ -96,9 +96,7 @@ void ArrangeMainForm() {
     }
 
     // 4. Texts and the signed-out appearance.
-    f->lblIntro->setText(QStringLiteral(
-        "Welcome to Wayfile v2.1\n\nPlease Login to the program by clicking on the 'Login' "
-        "button and entering your login details to proceed."));
+    f->lblIntro->setText(screens::kSignedOutIntro);
     f->txtUrlViewDesc->setPlainText(
         QStringLiteral("The Description of any URL you choose from the list of URL's on top "
                        "will be displayed in here."));
@@ -133,11 +131,10 @@ void HideAll() {
     frmMain *f = frmMain::current();
     if (!f)
         return;
-    for (QWidget *w : {static_cast<QWidget *>(f->fraCatView), static_cast<QWidget *>(f->fraUrlView),
-                       static_cast<QWidget *>(f->pctCatAdd), static_cast<QWidget *>(f->pctCatDel),
-                       static_cast<QWidget *>(f->pctCatMod), static_cast<QWidget *>(f->lblUrlCat),
-                       static_cast<QWidget *>(f->cmbUrlCat), static_cast<QWidget *>(f->pctUrlAdd),
-                       static_cast<QWidget *>(f->pctUrlDel), static_cast<QWidget *>(f->pctUrlMod)})
+    const QList<QWidget *> panels{f->fraCatView, f->fraUrlView, f->pctCatAdd, f->pctCatDel,
+                                  f->pctCatMod,  f->lblUrlCat,  f->cmbUrlCat, f->pctUrlAdd,
+                                  f->pctUrlDel,  f->pctUrlMod};
+    for (QWidget *w : panels)
         w->setVisible(false);
     f->lblSubTitle->setText(QStringLiteral("Main Menu"));
 }

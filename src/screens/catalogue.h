@@ -151,6 +151,12 @@
 #define WAYFILE_DECLARE_CONTROL(Type, name, container, caption, toolTip, tab, flags)               \
     Type *name = nullptr;
 
+// Inside a BuildControls maker (arguments `row` and `parent`): makes the
+// control of `row` into its member when the row is this member's.
+#define WAYFILE_MAKE_CONTROL(Type, member, container, caption, toolTip, tab, flags)                \
+    if (qstrcmp(row.name, #member) == 0)                                                           \
+        return member = new Type(parent);
+
 // Catalogue row of a control, for tests and for the builder.
 #define WAYFILE_CONTROL_ROW(Type, name, container, caption, toolTip, tab, flags)                   \
     screens::ControlRow{#name,                                                                     \

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -195,6 +196,18 @@ void ApplyTabOrder(QWidget *window, const QList<ControlRow> &rows) {
               [](const auto &a, const auto &b) { return a.first < b.first; });
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1].second, order[i].second);
+}
+
+void BuildControls(QWidget *window, QWidget *client, const QList<ControlRow> &rows,
+                   const std::function<QWidget *(const ControlRow &, QWidget *)> &make) {
+    QHash<QString, QWidget *> containers{{window->objectName(), client}};
+    for (const ControlRow &row : rows) {
+        QWidget *control = make(row, containers.value(QLatin1String(row.container), client));
+        Q_ASSERT(control);
+        ApplyRow(control, row);
+        containers.insert(QLatin1String(row.name), control);
+    }
+    ApplyTabOrder(window, rows);
 }
 
 } // namespace screens

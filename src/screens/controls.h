@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -107,5 +109,12 @@ void ApplyRow(QWidget *control, const ControlRow &row);
 
 // Orders the focus chain of a window by the rows' tab positions.
 void ApplyTabOrder(QWidget *window, const QList<ControlRow> &rows);
+
+// Makes every control of a window from its rows, in order: `make` creates
+// the control of a row inside the given container, each control goes into
+// the container its row names (`client` for the window's own name), gets its
+// row's properties, and the focus chain follows the tab positions.
+void BuildControls(QWidget *window, QWidget *client, const QList<ControlRow> &rows,
+                   const std::function<QWidget *(const ControlRow &, QWidget *)> &make);
 
 } // namespace screens

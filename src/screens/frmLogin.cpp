@@ -5,8 +5,6 @@
 #include "screens/screens.h"
 #include "session/modMain.h"
 
-#include <QHash>
-
 namespace {
 frmLogin *g_loginForm = nullptr;
 }
@@ -19,25 +17,15 @@ frmLogin::frmLogin(QWidget *parent) : QDialog(parent) {
     setModal(true);
     StyleWindow(this);
 
-    QHash<QString, QWidget *> containers{{QStringLiteral("frmLogin"), this}};
-    for (const ControlRow &row : catalogue()) {
-        QWidget *parentWidget = containers.value(QLatin1String(row.container), this);
-        QWidget *control = nullptr;
-#define WAYFILE_MAKE_CONTROL(Type, member, container, caption, toolTip, tab, flags)                \
-    if (qstrcmp(row.name, #member) == 0) {                                                         \
-        member = new Type(parentWidget);                                                           \
-        control = member;                                                                          \
-    }
-        WAYFILE_FRMLOGIN_CONTROLS(WAYFILE_MAKE_CONTROL)
-#undef WAYFILE_MAKE_CONTROL
-        ApplyRow(control, row);
-        containers.insert(QLatin1String(row.name), control);
-    }
+    BuildControls(this, this, catalogue(),
+                  [this](const ControlRow &row, QWidget *parent) -> QWidget * {
+                      WAYFILE_FRMLOGIN_CONTROLS(WAYFILE_MAKE_CONTROL)
+                      return nullptr;
+                  });
     // A label's access key moves to the box it names.
     lblUser->setBuddy(txtUser);
     lblPass->setBuddy(txtPass);
 
-    ApplyTabOrder(this, catalogue());
     connectHandlers();
     modMain::SetCommand(QStringLiteral("SIPLS"), [] { modMain::ArrangeLoginForm(); });
     Form_Load();

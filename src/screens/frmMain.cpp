@@ -1,11 +1,8 @@
 #include "screens/frmMain.h"
 
-#include "screens/frmLogin.h"
 #include "screens/screens.h"
 #include "screens/statusbar.h"
 #include "session/modMain.h"
-
-#include <QHash>
 
 namespace {
 frmMain *g_mainForm = nullptr;
@@ -22,20 +19,11 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
     m_client->setObjectName(QStringLiteral("frmMainClient"));
     setCentralWidget(m_client);
 
-    QHash<QString, QWidget *> containers{{QStringLiteral("frmMain"), m_client}};
-    for (const ControlRow &row : catalogue()) {
-        QWidget *parentWidget = containers.value(QLatin1String(row.container), m_client);
-        QWidget *control = nullptr;
-#define WAYFILE_MAKE_CONTROL(Type, member, container, caption, toolTip, tab, flags)                \
-    if (qstrcmp(row.name, #member) == 0) {                                                         \
-        member = new Type(parentWidget);                                                           \
-        control = member;                                                                          \
-    }
-        WAYFILE_FRMMAIN_CONTROLS(WAYFILE_MAKE_CONTROL)
-#undef WAYFILE_MAKE_CONTROL
-        ApplyRow(control, row);
-        containers.insert(QLatin1String(row.name), control);
-    }
+    BuildControls(this, m_client, catalogue(),
+                  [this](const ControlRow &row, QWidget *parent) -> QWidget * {
+                      WAYFILE_FRMMAIN_CONTROLS(WAYFILE_MAKE_CONTROL)
+                      return nullptr;
+                  });
     Sep1H->setDoubled(true);
     Sep1V->setDoubled(true);
 
@@ -45,7 +33,6 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
         QStringLiteral("This is the Statusbar which lets you know what's happening."));
     setStatusBar(StatusBar);
 
-    ApplyTabOrder(this, catalogue());
     connectHandlers();
     registerCommands();
     modMain::ResetSession();
@@ -61,10 +48,6 @@ frmMain::~frmMain() {
 
 frmMain *frmMain::current() {
     return g_mainForm;
-}
-
-frmLogin *frmMain::loginWindow() const {
-    return m_login;
 }
 
 QList<screens::ControlRow> frmMain::catalogue() {

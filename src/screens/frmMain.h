@@ -9,7 +9,6 @@
 #include <QListWidget>
 #include <QMainWindow>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 
 #include "screens/limitedtextedit.h"
@@ -17,7 +16,6 @@
 namespace screens {
 class StatusBar;
 }
-class frmLogin;
 
 using screens::LimitedTextEdit;
 using screens::Panel;
@@ -43,9 +41,6 @@ public:
     WAYFILE_FRMMAIN_CONTROLS(WAYFILE_DECLARE_CONTROL)
     screens::StatusBar *StatusBar = nullptr;
 
-    // The sign-in window while it is open.
-    frmLogin *loginWindow() const;
-
     // Start-up: refuses a second running instance (returns false: the program
     // must end), arranges the window and hides every panel.
     bool Form_Load();
@@ -61,7 +56,6 @@ private:
     void registerCommands();
 
     QWidget *m_client = nullptr;
-    QPointer<frmLogin> m_login;
 };
 
 // Writes a text into the message panel of the main window's status bar.

@@ -12,4 +12,13 @@ namespace screens {
 // see it.
 void OnKeyPress(QWidget *widget, std::function<void(int &keyAscii)> handler);
 
+// True for Enter, which is then swallowed: for the handlers in which Enter
+// presses the screen's main button.
+inline bool TakeEnter(int &keyAscii) {
+    if (keyAscii != 13)
+        return false;
+    keyAscii = 0;
+    return true;
+}
+
 } // namespace screens

@@ -4,6 +4,7 @@
 #include "screens/frmMain.h"
 #include "screens/msgbox.h"
 #include "screens/screen.h"
+#include "screens/screens.h"
 #include "session/modMain.h"
 #include "session/singleinstance.h"
 
@@ -24,7 +25,6 @@ void frmMain::cmdLogin_Click() {
         SetStatus(QStringLiteral("Please Enter your Login Information"));
         {
             frmLogin login(this);
-            m_login = &login;
             login.txtUser->clear();
             login.txtPass->clear();
             Tag = QStringLiteral("VALID=FALSE");
@@ -84,9 +84,7 @@ void frmMain::cmdLogin_Click() {
 
     modMain::DoCommand(QStringLiteral("HA"));
     lblIntro->setVisible(true);
-    lblIntro->setText(QStringLiteral(
-        "Welcome to Wayfile v2.1\n\nPlease Login to the program by clicking on the 'Login' "
-        "button and entering your login details to proceed."));
+    lblIntro->setText(screens::kSignedOutIntro);
     cmdCat->setEnabled(false);
     cmdURL->setEnabled(false);
     cmdLogin->setText(QStringLiteral("&Login"));

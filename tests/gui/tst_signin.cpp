@@ -43,10 +43,13 @@ QByteArray fileBytes(const QString &path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Fills the registration frame and presses Create ID; returns the boxes'
-// texts afterwards (name, password, again) and the focused box's name.
+// Fills the registration frame and presses Create ID. When the window stays
+// open: the boxes' texts afterwards (name, password, again), the focused
+// box's name, whether the registration frame still shows, and the status.
 struct AfterCreate {
     QString name, pass, again, focus;
+    bool newUserFrame = false;
+    QString status;
 };
 
 AfterCreate createId(frmMain &main, const QString &name, const QString &pass,
@@ -60,8 +63,12 @@ AfterCreate createId(frmMain &main, const QString &name, const QString &pass,
         TypeInto(login.txtNRPass, again);
         QTest::mouseClick(login.cmdNCreate, Qt::LeftButton);
         if (login.isVisible()) {
-            after = {login.txtNUser->text(), login.txtNPass->text(), login.txtNRPass->text(),
-                     login.focusWidget() ? login.focusWidget()->objectName() : QString()};
+            after = {login.txtNUser->text(),
+                     login.txtNPass->text(),
+                     login.txtNRPass->text(),
+                     login.focusWidget() ? login.focusWidget()->objectName() : QString(),
+                     login.fraNewUser->isVisible(),
+                     statusText(main)};
         }
     });
     return after;
@@ -338,24 +345,10 @@ void SignInTest::registrationRefusals() {
     const QByteArray before = fileBytes(env.path("info.qvx"));
     frmMain &main = env.mainWindow();
 
-    QString status;
-    AfterCreate after;
-    WithSignInWindow(main, [&](frmLogin &login) {
-        QTest::mouseClick(login.cmdNewUser, Qt::LeftButton);
-        login.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&login));
-        QTest::keyClicks(login.txtNUser, name);
-        QTest::keyClicks(login.txtNPass, pass);
-        QTest::keyClicks(login.txtNRPass, again);
-        QTest::mouseClick(login.cmdNCreate, Qt::LeftButton);
-        QVERIFY(login.isVisible());
-        QVERIFY(login.fraNewUser->isVisible());
-        after = {login.txtNUser->text(), login.txtNPass->text(), login.txtNRPass->text(),
-                 login.focusWidget() ? login.focusWidget()->objectName() : QString()};
-        status = statusText(main);
-    });
+    const AfterCreate after = createId(main, name, pass, again);
+    QVERIFY(after.newUserFrame); // still open, on the registration frame
     QCOMPARE(ShownTexts(), QStringList{message});
-    QCOMPARE(status, QStringLiteral("Ready (Create User ID Menu)"));
+    QCOMPARE(after.status, QStringLiteral("Ready (Create User ID Menu)"));
     QCOMPARE((QStringList{after.name, after.pass, after.again}), boxesAfter);
     QCOMPARE(after.focus, focus);
     QCOMPARE(fileBytes(env.path("info.qvx")), before);
