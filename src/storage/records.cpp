@@ -228,6 +228,28 @@ bool ReadLines(const QString &path, QStringList *lines, IoError *err) {
     return true;
 }
 
+bool ForEachLine(const QString &path, const std::function<bool(const QString &line)> &visit,
+                 IoError *err) {
+    clearError(err);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(err, path, file.errorString());
+    QByteArray raw;
+    while (!file.atEnd()) {
+        raw = file.readLine();
+        if (file.error() != QFileDevice::NoError)
+            return fail(err, path, file.errorString());
+        if (raw.endsWith('\n')) {
+            raw.chop(1);
+            if (raw.endsWith('\r'))
+                raw.chop(1); // CR LF; a lone LF ends a line as well
+        }
+        if (!visit(QString::fromLatin1(raw)))
+            break;
+    }
+    return true;
+}
+
 bool AppendLine(const QString &path, const QString &line, IoError *err) {
     clearError(err);
     const bool existed = QFileInfo::exists(path);

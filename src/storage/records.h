@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <functional>
+
 // Data folder, path rule, record framing and checked file access shared by
 // every data file.
 namespace modMain {
@@ -78,6 +80,13 @@ bool FileHasData(const QString &path, IoError *err = nullptr);
 // line without a line end; bytes are taken as Latin-1, so no input can make
 // reading fail once the file is open.
 bool ReadLines(const QString &path, QStringList *lines, IoError *err);
+
+// Reads a text file a line at a time, with the same line rules as ReadLines,
+// and hands each line (without its line end) to `visit` in file order; only
+// one line is held in memory at a time. `visit` returns false to stop early.
+// Returns false and sets `err` when the file cannot be opened or read.
+bool ForEachLine(const QString &path, const std::function<bool(const QString &line)> &visit,
+                 IoError *err);
 
 // Appends one line and its CR LF to a file, creating it (owner-only) when
 // absent. When the file's last line lacks a line end, one is written first so
