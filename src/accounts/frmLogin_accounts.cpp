@@ -20,18 +20,6 @@ void setSignedInMarker() {
         main->Tag = QStringLiteral("VALID=TRUE");
 }
 
-// The characters of `text` that cannot be stored, written out for a message.
-QString describeChars(const QString &chars) {
-    QStringList parts;
-    for (QChar c : chars) {
-        if (c.unicode() < 32 || c.unicode() == 127)
-            parts << QStringLiteral("(character code %1)").arg(c.unicode());
-        else
-            parts << QLatin1Char('"') + c + QLatin1Char('"');
-    }
-    return parts.join(QLatin1Char(' '));
-}
-
 } // namespace
 
 void frmLogin::Form_Load() {
@@ -146,11 +134,8 @@ void frmLogin::cmdNCreate_Click() {
                                 Stored{txtNPass, "Password", {txtNPass, txtNRPass}}}) {
         const QString chars = modMain::UnstorableChars(modMain::TrimBlanks(field.box->text()));
         if (!chars.isEmpty()) {
-            refuse(QStringLiteral("Sorry, a %1 can't hold these characters: %2\r\nPlease use "
-                                  "only letters without accents, digits, blanks and the usual "
-                                  "punctuation marks.")
-                       .arg(QLatin1String(field.what), describeChars(chars)),
-                   field.emptied, field.box);
+            refuse(modMain::UnstorableMessage(QLatin1String(field.what), chars), field.emptied,
+                   field.box);
             return;
         }
     }

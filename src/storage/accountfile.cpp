@@ -84,15 +84,6 @@ bool SameStamp(const QString &stored, const QString &stamp) {
     return DecryptText(SwapPairs(stored)) == DecryptText(SwapPairs(stamp));
 }
 
-QString UnstorableChars(const QString &text) {
-    QString result;
-    for (const QChar c : text) {
-        if ((c.unicode() < 32 || c.unicode() > 122) && !result.contains(c))
-            result.append(c);
-    }
-    return result;
-}
-
 QString AccountRecordLine(int n, const QString &name, const QString &password) {
     const QStringList fields{
         EncodeField(QStringLiteral("USR") + QString::number(n)),

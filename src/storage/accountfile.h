@@ -23,10 +23,6 @@ QString MakePassStamp(const QString &password);
 // (compared after SwapPairs and DecryptText, never enciphered).
 bool SameStamp(const QString &stored, const QString &stamp);
 
-// The characters of `text` that the cipher cannot store (codes outside
-// 32..122), each once, in order of appearance. Empty when all can be stored.
-QString UnstorableChars(const QString &text);
-
 // The complete account record line for user `n`, trimmed of outer blanks.
 QString AccountRecordLine(int n, const QString &name, const QString &password);
 

@@ -139,6 +139,28 @@ QString SwapPairs(const QString &text) {
     return result;
 }
 
+QString UnstorableChars(const QString &text) {
+    QString result;
+    for (const QChar c : text) {
+        if ((c.unicode() < 32 || c.unicode() > 122) && !result.contains(c))
+            result.append(c);
+    }
+    return result;
+}
+
+QString UnstorableMessage(const QString &what, const QString &chars) {
+    QStringList parts;
+    for (const QChar c : chars) {
+        if (c.unicode() < 32 || c.unicode() == 127)
+            parts << QStringLiteral("(character code %1)").arg(c.unicode());
+        else
+            parts << QLatin1Char('"') + c + QLatin1Char('"');
+    }
+    return QStringLiteral("Sorry, a %1 can't hold these characters: %2\r\nPlease use only letters "
+                          "without accents, digits, blanks and the usual punctuation marks.")
+        .arg(what, parts.join(QLatin1Char(' ')));
+}
+
 QString EncodeField(const QString &text) {
     return EncryptText(SwapPairs(text));
 }

@@ -57,6 +57,17 @@ QStringView TrimBlanks(QStringView text);
 // Swaps characters 1<->2, 3<->4, ...; an odd last character stays.
 QString SwapPairs(const QString &text);
 
+// The characters of `text` that the cipher cannot store (codes outside
+// 32..122), each once, in order of appearance. Empty when all can be stored.
+QString UnstorableChars(const QString &text);
+
+// The message that refuses a text holding characters the cipher cannot
+// store. `what` names the field ("User Name", "Category Name", ...) and
+// `chars` is what UnstorableChars found. Storing such a text is never an
+// option: the cipher would drop those characters after the pair swap, which
+// scrambles their neighbours as well.
+QString UnstorableMessage(const QString &what, const QString &chars);
+
 // A text field as stored: EncryptText(SwapPairs(text)), and back.
 QString EncodeField(const QString &text);
 QString DecodeField(const QString &field);
