@@ -41,7 +41,8 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
 frmMain::~frmMain() {
     if (g_mainForm == this) {
         g_mainForm = nullptr;
-        for (const char *code : {"SIP", "HA"})
+        for (const char *code :
+             {"SIP", "HA", "LCD", "DC", "MC", "AU", "LUD", "LUM", "LUV", "DU", "MU", "LD"})
             modMain::SetCommand(QLatin1String(code), {});
     }
 }
@@ -59,6 +60,8 @@ QList<screens::ControlRow> frmMain::catalogue() {
 void frmMain::connectHandlers() {
     connect(cmdLogin, &QPushButton::clicked, this, &frmMain::cmdLogin_Click);
     connect(cmdQuit, &QPushButton::clicked, this, &frmMain::cmdQuit_Click);
+    connectCategoryHandlers();
+    connectUrlHandlers();
 }
 
 void frmMain::registerCommands() {

@@ -47,6 +47,16 @@ public:
     void cmdLogin_Click();
     void cmdQuit_Click();
 
+    // ---- Category screens: handlers defined in src/categories/frmMain_categories.cpp ----
+    void cmdCat_Click();
+
+    // ---- end of the category screens' handlers ----
+
+    // ---- URL screens: handlers defined in src/urls/frmMain_urls.cpp ----
+    void cmdURL_Click();
+
+    // ---- end of the URL screens' handlers ----
+
 signals:
     // Exit was pressed: the program ends.
     void programEnd();
@@ -54,6 +64,10 @@ signals:
 private:
     void connectHandlers();
     void registerCommands();
+    // Each screen group wires its own controls and plugs its own commands
+    // into the command table.
+    void connectCategoryHandlers();
+    void connectUrlHandlers();
 
     QWidget *m_client = nullptr;
 };
