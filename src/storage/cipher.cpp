@@ -306,20 +306,20 @@ QString DecryptText(const QString &line) {
     qsizetype i = 0;
     while (i < length) {
         if (digit(i) <= 9) {
-            int code;
             if (length - i >= 6 && !((digit(i + 1) > 9) | (digit(i + 2) > 9) | (digit(i + 3) > 9) |
                                      (digit(i + 4) > 9) | (digit(i + 5) > 9))) {
-                // The usual case, six digits D1 D2 K1 K2 D3 D4.
+                // The usual case, six digits D1 D2 K1 K2 D3 D4. Every entry
+                // of a valid key's table is a character.
                 const unsigned key = digit(i + 2) * 10 + digit(i + 3);
                 const unsigned target =
                     digit(i) * 1000 + digit(i + 1) * 100 + digit(i + 4) * 10 + digit(i + 5);
-                code = key - 1 < unsigned(kMaxKey) ? t.decode[key][target] : 0;
-            } else {
+                if (key - 1 < unsigned(kMaxKey))
+                    out[written++] = QChar(char16_t(t.decode[key][target]));
+            } else if (const int code = decodeGroup(
+                           QStringView(in + i, std::min<qsizetype>(6, length - i)), t)) {
                 // Blanks, other characters or the short end of the text.
-                code = decodeGroup(QStringView(in + i, std::min<qsizetype>(6, length - i)), t);
-            }
-            if (code)
                 out[written++] = QChar(char16_t(code));
+            }
             i += 6;
         } else if (in[i] == u'\r' && i + 1 < length && in[i + 1] == u'\n') {
             const qsizetype needed = written + 2 + (length - (i + 2) + 5) / 6;
