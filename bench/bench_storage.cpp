@@ -1,10 +1,20 @@
 // Speed of the cipher and of the account file scan.
 //
-// Counters to read:
-//   DecryptTextBySearch/table_speedup  how many times faster the table
-//                                      decoder is on the same megabyte
-//   FindAccountAbsentName/x_floor      FindAccount time over the time of just
-//                                      reading and splitting the same file
+// Texts are counted in characters (UTF-16 code units): the ciphertext of a
+// million characters takes two million bytes.
+//
+// Counters to read (every ratio divides the least CPU time of one piece of
+// work by the least CPU time of the other, the two run in alternation; see
+// ratio.h):
+//   DecryptTextByTable/x_floor         DecryptText over the bare loop that
+//                                      parses each six-digit group and looks
+//                                      it up in the table (the floor)
+//   DecryptTextBySearch/table_speedup  the ascending search over DecryptText,
+//                                      on the same text
+//   FindAccountAbsentName/x_floor      FindAccount over just reading and
+//                                      splitting the same file
+
+#include "ratio.h"
 
 #include "session/modMain.h"
 #include "storage/accountfile.h"
@@ -16,8 +26,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <algorithm>
-#include <chrono>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -26,21 +35,10 @@ using namespace modMain;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Best of `runs` timings of `work`, in seconds.
-template <typename Work> double bestOf(int runs, Work work) {
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        const Clock::time_point start = Clock::now();
-        work();
-        best = std::min(best, secondsSince(start));
-    }
-    return best;
+// Characters handled per second, as a rate counter.
+void countCharacters(benchmark::State &state, qsizetype perIteration) {
+    state.counters["chars_per_second"] = benchmark::Counter(
+        double(state.iterations()) * double(perIteration), benchmark::Counter::kIsRate);
 }
 
 QString plainText(qsizetype length) {
@@ -53,8 +51,8 @@ QString plainText(qsizetype length) {
     return text;
 }
 
-// One megabyte of ciphertext.
-const QString &megabyteCipher() {
+// Ciphertext of a little over a million (2^20) characters: groups only.
+const QString &millionCharacterCipher() {
     static const QString cipher = EncryptText(plainText((1 << 20) / 6 + 1));
     return cipher;
 }
@@ -79,41 +77,87 @@ QString decryptBySearch(const QString &line) {
     return result;
 }
 
+// The floor's own decoding table, made from the digits every code gives
+// under every key; the lowest code wins where two share their digits.
+struct FloorTable {
+    std::array<std::array<quint8, 10000>, 16> code{};
+
+    FloorTable() {
+        for (int key = 1; key <= 15; ++key) {
+            code[key].fill(123);
+            for (int c = 122; c >= 32; --c)
+                code[key][KeyDigits(key, c).toInt()] = quint8(c);
+        }
+    }
+};
+
+// The least a decoder can do: take each six-digit group as it comes, with no
+// test of any kind, and look its character up once.
+QString decryptFloor(const QString &cipher, const FloorTable &table) {
+    const qsizetype groups = cipher.size() / 6;
+    QString plain(groups, Qt::Uninitialized);
+    const char16_t *in = reinterpret_cast<const char16_t *>(cipher.constData());
+    QChar *out = plain.data();
+    for (qsizetype g = 0; g < groups; ++g, in += 6) {
+        const unsigned key = (in[2] - u'0') * 10u + (in[3] - u'0');
+        const unsigned target =
+            (in[0] - u'0') * 1000u + (in[1] - u'0') * 100u + (in[4] - u'0') * 10u + (in[5] - u'0');
+        out[g] = QChar(char16_t(table.code[key][target]));
+    }
+    return plain;
+}
+
+void BM_DecryptTextFloor(benchmark::State &state) {
+    const QString &cipher = millionCharacterCipher();
+    const FloorTable table;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(decryptFloor(cipher, table));
+    countCharacters(state, cipher.size());
+}
+BENCHMARK(BM_DecryptTextFloor)->Unit(benchmark::kMillisecond);
+
 void BM_DecryptTextByTable(benchmark::State &state) {
-    const QString &cipher = megabyteCipher();
+    const QString &cipher = millionCharacterCipher();
     for (auto _ : state)
         benchmark::DoNotOptimize(DecryptText(cipher));
-    state.SetBytesProcessed(state.iterations() * cipher.size());
+    countCharacters(state, cipher.size());
+
+    const FloorTable table;
+    QString byText;
+    QString byFloor;
+    const double ratio = bench::MinCpuRatio(
+        15, [&] { byText = DecryptText(cipher); }, [&] { byFloor = decryptFloor(cipher, table); });
+    if (byText != byFloor)
+        state.SkipWithError("DecryptText and the floor decode the text differently");
+    state.counters["x_floor"] = ratio;
 }
 BENCHMARK(BM_DecryptTextByTable)->Unit(benchmark::kMillisecond);
 
+// Each iteration runs the search and then DecryptText on the same text (the
+// reported time is almost all search); the speed-up is the least time of
+// the one over the least time of the other.
 void BM_DecryptTextBySearch(benchmark::State &state) {
-    const QString &cipher = megabyteCipher();
+    const QString &cipher = millionCharacterCipher();
+    bench::InterleavedMinimum times;
     QString bySearch;
-    double searchSeconds = 0;
+    QString byTable;
     for (auto _ : state) {
-        const Clock::time_point start = Clock::now();
-        bySearch = decryptBySearch(cipher);
-        searchSeconds += secondsSince(start);
+        times.round([&] { bySearch = decryptBySearch(cipher); },
+                    [&] { byTable = DecryptText(cipher); });
         benchmark::DoNotOptimize(bySearch);
     }
-    state.SetBytesProcessed(state.iterations() * cipher.size());
-
-    QString byTable;
-    const double tableSeconds = bestOf(5, [&] { byTable = DecryptText(cipher); });
+    countCharacters(state, cipher.size());
     if (byTable != bySearch)
         state.SkipWithError("the table and the search decode the text differently");
-    state.counters["table_speedup"] = searchSeconds / double(state.iterations()) / tableSeconds;
+    state.counters["table_speedup"] = times.ratio();
 }
-BENCHMARK(BM_DecryptTextBySearch)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecryptTextBySearch)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 void BM_EncryptText(benchmark::State &state) {
     const QString plain = plainText(64 * 1024);
     for (auto _ : state)
         benchmark::DoNotOptimize(EncryptText(plain));
-    state.SetBytesProcessed(state.iterations() * plain.size());
-    state.counters["chars_per_second"] =
-        benchmark::Counter(double(state.iterations() * plain.size()), benchmark::Counter::kIsRate);
+    countCharacters(state, plain.size());
 }
 BENCHMARK(BM_EncryptText)->Unit(benchmark::kMillisecond);
 
@@ -177,18 +221,15 @@ void BM_FindAccountAbsentName(benchmark::State &state) {
     SetProgramFolder(accountFolderPath());
     // Same length as the stored names, so every record is compared in full.
     const QString absent = QStringLiteral("User99999");
-    double findSeconds = 0;
-    for (auto _ : state) {
-        const Clock::time_point start = Clock::now();
+    for (auto _ : state)
         benchmark::DoNotOptimize(FindAccount(absent));
-        findSeconds += secondsSince(start);
-    }
     if (NextUserNo != AccountFolder::kUsers + 1)
         state.SkipWithError("FindAccount did not read every record");
 
-    const double floorSeconds = bestOf(5, [] { benchmark::DoNotOptimize(readAndSplit()); });
     state.counters["records"] = AccountFolder::kUsers;
-    state.counters["x_floor"] = findSeconds / double(state.iterations()) / floorSeconds;
+    state.counters["x_floor"] = bench::MinCpuRatio(
+        5, [&] { benchmark::DoNotOptimize(FindAccount(absent)); },
+        [] { benchmark::DoNotOptimize(readAndSplit()); });
 }
 BENCHMARK(BM_FindAccountAbsentName)->Unit(benchmark::kMillisecond);
 

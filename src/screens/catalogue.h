@@ -159,10 +159,5 @@
 
 // Catalogue row of a control, for tests and for the builder.
 #define WAYFILE_CONTROL_ROW(Type, name, container, caption, toolTip, tab, flags)                   \
-    screens::ControlRow{#name,                                                                     \
-                        #container,                                                                \
-                        screens::KindOf<Type>(),                                                   \
-                        QStringLiteral(caption),                                                   \
-                        QStringLiteral(toolTip),                                                   \
-                        tab,                                                                       \
-                        flags},
+    screens::ControlRow{#name, #container, QStringLiteral(caption), QStringLiteral(toolTip),       \
+                        tab,   flags},

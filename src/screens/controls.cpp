@@ -16,37 +16,6 @@
 
 namespace screens {
 
-template <> const char *KindOf<QLabel>() {
-    return "label";
-}
-template <> const char *KindOf<QPushButton>() {
-    return "button";
-}
-template <> const char *KindOf<QLineEdit>() {
-    return "text box";
-}
-template <> const char *KindOf<QPlainTextEdit>() {
-    return "multi-line text box";
-}
-template <> const char *KindOf<LimitedTextEdit>() {
-    return "multi-line text box";
-}
-template <> const char *KindOf<QListWidget>() {
-    return "list box";
-}
-template <> const char *KindOf<QComboBox>() {
-    return "combo box";
-}
-template <> const char *KindOf<QGroupBox>() {
-    return "frame";
-}
-template <> const char *KindOf<Panel>() {
-    return "panel";
-}
-template <> const char *KindOf<Separator>() {
-    return "line";
-}
-
 Panel::Panel(QWidget *parent) : QFrame(parent) {
     setFrameShape(QFrame::NoFrame);
     setAutoFillBackground(true);

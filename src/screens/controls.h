@@ -23,19 +23,6 @@ class LimitedTextEdit;
 class Panel;
 class Separator;
 
-// The kind of control a widget class stands for, in words.
-template <class T> const char *KindOf();
-template <> const char *KindOf<QLabel>();
-template <> const char *KindOf<QPushButton>();
-template <> const char *KindOf<QLineEdit>();
-template <> const char *KindOf<QPlainTextEdit>();
-template <> const char *KindOf<LimitedTextEdit>();
-template <> const char *KindOf<QListWidget>();
-template <> const char *KindOf<QComboBox>();
-template <> const char *KindOf<QGroupBox>();
-template <> const char *KindOf<Panel>();
-template <> const char *KindOf<Separator>();
-
 // Background of windows, labels, frames and panels, and of buttons.
 inline const QColor kFormColour(0xE0, 0xE0, 0xE0);
 inline const QColor kButtonColour(0xC0, 0xC0, 0xC0);
@@ -66,7 +53,6 @@ enum ControlFlag : unsigned {
 struct ControlRow {
     const char *name;
     const char *container;
-    const char *kind; // "label", "button", "text box", "list box", "combo box", ...
     QString caption;
     QString toolTip;
     int tab;

@@ -4,6 +4,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -291,24 +292,51 @@ QString DecryptCoreBySearch(QStringView group) {
 QString DecryptText(const QString &line) {
     const CipherTables &t = tables();
     const qsizetype length = line.size();
-    QString result;
-    result.reserve(length / 6 + 2);
+    const char16_t *in = reinterpret_cast<const char16_t *>(line.constData());
+
+    // Every window of six characters gives at most one character, so the
+    // windows still ahead always fit; only a line break (two characters from
+    // two) can ask for more room.
+    qsizetype room = (length + 5) / 6;
+    QString result(room, Qt::Uninitialized);
+    QChar *out = result.data();
+    qsizetype written = 0;
+
+    const auto digit = [&](qsizetype at) { return unsigned(in[at]) - unsigned(u'0'); };
     qsizetype i = 0;
     while (i < length) {
-        const QChar c = line[i];
-        if (isAsciiDigit(c)) {
-            const QStringView group = QStringView(line).mid(i, 6);
-            if (const int code = decodeGroup(group, t))
-                result.append(QChar(code));
+        if (digit(i) <= 9) {
+            if (length - i >= 6 && !((digit(i + 1) > 9) | (digit(i + 2) > 9) | (digit(i + 3) > 9) |
+                                     (digit(i + 4) > 9) | (digit(i + 5) > 9))) {
+                // The usual case, six digits D1 D2 K1 K2 D3 D4. Every entry
+                // of a valid key's table is a character.
+                const unsigned key = digit(i + 2) * 10 + digit(i + 3);
+                const unsigned target =
+                    digit(i) * 1000 + digit(i + 1) * 100 + digit(i + 4) * 10 + digit(i + 5);
+                if (key - 1 < unsigned(kMaxKey))
+                    out[written++] = QChar(char16_t(t.decode[key][target]));
+            } else if (const int code = decodeGroup(
+                           QStringView(in + i, std::min<qsizetype>(6, length - i)), t)) {
+                // Blanks, other characters or the short end of the text.
+                out[written++] = QChar(char16_t(code));
+            }
             i += 6;
-        } else if (c == u'\r' && i + 1 < length && line[i + 1] == u'\n') {
-            result.append(kLineEnd);
+        } else if (in[i] == u'\r' && i + 1 < length && in[i + 1] == u'\n') {
+            const qsizetype needed = written + 2 + (length - (i + 2) + 5) / 6;
+            if (needed > room) {
+                room = std::max(needed, room + room / 2);
+                result.resize(room);
+                out = result.data();
+            }
+            out[written++] = QChar(u'\r');
+            out[written++] = QChar(u'\n');
             i += 2;
         } else {
             // A window that starts with anything else is skipped whole.
             i += 6;
         }
     }
+    result.resize(written);
     return result;
 }
 

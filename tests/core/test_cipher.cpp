@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <random>
@@ -34,23 +35,47 @@ QString twoDigits(int key) {
     return QStringLiteral("%1").arg(key, 2, 10, QLatin1Char('0'));
 }
 
-// Counts the groups on which the table decoder and the search disagree and
-// keeps the first few for the failure message.
+// Counts the groups on which the table decoder or the text decoder and the
+// search disagree and keeps the first few for the failure message. A group
+// that starts with a digit is one whole window for the text decoder, so it
+// must give the same answer there.
 struct Disagreements {
     int count = 0;
     QStringList examples;
 
     void check(const QString &group) {
-        const QString byTable = DecryptCore(group);
         const QString bySearch = DecryptCoreBySearch(group);
-        if (byTable == bySearch)
+        const QString byTable = DecryptCore(group);
+        const bool oneWindow = !group.isEmpty() && group[0] >= u'0' && group[0] <= u'9';
+        const QString byText = oneWindow ? DecryptText(group) : bySearch;
+        if (byTable == bySearch && byText == bySearch)
             return;
         if (++count <= 10)
-            examples << QStringLiteral("[%1] table [%2] search [%3]")
-                            .arg(group.toHtmlEscaped(), byTable, bySearch);
+            examples << QStringLiteral("[%1] table [%2] text [%3] search [%4]")
+                            .arg(group.toHtmlEscaped(), byTable, byText, bySearch);
     }
     std::string report() const { return examples.join(u'\n').toStdString(); }
 };
+
+// The text decoder's walk written out plainly, deciphering every window by
+// the ascending search: the reference for whole texts.
+QString decryptBySearch(const QString &line) {
+    QString result;
+    qsizetype i = 0;
+    while (i < line.size()) {
+        const QChar c = line[i];
+        if (c >= u'0' && c <= u'9') {
+            result += DecryptCoreBySearch(QStringView(line).mid(i, 6));
+            i += 6;
+        } else if (c == u'\r' && i + 1 < line.size() && line[i + 1] == u'\n') {
+            result += QStringLiteral("\r\n");
+            i += 2;
+        } else {
+            i += 6;
+        }
+    }
+    return result;
+}
 
 } // namespace
 
@@ -147,6 +172,7 @@ TEST(Cipher, SameTextEnciphersDifferentlyEachTime) {
 }
 
 struct DroppedCase {
+    const char *name;
     const char16_t *plain;
     const char16_t *kept;
     int groups;
@@ -166,15 +192,21 @@ TEST_P(CipherDrops, OnlyPlainCharactersAndCrLfSurvive) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cipher, CipherDrops,
-    ::testing::Values(DroppedCase{u"", u"", 0, 0}, DroppedCase{u"a{b", u"ab", 2, 0},
-                      DroppedCase{u"|}~", u"", 0, 0}, DroppedCase{u"a\tb", u"ab", 2, 0},
-                      DroppedCase{u"a\rb", u"ab", 2, 0}, DroppedCase{u"a\nb", u"ab", 2, 0},
-                      DroppedCase{u"\u00e9t\u00e9", u"t", 1, 0},
-                      DroppedCase{u"a\r\nb", u"a\r\nb", 2, 1},
-                      DroppedCase{u"\r\r\n\n", u"\r\n", 0, 1}, DroppedCase{u"\n\r", u"", 0, 0},
-                      DroppedCase{u"x\r\n\r\ny", u"x\r\n\r\ny", 2, 2}));
+    ::testing::Values(DroppedCase{"EmptyText", u"", u"", 0, 0},
+                      DroppedCase{"OpeningBraceBetweenLetters", u"a{b", u"ab", 2, 0},
+                      DroppedCase{"BarClosingBraceTilde", u"|}~", u"", 0, 0},
+                      DroppedCase{"Tab", u"a\tb", u"ab", 2, 0},
+                      DroppedCase{"LoneCr", u"a\rb", u"ab", 2, 0},
+                      DroppedCase{"LoneLf", u"a\nb", u"ab", 2, 0},
+                      DroppedCase{"AccentedLetters", u"\u00e9t\u00e9", u"t", 1, 0},
+                      DroppedCase{"CrLfBetweenLetters", u"a\r\nb", u"a\r\nb", 2, 1},
+                      DroppedCase{"CrLfInsideStrayCrAndLf", u"\r\r\n\n", u"\r\n", 0, 1},
+                      DroppedCase{"LfCrReversed", u"\n\r", u"", 0, 0},
+                      DroppedCase{"TwoCrLfsInARow", u"x\r\n\r\ny", u"x\r\n\r\ny", 2, 2}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 struct DecipherCase {
+    const char *name;
     const char16_t *cipher;
     const char16_t *plain;
 };
@@ -188,19 +220,24 @@ TEST_P(CipherReads, DeciphersOddInputTheWayItIsWalked) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cipher, CipherReads,
-    ::testing::Values(DecipherCase{u"", u""}, DecipherCase{u"990099", u""}, // key 0
-                      DecipherCase{u"999999", u""},                         // key 99
-                      DecipherCase{u"100100", u"{"},       // key 1, but no code gives 1000
-                      DecipherCase{u"x99999920114", u"a"}, // first window skipped whole
-                      DecipherCase{u"xxxxxx920114", u"a"}, // likewise
-                      DecipherCase{u"ab920114", u""},      // "ab9201" skipped, then "14" has no key
-                      DecipherCase{u"92011492014", u"aa"}, // short last group: key 01, digits 92 14
-                      DecipherCase{u"920114\r\n790366", u"a\r\nb"},
-                      DecipherCase{u"\r\n920114\r\n", u"\r\na\r\n"},
-                      DecipherCase{u"\r920114", u""},  // lone CR: its window is skipped
-                      DecipherCase{u"9201\r\n", u"{"}, // a CR LF inside a group is no line end
-                      DecipherCase{u"92 114", u"a"},   // blanks around the key are ignored
-                      DecipherCase{u" 920114", u""})); // a blank starts a skipped window
+    ::testing::Values(
+        DecipherCase{"EmptyText", u"", u""}, DecipherCase{"KeyZeroGivesNothing", u"990099", u""},
+        DecipherCase{"Key99GivesNothing", u"999999", u""},
+        DecipherCase{"Key16GivesNothing", u"921614", u""},
+        DecipherCase{"Key15IsRead", u"791565", u"a"},
+        DecipherCase{"SharedDigitsGiveTheLowerCode", u"601386", u"!"},    // key 13: "!" and "7"
+        DecipherCase{"NoMatchingCodeGivesOpeningBrace", u"100100", u"{"}, // key 1, no code: 1000
+        DecipherCase{"LetterSkipsItsWholeWindow", u"x99999920114", u"a"},
+        DecipherCase{"SixLettersSkipped", u"xxxxxx920114", u"a"},
+        DecipherCase{"MisalignedWindowsGiveNothing", u"ab920114", u""}, // "14" has no key
+        DecipherCase{"ShortLastGroup", u"92011492014", u"aa"},          // key 01, digits 92 14
+        DecipherCase{"CrLfBetweenGroups", u"920114\r\n790366", u"a\r\nb"},
+        DecipherCase{"CrLfAroundAGroup", u"\r\n920114\r\n", u"\r\na\r\n"},
+        DecipherCase{"LoneCrSkipsItsWindow", u"\r920114", u""},
+        DecipherCase{"CrLfInsideAGroupIsNoLineEnd", u"9201\r\n", u"{"},
+        DecipherCase{"BlankInsideAGroupIsIgnored", u"92 114", u"a"},
+        DecipherCase{"LeadingBlankSkipsItsWindow", u" 920114", u""}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Cipher, TableAgreesWithTheSearchOnEverySixDigitGroup) {
     Disagreements d;
@@ -273,6 +310,50 @@ TEST(Cipher, TableAgreesWithTheSearchOnArbitraryCharacters) {
         d.check(group);
     }
     EXPECT_EQ(d.count, 0) << d.report();
+}
+
+// Whole texts of real groups mixed with line breaks, lone CRs and LFs,
+// blanks, letters and stray digits, cut at every length so that the last
+// group is short as often as not: the text decoder walks them exactly as the
+// plain walk with the search does.
+TEST(Cipher, TextDecoderAgreesWithTheSearchOnMixedTexts) {
+    std::mt19937 random(20251210);
+    std::uniform_int_distribution<int> piece(0, 9);
+    std::uniform_int_distribution<int> key(0, 17);
+    std::uniform_int_distribution<int> code(32, 122);
+    std::uniform_int_distribution<int> digit(0, 9);
+    int mismatches = 0;
+    QStringList examples;
+    for (int n = 0; n < 3000; ++n) {
+        QString text;
+        for (int parts = piece(random) + 1; parts > 0; --parts) {
+            switch (piece(random)) {
+            case 0:
+                text += QStringLiteral("\r\n");
+                break;
+            case 1:
+                text += QChar(piece(random) % 2 ? u'\r' : u'\n');
+                break;
+            case 2:
+                text += QChar(piece(random) % 2 ? u' ' : u'x');
+                break;
+            case 3:
+                text += QChar(u'0' + digit(random));
+                break;
+            default: {
+                const int k = key(random);
+                const QString digits = KeyDigits(std::clamp(k, 1, 15), code(random));
+                text += digits.left(2) + twoDigits(k) + digits.mid(2);
+            }
+            }
+        }
+        for (qsizetype cut = text.size(); cut >= 0; --cut) {
+            const QString cutText = text.left(cut);
+            if (DecryptText(cutText) != decryptBySearch(cutText) && ++mismatches <= 10)
+                examples << cutText.toHtmlEscaped();
+        }
+    }
+    EXPECT_EQ(mismatches, 0) << examples.join(u'\n').toStdString();
 }
 
 TEST(Cipher, ArbitraryTextNeverBreaksTheDecoder) {

@@ -34,6 +34,7 @@ protected:
 };
 
 struct DispatchCase {
+    const char *name;
     const char *code;
     const char *runs; // "" when nothing runs
 };
@@ -48,16 +49,19 @@ TEST_P(Dispatch, RunsTheOperationOfTheUpperCasedCode) {
         EXPECT_TRUE(ran.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, Dispatch,
-                         ::testing::Values(DispatchCase{"SIP", "SIP"}, DispatchCase{"sip", "SIP"},
-                                           DispatchCase{"Sip", "SIP"}, DispatchCase{" SIP", ""},
-                                           DispatchCase{"SIP ", ""}, DispatchCase{"SIPLS", "SIPLS"},
-                                           DispatchCase{"sipls", "SIPLS"}, DispatchCase{"ha", "HA"},
-                                           DispatchCase{"LUV", "LUV"}, DispatchCase{"luv", "LUV"},
-                                           DispatchCase{"lud", "LUD"}, DispatchCase{"LUM", "LUM"},
-                                           DispatchCase{"ld", "LD"}, DispatchCase{"CUP", ""},
-                                           DispatchCase{"cup", ""}, DispatchCase{"", ""},
-                                           DispatchCase{"XYZ", ""}, DispatchCase{"SIPL", ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Codes, Dispatch,
+    ::testing::Values(
+        DispatchCase{"SIP", "SIP", "SIP"}, DispatchCase{"sip_lower", "sip", "SIP"},
+        DispatchCase{"Sip_mixed", "Sip", "SIP"}, DispatchCase{"SIP_leading_blank", " SIP", ""},
+        DispatchCase{"SIP_trailing_blank", "SIP ", ""}, DispatchCase{"SIPLS", "SIPLS", "SIPLS"},
+        DispatchCase{"sipls_lower", "sipls", "SIPLS"}, DispatchCase{"ha_lower", "ha", "HA"},
+        DispatchCase{"LUV", "LUV", "LUV"}, DispatchCase{"luv_lower", "luv", "LUV"},
+        DispatchCase{"lud_lower", "lud", "LUD"}, DispatchCase{"LUM", "LUM", "LUM"},
+        DispatchCase{"ld_lower", "ld", "LD"}, DispatchCase{"CUP_not_in_the_table", "CUP", ""},
+        DispatchCase{"cup_lower_not_in_the_table", "cup", ""}, DispatchCase{"empty_code", "", ""},
+        DispatchCase{"XYZ_unknown", "XYZ", ""}, DispatchCase{"SIPL_prefix_of_SIPLS", "SIPL", ""}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(CommandTable, OnlyCodesOfTheTableCanBePlugged) {
     EXPECT_FALSE(modMain::SetCommand(QStringLiteral("CUP"), [] {}));

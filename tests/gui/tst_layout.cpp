@@ -1,5 +1,8 @@
 #include "screens/layout.h"
 
+#include "screens/frmLogin.h"
+#include "screens/frmMain.h"
+
 #include <QTest>
 
 #include <cmath>
@@ -94,6 +97,7 @@ private slots:
     void optionButtonsWidenDeleteCaption();
     void captionAndFontOverridesChangeWidths();
     void urlPromptMovesLast();
+    void everyShownControlIsPlaced();
 
     void loginWindowSize_data();
     void loginWindowSize();
@@ -459,6 +463,52 @@ void TestLayout::urlPromptMovesLast() {
         QCOMPARE_EQ(layout.boxes.value(QString::fromLatin1(name)).left, first);
     QCOMPARE_EQ(layout.boxes.value(QStringLiteral("lblUrlViewCh")).left,
                 frameWidth * 1.0f / 100.0f + sep3v);
+}
+
+// Every control of either window that is ever shown gets a box (a
+// separator line its two ends), and every box belongs to such a control, to
+// the main window itself or to its status bar. The two hidden dispatching
+// buttons are never shown and never placed.
+void TestLayout::everyShownControlIsPlaced() {
+    const auto main = screens::ComputeMainLayout(MainScreen(1024, 768));
+    const auto login = screens::ComputeLoginLayout(LoginScreen(1024, 768));
+    QStringList unplaced;
+    QStringList misplaced;
+    QSet<QString> mainNames{QStringLiteral("frmMain"), QStringLiteral("StatusBar")};
+    for (const screens::ControlRow &row : frmMain::catalogue()) {
+        const QString name = QLatin1String(row.name);
+        const bool placed = main.boxes.contains(name) || main.lines.contains(name);
+        if (row.flags & screens::NeverShown) {
+            if (placed)
+                misplaced << name;
+            continue;
+        }
+        mainNames.insert(name);
+        const bool line = name.startsWith(QLatin1String("Sep"));
+        if (!(line ? main.lines.contains(name) : main.boxes.contains(name)))
+            unplaced << name;
+    }
+    QSet<QString> loginNames;
+    for (const screens::ControlRow &row : frmLogin::catalogue()) {
+        const QString name = QLatin1String(row.name);
+        loginNames.insert(name);
+        if (!login.boxes.contains(name))
+            unplaced << QStringLiteral("frmLogin.") + name;
+    }
+    for (auto it = main.boxes.cbegin(); it != main.boxes.cend(); ++it) {
+        if (!mainNames.contains(it.key()))
+            misplaced << it.key();
+    }
+    for (auto it = main.lines.cbegin(); it != main.lines.cend(); ++it) {
+        if (!mainNames.contains(it.key()))
+            misplaced << it.key();
+    }
+    for (auto it = login.boxes.cbegin(); it != login.boxes.cend(); ++it) {
+        if (!loginNames.contains(it.key()))
+            misplaced << QStringLiteral("frmLogin.") + it.key();
+    }
+    QVERIFY2(unplaced.isEmpty(), qPrintable(QStringLiteral("not placed: ") + unplaced.join(u' ')));
+    QVERIFY2(misplaced.isEmpty(), qPrintable(QStringLiteral("placed: ") + misplaced.join(u' ')));
 }
 
 void TestLayout::loginWindowSize_data() {
