@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,6 +40,18 @@ inline void writeAll(int fd, const QByteArray &data) {
     }
 }
 
+// In a child: the write end of its report pipe.
+inline int &reportFd() {
+    static int fd = -1;
+    return fd;
+}
+
+// In a child: reports at once, before the child ends (the parent can read
+// it while the child goes on).
+inline void report(const QByteArray &data) {
+    writeAll(reportFd(), data);
+}
+
 // A child that runs, and the end of the pipe it reports through.
 struct Child {
     pid_t pid = -1;
@@ -48,8 +61,9 @@ struct Child {
 // Forks; the child runs `work`, writes what it returns to its report pipe
 // and ends with status 0, never returning into the test framework.
 inline Child start(const std::function<QByteArray()> &work) {
+    // Close-on-exec: a program the child starts must not hold the pipe open.
     int pipeFds[2];
-    if (::pipe(pipeFds) != 0)
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
         return {};
     const pid_t pid = ::fork();
     if (pid < 0) {
@@ -59,6 +73,7 @@ inline Child start(const std::function<QByteArray()> &work) {
     }
     if (pid == 0) {
         ::close(pipeFds[0]);
+        reportFd() = pipeFds[1];
         writeAll(pipeFds[1], work());
         ::_exit(0);
     }
