@@ -108,7 +108,9 @@ qint64 ReadNumber(QStringView text);
 // words ("It is not a regular file (a pipe)"). A link to a regular file is
 // followed. The writers ignore SIGXFSZ for the whole process, so that a
 // write past the file-size limit fails with "File too large" instead of
-// killing the program half-way through a record.
+// killing the program half-way through a record. Those that create or rename
+// an entry flush its folder afterwards; when only that flush fails, they
+// return true with a warning in `err` (IoError::notSynced).
 
 // True when the file exists and is not empty. An absent file is created
 // empty (with owner-only permissions); its folder must exist. A blank path
