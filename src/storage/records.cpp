@@ -6,10 +6,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -43,26 +46,224 @@ void clearError(IoError *err) {
         err->clear();
 }
 
-// Flushes a folder's entries to disk, so that a file just created or renamed
-// inside it survives a crash.
-bool syncFolder(const QString &folder, IoError *err) {
-    const int fd =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// Records a warning in `err`: the change to `file` was made, but the folder
+// `folder` could not be flushed to disk (`errorCode`). Returns true, since
+// the operation itself succeeded.
+bool warnNotSynced(IoError *err, const QString &file, const QString &folder, int errorCode) {
+    if (err) {
+        err->file = file;
+        err->reason = QStringLiteral("The folder \"%1\" could not be flushed to disk (%2)")
+                          .arg(folder, systemReason(errorCode));
+        err->notSynced = true;
+    }
+    return true;
+}
+
+DiskCalls &diskCalls() {
+    static DiskCalls calls;
+    return calls;
+}
+
+qint64 diskWrite(int fd, const char *data, qint64 size) {
+    const DiskCalls &calls = diskCalls();
+    return calls.write ? calls.write(fd, data, size) : ::write(fd, data, size_t(size));
+}
+
+int diskSync(int fd) {
+    const DiskCalls &calls = diskCalls();
+    return calls.sync ? calls.sync(fd) : ::fsync(fd);
+}
+
+// Writes all of `data`: normally in one write. A full disk or a file-size
+// limit usually shows first as a short write, which carries no reason; the
+// rest is written again, and that write fails with the reason (ENOSPC,
+// EFBIG). Returns 0, or the errno of the failure.
+int writeAll(int fd, const QByteArray &data) {
+    const char *next = data.constData();
+    qint64 left = data.size();
+    while (left > 0) {
+        errno = 0;
+        const qint64 written = diskWrite(fd, next, left);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno ? errno : EIO;
+        }
+        if (written == 0)
+            return EIO; // no progress and no reason: never loop for ever
+        next += written;
+        left -= written;
+    }
+    return 0;
+}
+
+// Flushes a file's data to disk. Returns 0, or the errno of the failure.
+int syncFile(int fd) {
+    errno = 0;
+    while (diskSync(fd) != 0) {
+        if (errno != EINTR)
+            return errno ? errno : EIO;
+    }
+    return 0;
+}
+
+// Flushes a folder's entries to disk, so that a file or folder just created
+// or renamed inside it survives a power failure. Returns 0, or the errno of
+// the failure.
+int syncFolder(const QString &folder) {
+    const int fd = ::open(QFile::encodeName(folder).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
-        return fail(err, folder, systemReason(errno));
+        return errno;
+    const int error = syncFile(fd);
+    ::close(fd);
     // Some file systems cannot sync a folder; their entries are as safe as
     // they get already.
-    const bool ok = ::fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
-    const int syncError = errno;
-    ::close(fd);
-    return ok || fail(err, folder, systemReason(syncError));
+    return error == EINVAL || error == ENOTSUP ? 0 : error;
+}
+
+// The default action of SIGXFSZ ends the process, with a core dump, inside
+// the write that crosses the file-size limit: before the half-written record
+// can be cut back and before the user is told anything. Ignored, the same
+// write fails with EFBIG ("File too large") and takes the ordinary path of a
+// failed write. The program has no other use for the signal, so it is
+// ignored for the whole process, by every writer before it writes (cheap,
+// and it holds whoever calls the writer first).
+void ignoreFileSizeSignal() {
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 QString folderOf(const QString &path) {
     return QFileInfo(path).absolutePath();
 }
 
-constexpr QFile::Permissions kOwnerFile = QFile::ReadOwner | QFile::WriteOwner;
+// What a file-system entry that is not a regular file is, in plain words:
+// empty for a regular file.
+QString kindOfSpecial(mode_t mode) {
+    if (S_ISREG(mode))
+        return QString();
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a pipe");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("of an unknown kind");
+}
+
+// Why an entry cannot be used where a regular file is expected; empty when
+// it can.
+QString notAFileReason(mode_t mode) {
+    if (S_ISREG(mode))
+        return QString();
+    if (S_ISDIR(mode))
+        return QStringLiteral("It is a folder, not a file");
+    return QStringLiteral("It is not a regular file (%1)").arg(kindOfSpecial(mode));
+}
+
+// When `path` is a symbolic link whose target does not exist, says so in
+// plain words; otherwise returns an empty text.
+QString danglingLinkReason(const QString &path) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::lstat(name.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return QString();
+    if (::stat(name.constData(), &st) == 0 || errno != ENOENT)
+        return QString();
+    return QStringLiteral("It is a link to \"%1\", which does not exist")
+        .arg(QFile::symLinkTarget(path));
+}
+
+// Closes a descriptor when it goes out of scope.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    ~FileDescriptor() { reset(); }
+    FileDescriptor(FileDescriptor &&other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    void reset(int fd = -1) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
+    // Closes the descriptor and returns 0, or the errno of a failed close.
+    int close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd >= 0 && ::close(fd) != 0 && errno != EINTR ? errno : 0;
+    }
+
+private:
+    int fd_;
+};
+
+// Opens a data file that must be a regular file, with `flags` (O_RDONLY,
+// O_RDWR, O_APPEND, O_CREAT...). Never blocks: the entry is inspected
+// first, the open itself is non-blocking (a pipe would otherwise wait for a
+// writer), and the opened file is checked again, in case the entry was
+// replaced in between. With O_CREAT the new file is owner-only and
+// `*created` tells whether this call made it. On failure sets `err` and
+// returns an invalid descriptor.
+FileDescriptor openDataFile(const QString &path, int flags, IoError *err, bool *created = nullptr) {
+    if (created)
+        *created = false;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::stat(name.constData(), &st) == 0) {
+        if (const QString why = notAFileReason(st.st_mode); !why.isEmpty()) {
+            fail(err, path, why);
+            return FileDescriptor();
+        }
+    } else if (errno == ENOENT) {
+        if (const QString why = danglingLinkReason(path); !why.isEmpty()) {
+            fail(err, path, why);
+            return FileDescriptor();
+        }
+    }
+
+    const int always = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int fd = -1;
+    if (flags & O_CREAT) {
+        // Exclusive first, so that the caller knows whether it made the file.
+        do
+            fd = ::open(name.constData(), flags | always | O_EXCL, S_IRUSR | S_IWUSR);
+        while (fd < 0 && errno == EINTR);
+        if (fd >= 0 && created)
+            *created = true;
+        if (fd < 0 && errno == EEXIST)
+            flags &= ~O_CREAT; // there already (or made in the meantime): open it
+    }
+    if (fd < 0 && !(flags & O_CREAT)) {
+        do
+            fd = ::open(name.constData(), flags | always);
+        while (fd < 0 && errno == EINTR);
+    }
+    if (fd < 0) {
+        const int error = errno;
+        const QString why = danglingLinkReason(path);
+        fail(err, path, why.isEmpty() ? systemReason(error) : why);
+        return FileDescriptor();
+    }
+    FileDescriptor file(fd);
+    if (::fstat(fd, &st) != 0) {
+        fail(err, path, systemReason(errno));
+        return FileDescriptor();
+    }
+    if (const QString why = notAFileReason(st.st_mode); !why.isEmpty()) {
+        fail(err, path, why);
+        return FileDescriptor();
+    }
+    // A regular file never blocks; the flag is cleared all the same, so that
+    // the descriptor behaves as an ordinary one.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return file;
+}
 
 } // namespace
 
@@ -70,6 +271,11 @@ QString IoError::message(const QString &action) const {
     QString why = reason.isEmpty() ? QStringLiteral("Unknown error") : reason;
     if (!why.endsWith(u'.'))
         why += u'.';
+    if (notSynced)
+        return QStringLiteral("Wayfile saved \"%1\", but could not make sure that the change is "
+                              "safely on disk: a power failure could still undo it.\r\n\r\n"
+                              "Reason: %2")
+            .arg(file, why);
     return QStringLiteral("Wayfile could not %1 \"%2\".\r\n\r\nReason: %3")
         .arg(action.isEmpty() ? QStringLiteral("use") : action, file, why);
 }
@@ -197,180 +403,231 @@ bool FileHasData(const QString &path, IoError *err) {
     clearError(err);
     if (TrimBlanks(path).isEmpty())
         return false;
-
-    QFile file(path);
-    const QFileInfo info(path);
-    if (info.isDir())
-        return fail(err, path, QStringLiteral("It is a folder, not a file"));
-    if (!info.exists()) {
-        // Create the file empty, as opening it for byte access would.
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, kOwnerFile)) {
-            // Someone may have created it in the meantime; that is fine.
-            if (!QFileInfo::exists(path))
-                return fail(err, path, file.errorString());
-        } else {
-            file.close();
-            // New and therefore empty; `err` tells a failed sync apart.
-            syncFolder(folderOf(path), err);
-            return false;
-        }
+    // Opened for reading, and created empty when absent, as opening it for
+    // byte access would.
+    bool created = false;
+    FileDescriptor file = openDataFile(path, O_RDONLY | O_CREAT, err, &created);
+    if (!file.valid())
+        return false;
+    if (created) {
+        file.close();
+        // New and therefore empty; a failed folder sync is only a warning.
+        if (const int error = syncFolder(folderOf(path)))
+            warnNotSynced(err, path, folderOf(path), error);
+        return false;
     }
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(err, path, file.errorString());
-    const qint64 size = file.size();
-    file.close();
-    return size > 0;
+    struct stat st;
+    if (::fstat(file.get(), &st) != 0)
+        return fail(err, path, systemReason(errno));
+    return st.st_size > 0;
 }
 
 bool ReadLines(const QString &path, QStringList *lines, IoError *err) {
-    clearError(err);
     lines->clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(err, path, file.errorString());
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return fail(err, path, file.errorString());
-    file.close();
-
-    // Bytes are Latin-1, so every byte is one character and nothing can fail.
-    const QString text = QString::fromLatin1(data);
-    qsizetype start = 0;
-    while (start < text.size()) {
-        qsizetype end = text.indexOf(u'\n', start);
-        const bool lastLine = end < 0;
-        if (lastLine)
-            end = text.size();
-        qsizetype stop = end;
-        if (!lastLine && stop > start && text[stop - 1] == u'\r')
-            --stop; // CR LF; a lone LF ends a line as well
-        lines->append(text.mid(start, stop - start));
-        start = end + 1;
-    }
-    return true;
+    const bool ok = ForEachLine(
+        path,
+        [lines](const QString &line) {
+            lines->append(line);
+            return true;
+        },
+        err);
+    if (!ok)
+        lines->clear();
+    return ok;
 }
 
 bool ForEachLine(const QString &path, const std::function<bool(const QString &line)> &visit,
                  IoError *err) {
     clearError(err);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(err, path, file.errorString());
-    QByteArray raw;
-    while (!file.atEnd()) {
-        raw = file.readLine();
-        if (file.error() != QFileDevice::NoError)
-            return fail(err, path, file.errorString());
-        if (raw.endsWith('\n')) {
-            raw.chop(1);
-            if (raw.endsWith('\r'))
-                raw.chop(1); // CR LF; a lone LF ends a line as well
+    FileDescriptor file = openDataFile(path, O_RDONLY, err);
+    if (!file.valid())
+        return false;
+
+    constexpr qsizetype kChunk = 64 * 1024;
+    std::vector<char> chunk(kChunk);
+    QByteArray pending; // the start of a line that goes on in the next chunk
+    QString line;       // reused, so that most lines need no allocation
+    // Hands one line to `visit`; `bytes` is without its LF, so a CR before
+    // it is the CR of a CR LF pair (a lone LF ends a line as well).
+    auto hand = [&](const char *bytes, qsizetype size, bool ended) {
+        if (ended && size > 0 && bytes[size - 1] == '\r')
+            --size;
+        line = QLatin1StringView(bytes, size); // Latin-1: no byte can fail
+        return visit(line);
+    };
+    for (;;) {
+        const ssize_t got = ::read(file.get(), chunk.data(), kChunk);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(err, path, systemReason(errno));
         }
-        if (!visit(QString::fromLatin1(raw)))
+        if (got == 0)
             break;
+        const char *next = chunk.data();
+        const char *end = next + got;
+        while (const void *found = std::memchr(next, '\n', size_t(end - next))) {
+            const char *lf = static_cast<const char *>(found);
+            bool goOn;
+            if (pending.isEmpty()) {
+                goOn = hand(next, lf - next, true);
+            } else {
+                pending.append(next, lf - next);
+                goOn = hand(pending.constData(), pending.size(), true);
+                pending.resize(0);
+            }
+            if (!goOn)
+                return true;
+            next = lf + 1;
+        }
+        pending.append(next, end - next);
     }
+    if (!pending.isEmpty())
+        hand(pending.constData(), pending.size(), false); // a last line without line end
     return true;
 }
 
 bool AppendLine(const QString &path, const QString &line, IoError *err) {
     clearError(err);
-    const bool existed = QFileInfo::exists(path);
-    QFile file(path);
-    // Unbuffered: after a failed write nothing is left in a buffer that
-    // close() could still put into the file after it has been cut back.
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered, kOwnerFile))
-        return fail(err, path, file.errorString());
-    if (!existed && !syncFolder(folderOf(path), err))
+    ignoreFileSizeSignal();
+    // O_APPEND: every write lands at the end of the file as it is at that
+    // moment, never at an end read earlier, so no record can overwrite
+    // another one.
+    bool created = false;
+    FileDescriptor file = openDataFile(path, O_RDWR | O_APPEND | O_CREAT, err, &created);
+    if (!file.valid())
         return false;
 
-    const qint64 oldSize = file.size();
+    struct stat st;
+    if (::fstat(file.get(), &st) != 0)
+        return fail(err, path, systemReason(errno));
+    const off_t oldSize = st.st_size;
+    // The whole record, and the line end that a last line without one still
+    // needs, go out in one write.
     QByteArray data;
     if (oldSize > 0) {
         char last = 0;
-        if (!file.seek(oldSize - 1) || file.read(&last, 1) != 1)
-            return fail(err, path, file.errorString());
+        const ssize_t got = ::pread(file.get(), &last, 1, oldSize - 1);
+        if (got != 1)
+            return fail(err, path, got < 0 ? systemReason(errno) : QString());
         if (last != '\n')
-            data += "\r\n"; // the last line has no line end yet
+            data += "\r\n";
     }
     data += line.toLatin1();
     data += "\r\n";
 
-    errno = 0;
-    bool ok = file.seek(oldSize) && file.write(data) == data.size();
-    QString reason = ok ? QString() : file.errorString();
-    if (ok && ::fsync(file.handle()) != 0) {
-        ok = false;
-        reason = systemReason(errno);
-    }
-    if (!ok) {
-        // Leave no partial record behind.
-        if (!file.resize(oldSize))
+    int error = writeAll(file.get(), data);
+    if (!error)
+        error = syncFile(file.get());
+    if (error) {
+        // Leave no partial record behind: a new file goes again, an old one
+        // gets its former length back.
+        QString reason = systemReason(error);
+        if (created) {
+            file.close();
+            ::unlink(QFile::encodeName(path).constData());
+        } else if (::ftruncate(file.get(), oldSize) != 0) {
             reason += QStringLiteral(" (the file could not be restored to its former length: %1)")
-                          .arg(file.errorString());
-        file.close();
+                          .arg(systemReason(errno));
+        }
         return fail(err, path, reason);
     }
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        return fail(err, path, file.errorString());
+    if (const int closeError = file.close())
+        return fail(err, path, systemReason(closeError));
+    if (created) {
+        if (const int syncError = syncFolder(folderOf(path)))
+            return warnNotSynced(err, path, folderOf(path), syncError);
+    }
     return true;
 }
 
 bool RewriteFile(const QString &path, const QStringList &lines, IoError *err) {
     clearError(err);
-    // The new file keeps the permissions of the old one; a new file is the
-    // owner's only.
+    ignoreFileSizeSignal();
+    const QByteArray name = QFile::encodeName(path);
+    // The file that is really replaced: a link is followed to the file it
+    // leads to, which keeps its place and its permissions; a new file is
+    // the owner's only.
+    QString target = path;
     mode_t mode = S_IRUSR | S_IWUSR;
-    struct stat old;
-    if (::stat(QFile::encodeName(path).constData(), &old) == 0)
-        mode = old.st_mode & 07777;
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(err, path, file.errorString());
-    if (::fchmod(file.handle(), mode) != 0) {
-        const QString reason = systemReason(errno);
-        file.cancelWriting();
-        return fail(err, path, reason);
+    struct stat st;
+    if (::stat(name.constData(), &st) == 0) {
+        if (const QString why = notAFileReason(st.st_mode); !why.isEmpty())
+            return fail(err, path, why);
+        mode = st.st_mode & 07777;
+        if (QFileInfo(path).isSymLink())
+            target = QFileInfo(path).canonicalFilePath();
+    } else if (errno == ENOENT) {
+        if (const QString why = danglingLinkReason(path); !why.isEmpty())
+            return fail(err, path, why);
     }
+    const QString folder = folderOf(target);
+
+    // The temporary file lies beside the file it replaces: a rename within
+    // one folder is atomic.
+    QByteArray temp = QFile::encodeName(target) + ".XXXXXX";
+    FileDescriptor file(::mkostemp(temp.data(), O_CLOEXEC));
+    if (!file.valid())
+        return fail(err, path, systemReason(errno));
+    auto abandon = [&](int error) {
+        file.reset();
+        ::unlink(temp.constData());
+        return fail(err, path, systemReason(error));
+    };
+    if (::fchmod(file.get(), mode) != 0)
+        return abandon(errno);
 
     QByteArray data;
     for (const QString &line : lines) {
         data += line.toLatin1();
         data += "\r\n";
     }
-    if (file.write(data) != data.size() || !file.flush()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return fail(err, path, reason);
-    }
-    if (::fsync(file.handle()) != 0) {
-        const QString reason = systemReason(errno);
-        file.cancelWriting();
-        return fail(err, path, reason);
-    }
-    if (!file.commit())
-        return fail(err, path, file.errorString());
-    return syncFolder(folderOf(path), err);
+    if (const int error = writeAll(file.get(), data))
+        return abandon(error);
+    if (const int error = syncFile(file.get()))
+        return abandon(error);
+    if (const int error = file.close())
+        return abandon(error);
+    if (::rename(temp.constData(), QFile::encodeName(target).constData()) != 0)
+        return abandon(errno);
+    // The new content is in place; only its folder entry may not be on disk.
+    if (const int error = syncFolder(folder))
+        return warnNotSynced(err, path, folder, error);
+    return true;
 }
 
 bool MakeFolder(const QString &path, IoError *err) {
     clearError(err);
-    const QFileInfo info(path);
-    if (info.isDir())
-        return true;
-    if (info.exists() || info.isSymLink())
-        return fail(err, path, QStringLiteral("A file of that name already exists"));
-    errno = 0;
-    if (!QDir().mkdir(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
-        const int error = errno;
-        if (QFileInfo(path).isDir())
-            return true; // made by someone else in the meantime
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::stat(name.constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return true; // an existing folder, or a link to one, is reused
+        if (S_ISREG(st.st_mode))
+            return fail(err, path, QStringLiteral("A file of that name already exists"));
         return fail(err, path,
-                    error ? systemReason(error)
-                          : QStringLiteral("The folder could not be created"));
+                    QStringLiteral("It is not a folder (%1)").arg(kindOfSpecial(st.st_mode)));
     }
+    if (errno == ENOENT) {
+        if (const QString why = danglingLinkReason(path); !why.isEmpty())
+            return fail(err, path, why);
+    }
+    if (::mkdir(name.constData(), S_IRWXU) != 0) {
+        const int error = errno;
+        if (error == EEXIST && QFileInfo(path).isDir())
+            return true; // made by someone else in the meantime
+        return fail(err, path, systemReason(error));
+    }
+    // The new folder's entry lives in the folder that holds it: flushed, the
+    // folder survives a power failure as the records that name it do.
+    const QString parent = folderOf(path);
+    if (const int error = syncFolder(parent))
+        return warnNotSynced(err, path, parent, error);
     return true;
+}
+
+void SetDiskCalls(DiskCalls calls) {
+    diskCalls() = std::move(calls);
 }
 
 } // namespace modMain

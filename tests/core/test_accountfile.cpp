@@ -3,6 +3,8 @@
 #include "session/modMain.h"
 #include "storage/cipher.h"
 
+#include "forked.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -10,10 +12,15 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <csignal>
+#include <functional>
 #include <limits>
 #include <random>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace modMain;
 
@@ -56,6 +63,11 @@ protected:
 
     QTemporaryDir dir;
 };
+
+// Each parameterised case carries a name, so that it is listed by words.
+template <typename Case> std::string caseName(const ::testing::TestParamInfo<Case> &info) {
+    return info.param.name;
+}
 
 } // namespace
 
@@ -130,6 +142,7 @@ TEST_F(AccountFileTest, FindAccountWithoutAFileCreatesItAndStartsAtOne) {
 
 struct FindCase {
     const char *name;
+    const char *user;
     bool found;
     int next;
 };
@@ -143,18 +156,22 @@ TEST_P(FindAccountCases, ComparesNamesIgnoringCaseAndOuterBlanks) {
                      record(2, QStringLiteral("BOB")) + "\r\n" +
                      record(5, QStringLiteral("Carol Ann")) + "\r\n");
     IoError err;
-    EXPECT_EQ(FindAccount(QString::fromLatin1(GetParam().name), &err), GetParam().found);
+    EXPECT_EQ(FindAccount(QString::fromLatin1(GetParam().user), &err), GetParam().found);
     EXPECT_EQ(NextUserNo, GetParam().next);
     EXPECT_FALSE(err.failed());
 }
 
 INSTANTIATE_TEST_SUITE_P(AccountFile, FindAccountCases,
-                         ::testing::Values(FindCase{"  bob ", true, 3}, FindCase{"bob", true, 3},
-                                           FindCase{"ALICE", true, 2},
-                                           FindCase{"carol ann", true, 6},
-                                           FindCase{"carolann", false, 6}, FindCase{"bo", false, 6},
-                                           FindCase{"bobby", false, 6}, FindCase{"dave", false, 6},
-                                           FindCase{"", false, 6}));
+                         ::testing::Values(FindCase{"BlanksAround", "  bob ", true, 3},
+                                           FindCase{"OtherCase", "bob", true, 3},
+                                           FindCase{"FirstRecord", "ALICE", true, 2},
+                                           FindCase{"TwoWords", "carol ann", true, 6},
+                                           FindCase{"BlankLeftOut", "carolann", false, 6},
+                                           FindCase{"Shorter", "bo", false, 6},
+                                           FindCase{"Longer", "bobby", false, 6},
+                                           FindCase{"Unknown", "dave", false, 6},
+                                           FindCase{"Empty", "", false, 6}),
+                         caseName<FindCase>);
 
 TEST_F(AccountFileTest, FindAccountNeverFillsGaps) {
     writeAccountFile(record(1, QStringLiteral("a")) + "\r\n" + record(7, QStringLiteral("b")) +
@@ -185,6 +202,7 @@ TEST_F(AccountFileTest, FindAccountSkipsLinesThatAreNotAccounts) {
 }
 
 struct TagCase {
+    const char *name;
     const char *tag;
     int next;
 };
@@ -204,14 +222,17 @@ TEST_P(FindAccountTags, ReadsTheUserNumberWithoutWrapping) {
 
 constexpr int kIntMax = std::numeric_limits<int>::max();
 
-INSTANTIATE_TEST_SUITE_P(AccountFile, FindAccountTags,
-                         ::testing::Values(TagCase{"USR9", 10}, TagCase{"usr9", 10},
-                                           TagCase{"Usr 9", 10}, TagCase{"USR9x1", 10},
-                                           TagCase{"USR", 4}, TagCase{"USRx", 4},
-                                           TagCase{"CAT9", 4}, TagCase{"US", 4},
-                                           TagCase{"USR32767", 32768}, TagCase{"USR40000", 40001},
-                                           TagCase{"USR2147483647", kIntMax},
-                                           TagCase{"USR99999999999999999999", kIntMax}));
+INSTANTIATE_TEST_SUITE_P(
+    AccountFile, FindAccountTags,
+    ::testing::Values(TagCase{"Plain", "USR9", 10}, TagCase{"LowerCase", "usr9", 10},
+                      TagCase{"BlankBeforeNumber", "Usr 9", 10},
+                      TagCase{"JunkAfterNumber", "USR9x1", 10}, TagCase{"NoNumber", "USR", 4},
+                      TagCase{"LetterForNumber", "USRx", 4}, TagCase{"CategoryTag", "CAT9", 4},
+                      TagCase{"ShortTag", "US", 4}, TagCase{"Highest16Bit", "USR32767", 32768},
+                      TagCase{"Past16Bit", "USR40000", 40001},
+                      TagCase{"IntMax", "USR2147483647", kIntMax},
+                      TagCase{"FarPastIntMax", "USR99999999999999999999", kIntMax}),
+    caseName<TagCase>);
 
 TEST_F(AccountFileTest, FindAccountReportsAnUnreadableAccountFile) {
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("info.qvx")));
@@ -226,6 +247,7 @@ TEST_F(AccountFileTest, FindAccountReportsAnUnreadableAccountFile) {
 
 struct SignInCase {
     const char *name;
+    const char *user;
     const char *password;
     SignInResult result;
     int userNo;
@@ -245,7 +267,7 @@ TEST_P(CheckSignInCases, FirstRecordMatchingNameAndPasswordWins) {
     qint16 userNo = -1;
     const SignInCase c = GetParam();
     EXPECT_EQ(
-        CheckSignIn(QString::fromLatin1(c.name), QString::fromLatin1(c.password), &userNo, &err),
+        CheckSignIn(QString::fromLatin1(c.user), QString::fromLatin1(c.password), &userNo, &err),
         c.result);
     EXPECT_EQ(userNo, c.userNo);
     EXPECT_FALSE(err.failed());
@@ -253,15 +275,17 @@ TEST_P(CheckSignInCases, FirstRecordMatchingNameAndPasswordWins) {
 
 INSTANTIATE_TEST_SUITE_P(
     AccountFile, CheckSignInCases,
-    ::testing::Values(SignInCase{"Alice", "Secret", SignInResult::Success, 1},
-                      SignInCase{"  aLiCe ", "  Secret ", SignInResult::Success, 1},
-                      SignInCase{"ALICE", "Secret", SignInResult::Success, 1},
-                      SignInCase{"Alice", "secret", SignInResult::Invalid, -1},
-                      SignInCase{"Alice", "Sec ret", SignInResult::Invalid, -1},
-                      SignInCase{"Alic", "Secret", SignInResult::Invalid, -1},
-                      SignInCase{"bob", "pw", SignInResult::Success, 2},
-                      SignInCase{"BOB", "other", SignInResult::Success, 3},
-                      SignInCase{"Carol", "pw", SignInResult::Invalid, -1}));
+    ::testing::Values(
+        SignInCase{"AsRegistered", "Alice", "Secret", SignInResult::Success, 1},
+        SignInCase{"BlanksAroundBoth", "  aLiCe ", "  Secret ", SignInResult::Success, 1},
+        SignInCase{"NameInUpperCase", "ALICE", "Secret", SignInResult::Success, 1},
+        SignInCase{"PasswordInOtherCase", "Alice", "secret", SignInResult::Invalid, -1},
+        SignInCase{"BlankInsidePassword", "Alice", "Sec ret", SignInResult::Invalid, -1},
+        SignInCase{"ShorterName", "Alic", "Secret", SignInResult::Invalid, -1},
+        SignInCase{"FirstOfTwoMatchesWins", "bob", "pw", SignInResult::Success, 2},
+        SignInCase{"SameNameOtherPassword", "BOB", "other", SignInResult::Success, 3},
+        SignInCase{"Unknown", "Carol", "pw", SignInResult::Invalid, -1}),
+    caseName<SignInCase>);
 
 TEST_F(AccountFileTest, CheckSignInWithoutAnAccountFileIsInvalidAndCreatesIt) {
     qint16 userNo = -1;
@@ -326,6 +350,196 @@ TEST_F(AccountFileTest, CheckSignInSurvivesMalformedRecords) {
     EXPECT_EQ(NextUserNo, 5);
 }
 
+// The other fields of a record are deciphered only once its name matches;
+// the result is the same as when every check was made on every record: a
+// record that is no account never signs in, and a record with a field more
+// than the three still does.
+TEST_F(AccountFileTest, CheckSignInDecidesAsWhenEveryFieldIsRead) {
+    writeAccountFile(
+        recordWithTag(QStringLiteral("CAT5"), QStringLiteral("Bob"), QStringLiteral("pw")) +
+        "\r\n" + record(5, QStringLiteral("Bob"), QStringLiteral("other")) + "\r\n" +
+        record(6, QStringLiteral("Bob")) + "*QVX*" +
+        EncodeField(QStringLiteral("extra")).toLatin1() + "\r\n" +
+        record(7, QStringLiteral("Bob")) + "\r\n");
+    qint16 userNo = -1;
+    IoError err;
+    EXPECT_EQ(CheckSignIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, &err),
+              SignInResult::Success);
+    EXPECT_EQ(userNo, 6);
+    EXPECT_TRUE(FindAccount(QStringLiteral("BOB"), &err));
+    EXPECT_EQ(NextUserNo, 6); // the scan stopped at user 5
+    EXPECT_FALSE(FindAccount(QStringLiteral("Carol"), &err));
+    EXPECT_EQ(NextUserNo, 8);
+}
+
+// What stands where the account file should be, and the reason given.
+struct SpecialAccountFileCase {
+    const char *name;
+    std::function<void(const QString &path, const QString &folder)> make;
+    std::function<QString(const QString &folder)> reason;
+};
+
+class SpecialAccountFiles : public AccountFileTest,
+                            public ::testing::WithParamInterface<SpecialAccountFileCase> {};
+
+// Sign-in, the name search and registration's append refuse it at once (a
+// pipe would block them for good), say what is wrong and change nothing.
+TEST_P(SpecialAccountFiles, AreRefusedAtOnceWithTheirReason) {
+    GetParam().make(accountFile(), dir.path());
+    const QString reason = GetParam().reason(dir.path());
+    const QStringList before =
+        QDir(dir.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    ::alarm(20); // a call that blocks ends the test instead of hanging it
+
+    qint16 userNo = -1;
+    IoError err;
+    EXPECT_EQ(CheckSignIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, &err),
+              SignInResult::Failed);
+    EXPECT_EQ(err.file, accountFile());
+    EXPECT_EQ(err.reason, reason);
+    EXPECT_EQ(userNo, -1);
+
+    EXPECT_FALSE(FindAccount(QStringLiteral("bob"), &err));
+    EXPECT_EQ(err.reason, reason);
+    EXPECT_EQ(NextUserNo, 0);
+
+    EXPECT_FALSE(AppendAccount(1, QStringLiteral("bob"), QStringLiteral("pw"), &err));
+    EXPECT_EQ(err.reason, reason);
+    ::alarm(0);
+
+    EXPECT_EQ(QDir(dir.path())
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+              before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AccountFile, SpecialAccountFiles,
+    ::testing::Values(
+        SpecialAccountFileCase{
+            "Pipe",
+            [](const QString &path, const QString &) {
+                ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            },
+            [](const QString &) { return QStringLiteral("It is not a regular file (a pipe)"); }},
+        SpecialAccountFileCase{
+            "Folder", [](const QString &path, const QString &) { ASSERT_TRUE(QDir().mkdir(path)); },
+            [](const QString &) { return QStringLiteral("It is a folder, not a file"); }},
+        SpecialAccountFileCase{
+            "DanglingLink",
+            [](const QString &path, const QString &folder) {
+                ASSERT_TRUE(QFile::link(folder + QStringLiteral("/moved/info.qvx"), path));
+            },
+            [](const QString &folder) {
+                return QStringLiteral("It is a link to \"%1/moved/info.qvx\", which does not exist")
+                    .arg(folder);
+            }}),
+    caseName<SpecialAccountFileCase>);
+
+// Registration's append past the file-size limit, with SIGXFSZ at its
+// default action: the program is not killed half-way through the record, the
+// user reads the system's reason and no half account is left to take a
+// number.
+TEST_F(AccountFileTest, AppendAccountPastAFileSizeLimitLeavesNoHalfAccount) {
+    writeAccountFile(record(1, QStringLiteral("Alice")) + "\r\n" +
+                     record(2, QStringLiteral("Bob")) + "\r\n");
+    const QByteArray old = accountFileBytes();
+    const forked::Outcome outcome = forked::run([&] {
+        std::signal(SIGXFSZ, SIG_DFL);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = rlim_t(old.size() + 100); // part of a record fits
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        IoError err;
+        if (AppendAccount(3, QStringLiteral("Carol"), QStringLiteral("pw"), &err))
+            return QByteArray("written");
+        return err.message(QStringLiteral("write to")).toUtf8();
+    });
+    ASSERT_TRUE(outcome.exited) << outcome.describe();
+    EXPECT_EQ(QString::fromUtf8(outcome.report),
+              QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: File too large.")
+                  .arg(accountFile()));
+    EXPECT_EQ(accountFileBytes(), old);
+    EXPECT_FALSE(FindAccount(QStringLiteral("Carol")));
+    EXPECT_EQ(NextUserNo, 3);
+}
+
+TEST_F(AccountFileTest, AppendAccountOnAFullDiskSaysSo) {
+    writeAccountFile(record(1, QStringLiteral("Alice")) + "\r\n");
+    const QByteArray old = accountFileBytes();
+    bool first = true;
+    SetDiskCalls({[&first](int fd, const char *data, qint64 size) -> qint64 {
+                      if (first) {
+                          first = false;
+                          return ::write(fd, data, size_t(size / 3)); // what still fitted
+                      }
+                      errno = ENOSPC;
+                      return -1;
+                  },
+                  {}});
+    IoError err;
+    const bool appended = AppendAccount(2, QStringLiteral("Bob"), QStringLiteral("pw"), &err);
+    SetDiskCalls({});
+    EXPECT_FALSE(appended);
+    EXPECT_EQ(err.message(QStringLiteral("write to")),
+              QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: No space left on "
+                             "device.")
+                  .arg(accountFile()));
+    EXPECT_EQ(accountFileBytes(), old);
+}
+
+namespace {
+
+// Kilobytes of address space the process has mapped.
+qint64 mappedKilobytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmSize:"))
+            return line.mid(7).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+} // namespace
+
+// Sign-in and the name search hold one line at a time: on a 64 MB account
+// file they work within 40 MB more address space than the process had. The
+// last record is the one that matches, so every line is read.
+TEST_F(AccountFileTest, SignInAndNameSearchWorkInBoundedMemory) {
+    QByteArray block;
+    for (int n = 1; n <= 1000; ++n)
+        block += record(n, QStringLiteral("User%1").arg(n)) + "\r\n";
+    {
+        QFile file(accountFile());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        while (file.size() < 64 * 1024 * 1024)
+            ASSERT_EQ(file.write(block), block.size());
+        const QByteArray last = record(4321, QStringLiteral("Zed"), QStringLiteral("zpw")) + "\r\n";
+        ASSERT_EQ(file.write(last), last.size());
+    }
+    const forked::Outcome outcome = forked::run([] {
+        const qint64 mapped = mappedKilobytes();
+        if (mapped < 0)
+            return QByteArray("no /proc/self/status");
+        rlimit limit{};
+        ::getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = rlim_t(mapped + 40 * 1024) * 1024;
+        ::setrlimit(RLIMIT_AS, &limit);
+        qint16 userNo = -1;
+        IoError err;
+        const SignInResult result =
+            CheckSignIn(QStringLiteral(" ZED "), QStringLiteral("zpw"), &userNo, &err);
+        const bool taken = FindAccount(QStringLiteral("zed"), &err);
+        return QByteArray::number(int(result == SignInResult::Success)) + ' ' +
+               QByteArray::number(userNo) + ' ' + QByteArray::number(int(taken)) + ' ' +
+               QByteArray::number(NextUserNo);
+    });
+    ASSERT_TRUE(outcome.exited) << outcome.describe();
+    EXPECT_EQ(outcome.report, QByteArray("1 4321 1 4322"));
+}
+
 // --- Owner stamps and storable characters ------------------------------------
 
 TEST(AccountStamps, StampsOfOnePasswordMatchThoughTheirDigitsDiffer) {
@@ -342,6 +556,7 @@ TEST(AccountStamps, StampsOfOnePasswordMatchThoughTheirDigitsDiffer) {
 }
 
 struct UnstorableCase {
+    const char *name;
     const char16_t *text;
     const char16_t *unstorable;
 };
@@ -354,9 +569,11 @@ TEST_P(UnstorableCases, ListsEachCharacterTheCipherWouldDropOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AccountStamps, UnstorableCases,
-                         ::testing::Values(UnstorableCase{u"", u""},
-                                           UnstorableCase{u"Plain text 123 !z", u""},
-                                           UnstorableCase{u"a{b|c{", u"{|"},
-                                           UnstorableCase{u"tab\there", u"\t"},
-                                           UnstorableCase{u"line\r\nbreak", u"\r\n"},
-                                           UnstorableCase{u"caf\u00e9 ~\u00e9", u"\u00e9~"}));
+                         ::testing::Values(UnstorableCase{"Empty", u"", u""},
+                                           UnstorableCase{"Plain", u"Plain text 123 !z", u""},
+                                           UnstorableCase{"Braces", u"a{b|c{", u"{|"},
+                                           UnstorableCase{"Tab", u"tab\there", u"\t"},
+                                           UnstorableCase{"LineBreak", u"line\r\nbreak", u"\r\n"},
+                                           UnstorableCase{"Accents", u"caf\u00e9 ~\u00e9",
+                                                          u"\u00e9~"}),
+                         caseName<UnstorableCase>);

@@ -2,6 +2,8 @@
 
 #include "storage/cipher.h"
 
+#include "forked.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -9,10 +11,14 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <functional>
 #include <limits>
+#include <memory>
 #include <random>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -84,7 +90,13 @@ protected:
 
 // --- Pure text helpers ---------------------------------------------------
 
+// Each parameterised case carries a name, so that it is listed by words.
+template <typename Case> std::string caseName(const ::testing::TestParamInfo<Case> &info) {
+    return info.param.name;
+}
+
 struct TextCase {
+    const char *name;
     const char *in;
     const char *out;
 };
@@ -98,10 +110,13 @@ TEST_P(SwapPairsCases, SwapsNeighboursAndUndoesItself) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, SwapPairsCases,
-                         ::testing::Values(TextCase{"", ""}, TextCase{"a", "a"},
-                                           TextCase{"ab", "ba"}, TextCase{"abc", "bac"},
-                                           TextCase{"abcde", "badce"}, TextCase{"USR1", "SU1R"},
-                                           TextCase{"USR12", "SU1R2"}));
+                         ::testing::Values(TextCase{"Empty", "", ""}, TextCase{"OneChar", "a", "a"},
+                                           TextCase{"TwoChars", "ab", "ba"},
+                                           TextCase{"ThreeChars", "abc", "bac"},
+                                           TextCase{"FiveChars", "abcde", "badce"},
+                                           TextCase{"UserTag", "USR1", "SU1R"},
+                                           TextCase{"OddUserTag", "USR12", "SU1R2"}),
+                         caseName<TextCase>);
 
 class TrimBlanksCases : public ::testing::TestWithParam<TextCase> {};
 
@@ -110,11 +125,16 @@ TEST_P(TrimBlanksCases, RemovesOuterSpacesOnly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, TrimBlanksCases,
-                         ::testing::Values(TextCase{"", ""}, TextCase{"   ", ""},
-                                           TextCase{"  a b  ", "a b"}, TextCase{"\tab\t", "\tab\t"},
-                                           TextCase{" \r\n ", "\r\n"}, TextCase{"x ", "x"}));
+                         ::testing::Values(TextCase{"Empty", "", ""},
+                                           TextCase{"OnlyBlanks", "   ", ""},
+                                           TextCase{"BlanksAround", "  a b  ", "a b"},
+                                           TextCase{"TabsStay", "\tab\t", "\tab\t"},
+                                           TextCase{"LineBreakStays", " \r\n ", "\r\n"},
+                                           TextCase{"TrailingBlank", "x ", "x"}),
+                         caseName<TextCase>);
 
 struct NumberCase {
+    const char *name;
     const char *text;
     qint64 value;
 };
@@ -129,13 +149,19 @@ constexpr qint64 kHuge = std::numeric_limits<qint64>::max();
 
 INSTANTIATE_TEST_SUITE_P(
     Records, ReadNumberCases,
-    ::testing::Values(NumberCase{"", 0}, NumberCase{"   ", 0}, NumberCase{"abc", 0},
-                      NumberCase{"12", 12}, NumberCase{"  12ab", 12}, NumberCase{"12 3", 12},
-                      NumberCase{"12  ", 12}, NumberCase{"007", 7}, NumberCase{"-5", 0},
-                      NumberCase{"+5", 0}, NumberCase{"\t5", 0}, NumberCase{"32767", 32767},
-                      NumberCase{"40000", 40000}, NumberCase{"9223372036854775807", kHuge},
-                      NumberCase{"9223372036854775808", kHuge},
-                      NumberCase{"99999999999999999999999999", kHuge}));
+    ::testing::Values(NumberCase{"Empty", "", 0}, NumberCase{"OnlyBlanks", "   ", 0},
+                      NumberCase{"Letters", "abc", 0}, NumberCase{"Digits", "12", 12},
+                      NumberCase{"BlanksDigitsLetters", "  12ab", 12},
+                      NumberCase{"StopsAtABlank", "12 3", 12},
+                      NumberCase{"TrailingBlanks", "12  ", 12},
+                      NumberCase{"LeadingZeros", "007", 7}, NumberCase{"MinusSign", "-5", 0},
+                      NumberCase{"PlusSign", "+5", 0}, NumberCase{"LeadingTab", "\t5", 0},
+                      NumberCase{"Highest16Bit", "32767", 32767},
+                      NumberCase{"Past16Bit", "40000", 40000},
+                      NumberCase{"Highest64Bit", "9223372036854775807", kHuge},
+                      NumberCase{"Past64Bit", "9223372036854775808", kHuge},
+                      NumberCase{"FarPast64Bit", "99999999999999999999999999", kHuge}),
+    caseName<NumberCase>);
 
 TEST(Records, ReadNumberTakesOnlyAsciiDigits) {
     EXPECT_EQ(ReadNumber(u"1\u0663"), 1); // ARABIC-INDIC DIGIT THREE
@@ -257,6 +283,7 @@ TEST_F(FileTest, FileHasDataReportsPathsItCannotUse) {
 // --- ReadLines -------------------------------------------------------------
 
 struct LinesCase {
+    const char *name;
     QByteArray bytes;
     QStringList lines;
 };
@@ -274,17 +301,36 @@ TEST_P(ReadLinesCases, SplitsAtCrLfOrLf) {
     ASSERT_TRUE(ReadLines(file, &lines, &err));
     EXPECT_FALSE(err.failed());
     EXPECT_EQ(lines, GetParam().lines);
+
+    QStringList streamed;
+    ASSERT_TRUE(ForEachLine(
+        file,
+        [&](const QString &line) {
+            streamed << line;
+            return true;
+        },
+        &err));
+    EXPECT_EQ(streamed, GetParam().lines);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Records, ReadLinesCases,
-    ::testing::Values(
-        LinesCase{"", {}}, LinesCase{"a\r\nb\r\n", {"a", "b"}}, LinesCase{"a\nb\n", {"a", "b"}},
-        LinesCase{"a\r\nb", {"a", "b"}}, LinesCase{"a\nb\r\nc", {"a", "b", "c"}},
-        LinesCase{"\r\n", {""}}, LinesCase{"\r\n\r\n  \r\n", {"", "", "  "}},
-        LinesCase{"a\r\r\n", {"a\r"}}, LinesCase{"a\rb", {"a\rb"}},
-        LinesCase{QByteArray("a\0b\r\n\0", 6), {QString::fromUtf16(u"a\0b", 3), QString(QChar(0))}},
-        LinesCase{"caf\xe9\r\n\xff", {QString::fromUtf16(u"caf\u00e9"), QString(QChar(0xff))}}));
+    ::testing::Values(LinesCase{"Empty", "", {}}, LinesCase{"CrLf", "a\r\nb\r\n", {"a", "b"}},
+                      LinesCase{"Lf", "a\nb\n", {"a", "b"}},
+                      LinesCase{"LastLineWithoutEnd", "a\r\nb", {"a", "b"}},
+                      LinesCase{"MixedEnds", "a\nb\r\nc", {"a", "b", "c"}},
+                      LinesCase{"OneEmptyLine", "\r\n", {""}},
+                      LinesCase{"BlankLines", "\r\n\r\n  \r\n", {"", "", "  "}},
+                      LinesCase{"CrBeforeCrLf", "a\r\r\n", {"a\r"}},
+                      LinesCase{"LoneCr", "a\rb", {"a\rb"}},
+                      LinesCase{"LastLineEndsInCr", "a\nb\r", {"a", "b\r"}},
+                      LinesCase{"NulBytes",
+                                QByteArray("a\0b\r\n\0", 6),
+                                {QString::fromUtf16(u"a\0b", 3), QString(QChar(0))}},
+                      LinesCase{"Latin1Bytes",
+                                "caf\xe9\r\n\xff",
+                                {QString::fromUtf16(u"caf\u00e9"), QString(QChar(0xff))}}),
+    caseName<LinesCase>);
 
 TEST_F(FileTest, ReadLinesCopesWithAMegabyteLine) {
     const QString file = path(QStringLiteral("long.dat"));
@@ -341,6 +387,7 @@ TEST_F(FileTest, AppendLineCreatesTheFileOwnerOnlyAndEndsLinesWithCrLf) {
 }
 
 struct AppendCase {
+    const char *name;
     QByteArray before;
     QByteArray after;
 };
@@ -360,11 +407,13 @@ TEST_P(AppendLineCases, StartsTheNewLineOnALineOfItsOwn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, AppendLineCases,
-                         ::testing::Values(AppendCase{"", "new\r\n"},
-                                           AppendCase{"old\r\n", "old\r\nnew\r\n"},
-                                           AppendCase{"old\n", "old\nnew\r\n"},
-                                           AppendCase{"old", "old\r\nnew\r\n"},
-                                           AppendCase{"old\r", "old\r\r\nnew\r\n"}));
+                         ::testing::Values(AppendCase{"EmptyFile", "", "new\r\n"},
+                                           AppendCase{"EndsWithCrLf", "old\r\n", "old\r\nnew\r\n"},
+                                           AppendCase{"EndsWithLf", "old\n", "old\nnew\r\n"},
+                                           AppendCase{"NoLineEnd", "old", "old\r\nnew\r\n"},
+                                           AppendCase{"EndsWithLoneCr", "old\r",
+                                                      "old\r\r\nnew\r\n"}),
+                         caseName<AppendCase>);
 
 TEST_F(FileTest, AppendLineReportsPathsItCannotUse) {
     for (const QString &bad :
@@ -479,4 +528,423 @@ TEST_F(FileTest, MakeFolderReportsPathsItCannotUse) {
         EXPECT_FALSE(err.reason.isEmpty());
     }
     EXPECT_EQ(readBytes(path(QStringLiteral("afile"))), QByteArray("x"));
+}
+
+// --- Faults ------------------------------------------------------------------
+
+namespace {
+
+// Every entry of a folder, hidden ones included: what a failed operation must
+// leave as it found it.
+QStringList entriesOf(const QString &folder) {
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Ends the test process if it is still running after `seconds`: a call that
+// blocks fails the test instead of hanging it.
+class HangGuard {
+public:
+    explicit HangGuard(unsigned seconds) { ::alarm(seconds); }
+    ~HangGuard() { ::alarm(0); }
+};
+
+// The path of an open descriptor.
+QString pathOfDescriptor(int fd) {
+    return QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));
+}
+
+// Replaces the disk calls for the lifetime of the object.
+class DiskCallsOverride {
+public:
+    explicit DiskCallsOverride(DiskCalls calls) { SetDiskCalls(std::move(calls)); }
+    ~DiskCallsOverride() { SetDiskCalls({}); }
+};
+
+bool isFolder(int fd) {
+    struct stat st;
+    return ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace
+
+// What stands where a data file is expected, and the reason every routine
+// gives for refusing it.
+struct SpecialCase {
+    const char *name;
+    std::function<void(const QString &path, const QString &folder)> make;
+    std::function<QString(const QString &folder)> reason;
+};
+
+class SpecialFileCases : public FileTest, public ::testing::WithParamInterface<SpecialCase> {};
+
+// No routine opens such an entry the ordinary way (a pipe would block until
+// someone writes to it), none changes it, and none leaves anything behind.
+TEST_P(SpecialFileCases, EveryRoutineRefusesItAtOnceAndSaysWhy) {
+    const QString file = path(QStringLiteral("CAT.DAT"));
+    GetParam().make(file, dir.path());
+    const QString reason = GetParam().reason(dir.path());
+    const QStringList before = entriesOf(dir.path());
+
+    const HangGuard guard(20);
+    const std::function<bool(IoError *)> routines[] = {
+        [&](IoError *err) { return FileHasData(file, err); },
+        [&](IoError *err) {
+            QStringList lines;
+            return ReadLines(file, &lines, err);
+        },
+        [&](IoError *err) {
+            return ForEachLine(
+                file, [](const QString &) { return true; }, err);
+        },
+        [&](IoError *err) { return AppendLine(file, QStringLiteral("new"), err); },
+        [&](IoError *err) { return RewriteFile(file, {QStringLiteral("new")}, err); },
+    };
+    int routine = 0;
+    for (const auto &run : routines) {
+        SCOPED_TRACE(routine++);
+        IoError err;
+        EXPECT_FALSE(run(&err));
+        EXPECT_TRUE(err.failed());
+        EXPECT_EQ(err.file, file);
+        EXPECT_EQ(err.reason, reason);
+    }
+    EXPECT_EQ(entriesOf(dir.path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, SpecialFileCases,
+    ::testing::Values(
+        SpecialCase{
+            "Pipe",
+            [](const QString &path, const QString &) {
+                ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            },
+            [](const QString &) { return QStringLiteral("It is not a regular file (a pipe)"); }},
+        SpecialCase{"Folder",
+                    [](const QString &path, const QString &) { ASSERT_TRUE(QDir().mkdir(path)); },
+                    [](const QString &) { return QStringLiteral("It is a folder, not a file"); }},
+        SpecialCase{
+            "LinkToADevice",
+            [](const QString &path, const QString &) {
+                ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), path));
+            },
+            [](const QString &) { return QStringLiteral("It is not a regular file (a device)"); }},
+        SpecialCase{"DanglingLink",
+                    [](const QString &path, const QString &folder) {
+                        ASSERT_TRUE(QFile::link(folder + QStringLiteral("/gone.dat"), path));
+                    },
+                    [](const QString &folder) {
+                        return QStringLiteral(
+                                   "It is a link to \"%1/gone.dat\", which does not exist")
+                            .arg(folder);
+                    }}),
+    caseName<SpecialCase>);
+
+TEST_F(FileTest, ARefusedPipeGivesAPlainMessage) {
+    const QString file = path(QStringLiteral("info.qvx"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    const HangGuard guard(20);
+    IoError err;
+    QStringList lines;
+    ASSERT_FALSE(ReadLines(file, &lines, &err));
+    EXPECT_EQ(err.message(QStringLiteral("read")),
+              QStringLiteral("Wayfile could not read \"%1\".\r\n\r\nReason: It is not a regular "
+                             "file (a pipe).")
+                  .arg(file));
+}
+
+TEST_F(FileTest, MakeFolderRefusesADanglingLinkAndAPipe) {
+    const QString link = path(QStringLiteral("USR1"));
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("elsewhere")), link));
+    IoError err;
+    EXPECT_FALSE(MakeFolder(link, &err));
+    EXPECT_EQ(err.reason, QStringLiteral("It is a link to \"%1\", which does not exist")
+                              .arg(path(QStringLiteral("elsewhere"))));
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("elsewhere"))));
+
+    const QString pipe = path(QStringLiteral("USR2"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_FALSE(MakeFolder(pipe, &err));
+    EXPECT_EQ(err.reason, QStringLiteral("It is not a folder (a pipe)"));
+}
+
+// A fault the machine cannot produce on demand, injected through the disk
+// calls: a full disk shows first as a short write that carries no reason.
+struct DiskFaultCase {
+    const char *name;
+    bool shortWriteFirst; // the first write stores half of its data
+    int writeError;       // then writes fail with this (0: they succeed)
+    int syncError;        // flushing a file fails with this (0: it succeeds)
+    const char *reason;   // what the user reads
+};
+
+class DiskFaultCases : public FileTest, public ::testing::WithParamInterface<DiskFaultCase> {
+protected:
+    DiskCalls faultyCalls() {
+        const DiskFaultCase c = GetParam();
+        auto writes = std::make_shared<int>(0);
+        return DiskCalls{
+            [c, writes](int fd, const char *data, qint64 size) -> qint64 {
+                if (c.shortWriteFirst && (*writes)++ == 0)
+                    return ::write(fd, data, size_t(size / 2));
+                if (c.writeError) {
+                    errno = c.writeError;
+                    return -1;
+                }
+                return ::write(fd, data, size_t(size));
+            },
+            [c](int fd) {
+                if (c.syncError && !isFolder(fd)) {
+                    errno = c.syncError;
+                    return -1;
+                }
+                return ::fsync(fd);
+            },
+        };
+    }
+};
+
+// The user reads the system's reason, the file keeps its old content and no
+// half record, temporary or new file is left.
+TEST_P(DiskFaultCases, TheTrueReasonAndNothingHalfDone) {
+    const QString file = path(QStringLiteral("info.qvx"));
+    const QByteArray old = "first\r\nsecond\r\n";
+    writeBytes(file, old);
+    const QString fresh = path(QStringLiteral("CAT.DAT"));
+    const QStringList before = entriesOf(dir.path());
+    const QString expected = QString::fromLatin1(GetParam().reason);
+
+    const DiskCallsOverride faults(faultyCalls());
+    IoError err;
+    EXPECT_FALSE(AppendLine(file, QString(300, u'7'), &err));
+    EXPECT_EQ(err.file, file);
+    EXPECT_EQ(err.reason, expected);
+    EXPECT_EQ(err.message(QStringLiteral("write to")),
+              QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: %2.")
+                  .arg(file, expected));
+    EXPECT_EQ(readBytes(file), old);
+
+    EXPECT_FALSE(AppendLine(fresh, QString(300, u'7'), &err));
+    EXPECT_EQ(err.reason, expected);
+
+    EXPECT_FALSE(RewriteFile(file, {QStringLiteral("third"), QString(300, u'7')}, &err));
+    EXPECT_EQ(err.file, file);
+    EXPECT_EQ(err.reason, expected);
+    EXPECT_EQ(readBytes(file), old);
+    EXPECT_EQ(entriesOf(dir.path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, DiskFaultCases,
+    ::testing::Values(DiskFaultCase{"FullDisk", true, ENOSPC, 0, "No space left on device"},
+                      DiskFaultCase{"FileSizeLimit", true, EFBIG, 0, "File too large"},
+                      DiskFaultCase{"FullQuota", true, EDQUOT, 0, "Disk quota exceeded"},
+                      DiskFaultCase{"WriteFailsOutright", false, EIO, 0, "Input/output error"},
+                      DiskFaultCase{"FullDiskOnlyAtFlush", false, 0, ENOSPC,
+                                    "No space left on device"}),
+    caseName<DiskFaultCase>);
+
+// A short write that is followed by a successful one loses nothing.
+TEST_F(FileTest, AShortWriteIsCompleted) {
+    int writes = 0;
+    const DiskCallsOverride halves(
+        DiskCalls{[&writes](int fd, const char *data, qint64 size) -> qint64 {
+                      ++writes;
+                      return ::write(fd, data, size_t(size > 1 ? size / 2 : size));
+                  },
+                  {}});
+    const QString file = path(QStringLiteral("CAT.DAT"));
+    IoError err;
+    ASSERT_TRUE(AppendLine(file, QStringLiteral("0123456789"), &err)) << err.reason.toStdString();
+    ASSERT_TRUE(RewriteFile(file, {QStringLiteral("abc"), QStringLiteral("def")}, &err));
+    EXPECT_EQ(readBytes(file), QByteArray("abc\r\ndef\r\n"));
+    EXPECT_GT(writes, 2);
+}
+
+// One write per record on a descriptor that appends: two processes that
+// append at once never overwrite each other's records.
+TEST_F(FileTest, TwoWritersAppendingAtOnceLoseNoRecord) {
+    const QString file = path(QStringLiteral("info.qvx"));
+    constexpr int kEach = 300;
+    auto writer = [&](char mark) {
+        return [&file, mark] {
+            // Flushing each record to disk is beside the point here.
+            SetDiskCalls({{}, [](int) { return 0; }});
+            for (int i = 0; i < kEach; ++i) {
+                IoError err;
+                if (!AppendLine(file, QString(40, QLatin1Char(mark)) + QString::number(i), &err))
+                    return err.reason.toUtf8();
+            }
+            return QByteArray("done");
+        };
+    };
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    // Both writers wait for the start signal, then append together.
+    auto startTogether = [&](std::function<QByteArray()> work) {
+        return [&, work] {
+            char go;
+            ::close(pipeFds[1]);
+            (void)::read(pipeFds[0], &go, 1);
+            return work();
+        };
+    };
+    const forked::Child a = forked::start(startTogether(writer('a')));
+    const forked::Child b = forked::start(startTogether(writer('b')));
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]); // end of file: both start
+    const forked::Outcome first = forked::finish(a);
+    const forked::Outcome second = forked::finish(b);
+    EXPECT_EQ(first.report, QByteArray("done")) << first.describe();
+    EXPECT_EQ(second.report, QByteArray("done")) << second.describe();
+
+    QStringList lines;
+    IoError err;
+    ASSERT_TRUE(ReadLines(file, &lines, &err));
+    EXPECT_EQ(lines.size(), 2 * kEach);
+    for (char mark : {'a', 'b'}) {
+        for (int i = 0; i < kEach; ++i)
+            EXPECT_TRUE(lines.contains(QString(40, QLatin1Char(mark)) + QString::number(i)))
+                << mark << i;
+    }
+}
+
+// Past the file-size limit, with SIGXFSZ at its default action (which ends
+// the process): the writers ignore the signal themselves, so the write fails
+// with the system's reason and the file is cut back.
+TEST_F(FileTest, AFileSizeLimitGivesItsReasonAndLeavesNoHalfRecord) {
+    const QString file = path(QStringLiteral("info.qvx"));
+    const QByteArray old = QByteArray(100, '1') + "\r\n" + QByteArray(50, '2') + "\r\n";
+    writeBytes(file, old);
+    const QStringList before = entriesOf(dir.path());
+    for (int routine = 0; routine < 2; ++routine) {
+        SCOPED_TRACE(routine);
+        const forked::Outcome outcome = forked::run([&] {
+            std::signal(SIGXFSZ, SIG_DFL);
+            rlimit limit{};
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = rlim_t(old.size() + 20);
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            IoError err;
+            const bool done = routine == 0 ? AppendLine(file, QString(200, u'3'), &err)
+                                           : RewriteFile(file, {QString(300, u'3')}, &err);
+            return QByteArray(done ? "written" : "refused: ") + err.reason.toUtf8();
+        });
+        EXPECT_TRUE(outcome.exited) << outcome.describe();
+        EXPECT_EQ(outcome.report, QByteArray("refused: File too large"));
+        EXPECT_EQ(readBytes(file), old);
+        EXPECT_EQ(entriesOf(dir.path()), before);
+    }
+}
+
+// The change is made; only the folder could not be flushed afterwards. The
+// routine succeeds and says so, without claiming that the write failed.
+TEST_F(FileTest, AFolderThatCannotBeFlushedIsAWarningNotAFailure) {
+    const DiskCallsOverride faults(DiskCalls{{}, [](int fd) {
+                                                 if (isFolder(fd)) {
+                                                     errno = EIO;
+                                                     return -1;
+                                                 }
+                                                 return ::fsync(fd);
+                                             }});
+    const QString file = path(QStringLiteral("CAT.DAT"));
+    writeBytes(file, "old\r\n");
+    IoError err;
+    ASSERT_TRUE(RewriteFile(file, {QStringLiteral("new")}, &err));
+    EXPECT_EQ(readBytes(file), QByteArray("new\r\n"));
+    EXPECT_FALSE(err.failed());
+    EXPECT_TRUE(err.notSynced);
+    EXPECT_EQ(err.message(QStringLiteral("write to")),
+              QStringLiteral("Wayfile saved \"%1\", but could not make sure that the change is "
+                             "safely on disk: a power failure could still undo it.\r\n\r\nReason: "
+                             "The folder \"%2\" could not be flushed to disk (Input/output error).")
+                  .arg(file, dir.path()));
+
+    const QString folder = path(QStringLiteral("USR1"));
+    ASSERT_TRUE(MakeFolder(folder, &err));
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_TRUE(err.notSynced);
+    EXPECT_EQ(err.file, folder);
+
+    const QString fresh = path(QStringLiteral("CAT1.DAT"));
+    ASSERT_TRUE(AppendLine(fresh, QStringLiteral("rec"), &err));
+    EXPECT_EQ(readBytes(fresh), QByteArray("rec\r\n"));
+    EXPECT_TRUE(err.notSynced);
+
+    const QString empty = path(QStringLiteral("CAT2.DAT"));
+    EXPECT_FALSE(FileHasData(empty, &err));
+    EXPECT_TRUE(QFileInfo::exists(empty));
+    EXPECT_FALSE(err.failed());
+    EXPECT_TRUE(err.notSynced);
+}
+
+// The folder entries that make a new file or folder durable are flushed: of
+// the folder that holds a new folder, and of the folder where a rewrite's
+// rename really happened when the path is a link into another folder.
+TEST_F(FileTest, TheFolderThatChangedIsFlushed) {
+    QStringList flushed;
+    const DiskCallsOverride record(DiskCalls{{}, [&flushed](int fd) {
+                                                 if (isFolder(fd))
+                                                     flushed << pathOfDescriptor(fd);
+                                                 return ::fsync(fd);
+                                             }});
+    IoError err;
+    ASSERT_TRUE(MakeFolder(path(QStringLiteral("USR1")), &err));
+    EXPECT_EQ(flushed, QStringList{dir.path()});
+
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("real")));
+    const QString real = path(QStringLiteral("real/CAT.DAT"));
+    writeBytes(real, "old\r\n");
+    const QString link = path(QStringLiteral("USR1/CAT.DAT"));
+    ASSERT_TRUE(QFile::link(real, link));
+    flushed.clear();
+    ASSERT_TRUE(RewriteFile(link, {QStringLiteral("new")}, &err)) << err.reason.toStdString();
+    EXPECT_EQ(flushed, QStringList{path(QStringLiteral("real"))});
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(readBytes(real), QByteArray("new\r\n"));
+    EXPECT_EQ(entriesOf(path(QStringLiteral("real"))), QStringList{QStringLiteral("CAT.DAT")});
+    EXPECT_EQ(entriesOf(path(QStringLiteral("USR1"))), QStringList{QStringLiteral("CAT.DAT")});
+}
+
+// --- ForEachLine -------------------------------------------------------------
+
+// Lines cross the boundaries of the blocks the reader takes from the file,
+// including a CR LF pair cut between two blocks.
+TEST_F(FileTest, ForEachLineJoinsLinesAcrossItsReadBlocks) {
+    QByteArray bytes;
+    QStringList expected;
+    for (const int length : {65535, 1, 65536, 0, 65537, 200000, 3}) {
+        bytes += QByteArray(length, char('a' + length % 26)) + "\r\n";
+        expected << QString(length, QChar(u'a' + length % 26));
+    }
+    const QString file = path(QStringLiteral("long.dat"));
+    writeBytes(file, bytes);
+    ASSERT_EQ(bytes.at(65535), '\r'); // the first CR LF is cut between two blocks
+    QStringList lines;
+    IoError err;
+    ASSERT_TRUE(ForEachLine(
+        file,
+        [&](const QString &line) {
+            lines << line;
+            return true;
+        },
+        &err));
+    EXPECT_EQ(lines, expected);
+}
+
+TEST_F(FileTest, ForEachLineStopsWhenTold) {
+    const QString file = path(QStringLiteral("CAT.DAT"));
+    writeBytes(file, "a\r\nb\r\nc\r\n");
+    QStringList lines;
+    IoError err;
+    ASSERT_TRUE(ForEachLine(
+        file,
+        [&](const QString &line) {
+            lines << line;
+            return line != QLatin1String("b");
+        },
+        &err));
+    EXPECT_EQ(lines, QStringList({QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_FALSE(err.failed());
 }
