@@ -2,14 +2,10 @@
 
 #include "storage/records.h"
 
-#include <QCryptographicHash>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 
 #include <cerrno>
-#include <memory>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -24,26 +20,24 @@ std::function<bool()> &instanceCheck() {
     return check;
 }
 
-// The locks this process holds, and for which program folder.
-struct HeldLocks {
+// The lock this process holds, and for which program folder.
+struct HeldLock {
     QString folder;
     int folderFd = -1; // holds the flock on the program folder
-    std::unique_ptr<QLockFile> lockFile;
 
     bool held(const QString &programFolder) const {
-        return folder == programFolder && (folderFd >= 0 || lockFile);
+        return folder == programFolder && folderFd >= 0;
     }
     void release() {
         if (folderFd >= 0)
             ::close(folderFd);
         folderFd = -1;
-        lockFile.reset();
         folder.clear();
     }
 };
 
-HeldLocks &heldLocks() {
-    static HeldLocks held;
+HeldLock &heldLock() {
+    static HeldLock held;
     return held;
 }
 
@@ -70,43 +64,29 @@ FolderLock lockFolder(const QString &folder, int *fd) {
 
 } // namespace
 
-QString InstanceLockPath(const QString &programFolder) {
-    const QString canonical = QFileInfo(programFolder).absoluteFilePath();
-    const QByteArray hash =
-        QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    return QDir(QDir::tempPath())
-        .filePath(QStringLiteral("wayfile-%1.lock").arg(QLatin1String(hash)));
-}
-
 bool AnotherInstanceRunning() {
     if (instanceCheck())
         return instanceCheck()();
 
-    HeldLocks &held = heldLocks();
+    HeldLock &held = heldLock();
     const QString folder = QFileInfo(ProgramFolder()).absoluteFilePath();
     if (held.held(folder))
         return false; // this process is the running instance
     held.release();
 
     int folderFd = -1;
-    if (lockFolder(folder, &folderFd) == FolderLock::HeldByAnother)
+    switch (lockFolder(folder, &folderFd)) {
+    case FolderLock::HeldByAnother:
         return true;
-
-    auto lockFile = std::make_unique<QLockFile>(InstanceLockPath(folder));
-    // Never stale by age: only a lock whose process has gone is taken over,
-    // which QLockFile checks by process id and program name.
-    lockFile->setStaleLockTime(0);
-    if (!lockFile->tryLock(0)) {
-        if (lockFile->error() == QLockFile::LockFailedError) {
-            if (folderFd >= 0)
-                ::close(folderFd);
-            return true;
-        }
-        lockFile.reset(); // no temporary folder to write to
+    case FolderLock::Taken:
+        held.folder = folder;
+        held.folderFd = folderFd;
+        return false;
+    case FolderLock::Unavailable:
+        // A folder that cannot be opened or locked (a file system without
+        // flock): the program runs unguarded rather than not at all.
+        return false;
     }
-    held.folder = folder;
-    held.folderFd = folderFd;
-    held.lockFile = std::move(lockFile);
     return false;
 }
 

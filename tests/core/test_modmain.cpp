@@ -8,11 +8,14 @@
 
 #include <QDir>
 #include <QFile>
-#include <QLockFile>
 #include <QTemporaryDir>
 
 #include <map>
 #include <string>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -103,43 +106,38 @@ protected:
     QString saved;
 };
 
-TEST_F(SingleInstance, EachInstallationHasItsOwnLock) {
-    EXPECT_EQ(modMain::InstanceLockPath(QStringLiteral("/opt/a")),
-              modMain::InstanceLockPath(QStringLiteral("/opt/a")));
-    EXPECT_NE(modMain::InstanceLockPath(QStringLiteral("/opt/a")),
-              modMain::InstanceLockPath(QStringLiteral("/opt/b")));
-    EXPECT_TRUE(modMain::InstanceLockPath(QStringLiteral("/opt/a")).startsWith(QDir::tempPath()));
-}
-
 TEST_F(SingleInstance, HeldLockMeansAnotherInstance) {
     QTemporaryDir folder;
-    const QString path = modMain::InstanceLockPath(folder.path());
-    QFile::remove(path);
-    // Another copy holds the lock.
-    QLockFile other(path);
-    ASSERT_TRUE(other.tryLock(0));
+    // Another copy holds the lock on the program folder.
+    const int other = ::open(QFile::encodeName(folder.path()).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
     modMain::SetProgramFolder(folder.path());
     EXPECT_TRUE(modMain::AnotherInstanceRunning());
-    other.unlock();
+    ::close(other);
     // Now this process takes it, and keeps reporting itself as the only one.
     EXPECT_FALSE(modMain::AnotherInstanceRunning());
     EXPECT_FALSE(modMain::AnotherInstanceRunning());
-    QLockFile late(path);
-    EXPECT_FALSE(late.tryLock(0));
+    const int late = ::open(QFile::encodeName(folder.path()).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(late, 0);
+    EXPECT_NE(::flock(late, LOCK_EX | LOCK_NB), 0);
+    ::close(late);
 }
 
-TEST_F(SingleInstance, LockOfACrashedRunIsTakenOver) {
+TEST_F(SingleInstance, NoLockFileIsWrittenAnywhere) {
     QTemporaryDir folder;
-    const QString path = modMain::InstanceLockPath(folder.path());
-    QFile::remove(path);
-    {
-        // What a crashed run leaves: a lock file naming a process that is gone.
-        QFile stale(path);
-        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-        stale.write("999999999\nwayfile\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-    }
+    QTemporaryDir temp;
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
     modMain::SetProgramFolder(folder.path());
     EXPECT_FALSE(modMain::AnotherInstanceRunning());
+    if (savedTmp.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", savedTmp);
+    EXPECT_TRUE(
+        QDir(folder.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    EXPECT_TRUE(QDir(temp.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
 } // namespace
