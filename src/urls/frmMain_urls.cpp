@@ -386,7 +386,7 @@ void frmMain::connectUrlHandlers() {
     connect(cmdUrlViewCncl, &QPushButton::clicked, this, &frmMain::cmdUrlViewCncl_Click);
     connect(cmdUrlNxt, &QPushButton::clicked, this, &frmMain::cmdUrlNxt_Click);
     connect(cmbUrlCat, &QComboBox::currentIndexChanged, this, &frmMain::cmbUrlCat_Click);
-    connect(lstUrlView, &QListWidget::currentRowChanged, this, &frmMain::lstUrlView_Click);
+    connect(lstUrlView, &QListWidget::itemSelectionChanged, this, &frmMain::lstUrlView_Click);
     connect(cmdUrlViewV, &QPushButton::clicked, this, &frmMain::cmdUrlViewV_Click);
     connect(cmdUrlViewA, &QPushButton::clicked, this, &frmMain::cmdUrlViewA_Click);
     connect(cmdUrlAdd, &QPushButton::clicked, this, &frmMain::cmdUrlAdd_Click);
