@@ -17,6 +17,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+#include <sys/resource.h>
+
 GuiTestEnv::GuiTestEnv(int screenWidth, int screenHeight) {
     modMain::SetProgramFolder(m_dir.path());
     modMain::SetInstanceCheck([] { return false; });
@@ -150,4 +153,21 @@ QString WriteUrlFile(int catNo, const QByteArray &content) {
         file.write(content) != content.size())
         qFatal("could not write %s", qPrintable(path));
     return path;
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes) {
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    m_old = limit.rlim_cur;
+    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = rlim_t(bytes);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(m_old);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, m_oldHandler);
 }
