@@ -258,12 +258,12 @@ void LoadUrlDetails() {
     if (Showing(f->pctUrlMod)) {
         if (f->cmbUrlMod->currentIndex() < 0)
             return;
-        urlNo = qint16(screens::EntryData(f->cmbUrlMod, f->cmbUrlMod->currentIndex()));
+        urlNo = screens::EntryData(f->cmbUrlMod, f->cmbUrlMod->currentIndex());
     } else {
         const int row = SelectedRow(f->lstUrlView);
         if (row < 0)
             return;
-        urlNo = qint16(screens::EntryData(f->lstUrlView, row));
+        urlNo = screens::EntryData(f->lstUrlView, row);
     }
     const QString path = ChosenUrlFile(f);
     if (!QFileInfo::exists(path))
@@ -493,6 +493,11 @@ void frmMain::cmdUrlNxt_Click() {
 }
 
 void frmMain::cmbUrlCat_Click() {
+    // The chooser shows only with a URL screen: a selection that changes while
+    // it is hidden (the category screens adding or removing entries) is no
+    // choice of a URL screen, and the URLs menu catches up when it next opens.
+    if (!Showing(cmbUrlCat))
+        return;
     if (cmbUrlCat->currentIndex() < 0 || Showing(pctUrlAdd))
         return;
     if (cmbUrlCatTag.right(2) == QLatin1String("NO"))

@@ -64,6 +64,11 @@ int Position(frmMain &main, const QString &category) {
     return main.cmbUrlCat->findText(category);
 }
 
+void MenuOnNews(frmMain &main) {
+    QTest::mouseClick(main.cmdURL, Qt::LeftButton);
+    main.cmbUrlCat->setCurrentIndex(Position(main, QStringLiteral("News")));
+}
+
 } // namespace
 
 class tst_Urls : public QObject {
@@ -81,6 +86,7 @@ private slots:
     void foreignLinesAnnouncedOneEach();
     void unreadableFileSaysSo();
     void categoryDoubleClickLandsOnTheList();
+    void choiceWhileHiddenListsOnTheNextVisit();
     void description_data();
     void description();
     void open_data();
@@ -339,6 +345,23 @@ void tst_Urls::categoryDoubleClickLandsOnTheList() {
     QCOMPARE(ShowingScreen(main), QStringLiteral("fraUrlView"));
     QCOMPARE(main.lstUrlView->count(), 3);
     QCOMPARE(StatusText(main), QStringLiteral("Ready (URL(s) Menu)"));
+}
+
+void tst_Urls::choiceWhileHiddenListsOnTheNextVisit() {
+    GuiTestEnv env;
+    frmMain &main = env.mainWindow();
+    TwoCategories(main);
+    MenuOnNews(main);
+    QTest::mouseClick(main.cmdUrlViewCncl, Qt::LeftButton);
+    // The category screens change the chooser while it is hidden.
+    main.cmbUrlCat->setCurrentIndex(Position(main, QStringLiteral("Apps")));
+    QCOMPARE(main.lstUrlView->count(), 3);
+    QCOMPARE(StatusText(main), QStringLiteral("Ready (Main Menu)"));
+    QTest::mouseClick(main.cmdURL, Qt::LeftButton);
+    QCOMPARE(Entries(main.lstUrlView), QStringList{QStringLiteral("apps.example")});
+    QCOMPARE(main.lblUrlView->text(), QStringLiteral("1 URL(s) under choosen Category are : "));
+    QCOMPARE(main.txtUrlViewDesc->toPlainText(), kPlaceholder);
+    QVERIFY(MsgBox::shown().isEmpty());
 }
 
 void tst_Urls::description_data() {
