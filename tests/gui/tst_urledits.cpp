@@ -106,6 +106,9 @@ private slots:
     void failedRewrite_data();
     void failedRewrite();
     void detailsOfAVanishedFile();
+    void failedAppend();
+    void vanishedUrl_data();
+    void vanishedUrl();
 };
 
 void tst_UrlEdits::firstUrlByEnterStoresTheHint() {
@@ -667,6 +670,63 @@ void tst_UrlEdits::detailsOfAVanishedFile() {
     ClickListRow(main.lstUrlView, 1);
     QCOMPARE(main.txtUrlViewDesc->toPlainText(), QStringLiteral("d1"));
     QVERIFY(MsgBox::shown().isEmpty());
+}
+
+void tst_UrlEdits::failedAppend() {
+    GuiTestEnv env;
+    frmMain &main = env.mainWindow();
+    SignInWithCategories(main, {{QStringLiteral("News"), 1}});
+    const QString path = WriteUrlFile(1, Numbered({1, 2}));
+    const QByteArray before = FileBytes(path);
+    MenuOn(main, QStringLiteral("News"));
+    QTest::mouseClick(main.cmdUrlViewA, Qt::LeftButton);
+    TypeInto(main.txtUrlAdd, QStringLiteral("new.org"));
+    {
+        const FileSizeLimit limit(before.size() + 10);
+        QTest::mouseClick(main.cmdUrlAdd, Qt::LeftButton);
+    }
+    QCOMPARE(MsgBox::shown().size(), 1);
+    QVERIFY2(MsgBox::shown()[0].text.startsWith(QStringLiteral("Wayfile could not write to \"") +
+                                                path + u'"'),
+             qPrintable(MsgBox::shown()[0].text));
+    QCOMPARE(FileBytes(path), before);
+    QVERIFY(main.pctUrlAdd->isVisible());
+    QCOMPARE(main.txtUrlAdd->text(), QStringLiteral("new.org"));
+    QCOMPARE(Entries(main.lstUrlView), (QStringList{"u1.org", "u2.org"}));
+    QCOMPARE(StatusText(main), QStringLiteral("Ready (Add URL Menu)"));
+}
+
+void tst_UrlEdits::vanishedUrl_data() {
+    QTest::addColumn<bool>("deleting");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("delete") << true
+                            << "Sorry, that URL is no longer in the file of this Category, so "
+                               "nothing was deleted.";
+    QTest::newRow("modify") << false
+                            << "Sorry, that URL is no longer in the file of this Category, so "
+                               "nothing was modified.";
+}
+
+void tst_UrlEdits::vanishedUrl() {
+    QFETCH(bool, deleting);
+    QFETCH(QString, message);
+
+    GuiTestEnv env;
+    frmMain &main = env.mainWindow();
+    SignInWithCategories(main, {{QStringLiteral("News"), 1}});
+    const QString path = WriteUrlFile(1, Numbered({1, 2}));
+    MenuOn(main, QStringLiteral("News"));
+    ClickListRow(main.lstUrlView, RowOf(main.lstUrlView, QStringLiteral("u2.org")));
+    QTest::mouseClick(deleting ? main.cmdUrlViewD : main.cmdUrlViewM, Qt::LeftButton);
+    if (!deleting)
+        main.txtUrlMod->setText(QStringLiteral("changed.org"));
+    // Meanwhile the file lost URL 2.
+    WriteUrlFile(1, Numbered({1}));
+    const QByteArray before = FileBytes(path);
+    QTest::mouseClick(deleting ? main.cmdUrlDel : main.cmdUrlMod, Qt::LeftButton);
+    QCOMPARE(ShownTexts(), QStringList{message});
+    QCOMPARE(FileBytes(path), before);
+    QVERIFY(deleting ? main.pctUrlDel->isVisible() : main.pctUrlMod->isVisible());
 }
 
 QTEST_MAIN(tst_UrlEdits)
