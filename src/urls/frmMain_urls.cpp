@@ -4,7 +4,6 @@
 
 #include "screens/frmMain.h"
 #include "screens/keypress.h"
-#include "screens/layout.h"
 #include "screens/msgbox.h"
 #include "screens/openaddress.h"
 #include "screens/screen.h"
@@ -146,35 +145,55 @@ void PlaceControls(frmMain *f, const QHash<QString, screens::Box> &boxes,
 enum class UrlPanel { None, Add, Del, Mod };
 
 // Applies the caption-width rule to the category prompt, and the layout of a
-// panel after it, starting from the window's arrangement.
+// panel after it, to the controls where the window's arrangement (or the
+// last URL screen) left them.
 void ArrangeUrlScreen(frmMain *f, UrlPanel panel) {
     const screens::ScreenMetrics screen = screens::CurrentScreen();
-    screens::MainLayoutInput in;
-    in.SW = screen.SW();
-    in.SH = screen.SH();
-    in.WH = screen.toTwips(f->height());
-    in.clientHeight = in.WH;
-    screens::MainLayout layout = screens::ComputeMainLayout(in);
-    screens::ApplyUrlCaptionWidth(layout.boxes, f->lblUrlCat->text(),
-                                  float(f->lblUrlCat->font().pointSizeF()));
     QStringList names = screens::UrlCaptionControls();
+    QStringList read = names;
     switch (panel) {
     case UrlPanel::Add:
-        screens::LayoutUrlAddPanel(layout.boxes);
         names += screens::UrlAddPanelControls();
+        read += names + QStringList{QStringLiteral("pctUrlAdd")};
         break;
     case UrlPanel::Del:
-        screens::LayoutUrlDelPanel(layout.boxes);
         names += screens::UrlDelPanelControls();
+        read += names + QStringList{QStringLiteral("pctUrlDel"), QStringLiteral("lblUrlDel")};
         break;
     case UrlPanel::Mod:
-        screens::LayoutUrlModPanel(layout.boxes);
         names += screens::UrlModPanelControls();
+        read += names + QStringList{QStringLiteral("pctUrlMod")};
         break;
     case UrlPanel::None:
         break;
     }
-    PlaceControls(f, layout.boxes, names);
+    QHash<QString, screens::Box> boxes;
+    for (const QString &name : read) {
+        if (const QWidget *w = f->findChild<QWidget *>(name)) {
+            screens::Box b;
+            b.left = screen.toTwips(w->x());
+            b.top = screen.toTwips(w->y());
+            b.width = screen.toTwips(w->width());
+            b.height = screen.toTwips(w->height());
+            boxes.insert(name, b);
+        }
+    }
+    screens::ApplyUrlCaptionWidth(boxes, f->lblUrlCat->text(),
+                                  float(f->lblUrlCat->font().pointSizeF()));
+    switch (panel) {
+    case UrlPanel::Add:
+        screens::LayoutUrlAddPanel(boxes);
+        break;
+    case UrlPanel::Del:
+        screens::LayoutUrlDelPanel(boxes);
+        break;
+    case UrlPanel::Mod:
+        screens::LayoutUrlModPanel(boxes);
+        break;
+    case UrlPanel::None:
+        break;
+    }
+    PlaceControls(f, boxes, names);
 }
 
 int ChosenCategory(const frmMain *f) {

@@ -163,12 +163,23 @@ void tst_Urls::screens() {
     const int width = screens::TwipsToPixels(8.25f * 10.0f * float(prompt.size()), 15.0f);
     QCOMPARE(main.lblUrlCat->width(), width);
     QVERIFY(qAbs(main.cmbUrlCat->x() - (main.lblUrlCat->x() + width)) <= 1);
+    // The panel's fields follow the prompt's width.
+    const auto near = [](int a, int b) { return qAbs(a - b) <= 1; };
     if (screen == QLatin1String("pctUrlAdd")) {
         QCOMPARE(main.txtUrlAdd->text(), QString());
         QCOMPARE(main.txtUrlAddCh->text(), kHint);
+        QCOMPARE(main.lblUrlAdd->width(), width);
+        QVERIFY(near(main.txtUrlAdd->x(), main.lblUrlAdd->x() + width));
+        QCOMPARE(main.txtUrlAddCh->x(), main.txtUrlAdd->x());
     }
-    if (screen == QLatin1String("pctUrlMod"))
+    if (screen == QLatin1String("pctUrlDel"))
+        QVERIFY(near(main.cmbUrlDel->x(), width));
+    if (screen == QLatin1String("pctUrlMod")) {
         QCOMPARE(main.txtUrlModDesc->text(), kHint);
+        QCOMPARE(main.cmbUrlMod->width(), main.cmbUrlCat->width());
+        QVERIFY(near(main.txtUrlMod->x(), main.lblUrlModCh->x() + width));
+        QCOMPARE(main.txtUrlModDesc->x(), main.txtUrlMod->x());
+    }
     QVERIFY(MsgBox::shown().isEmpty());
 }
 
