@@ -418,6 +418,11 @@ void frmMain::connectUrlHandlers() {
     connect(cmdUrlMod, &QPushButton::clicked, this, &frmMain::cmdUrlMod_Click);
     connect(cmdUrlModCncl, &QPushButton::clicked, this, &frmMain::cmdUrlModCncl_Click);
 
+    // Emptying the list by any means (signing out) leaves it showing no
+    // category's URLs.
+    connect(lstUrlView->model(), &QAbstractItemModel::modelReset, this,
+            [this] { UrlViewCatNo = 0; });
+
     screens::OnKeyPress(txtUrlAdd, [this](int &k) { txtUrlAdd_KeyPress(k); });
     screens::OnKeyPress(cmbUrlDel, [this](int &k) { cmbUrlDel_KeyPress(k); });
     screens::OnKeyPress(txtUrlMod, [this](int &k) { txtUrlMod_KeyPress(k); });

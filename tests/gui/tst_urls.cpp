@@ -87,6 +87,7 @@ private slots:
     void unreadableFileSaysSo();
     void categoryDoubleClickLandsOnTheList();
     void choiceWhileHiddenListsOnTheNextVisit();
+    void signingOutForgetsTheListedCategory();
     void description_data();
     void description();
     void open_data();
@@ -373,6 +374,25 @@ void tst_Urls::choiceWhileHiddenListsOnTheNextVisit() {
     QCOMPARE(main.lblUrlView->text(), QStringLiteral("1 URL(s) under choosen Category are : "));
     QCOMPARE(main.txtUrlViewDesc->toPlainText(), kPlaceholder);
     QVERIFY(MsgBox::shown().isEmpty());
+}
+
+void tst_Urls::signingOutForgetsTheListedCategory() {
+    GuiTestEnv env;
+    frmMain &main = env.mainWindow();
+    TwoCategories(main);
+    MenuOnNews(main);
+    QCOMPARE(main.lstUrlView->count(), 3);
+    MsgBox::queueAnswer(screens::MsgAnswer::Yes);
+    QTest::mouseClick(main.cmdLogin, Qt::LeftButton);
+    QCOMPARE(main.lstUrlView->count(), 0);
+    SignInByKeyboard(main, QStringLiteral("Ann"), QStringLiteral("Pw"));
+    screens::AddSorted(main.cmbUrlCat, QStringLiteral("News"), 1);
+    {
+        const QSignalBlocker quiet(main.cmbUrlCat); // chosen while the lists were filled
+        main.cmbUrlCat->setCurrentIndex(0);
+    }
+    QTest::mouseClick(main.cmdURL, Qt::LeftButton);
+    QCOMPARE(main.lstUrlView->count(), 3);
 }
 
 void tst_Urls::description_data() {
