@@ -460,6 +460,10 @@ void frmMain::cmdURL_Click() {
     if (catNo != 0 && catNo != UrlViewCatNo) {
         modMain::DoCommand(QStringLiteral("LUV"));
         txtUrlViewDesc->setPlainText(kDescriptionPlaceholder);
+    } else if (catNo == 0 && UrlViewCatNo != 0) {
+        // The category it listed is no longer chosen (it was deleted).
+        const QSignalBlocker blocker(lstUrlView);
+        lstUrlView->clear();
     }
     SetUrlCount(this);
     SelectRow(lstUrlView, -1);

@@ -88,6 +88,7 @@ private slots:
     void categoryDoubleClickLandsOnTheList();
     void choiceWhileHiddenListsOnTheNextVisit();
     void signingOutForgetsTheListedCategory();
+    void deletedCategoryLeavesNoList();
     void description_data();
     void description();
     void open_data();
@@ -393,6 +394,23 @@ void tst_Urls::signingOutForgetsTheListedCategory() {
     }
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
     QCOMPARE(main.lstUrlView->count(), 3);
+}
+
+void tst_Urls::deletedCategoryLeavesNoList() {
+    GuiTestEnv env;
+    frmMain &main = env.mainWindow();
+    TwoCategories(main);
+    MenuOnNews(main);
+    QTest::mouseClick(main.cmdUrlViewCncl, Qt::LeftButton);
+    {
+        // The category screens delete "News": gone from the chooser, none chosen.
+        const QSignalBlocker quiet(main.cmbUrlCat);
+        main.cmbUrlCat->removeItem(Position(main, QStringLiteral("News")));
+        main.cmbUrlCat->setCurrentIndex(-1);
+    }
+    QTest::mouseClick(main.cmdURL, Qt::LeftButton);
+    QCOMPARE(main.lstUrlView->count(), 0);
+    QCOMPARE(main.lblUrlView->text(), QStringLiteral("0 URL(s) under choosen Category are : "));
 }
 
 void tst_Urls::description_data() {
