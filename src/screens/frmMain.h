@@ -54,6 +54,37 @@ public:
 
     // ---- URL screens: handlers defined in src/urls/frmMain_urls.cpp ----
     void cmdURL_Click();
+    void cmdUrlViewCncl_Click();
+    void cmdUrlNxt_Click();
+    void cmbUrlCat_Click();
+    void lstUrlView_Click();
+    void cmdUrlViewV_Click();
+    void cmdUrlViewA_Click();
+    void txtUrlAddCh_Click();
+    void txtUrlAddCh_GotFocus();
+    void txtUrlAdd_KeyPress(int &keyAscii);
+    void cmdUrlAdd_Click();
+    void cmdUrlAddCncl_Click();
+    void cmdUrlViewD_Click();
+    void cmbUrlDel_KeyPress(int &keyAscii);
+    void cmdUrlDel_Click();
+    void cmdUrlDelCncl_Click();
+    void cmdUrlViewM_Click();
+    void cmbUrlMod_Click();
+    void txtUrlModDesc_Click();
+    void txtUrlModDesc_GotFocus();
+    void txtUrlMod_KeyPress(int &keyAscii);
+    void cmdUrlMod_Click();
+    void cmdUrlModCncl_Click();
+    // Panel selector ("A", "D", "M") and the category chooser's no-reload
+    // marker: the tags of cmdUrlNxt and cmbUrlCat.
+    QString cmdUrlNxtTag;
+    QString cmbUrlCatTag;
+    // Positions carried into the Delete and Modify URL panels.
+    QString cmbUrlDelTag;
+    QString cmbUrlModTag;
+    // The category whose URLs lstUrlView holds; 0 when it holds none.
+    int UrlViewCatNo = 0;
 
     // ---- end of the URL screens' handlers ----
 

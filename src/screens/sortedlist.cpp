@@ -3,6 +3,9 @@
 #include <QComboBox>
 #include <QListWidget>
 #include <QSignalBlocker>
+#include <QStandardItemModel>
+
+#include <algorithm>
 
 namespace screens {
 
@@ -21,6 +24,13 @@ template <class TextAt> int InsertPosition(int count, const QString &text, TextA
             low = mid + 1;
     }
     return low;
+}
+
+void SortEntries(QList<SortedEntry> &entries) {
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const SortedEntry &a, const SortedEntry &b) {
+                         return CompareEntries(a.text, b.text) < 0;
+                     });
 }
 
 } // namespace
@@ -53,6 +63,43 @@ int AddSorted(QComboBox *combo, const QString &text, int itemData) {
     if (!hadSelection)
         combo->setCurrentIndex(-1);
     return pos;
+}
+
+void FillSorted(QListWidget *list, QList<SortedEntry> entries) {
+    SortEntries(entries);
+    const QSignalBlocker blocker(list);
+    const bool updates = list->updatesEnabled();
+    list->setUpdatesEnabled(false);
+    list->clear();
+    for (const SortedEntry &e : entries) {
+        auto *item = new QListWidgetItem(e.text);
+        item->setData(Qt::UserRole, e.itemData);
+        list->addItem(item);
+    }
+    list->setCurrentRow(-1);
+    list->setUpdatesEnabled(updates);
+}
+
+void FillSorted(QComboBox *combo, QList<SortedEntry> entries) {
+    SortEntries(entries);
+    const QSignalBlocker blocker(combo);
+    combo->clear();
+    QList<QStandardItem *> rows;
+    rows.reserve(entries.size());
+    for (const SortedEntry &e : entries) {
+        auto *item = new QStandardItem(e.text);
+        item->setData(e.itemData, Qt::UserRole);
+        rows.append(item);
+    }
+    if (auto *model = qobject_cast<QStandardItemModel *>(combo->model())) {
+        // One insertion for all rows instead of one per entry.
+        model->invisibleRootItem()->appendRows(rows);
+    } else {
+        for (const SortedEntry &e : entries)
+            combo->addItem(e.text, e.itemData);
+        qDeleteAll(rows);
+    }
+    combo->setCurrentIndex(-1);
 }
 
 int EntryData(const QListWidget *list, int index) {

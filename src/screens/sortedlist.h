@@ -30,6 +30,19 @@ int CompareEntries(const QString &a, const QString &b);
 int AddSorted(QListWidget *list, const QString &text, int itemData);
 int AddSorted(QComboBox *combo, const QString &text, int itemData);
 
+// One entry for FillSorted: its text and item data.
+struct SortedEntry {
+    QString text;
+    int itemData = 0;
+};
+
+// Replaces the whole content of a list with `entries`, in the order AddSorted
+// would give them when added one by one in the order given (equal texts keep
+// that order). Built in one go, without a repaint or a signal per entry: for
+// long lists. No entry is selected afterwards, and the list emits no signals.
+void FillSorted(QListWidget *list, QList<SortedEntry> entries);
+void FillSorted(QComboBox *combo, QList<SortedEntry> entries);
+
 // The item data of the entry at `index`; 0 when there is no entry there.
 int EntryData(const QListWidget *list, int index);
 int EntryData(const QComboBox *combo, int index);

@@ -1,8 +1,804 @@
 // The URL screens of the main window: the URLs menu and the Add, Delete and
-// Modify URL panels.
+// Modify URL panels, and the module procedures that fill their lists and
+// write the URL files.
 
 #include "screens/frmMain.h"
+#include "screens/keypress.h"
+#include "screens/msgbox.h"
+#include "screens/openaddress.h"
+#include "screens/screen.h"
+#include "screens/sortedlist.h"
+#include "screens/urllayout.h"
+#include "session/modMain.h"
+#include "storage/records.h"
+#include "urls/urlfile.h"
 
-void frmMain::connectUrlHandlers() {}
+#include <QEvent>
+#include <QFileInfo>
+#include <QSignalBlocker>
 
-void frmMain::cmdURL_Click() {}
+#include <climits>
+
+using screens::MsgBox;
+
+namespace {
+
+const QString kDescriptionHint =
+    QStringLiteral("Please limit your Description to not more than 250 characters!");
+const QString kDescriptionPlaceholder =
+    QStringLiteral("The Description of any URL you choose from the list of URL's on top will be "
+                   "displayed in here.");
+const QString kUrlCountText = QStringLiteral(" URL(s) under choosen Category are : ");
+
+// Set by the URL file procedures when they gave up (and said why), so that
+// the handler that ran them does not go on to report success.
+bool g_urlOperationFailed = false;
+
+// Runs a URL file procedure through the command table; true when it finished.
+bool RunUrlCommand(const QString &code) {
+    g_urlOperationFailed = false;
+    modMain::DoCommand(code);
+    return !g_urlOperationFailed;
+}
+
+void Fail(QWidget *parent, const QString &text) {
+    g_urlOperationFailed = true;
+    MsgBox::show(parent, text);
+}
+
+// Whether a panel is the one showing (or would be, once the window shows).
+bool Showing(const QWidget *w) {
+    return w->isVisibleTo(w->window());
+}
+
+// The selected row of a list box; -1 when no entry is selected.
+int SelectedRow(const QListWidget *list) {
+    const int row = list->currentRow();
+    return row >= 0 && list->item(row)->isSelected() ? row : -1;
+}
+
+void SelectRow(QListWidget *list, int row) {
+    const QSignalBlocker blocker(list);
+    list->setCurrentRow(row);
+    if (row < 0)
+        list->clearSelection();
+}
+
+// The row of a list box whose item data is `urlNo`; -1 when none.
+int RowOfUrl(const QListWidget *list, int urlNo) {
+    for (int row = 0; row < list->count(); ++row) {
+        if (screens::EntryData(list, row) == urlNo)
+            return row;
+    }
+    return -1;
+}
+
+// A position kept in a tag: the number at its start, with its sign.
+int TagPosition(const QString &tag) {
+    const QString t = modMain::TrimBlanks(tag);
+    if (t.startsWith(u'-'))
+        return -int(qMin<qint64>(modMain::ReadNumber(QStringView(t).mid(1)), INT_MAX));
+    return int(qMin<qint64>(modMain::ReadNumber(t), INT_MAX));
+}
+
+// A description shown in a plain text box: line breaks as the box keeps them.
+QString ForPlainBox(const QString &text) {
+    QString t = text;
+    return t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+
+QString FromPlainBox(const QString &text) {
+    QString t = text;
+    return t.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+}
+
+// The characters of a description that cannot be stored; line breaks can.
+QString UnstorableInDescription(const QString &description) {
+    QString t = description;
+    return modMain::UnstorableChars(t.remove(QLatin1String("\r\n")));
+}
+
+// Runs `onEnter` for Enter (taken) and `onClick`/`onFocus` for a mouse press
+// and the focus coming into a box.
+class BoxEvents : public QObject {
+public:
+    BoxEvents(QAbstractScrollArea *box, std::function<void()> onClick,
+              std::function<void()> onFocus)
+        : QObject(box), m_onClick(std::move(onClick)), m_onFocus(std::move(onFocus)) {
+        box->installEventFilter(this);
+        box->viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::FocusIn && watched == parent())
+            m_onFocus();
+        else if (event->type() == QEvent::MouseButtonPress && watched != parent())
+            m_onClick();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_onClick;
+    std::function<void()> m_onFocus;
+};
+
+// Moves and sizes named controls from twips boxes.
+void PlaceControls(frmMain *f, const QHash<QString, screens::Box> &boxes,
+                   const QStringList &names) {
+    const screens::ScreenMetrics screen = screens::CurrentScreen();
+    for (const QString &name : names) {
+        QWidget *w = f->findChild<QWidget *>(name);
+        if (!w || !boxes.contains(name))
+            continue;
+        const screens::Box b = boxes.value(name);
+        const int width = screen.toPixels(b.width);
+        int height = screen.toPixels(b.height);
+        if (auto *label = qobject_cast<QLabel *>(w); label && label->wordWrap()) {
+            if (!label->text().isEmpty())
+                height = std::max(height, label->heightForWidth(width));
+        }
+        w->setGeometry(screen.toPixels(b.left), screen.toPixels(b.top), width, height);
+    }
+}
+
+enum class UrlPanel { None, Add, Del, Mod };
+
+// Applies the caption-width rule to the category prompt, and the layout of a
+// panel after it, to the controls where the window's arrangement (or the
+// last URL screen) left them.
+void ArrangeUrlScreen(frmMain *f, UrlPanel panel) {
+    const screens::ScreenMetrics screen = screens::CurrentScreen();
+    QStringList names = screens::UrlCaptionControls();
+    QStringList read = names;
+    switch (panel) {
+    case UrlPanel::Add:
+        names += screens::UrlAddPanelControls();
+        read += names + QStringList{QStringLiteral("pctUrlAdd")};
+        break;
+    case UrlPanel::Del:
+        names += screens::UrlDelPanelControls();
+        read += names + QStringList{QStringLiteral("pctUrlDel"), QStringLiteral("lblUrlDel")};
+        break;
+    case UrlPanel::Mod:
+        names += screens::UrlModPanelControls();
+        read += names + QStringList{QStringLiteral("pctUrlMod")};
+        break;
+    case UrlPanel::None:
+        break;
+    }
+    QHash<QString, screens::Box> boxes;
+    for (const QString &name : read) {
+        if (const QWidget *w = f->findChild<QWidget *>(name)) {
+            screens::Box b;
+            b.left = screen.toTwips(w->x());
+            b.top = screen.toTwips(w->y());
+            b.width = screen.toTwips(w->width());
+            b.height = screen.toTwips(w->height());
+            boxes.insert(name, b);
+        }
+    }
+    screens::ApplyUrlCaptionWidth(boxes, f->lblUrlCat->text(),
+                                  float(f->lblUrlCat->font().pointSizeF()));
+    switch (panel) {
+    case UrlPanel::Add:
+        screens::LayoutUrlAddPanel(boxes);
+        break;
+    case UrlPanel::Del:
+        screens::LayoutUrlDelPanel(boxes);
+        break;
+    case UrlPanel::Mod:
+        screens::LayoutUrlModPanel(boxes);
+        break;
+    case UrlPanel::None:
+        break;
+    }
+    PlaceControls(f, boxes, names);
+}
+
+int ChosenCategory(const frmMain *f) {
+    const int index = f->cmbUrlCat->currentIndex();
+    return index < 0 ? 0 : screens::EntryData(f->cmbUrlCat, index);
+}
+
+QString ChosenUrlFile(const frmMain *f) {
+    return modMain::UrlFilePath(modMain::UserNo, ChosenCategory(f));
+}
+
+void SetUrlCount(frmMain *f) {
+    f->lblUrlView->setText(QString::number(f->lstUrlView->count()) + kUrlCountText);
+}
+
+} // namespace
+
+// ---- Module procedures run through the command table ----
+
+namespace modMain {
+
+// Fills one URL list from the chosen category's file: "DEL" cmbUrlDel, "MOD"
+// cmbUrlMod, anything else lstUrlView (and its count label). All three lists
+// are emptied first.
+void LoadUrlList(const QString &mode) {
+    frmMain *f = frmMain::current();
+    if (!f)
+        return;
+    const bool view = mode != QLatin1String("DEL") && mode != QLatin1String("MOD");
+    {
+        const QSignalBlocker del(f->cmbUrlDel);
+        const QSignalBlocker mod(f->cmbUrlMod);
+        const QSignalBlocker list(f->lstUrlView);
+        f->cmbUrlDel->clear();
+        f->cmbUrlMod->clear();
+        f->lstUrlView->clear();
+    }
+    f->UrlViewCatNo = 0;
+    if (f->cmbUrlCat->currentIndex() < 0)
+        return;
+
+    const int catNo = ChosenCategory(f);
+    QList<UrlEntry> owned;
+    int foreign = 0;
+    IoError err;
+    const bool read = ReadUrlList(ChosenUrlFile(f), PassStamp, &owned, &foreign, &err);
+    if (!read) {
+        Fail(f, err.message(QStringLiteral("read")));
+        owned.clear();
+        foreign = 0;
+    }
+    for (int i = 0; i < foreign; ++i)
+        MsgBox::show(f, QStringLiteral("               Imposter! These files don't seem to "
+                                       "belong to you.\r\n\r\n          Please refer the "
+                                       "readme.txt file for more information."));
+
+    QList<screens::SortedEntry> entries;
+    entries.reserve(owned.size());
+    for (const UrlEntry &e : owned)
+        entries.append(screens::SortedEntry{e.address, e.urlNo});
+    if (mode == QLatin1String("DEL")) {
+        screens::FillSorted(f->cmbUrlDel, std::move(entries));
+    } else if (mode == QLatin1String("MOD")) {
+        screens::FillSorted(f->cmbUrlMod, std::move(entries));
+    } else {
+        screens::FillSorted(f->lstUrlView, std::move(entries));
+        if (read)
+            f->UrlViewCatNo = catNo;
+    }
+    if (view)
+        SetUrlCount(f);
+}
+
+// Shows the description of the chosen URL (cmbUrlMod's on the Modify panel,
+// lstUrlView's otherwise) in both description boxes.
+void LoadUrlDetails() {
+    frmMain *f = frmMain::current();
+    if (!f || f->cmbUrlCat->currentIndex() < 0)
+        return;
+    int urlNo = 0;
+    if (Showing(f->pctUrlMod)) {
+        if (f->cmbUrlMod->currentIndex() < 0)
+            return;
+        urlNo = screens::EntryData(f->cmbUrlMod, f->cmbUrlMod->currentIndex());
+    } else {
+        const int row = SelectedRow(f->lstUrlView);
+        if (row < 0)
+            return;
+        urlNo = screens::EntryData(f->lstUrlView, row);
+    }
+    const QString path = ChosenUrlFile(f);
+    if (!QFileInfo::exists(path))
+        return; // nothing to show: both boxes keep their text
+
+    UrlRecord record;
+    bool found = false;
+    IoError err;
+    if (!FindUrlRecord(path, urlNo, &record, &found, &err)) {
+        Fail(f, err.message(QStringLiteral("read")));
+        return;
+    }
+    if (!found)
+        return;
+    const QString description = record.description();
+    f->txtUrlModDesc->setText(description);
+    f->txtUrlViewDesc->setPlainText(ForPlainBox(description));
+}
+
+// Appends the URL typed on the Add URL panel to the chosen category's file.
+void AddUrl() {
+    frmMain *f = frmMain::current();
+    if (!f)
+        return;
+    const int catNo = ChosenCategory(f);
+    const QString path = ChosenUrlFile(f);
+    const QString address = StoredAddress(TrimBlanks(f->txtUrlAdd->text()));
+    const QString description = TrimBlanks(ConvertLineBreaks(f->txtUrlAddCh->text(), true));
+
+    IoError err;
+    const bool hasData = FileHasData(path, &err);
+    if (err.failed())
+        return Fail(f, err.message(QStringLiteral("read")));
+    const qint64 next = hasData ? GetNextUrlNo(path, &err) : 1;
+    if (err.failed())
+        return Fail(f, err.message(QStringLiteral("read")));
+    if (!IsStorableNumber(next))
+        return Fail(f, QStringLiteral("Sorry, no more URLs can be added under this Category: "
+                                      "its URL numbers have reached the highest one, 32767."));
+    if (!AppendLine(path, UrlRecordLine(UrlKey(next), address, description, PassStamp), &err))
+        return Fail(f, err.message(QStringLiteral("write to")));
+
+    NextUrlNo = int(next);
+    // The list keeps to the category it shows; another category's list is
+    // loaded afresh when the URL menu comes back.
+    if (f->UrlViewCatNo == catNo) {
+        const QSignalBlocker blocker(f->lstUrlView);
+        screens::AddSorted(f->lstUrlView, address, NextUrlNo);
+    }
+}
+
+// Removes the URL chosen on the Delete URL panel from the chosen category's
+// file and from the lists.
+void DeleteUrl() {
+    frmMain *f = frmMain::current();
+    if (!f)
+        return;
+    const int catNo = ChosenCategory(f);
+    const int index = f->cmbUrlDel->currentIndex();
+    const int urlNo = screens::EntryData(f->cmbUrlDel, index);
+    bool found = false;
+    IoError err;
+    if (!DeleteUrlRecord(ChosenUrlFile(f), urlNo, &found, &err))
+        return Fail(f, err.message(QStringLiteral("write to")));
+    if (!found)
+        return Fail(f, QStringLiteral("Sorry, that URL is no longer in the file of this "
+                                      "Category, so nothing was deleted."));
+
+    if (f->UrlViewCatNo == catNo) {
+        const QSignalBlocker blocker(f->lstUrlView);
+        if (const int row = RowOfUrl(f->lstUrlView, urlNo); row >= 0)
+            delete f->lstUrlView->takeItem(row);
+    }
+    const QSignalBlocker blocker(f->cmbUrlDel);
+    f->cmbUrlDel->removeItem(index);
+    f->cmbUrlDel->setCurrentIndex(-1);
+}
+
+// Rewrites the record of the URL chosen on the Modify URL panel in place with
+// the new address and description; the URL keeps its number.
+void ModifyUrl() {
+    frmMain *f = frmMain::current();
+    if (!f)
+        return;
+    const int catNo = ChosenCategory(f);
+    const int index = f->cmbUrlMod->currentIndex();
+    const int urlNo = screens::EntryData(f->cmbUrlMod, index);
+    const QString address = StoredAddress(TrimBlanks(f->txtUrlMod->text()));
+    const QString description = ConvertLineBreaks(f->txtUrlModDesc->text(), true);
+    bool found = false;
+    IoError err;
+    const bool ok = ReplaceUrlRecord(
+        ChosenUrlFile(f), urlNo,
+        [&](const QString &key) { return UrlRecordLine(key, address, description, PassStamp); },
+        &found, &err);
+    if (!ok)
+        return Fail(f, err.message(QStringLiteral("write to")));
+    if (!found)
+        return Fail(f, QStringLiteral("Sorry, that URL is no longer in the file of this "
+                                      "Category, so nothing was modified."));
+
+    if (f->UrlViewCatNo == catNo) {
+        const QSignalBlocker blocker(f->lstUrlView);
+        if (const int row = RowOfUrl(f->lstUrlView, urlNo); row >= 0)
+            delete f->lstUrlView->takeItem(row);
+        screens::AddSorted(f->lstUrlView, address, urlNo);
+    }
+    const QSignalBlocker blocker(f->cmbUrlMod);
+    f->cmbUrlMod->removeItem(index);
+    const int pos = screens::AddSorted(f->cmbUrlMod, address, urlNo);
+    f->cmbUrlMod->setCurrentIndex(pos);
+}
+
+} // namespace modMain
+
+// ---- Wiring ----
+
+void frmMain::connectUrlHandlers() {
+    connect(cmdURL, &QPushButton::clicked, this, &frmMain::cmdURL_Click);
+    connect(cmdUrlViewCncl, &QPushButton::clicked, this, &frmMain::cmdUrlViewCncl_Click);
+    connect(cmdUrlNxt, &QPushButton::clicked, this, &frmMain::cmdUrlNxt_Click);
+    connect(cmbUrlCat, &QComboBox::currentIndexChanged, this, &frmMain::cmbUrlCat_Click);
+    connect(lstUrlView, &QListWidget::itemSelectionChanged, this, &frmMain::lstUrlView_Click);
+    connect(cmdUrlViewV, &QPushButton::clicked, this, &frmMain::cmdUrlViewV_Click);
+    connect(cmdUrlViewA, &QPushButton::clicked, this, &frmMain::cmdUrlViewA_Click);
+    connect(cmdUrlAdd, &QPushButton::clicked, this, &frmMain::cmdUrlAdd_Click);
+    connect(cmdUrlAddCncl, &QPushButton::clicked, this, &frmMain::cmdUrlAddCncl_Click);
+    connect(cmdUrlViewD, &QPushButton::clicked, this, &frmMain::cmdUrlViewD_Click);
+    connect(cmdUrlDel, &QPushButton::clicked, this, &frmMain::cmdUrlDel_Click);
+    connect(cmdUrlDelCncl, &QPushButton::clicked, this, &frmMain::cmdUrlDelCncl_Click);
+    connect(cmdUrlViewM, &QPushButton::clicked, this, &frmMain::cmdUrlViewM_Click);
+    connect(cmbUrlMod, &QComboBox::currentIndexChanged, this, &frmMain::cmbUrlMod_Click);
+    connect(cmdUrlMod, &QPushButton::clicked, this, &frmMain::cmdUrlMod_Click);
+    connect(cmdUrlModCncl, &QPushButton::clicked, this, &frmMain::cmdUrlModCncl_Click);
+
+    // Emptying the list by any means (signing out) leaves it showing no
+    // category's URLs.
+    connect(lstUrlView->model(), &QAbstractItemModel::modelReset, this,
+            [this] { UrlViewCatNo = 0; });
+
+    screens::OnKeyPress(txtUrlAdd, [this](int &k) { txtUrlAdd_KeyPress(k); });
+    screens::OnKeyPress(cmbUrlDel, [this](int &k) { cmbUrlDel_KeyPress(k); });
+    screens::OnKeyPress(txtUrlMod, [this](int &k) { txtUrlMod_KeyPress(k); });
+    new BoxEvents(
+        txtUrlAddCh, [this] { txtUrlAddCh_Click(); }, [this] { txtUrlAddCh_GotFocus(); });
+    new BoxEvents(
+        txtUrlModDesc, [this] { txtUrlModDesc_Click(); }, [this] { txtUrlModDesc_GotFocus(); });
+
+    modMain::SetCommand(QStringLiteral("AU"), [] { modMain::AddUrl(); });
+    modMain::SetCommand(QStringLiteral("LUD"), [] { modMain::LoadUrlList(QStringLiteral("DEL")); });
+    modMain::SetCommand(QStringLiteral("LUM"), [] { modMain::LoadUrlList(QStringLiteral("MOD")); });
+    modMain::SetCommand(QStringLiteral("LUV"),
+                        [] { modMain::LoadUrlList(QStringLiteral("VIEW")); });
+    modMain::SetCommand(QStringLiteral("DU"), [] { modMain::DeleteUrl(); });
+    modMain::SetCommand(QStringLiteral("MU"), [] { modMain::ModifyUrl(); });
+    modMain::SetCommand(QStringLiteral("LD"), [] { modMain::LoadUrlDetails(); });
+}
+
+// ---- URLs menu ----
+
+void frmMain::cmdURL_Click() {
+    modMain::DoCommand(QStringLiteral("HA"));
+    lblUrlCat->setVisible(true);
+    cmbUrlCat->setVisible(true);
+    fraUrlView->setVisible(true);
+    lblUrlCat->setText(QStringLiteral("Please choose a Category : "));
+    ArrangeUrlScreen(this, UrlPanel::None);
+    lblIntro->setVisible(false);
+    lblSubTitle->setVisible(true);
+    lblSubTitle->setText(QStringLiteral("URL's Menu"));
+
+    // The menu lists the URLs of the category chosen; a panel may have chosen
+    // another one (or emptied the list) since the list was filled.
+    const int catNo = ChosenCategory(this);
+    if (catNo != 0 && catNo != UrlViewCatNo) {
+        modMain::DoCommand(QStringLiteral("LUV"));
+        txtUrlViewDesc->setPlainText(kDescriptionPlaceholder);
+    } else if (catNo == 0 && UrlViewCatNo != 0) {
+        // The category it listed is no longer chosen (it was deleted).
+        const QSignalBlocker blocker(lstUrlView);
+        lstUrlView->clear();
+    }
+    SetUrlCount(this);
+    SelectRow(lstUrlView, -1);
+    if (lstUrlView->count() == 0)
+        cmbUrlCat->setFocus();
+    SetStatus(QStringLiteral("What would you like to do? Add, Delete or Modify a URL?"));
+}
+
+void frmMain::cmdUrlViewCncl_Click() {
+    modMain::DoCommand(QStringLiteral("HA"));
+    lblIntro->setVisible(true);
+    lblSubTitle->setVisible(true);
+    SetStatus(QStringLiteral("Ready (Main Menu)"));
+}
+
+void frmMain::cmdUrlNxt_Click() {
+    cmbUrlCat->setCurrentIndex(-1);
+    if (cmdUrlNxtTag == QLatin1String("A")) {
+        modMain::DoCommand(QStringLiteral("HA"));
+        lblSubTitle->setText(QStringLiteral("Add URL Menu"));
+        SetStatus(QStringLiteral("Ready (Add URL Menu)"));
+        lblUrlCat->setVisible(true);
+        cmbUrlCat->setVisible(true);
+        txtUrlAdd->clear();
+        txtUrlAddCh->setText(kDescriptionHint);
+        lblUrlCat->setText(QStringLiteral("Please choose the category to Add this URL under : "));
+        ArrangeUrlScreen(this, UrlPanel::Add);
+        pctUrlAdd->setVisible(true);
+        txtUrlAdd->setFocus();
+    } else if (cmdUrlNxtTag == QLatin1String("D")) {
+        modMain::DoCommand(QStringLiteral("HA"));
+        lblSubTitle->setText(QStringLiteral("Delete URL Menu"));
+        SetStatus(QStringLiteral("Ready (Delete URL Menu)"));
+        lblUrlCat->setText(
+            QStringLiteral("Please choose the category which has the URL you want to Delete : "));
+        lblUrlCat->setVisible(true);
+        cmbUrlCat->setVisible(true);
+        ArrangeUrlScreen(this, UrlPanel::Del);
+        pctUrlDel->setVisible(true);
+        cmbUrlCat->setFocus();
+    } else {
+        modMain::DoCommand(QStringLiteral("HA"));
+        lblSubTitle->setText(QStringLiteral("Modify URL Menu"));
+        SetStatus(QStringLiteral("Ready (Modify URL Menu)"));
+        cmbUrlMod->setCurrentIndex(-1);
+        txtUrlMod->clear();
+        txtUrlModDesc->setText(kDescriptionHint);
+        lblUrlCat->setVisible(true);
+        cmbUrlCat->setVisible(true);
+        lblUrlCat->setText(QStringLiteral("Please choose the category which has the URL : "));
+        ArrangeUrlScreen(this, UrlPanel::Mod);
+        pctUrlMod->setVisible(true);
+        txtUrlMod->setFocus();
+    }
+}
+
+void frmMain::cmbUrlCat_Click() {
+    // The chooser shows only with a URL screen: a selection that changes while
+    // it is hidden (the category screens adding or removing entries) is no
+    // choice of a URL screen, and the URLs menu catches up when it next opens.
+    if (!Showing(cmbUrlCat))
+        return;
+    if (cmbUrlCat->currentIndex() < 0 || Showing(pctUrlAdd))
+        return;
+    if (cmbUrlCatTag.right(2) == QLatin1String("NO"))
+        return;
+    SetStatus(QStringLiteral("Please wait...Loading URL Data..."));
+    if (Showing(pctUrlDel)) {
+        modMain::DoCommand(QStringLiteral("LUD"));
+        SetStatus(QStringLiteral("Ready (Delete URL Menu)"));
+    } else if (Showing(pctUrlMod)) {
+        modMain::DoCommand(QStringLiteral("LUM"));
+        SetStatus(QStringLiteral("Ready (Modify URL Menu)"));
+    } else {
+        modMain::DoCommand(QStringLiteral("LUV"));
+        txtUrlViewDesc->setPlainText(kDescriptionPlaceholder);
+        SelectRow(lstUrlView, -1);
+        SetStatus(QStringLiteral("Ready (URL(s) Menu)"));
+    }
+}
+
+// ---- View and open ----
+
+void frmMain::lstUrlView_Click() {
+    if (SelectedRow(lstUrlView) < 0)
+        return;
+    SetStatus(QStringLiteral("Please wait...Loading URL Description..."));
+    modMain::DoCommand(QStringLiteral("LD"));
+    SetStatus(QStringLiteral("Ready (URL View Menu)"));
+}
+
+void frmMain::cmdUrlViewV_Click() {
+    const int row = SelectedRow(lstUrlView);
+    if (row < 0) {
+        MsgBox::show(this, QStringLiteral("Please choose a URL you wish to view!"));
+        return;
+    }
+    // Only web addresses are opened: anything not already starting with
+    // http:// or https:// gets http:// in front, so no other scheme's handler
+    // is ever reached. The text goes to the desktop as a URL, not to a shell.
+    const QString address = modMain::AddressToOpen(lstUrlView->item(row)->text());
+    if (!screens::OpenAddress(QUrl(address, QUrl::TolerantMode)))
+        MsgBox::show(this, QStringLiteral("Sorry, the address could not be opened in your web "
+                                          "browser:\r\n\r\n") +
+                               address);
+}
+
+// ---- Add URL ----
+
+void frmMain::cmdUrlViewA_Click() {
+    cmbUrlCatTag = QString::number(cmbUrlCat->currentIndex());
+    cmdUrlNxtTag = QStringLiteral("A");
+    cmdUrlNxt_Click();
+    cmbUrlCat->setCurrentIndex(TagPosition(cmbUrlCatTag));
+}
+
+void frmMain::txtUrlAddCh_Click() {
+    if (txtUrlAddCh->text() == kDescriptionHint)
+        txtUrlAddCh->setText(QString());
+}
+
+void frmMain::txtUrlAddCh_GotFocus() {
+    txtUrlAddCh_Click();
+}
+
+void frmMain::txtUrlAdd_KeyPress(int &keyAscii) {
+    if (screens::TakeEnter(keyAscii))
+        cmdUrlAdd_Click();
+}
+
+void frmMain::cmdUrlAdd_Click() {
+    if (modMain::TrimBlanks(txtUrlAdd->text()).isEmpty()) {
+        MsgBox::show(this, QStringLiteral("Please enter the URL you wish to Add!"));
+        txtUrlAdd->setFocus();
+        return;
+    }
+    if (cmbUrlCat->currentIndex() < 0) {
+        MsgBox::show(this, QStringLiteral(
+                               "Please choose the Category under which you wish to add the URL."));
+        cmbUrlCat->setFocus();
+        return;
+    }
+    if (const QString bad = UnstorableInDescription(txtUrlAddCh->text()); !bad.isEmpty()) {
+        MsgBox::show(this, modMain::UnstorableMessage(QStringLiteral("Description"), bad));
+        txtUrlAddCh->setFocus();
+        return;
+    }
+    SetStatus(QStringLiteral("Please wait...Adding URL..."));
+    if (!RunUrlCommand(QStringLiteral("AU"))) {
+        SetStatus(QStringLiteral("Ready (Add URL Menu)"));
+        return;
+    }
+    MsgBox::show(this, QStringLiteral("Success! The URL was added under the Category ") +
+                           cmbUrlCat->currentText());
+    txtUrlAdd->clear();
+    txtUrlAddCh->setText(QString());
+    cmdUrlAddCncl_Click();
+    SelectRow(lstUrlView, -1);
+}
+
+void frmMain::cmdUrlAddCncl_Click() {
+    cmdURL_Click();
+    txtUrlViewDesc->clear();
+    cmbUrlCat->setFocus();
+}
+
+// ---- Delete URL ----
+
+namespace {
+
+// Copies the URL menu's list into a panel's URL chooser, in the same order.
+void CopyUrlView(frmMain *f, QComboBox *target) {
+    QList<screens::SortedEntry> entries;
+    entries.reserve(f->lstUrlView->count());
+    for (int row = 0; row < f->lstUrlView->count(); ++row)
+        entries.append(screens::SortedEntry{f->lstUrlView->item(row)->text(),
+                                            screens::EntryData(f->lstUrlView, row)});
+    screens::FillSorted(target, std::move(entries));
+}
+
+} // namespace
+
+void frmMain::cmdUrlViewD_Click() {
+    if (cmbUrlCat->currentIndex() >= 0) {
+        SetStatus(QStringLiteral("Please Wait...Loading URL Data from List..."));
+        {
+            const QSignalBlocker blocker(cmbUrlDel);
+            cmbUrlDel->clear();
+        }
+        if (SelectedRow(lstUrlView) >= 0)
+            CopyUrlView(this, cmbUrlDel);
+    }
+    cmbUrlCatTag = QString::number(cmbUrlCat->currentIndex());
+    cmbUrlDelTag = QString::number(SelectedRow(lstUrlView));
+    cmdUrlNxtTag = QStringLiteral("D");
+    cmdUrlNxt_Click();
+    cmbUrlCatTag += QStringLiteral("NO");
+    cmbUrlCat->setCurrentIndex(TagPosition(cmbUrlCatTag));
+    cmbUrlCatTag = QStringLiteral("OK");
+    cmbUrlDel->setCurrentIndex(TagPosition(cmbUrlDelTag));
+}
+
+void frmMain::cmbUrlDel_KeyPress(int &keyAscii) {
+    if (screens::TakeEnter(keyAscii))
+        cmdUrlDel_Click();
+}
+
+void frmMain::cmdUrlDel_Click() {
+    if (cmbUrlCat->currentIndex() < 0) {
+        MsgBox::show(this, QStringLiteral("Please choose the category under which the URL you "
+                                          "wish to delete is existing!"));
+        cmbUrlCat->setFocus();
+        return;
+    }
+    if (cmbUrlDel->currentIndex() < 0) {
+        MsgBox::show(this, QStringLiteral("Please choose the URL you wish to delete!"));
+        cmbUrlDel->setFocus();
+        return;
+    }
+    SetStatus(QStringLiteral("Please wait...Deleting URL from List..."));
+    if (!RunUrlCommand(QStringLiteral("DU"))) {
+        SetStatus(QStringLiteral("Ready (Delete URL Menu)"));
+        return;
+    }
+    MsgBox::show(this, QStringLiteral("Success! The URL was succesfully deleted!"));
+    cmdUrlDelCncl_Click();
+}
+
+namespace {
+
+// Back from a panel to the URL menu with the same category chosen, loading
+// nothing on the way.
+void BackToUrlMenu(frmMain *f) {
+    f->cmbUrlCatTag = QString::number(f->cmbUrlCat->currentIndex()) + QStringLiteral("NO");
+    f->cmdURL_Click();
+    f->cmbUrlCat->setCurrentIndex(TagPosition(f->cmbUrlCatTag.chopped(2)));
+    f->cmbUrlCatTag = QStringLiteral("OK");
+    f->txtUrlViewDesc->clear();
+    f->cmbUrlCat->setFocus();
+}
+
+} // namespace
+
+void frmMain::cmdUrlDelCncl_Click() {
+    BackToUrlMenu(this);
+}
+
+// ---- Modify URL ----
+
+void frmMain::cmdUrlViewM_Click() {
+    if (cmbUrlCat->currentIndex() >= 0) {
+        SetStatus(QStringLiteral("Please Wait...Loading URL Data from List..."));
+        {
+            const QSignalBlocker blocker(cmbUrlMod);
+            cmbUrlMod->clear();
+        }
+        if (SelectedRow(lstUrlView) >= 0)
+            CopyUrlView(this, cmbUrlMod);
+    }
+    cmbUrlCatTag = QString::number(cmbUrlCat->currentIndex());
+    cmbUrlModTag = QString::number(SelectedRow(lstUrlView));
+    cmdUrlNxtTag = QStringLiteral("M");
+    cmdUrlNxt_Click();
+    cmbUrlCatTag += QStringLiteral("NO");
+    cmbUrlCat->setCurrentIndex(TagPosition(cmbUrlCatTag));
+    cmbUrlCatTag = QStringLiteral("OK");
+    cmbUrlMod->setCurrentIndex(TagPosition(cmbUrlModTag));
+}
+
+void frmMain::cmbUrlMod_Click() {
+    if (cmbUrlMod->currentIndex() < 0)
+        return;
+    txtUrlMod->setText(cmbUrlMod->currentText());
+    modMain::DoCommand(QStringLiteral("LD"));
+}
+
+void frmMain::txtUrlModDesc_Click() {
+    if (txtUrlModDesc->text() == kDescriptionHint)
+        txtUrlModDesc->setText(QString());
+}
+
+void frmMain::txtUrlModDesc_GotFocus() {
+    txtUrlModDesc_Click();
+}
+
+void frmMain::txtUrlMod_KeyPress(int &keyAscii) {
+    if (screens::TakeEnter(keyAscii))
+        cmdUrlMod_Click();
+}
+
+void frmMain::cmdUrlMod_Click() {
+    if (cmbUrlCat->currentIndex() < 0) {
+        MsgBox::show(this, QStringLiteral("Please choose the Category the URL exists under"));
+        cmbUrlCat->setFocus();
+        return;
+    }
+    if (cmbUrlMod->currentIndex() < 0) {
+        MsgBox::show(this, QStringLiteral("Please choose the URL you wish to Modify before "
+                                          "clicking on me again!"));
+        cmbUrlMod->setFocus();
+        return;
+    }
+    // Unchanged: the address is still the chosen entry's and the description
+    // still the one loaded for it.
+    if (txtUrlMod->text() == cmbUrlMod->currentText() &&
+        txtUrlModDesc->text() == FromPlainBox(txtUrlViewDesc->toPlainText())) {
+        MsgBox::show(this, QStringLiteral("Well...u don't seem to have made any changes to the "
+                                          "URL or its description...what do u expect me to "
+                                          "modify then?\r\n               Either modify something "
+                                          "and then click on me, or click on the Back button!"));
+        return;
+    }
+    if (modMain::TrimBlanks(txtUrlMod->text()).isEmpty()) {
+        MsgBox::show(this, QStringLiteral("You can't leave the URL field Empty...either leave the "
+                                          "Old URL or change it into a New One!"));
+        txtUrlMod->setFocus();
+        return;
+    }
+    if (const QString bad = UnstorableInDescription(txtUrlModDesc->text()); !bad.isEmpty()) {
+        MsgBox::show(this, modMain::UnstorableMessage(QStringLiteral("Description"), bad));
+        txtUrlModDesc->setFocus();
+        return;
+    }
+    SetStatus(QStringLiteral("Please wait...Modifying URL Data..."));
+    if (!RunUrlCommand(QStringLiteral("MU"))) {
+        SetStatus(QStringLiteral("Ready (Modify URL Menu)"));
+        return;
+    }
+    MsgBox::show(this, QStringLiteral("The URL was Succesfully Modified!"));
+    txtUrlMod->clear();
+    txtUrlModDesc->setText(QString());
+    cmbUrlMod->setCurrentIndex(-1);
+    cmdUrlModCncl_Click();
+}
+
+void frmMain::cmdUrlModCncl_Click() {
+    BackToUrlMenu(this);
+}

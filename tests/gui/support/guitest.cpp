@@ -2,16 +2,23 @@
 
 #include "screens/msgbox.h"
 #include "screens/screen.h"
+#include "screens/sortedlist.h"
+#include "screens/statusbar.h"
 #include "session/modMain.h"
 #include "session/singleinstance.h"
 #include "storage/accountfile.h"
 #include "storage/records.h"
+#include "urls/urlfile.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QTest>
 #include <QTimer>
+
+#include <csignal>
+#include <sys/resource.h>
 
 GuiTestEnv::GuiTestEnv(int screenWidth, int screenHeight) {
     modMain::SetProgramFolder(m_dir.path());
@@ -97,4 +104,70 @@ void AddAccount(int n, const QString &name, const QString &password) {
     modMain::IoError err;
     if (!modMain::AppendAccount(n, name, password, &err))
         qFatal("could not write a test account: %s", qPrintable(err.reason));
+}
+
+QString StatusText(frmMain &main) {
+    return main.StatusBar->panel(2)->text();
+}
+
+void ClickListRow(QListWidget *list, int row) {
+    QListWidgetItem *item = list->item(row);
+    if (!item) {
+        qWarning("no entry at row %d", row);
+        return;
+    }
+    list->scrollToItem(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      list->visualItemRect(item).center());
+}
+
+QByteArray FileBytes(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void SignInWithCategories(frmMain &main, const QList<QPair<QString, int>> &categories) {
+    AddAccount(1, QStringLiteral("Ann"), QStringLiteral("Pw"));
+    modMain::IoError err;
+    if (!modMain::MakeFolder(modMain::UserFolderPath(1), &err))
+        qFatal("could not make the user folder: %s", qPrintable(err.reason));
+    SignInByKeyboard(main, QStringLiteral("Ann"), QStringLiteral("Pw"));
+    for (const auto &[name, number] : categories)
+        screens::AddSorted(main.cmbUrlCat, name, number);
+    screens::MsgBox::reset();
+}
+
+QByteArray UrlLine(const TestUrl &url) {
+    const QString stamp =
+        url.foreign ? modMain::MakePassStamp(QStringLiteral("Other")) : modMain::PassStamp;
+    return modMain::UrlRecordLine(modMain::UrlKey(url.number), url.address, url.storedDescription,
+                                  stamp)
+               .toLatin1() +
+           "\r\n";
+}
+
+QString WriteUrlFile(int catNo, const QByteArray &content) {
+    const QString path = modMain::UrlFilePath(1, catNo);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(content) != content.size())
+        qFatal("could not write %s", qPrintable(path));
+    return path;
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes) {
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    m_old = limit.rlim_cur;
+    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = rlim_t(bytes);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(m_old);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, m_oldHandler);
 }

@@ -45,3 +45,46 @@ QStringList ShownTexts();
 
 // Adds an account record straight to the account file.
 void AddAccount(int n, const QString &name, const QString &password);
+
+// The text of the status line (the message panel of the status bar).
+QString StatusText(frmMain &main);
+
+// Clicks the entry at `row` of a list box with the mouse.
+void ClickListRow(QListWidget *list, int row);
+
+// The whole content of a file; empty when it cannot be read.
+QByteArray FileBytes(const QString &path);
+
+// One URL record for a test file: written under the signed-in user's stamp,
+// or under another password's when `foreign`.
+struct TestUrl {
+    int number = 0;
+    QString address;
+    QString storedDescription; // line breaks as "*QVX*"
+    bool foreign = false;
+};
+
+// Registers user 1 ("Ann", "Pw") with a user folder, signs in by keyboard,
+// puts the categories (name, number) into the URL screens' category chooser
+// and forgets the messages shown so far.
+void SignInWithCategories(frmMain &main, const QList<QPair<QString, int>> &categories);
+
+// The record line of `url`, with its CR LF.
+QByteArray UrlLine(const TestUrl &url);
+
+// Writes the URL file of category `catNo` of user 1; returns its path.
+QString WriteUrlFile(int catNo, const QByteArray &content);
+
+// While it lives, every write past `bytes` into any file fails with "File too
+// large": a write failure half-way through a file, for every user.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    quint64 m_old = 0;
+    void (*m_oldHandler)(int) = nullptr;
+};

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "storage/records.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// The URL file of one category, "CAT<m>.DAT" in the user's folder: one line
+// per URL, in the order the URLs were added.
+//   field 1: EncodeField("URL" + number)
+//   field 2: EncodeField(address, in its stored form)
+//   field 3: EncodeField(description, line breaks as "*QVX*")
+//   field 4: the owner stamp, trimmed, as held
+// A line with fewer than four fields is not a URL: it is never listed, never
+// matched, and copied unchanged when the file is rewritten. Its first field
+// still counts for the numbering when it decodes to a number.
+namespace modMain {
+
+// "CAT<m>.DAT", and its full path in the folder of user `userNo`.
+QString UrlFileName(int catNo);
+QString UrlFilePath(int userNo, int catNo);
+
+// "URL" + n.
+QString UrlKey(qint64 urlNo);
+
+// The number in a decoded key: its first three characters dropped, the rest
+// read as a number (no digits give 0).
+qint64 UrlNoOfKey(const QString &key);
+
+// The number of the record in a raw line (field 1 decoded); 0 for a line
+// whose first field holds no number.
+qint64 UrlNoOfLine(const QString &line);
+
+// Line breaks of a description to and from their stored form. toStored:
+// every CR LF becomes "*QVX*"; otherwise every "*QVX*" becomes CR LF. The
+// whole text is walked; trailing spaces are dropped, other characters at
+// either end (leading spaces, line breaks, tabs) stay.
+QString ConvertLineBreaks(const QString &text, bool toStored);
+
+// The stored form of an address: the same address with every character the
+// cipher cannot carry written as percent-escapes of its UTF-8 bytes ("~" as
+// %7E, "|" as %7C, "{" as %7B, "}" as %7D, "é" as %C3%A9, a tab as %09), and
+// a host name with non-ASCII letters in its ASCII (punycode) form. Nothing is
+// dropped. The result holds only characters 32..122.
+QString StoredAddress(const QString &address);
+
+// The address handed to the browser: `address` trimmed, as it is when it
+// starts with "http://" or "https://" (any letter case), otherwise with
+// "http://" in front, so no other scheme is ever opened.
+QString AddressToOpen(const QString &address);
+
+// A complete URL record line for the plain key `key` ("URL" + number).
+// `address` and `storedDescription` are written as given; `stamp` is trimmed.
+QString UrlRecordLine(const QString &key, const QString &address, const QString &storedDescription,
+                      const QString &stamp);
+
+// One URL record read back. `fields` is false for a line with fewer than four
+// fields (and the other members are then empty).
+struct UrlRecord {
+    bool fields = false;
+    qint64 number = 0;
+    QString address;
+    QString stampField;
+    QString rawDescription; // field 3 as stored (enciphered)
+
+    // The description in display form (line breaks restored).
+    QString description() const;
+};
+
+// Splits and decodes a line: key and address; the description only on demand.
+UrlRecord DecodeUrlLine(const QString &line);
+
+// The highest URL number in the file plus 1 (1 for an empty file). Every line
+// takes part, whatever its owner. Returns 0 and sets `err` when the file
+// cannot be read. The result may exceed kMaxRecordNo; the caller refuses it.
+qint64 GetNextUrlNo(const QString &path, IoError *err);
+
+// One entry of a URL list: the address and the URL number.
+struct UrlEntry {
+    QString address;
+    int urlNo = 0;
+};
+
+// Reads the URLs of a file in file order: records whose owner stamp stands
+// for the same password as `stamp` go to `owned`; every other complete record
+// adds one to `foreign`. Short lines are skipped. An absent or empty file
+// lists nothing. Returns false and sets `err` when the file cannot be read.
+bool ReadUrlList(const QString &path, const QString &stamp, QList<UrlEntry> *owned, int *foreign,
+                 IoError *err);
+
+// Finds the first complete record numbered `urlNo`. Returns false and sets
+// `err` when the file cannot be read; `found` tells whether it was there.
+bool FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record, bool *found, IoError *err);
+
+// Removes the first complete record numbered `urlNo`; every other line is
+// rewritten exactly as read. `found` says whether a record went. Nothing is
+// written when no record has the number.
+bool DeleteUrlRecord(const QString &path, qint64 urlNo, bool *found, IoError *err);
+
+// Replaces every complete record numbered `urlNo` by `newLine(record key)`,
+// in place; every other line is rewritten exactly as read. Nothing is written
+// when no record has the number.
+bool ReplaceUrlRecord(const QString &path, qint64 urlNo,
+                      const std::function<QString(const QString &key)> &newLine, bool *found,
+                      IoError *err);
+
+} // namespace modMain

@@ -1,0 +1,351 @@
+#include "urls/urlfile.h"
+
+#include "session/modMain.h"
+#include "storage/accountfile.h"
+#include "storage/cipher.h"
+#include "storage/records.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace modMain;
+
+namespace {
+
+QByteArray ReadBytes(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void WriteBytes(const QString &path, const QByteArray &data) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(data), data.size());
+}
+
+QByteArray Line(int n, const QString &address, const QString &description, const QString &stamp) {
+    return UrlRecordLine(UrlKey(n), address, description, stamp).toLatin1() + "\r\n";
+}
+
+// Every write past `bytes` into any file fails with "File too large".
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+class UrlFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        stamp = MakePassStamp(QStringLiteral("secret"));
+        other = MakePassStamp(QStringLiteral("another"));
+    }
+    QString path(const QString &name = QStringLiteral("CAT1.DAT")) const {
+        return dir.filePath(name);
+    }
+
+    QTemporaryDir dir;
+    QString stamp;
+    QString other;
+};
+
+} // namespace
+
+// --- Line breaks of descriptions -------------------------------------------
+
+struct BreakCase {
+    const char *name;
+    const char *text;
+    bool toStored;
+    const char *expected;
+};
+
+class ConvertLineBreaksCases : public ::testing::TestWithParam<BreakCase> {};
+
+TEST_P(ConvertLineBreaksCases, ConvertsTheWholeText) {
+    const BreakCase &c = GetParam();
+    EXPECT_EQ(ConvertLineBreaks(QString::fromLatin1(c.text), c.toStored),
+              QString::fromLatin1(c.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Urls, ConvertLineBreaksCases,
+    ::testing::Values(BreakCase{"two_lines_stored", "alpha\r\nbeta", true, "alpha*QVX*beta"},
+                      BreakCase{"two_lines_shown", "alpha*QVX*beta", false, "alpha\r\nbeta"},
+                      BreakCase{"typed_marker_becomes_break", "a*QVX*b", false, "a\r\nb"},
+                      BreakCase{"trailing_spaces_dropped", "text   ", true, "text"},
+                      BreakCase{"trailing_break_kept", "text\r\n", true, "text*QVX*"},
+                      BreakCase{"leading_spaces_keep_the_end", "   abcdef", true, "   abcdef"},
+                      BreakCase{"spaces_both_ends", "  abc def  ", true, "  abc def"},
+                      BreakCase{"tabs_stay", "\tx\t", true, "\tx\t"},
+                      BreakCase{"lone_cr_stays", "a\rb", true, "a\rb"},
+                      BreakCase{"empty", "", true, ""}, BreakCase{"only_spaces", "    ", true, ""},
+                      BreakCase{"break_then_spaces", "a\r\n  ", true, "a*QVX*"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// --- Stored form of an address and the address opened ----------------------
+
+struct AddressCase {
+    const char *name;
+    const char16_t *typed;
+    const char *stored;
+};
+
+class StoredAddressCases : public ::testing::TestWithParam<AddressCase> {};
+
+TEST_P(StoredAddressCases, EscapesWhatTheCipherCannotCarry) {
+    const AddressCase &c = GetParam();
+    const QString stored = StoredAddress(QString::fromUtf16(c.typed));
+    EXPECT_EQ(stored, QString::fromLatin1(c.stored));
+    EXPECT_TRUE(UnstorableChars(stored).isEmpty());
+    // What is stored comes back unchanged.
+    EXPECT_EQ(DecodeField(EncodeField(stored)), stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Urls, StoredAddressCases,
+    ::testing::Values(
+        AddressCase{"plain", u"http://example.com/a?b=1#c", "http://example.com/a?b=1#c"},
+        AddressCase{"tilde", u"http://example.com/~bob", "http://example.com/%7Ebob"},
+        AddressCase{"bar_and_braces", u"x.org/a|b{c}", "x.org/a%7Cb%7Bc%7D"},
+        AddressCase{"accented_path", u"http://x.org/caf\u00e9", "http://x.org/caf%C3%A9"},
+        AddressCase{"accented_host", u"http://b\u00fccher.de/b\u00fccher",
+                    "http://xn--bcher-kva.de/b%C3%BCcher"},
+        AddressCase{"accented_bare_host", u"b\u00fccher.de", "xn--bcher-kva.de"},
+        AddressCase{"host_with_user_and_port", u"http://me@b\u00fccher.de:8080/",
+                    "http://me@xn--bcher-kva.de:8080/"},
+        AddressCase{"control_character", u"a\tb", "a%09b"},
+        AddressCase{"outside_the_plane", u"x.org/\U0001F600", "x.org/%F0%9F%98%80"},
+        AddressCase{"percent_kept", u"x.org/%41", "x.org/%41"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+struct OpenCase {
+    const char *name;
+    const char *address;
+    const char *opened;
+};
+
+class AddressToOpenCases : public ::testing::TestWithParam<OpenCase> {};
+
+TEST_P(AddressToOpenCases, OnlyWebAddressesOpenAsTheyAre) {
+    const OpenCase &c = GetParam();
+    EXPECT_EQ(AddressToOpen(QString::fromLatin1(c.address)), QString::fromLatin1(c.opened));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Urls, AddressToOpenCases,
+    ::testing::Values(OpenCase{"http_lower", "http://a.org", "http://a.org"},
+                      OpenCase{"http_mixed_case", "HtTp://A.org", "HtTp://A.org"},
+                      OpenCase{"https_lower", "https://a.org/x", "https://a.org/x"},
+                      OpenCase{"https_upper", "HTTPS://A.ORG", "HTTPS://A.ORG"},
+                      OpenCase{"bare_host", "www.a.org", "http://www.a.org"},
+                      OpenCase{"short", "a.b", "http://a.b"},
+                      OpenCase{"ftp", "ftp://a.org", "http://ftp://a.org"},
+                      OpenCase{"file", "file:///etc/passwd", "http://file:///etc/passwd"},
+                      OpenCase{"javascript", "javascript:alert(1)", "http://javascript:alert(1)"},
+                      OpenCase{"outer_spaces", "  a.org  ", "http://a.org"},
+                      OpenCase{"shell_text", "a.org;rm -rf ~&&x", "http://a.org;rm -rf ~&&x"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// --- Keys, paths and records ------------------------------------------------
+
+TEST(Urls, KeyNumbersAreReadAsNumbers) {
+    EXPECT_EQ(UrlNoOfKey(QStringLiteral("URL10")), 10);
+    EXPECT_EQ(UrlNoOfKey(QStringLiteral("URL007")), 7);
+    EXPECT_EQ(UrlNoOfKey(QStringLiteral("URL 12 ")), 12);
+    EXPECT_EQ(UrlNoOfKey(QStringLiteral("UR")), 0);
+    EXPECT_EQ(UrlNoOfKey(QString()), 0);
+}
+
+TEST(Urls, TheFileOfACategoryLiesInTheUserFolder) {
+    QTemporaryDir dir;
+    SetProgramFolder(dir.path());
+    EXPECT_EQ(UrlFileName(12), QStringLiteral("CAT12.DAT"));
+    EXPECT_EQ(UrlFilePath(3, 12), dir.path() + QStringLiteral("/USR3/CAT12.DAT"));
+    SetProgramFolder(QString());
+}
+
+TEST_F(UrlFileTest, ARecordDecodesToWhatWasWritten) {
+    const QString line = UrlRecordLine(UrlKey(14), QStringLiteral("a.org"),
+                                       QStringLiteral("one*QVX*two"), QStringLiteral("  ") + stamp);
+    const QStringList fields = SplitRecord(line);
+    ASSERT_EQ(fields.size(), 4);
+    EXPECT_EQ(fields[3], stamp); // the stamp is trimmed and stored as held
+    const UrlRecord r = DecodeUrlLine(line);
+    EXPECT_TRUE(r.fields);
+    EXPECT_EQ(r.number, 14);
+    EXPECT_EQ(r.address, QStringLiteral("a.org"));
+    EXPECT_EQ(r.description(), QStringLiteral("one\r\ntwo"));
+    EXPECT_TRUE(SameStamp(r.stampField, stamp));
+}
+
+TEST_F(UrlFileTest, NumberingFollowsTheHighestNumberOfEveryLine) {
+    WriteBytes(path(), Line(1, "a", "", stamp) + Line(2, "b", "", other) + Line(5, "c", "", stamp));
+    IoError err;
+    EXPECT_EQ(GetNextUrlNo(path(), &err), 6);
+    EXPECT_FALSE(err.failed());
+}
+
+TEST_F(UrlFileTest, ShortLinesCountForNumberingWhenTheirKeyDecodes) {
+    const QByteArray shortLine = EncodeField(QStringLiteral("URL9")).toLatin1() + "*QVX*" +
+                                 EncodeField(QStringLiteral("x")).toLatin1() + "\r\n";
+    WriteBytes(path(), Line(1, "a", "", stamp) + "\r\n" + "junk\r\n" + shortLine);
+    IoError err;
+    EXPECT_EQ(GetNextUrlNo(path(), &err), 10);
+}
+
+TEST_F(UrlFileTest, NumbersBeyondTheLimitAreReportedNotWrapped) {
+    WriteBytes(path(), Line(32767, "a", "", stamp));
+    IoError err;
+    const qint64 next = GetNextUrlNo(path(), &err);
+    EXPECT_EQ(next, 32768);
+    EXPECT_FALSE(IsStorableNumber(next));
+}
+
+TEST_F(UrlFileTest, AMissingFileCannotBeNumbered) {
+    IoError err;
+    EXPECT_EQ(GetNextUrlNo(path(QStringLiteral("none.DAT")), &err), 0);
+    EXPECT_TRUE(err.failed());
+}
+
+TEST_F(UrlFileTest, ListingSeparatesOwnedAndForeignRecordsAndSkipsShortLines) {
+    WriteBytes(path(), Line(1, "one", "", stamp) + Line(2, "two", "", other) + "\r\n" +
+                           Line(3, "three", "", stamp) + "no separator\r\n" +
+                           Line(4, "four", "", other));
+    QList<UrlEntry> owned;
+    int foreign = -1;
+    IoError err;
+    ASSERT_TRUE(ReadUrlList(path(), stamp, &owned, &foreign, &err));
+    ASSERT_EQ(owned.size(), 2);
+    EXPECT_EQ(owned[0].address, QStringLiteral("one"));
+    EXPECT_EQ(owned[0].urlNo, 1);
+    EXPECT_EQ(owned[1].address, QStringLiteral("three"));
+    EXPECT_EQ(owned[1].urlNo, 3);
+    EXPECT_EQ(foreign, 2);
+}
+
+TEST_F(UrlFileTest, ListingAnAbsentFileLeavesItEmptyAndListsNothing) {
+    QList<UrlEntry> owned;
+    int foreign = 0;
+    IoError err;
+    ASSERT_TRUE(ReadUrlList(path(QStringLiteral("CAT7.DAT")), stamp, &owned, &foreign, &err));
+    EXPECT_TRUE(owned.isEmpty());
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("CAT7.DAT"))));
+}
+
+TEST_F(UrlFileTest, ListingAFolderFails) {
+    QDir(dir.path()).mkdir(QStringLiteral("CAT8.DAT"));
+    QList<UrlEntry> owned;
+    int foreign = 0;
+    IoError err;
+    EXPECT_FALSE(ReadUrlList(path(QStringLiteral("CAT8.DAT")), stamp, &owned, &foreign, &err));
+    EXPECT_TRUE(err.failed());
+}
+
+TEST_F(UrlFileTest, DeletingRemovesOnlyTheFirstRecordOfTheNumber) {
+    const QByteArray l1 = Line(1, "a", "", stamp), l2 = Line(2, "b", "", other),
+                     l3 = Line(3, "c", "", stamp), l3b = Line(3, "c2", "", stamp);
+    WriteBytes(path(), l1 + "short\r\n" + l2 + l3 + l3b);
+    bool found = false;
+    IoError err;
+    ASSERT_TRUE(DeleteUrlRecord(path(), 3, &found, &err));
+    EXPECT_TRUE(found);
+    EXPECT_EQ(ReadBytes(path()), l1 + "short\r\n" + l2 + l3b);
+}
+
+TEST_F(UrlFileTest, DeletingAnAbsentNumberWritesNothing) {
+    const QByteArray before = Line(1, "a", "", stamp) + "short";
+    WriteBytes(path(), before);
+    bool found = true;
+    IoError err;
+    ASSERT_TRUE(DeleteUrlRecord(path(), 9, &found, &err));
+    EXPECT_FALSE(found);
+    EXPECT_EQ(ReadBytes(path()), before);
+}
+
+TEST_F(UrlFileTest, ReplacingRewritesTheRecordInPlaceWithItsKey) {
+    QByteArray lines[6];
+    QByteArray all;
+    for (int i = 0; i < 6; ++i) {
+        lines[i] = Line(i + 1, QStringLiteral("u%1").arg(i + 1), "", i == 2 ? other : stamp);
+        all += lines[i];
+    }
+    WriteBytes(path(), all);
+    bool found = false;
+    IoError err;
+    QString keySeen;
+    ASSERT_TRUE(ReplaceUrlRecord(
+        path(), 4,
+        [&](const QString &key) {
+            keySeen = key;
+            return UrlRecordLine(key, QStringLiteral("new"), QStringLiteral("d"), stamp);
+        },
+        &found, &err));
+    EXPECT_TRUE(found);
+    EXPECT_EQ(keySeen, QStringLiteral("URL4"));
+    const QList<QByteArray> after = ReadBytes(path()).split('\n');
+    ASSERT_EQ(after.size(), 7); // six lines and the empty rest after the last line end
+    for (int i = 0; i < 6; ++i) {
+        if (i == 3)
+            continue;
+        EXPECT_EQ(after[i] + "\n", lines[i]) << "line " << i + 1;
+    }
+    const UrlRecord r = DecodeUrlLine(QString::fromLatin1(after[3].chopped(1)));
+    EXPECT_EQ(r.number, 4);
+    EXPECT_EQ(r.address, QStringLiteral("new"));
+}
+
+TEST_F(UrlFileTest, AFailedRewriteLeavesTheFileWhole) {
+    QByteArray before;
+    for (int i = 1; i <= 50; ++i)
+        before += Line(i, QStringLiteral("http://example.com/%1").arg(i), "desc", stamp);
+    WriteBytes(path(), before);
+    bool found = false;
+    IoError err;
+    {
+        const FileSizeLimit limit(1000);
+        EXPECT_FALSE(DeleteUrlRecord(path(), 1, &found, &err));
+    }
+    EXPECT_TRUE(err.failed());
+    EXPECT_EQ(ReadBytes(path()), before);
+    {
+        const FileSizeLimit limit(1000);
+        EXPECT_FALSE(ReplaceUrlRecord(
+            path(), 2, [&](const QString &key) { return UrlRecordLine(key, "x", "", stamp); },
+            &found, &err));
+    }
+    EXPECT_EQ(ReadBytes(path()), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("CAT1.DAT")});
+}
+
+TEST_F(UrlFileTest, FindingADescriptionSkipsShortLines) {
+    const QByteArray shortLine = EncodeField(QStringLiteral("URL2")).toLatin1() + "*QVX*x\r\n";
+    WriteBytes(path(), shortLine + Line(2, "b", "first*QVX*second", stamp));
+    UrlRecord r;
+    bool found = false;
+    IoError err;
+    ASSERT_TRUE(FindUrlRecord(path(), 2, &r, &found, &err));
+    ASSERT_TRUE(found);
+    EXPECT_EQ(r.description(), QStringLiteral("first\r\nsecond"));
+}
