@@ -17,6 +17,10 @@
 
 #include <QEvent>
 #include <QSignalBlocker>
+#include <QStandardItemModel>
+
+#include <algorithm>
+#include <vector>
 
 #include <functional>
 
@@ -139,6 +143,87 @@ void renameNumber(QListWidget *list, int number, const QString &name) {
     const int pos = screens::AddSorted(list, name, number);
     if (wasChosen)
         list->item(pos)->setSelected(true);
+}
+
+// Puts categories into an empty list in one go, each where AddSorted would
+// put it: `sorted` is already in the lists' order (a stable sort by
+// CompareEntries of entries taken in file order gives exactly that). A list
+// that is not empty gets them one by one through AddSorted.
+void fillSorted(QComboBox *combo, const QList<modMain::CategoryEntry> &sorted) {
+    auto *model = qobject_cast<QStandardItemModel *>(combo->model());
+    if (combo->count() > 0 || !model) {
+        for (const modMain::CategoryEntry &entry : sorted)
+            screens::AddSorted(combo, entry.name, entry.number);
+        return;
+    }
+    QList<QStandardItem *> items;
+    items.reserve(sorted.size());
+    for (const modMain::CategoryEntry &entry : sorted) {
+        auto *item = new QStandardItem(entry.name);
+        item->setData(entry.number, Qt::UserRole);
+        items.append(item);
+    }
+    // As with AddSorted: no entry gets chosen by itself, and no signal says
+    // so.
+    const QSignalBlocker blocker(combo);
+    model->invisibleRootItem()->appendRows(items);
+    combo->setCurrentIndex(-1);
+}
+
+void fillSorted(QListWidget *list, const QList<modMain::CategoryEntry> &sorted) {
+    if (list->count() > 0) {
+        for (const modMain::CategoryEntry &entry : sorted)
+            screens::AddSorted(list, entry.name, entry.number);
+        return;
+    }
+    QStringList names;
+    names.reserve(sorted.size());
+    for (const modMain::CategoryEntry &entry : sorted)
+        names.append(entry.name);
+    list->addItems(names); // one insertion for all rows
+    // Item data is not shown, so the view need not hear of it entry by entry.
+    const QSignalBlocker quiet(list->model());
+    for (int i = 0; i < sorted.size(); ++i)
+        list->item(i)->setData(Qt::UserRole, sorted[i].number);
+}
+
+// CompareEntries, with a short way for plain ASCII (all a cipher can store):
+// ignoring case is then lower-casing A to Z, which is what CompareEntries
+// does character by character. Any other character on the way hands the
+// pair to CompareEntries itself, so the order is exactly the same.
+bool sortsBefore(const QString &a, const QString &b) {
+    const qsizetype common = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < common; ++i) {
+        char16_t ca = a[i].unicode();
+        char16_t cb = b[i].unicode();
+        if (ca > 127 || cb > 127)
+            return screens::CompareEntries(a, b) < 0;
+        if (ca >= u'A' && ca <= u'Z')
+            ca += u'a' - u'A';
+        if (cb >= u'A' && cb <= u'Z')
+            cb += u'a' - u'A';
+        if (ca != cb)
+            return ca < cb;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return QString::compare(a, b, Qt::CaseSensitive) < 0;
+}
+
+// The entries in the order AddSorted gives them when added one by one in
+// their present order: a stable sort by CompareEntries.
+QList<modMain::CategoryEntry> sortedForLists(const QList<modMain::CategoryEntry> &entries) {
+    std::vector<qsizetype> order(entries.size());
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&entries](qsizetype x, qsizetype y) {
+        return sortsBefore(entries[x].name, entries[y].name);
+    });
+    QList<modMain::CategoryEntry> sorted;
+    sorted.reserve(entries.size());
+    for (const qsizetype i : order)
+        sorted.append(entries[i]);
+    return sorted;
 }
 
 } // namespace
@@ -498,8 +583,9 @@ void frmMain::LoadCategories() {
     if (!read.hasData)
         return;
 
-    for (const modMain::CategoryEntry &entry : std::as_const(read.owned))
-        screens::AddSorted(cmbCatDel, entry.name, entry.number);
+    // The order AddSorted gives entries added one by one in file order.
+    const QList<modMain::CategoryEntry> sorted = sortedForLists(read.owned);
+    fillSorted(cmbCatDel, sorted);
     lblCatView->setText(QString::number(cmbCatDel->count()) + kCountSuffix);
 
     if (!read.lastOwned) {
@@ -509,13 +595,10 @@ void frmMain::LoadCategories() {
                                           "readme file for more details."));
         return;
     }
-    for (int i = 0; i < cmbCatDel->count(); ++i) {
-        const QString name = cmbCatDel->itemText(i);
-        const int number = screens::EntryData(cmbCatDel, i);
-        screens::AddSorted(cmbCatMod, name, number);
-        screens::AddSorted(cmbUrlCat, name, number);
-        screens::AddSorted(lstCatView, name, number);
-    }
+    // Every entry of cmbCatDel, in its order, to the other three lists.
+    fillSorted(cmbCatMod, sorted);
+    fillSorted(cmbUrlCat, sorted);
+    fillSorted(lstCatView, sorted);
 }
 
 bool frmMain::AddCategory(const QString &name) {

@@ -220,6 +220,27 @@ private slots:
         QVERIFY(ShownTexts().last().contains(QStringLiteral("Success! You are now logged into")));
     }
 
+    // Loading fills the lists in one go; the order must be the one that
+    // adding the same names one by one gives, since later adds insert into
+    // these lists by that order.
+    void loadOrderIsTheOneByOneOrder() {
+        const QStringList names{"b",    "B",    "a",    "A",    "ab", "Ab", "a b",  "_x",
+                                "Zeta", "[",    "zeta", "Same", "1",  "`",  "same", "Same",
+                                "ABC",  "abc ", "ab",   "z",    "Z",  "Z_", "Za",   " lead"};
+        QByteArray index;
+        for (int i = 0; i < names.size(); ++i)
+            index += record(i + 1, names[i]);
+        QListWidget oneByOne;
+        for (int i = 0; i < names.size(); ++i)
+            screens::AddSorted(&oneByOne, names[i], i + 1);
+
+        GuiTestEnv env;
+        frmMain &main = signIn(env, index);
+        QVERIFY(listsInStep(main, entries(&oneByOne)));
+        QCOMPARE(main.cmbCatDel->currentIndex(), -1);
+        QCOMPARE(main.cmbUrlCat->currentIndex(), -1);
+    }
+
     void loadReportsAnUnreadableIndex() {
         GuiTestEnv env;
         AddAccount(1, QStringLiteral("alice"), kMine);
