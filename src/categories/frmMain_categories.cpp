@@ -193,9 +193,11 @@ void fillSorted(QListWidget *list, const QList<modMain::CategoryEntry> &sorted) 
 // pair to CompareEntries itself, so the order is exactly the same.
 bool sortsBefore(const QString &a, const QString &b) {
     const qsizetype common = std::min(a.size(), b.size());
+    const char16_t *pa = reinterpret_cast<const char16_t *>(a.utf16());
+    const char16_t *pb = reinterpret_cast<const char16_t *>(b.utf16());
     for (qsizetype i = 0; i < common; ++i) {
-        char16_t ca = a[i].unicode();
-        char16_t cb = b[i].unicode();
+        char16_t ca = pa[i];
+        char16_t cb = pb[i];
         if (ca > 127 || cb > 127)
             return screens::CompareEntries(a, b) < 0;
         if (ca >= u'A' && ca <= u'Z')
