@@ -353,8 +353,14 @@ void frmMain::lstCatView_DblClick() {
     const int number = screens::EntryData(lstCatView, row);
     cmdURL_Click();
     // The chooser's own handling loads the category's URLs when its choice
-    // changes.
-    chooseNumber(cmbUrlCat, number);
+    // changes. Its lists may show another screen's load of that category (or
+    // nothing), so a choice that is already made is made afresh.
+    const int index = indexOfNumber(cmbUrlCat, number);
+    if (index >= 0 && cmbUrlCat->currentIndex() == index) {
+        const QSignalBlocker quiet(cmbUrlCat);
+        cmbUrlCat->setCurrentIndex(-1);
+    }
+    cmbUrlCat->setCurrentIndex(index);
 }
 
 // ---- Add Category panel ----

@@ -470,6 +470,15 @@ private slots:
         QCOMPARE(screens::EntryData(main.cmbUrlCat, main.cmbUrlCat->currentIndex()), 2);
         QCOMPARE(main.cmbUrlCat->currentText(), QStringLiteral("Home"));
         QVERIFY(!choice.isEmpty()); // the chooser's own handling hears the choice
+
+        // Back on the menu, the same category again: heard again, so its
+        // URLs are loaded afresh.
+        QTest::mouseClick(main.cmdCat, Qt::LeftButton);
+        choice.clear();
+        QTest::mouseDClick(main.lstCatView->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(main.cmbUrlCat->currentText(), QStringLiteral("Home"));
+        QVERIFY(!choice.isEmpty());
+        QCOMPARE(choice.last().first().toInt(), main.cmbUrlCat->currentIndex());
     }
 
     // ---- Add ----
