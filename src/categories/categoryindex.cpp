@@ -40,6 +40,11 @@ CategoryChange failure(const QString &file, const QString &reason, const QString
     return failure(err, action);
 }
 
+CategoryChange noSuchCategory(const QString &path, qint64 number) {
+    return failure(path, QStringLiteral("It holds no Category numbered %1").arg(number),
+                   QStringLiteral("find the Category in"));
+}
+
 // Renames `from` to `to` in one step, replacing a file at `to`.
 bool renameEntry(const QString &from, const QString &to, IoError *err) {
     if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
@@ -193,6 +198,8 @@ CategoryChange AppendCategory(qint64 number, const QString &name, const QString 
 
 CategoryChange RenameCategory(qint64 number, const QString &newName, const QString &stamp) {
     const QString path = CategoryIndexPath();
+    if (number < 1)
+        return noSuchCategory(path, number);
     const QString record = CategoryRecordLine(number, newName, stamp);
     QStringList lines;
     qsizetype renamed = 0;
@@ -209,8 +216,7 @@ CategoryChange RenameCategory(qint64 number, const QString &newName, const QStri
     if (!read)
         return failure(err, QStringLiteral("read"));
     if (renamed == 0)
-        return failure(path, QStringLiteral("It holds no Category numbered %1").arg(number),
-                       QStringLiteral("find the Category in"));
+        return noSuchCategory(path, number);
     if (!RewriteFile(path, lines, &err))
         return failure(err, QStringLiteral("write to"));
     CategoryChange change;
@@ -235,6 +241,9 @@ CategoryChange RenameCategory(qint64 number, const QString &newName, const QStri
 // under the other name, still on disk.
 CategoryChange DeleteCategoryFiles(qint64 number) {
     const QString path = CategoryIndexPath();
+    // Number 0 is what lines without a separator read as: never a category.
+    if (number < 1)
+        return noSuchCategory(path, number);
     QStringList kept;
     qsizetype dropped = 0;
     IoError err;

@@ -87,6 +87,8 @@ CategoryChange AppendCategory(qint64 number, const QString &name, const QString 
 // An index without such a record is left alone and reported.
 CategoryChange RenameCategory(qint64 number, const QString &newName, const QString &stamp);
 
+// Numbers below 1 name no category: both refuse them and change nothing.
+//
 // Removes every record numbered `number` from the index and deletes the
 // category's URL file (every entry whose name matches "CAT<m>.DAT" without
 // regard to case). See the .cpp for the order of the steps and what each

@@ -410,6 +410,16 @@ INSTANTIATE_TEST_SUITE_P(Categories, DeleteFaults,
                                            DeleteFault{"url_file_cannot_be_removed", "remove"}),
                          [](const auto &info) { return std::string(info.param.name); });
 
+TEST_F(CategoryTest, NumberZeroNamesNoCategoryEvenWhereLinesReadAsZero) {
+    const QByteArray before = QByteArray("no separator\r\n") + line(1, "Work");
+    write(index(), before);
+    write(user("CAT0.DAT"), "kept\r\n");
+    EXPECT_FALSE(DeleteCategoryFiles(0).indexChanged);
+    EXPECT_FALSE(RenameCategory(0, QStringLiteral("X"), PassStamp).indexChanged);
+    EXPECT_EQ(bytes(index()), before);
+    EXPECT_EQ(bytes(user("CAT0.DAT")), QByteArray("kept\r\n"));
+}
+
 TEST_F(CategoryTest, DeletingFromAnIndexThatCannotBeReadTouchesNothing) {
     write(user("CAT2.DAT"), "urls\r\n");
     const CategoryChange change = DeleteCategoryFiles(2); // there is no index
