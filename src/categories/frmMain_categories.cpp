@@ -20,9 +20,8 @@
 #include <QStandardItemModel>
 
 #include <algorithm>
-#include <vector>
-
 #include <functional>
+#include <vector>
 
 using screens::MsgAnswer;
 using screens::MsgBox;
