@@ -213,18 +213,10 @@ bool sortsBefore(const QString &a, const QString &b) {
 
 // The entries in the order AddSorted gives them when added one by one in
 // their present order: a stable sort by CompareEntries.
-QList<modMain::CategoryEntry> sortedForLists(const QList<modMain::CategoryEntry> &entries) {
-    std::vector<qsizetype> order(entries.size());
-    for (qsizetype i = 0; i < entries.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&entries](qsizetype x, qsizetype y) {
-        return sortsBefore(entries[x].name, entries[y].name);
-    });
-    QList<modMain::CategoryEntry> sorted;
-    sorted.reserve(entries.size());
-    for (const qsizetype i : order)
-        sorted.append(entries[i]);
-    return sorted;
+QList<modMain::CategoryEntry> sortedForLists(QList<modMain::CategoryEntry> entries) {
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const auto &a, const auto &b) { return sortsBefore(a.name, b.name); });
+    return entries;
 }
 
 } // namespace
@@ -591,7 +583,7 @@ void frmMain::LoadCategories() {
         return;
 
     // The order AddSorted gives entries added one by one in file order.
-    const QList<modMain::CategoryEntry> sorted = sortedForLists(read.owned);
+    const QList<modMain::CategoryEntry> sorted = sortedForLists(std::move(read.owned));
     fillSorted(cmbCatDel, sorted);
     lblCatView->setText(QString::number(cmbCatDel->count()) + kCountSuffix);
 
