@@ -31,4 +31,21 @@ xdotool key Return; sleep 1   # the account is created: "Success! Your USER ID w
 xdotool key Return; sleep 1   # the sign-in greeting
 xdotool key Return; sleep 1
 import -window root "$out/main-signed-in.png"
+# The Categories menu with three categories, added by keyboard: Alt+C opens
+# the menu, Alt+A the Add panel (the focus waits in the name box), Enter adds
+# and a second Enter closes the success box. Without a window manager the
+# keyboard goes back to the main window by hand after each box.
+main="Wayfile V2.1\$"
+focus "$main"; xdotool key alt+c; sleep 0.5
+for name in Work Home Travel; do
+  focus "$main"; xdotool key alt+a; sleep 0.5
+  xdotool type "$name"; xdotool key Return; sleep 0.7
+  xdotool key Return; sleep 0.5
+done
+focus "$main"; xdotool key Home Down; sleep 0.3   # "Travel" chosen in the list
+import -window root "$out/categories-menu.png"
+# Alt+M: the Modify panel with "Travel" chosen and the focus in the new name.
+xdotool key alt+m; sleep 0.5
+xdotool type "Trips"; sleep 0.3
+import -window root "$out/modify-category.png"
 echo "screenshots in $out"

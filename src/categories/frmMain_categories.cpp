@@ -1,8 +1,628 @@
 // The category screens of the main window: the Categories menu and the Add,
-// Delete and Modify Category panels.
+// Delete and Modify Category panels, and the procedures that fill and update
+// the four category lists (lstCatView, cmbCatDel, cmbCatMod, cmbUrlCat).
+//
+// The lists are updated by category number (each entry's item data), never
+// by a position taken from another list: after the owner message of
+// LoadCategories only cmbCatDel holds the owned categories, so a position in
+// one list need not exist in another.
 
+#include "categories/categoryindex.h"
 #include "screens/frmMain.h"
+#include "screens/keypress.h"
+#include "screens/msgbox.h"
+#include "screens/sortedlist.h"
+#include "session/modMain.h"
+#include "storage/records.h"
 
-void frmMain::connectCategoryHandlers() {}
+#include <QEvent>
+#include <QSignalBlocker>
+#include <QStandardItemModel>
 
-void frmMain::cmdCat_Click() {}
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+using screens::MsgAnswer;
+using screens::MsgBox;
+using screens::MsgButtons;
+
+namespace {
+
+// Dynamic property of cmdCatNxt that names the panel it opens: "A", "D" or
+// anything else (modify).
+const char *const kTag = "Tag";
+
+const QString kCountSuffix = QStringLiteral(" Existing Categories are : ");
+
+// Outcome of the last "DC" or "MC", for the handler that ran it.
+modMain::CategoryChange g_lastChange;
+
+// Runs a function for every double-click inside a widget, before the widget
+// handles it itself.
+class DoubleClickFilter : public QObject {
+public:
+    DoubleClickFilter(QWidget *widget, std::function<void()> handler)
+        : QObject(widget), m_handler(std::move(handler)) {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::MouseButtonDblClick)
+            m_handler();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_handler;
+};
+
+// Row of the selected entry of a list box, -1 when none is selected (an
+// entry can be current without being selected; only a selection counts).
+int selectedRow(const QListWidget *list) {
+    const QList<QListWidgetItem *> items = list->selectedItems();
+    return items.isEmpty() ? -1 : list->row(items.first());
+}
+
+int indexOfNumber(const QComboBox *combo, int number) {
+    for (int i = 0; i < combo->count(); ++i) {
+        if (screens::EntryData(combo, i) == number)
+            return i;
+    }
+    return -1;
+}
+
+// Chooses the entry numbered `number` in a combo box, or none when it holds
+// no such entry.
+void chooseNumber(QComboBox *combo, int number) {
+    combo->setCurrentIndex(indexOfNumber(combo, number));
+}
+
+// Removes every entry numbered `number` from a list and returns how many
+// went. When the chosen entry goes, the list is left with no choice (it
+// never moves on to another category by itself), and `wasChosen` says so.
+// Combo boxes emit nothing meanwhile: no category was chosen by the user.
+int removeNumber(QComboBox *combo, int number, bool *wasChosen = nullptr) {
+    const QSignalBlocker blocker(combo);
+    const int chosen = combo->currentIndex();
+    bool chosenGone = false;
+    int removed = 0;
+    for (int i = combo->count() - 1; i >= 0; --i) {
+        if (screens::EntryData(combo, i) != number)
+            continue;
+        chosenGone = chosenGone || i == chosen;
+        combo->removeItem(i);
+        ++removed;
+    }
+    if (chosenGone)
+        combo->setCurrentIndex(-1);
+    if (wasChosen)
+        *wasChosen = chosenGone;
+    return removed;
+}
+
+int removeNumber(QListWidget *list, int number, bool *wasChosen = nullptr) {
+    const int selected = selectedRow(list);
+    bool selectedGone = false;
+    int removed = 0;
+    for (int i = list->count() - 1; i >= 0; --i) {
+        if (screens::EntryData(list, i) != number)
+            continue;
+        selectedGone = selectedGone || i == selected;
+        delete list->takeItem(i);
+        ++removed;
+    }
+    if (selectedGone)
+        list->clearSelection();
+    if (wasChosen)
+        *wasChosen = selectedGone;
+    return removed;
+}
+
+// Gives a category a new name in a list that holds it: its entries go and
+// the new name goes in at its sorted place with the same number, chosen
+// again if the old one was chosen. A list that lacks the category stays as
+// it is.
+void renameNumber(QComboBox *combo, int number, const QString &name) {
+    bool wasChosen = false;
+    if (removeNumber(combo, number, &wasChosen) == 0)
+        return;
+    const int pos = screens::AddSorted(combo, name, number);
+    if (wasChosen) {
+        const QSignalBlocker blocker(combo);
+        combo->setCurrentIndex(pos);
+    }
+}
+
+void renameNumber(QListWidget *list, int number, const QString &name) {
+    bool wasChosen = false;
+    if (removeNumber(list, number, &wasChosen) == 0)
+        return;
+    const int pos = screens::AddSorted(list, name, number);
+    if (wasChosen)
+        list->item(pos)->setSelected(true);
+}
+
+// Puts categories into an empty list in one go, each where AddSorted would
+// put it: `sorted` is already in the lists' order (a stable sort by
+// CompareEntries of entries taken in file order gives exactly that). A list
+// that is not empty gets them one by one through AddSorted.
+void fillSorted(QComboBox *combo, const QList<modMain::CategoryEntry> &sorted) {
+    auto *model = qobject_cast<QStandardItemModel *>(combo->model());
+    if (combo->count() > 0 || !model) {
+        for (const modMain::CategoryEntry &entry : sorted)
+            screens::AddSorted(combo, entry.name, entry.number);
+        return;
+    }
+    QList<QStandardItem *> items;
+    items.reserve(sorted.size());
+    for (const modMain::CategoryEntry &entry : sorted) {
+        auto *item = new QStandardItem(entry.name);
+        item->setData(entry.number, Qt::UserRole);
+        items.append(item);
+    }
+    // As with AddSorted: no entry gets chosen by itself, and no signal says
+    // so.
+    const QSignalBlocker blocker(combo);
+    model->invisibleRootItem()->appendRows(items);
+    combo->setCurrentIndex(-1);
+}
+
+void fillSorted(QListWidget *list, const QList<modMain::CategoryEntry> &sorted) {
+    if (list->count() > 0) {
+        for (const modMain::CategoryEntry &entry : sorted)
+            screens::AddSorted(list, entry.name, entry.number);
+        return;
+    }
+    QStringList names;
+    names.reserve(sorted.size());
+    for (const modMain::CategoryEntry &entry : sorted)
+        names.append(entry.name);
+    list->addItems(names); // one insertion for all rows
+    // Item data is not shown, so the view need not hear of it entry by entry.
+    const QSignalBlocker quiet(list->model());
+    for (int i = 0; i < sorted.size(); ++i)
+        list->item(i)->setData(Qt::UserRole, sorted[i].number);
+}
+
+// CompareEntries, with a short way for plain ASCII (all a cipher can store):
+// ignoring case is then lower-casing A to Z, which is what CompareEntries
+// does character by character. Any other character on the way hands the
+// pair to CompareEntries itself, so the order is exactly the same.
+bool sortsBefore(const QString &a, const QString &b) {
+    const qsizetype common = std::min(a.size(), b.size());
+    const char16_t *pa = reinterpret_cast<const char16_t *>(a.utf16());
+    const char16_t *pb = reinterpret_cast<const char16_t *>(b.utf16());
+    for (qsizetype i = 0; i < common; ++i) {
+        char16_t ca = pa[i];
+        char16_t cb = pb[i];
+        if (ca > 127 || cb > 127)
+            return screens::CompareEntries(a, b) < 0;
+        if (ca >= u'A' && ca <= u'Z')
+            ca += u'a' - u'A';
+        if (cb >= u'A' && cb <= u'Z')
+            cb += u'a' - u'A';
+        if (ca != cb)
+            return ca < cb;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return QString::compare(a, b, Qt::CaseSensitive) < 0;
+}
+
+// The entries in the order AddSorted gives them when added one by one in
+// their present order: a stable sort by CompareEntries.
+QList<modMain::CategoryEntry> sortedForLists(QList<modMain::CategoryEntry> entries) {
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const auto &a, const auto &b) { return sortsBefore(a.name, b.name); });
+    return entries;
+}
+
+} // namespace
+
+void frmMain::connectCategoryHandlers() {
+    using screens::OnKeyPress;
+    connect(cmdCat, &QPushButton::clicked, this, &frmMain::cmdCat_Click);
+    connect(cmdCatViewA, &QPushButton::clicked, this, &frmMain::cmdCatViewA_Click);
+    connect(cmdCatViewD, &QPushButton::clicked, this, &frmMain::cmdCatViewD_Click);
+    connect(cmdCatViewM, &QPushButton::clicked, this, &frmMain::cmdCatViewM_Click);
+    connect(cmdCatNxt, &QPushButton::clicked, this, &frmMain::cmdCatNxt_Click);
+    connect(cmdCatViewCncl, &QPushButton::clicked, this, &frmMain::cmdCatViewCncl_Click);
+    new DoubleClickFilter(lstCatView->viewport(), [this] { lstCatView_DblClick(); });
+    connect(cmdCatAdd, &QPushButton::clicked, this, &frmMain::cmdCatAdd_Click);
+    connect(cmdCatAddCncl, &QPushButton::clicked, this, &frmMain::cmdCatAddCncl_Click);
+    connect(cmdCatDel, &QPushButton::clicked, this, &frmMain::cmdCatDel_Click);
+    connect(cmdCatDelCncl, &QPushButton::clicked, this, &frmMain::cmdCatDelCncl_Click);
+    connect(cmdCatMod, &QPushButton::clicked, this, &frmMain::cmdCatMod_Click);
+    connect(cmdCatModCncl, &QPushButton::clicked, this, &frmMain::cmdCatModCncl_Click);
+    OnKeyPress(txtCatAdd, [this](int &k) { txtCatAdd_KeyPress(k); });
+    OnKeyPress(cmbCatDel, [this](int &k) { cmbCatDel_KeyPress(k); });
+    OnKeyPress(txtCatMod, [this](int &k) { txtCatMod_KeyPress(k); });
+
+    modMain::SetCommand(QStringLiteral("LCD"), [this] { LoadCategories(); });
+    modMain::SetCommand(QStringLiteral("DC"), [this] { DeleteCategory(); });
+    modMain::SetCommand(QStringLiteral("MC"), [this] { ModifyCategory(); });
+}
+
+// ---- Categories menu ----
+
+void frmMain::cmdCat_Click() {
+    lblIntro->setVisible(false);
+    modMain::DoCommand(QStringLiteral("HA"));
+    lblSubTitle->setVisible(true);
+    Sep2H->setVisible(true);
+    lblSubTitle->setText(QStringLiteral("Categories Menu"));
+    fraCatView->setVisible(true);
+    lstCatView->setFocus();
+    SetStatus(QStringLiteral("What would you like to do? Add, Delete or Modify a Category?"));
+}
+
+void frmMain::cmdCatViewA_Click() {
+    cmdCatNxt->setProperty(kTag, QStringLiteral("A"));
+    cmdCatNxt_Click();
+}
+
+void frmMain::cmdCatViewD_Click() {
+    const int row = selectedRow(lstCatView);
+    if (row >= 0)
+        chooseNumber(cmbCatDel, screens::EntryData(lstCatView, row));
+    cmdCatNxt->setProperty(kTag, QStringLiteral("D"));
+    cmdCatNxt_Click();
+}
+
+void frmMain::cmdCatViewM_Click() {
+    const int row = selectedRow(lstCatView);
+    if (row >= 0)
+        chooseNumber(cmbCatMod, screens::EntryData(lstCatView, row));
+    cmdCatNxt->setProperty(kTag, QStringLiteral("M"));
+    cmdCatNxt_Click();
+    if (pctCatMod->isHidden())
+        return; // no categories: the menu stays
+    if (cmbCatMod->currentIndex() >= 0)
+        txtCatMod->setFocus();
+    else
+        cmbCatMod->setFocus();
+}
+
+void frmMain::cmdCatNxt_Click() {
+    const QString tag = cmdCatNxt->property(kTag).toString();
+    // The category chosen on the menu, carried to the panel's chooser.
+    const int row = selectedRow(lstCatView);
+    const int number = row >= 0 ? screens::EntryData(lstCatView, row) : -1;
+
+    if (tag == QLatin1String("A")) {
+        modMain::DoCommand(QStringLiteral("HA"));
+        lblSubTitle->setText(QStringLiteral("Add Category Menu"));
+        SetStatus(QStringLiteral("Ready (Add Category Menu)"));
+        pctCatAdd->setVisible(true);
+        txtCatAdd->clear();
+        txtCatAdd->setFocus();
+    } else if (tag == QLatin1String("D")) {
+        if (cmbCatDel->count() == 0) {
+            MsgBox::show(this, QStringLiteral("You don't seem to have any Categories to "
+                                              "Delete...Why don't you go Add some categories "
+                                              "first before clicking on me again!"));
+            cmdCatViewA->setFocus();
+            return;
+        }
+        modMain::DoCommand(QStringLiteral("HA"));
+        chooseNumber(cmbCatDel, number);
+        lblSubTitle->setText(QStringLiteral("Delete Category Menu"));
+        SetStatus(QStringLiteral("Ready (Delete Category Menu)"));
+        pctCatDel->setVisible(true);
+        cmbCatDel->setFocus();
+    } else {
+        if (cmbCatMod->count() == 0) {
+            MsgBox::show(this, QStringLiteral("You don't seem to have any Categories to "
+                                              "Modify...Why don't you go Add some categories "
+                                              "first before clicking on me again!"));
+            cmdCatViewA->setFocus();
+            return;
+        }
+        modMain::DoCommand(QStringLiteral("HA"));
+        chooseNumber(cmbCatMod, number);
+        lblSubTitle->setText(QStringLiteral("Modify Category Menu"));
+        SetStatus(QStringLiteral("Ready (Modify Category Menu)"));
+        pctCatMod->setVisible(true);
+        txtCatMod->clear();
+        cmbCatMod->setFocus();
+    }
+}
+
+void frmMain::cmdCatViewCncl_Click() {
+    modMain::DoCommand(QStringLiteral("HA"));
+    lblIntro->setVisible(true);
+    lblSubTitle->setVisible(true);
+    SetStatus(QStringLiteral("Ready (Main Menu)"));
+}
+
+void frmMain::lstCatView_DblClick() {
+    const int row = selectedRow(lstCatView);
+    if (row < 0)
+        return;
+    const int number = screens::EntryData(lstCatView, row);
+    cmdURL_Click();
+    // The chooser's own handling loads the category's URLs when its choice
+    // changes. Its lists may show another screen's load of that category (or
+    // nothing), so a choice that is already made is made afresh.
+    const int index = indexOfNumber(cmbUrlCat, number);
+    if (index >= 0 && cmbUrlCat->currentIndex() == index) {
+        const QSignalBlocker quiet(cmbUrlCat);
+        cmbUrlCat->setCurrentIndex(-1);
+    }
+    cmbUrlCat->setCurrentIndex(index);
+}
+
+// ---- Add Category panel ----
+
+void frmMain::cmdCatAdd_Click() {
+    const QString name = modMain::TrimBlanks(txtCatAdd->text());
+    auto refuse = [this](const QString &message, bool empty) {
+        MsgBox::show(this, message);
+        if (empty)
+            txtCatAdd->clear();
+        txtCatAdd->setFocus();
+    };
+
+    if (name.isEmpty()) {
+        refuse(QStringLiteral("Please enter a name for the Category you wish to Add before you "
+                              "click me again!"),
+               false);
+        return;
+    }
+    // The cipher would drop these characters after the pair swap and so
+    // scramble their neighbours as well: refused before anything is written.
+    if (const QString chars = modMain::UnstorableChars(name); !chars.isEmpty()) {
+        refuse(modMain::UnstorableMessage(QStringLiteral("Category Name"), chars), false);
+        return;
+    }
+    modMain::IoError err;
+    const bool exists = modMain::CategoryExists(name, &err);
+    if (err.failed()) {
+        refuse(err.message(QStringLiteral("read")), false);
+        return;
+    }
+    if (exists) {
+        refuse(QStringLiteral("There already exists a Category by that name, please choose "
+                              "another name."),
+               true);
+        return;
+    }
+    if (!modMain::IsStorableNumber(modMain::NextCatNo)) {
+        refuse(QStringLiteral("Sorry, no more Categories can be added: the Category numbers have "
+                              "reached their highest value, 32767."),
+               false);
+        return;
+    }
+
+    SetStatus(QStringLiteral("Please Wait...Adding Category!"));
+    if (!AddCategory(name)) {
+        SetStatus(QStringLiteral("Ready (Add Category Menu)"));
+        txtCatAdd->setFocus();
+        return;
+    }
+    MsgBox::show(this,
+                 QStringLiteral("Success! The Category ") + name + QStringLiteral(" was Created!"));
+    lblCatView->setText(QString::number(lstCatView->count()) + kCountSuffix);
+    SetStatus(QStringLiteral("Ready (Add Category Menu)"));
+    txtCatAdd->clear();
+    txtCatAdd->setFocus();
+    cmdCat_Click();
+}
+
+void frmMain::txtCatAdd_KeyPress(int &keyAscii) {
+    if (screens::TakeEnter(keyAscii))
+        cmdCatAdd_Click();
+}
+
+void frmMain::cmdCatAddCncl_Click() {
+    cmdCat_Click();
+    lstCatView->setFocus();
+}
+
+// ---- Delete Category panel ----
+
+void frmMain::cmdCatDel_Click() {
+    const int chosen = cmbCatDel->currentIndex();
+    if (chosen < 0) {
+        MsgBox::show(this, QStringLiteral("Please choose the Category you wish to Delete before "
+                                          "clicking me again!"));
+        cmbCatDel->setFocus();
+        return;
+    }
+    if (MsgBox::show(this,
+                     QStringLiteral("Are you sure you wish to delete the choosen Category and all "
+                                    "the URL's stored under it?"),
+                     MsgButtons::YesNo, QStringLiteral("Confirm Delete")) != MsgAnswer::Yes)
+        return;
+
+    const QString name = cmbCatDel->itemText(chosen);
+    const int number = screens::EntryData(cmbCatDel, chosen);
+    SetStatus(QStringLiteral("Please Wait...Deleting Category and other related information..."));
+    g_lastChange = {};
+    modMain::DoCommand(QStringLiteral("DC"));
+    const modMain::CategoryChange change = g_lastChange;
+    if (!change.indexChanged) {
+        // Nothing changed on disk: the lists stay, the panel stays open.
+        MsgBox::show(this, change.message());
+        SetStatus(QStringLiteral("Ready (Delete Category Menu)"));
+        cmbCatDel->setFocus();
+        return;
+    }
+    if (change.failed())
+        MsgBox::show(this, QStringLiteral("The Category ") + name +
+                               QStringLiteral(" was deleted, but a file of its URL's was "
+                                              "left behind.\r\n\r\n") +
+                               change.message());
+    else
+        MsgBox::show(this, QStringLiteral("The Category ") + name +
+                               QStringLiteral(" was succesfully deleted along with any URL's "
+                                              "stored under it!"));
+
+    removeNumber(cmbCatMod, number);
+    bool wasUrlCategory = false;
+    removeNumber(cmbUrlCat, number, &wasUrlCategory);
+    if (wasUrlCategory) {
+        // The URL screens showed the URLs of the category that is gone.
+        lstUrlView->clear();
+        cmbUrlDel->clear();
+        cmbUrlMod->clear();
+    }
+    removeNumber(lstCatView, number);
+    removeNumber(cmbCatDel, number);
+    lblCatView->setText(QString::number(lstCatView->count()) + kCountSuffix);
+    cmbCatDel->setFocus();
+    cmdCat_Click();
+}
+
+void frmMain::cmbCatDel_KeyPress(int &keyAscii) {
+    if (screens::TakeEnter(keyAscii))
+        cmdCatDel_Click();
+}
+
+void frmMain::cmdCatDelCncl_Click() {
+    cmdCat_Click();
+    lstCatView->setFocus();
+}
+
+// ---- Modify Category panel ----
+
+void frmMain::cmdCatMod_Click() {
+    const int chosen = cmbCatMod->currentIndex();
+    auto refuse = [this](const QString &message, QWidget *focus, bool empty) {
+        MsgBox::show(this, message);
+        if (empty)
+            txtCatMod->clear();
+        focus->setFocus();
+    };
+
+    if (chosen < 0) {
+        refuse(QStringLiteral("Please choose the Category that you wish to Modify before "
+                              "clicking me again!"),
+               cmbCatMod, false);
+        return;
+    }
+    const QString oldName = cmbCatMod->itemText(chosen);
+    const QString name = modMain::TrimBlanks(txtCatMod->text());
+    if (oldName.toUpper() == name.toUpper()) {
+        refuse(QStringLiteral("I don't get it...If the modified name is same as the current name, "
+                              "why Modify at all?\r\n               Think over it before you "
+                              "click on me again!"),
+               txtCatMod, false);
+        return;
+    }
+    if (name.isEmpty()) {
+        refuse(QStringLiteral("Please enter the Name you wish to Modify the chosen Category's "
+                              "Name to in the text field."),
+               txtCatMod, false);
+        return;
+    }
+    if (const QString chars = modMain::UnstorableChars(name); !chars.isEmpty()) {
+        refuse(modMain::UnstorableMessage(QStringLiteral("Category Name"), chars), txtCatMod,
+               false);
+        return;
+    }
+    modMain::IoError err;
+    const bool exists = modMain::CategoryExists(name, &err);
+    if (err.failed()) {
+        refuse(err.message(QStringLiteral("read")), txtCatMod, false);
+        return;
+    }
+    if (exists) {
+        refuse(QStringLiteral("There already exists a Category by that name...Please choose "
+                              "another."),
+               txtCatMod, true);
+        return;
+    }
+
+    const int number = screens::EntryData(cmbCatMod, chosen);
+    SetStatus(QStringLiteral("Please Wait...Modifying Category Information..."));
+    g_lastChange = {};
+    modMain::DoCommand(QStringLiteral("MC"));
+    const modMain::CategoryChange change = g_lastChange;
+    if (!change.indexChanged) {
+        MsgBox::show(this, change.message());
+        SetStatus(QStringLiteral("Ready (Modify Category Menu)"));
+        txtCatMod->setFocus();
+        return;
+    }
+    MsgBox::show(this, QStringLiteral("Success, the Category ") + oldName +
+                           QStringLiteral(" was modified to ") + name);
+    renameNumber(cmbCatDel, number, name);
+    renameNumber(cmbUrlCat, number, name);
+    renameNumber(lstCatView, number, name);
+    renameNumber(cmbCatMod, number, name);
+    txtCatMod->clear();
+    txtCatMod->setFocus();
+    cmdCat_Click();
+}
+
+void frmMain::txtCatMod_KeyPress(int &keyAscii) {
+    if (screens::TakeEnter(keyAscii))
+        cmdCatMod_Click();
+}
+
+void frmMain::cmdCatModCncl_Click() {
+    cmdCat_Click();
+    lstCatView->setFocus();
+}
+
+// ---- The procedures behind the lists ----
+
+void frmMain::LoadCategories() {
+    cmbCatDel->clear();
+    cmbCatMod->clear();
+    modMain::CategoryIndexRead read;
+    modMain::IoError err;
+    if (!modMain::ReadCategoryIndex(modMain::PassStamp, &read, &err)) {
+        MsgBox::show(this, err.message(QStringLiteral("read")));
+        return;
+    }
+    if (!read.hasData)
+        return;
+
+    // The order AddSorted gives entries added one by one in file order.
+    const QList<modMain::CategoryEntry> sorted = sortedForLists(std::move(read.owned));
+    fillSorted(cmbCatDel, sorted);
+    lblCatView->setText(QString::number(cmbCatDel->count()) + kCountSuffix);
+
+    if (!read.lastOwned) {
+        // The last record decides: the other three lists stay as they are.
+        MsgBox::show(this, QStringLiteral("               Imposter! These Category Files don't "
+                                          "seem to belong to you!\r\n\r\nPlease refer to the "
+                                          "readme file for more details."));
+        return;
+    }
+    // Every entry of cmbCatDel, in its order, to the other three lists.
+    fillSorted(cmbCatMod, sorted);
+    fillSorted(cmbUrlCat, sorted);
+    fillSorted(lstCatView, sorted);
+}
+
+bool frmMain::AddCategory(const QString &name) {
+    SetStatus(QStringLiteral("Please Wait...Adding Category!"));
+    const modMain::CategoryChange change =
+        modMain::AppendCategory(modMain::NextCatNo, name, modMain::PassStamp);
+    if (!change.indexChanged) {
+        MsgBox::show(this, change.message());
+        return false;
+    }
+    const int number = modMain::NextCatNo;
+    screens::AddSorted(cmbCatDel, name, number);
+    screens::AddSorted(cmbUrlCat, name, number);
+    screens::AddSorted(lstCatView, name, number);
+    screens::AddSorted(cmbCatMod, name, number);
+    return true;
+}
+
+void frmMain::DeleteCategory() {
+    g_lastChange =
+        modMain::DeleteCategoryFiles(screens::EntryData(cmbCatDel, cmbCatDel->currentIndex()));
+}
+
+void frmMain::ModifyCategory() {
+    g_lastChange =
+        modMain::RenameCategory(screens::EntryData(cmbCatMod, cmbCatMod->currentIndex()),
+                                modMain::TrimBlanks(txtCatMod->text()), modMain::PassStamp);
+}

@@ -49,6 +49,28 @@ public:
 
     // ---- Category screens: handlers defined in src/categories/frmMain_categories.cpp ----
     void cmdCat_Click();
+    void cmdCatViewA_Click();
+    void cmdCatViewD_Click();
+    void cmdCatViewM_Click();
+    void cmdCatNxt_Click(); // opens the panel named by cmdCatNxt's "Tag" property
+    void cmdCatViewCncl_Click();
+    void lstCatView_DblClick();
+    void cmdCatAdd_Click();
+    void txtCatAdd_KeyPress(int &keyAscii);
+    void cmdCatAddCncl_Click();
+    void cmdCatDel_Click();
+    void cmbCatDel_KeyPress(int &keyAscii);
+    void cmdCatDelCncl_Click();
+    void cmdCatMod_Click();
+    void txtCatMod_KeyPress(int &keyAscii);
+    void cmdCatModCncl_Click();
+    // The procedures that read and write the category index and keep the
+    // four category lists in step with it ("LCD", "DC", "MC"; AddCategory is
+    // called directly and reports whether the category was written).
+    void LoadCategories();
+    bool AddCategory(const QString &name);
+    void DeleteCategory();
+    void ModifyCategory();
 
     // ---- end of the category screens' handlers ----
 

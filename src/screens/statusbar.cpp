@@ -16,7 +16,7 @@ namespace {
 struct PanelInfo {
     const char *key;
     const char *text;
-    const char *accessibleName;
+    const char *role; // said by assistive technology after the panel's text
     Qt::Alignment alignment;
 };
 
@@ -75,11 +75,11 @@ StatusBar::StatusBar(QWidget *parent)
         const PanelInfo &info = kPanels[i];
         auto *label = new QLabel(this);
         label->setObjectName(QStringLiteral("panel") + QLatin1String(info.key));
-        label->setAccessibleName(QLatin1String(info.accessibleName));
+        label->setAccessibleDescription(QLatin1String(info.role));
         label->setTextFormat(Qt::PlainText);
-        label->setText(QLatin1String(info.text));
-        label->setAlignment(info.alignment);
         m_panels[i] = label;
+        setPanelText(i + 1, QLatin1String(info.text));
+        label->setAlignment(info.alignment);
     }
     // The status line takes the room the fixed panels leave, whatever its
     // text. Permanent panels are never covered by temporary messages.
@@ -114,7 +114,17 @@ QString StatusBar::key(int index) const {
 }
 
 void StatusBar::setStatusText(const QString &text) {
-    panel(kStatusLine)->setText(text);
+    setPanelText(kStatusLine, text);
+}
+
+void StatusBar::setPanelText(int index, const QString &text) {
+    QLabel *label = panel(index);
+    // A screen reader hears a label's accessible name: it is the text shown.
+    // Set only on a change, so that the clock does not announce itself.
+    if (label->text() != text)
+        label->setText(text);
+    if (label->accessibleName() != text)
+        label->setAccessibleName(text);
 }
 
 QString StatusBar::statusText() const {
@@ -148,16 +158,19 @@ void StatusBar::refresh() {
 
     const QDateTime now = QDateTime::currentDateTime();
     const QLocale locale;
-    panel(DatePanel)->setText(locale.toString(now.date(), QLocale::ShortFormat));
-    panel(TimePanel)->setText(locale.toString(now.time(), QLocale::ShortFormat));
+    setPanelText(DatePanel, locale.toString(now.date(), QLocale::ShortFormat));
+    setPanelText(TimePanel, locale.toString(now.time(), QLocale::ShortFormat));
 }
 
 void StatusBar::showIndicator(int index, std::optional<bool> on) {
     QLabel *label = panel(index);
     label->setEnabled(on.value_or(false));
-    label->setAccessibleDescription(!on.has_value() ? QStringLiteral("unknown")
-                                    : *on           ? QStringLiteral("on")
-                                                    : QStringLiteral("off"));
+    const QString description =
+        QLatin1String(kPanels[index - 1].role) + (!on.has_value() ? QStringLiteral(", unknown")
+                                                  : *on           ? QStringLiteral(", on")
+                                                                  : QStringLiteral(", off"));
+    if (label->accessibleDescription() != description)
+        label->setAccessibleDescription(description);
 }
 
 bool StatusBar::eventFilter(QObject *watched, QEvent *event) {

@@ -35,6 +35,11 @@ std::optional<bool> ReadKeyboardLed(const QString &folder, const QString &led);
 // unknown. Insert mode is the program's own: off at first, switched by every
 // press of the Insert key anywhere in the application. Indicators, date and
 // time are brought up to date every second.
+//
+// For assistive technology each panel's accessible name is the text it
+// shows, and its accessible description says what the panel is ("Status
+// line", "Date", ...); an indicator's description adds its state: "Num Lock,
+// on", "Num Lock, off" or "Num Lock, unknown".
 class StatusBar : public QStatusBar {
     Q_OBJECT
 public:
@@ -76,6 +81,8 @@ protected:
 
 private:
     void showIndicator(int index, std::optional<bool> on);
+    // Shows a text in a panel and makes it the panel's accessible name.
+    void setPanelText(int index, const QString &text);
 
     std::array<QLabel *, kPanelCount> m_panels{};
     std::array<int, kPanelCount> m_widths{};

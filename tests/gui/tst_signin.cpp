@@ -133,6 +133,9 @@ void SignInTest::signIn() {
     GuiTestEnv env;
     AddAccount(1, QStringLiteral("Someone"), QStringLiteral("Other"));
     AddAccount(2, QStringLiteral("BobSmith"), QStringLiteral("Secret1"));
+    // Registration makes the user's folder; signing in loads the categories
+    // from it and would report it missing.
+    QVERIFY(QDir(env.folder()).mkdir(QStringLiteral("USR2")));
     frmMain &main = env.mainWindow();
 
     SignInByKeyboard(main, user, password);

@@ -1,5 +1,6 @@
 #include "screens/statusbar.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
@@ -87,6 +88,67 @@ private slots:
         // Panels stand left to right in index order.
         if (index > 1)
             QVERIFY(bar.panel(index - 1)->geometry().right() < label->geometry().left());
+    }
+
+    // What assistive technology reads from each panel: the text shown as its
+    // name and what the panel is as its description.
+    void panelsSpeakTheirText_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("1 Main") << 1 << "Status :"
+                                << "Status";
+        QTest::newRow("2 Desc") << 2 << "Ready (Main Menu)"
+                                << "Status line";
+        QTest::newRow("3 NUM") << 3 << "NUM"
+                               << "Num Lock, on";
+        QTest::newRow("4 CAPS") << 4 << "CAPS"
+                                << "Caps Lock, off";
+        QTest::newRow("5 INS") << 5 << "INS"
+                               << "Insert mode, off";
+        QTest::newRow("6 SCRL") << 6 << "SCRL"
+                                << "Scroll Lock, unknown";
+        QTest::newRow("7 DATE") << 7 << QString() << "Date";
+        QTest::newRow("8 TIME") << 8 << QString() << "Time";
+    }
+
+    void panelsSpeakTheirText() {
+        QFETCH(int, index);
+        QFETCH(QString, name);
+        QFETCH(QString, description);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QVERIFY(WriteLeds(dir.path(), {"input3::numlock=1", "input3::capslock=0"}));
+        StatusBar bar;
+        bar.setLedFolder(dir.path());
+        bar.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bar));
+
+        QLabel *label = bar.panel(index);
+        QAccessibleInterface *spoken = QAccessible::queryAccessibleInterface(label);
+        QVERIFY(spoken);
+        // Date and time: whatever the panel shows right now.
+        const QString expected = name.isNull() ? label->text() : name;
+        QVERIFY(!expected.isEmpty());
+        QCOMPARE(spoken->text(QAccessible::Name), expected);
+        QCOMPARE(spoken->text(QAccessible::Description), description);
+    }
+
+    void statusLineIsHeardAsItChanges() {
+        StatusBar bar;
+        bar.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bar));
+        QAccessibleInterface *spoken = QAccessible::queryAccessibleInterface(bar.panel(2));
+        QVERIFY(spoken);
+        bar.setStatusText(QStringLiteral("Please Wait...Adding Category!"));
+        QCOMPARE(spoken->text(QAccessible::Name), QStringLiteral("Please Wait...Adding Category!"));
+        QCOMPARE(bar.panel(2)->accessibleName(), QStringLiteral("Please Wait...Adding Category!"));
+
+        // The Insert panel says when it is switched on.
+        bar.setInsertMode(true);
+        QCOMPARE(
+            QAccessible::queryAccessibleInterface(bar.panel("INS"))->text(QAccessible::Description),
+            QStringLiteral("Insert mode, on"));
     }
 
     void noSuchPanel() {
@@ -193,17 +255,20 @@ private slots:
         bar.setLedFolder(dir.path());
 
         QVERIFY(bar.panel("NUM")->isEnabled());
-        QCOMPARE(bar.panel("NUM")->accessibleDescription(), QStringLiteral("on"));
+        QCOMPARE(bar.panel("NUM")->accessibleDescription(), QStringLiteral("Num Lock, on"));
         QVERIFY(!bar.panel("CAPS")->isEnabled());
-        QCOMPARE(bar.panel("CAPS")->accessibleDescription(), QStringLiteral("off"));
+        QCOMPARE(bar.panel("CAPS")->accessibleDescription(), QStringLiteral("Caps Lock, off"));
         QVERIFY(!bar.panel("SCRL")->isEnabled());
-        QCOMPARE(bar.panel("SCRL")->accessibleDescription(), QStringLiteral("unknown"));
+        QCOMPARE(bar.panel("SCRL")->accessibleDescription(),
+                 QStringLiteral("Scroll Lock, unknown"));
         QCOMPARE(bar.panel("NUM")->text(), QStringLiteral("NUM"));
 
         // The bar notices a change by itself.
         QVERIFY(WriteLeds(dir.path(), {"input3::numlock=0", "input3::capslock=1"}));
         QTRY_VERIFY_WITH_TIMEOUT(bar.panel("CAPS")->isEnabled(), 3000);
         QVERIFY(!bar.panel("NUM")->isEnabled());
+        QCOMPARE(bar.panel("NUM")->accessibleDescription(), QStringLiteral("Num Lock, off"));
+        QCOMPARE(bar.panel("CAPS")->accessibleDescription(), QStringLiteral("Caps Lock, on"));
     }
 
     // One press of Insert switches the mode once, wherever it is pressed,

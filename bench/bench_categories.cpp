@@ -1,0 +1,197 @@
+// Speed of loading a category index of 2,000 categories into the main
+// window's four lists, and of the name look-up on that index.
+//
+// Counters to read (both sides measured in CPU time of this thread, as the
+// mean of the same number of runs):
+//   LoadCategories/x_floor        LoadCategories ("LCD") over decoding the
+//                                 same index alone
+//   CategoryExistsAbsentName/x_floor
+//                                 CategoryExists of a name that is not there
+//                                 over decoding the same index alone
+
+#include "categories/categoryindex.h"
+#include "screens/frmMain.h"
+#include "screens/msgbox.h"
+#include "session/modMain.h"
+#include "storage/accountfile.h"
+#include "storage/cipher.h"
+#include "storage/records.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
+#include <time.h>
+
+using namespace modMain;
+
+namespace {
+
+constexpr int kCategories = 2000;
+const QString kPassword = QStringLiteral("bench pw");
+
+// CPU time used by this thread so far, in seconds.
+double threadSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+// Mean CPU time of `runs` runs of `work`, in seconds.
+template <typename Work> double meanOf(qint64 runs, Work work) {
+    const double start = threadSeconds();
+    for (qint64 i = 0; i < runs; ++i)
+        work();
+    return (threadSeconds() - start) / double(runs);
+}
+
+// User 1's folder with an index of 2,000 categories, added in shuffled name
+// order, all written under the benchmark's password. Made once.
+class CategoryFolder {
+public:
+    CategoryFolder() {
+        if (!dir_.isValid() || !QDir(dir_.path()).mkdir(QStringLiteral("USR1"))) {
+            std::fprintf(stderr, "no temporary folder\n");
+            std::abort();
+        }
+        use();
+        std::vector<int> order(kCategories);
+        for (int i = 0; i < kCategories; ++i)
+            order[i] = i + 1;
+        std::shuffle(order.begin(), order.end(), std::mt19937(7));
+        QStringList lines;
+        for (int n = 1; n <= kCategories; ++n)
+            lines << CategoryRecordLine(
+                n, QStringLiteral("Category %1").arg(order[n - 1], 4, 10, QLatin1Char('0')),
+                PassStamp);
+        IoError err;
+        if (!RewriteFile(CategoryIndexPath(), lines, &err)) {
+            std::fprintf(stderr, "%s\n", qPrintable(err.message(QStringLiteral("write"))));
+            std::abort();
+        }
+    }
+    // Signs user 1 in on this folder.
+    void use() {
+        SetProgramFolder(dir_.path());
+        UserNo = 1;
+        if (PassStamp.isEmpty())
+            PassStamp = MakePassStamp(kPassword);
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+CategoryFolder &folder() {
+    static CategoryFolder f;
+    f.use();
+    return f;
+}
+
+// The main window, on the offscreen platform unless another is asked for.
+// Made once and left to the end of the process.
+frmMain &mainWindow() {
+    static frmMain *main = [] {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "wayfile_bench";
+        static char *argv[] = {name, nullptr};
+        new QApplication(argc, argv);
+        // A box would wait for an answer no one gives.
+        screens::MsgBox::setScripted(true);
+        return new frmMain; // resets the session: sign in afterwards
+    }();
+    return *main;
+}
+
+// The floor: read every line of the index and decode what loading needs
+// from it: key, name and owner stamp.
+qsizetype decodeIndex() {
+    qsizetype chars = 0;
+    IoError err;
+    ForEachLine(
+        CategoryIndexPath(),
+        [&](const QString &line) {
+            const QStringList fields = CategoryFields(line, 4);
+            chars += DecodeField(fields.value(0)).size() + DecodeField(fields.value(1)).size() +
+                     DecryptText(SwapPairs(fields.value(2))).size();
+            return true;
+        },
+        &err);
+    return err.failed() ? -1 : chars;
+}
+
+void BM_DecodeCategoryIndex(benchmark::State &state) {
+    folder();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(decodeIndex());
+    state.counters["records"] = kCategories;
+}
+BENCHMARK(BM_DecodeCategoryIndex)->Unit(benchmark::kMillisecond);
+
+// The reading half of LoadCategories: the owner test on every line and the
+// owned records decoded, without the lists.
+void BM_ReadCategoryIndex(benchmark::State &state) {
+    folder();
+    for (auto _ : state) {
+        CategoryIndexRead read;
+        IoError err;
+        benchmark::DoNotOptimize(ReadCategoryIndex(PassStamp, &read, &err));
+        benchmark::DoNotOptimize(read.owned.size());
+    }
+    state.counters["records"] = kCategories;
+}
+BENCHMARK(BM_ReadCategoryIndex)->Unit(benchmark::kMillisecond);
+
+void BM_LoadCategories(benchmark::State &state) {
+    frmMain &main = mainWindow();
+    folder();
+    double loadSeconds = 0;
+    for (auto _ : state) {
+        // Sign-out empties all four lists before the next sign-in loads them.
+        state.PauseTiming();
+        main.cmbCatDel->clear();
+        main.cmbCatMod->clear();
+        main.lstCatView->clear();
+        main.cmbUrlCat->clear();
+        state.ResumeTiming();
+        const double start = threadSeconds();
+        DoCommand(QStringLiteral("LCD"));
+        loadSeconds += threadSeconds() - start;
+    }
+    if (main.lstCatView->count() != kCategories || main.cmbUrlCat->count() != kCategories ||
+        !screens::MsgBox::shown().isEmpty())
+        state.SkipWithError("the lists were not filled");
+    const double floorSeconds = meanOf(state.iterations(), [] { decodeIndex(); });
+    state.counters["records"] = kCategories;
+    state.counters["x_floor"] = loadSeconds / double(state.iterations()) / floorSeconds;
+}
+BENCHMARK(BM_LoadCategories)->Unit(benchmark::kMillisecond);
+
+void BM_CategoryExistsAbsentName(benchmark::State &state) {
+    folder();
+    // Same length as the stored names, so every record is compared in full.
+    const QString absent = QStringLiteral("Category 9999");
+    double existsSeconds = 0;
+    for (auto _ : state) {
+        const double start = threadSeconds();
+        benchmark::DoNotOptimize(CategoryExists(absent));
+        existsSeconds += threadSeconds() - start;
+    }
+    if (NextCatNo != kCategories + 1)
+        state.SkipWithError("CategoryExists did not read every record");
+    const double floorSeconds = meanOf(state.iterations(), [] { decodeIndex(); });
+    state.counters["records"] = kCategories;
+    state.counters["x_floor"] = existsSeconds / double(state.iterations()) / floorSeconds;
+}
+BENCHMARK(BM_CategoryExistsAbsentName)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "storage/records.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The category index "CAT.DAT" in the signed-in user's folder: one line per
+// category, in the order the categories were added.
+//   field 1: EncodeField("CAT" + number)
+//   field 2: EncodeField(trimmed name)
+//   field 3: the owner stamp (PassStamp, trimmed), stored as held
+// The category number also names the category's URL file "CAT<m>.DAT".
+//
+// These procedures read and write the files only; they return records and
+// numbers, and the windows' handlers fill their lists from them.
+namespace modMain {
+
+inline const QString kCategoryIndexName = QStringLiteral("CAT.DAT");
+
+// Full path of the signed-in user's category index.
+QString CategoryIndexPath();
+
+// "CAT" + m + ".DAT", and its full path in the signed-in user's folder.
+QString CategoryUrlFileName(qint64 number);
+QString CategoryUrlFilePath(qint64 number);
+
+// The fields of an index line; a line without separator gives `dummies`
+// fields of "*qvx*" (which decipher to ""), so it matches no name, has
+// number 0 and fails every owner test.
+QStringList CategoryFields(const QString &line, int dummies = 3);
+
+// The category number of a record: its deciphered key from the fourth
+// character on, read as a number (no digits give 0; never wraps).
+qint64 CategoryNumber(const QStringList &fields);
+
+// A complete index line for category `number`.
+QString CategoryRecordLine(qint64 number, const QString &name, const QString &stamp);
+
+// True when a category of that name is in the index (letter case ignored,
+// any owner). `name` is the candidate, already trimmed. Sets NextCatNo to
+// one more than the highest number read (1 for no index); a match ends the
+// reading early. When the index cannot be read, returns false, sets `err`
+// and leaves NextCatNo at 0.
+bool CategoryExists(const QString &name, IoError *err = nullptr);
+
+// One category as the lists show it.
+struct CategoryEntry {
+    QString name;
+    int number = 0; // saturated to int; stored numbers are 16-bit
+};
+
+// What LoadCategories needs from the index.
+struct CategoryIndexRead {
+    bool hasData = false;       // the index exists and is not empty
+    QList<CategoryEntry> owned; // records written under `stamp`, in file order
+    bool lastOwned = false;     // the last line passed the owner test
+};
+
+// Reads the index and applies the owner test to every line: a record is
+// owned when its stamp and `stamp` stand for the same password. An absent
+// index is created empty (and holds nothing). False, with `err` set, when
+// the index cannot be read.
+bool ReadCategoryIndex(const QString &stamp, CategoryIndexRead *read, IoError *err);
+
+// The outcome of a change to the index.
+struct CategoryChange {
+    // The index now reads as asked: the lists must follow it.
+    bool indexChanged = false;
+    // What failed, if anything, and what was being done to that file ("read",
+    // "write to", "delete", ...). A failure with indexChanged set concerns a
+    // step after the index was written.
+    IoError error;
+    QString action;
+
+    bool failed() const { return error.failed(); }
+    QString message() const { return error.message(action); }
+};
+
+// Appends a new category record (stamp trimmed). Refuses numbers that are
+// not storable 16-bit category numbers without writing anything.
+CategoryChange AppendCategory(qint64 number, const QString &name, const QString &stamp);
+
+// Rewrites every record numbered `number` with the new name and `stamp`
+// (trimmed); every other line is copied byte for byte. The rewrite is atomic.
+// An index without such a record is left alone and reported.
+CategoryChange RenameCategory(qint64 number, const QString &newName, const QString &stamp);
+
+// Numbers below 1 name no category: both refuse them and change nothing.
+//
+// Removes every record numbered `number` from the index and deletes the
+// category's URL file (every entry whose name matches "CAT<m>.DAT" without
+// regard to case). See the .cpp for the order of the steps and what each
+// failure leaves behind.
+CategoryChange DeleteCategoryFiles(qint64 number);
+
+} // namespace modMain

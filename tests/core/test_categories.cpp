@@ -1,0 +1,429 @@
+#include "categories/categoryindex.h"
+
+#include "session/modMain.h"
+#include "storage/accountfile.h"
+#include "storage/cipher.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <optional>
+#include <sys/resource.h>
+
+using namespace modMain;
+
+namespace {
+
+// Makes every write past `bytes` into any file fail with "File too large"
+// while it lives: a write failure that works for every user, root included.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+const QString kMine = QStringLiteral("pw1");
+const QString kOther = QStringLiteral("other");
+
+// User 1 signed in with password "pw1", in a program folder of its own.
+class CategoryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        SetProgramFolder(dir.path());
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("USR1")));
+        UserNo = 1;
+        PassStamp = MakePassStamp(kMine);
+        NextCatNo = -1;
+    }
+    void TearDown() override {
+        ResetSession();
+        SetProgramFolder(QString());
+    }
+
+    QString user(const QString &name) const { return dir.filePath(QStringLiteral("USR1/") + name); }
+    QString index() const { return user(QStringLiteral("CAT.DAT")); }
+
+    static QByteArray bytes(const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    }
+    static void write(const QString &path, const QByteArray &data) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(data), data.size());
+    }
+    // One index line, with its CR LF, written under `password`.
+    static QByteArray line(int n, const QString &name, const QString &password = kMine) {
+        return CategoryRecordLine(n, name, MakePassStamp(password)).toLatin1() + "\r\n";
+    }
+    // Decoded records of the index: "number name" for each line.
+    QStringList decoded() const {
+        QStringList out;
+        const QList<QByteArray> lines = bytes(index()).split('\n');
+        for (const QByteArray &raw : lines) {
+            if (raw.isEmpty())
+                continue;
+            const QStringList fields = CategoryFields(QString::fromLatin1(raw.chopped(1)));
+            out << QStringLiteral("%1 %2")
+                       .arg(CategoryNumber(fields))
+                       .arg(DecodeField(fields.value(1)));
+        }
+        return out;
+    }
+    QStringList userFolderEntries() const {
+        return QDir(user(QString())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+    }
+
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+// --- Look-up and the next number -----------------------------------------
+
+TEST_F(CategoryTest, WithoutAnIndexNothingIsTakenAndNumberingStartsAtOne) {
+    IoError err;
+    EXPECT_FALSE(CategoryExists(QStringLiteral("News"), &err));
+    EXPECT_FALSE(err.failed());
+    EXPECT_EQ(NextCatNo, 1);
+    EXPECT_TRUE(QFileInfo(index()).isFile()); // created empty, as the look-up opens it
+    EXPECT_EQ(QFileInfo(index()).size(), 0);
+}
+
+TEST_F(CategoryTest, NextNumberIsOneMoreThanTheHighestNeverAGap) {
+    write(index(), line(1, "Work") + line(5, "Home") + line(2, "Fun"));
+    EXPECT_FALSE(CategoryExists(QStringLiteral("Travel")));
+    EXPECT_EQ(NextCatNo, 6);
+}
+
+struct TakenCase {
+    const char *name;
+    const char *candidate;
+    bool taken;
+};
+
+class CategoryNames : public CategoryTest, public ::testing::WithParamInterface<TakenCase> {};
+
+TEST_P(CategoryNames, AreComparedIgnoringCaseOnly) {
+    write(index(), line(1, "Work") + line(2, "News", kOther) + line(3, "A *QVX* B"));
+    EXPECT_EQ(CategoryExists(QString::fromLatin1(GetParam().candidate)), GetParam().taken);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Categories, CategoryNames,
+    ::testing::Values(TakenCase{"same", "News", true}, TakenCase{"lower", "news", true},
+                      TakenCase{"upper", "NEWS", true}, TakenCase{"inner_blank", "New s", false},
+                      TakenCase{"shorter", "New", false}, TakenCase{"longer", "Newsy", false},
+                      TakenCase{"separator_inside", "a *qvx* b", true},
+                      TakenCase{"first_record", "WORK", true}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(CategoryTest, LinesWithoutSeparatorMatchNothingAndCountAsZero) {
+    write(index(), QByteArray("\r\n") + "garbage\r\n" + line(3, "Work") + "   \r\n");
+    EXPECT_FALSE(CategoryExists(QStringLiteral("garbage")));
+    EXPECT_EQ(NextCatNo, 4);
+}
+
+TEST_F(CategoryTest, AHugeStoredNumberIsNotWrappedSoTheCallerCanRefuseIt) {
+    write(index(),
+          JoinRecord({EncodeField("CAT99999999999"), EncodeField("Big"), MakePassStamp(kMine)})
+                  .toLatin1() +
+              "\r\n");
+    EXPECT_FALSE(CategoryExists(QStringLiteral("Other")));
+    EXPECT_GT(NextCatNo, kMaxRecordNo);
+    EXPECT_FALSE(IsStorableNumber(NextCatNo));
+}
+
+TEST_F(CategoryTest, AnUnreadableIndexIsReported) {
+    ASSERT_TRUE(QDir().mkdir(index())); // a folder where the file should be
+    IoError err;
+    EXPECT_FALSE(CategoryExists(QStringLiteral("News"), &err));
+    EXPECT_TRUE(err.failed());
+    EXPECT_EQ(err.file, index());
+    EXPECT_EQ(NextCatNo, 0);
+}
+
+// --- Loading with the owner test -----------------------------------------
+
+struct OwnerCase {
+    const char *name;
+    const char *owners; // one letter per record: m = mine, o = another password's
+    const char *owned;  // names listed, in file order
+    bool lastOwned;
+};
+
+class OwnerCases : public CategoryTest, public ::testing::WithParamInterface<OwnerCase> {};
+
+TEST_P(OwnerCases, OwnedRecordsAreReadAndTheLastOneDecides) {
+    const QStringList names{"Work", "Home", "Fun"};
+    QByteArray data;
+    const QString owners = QString::fromLatin1(GetParam().owners);
+    for (int i = 0; i < owners.size(); ++i)
+        data += line(i + 1, names[i], owners[i] == u'm' ? kMine : kOther);
+    write(index(), data);
+
+    CategoryIndexRead read;
+    IoError err;
+    ASSERT_TRUE(ReadCategoryIndex(PassStamp, &read, &err));
+    EXPECT_TRUE(read.hasData);
+    QStringList owned;
+    for (const CategoryEntry &entry : read.owned)
+        owned << QStringLiteral("%1 %2").arg(entry.number).arg(entry.name);
+    EXPECT_EQ(owned.join(u','), QString::fromLatin1(GetParam().owned));
+    EXPECT_EQ(read.lastOwned, GetParam().lastOwned);
+}
+
+INSTANTIATE_TEST_SUITE_P(Categories, OwnerCases,
+                         ::testing::Values(OwnerCase{"all_mine", "mmm", "1 Work,2 Home,3 Fun",
+                                                     true},
+                                           OwnerCase{"first_foreign", "omm", "2 Home,3 Fun", true},
+                                           OwnerCase{"last_foreign", "mmo", "1 Work,2 Home", false},
+                                           OwnerCase{"all_foreign", "ooo", "", false}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(CategoryTest, ALastLineWithoutSeparatorFailsTheOwnerTest) {
+    write(index(), line(1, "Work") + "junk\r\n");
+    CategoryIndexRead read;
+    ASSERT_TRUE(ReadCategoryIndex(PassStamp, &read, nullptr));
+    ASSERT_EQ(read.owned.size(), 1);
+    EXPECT_FALSE(read.lastOwned);
+}
+
+TEST_F(CategoryTest, AnEmptyOrAbsentIndexHoldsNothing) {
+    CategoryIndexRead read;
+    IoError err;
+    ASSERT_TRUE(ReadCategoryIndex(PassStamp, &read, &err));
+    EXPECT_FALSE(read.hasData);
+    EXPECT_TRUE(read.owned.isEmpty());
+}
+
+TEST_F(CategoryTest, LoadingReportsAnIndexThatCannotBeRead) {
+    ASSERT_TRUE(QDir().mkdir(index()));
+    CategoryIndexRead read;
+    IoError err;
+    EXPECT_FALSE(ReadCategoryIndex(PassStamp, &read, &err));
+    EXPECT_EQ(err.file, index());
+}
+
+// --- Adding ------------------------------------------------------------------
+
+TEST_F(CategoryTest, TheFirstCategoryCreatesTheIndexWithOneCrLfRecord) {
+    const CategoryChange change = AppendCategory(1, QStringLiteral("Work"), "  " + PassStamp + " ");
+    ASSERT_FALSE(change.failed()) << change.message().toStdString();
+    EXPECT_TRUE(change.indexChanged);
+    const QByteArray data = bytes(index());
+    ASSERT_TRUE(data.endsWith("\r\n"));
+    EXPECT_EQ(data.count('\n'), 1);
+    const QStringList fields = CategoryFields(QString::fromLatin1(data.chopped(2)));
+    ASSERT_EQ(fields.size(), 3);
+    EXPECT_EQ(DecodeField(fields[0]), QStringLiteral("CAT1"));
+    EXPECT_EQ(DecodeField(fields[1]), QStringLiteral("Work"));
+    EXPECT_EQ(fields[2], PassStamp); // stored trimmed, as held
+}
+
+TEST_F(CategoryTest, NumbersOutsideSixteenBitsAreRefusedAndNothingIsWritten) {
+    write(index(), line(1, "Work"));
+    for (qint64 number : {qint64(0), qint64(32768), qint64(100000)}) {
+        const CategoryChange change = AppendCategory(number, QStringLiteral("X"), PassStamp);
+        EXPECT_FALSE(change.indexChanged) << number;
+        EXPECT_EQ(change.message(),
+                  QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: The Category "
+                                 "number %2 is out of range.")
+                      .arg(index())
+                      .arg(number));
+    }
+    EXPECT_EQ(decoded(), QStringList{"1 Work"});
+    EXPECT_TRUE(AppendCategory(32767, QStringLiteral("Last"), PassStamp).indexChanged);
+}
+
+TEST_F(CategoryTest, AFailedAppendLeavesTheIndexAsItWas) {
+    const QByteArray before = line(1, "Work");
+    write(index(), before);
+    CategoryChange change;
+    {
+        const FileSizeLimit limit(before.size());
+        change = AppendCategory(2, QStringLiteral("Home"), PassStamp);
+    }
+    EXPECT_FALSE(change.indexChanged);
+    EXPECT_EQ(change.error.file, index());
+    EXPECT_TRUE(change.message().startsWith(QStringLiteral("Wayfile could not write to")));
+    EXPECT_EQ(bytes(index()), before);
+}
+
+// --- Renaming ----------------------------------------------------------------
+
+TEST_F(CategoryTest, RenameRewritesTheRecordInPlaceAndCopiesTheRestByteForByte) {
+    const QByteArray second = line(2, "Home", kOther), third = line(3, "Fun");
+    write(index(), line(1, "Work") + "odd line\r\n" + second + third);
+    write(user("CAT1.DAT"), "urls of one\r\n");
+
+    const CategoryChange change = RenameCategory(1, QStringLiteral("Travel"), PassStamp);
+    ASSERT_FALSE(change.failed()) << change.message().toStdString();
+    EXPECT_TRUE(change.indexChanged);
+
+    const QList<QByteArray> lines = bytes(index()).split('\n');
+    ASSERT_EQ(lines.size(), 5); // four lines and the empty rest after the last CR LF
+    EXPECT_EQ(lines[1] + '\n', QByteArray("odd line\r\n"));
+    EXPECT_EQ(lines[2] + '\n', second);
+    EXPECT_EQ(lines[3] + '\n', third);
+    const QStringList fields = CategoryFields(QString::fromLatin1(lines[0].chopped(1)));
+    EXPECT_EQ(DecodeField(fields[0]), QStringLiteral("CAT1"));
+    EXPECT_EQ(DecodeField(fields[1]), QStringLiteral("Travel"));
+    EXPECT_EQ(fields[2], PassStamp);
+    EXPECT_EQ(bytes(user("CAT1.DAT")), QByteArray("urls of one\r\n"));
+    // No temporary file is left in the folder.
+    EXPECT_EQ(userFolderEntries(), (QStringList{"CAT.DAT", "CAT1.DAT"}));
+}
+
+TEST_F(CategoryTest, RenamingANumberTheIndexLacksChangesNothing) {
+    const QByteArray before = line(1, "Work");
+    write(index(), before);
+    const CategoryChange change = RenameCategory(7, QStringLiteral("Travel"), PassStamp);
+    EXPECT_FALSE(change.indexChanged);
+    EXPECT_EQ(change.message(),
+              QStringLiteral("Wayfile could not find the Category in \"%1\".\r\n\r\nReason: It "
+                             "holds no Category numbered 7.")
+                  .arg(index()));
+    EXPECT_EQ(bytes(index()), before);
+}
+
+TEST_F(CategoryTest, AFailedRenameLeavesTheIndexAsItWas) {
+    const QByteArray before = line(1, "Work") + line(2, "Home");
+    write(index(), before);
+    CategoryChange change;
+    {
+        const FileSizeLimit limit(40);
+        change = RenameCategory(2, QStringLiteral("Travel"), PassStamp);
+    }
+    EXPECT_FALSE(change.indexChanged);
+    EXPECT_EQ(change.error.file, index());
+    EXPECT_EQ(bytes(index()), before);
+    EXPECT_EQ(userFolderEntries(), QStringList{"CAT.DAT"});
+}
+
+// --- Deleting ----------------------------------------------------------------
+
+TEST_F(CategoryTest, DeleteDropsTheRecordAndItsUrlFileOnly) {
+    const QByteArray first = line(1, "Work"), third = line(3, "Fun");
+    write(index(), first + line(2, "Home") + line(2, "Stray", kOther) + third);
+    write(user("CAT1.DAT"), "one\r\n");
+    write(user("cat2.Dat"), "two\r\n");
+    write(user("CAT2.DAT"), "two again\r\n");
+    write(user("CAT3.DAT"), "three\r\n");
+
+    const CategoryChange change = DeleteCategoryFiles(2);
+    ASSERT_FALSE(change.failed()) << change.message().toStdString();
+    EXPECT_TRUE(change.indexChanged);
+    EXPECT_EQ(bytes(index()), first + third);
+    EXPECT_EQ(bytes(user("CAT1.DAT")), QByteArray("one\r\n"));
+    EXPECT_EQ(bytes(user("CAT3.DAT")), QByteArray("three\r\n"));
+    EXPECT_EQ(userFolderEntries(), (QStringList{"CAT.DAT", "CAT1.DAT", "CAT3.DAT"}));
+}
+
+TEST_F(CategoryTest, DeletingTheOnlyCategoryLeavesAnEmptyIndex) {
+    write(index(), line(4, "Work"));
+    const CategoryChange change = DeleteCategoryFiles(4); // no URL file at all
+    ASSERT_FALSE(change.failed()) << change.message().toStdString();
+    EXPECT_EQ(QFileInfo(index()).size(), 0);
+    EXPECT_FALSE(CategoryExists(QStringLiteral("Work")));
+    EXPECT_EQ(NextCatNo, 1);
+}
+
+// Each step of a delete failing for real; what must survive each.
+struct DeleteFault {
+    const char *name;
+    const char *step; // "move", "write" or "remove"
+};
+
+class DeleteFaults : public CategoryTest, public ::testing::WithParamInterface<DeleteFault> {};
+
+TEST_P(DeleteFaults, NeverLoseAKeptCategorysUrlsNorLeaveAFileToInherit) {
+    const std::string step = GetParam().step;
+    const QByteArray before = line(1, "Work") + line(2, "Home");
+    write(index(), before);
+    const QByteArray urls = "url lines\r\n";
+    if (step == "remove") {
+        // A folder where the URL file should be: it moves aside but cannot
+        // be removed as a file.
+        ASSERT_TRUE(QDir().mkpath(user("CAT2.DAT/inside")));
+    } else {
+        write(user("CAT2.DAT"), urls);
+    }
+    if (step == "move") {
+        // The name it moves to is taken by a folder that is not empty.
+        ASSERT_TRUE(QDir().mkpath(user("CAT2.DAT.deleting/inside")));
+    }
+
+    CategoryChange change;
+    {
+        std::optional<FileSizeLimit> limit;
+        if (step == "write")
+            limit.emplace(20);
+        change = DeleteCategoryFiles(2);
+    }
+    ASSERT_TRUE(change.failed());
+
+    if (step == "remove") {
+        // The category is gone; its leftover carries a name no category reads.
+        EXPECT_TRUE(change.indexChanged);
+        EXPECT_EQ(decoded(), QStringList{"1 Work"});
+        EXPECT_EQ(change.error.file, user("CAT2.DAT.deleting"));
+        EXPECT_TRUE(change.message().startsWith(
+            QStringLiteral("Wayfile could not delete \"%1\"").arg(user("CAT2.DAT.deleting"))));
+        EXPECT_FALSE(QFileInfo::exists(CategoryUrlFilePath(2)));
+        return;
+    }
+    // Nothing changed: the index and the URL file are as they were.
+    EXPECT_FALSE(change.indexChanged);
+    EXPECT_EQ(bytes(index()), before);
+    EXPECT_EQ(bytes(user("CAT2.DAT")), urls);
+    EXPECT_EQ(change.error.file, step == "move" ? user("CAT2.DAT") : index());
+    EXPECT_TRUE(change.message().startsWith(
+        step == "move" ? QStringLiteral("Wayfile could not move away \"%1\"").arg(user("CAT2.DAT"))
+                       : QStringLiteral("Wayfile could not write to \"%1\"").arg(index())));
+}
+
+INSTANTIATE_TEST_SUITE_P(Categories, DeleteFaults,
+                         ::testing::Values(DeleteFault{"url_file_cannot_move", "move"},
+                                           DeleteFault{"index_cannot_be_written", "write"},
+                                           DeleteFault{"url_file_cannot_be_removed", "remove"}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(CategoryTest, NumberZeroNamesNoCategoryEvenWhereLinesReadAsZero) {
+    const QByteArray before = QByteArray("no separator\r\n") + line(1, "Work");
+    write(index(), before);
+    write(user("CAT0.DAT"), "kept\r\n");
+    EXPECT_FALSE(DeleteCategoryFiles(0).indexChanged);
+    EXPECT_FALSE(RenameCategory(0, QStringLiteral("X"), PassStamp).indexChanged);
+    EXPECT_EQ(bytes(index()), before);
+    EXPECT_EQ(bytes(user("CAT0.DAT")), QByteArray("kept\r\n"));
+}
+
+TEST_F(CategoryTest, DeletingFromAnIndexThatCannotBeReadTouchesNothing) {
+    write(user("CAT2.DAT"), "urls\r\n");
+    const CategoryChange change = DeleteCategoryFiles(2); // there is no index
+    EXPECT_FALSE(change.indexChanged);
+    EXPECT_EQ(change.error.file, index());
+    EXPECT_EQ(bytes(user("CAT2.DAT")), QByteArray("urls\r\n"));
+}
