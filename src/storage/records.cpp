@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -497,6 +498,16 @@ bool AppendLine(const QString &path, const QString &line, IoError *err) {
     FileDescriptor file = openDataFile(path, O_RDWR | O_APPEND | O_CREAT, err, &created);
     if (!file.valid())
         return false;
+
+    // Only one copy of the program runs per installation, but should two
+    // writers ever meet, each holds the file alone from reading its end to
+    // the cut-back of a failed write: neither sees the other's record half
+    // written (and adds a needless line end), nor cuts it away. The lock goes
+    // with the descriptor. A file system without flock is used unlocked.
+    int locked;
+    do
+        locked = ::flock(file.get(), LOCK_EX);
+    while (locked != 0 && errno == EINTR);
 
     struct stat st;
     if (::fstat(file.get(), &st) != 0)
