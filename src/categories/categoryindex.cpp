@@ -2,6 +2,7 @@
 
 #include "session/modMain.h"
 #include "storage/cipher.h"
+#include "urls/urlfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -91,14 +92,6 @@ bool rewriteLines(const QString &path, qsizetype *changed, QStringList *lines,
 
 QString CategoryIndexPath() {
     return JoinPath(userFolder(), kCategoryIndexName);
-}
-
-QString CategoryUrlFileName(qint64 number) {
-    return QStringLiteral("CAT") + QString::number(number) + QStringLiteral(".DAT");
-}
-
-QString CategoryUrlFilePath(qint64 number) {
-    return JoinPath(userFolder(), CategoryUrlFileName(number));
 }
 
 QStringList CategoryFields(const QString &line, int dummies) {
@@ -272,7 +265,7 @@ CategoryChange DeleteCategoryFiles(qint64 number) {
     };
 
     const QString folder = userFolder();
-    for (const QString &urlFile : entriesNamed(folder, CategoryUrlFileName(number))) {
+    for (const QString &urlFile : entriesNamed(folder, UrlFileName(int(number)))) {
         const QString aside = urlFile + kDeletingSuffix;
         if (!renameEntry(urlFile, aside, &err)) {
             moveBack(&err);

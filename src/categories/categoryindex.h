@@ -22,9 +22,6 @@ inline const QString kCategoryIndexName = QStringLiteral("CAT.DAT");
 // Full path of the signed-in user's category index.
 QString CategoryIndexPath();
 
-// "CAT" + m + ".DAT", and its full path in the signed-in user's folder.
-QString CategoryUrlFileName(qint64 number);
-QString CategoryUrlFilePath(qint64 number);
 
 // The fields of an index line; a line without separator gives `dummies`
 // fields of "*qvx*" (which decipher to ""), so it matches no name, has

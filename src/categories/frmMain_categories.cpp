@@ -17,11 +17,8 @@
 
 #include <QEvent>
 #include <QSignalBlocker>
-#include <QStandardItemModel>
 
-#include <algorithm>
 #include <functional>
-#include <vector>
 
 using screens::MsgAnswer;
 using screens::MsgBox;
@@ -144,78 +141,13 @@ void renameNumber(QListWidget *list, int number, const QString &name) {
         list->item(pos)->setSelected(true);
 }
 
-// Puts categories into an empty list in one go, each where AddSorted would
-// put it: `sorted` is already in the lists' order (a stable sort by
-// CompareEntries of entries taken in file order gives exactly that). A list
-// that is not empty gets them one by one through AddSorted.
-void fillSorted(QComboBox *combo, const QList<modMain::CategoryEntry> &sorted) {
-    auto *model = qobject_cast<QStandardItemModel *>(combo->model());
-    if (combo->count() > 0 || !model) {
-        for (const modMain::CategoryEntry &entry : sorted)
-            screens::AddSorted(combo, entry.name, entry.number);
-        return;
-    }
-    QList<QStandardItem *> items;
-    items.reserve(sorted.size());
-    for (const modMain::CategoryEntry &entry : sorted) {
-        auto *item = new QStandardItem(entry.name);
-        item->setData(entry.number, Qt::UserRole);
-        items.append(item);
-    }
-    // As with AddSorted: no entry gets chosen by itself, and no signal says
-    // so.
-    const QSignalBlocker blocker(combo);
-    model->invisibleRootItem()->appendRows(items);
-    combo->setCurrentIndex(-1);
-}
-
-void fillSorted(QListWidget *list, const QList<modMain::CategoryEntry> &sorted) {
-    if (list->count() > 0) {
-        for (const modMain::CategoryEntry &entry : sorted)
-            screens::AddSorted(list, entry.name, entry.number);
-        return;
-    }
-    QStringList names;
-    names.reserve(sorted.size());
-    for (const modMain::CategoryEntry &entry : sorted)
-        names.append(entry.name);
-    list->addItems(names); // one insertion for all rows
-    // Item data is not shown, so the view need not hear of it entry by entry.
-    const QSignalBlocker quiet(list->model());
-    for (int i = 0; i < sorted.size(); ++i)
-        list->item(i)->setData(Qt::UserRole, sorted[i].number);
-}
-
-// CompareEntries, with a short way for plain ASCII (all a cipher can store):
-// ignoring case is then lower-casing A to Z, which is what CompareEntries
-// does character by character. Any other character on the way hands the
-// pair to CompareEntries itself, so the order is exactly the same.
-bool sortsBefore(const QString &a, const QString &b) {
-    const qsizetype common = std::min(a.size(), b.size());
-    const char16_t *pa = reinterpret_cast<const char16_t *>(a.utf16());
-    const char16_t *pb = reinterpret_cast<const char16_t *>(b.utf16());
-    for (qsizetype i = 0; i < common; ++i) {
-        char16_t ca = pa[i];
-        char16_t cb = pb[i];
-        if (ca > 127 || cb > 127)
-            return screens::CompareEntries(a, b) < 0;
-        if (ca >= u'A' && ca <= u'Z')
-            ca += u'a' - u'A';
-        if (cb >= u'A' && cb <= u'Z')
-            cb += u'a' - u'A';
-        if (ca != cb)
-            return ca < cb;
-    }
-    if (a.size() != b.size())
-        return a.size() < b.size();
-    return QString::compare(a, b, Qt::CaseSensitive) < 0;
-}
-
-// The entries in the order AddSorted gives them when added one by one in
-// their present order: a stable sort by CompareEntries.
-QList<modMain::CategoryEntry> sortedForLists(QList<modMain::CategoryEntry> entries) {
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const auto &a, const auto &b) { return sortsBefore(a.name, b.name); });
+// The categories as entries of the sorted lists.
+QList<screens::SortedEntry> listEntries(const QList<modMain::CategoryEntry> &categories) {
+    QList<screens::SortedEntry> entries;
+    entries.reserve(categories.size());
+    for (const modMain::CategoryEntry &category : categories)
+        entries.append({category.name, category.number});
+    screens::SortEntries(entries);
     return entries;
 }
 
@@ -583,8 +515,8 @@ void frmMain::LoadCategories() {
         return;
 
     // The order AddSorted gives entries added one by one in file order.
-    const QList<modMain::CategoryEntry> sorted = sortedForLists(std::move(read.owned));
-    fillSorted(cmbCatDel, sorted);
+    const QList<screens::SortedEntry> entries = listEntries(read.owned);
+    screens::FillSorted(cmbCatDel, entries);
     lblCatView->setText(QString::number(cmbCatDel->count()) + kCountSuffix);
 
     if (!read.lastOwned) {
@@ -595,9 +527,9 @@ void frmMain::LoadCategories() {
         return;
     }
     // Every entry of cmbCatDel, in its order, to the other three lists.
-    fillSorted(cmbCatMod, sorted);
-    fillSorted(cmbUrlCat, sorted);
-    fillSorted(lstCatView, sorted);
+    screens::FillSorted(cmbCatMod, entries);
+    screens::FillSorted(cmbUrlCat, entries);
+    screens::FillSorted(lstCatView, entries);
 }
 
 bool frmMain::AddCategory(const QString &name) {

@@ -26,14 +26,41 @@ template <class TextAt> int InsertPosition(int count, const QString &text, TextA
     return low;
 }
 
-void SortEntries(QList<SortedEntry> &entries) {
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const SortedEntry &a, const SortedEntry &b) {
-                         return CompareEntries(a.text, b.text) < 0;
-                     });
+// CompareEntries(a, b) < 0, with a short way for plain ASCII (all the cipher
+// can store): ignoring case is then lower-casing A to Z, which is what
+// CompareEntries does character by character. Any other character on the
+// way hands the pair to CompareEntries itself, so the order is exactly the
+// same.
+bool SortsBefore(const QString &a, const QString &b) {
+    const qsizetype common = std::min(a.size(), b.size());
+    const char16_t *pa = reinterpret_cast<const char16_t *>(a.utf16());
+    const char16_t *pb = reinterpret_cast<const char16_t *>(b.utf16());
+    for (qsizetype i = 0; i < common; ++i) {
+        char16_t ca = pa[i];
+        char16_t cb = pb[i];
+        if (ca > 127 || cb > 127)
+            return CompareEntries(a, b) < 0;
+        if (ca >= u'A' && ca <= u'Z')
+            ca += u'a' - u'A';
+        if (cb >= u'A' && cb <= u'Z')
+            cb += u'a' - u'A';
+        if (ca != cb)
+            return ca < cb;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return QString::compare(a, b, Qt::CaseSensitive) < 0;
 }
 
 } // namespace
+
+void SortEntries(QList<SortedEntry> &entries) {
+    auto before = [](const SortedEntry &a, const SortedEntry &b) {
+        return SortsBefore(a.text, b.text);
+    };
+    if (!std::is_sorted(entries.begin(), entries.end(), before))
+        std::stable_sort(entries.begin(), entries.end(), before);
+}
 
 int CompareEntries(const QString &a, const QString &b) {
     const int folded = QString::compare(a, b, Qt::CaseInsensitive);
@@ -71,10 +98,16 @@ void FillSorted(QListWidget *list, QList<SortedEntry> entries) {
     const bool updates = list->updatesEnabled();
     list->setUpdatesEnabled(false);
     list->clear();
-    for (const SortedEntry &e : entries) {
-        auto *item = new QListWidgetItem(e.text);
-        item->setData(Qt::UserRole, e.itemData);
-        list->addItem(item);
+    QStringList texts;
+    texts.reserve(entries.size());
+    for (const SortedEntry &e : entries)
+        texts.append(e.text);
+    list->addItems(texts); // one insertion for all rows
+    {
+        // Item data is not shown: the view need not hear of it entry by entry.
+        const QSignalBlocker quiet(list->model());
+        for (int i = 0; i < entries.size(); ++i)
+            list->item(i)->setData(Qt::UserRole, entries[i].itemData);
     }
     list->setCurrentRow(-1);
     list->setUpdatesEnabled(updates);

@@ -36,6 +36,12 @@ struct SortedEntry {
     int itemData = 0;
 };
 
+// Puts entries into the order AddSorted gives them when they are added one
+// by one in their present order (a stable sort: equal texts keep their
+// order). Entries already in that order are left as they are at the cost of
+// one pass, so a list sorted once can fill several lists cheaply.
+void SortEntries(QList<SortedEntry> &entries);
+
 // Replaces the whole content of a list with `entries`, in the order AddSorted
 // would give them when added one by one in the order given (equal texts keep
 // that order). Built in one go, without a repaint or a signal per entry: for

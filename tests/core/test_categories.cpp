@@ -3,6 +3,7 @@
 #include "session/modMain.h"
 #include "storage/accountfile.h"
 #include "storage/cipher.h"
+#include "urls/urlfile.h"
 
 #include <gtest/gtest.h>
 
@@ -391,7 +392,7 @@ TEST_P(DeleteFaults, NeverLoseAKeptCategorysUrlsNorLeaveAFileToInherit) {
         EXPECT_EQ(change.error.file, user("CAT2.DAT.deleting"));
         EXPECT_TRUE(change.message().startsWith(
             QStringLiteral("Wayfile could not delete \"%1\"").arg(user("CAT2.DAT.deleting"))));
-        EXPECT_FALSE(QFileInfo::exists(CategoryUrlFilePath(2)));
+        EXPECT_FALSE(QFileInfo::exists(UrlFilePath(1, 2)));
         return;
     }
     // Nothing changed: the index and the URL file are as they were.

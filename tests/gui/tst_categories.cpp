@@ -10,6 +10,7 @@
 #include "session/modMain.h"
 #include "storage/accountfile.h"
 #include "storage/records.h"
+#include "urls/urlfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -691,7 +692,7 @@ private slots:
         if (deleted) {
             QCOMPARE(decodedIndex(folder + "/CAT.DAT"), (QStringList{"1 Work", "3 Fun"}));
             QVERIFY(listsInStep(main, {"Fun=3", "Work=1"}));
-            QVERIFY(!QFileInfo::exists(modMain::CategoryUrlFilePath(2)));
+            QVERIFY(!QFileInfo::exists(modMain::UrlFilePath(1, 2)));
             QCOMPARE(shownPanel(main), QStringLiteral("fraCatView"));
         } else {
             QCOMPARE(fileBytes(folder + "/CAT.DAT"), kThree);
