@@ -5,6 +5,8 @@
 #include "storage/cipher.h"
 #include "urls/urlfile.h"
 
+#include "filesizelimit.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -19,29 +21,6 @@
 using namespace modMain;
 
 namespace {
-
-// Makes every write past `bytes` into any file fail with "File too large"
-// while it lives: a write failure that works for every user, root included.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
-};
 
 const QString kMine = QStringLiteral("pw1");
 const QString kOther = QStringLiteral("other");

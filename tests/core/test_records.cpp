@@ -4,6 +4,8 @@
 
 #include "forked.h"
 
+#include "filesizelimit.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -46,30 +48,6 @@ int modeOf(const QString &path) {
         return -1;
     return int(st.st_mode & 0777);
 }
-
-// Makes every write past `bytes` into any file fail with "File too large"
-// while it lives: a way to make a write fail half-way that works for every
-// user, root included.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
-};
 
 // A temporary folder holding one regular file, "afile": a path below that
 // file fails to open or create for every user.

@@ -5,6 +5,8 @@
 #include "storage/cipher.h"
 #include "storage/records.h"
 
+#include "filesizelimit.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -33,26 +35,6 @@ void WriteBytes(const QString &path, const QByteArray &data) {
 QByteArray Line(int n, const QString &address, const QString &description, const QString &stamp) {
     return UrlRecordLine(UrlKey(n), address, description, stamp).toLatin1() + "\r\n";
 }
-
-// Every write past `bytes` into any file fails with "File too large".
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
-};
 
 class UrlFileTest : public ::testing::Test {
 protected:

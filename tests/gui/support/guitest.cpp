@@ -154,20 +154,3 @@ QString WriteUrlFile(int catNo, const QByteArray &content) {
         qFatal("could not write %s", qPrintable(path));
     return path;
 }
-
-FileSizeLimit::FileSizeLimit(qint64 bytes) {
-    rlimit limit{};
-    ::getrlimit(RLIMIT_FSIZE, &limit);
-    m_old = limit.rlim_cur;
-    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    limit.rlim_cur = rlim_t(bytes);
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-}
-
-FileSizeLimit::~FileSizeLimit() {
-    rlimit limit{};
-    ::getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = rlim_t(m_old);
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    std::signal(SIGXFSZ, m_oldHandler);
-}

@@ -3,6 +3,8 @@
 #include "screens/frmLogin.h"
 #include "screens/frmMain.h"
 
+#include "filesizelimit.h"
+
 #include <QString>
 #include <QTemporaryDir>
 
@@ -74,17 +76,3 @@ QByteArray UrlLine(const TestUrl &url);
 
 // Writes the URL file of category `catNo` of user 1; returns its path.
 QString WriteUrlFile(int catNo, const QByteArray &content);
-
-// While it lives, every write past `bytes` into any file fails with "File too
-// large": a write failure half-way through a file, for every user.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(qint64 bytes);
-    ~FileSizeLimit();
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
-    quint64 m_old = 0;
-    void (*m_oldHandler)(int) = nullptr;
-};
