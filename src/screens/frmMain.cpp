@@ -39,6 +39,11 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
 }
 
 frmMain::~frmMain() {
+    // The controls go after this part of the window is gone; what they
+    // signal on their way out (a list model emptied) must not reach the
+    // window's handlers any more.
+    for (QObject *child : findChildren<QObject *>())
+        QObject::disconnect(child, nullptr, this, nullptr);
     if (g_mainForm == this) {
         g_mainForm = nullptr;
         for (const char *code :
