@@ -87,10 +87,6 @@ QStringList entries(const QListWidget *list) {
     return out;
 }
 
-QString status(frmMain &main) {
-    return main.StatusBar->panel(2)->text();
-}
-
 QString focusName(frmMain &main) {
     return main.focusWidget() ? main.focusWidget()->objectName() : QString();
 }
@@ -348,7 +344,7 @@ private slots:
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
         QCOMPARE(shownPanel(main), QStringLiteral("fraCatView"));
         QCOMPARE(main.lblSubTitle->text(), QStringLiteral("Categories Menu"));
-        QCOMPARE(status(main), kMenuStatus);
+        QCOMPARE(StatusText(main), kMenuStatus);
         QVERIFY(!main.lblIntro->isVisible());
         QCOMPARE(focusName(main), QStringLiteral("lstCatView"));
         if (!select.isEmpty())
@@ -357,7 +353,7 @@ private slots:
         QTest::mouseClick(main.findChild<QPushButton *>(button), Qt::LeftButton);
         QCOMPARE(shownPanel(main), panel);
         QCOMPARE(main.lblSubTitle->text(), subtitle);
-        QCOMPARE(status(main), statusText);
+        QCOMPARE(StatusText(main), statusText);
         if (!focus.isEmpty())
             QCOMPARE(focusName(main), focus);
         QCOMPARE(ShownTexts(), message.isEmpty() ? QStringList() : QStringList{message});
@@ -396,7 +392,7 @@ private slots:
         QTest::mouseClick(main.findChild<QPushButton *>(back), Qt::LeftButton);
         QCOMPARE(shownPanel(main), QStringLiteral("fraCatView"));
         QCOMPARE(main.lblSubTitle->text(), QStringLiteral("Categories Menu"));
-        QCOMPARE(status(main), kMenuStatus);
+        QCOMPARE(StatusText(main), kMenuStatus);
         QCOMPARE(focusName(main), QStringLiteral("lstCatView"));
     }
 
@@ -441,6 +437,8 @@ private slots:
         QVERIFY(choice.isEmpty());
         QCOMPARE(shownPanel(main), QStringLiteral("fraCatView"));
 
+        WriteUrlFile(2, UrlLine({1, QStringLiteral("home.example.org"), QString()}) +
+                            UrlLine({2, QStringLiteral("https://garden.example"), QString()}));
         QListWidgetItem *home = main.lstCatView->findItems("Home", Qt::MatchExactly).first();
         const QPoint at = main.lstCatView->visualItemRect(home).center();
         QTest::mouseClick(main.lstCatView->viewport(), Qt::LeftButton, {}, at);
@@ -448,6 +446,14 @@ private slots:
         QCOMPARE(screens::EntryData(main.cmbUrlCat, main.cmbUrlCat->currentIndex()), 2);
         QCOMPARE(main.cmbUrlCat->currentText(), QStringLiteral("Home"));
         QVERIFY(!choice.isEmpty()); // the chooser's own handling hears the choice
+        // ...and the URLs menu lists that category's addresses.
+        QVERIFY(main.fraUrlView->isVisible());
+        QCOMPARE(shownPanel(main), QString());
+        QCOMPARE(main.lblSubTitle->text(), QStringLiteral("URL's Menu"));
+        QCOMPARE(entries(main.lstUrlView),
+                 (QStringList{"home.example.org=1", "https://garden.example=2"}));
+        QCOMPARE(main.lblUrlView->text(), QStringLiteral("2 URL(s) under choosen Category are : "));
+        QCOMPARE(StatusText(main), QStringLiteral("Ready (URL(s) Menu)"));
 
         // Back on the menu, the same category again: heard again, so its
         // URLs are loaded afresh.
@@ -511,7 +517,7 @@ private slots:
             QVERIFY(fileBytes(path).startsWith(index));
             QCOMPARE(main.lblCatView->text(), QStringLiteral("3 Existing Categories are : "));
             QCOMPARE(shownPanel(main), QStringLiteral("fraCatView"));
-            QCOMPARE(status(main), kMenuStatus);
+            QCOMPARE(StatusText(main), kMenuStatus);
             QCOMPARE(main.txtCatAdd->text(), QString());
         } else {
             QCOMPARE(fileBytes(path), index);
@@ -565,7 +571,7 @@ private slots:
         QCOMPARE(fileBytes(path), kThree);
         QVERIFY(listsInStep(main, kThreeListed));
         QCOMPARE(shownPanel(main), QStringLiteral("pctCatAdd"));
-        QCOMPARE(status(main), QStringLiteral("Ready (Add Category Menu)"));
+        QCOMPARE(StatusText(main), QStringLiteral("Ready (Add Category Menu)"));
         QCOMPARE(main.txtCatAdd->text(), QStringLiteral("Travel"));
     }
 
@@ -699,7 +705,7 @@ private slots:
             QCOMPARE(fileBytes(folder + "/CAT2.DAT"), QByteArray("urls\r\n"));
             QVERIFY(listsInStep(main, kThreeListed));
             QCOMPARE(shownPanel(main), QStringLiteral("pctCatDel"));
-            QCOMPARE(status(main), QStringLiteral("Ready (Delete Category Menu)"));
+            QCOMPARE(StatusText(main), QStringLiteral("Ready (Delete Category Menu)"));
         }
     }
 
@@ -808,7 +814,7 @@ private slots:
         QCOMPARE(fileBytes(path), kThree);
         QVERIFY(listsInStep(main, kThreeListed));
         QCOMPARE(shownPanel(main), QStringLiteral("pctCatMod"));
-        QCOMPARE(status(main), QStringLiteral("Ready (Modify Category Menu)"));
+        QCOMPARE(StatusText(main), QStringLiteral("Ready (Modify Category Menu)"));
         QCOMPARE(main.txtCatMod->text(), QStringLiteral("Games"));
     }
 
