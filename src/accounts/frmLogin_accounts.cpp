@@ -169,6 +169,7 @@ void frmLogin::cmdNCreate_Click() {
         refuse(err.message(QStringLiteral("create")), {}, nullptr);
         return;
     }
+    WarnIfNotSynced(this, err);
     if (!modMain::AppendAccount(n, modMain::TrimBlanks(txtNUser->text()),
                                 modMain::TrimBlanks(txtNPass->text()), &err)) {
         if (!folderExisted)
@@ -176,6 +177,7 @@ void frmLogin::cmdNCreate_Click() {
         refuse(err.message(QStringLiteral("write to")), {}, nullptr);
         return;
     }
+    WarnIfNotSynced(this, err);
 
     modMain::UserNo = qint16(n);
     modMain::PassStamp = modMain::MakePassStamp(txtNPass->text());

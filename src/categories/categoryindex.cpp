@@ -186,6 +186,7 @@ CategoryChange AppendCategory(qint64 number, const QString &name, const QString 
         return failure(err, QStringLiteral("write to"));
     CategoryChange change;
     change.indexChanged = true;
+    change.error = err; // at most a warning: written, perhaps not yet flushed
     return change;
 }
 
@@ -214,6 +215,7 @@ CategoryChange RenameCategory(qint64 number, const QString &newName, const QStri
         return failure(err, QStringLiteral("write to"));
     CategoryChange change;
     change.indexChanged = true;
+    change.error = err; // at most a warning: written, perhaps not yet flushed
     return change;
 }
 
@@ -281,9 +283,11 @@ CategoryChange DeleteCategoryFiles(qint64 number) {
 
     CategoryChange change;
     change.indexChanged = true;
+    change.error = err; // at most a warning: written, perhaps not yet flushed
     for (const Moved &m : std::as_const(moved)) {
         QFile file(m.to);
         if (!file.remove() && !change.failed()) {
+            change.error.clear();
             change.error.file = m.to;
             change.error.reason = file.errorString();
             change.action = QStringLiteral("delete");

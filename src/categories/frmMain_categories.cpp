@@ -391,6 +391,7 @@ void frmMain::cmdCatDel_Click() {
         MsgBox::show(this, QStringLiteral("The Category ") + name +
                                QStringLiteral(" was succesfully deleted along with any URL's "
                                               "stored under it!"));
+    WarnIfNotSynced(this, change.error);
 
     removeNumber(cmbCatMod, number);
     bool wasUrlCategory = false;
@@ -481,6 +482,7 @@ void frmMain::cmdCatMod_Click() {
     }
     MsgBox::show(this, QStringLiteral("Success, the Category ") + oldName +
                            QStringLiteral(" was modified to ") + name);
+    WarnIfNotSynced(this, change.error);
     renameNumber(cmbCatDel, number, name);
     renameNumber(cmbUrlCat, number, name);
     renameNumber(lstCatView, number, name);
@@ -540,6 +542,7 @@ bool frmMain::AddCategory(const QString &name) {
         MsgBox::show(this, change.message());
         return false;
     }
+    WarnIfNotSynced(this, change.error);
     const int number = modMain::NextCatNo;
     screens::AddSorted(cmbCatDel, name, number);
     screens::AddSorted(cmbUrlCat, name, number);

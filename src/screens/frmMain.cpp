@@ -1,5 +1,6 @@
 #include "screens/frmMain.h"
 
+#include "screens/msgbox.h"
 #include "screens/screens.h"
 #include "screens/statusbar.h"
 #include "session/modMain.h"
@@ -72,6 +73,11 @@ void frmMain::connectHandlers() {
 void frmMain::registerCommands() {
     modMain::SetCommand(QStringLiteral("SIP"), [] { modMain::ArrangeMainForm(); });
     modMain::SetCommand(QStringLiteral("HA"), [] { modMain::HideAll(); });
+}
+
+void WarnIfNotSynced(QWidget *parent, const modMain::IoError &err) {
+    if (err.notSynced)
+        screens::MsgBox::show(parent, err.message(QString()));
 }
 
 void SetStatus(const QString &text) {

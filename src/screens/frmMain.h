@@ -1,6 +1,7 @@
 #pragma once
 
 #include "screens/catalogue.h"
+#include "storage/records.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -127,3 +128,8 @@ private:
 
 // Writes a text into the message panel of the main window's status bar.
 void SetStatus(const QString &text);
+
+// After a change that was written: when its folder could not be flushed to
+// disk (`err.notSynced`), tells the user that a power failure could still
+// undo it. Shows nothing otherwise.
+void WarnIfNotSynced(QWidget *parent, const modMain::IoError &err);

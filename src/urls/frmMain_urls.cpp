@@ -324,6 +324,7 @@ void AddUrl() {
                                       "its URL numbers have reached the highest one, 32767."));
     if (!AppendLine(path, UrlRecordLine(UrlKey(next), address, description, PassStamp), &err))
         return Fail(f, err.message(QStringLiteral("write to")));
+    WarnIfNotSynced(f, err);
 
     NextUrlNo = int(next);
     // The list keeps to the category it shows; another category's list is
@@ -350,6 +351,7 @@ void DeleteUrl() {
     if (!found)
         return Fail(f, QStringLiteral("Sorry, that URL is no longer in the file of this "
                                       "Category, so nothing was deleted."));
+    WarnIfNotSynced(f, err);
 
     if (f->UrlViewCatNo == catNo) {
         const QSignalBlocker blocker(f->lstUrlView);
@@ -383,6 +385,7 @@ void ModifyUrl() {
     if (!found)
         return Fail(f, QStringLiteral("Sorry, that URL is no longer in the file of this "
                                       "Category, so nothing was modified."));
+    WarnIfNotSynced(f, err);
 
     if (f->UrlViewCatNo == catNo) {
         const QSignalBlocker blocker(f->lstUrlView);

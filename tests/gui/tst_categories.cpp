@@ -19,9 +19,12 @@
 #include <QTest>
 #include <QWindow>
 
+#include <cerrno>
 #include <csignal>
 #include <optional>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using screens::MsgAnswer;
 using screens::MsgBox;
@@ -573,6 +576,39 @@ private slots:
         QCOMPARE(shownPanel(main), QStringLiteral("pctCatAdd"));
         QCOMPARE(StatusText(main), QStringLiteral("Ready (Add Category Menu)"));
         QCOMPARE(main.txtCatAdd->text(), QStringLiteral("Travel"));
+    }
+
+    // A change that is written but whose folder cannot be flushed to disk is
+    // made, and the user hears that a power failure could still undo it.
+    void renameWhenTheFolderCannotBeFlushed() {
+        GuiTestEnv env;
+        frmMain &main = signIn(env, kThree);
+        QTest::mouseClick(main.cmdCat, Qt::LeftButton);
+        clickEntry(main.lstCatView, QStringLiteral("Home"));
+        QTest::mouseClick(main.cmdCatViewM, Qt::LeftButton);
+        TypeInto(main.txtCatMod, QStringLiteral("Travel"));
+        modMain::SetDiskCalls({{}, [](int fd) {
+                                   struct stat st;
+                                   if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+                                       errno = EIO;
+                                       return -1;
+                                   }
+                                   return ::fsync(fd);
+                               }});
+        QTest::keyClick(main.txtCatMod, Qt::Key_Return);
+        modMain::SetDiskCalls({});
+
+        const QString path = env.path(QStringLiteral("USR1/CAT.DAT"));
+        const QString folder = env.path(QStringLiteral("USR1"));
+        QCOMPARE(ShownTexts(),
+                 (QStringList{QStringLiteral("Success, the Category Home was modified to Travel"),
+                              QStringLiteral("Wayfile saved \"%1\", but could not make sure that "
+                                             "the change is safely on disk: a power failure "
+                                             "could still undo it.\r\n\r\nReason: The folder "
+                                             "\"%2\" could not be flushed to disk "
+                                             "(Input/output error).")
+                                  .arg(path, folder)}));
+        QVERIFY(listsInStep(main, QStringList{"Fun=3", "Travel=2", "Work=1"}));
     }
 
     // ---- Delete ----
