@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots: starts the built program on a virtual
-# 1024 x 768 display in a scratch program folder, registers a user with the
-# keyboard only and photographs the screens on the way.
+# 1024 x 768 display in a scratch program folder, registers a user, adds
+# categories and URLs with the keyboard only and photographs the screens on
+# the way.
 # Needs: xvfb, xdotool, imagemagick (apt-get install xvfb xdotool imagemagick).
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -48,4 +49,34 @@ import -window root "$out/categories-menu.png"
 xdotool key alt+m; sleep 0.5
 xdotool type "Trips"; sleep 0.3
 import -window root "$out/modify-category.png"
+xdotool key alt+b; sleep 0.5   # "&Back": the Categories menu again
+
+# The URLs menu (Alt+U). On the Add URL panel (Alt+A) the focus waits in the
+# address box; Shift+Tab reaches the category chooser, where Down picks the
+# first category and End the last. Alt+A ("&Add") adds; Enter closes the
+# success box and the URLs menu comes back.
+add_url() { # category key, address, description
+  focus "$main"; xdotool key alt+a; sleep 0.5
+  xdotool key shift+Tab "$1"; sleep 0.3
+  xdotool key Tab; xdotool type "$2"
+  xdotool key Tab; xdotool type "$3"
+  focus "$main"; xdotool key alt+a; sleep 0.7
+  xdotool key Return; sleep 0.5
+}
+focus "$main"; xdotool key alt+u; sleep 0.7
+add_url End "https://www.debian.org/" "The universal operating system"
+add_url End "www.example.org/~alice/" "Alice's pages"
+add_url End "https://doc.qt.io/" "Qt documentation"
+add_url Down "news.example.com" "Morning news"
+# Back on the URLs menu: the last category chosen is listed; Tab into the
+# list and Down shows the first address's description.
+focus "$main"; xdotool key Tab; sleep 0.3; xdotool key Down; sleep 0.5
+import -window root "$out/urls-menu.png"
+# The Add URL panel while a URL is typed.
+xdotool key alt+a; sleep 0.5
+xdotool key shift+Tab End; sleep 0.3
+xdotool key Tab; xdotool type "https://www.gnu.org/"
+xdotool key Tab; xdotool type "Free software"; xdotool key Return; xdotool type "and its philosophy"
+sleep 0.5
+import -window root "$out/urls-add.png"
 echo "screenshots in $out"
