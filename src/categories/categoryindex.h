@@ -22,7 +22,6 @@ inline const QString kCategoryIndexName = QStringLiteral("CAT.DAT");
 // Full path of the signed-in user's category index.
 QString CategoryIndexPath();
 
-
 // The fields of an index line; a line without separator gives `dummies`
 // fields of "*qvx*" (which decipher to ""), so it matches no name, has
 // number 0 and fails every owner test.

@@ -66,18 +66,6 @@ void HostSpan(const QString &address, qsizetype *start, qsizetype *end) {
     *end = hostEnd;
 }
 
-// Every line of a file, in order.
-bool ReadAll(const QString &path, QStringList *lines, IoError *err) {
-    lines->clear();
-    return ForEachLine(
-        path,
-        [lines](const QString &line) {
-            lines->append(line);
-            return true;
-        },
-        err);
-}
-
 } // namespace
 
 QString UrlFileName(int catNo) {
@@ -230,7 +218,7 @@ bool FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record, bool *f
 bool DeleteUrlRecord(const QString &path, qint64 urlNo, bool *found, IoError *err) {
     *found = false;
     QStringList lines;
-    if (!ReadAll(path, &lines, err))
+    if (!ReadLines(path, &lines, err))
         return false;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (SplitRecord(lines[i]).size() >= kUrlFields && UrlNoOfLine(lines[i]) == urlNo) {
@@ -249,7 +237,7 @@ bool ReplaceUrlRecord(const QString &path, qint64 urlNo,
                       IoError *err) {
     *found = false;
     QStringList lines;
-    if (!ReadAll(path, &lines, err))
+    if (!ReadLines(path, &lines, err))
         return false;
     for (QString &line : lines) {
         const QStringList fields = SplitRecord(line);
