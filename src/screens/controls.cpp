@@ -108,10 +108,7 @@ void ApplyRow(QWidget *control, const ControlRow &row) {
         label->setWordWrap(true);
         label->setAlignment((row.flags & Centred) ? Qt::AlignHCenter | Qt::AlignTop
                                                   : Qt::AlignLeft | Qt::AlignTop);
-        // A label shows its container's background (the form colour), so it
-        // never stands out as a lighter patch on a frame that the style draws
-        // a shade darker.
-        label->setAutoFillBackground(false);
+        label->setAutoFillBackground(true);
     } else if (auto *button = qobject_cast<QPushButton *>(control)) {
         button->setText(row.caption);
         if (row.flags & DefaultButton)
