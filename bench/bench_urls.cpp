@@ -113,7 +113,7 @@ Fixture &Setup() {
 }
 
 void DecodeAlone() {
-    QList<UrlEntry> owned;
+    QList<ListEntry> owned;
     int foreign = 0;
     IoError err;
     ReadUrlList(Setup().path, PassStamp, &owned, &foreign, &err);

@@ -4,7 +4,6 @@
 #include "storage/cipher.h"
 #include "urls/urlfile.h"
 
-#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -55,39 +54,6 @@ bool renameEntry(const QString &from, const QString &to, IoError *err) {
     return false;
 }
 
-// Every entry of `folder` named `name` without regard to case.
-QStringList entriesNamed(const QString &folder, const QString &name) {
-    QStringList found;
-    const QStringList entries = QDir(folder).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString &entry : entries) {
-        if (entry.compare(name, Qt::CaseInsensitive) == 0)
-            found << QDir(folder).filePath(entry);
-    }
-    return found;
-}
-
-// Reads the index and returns its lines, each passed to `change` first:
-// `change` returns true when it replaced or dropped the line (dropping is
-// setting `*keep` to false). `changed` counts those lines.
-bool rewriteLines(const QString &path, qsizetype *changed, QStringList *lines,
-                  const std::function<bool(QString &line, bool *keep)> &change, IoError *err) {
-    *changed = 0;
-    lines->clear();
-    return ForEachLine(
-        path,
-        [&](const QString &line) {
-            QString copy = line;
-            bool keep = true;
-            if (change(copy, &keep))
-                ++*changed;
-            if (keep)
-                lines->append(copy);
-            return true;
-        },
-        err);
-}
-
 } // namespace
 
 QString CategoryIndexPath() {
@@ -105,8 +71,7 @@ QStringList CategoryFields(const QString &line, int dummies) {
 }
 
 qint64 CategoryNumber(const QStringList &fields) {
-    const QString key = DecodeField(fields.value(0));
-    return ReadNumber(QStringView(key).mid(std::min<qsizetype>(3, key.size())));
+    return KeyNumber(DecodeField(fields.value(0)));
 }
 
 QString CategoryRecordLine(qint64 number, const QString &name, const QString &stamp) {
@@ -168,8 +133,8 @@ bool ReadCategoryIndex(const QString &stamp, CategoryIndexRead *read, IoError *e
             if (read->lastOwned) {
                 const qint64 number = CategoryNumber(fields);
                 read->owned.append(
-                    {DecodeField(fields.value(1)),
-                     int(std::min<qint64>(number, std::numeric_limits<int>::max()))});
+                    ListEntry{DecodeField(fields.value(1)),
+                              int(std::min<qint64>(number, std::numeric_limits<int>::max()))});
             }
             return true;
         },
@@ -198,15 +163,15 @@ CategoryChange RenameCategory(qint64 number, const QString &newName, const QStri
     QStringList lines;
     qsizetype renamed = 0;
     IoError err;
-    const bool read = rewriteLines(
-        path, &renamed, &lines,
+    const bool read = ReadLinesEdited(
+        path,
         [&](QString &line, bool *) {
             if (CategoryNumber(CategoryFields(line)) != number)
                 return false;
             line = record;
             return true;
         },
-        &err);
+        &lines, &renamed, &err);
     if (!read)
         return failure(err, QStringLiteral("read"));
     if (renamed == 0)
@@ -242,13 +207,13 @@ CategoryChange DeleteCategoryFiles(qint64 number) {
     QStringList kept;
     qsizetype dropped = 0;
     IoError err;
-    const bool read = rewriteLines(
-        path, &dropped, &kept,
+    const bool read = ReadLinesEdited(
+        path,
         [&](QString &line, bool *keep) {
             *keep = CategoryNumber(CategoryFields(line)) != number;
             return !*keep;
         },
-        &err);
+        &kept, &dropped, &err);
     if (!read)
         return failure(err, QStringLiteral("read"));
 
@@ -267,7 +232,7 @@ CategoryChange DeleteCategoryFiles(qint64 number) {
     };
 
     const QString folder = userFolder();
-    for (const QString &urlFile : entriesNamed(folder, UrlFileName(int(number)))) {
+    for (const QString &urlFile : EntriesNamed(folder, UrlFileName(int(number)))) {
         const QString aside = urlFile + kDeletingSuffix;
         if (!renameEntry(urlFile, aside, &err)) {
             moveBack(&err);

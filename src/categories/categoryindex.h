@@ -41,17 +41,11 @@ QString CategoryRecordLine(qint64 number, const QString &name, const QString &st
 // and leaves NextCatNo at 0.
 bool CategoryExists(const QString &name, IoError *err = nullptr);
 
-// One category as the lists show it.
-struct CategoryEntry {
-    QString name;
-    int number = 0; // saturated to int; stored numbers are 16-bit
-};
-
 // What LoadCategories needs from the index.
 struct CategoryIndexRead {
-    bool hasData = false;       // the index exists and is not empty
-    QList<CategoryEntry> owned; // records written under `stamp`, in file order
-    bool lastOwned = false;     // the last line passed the owner test
+    bool hasData = false;   // the index exists and is not empty
+    QList<ListEntry> owned; // records written under `stamp`, in file order
+    bool lastOwned = false; // the last line passed the owner test
 };
 
 // Reads the index and applies the owner test to every line: a record is

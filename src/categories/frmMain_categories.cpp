@@ -55,25 +55,10 @@ private:
     std::function<void()> m_handler;
 };
 
-// Row of the selected entry of a list box, -1 when none is selected (an
-// entry can be current without being selected; only a selection counts).
-int selectedRow(const QListWidget *list) {
-    const QList<QListWidgetItem *> items = list->selectedItems();
-    return items.isEmpty() ? -1 : list->row(items.first());
-}
-
-int indexOfNumber(const QComboBox *combo, int number) {
-    for (int i = 0; i < combo->count(); ++i) {
-        if (screens::EntryData(combo, i) == number)
-            return i;
-    }
-    return -1;
-}
-
 // Chooses the entry numbered `number` in a combo box, or none when it holds
 // no such entry.
 void chooseNumber(QComboBox *combo, int number) {
-    combo->setCurrentIndex(indexOfNumber(combo, number));
+    combo->setCurrentIndex(screens::FindEntry(combo, number));
 }
 
 // Removes every entry numbered `number` from a list and returns how many
@@ -100,7 +85,7 @@ int removeNumber(QComboBox *combo, int number, bool *wasChosen = nullptr) {
 }
 
 int removeNumber(QListWidget *list, int number, bool *wasChosen = nullptr) {
-    const int selected = selectedRow(list);
+    const int selected = screens::SelectedRow(list);
     bool selectedGone = false;
     int removed = 0;
     for (int i = list->count() - 1; i >= 0; --i) {
@@ -139,16 +124,6 @@ void renameNumber(QListWidget *list, int number, const QString &name) {
     const int pos = screens::AddSorted(list, name, number);
     if (wasChosen)
         list->item(pos)->setSelected(true);
-}
-
-// The categories as entries of the sorted lists.
-QList<screens::SortedEntry> listEntries(const QList<modMain::CategoryEntry> &categories) {
-    QList<screens::SortedEntry> entries;
-    entries.reserve(categories.size());
-    for (const modMain::CategoryEntry &category : categories)
-        entries.append({category.name, category.number});
-    screens::SortEntries(entries);
-    return entries;
 }
 
 } // namespace
@@ -196,7 +171,7 @@ void frmMain::cmdCatViewA_Click() {
 }
 
 void frmMain::cmdCatViewD_Click() {
-    const int row = selectedRow(lstCatView);
+    const int row = screens::SelectedRow(lstCatView);
     if (row >= 0)
         chooseNumber(cmbCatDel, screens::EntryData(lstCatView, row));
     cmdCatNxt->setProperty(kTag, QStringLiteral("D"));
@@ -204,7 +179,7 @@ void frmMain::cmdCatViewD_Click() {
 }
 
 void frmMain::cmdCatViewM_Click() {
-    const int row = selectedRow(lstCatView);
+    const int row = screens::SelectedRow(lstCatView);
     if (row >= 0)
         chooseNumber(cmbCatMod, screens::EntryData(lstCatView, row));
     cmdCatNxt->setProperty(kTag, QStringLiteral("M"));
@@ -220,7 +195,7 @@ void frmMain::cmdCatViewM_Click() {
 void frmMain::cmdCatNxt_Click() {
     const QString tag = cmdCatNxt->property(kTag).toString();
     // The category chosen on the menu, carried to the panel's chooser.
-    const int row = selectedRow(lstCatView);
+    const int row = screens::SelectedRow(lstCatView);
     const int number = row >= 0 ? screens::EntryData(lstCatView, row) : -1;
 
     if (tag == QLatin1String("A")) {
@@ -270,7 +245,7 @@ void frmMain::cmdCatViewCncl_Click() {
 }
 
 void frmMain::lstCatView_DblClick() {
-    const int row = selectedRow(lstCatView);
+    const int row = screens::SelectedRow(lstCatView);
     if (row < 0)
         return;
     const int number = screens::EntryData(lstCatView, row);
@@ -278,7 +253,7 @@ void frmMain::lstCatView_DblClick() {
     // The chooser's own handling loads the category's URLs when its choice
     // changes. Its lists may show another screen's load of that category (or
     // nothing), so a choice that is already made is made afresh.
-    const int index = indexOfNumber(cmbUrlCat, number);
+    const int index = screens::FindEntry(cmbUrlCat, number);
     if (index >= 0 && cmbUrlCat->currentIndex() == index) {
         const QSignalBlocker quiet(cmbUrlCat);
         cmbUrlCat->setCurrentIndex(-1);
@@ -517,7 +492,8 @@ void frmMain::LoadCategories() {
         return;
 
     // The order AddSorted gives entries added one by one in file order.
-    const QList<screens::SortedEntry> entries = listEntries(read.owned);
+    QList<screens::SortedEntry> entries = std::move(read.owned);
+    screens::SortEntries(entries);
     screens::FillSorted(cmbCatDel, entries);
     lblCatView->setText(QString::number(cmbCatDel->count()) + kCountSuffix);
 

@@ -107,7 +107,7 @@ void FillSorted(QListWidget *list, QList<SortedEntry> entries) {
         // Item data is not shown: the view need not hear of it entry by entry.
         const QSignalBlocker quiet(list->model());
         for (int i = 0; i < entries.size(); ++i)
-            list->item(i)->setData(Qt::UserRole, entries[i].itemData);
+            list->item(i)->setData(Qt::UserRole, entries[i].number);
     }
     list->setCurrentRow(-1);
     list->setUpdatesEnabled(updates);
@@ -121,7 +121,7 @@ void FillSorted(QComboBox *combo, QList<SortedEntry> entries) {
     rows.reserve(entries.size());
     for (const SortedEntry &e : entries) {
         auto *item = new QStandardItem(e.text);
-        item->setData(e.itemData, Qt::UserRole);
+        item->setData(e.number, Qt::UserRole);
         rows.append(item);
     }
     if (auto *model = qobject_cast<QStandardItemModel *>(combo->model())) {
@@ -129,10 +129,31 @@ void FillSorted(QComboBox *combo, QList<SortedEntry> entries) {
         model->invisibleRootItem()->appendRows(rows);
     } else {
         for (const SortedEntry &e : entries)
-            combo->addItem(e.text, e.itemData);
+            combo->addItem(e.text, e.number);
         qDeleteAll(rows);
     }
     combo->setCurrentIndex(-1);
+}
+
+int FindEntry(const QListWidget *list, int itemData) {
+    for (int row = 0; row < list->count(); ++row) {
+        if (EntryData(list, row) == itemData)
+            return row;
+    }
+    return -1;
+}
+
+int FindEntry(const QComboBox *combo, int itemData) {
+    for (int i = 0; i < combo->count(); ++i) {
+        if (EntryData(combo, i) == itemData)
+            return i;
+    }
+    return -1;
+}
+
+int SelectedRow(const QListWidget *list) {
+    const QList<QListWidgetItem *> items = list->selectedItems();
+    return items.isEmpty() ? -1 : list->row(items.first());
 }
 
 int EntryData(const QListWidget *list, int index) {

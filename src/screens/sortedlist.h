@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/records.h"
+
 #include <QString>
 
 class QComboBox;
@@ -30,11 +32,9 @@ int CompareEntries(const QString &a, const QString &b);
 int AddSorted(QListWidget *list, const QString &text, int itemData);
 int AddSorted(QComboBox *combo, const QString &text, int itemData);
 
-// One entry for FillSorted: its text and item data.
-struct SortedEntry {
-    QString text;
-    int itemData = 0;
-};
+// One entry for FillSorted: its text and item data (the number of the
+// record it shows), as the data files' readers return it.
+using SortedEntry = modMain::ListEntry;
 
 // Puts entries into the order AddSorted gives them when they are added one
 // by one in their present order (a stable sort: equal texts keep their
@@ -52,5 +52,14 @@ void FillSorted(QComboBox *combo, QList<SortedEntry> entries);
 // The item data of the entry at `index`; 0 when there is no entry there.
 int EntryData(const QListWidget *list, int index);
 int EntryData(const QComboBox *combo, int index);
+
+// The position of the first entry whose item data is `itemData`; -1 when
+// there is none.
+int FindEntry(const QListWidget *list, int itemData);
+int FindEntry(const QComboBox *combo, int itemData);
+
+// The row of the selected entry of a list box; -1 when none is selected (an
+// entry can be current without being selected: only a selection counts).
+int SelectedRow(const QListWidget *list);
 
 } // namespace screens

@@ -62,13 +62,6 @@ std::optional<QString> accountTag(QStringView field) {
     return tag;
 }
 
-// The user number of a tag, from its fourth character on (ReadNumber skips
-// the leading blanks). Saturates, so a number too big for the data stays too
-// big instead of wrapping.
-qint64 tagNumber(const QString &tag) {
-    return ReadNumber(QStringView(tag).mid(3));
-}
-
 // Reads the account file by the reading rule, one line at a time, in file
 // order, and hands every line that holds a separator to `visit` (which
 // returns false to stop). Nothing but the current line is held, whatever the
@@ -118,7 +111,7 @@ bool FindAccount(const QString &userName, IoError *err) {
             const std::optional<QString> tag = accountTag(record.tag());
             if (!tag)
                 return true;
-            highest = std::max(highest, tagNumber(*tag));
+            highest = std::max(highest, KeyNumber(*tag));
             // The deciphered name holds only plain ASCII, which upper-casing
             // keeps at its length: a name of another length cannot match.
             const QString name = decipher(record.name());
@@ -157,7 +150,7 @@ SignInResult CheckSignIn(const QString &userName, const QString &password, qint1
             // A record whose number cannot be a 16-bit user number (0, or
             // above 32767) would sign in as a wrapped or signed-out user: it
             // is taken as not matching, and the search goes on.
-            const qint64 number = tagNumber(*tag);
+            const qint64 number = KeyNumber(*tag);
             if (!IsStorableNumber(number))
                 return true;
             signedIn = qint16(number);

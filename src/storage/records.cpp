@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -302,15 +303,20 @@ QString JoinPath(const QString &folder, const QString &name) {
         return prefix + name;
     // Names are matched without regard to case: reuse an entry that differs
     // from `name` only in case (the first in name order if there are several).
-    const QStringList entries =
-        QDir(folder.isEmpty() ? QStringLiteral("/") : folder)
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                       QDir::Name);
+    const QStringList found = EntriesNamed(folder, name);
+    return found.isEmpty() ? prefix + name : prefix + QFileInfo(found.first()).fileName();
+}
+
+QStringList EntriesNamed(const QString &folder, const QString &name) {
+    const QDir dir(folder.isEmpty() ? QStringLiteral("/") : folder);
+    QStringList found;
+    const QStringList entries = dir.entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString &entry : entries) {
         if (entry.compare(name, Qt::CaseInsensitive) == 0)
-            return prefix + entry;
+            found << dir.filePath(entry);
     }
-    return prefix + name;
+    return found;
 }
 
 QString DataPath(const QString &name) {
@@ -400,6 +406,10 @@ qint64 ReadNumber(QStringView text) {
     return value;
 }
 
+qint64 KeyNumber(QStringView key) {
+    return ReadNumber(key.mid(std::min<qsizetype>(3, key.size())));
+}
+
 bool FileHasData(const QString &path, IoError *err) {
     clearError(err);
     if (TrimBlanks(path).isEmpty())
@@ -486,6 +496,25 @@ bool ForEachLine(const QString &path, const std::function<bool(const QString &li
     if (!pending.isEmpty())
         hand(pending.constData(), pending.size(), false); // a last line without line end
     return true;
+}
+
+bool ReadLinesEdited(const QString &path,
+                     const std::function<bool(QString &line, bool *keep)> &edit, QStringList *lines,
+                     qsizetype *edited, IoError *err) {
+    *edited = 0;
+    lines->clear();
+    return ForEachLine(
+        path,
+        [&](const QString &line) {
+            QString copy = line;
+            bool keep = true;
+            if (edit(copy, &keep))
+                ++*edited;
+            if (keep)
+                lines->append(copy);
+            return true;
+        },
+        err);
 }
 
 bool AppendLine(const QString &path, const QString &line, IoError *err) {

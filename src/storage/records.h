@@ -64,6 +64,10 @@ void SetProgramFolder(const QString &folder);
 // differs from `name` only in case, that entry's name is used.
 QString JoinPath(const QString &folder, const QString &name);
 
+// Every entry of `folder` whose name equals `name` without regard to letter
+// case, as full paths, in name order.
+QStringList EntriesNamed(const QString &folder, const QString &name);
+
 // JoinPath(ProgramFolder(), name).
 QString DataPath(const QString &name);
 
@@ -102,6 +106,17 @@ QString JoinRecord(const QStringList &fields);
 // 0. Saturates instead of overflowing, so a huge number stays huge.
 qint64 ReadNumber(QStringView text);
 
+// The number of a deciphered record key ("USR7", "CAT12", "URL3"): the key
+// from its fourth character on, read by ReadNumber.
+qint64 KeyNumber(QStringView key);
+
+// One record as a list shows it: its text (a category name, an address) and
+// its number, saturated to int (stored numbers are 16-bit).
+struct ListEntry {
+    QString text;
+    int number = 0;
+};
+
 // Every data-file routine below refuses, without ever blocking, anything
 // that is not a regular file where a file is expected (a folder, a pipe, a
 // device, a socket) and a link that leads nowhere, with a reason in plain
@@ -131,6 +146,14 @@ bool ReadLines(const QString &path, QStringList *lines, IoError *err);
 // that fails part-way fails the whole call, after some lines were visited).
 bool ForEachLine(const QString &path, const std::function<bool(const QString &line)> &visit,
                  IoError *err);
+
+// Reads every line of a file like ReadLines, handing each to `edit` on the
+// way: `edit` may change the line, or drop it by setting `*keep` to false,
+// and returns true when it did either. `edited` counts those lines. For a
+// rewrite that keeps every other line exactly as read.
+bool ReadLinesEdited(const QString &path,
+                     const std::function<bool(QString &line, bool *keep)> &edit, QStringList *lines,
+                     qsizetype *edited, IoError *err);
 
 // Appends one line and its CR LF to a file, creating it (owner-only) when
 // absent. When the file's last line lacks a line end, one is written first so

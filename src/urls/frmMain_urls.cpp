@@ -51,26 +51,11 @@ bool Showing(const QWidget *w) {
     return w->isVisibleTo(w->window());
 }
 
-// The selected row of a list box; -1 when no entry is selected.
-int SelectedRow(const QListWidget *list) {
-    const int row = list->currentRow();
-    return row >= 0 && list->item(row)->isSelected() ? row : -1;
-}
-
 void SelectRow(QListWidget *list, int row) {
     const QSignalBlocker blocker(list);
     list->setCurrentRow(row);
     if (row < 0)
         list->clearSelection();
-}
-
-// The row of a list box whose item data is `urlNo`; -1 when none.
-int RowOfUrl(const QListWidget *list, int urlNo) {
-    for (int row = 0; row < list->count(); ++row) {
-        if (screens::EntryData(list, row) == urlNo)
-            return row;
-    }
-    return -1;
 }
 
 // A position kept in a tag: the number at its start, with its sign.
@@ -236,7 +221,7 @@ void LoadUrlList(const QString &mode) {
         return;
 
     const int catNo = ChosenCategory(f);
-    QList<UrlEntry> owned;
+    QList<ListEntry> owned;
     int foreign = 0;
     IoError err;
     const bool read = ReadUrlList(ChosenUrlFile(f), PassStamp, &owned, &foreign, &err);
@@ -250,16 +235,12 @@ void LoadUrlList(const QString &mode) {
                                        "belong to you.\r\n\r\n          Please refer the "
                                        "readme.txt file for more information."));
 
-    QList<screens::SortedEntry> entries;
-    entries.reserve(owned.size());
-    for (const UrlEntry &e : owned)
-        entries.append(screens::SortedEntry{e.address, e.urlNo});
     if (mode == QLatin1String("DEL")) {
-        screens::FillSorted(f->cmbUrlDel, std::move(entries));
+        screens::FillSorted(f->cmbUrlDel, std::move(owned));
     } else if (mode == QLatin1String("MOD")) {
-        screens::FillSorted(f->cmbUrlMod, std::move(entries));
+        screens::FillSorted(f->cmbUrlMod, std::move(owned));
     } else {
-        screens::FillSorted(f->lstUrlView, std::move(entries));
+        screens::FillSorted(f->lstUrlView, std::move(owned));
         if (read)
             f->UrlViewCatNo = catNo;
     }
@@ -279,7 +260,7 @@ void LoadUrlDetails() {
             return;
         urlNo = screens::EntryData(f->cmbUrlMod, f->cmbUrlMod->currentIndex());
     } else {
-        const int row = SelectedRow(f->lstUrlView);
+        const int row = screens::SelectedRow(f->lstUrlView);
         if (row < 0)
             return;
         urlNo = screens::EntryData(f->lstUrlView, row);
@@ -355,7 +336,7 @@ void DeleteUrl() {
 
     if (f->UrlViewCatNo == catNo) {
         const QSignalBlocker blocker(f->lstUrlView);
-        if (const int row = RowOfUrl(f->lstUrlView, urlNo); row >= 0)
+        if (const int row = screens::FindEntry(f->lstUrlView, urlNo); row >= 0)
             delete f->lstUrlView->takeItem(row);
     }
     const QSignalBlocker blocker(f->cmbUrlDel);
@@ -389,7 +370,7 @@ void ModifyUrl() {
 
     if (f->UrlViewCatNo == catNo) {
         const QSignalBlocker blocker(f->lstUrlView);
-        if (const int row = RowOfUrl(f->lstUrlView, urlNo); row >= 0)
+        if (const int row = screens::FindEntry(f->lstUrlView, urlNo); row >= 0)
             delete f->lstUrlView->takeItem(row);
         screens::AddSorted(f->lstUrlView, address, urlNo);
     }
@@ -551,7 +532,7 @@ void frmMain::cmbUrlCat_Click() {
 // ---- View and open ----
 
 void frmMain::lstUrlView_Click() {
-    if (SelectedRow(lstUrlView) < 0)
+    if (screens::SelectedRow(lstUrlView) < 0)
         return;
     SetStatus(QStringLiteral("Please wait...Loading URL Description..."));
     modMain::DoCommand(QStringLiteral("LD"));
@@ -559,7 +540,7 @@ void frmMain::lstUrlView_Click() {
 }
 
 void frmMain::cmdUrlViewV_Click() {
-    const int row = SelectedRow(lstUrlView);
+    const int row = screens::SelectedRow(lstUrlView);
     if (row < 0) {
         MsgBox::show(this, QStringLiteral("Please choose a URL you wish to view!"));
         return;
@@ -656,11 +637,11 @@ void frmMain::cmdUrlViewD_Click() {
             const QSignalBlocker blocker(cmbUrlDel);
             cmbUrlDel->clear();
         }
-        if (SelectedRow(lstUrlView) >= 0)
+        if (screens::SelectedRow(lstUrlView) >= 0)
             CopyUrlView(this, cmbUrlDel);
     }
     cmbUrlCatTag = QString::number(cmbUrlCat->currentIndex());
-    cmbUrlDelTag = QString::number(SelectedRow(lstUrlView));
+    cmbUrlDelTag = QString::number(screens::SelectedRow(lstUrlView));
     cmdUrlNxtTag = QStringLiteral("D");
     cmdUrlNxt_Click();
     cmbUrlCatTag += QStringLiteral("NO");
@@ -723,11 +704,11 @@ void frmMain::cmdUrlViewM_Click() {
             const QSignalBlocker blocker(cmbUrlMod);
             cmbUrlMod->clear();
         }
-        if (SelectedRow(lstUrlView) >= 0)
+        if (screens::SelectedRow(lstUrlView) >= 0)
             CopyUrlView(this, cmbUrlMod);
     }
     cmbUrlCatTag = QString::number(cmbUrlCat->currentIndex());
-    cmbUrlModTag = QString::number(SelectedRow(lstUrlView));
+    cmbUrlModTag = QString::number(screens::SelectedRow(lstUrlView));
     cmdUrlNxtTag = QStringLiteral("M");
     cmdUrlNxt_Click();
     cmbUrlCatTag += QStringLiteral("NO");

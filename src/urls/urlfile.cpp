@@ -80,13 +80,9 @@ QString UrlKey(qint64 urlNo) {
     return QStringLiteral("URL") + QString::number(urlNo);
 }
 
-qint64 UrlNoOfKey(const QString &key) {
-    return ReadNumber(TrimBlanks(QStringView(key).mid(qMin<qsizetype>(3, key.size()))));
-}
-
 qint64 UrlNoOfLine(const QString &line) {
     const qsizetype sep = line.indexOf(kFieldSep);
-    return UrlNoOfKey(DecodeField(sep < 0 ? line : line.left(sep)));
+    return KeyNumber(DecodeField(sep < 0 ? line : line.left(sep)));
 }
 
 QString ConvertLineBreaks(const QString &text, bool toStored) {
@@ -153,7 +149,7 @@ UrlRecord DecodeUrlLine(const QString &line) {
     if (fields.size() < kUrlFields)
         return r;
     r.fields = true;
-    r.number = UrlNoOfKey(DecodeField(fields[0]));
+    r.number = KeyNumber(DecodeField(fields[0]));
     r.address = DecodeField(fields[1]);
     r.rawDescription = fields[2];
     r.stampField = fields[3];
@@ -174,7 +170,7 @@ qint64 GetNextUrlNo(const QString &path, IoError *err) {
     return highest + 1;
 }
 
-bool ReadUrlList(const QString &path, const QString &stamp, QList<UrlEntry> *owned, int *foreign,
+bool ReadUrlList(const QString &path, const QString &stamp, QList<ListEntry> *owned, int *foreign,
                  IoError *err) {
     owned->clear();
     *foreign = 0;
@@ -192,8 +188,8 @@ bool ReadUrlList(const QString &path, const QString &stamp, QList<UrlEntry> *own
                 ++*foreign;
                 return true;
             }
-            const qint64 number = UrlNoOfKey(DecodeField(fields[0]));
-            owned->append(UrlEntry{DecodeField(fields[1]), int(qMin<qint64>(number, INT_MAX))});
+            const qint64 number = KeyNumber(DecodeField(fields[0]));
+            owned->append(ListEntry{DecodeField(fields[1]), int(qMin<qint64>(number, INT_MAX))});
             return true;
         },
         err);
@@ -218,18 +214,18 @@ bool FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record, bool *f
 bool DeleteUrlRecord(const QString &path, qint64 urlNo, bool *found, IoError *err) {
     *found = false;
     QStringList lines;
-    if (!ReadLines(path, &lines, err))
+    qsizetype dropped = 0;
+    if (!ReadLinesEdited(
+            path,
+            [&](QString &line, bool *keep) {
+                *keep = dropped > 0 || SplitRecord(line).size() < kUrlFields ||
+                        UrlNoOfLine(line) != urlNo;
+                return !*keep;
+            },
+            &lines, &dropped, err))
         return false;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (SplitRecord(lines[i]).size() >= kUrlFields && UrlNoOfLine(lines[i]) == urlNo) {
-            lines.removeAt(i);
-            *found = true;
-            break;
-        }
-    }
-    if (!*found)
-        return true;
-    return RewriteFile(path, lines, err);
+    *found = dropped > 0;
+    return !*found || RewriteFile(path, lines, err);
 }
 
 bool ReplaceUrlRecord(const QString &path, qint64 urlNo,
@@ -237,21 +233,23 @@ bool ReplaceUrlRecord(const QString &path, qint64 urlNo,
                       IoError *err) {
     *found = false;
     QStringList lines;
-    if (!ReadLines(path, &lines, err))
+    qsizetype replaced = 0;
+    if (!ReadLinesEdited(
+            path,
+            [&](QString &line, bool *) {
+                const QStringList fields = SplitRecord(line);
+                if (fields.size() < kUrlFields)
+                    return false;
+                const QString key = DecodeField(fields[0]);
+                if (KeyNumber(key) != urlNo)
+                    return false;
+                line = newLine(key);
+                return true;
+            },
+            &lines, &replaced, err))
         return false;
-    for (QString &line : lines) {
-        const QStringList fields = SplitRecord(line);
-        if (fields.size() < kUrlFields)
-            continue;
-        const QString key = DecodeField(fields[0]);
-        if (UrlNoOfKey(key) != urlNo)
-            continue;
-        line = newLine(key);
-        *found = true;
-    }
-    if (!*found)
-        return true;
-    return RewriteFile(path, lines, err);
+    *found = replaced > 0;
+    return !*found || RewriteFile(path, lines, err);
 }
 
 } // namespace modMain

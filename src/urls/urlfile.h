@@ -25,10 +25,6 @@ QString UrlFilePath(int userNo, int catNo);
 // "URL" + n.
 QString UrlKey(qint64 urlNo);
 
-// The number in a decoded key: its first three characters dropped, the rest
-// read as a number (no digits give 0).
-qint64 UrlNoOfKey(const QString &key);
-
 // The number of the record in a raw line (field 1 decoded); 0 for a line
 // whose first field holds no number.
 qint64 UrlNoOfLine(const QString &line);
@@ -77,17 +73,11 @@ UrlRecord DecodeUrlLine(const QString &line);
 // cannot be read. The result may exceed kMaxRecordNo; the caller refuses it.
 qint64 GetNextUrlNo(const QString &path, IoError *err);
 
-// One entry of a URL list: the address and the URL number.
-struct UrlEntry {
-    QString address;
-    int urlNo = 0;
-};
-
 // Reads the URLs of a file in file order: records whose owner stamp stands
 // for the same password as `stamp` go to `owned`; every other complete record
 // adds one to `foreign`. Short lines are skipped. An absent or empty file
 // lists nothing. Returns false and sets `err` when the file cannot be read.
-bool ReadUrlList(const QString &path, const QString &stamp, QList<UrlEntry> *owned, int *foreign,
+bool ReadUrlList(const QString &path, const QString &stamp, QList<ListEntry> *owned, int *foreign,
                  IoError *err);
 
 // Finds the first complete record numbered `urlNo`. Returns false and sets

@@ -168,8 +168,8 @@ TEST_P(OwnerCases, OwnedRecordsAreReadAndTheLastOneDecides) {
     ASSERT_TRUE(ReadCategoryIndex(PassStamp, &read, &err));
     EXPECT_TRUE(read.hasData);
     QStringList owned;
-    for (const CategoryEntry &entry : read.owned)
-        owned << QStringLiteral("%1 %2").arg(entry.number).arg(entry.name);
+    for (const ListEntry &entry : read.owned)
+        owned << QStringLiteral("%1 %2").arg(entry.number).arg(entry.text);
     EXPECT_EQ(owned.join(u','), QString::fromLatin1(GetParam().owned));
     EXPECT_EQ(read.lastOwned, GetParam().lastOwned);
 }

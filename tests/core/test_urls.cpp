@@ -153,11 +153,11 @@ INSTANTIATE_TEST_SUITE_P(
 // --- Keys, paths and records ------------------------------------------------
 
 TEST(Urls, KeyNumbersAreReadAsNumbers) {
-    EXPECT_EQ(UrlNoOfKey(QStringLiteral("URL10")), 10);
-    EXPECT_EQ(UrlNoOfKey(QStringLiteral("URL007")), 7);
-    EXPECT_EQ(UrlNoOfKey(QStringLiteral("URL 12 ")), 12);
-    EXPECT_EQ(UrlNoOfKey(QStringLiteral("UR")), 0);
-    EXPECT_EQ(UrlNoOfKey(QString()), 0);
+    EXPECT_EQ(KeyNumber(QStringLiteral("URL10")), 10);
+    EXPECT_EQ(KeyNumber(QStringLiteral("URL007")), 7);
+    EXPECT_EQ(KeyNumber(QStringLiteral("URL 12 ")), 12);
+    EXPECT_EQ(KeyNumber(QStringLiteral("UR")), 0);
+    EXPECT_EQ(KeyNumber(QString()), 0);
 }
 
 TEST(Urls, TheFileOfACategoryLiesInTheUserFolder) {
@@ -215,20 +215,20 @@ TEST_F(UrlFileTest, ListingSeparatesOwnedAndForeignRecordsAndSkipsShortLines) {
     WriteBytes(path(), Line(1, "one", "", stamp) + Line(2, "two", "", other) + "\r\n" +
                            Line(3, "three", "", stamp) + "no separator\r\n" +
                            Line(4, "four", "", other));
-    QList<UrlEntry> owned;
+    QList<ListEntry> owned;
     int foreign = -1;
     IoError err;
     ASSERT_TRUE(ReadUrlList(path(), stamp, &owned, &foreign, &err));
     ASSERT_EQ(owned.size(), 2);
-    EXPECT_EQ(owned[0].address, QStringLiteral("one"));
-    EXPECT_EQ(owned[0].urlNo, 1);
-    EXPECT_EQ(owned[1].address, QStringLiteral("three"));
-    EXPECT_EQ(owned[1].urlNo, 3);
+    EXPECT_EQ(owned[0].text, QStringLiteral("one"));
+    EXPECT_EQ(owned[0].number, 1);
+    EXPECT_EQ(owned[1].text, QStringLiteral("three"));
+    EXPECT_EQ(owned[1].number, 3);
     EXPECT_EQ(foreign, 2);
 }
 
 TEST_F(UrlFileTest, ListingAnAbsentFileLeavesItEmptyAndListsNothing) {
-    QList<UrlEntry> owned;
+    QList<ListEntry> owned;
     int foreign = 0;
     IoError err;
     ASSERT_TRUE(ReadUrlList(path(QStringLiteral("CAT7.DAT")), stamp, &owned, &foreign, &err));
@@ -238,7 +238,7 @@ TEST_F(UrlFileTest, ListingAnAbsentFileLeavesItEmptyAndListsNothing) {
 
 TEST_F(UrlFileTest, ListingAFolderFails) {
     QDir(dir.path()).mkdir(QStringLiteral("CAT8.DAT"));
-    QList<UrlEntry> owned;
+    QList<ListEntry> owned;
     int foreign = 0;
     IoError err;
     EXPECT_FALSE(ReadUrlList(path(QStringLiteral("CAT8.DAT")), stamp, &owned, &foreign, &err));
