@@ -35,26 +35,6 @@ const QString kCountSuffix = QStringLiteral(" Existing Categories are : ");
 // Outcome of the last "DC" or "MC", for the handler that ran it.
 modMain::CategoryChange g_lastChange;
 
-// Runs a function for every double-click inside a widget, before the widget
-// handles it itself.
-class DoubleClickFilter : public QObject {
-public:
-    DoubleClickFilter(QWidget *widget, std::function<void()> handler)
-        : QObject(widget), m_handler(std::move(handler)) {
-        widget->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override {
-        if (event->type() == QEvent::MouseButtonDblClick)
-            m_handler();
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void()> m_handler;
-};
-
 // Chooses the entry numbered `number` in a combo box, or none when it holds
 // no such entry.
 void chooseNumber(QComboBox *combo, int number) {
@@ -129,6 +109,7 @@ void renameNumber(QListWidget *list, int number, const QString &name) {
 } // namespace
 
 void frmMain::connectCategoryHandlers() {
+    using screens::OnEvent;
     using screens::OnKeyPress;
     connect(cmdCat, &QPushButton::clicked, this, &frmMain::cmdCat_Click);
     connect(cmdCatViewA, &QPushButton::clicked, this, &frmMain::cmdCatViewA_Click);
@@ -136,7 +117,7 @@ void frmMain::connectCategoryHandlers() {
     connect(cmdCatViewM, &QPushButton::clicked, this, &frmMain::cmdCatViewM_Click);
     connect(cmdCatNxt, &QPushButton::clicked, this, &frmMain::cmdCatNxt_Click);
     connect(cmdCatViewCncl, &QPushButton::clicked, this, &frmMain::cmdCatViewCncl_Click);
-    new DoubleClickFilter(lstCatView->viewport(), [this] { lstCatView_DblClick(); });
+    OnEvent(lstCatView->viewport(), QEvent::MouseButtonDblClick, [this] { lstCatView_DblClick(); });
     connect(cmdCatAdd, &QPushButton::clicked, this, &frmMain::cmdCatAdd_Click);
     connect(cmdCatAddCncl, &QPushButton::clicked, this, &frmMain::cmdCatAddCncl_Click);
     connect(cmdCatDel, &QPushButton::clicked, this, &frmMain::cmdCatDel_Click);

@@ -33,28 +33,6 @@ template <class Input> void readCaptions(QWidget *window, Input &in) {
     }
 }
 
-// Moves and sizes the named controls of a window. A word-wrapped label grows
-// to show its whole caption.
-void placeBoxes(QWidget *window, const QHash<QString, screens::Box> &boxes,
-                const screens::ScreenMetrics &screen) {
-    for (auto it = boxes.cbegin(); it != boxes.cend(); ++it) {
-        // The window itself and its docked status bar are sized separately.
-        if (it.key() == QLatin1String("frmMain") || it.key() == QLatin1String("StatusBar"))
-            continue;
-        QWidget *w = window->findChild<QWidget *>(it.key());
-        if (!w)
-            continue;
-        const screens::Box &b = it.value();
-        int height = screen.toPixels(b.height);
-        const int width = screen.toPixels(b.width);
-        if (auto *label = qobject_cast<QLabel *>(w); label && label->wordWrap()) {
-            if (!label->text().isEmpty())
-                height = std::max(height, label->heightForWidth(width));
-        }
-        w->setGeometry(screen.toPixels(b.left), screen.toPixels(b.top), width, height);
-    }
-}
-
 } // namespace
 
 namespace modMain {
@@ -89,7 +67,7 @@ void ArrangeMainForm() {
     f->StatusBar->setStatusText(QStringLiteral("Ready (Main Menu)"));
 
     // 3. Controls and separator lines.
-    placeBoxes(f, layout.boxes, screen);
+    screens::PlaceBoxes(f, layout.boxes, screen);
     for (auto it = layout.lines.cbegin(); it != layout.lines.cend(); ++it) {
         if (auto *line = f->findChild<screens::Separator *>(it.key())) {
             const screens::Line &l = it.value();
@@ -133,7 +111,7 @@ void ArrangeLoginForm() {
     const screens::LoginLayout layout = screens::ComputeLoginLayout(in);
 
     f->setFixedSize(screen.toPixels(layout.FW), screen.toPixels(layout.FH));
-    placeBoxes(f, layout.boxes, screen);
+    screens::PlaceBoxes(f, layout.boxes, screen);
     f->fraLogin->setVisible(true);
     f->fraNewUser->setVisible(false);
 }

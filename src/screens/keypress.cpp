@@ -35,7 +35,30 @@ private:
     std::function<void(int &)> m_handler;
 };
 
+class EventFilter : public QObject {
+public:
+    EventFilter(QObject *watched, QEvent::Type type, std::function<void()> handler)
+        : QObject(watched), m_type(type), m_handler(std::move(handler)) {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == m_type)
+            m_handler();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QEvent::Type m_type;
+    std::function<void()> m_handler;
+};
+
 } // namespace
+
+void OnEvent(QObject *watched, QEvent::Type type, std::function<void()> handler) {
+    new EventFilter(watched, type, std::move(handler));
+}
 
 void OnKeyPress(QWidget *widget, std::function<void(int &keyAscii)> handler) {
     new KeyPressFilter(widget, std::move(handler));

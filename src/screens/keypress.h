@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QEvent>
+
 #include <functional>
 
+class QObject;
 class QWidget;
 
 namespace screens {
@@ -11,6 +14,11 @@ namespace screens {
 // swallows the key: the widget and the window (its default button) never
 // see it.
 void OnKeyPress(QWidget *widget, std::function<void(int &keyAscii)> handler);
+
+// Calls `handler` whenever `watched` receives an event of `type` (a
+// double-click, a mouse press, the focus coming in), before the object
+// handles it itself; the event then goes on as usual.
+void OnEvent(QObject *watched, QEvent::Type type, std::function<void()> handler);
 
 // True for Enter, which is then swallowed: for the handlers in which Enter
 // presses the screen's main button.

@@ -1,9 +1,9 @@
 #include "screens/screen.h"
-
-#include "screens/layout.h"
-
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
+
+#include <algorithm>
 
 namespace screens {
 
@@ -35,6 +35,24 @@ ScreenMetrics CurrentScreen() {
 
 void SetScreenOverride(std::optional<ScreenMetrics> screen) {
     screenOverride() = screen;
+}
+
+void PlaceBoxes(QWidget *window, const QHash<QString, Box> &boxes, const ScreenMetrics &screen) {
+    for (auto it = boxes.cbegin(); it != boxes.cend(); ++it) {
+        if (it.key() == QLatin1String("frmMain") || it.key() == QLatin1String("StatusBar"))
+            continue;
+        QWidget *w = window->findChild<QWidget *>(it.key());
+        if (!w)
+            continue;
+        const Box &b = it.value();
+        int height = screen.toPixels(b.height);
+        const int width = screen.toPixels(b.width);
+        if (auto *label = qobject_cast<QLabel *>(w); label && label->wordWrap()) {
+            if (!label->text().isEmpty())
+                height = std::max(height, label->heightForWidth(width));
+        }
+        w->setGeometry(screen.toPixels(b.left), screen.toPixels(b.top), width, height);
+    }
 }
 
 } // namespace screens

@@ -1,8 +1,14 @@
 #pragma once
 
+#include "screens/layout.h"
+
+#include <QHash>
 #include <QRect>
+#include <QString>
 
 #include <optional>
+
+class QWidget;
 
 namespace screens {
 
@@ -21,5 +27,11 @@ struct ScreenMetrics {
 // The primary screen, unless a test has put another in its place.
 ScreenMetrics CurrentScreen();
 void SetScreenOverride(std::optional<ScreenMetrics> screen);
+
+// Moves and sizes the named controls of a window to their boxes (in twips,
+// relative to their containers). A word-wrapped label grows to show its whole
+// caption. The main window itself and its docked status bar are sized
+// separately and are passed over here.
+void PlaceBoxes(QWidget *window, const QHash<QString, Box> &boxes, const ScreenMetrics &screen);
 
 } // namespace screens

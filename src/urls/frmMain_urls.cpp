@@ -83,50 +83,6 @@ QString UnstorableInDescription(const QString &description) {
     return modMain::UnstorableChars(t.remove(QLatin1String("\r\n")));
 }
 
-// Runs `onEnter` for Enter (taken) and `onClick`/`onFocus` for a mouse press
-// and the focus coming into a box.
-class BoxEvents : public QObject {
-public:
-    BoxEvents(QAbstractScrollArea *box, std::function<void()> onClick,
-              std::function<void()> onFocus)
-        : QObject(box), m_onClick(std::move(onClick)), m_onFocus(std::move(onFocus)) {
-        box->installEventFilter(this);
-        box->viewport()->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override {
-        if (event->type() == QEvent::FocusIn && watched == parent())
-            m_onFocus();
-        else if (event->type() == QEvent::MouseButtonPress && watched != parent())
-            m_onClick();
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void()> m_onClick;
-    std::function<void()> m_onFocus;
-};
-
-// Moves and sizes named controls from twips boxes.
-void PlaceControls(frmMain *f, const QHash<QString, screens::Box> &boxes,
-                   const QStringList &names) {
-    const screens::ScreenMetrics screen = screens::CurrentScreen();
-    for (const QString &name : names) {
-        QWidget *w = f->findChild<QWidget *>(name);
-        if (!w || !boxes.contains(name))
-            continue;
-        const screens::Box b = boxes.value(name);
-        const int width = screen.toPixels(b.width);
-        int height = screen.toPixels(b.height);
-        if (auto *label = qobject_cast<QLabel *>(w); label && label->wordWrap()) {
-            if (!label->text().isEmpty())
-                height = std::max(height, label->heightForWidth(width));
-        }
-        w->setGeometry(screen.toPixels(b.left), screen.toPixels(b.top), width, height);
-    }
-}
-
 enum class UrlPanel { None, Add, Del, Mod };
 
 // Applies the caption-width rule to the category prompt, and the layout of a
@@ -178,7 +134,12 @@ void ArrangeUrlScreen(frmMain *f, UrlPanel panel) {
     case UrlPanel::None:
         break;
     }
-    PlaceControls(f, boxes, names);
+    // Only the controls of this screen move; the others were read to compute
+    // their places.
+    QHash<QString, screens::Box> placed;
+    for (const QString &name : names)
+        placed.insert(name, boxes.value(name));
+    screens::PlaceBoxes(f, placed, screen);
 }
 
 int ChosenCategory(const frmMain *f) {
@@ -410,10 +371,12 @@ void frmMain::connectUrlHandlers() {
     screens::OnKeyPress(txtUrlAdd, [this](int &k) { txtUrlAdd_KeyPress(k); });
     screens::OnKeyPress(cmbUrlDel, [this](int &k) { cmbUrlDel_KeyPress(k); });
     screens::OnKeyPress(txtUrlMod, [this](int &k) { txtUrlMod_KeyPress(k); });
-    new BoxEvents(
-        txtUrlAddCh, [this] { txtUrlAddCh_Click(); }, [this] { txtUrlAddCh_GotFocus(); });
-    new BoxEvents(
-        txtUrlModDesc, [this] { txtUrlModDesc_Click(); }, [this] { txtUrlModDesc_GotFocus(); });
+    // The description boxes drop their hint when clicked into or entered.
+    using screens::OnEvent;
+    OnEvent(txtUrlAddCh->viewport(), QEvent::MouseButtonPress, [this] { txtUrlAddCh_Click(); });
+    OnEvent(txtUrlAddCh, QEvent::FocusIn, [this] { txtUrlAddCh_GotFocus(); });
+    OnEvent(txtUrlModDesc->viewport(), QEvent::MouseButtonPress, [this] { txtUrlModDesc_Click(); });
+    OnEvent(txtUrlModDesc, QEvent::FocusIn, [this] { txtUrlModDesc_GotFocus(); });
 
     modMain::SetCommand(QStringLiteral("AU"), [] { modMain::AddUrl(); });
     modMain::SetCommand(QStringLiteral("LUD"), [] { modMain::LoadUrlList(QStringLiteral("DEL")); });
