@@ -1,4 +1,5 @@
 #include "screens/screen.h"
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
