@@ -591,26 +591,33 @@ void CopyUrlView(frmMain *f, QComboBox *target) {
     screens::FillSorted(target, std::move(entries));
 }
 
+// Opens the Delete or Modify URL panel from the URL menu: the menu's
+// addresses go into the panel's URL chooser with the menu's choice chosen
+// there, and the menu's category stays chosen without loading anything.
+void OpenUrlEditPanel(frmMain *f, const QString &panelTag, QComboBox *urls, QString *urlsTag) {
+    if (f->cmbUrlCat->currentIndex() >= 0) {
+        SetStatus(QStringLiteral("Please Wait...Loading URL Data from List..."));
+        {
+            const QSignalBlocker blocker(urls);
+            urls->clear();
+        }
+        if (screens::SelectedRow(f->lstUrlView) >= 0)
+            CopyUrlView(f, urls);
+    }
+    f->cmbUrlCatTag = QString::number(f->cmbUrlCat->currentIndex());
+    *urlsTag = QString::number(screens::SelectedRow(f->lstUrlView));
+    f->cmdUrlNxtTag = panelTag;
+    f->cmdUrlNxt_Click();
+    f->cmbUrlCatTag += QStringLiteral("NO");
+    f->cmbUrlCat->setCurrentIndex(TagPosition(f->cmbUrlCatTag));
+    f->cmbUrlCatTag = QStringLiteral("OK");
+    urls->setCurrentIndex(TagPosition(*urlsTag));
+}
+
 } // namespace
 
 void frmMain::cmdUrlViewD_Click() {
-    if (cmbUrlCat->currentIndex() >= 0) {
-        SetStatus(QStringLiteral("Please Wait...Loading URL Data from List..."));
-        {
-            const QSignalBlocker blocker(cmbUrlDel);
-            cmbUrlDel->clear();
-        }
-        if (screens::SelectedRow(lstUrlView) >= 0)
-            CopyUrlView(this, cmbUrlDel);
-    }
-    cmbUrlCatTag = QString::number(cmbUrlCat->currentIndex());
-    cmbUrlDelTag = QString::number(screens::SelectedRow(lstUrlView));
-    cmdUrlNxtTag = QStringLiteral("D");
-    cmdUrlNxt_Click();
-    cmbUrlCatTag += QStringLiteral("NO");
-    cmbUrlCat->setCurrentIndex(TagPosition(cmbUrlCatTag));
-    cmbUrlCatTag = QStringLiteral("OK");
-    cmbUrlDel->setCurrentIndex(TagPosition(cmbUrlDelTag));
+    OpenUrlEditPanel(this, QStringLiteral("D"), cmbUrlDel, &cmbUrlDelTag);
 }
 
 void frmMain::cmbUrlDel_KeyPress(int &keyAscii) {
@@ -661,23 +668,7 @@ void frmMain::cmdUrlDelCncl_Click() {
 // ---- Modify URL ----
 
 void frmMain::cmdUrlViewM_Click() {
-    if (cmbUrlCat->currentIndex() >= 0) {
-        SetStatus(QStringLiteral("Please Wait...Loading URL Data from List..."));
-        {
-            const QSignalBlocker blocker(cmbUrlMod);
-            cmbUrlMod->clear();
-        }
-        if (screens::SelectedRow(lstUrlView) >= 0)
-            CopyUrlView(this, cmbUrlMod);
-    }
-    cmbUrlCatTag = QString::number(cmbUrlCat->currentIndex());
-    cmbUrlModTag = QString::number(screens::SelectedRow(lstUrlView));
-    cmdUrlNxtTag = QStringLiteral("M");
-    cmdUrlNxt_Click();
-    cmbUrlCatTag += QStringLiteral("NO");
-    cmbUrlCat->setCurrentIndex(TagPosition(cmbUrlCatTag));
-    cmbUrlCatTag = QStringLiteral("OK");
-    cmbUrlMod->setCurrentIndex(TagPosition(cmbUrlModTag));
+    OpenUrlEditPanel(this, QStringLiteral("M"), cmbUrlMod, &cmbUrlModTag);
 }
 
 void frmMain::cmbUrlMod_Click() {
