@@ -11,11 +11,10 @@
 //   SignInLargeAccountFile/base_MB   its resident memory just before
 //   SignInLargeAccountFile/MB_per_s  file megabytes read per second
 //   FindAccountTenThousandUsers/x_floor
-//                                    the fastest of 15 interleaved runs of
-//                                    FindAccount over the fastest of 15 runs of
-//                                    the floor: reading every line of the same
-//                                    file (ReadLines) and splitting it into
-//                                    fields (SplitRecord)
+//                                    the least CPU time of 15 interleaved
+//                                    runs of FindAccount over that of the floor: reading every line
+//                                    of the same file (ReadLines) and splitting it into fields
+//                                    (SplitRecord)
 //   FindAccountTenThousandUsers/x_stream_floor
 //                                    the same against streaming the lines
 //                                    (ForEachLine) and splitting them
@@ -23,6 +22,8 @@
 #include "session/modMain.h"
 #include "storage/accountfile.h"
 #include "storage/records.h"
+
+#include "ratio.h"
 
 #include <benchmark/benchmark.h>
 
@@ -244,12 +245,6 @@ qsizetype streamAndSplit() {
     return fields;
 }
 
-template <typename Work> double timed(Work work) {
-    const Clock::time_point start = Clock::now();
-    work();
-    return secondsSince(start);
-}
-
 void BM_FindAccountTenThousandUsers(benchmark::State &state) {
     const AccountFolder &folder = tenThousandUsers();
     SetProgramFolder(folder.path());
@@ -260,20 +255,19 @@ void BM_FindAccountTenThousandUsers(benchmark::State &state) {
     if (NextUserNo != AccountFolder::kLastUser + 1)
         state.SkipWithError("FindAccount did not read every record");
 
-    // The ratios: the fastest of interleaved runs on both sides, so that
-    // both sides meet the same state of caches and clock.
-    double find = 1e300, floor = 1e300, streamFloor = 1e300;
+    // The ratios: the least CPU time of interleaved runs on both sides, so
+    // that both sides meet the same state of caches and clock.
+    const auto find = [&] { benchmark::DoNotOptimize(FindAccount(absent)); };
+    bench::InterleavedMinimum vsFloor, vsStream;
     for (int i = 0; i < 15; ++i) {
-        floor = std::min(floor, timed([] { benchmark::DoNotOptimize(readAndSplit()); }));
-        streamFloor =
-            std::min(streamFloor, timed([] { benchmark::DoNotOptimize(streamAndSplit()); }));
-        find = std::min(find, timed([&] { benchmark::DoNotOptimize(FindAccount(absent)); }));
+        vsFloor.round(find, [] { benchmark::DoNotOptimize(readAndSplit()); });
+        vsStream.round(find, [] { benchmark::DoNotOptimize(streamAndSplit()); });
     }
     state.counters["records"] = double(folder.records());
-    state.counters["find_ms"] = find * 1e3;
-    state.counters["floor_ms"] = floor * 1e3;
-    state.counters["x_floor"] = find / floor;
-    state.counters["x_stream_floor"] = find / streamFloor;
+    state.counters["find_ms"] = vsFloor.first() * 1e3;
+    state.counters["floor_ms"] = vsFloor.second() * 1e3;
+    state.counters["x_floor"] = vsFloor.ratio();
+    state.counters["x_stream_floor"] = vsStream.ratio();
 }
 BENCHMARK(BM_FindAccountTenThousandUsers)->Unit(benchmark::kMillisecond);
 

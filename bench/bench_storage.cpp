@@ -1,4 +1,4 @@
-// Speed of the cipher and of the account file scan.
+// Speed of the cipher (the account file scan: bench_accounts.cpp).
 //
 // Texts are counted in characters (UTF-16 code units): the ciphertext of a
 // million characters takes two million bytes.
@@ -11,20 +11,15 @@
 //                                      it up in the table (the floor)
 //   DecryptTextBySearch/table_speedup  the ascending search over DecryptText,
 //                                      on the same text
-//   FindAccountAbsentName/x_floor      FindAccount over just reading and
-//                                      splitting the same file
 
 #include "ratio.h"
 
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/cipher.h"
 #include "storage/records.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QStringList>
-#include <QTemporaryDir>
 
 #include <array>
 #include <cstdio>
@@ -160,77 +155,5 @@ void BM_EncryptText(benchmark::State &state) {
     countCharacters(state, plain.size());
 }
 BENCHMARK(BM_EncryptText)->Unit(benchmark::kMillisecond);
-
-// An account file of 10,000 users in a folder of its own, made once.
-class AccountFolder {
-public:
-    static constexpr int kUsers = 10000;
-
-    AccountFolder() {
-        if (!dir_.isValid()) {
-            std::fprintf(stderr, "no temporary folder\n");
-            std::abort();
-        }
-        SetProgramFolder(dir_.path());
-        QStringList lines;
-        lines.reserve(kUsers);
-        for (int n = 1; n <= kUsers; ++n) {
-            const QString number = QStringLiteral("%1").arg(n, 5, 10, QLatin1Char('0'));
-            lines << AccountRecordLine(n, QStringLiteral("User") + number,
-                                       QStringLiteral("Pass") + number);
-        }
-        IoError err;
-        if (!RewriteFile(AccountFilePath(), lines, &err)) {
-            std::fprintf(stderr, "%s\n", qPrintable(err.message(QStringLiteral("write"))));
-            std::abort();
-        }
-    }
-
-private:
-    QTemporaryDir dir_;
-};
-
-// The folder of the account file; made on first use.
-QString accountFolderPath() {
-    static AccountFolder folder; // points ProgramFolder() at it
-    static const QString path = ProgramFolder();
-    return path;
-}
-
-// The floor: read every line of the account file and split it into fields.
-qsizetype readAndSplit() {
-    QStringList lines;
-    IoError err;
-    if (!ReadLines(AccountFilePath(), &lines, &err))
-        return -1;
-    qsizetype fields = 0;
-    for (const QString &line : std::as_const(lines))
-        fields += SplitRecord(line).size();
-    return fields;
-}
-
-void BM_ReadAndSplitAccountFile(benchmark::State &state) {
-    SetProgramFolder(accountFolderPath());
-    for (auto _ : state)
-        benchmark::DoNotOptimize(readAndSplit());
-    state.counters["records"] = AccountFolder::kUsers;
-}
-BENCHMARK(BM_ReadAndSplitAccountFile)->Unit(benchmark::kMillisecond);
-
-void BM_FindAccountAbsentName(benchmark::State &state) {
-    SetProgramFolder(accountFolderPath());
-    // Same length as the stored names, so every record is compared in full.
-    const QString absent = QStringLiteral("User99999");
-    for (auto _ : state)
-        benchmark::DoNotOptimize(FindAccount(absent));
-    if (NextUserNo != AccountFolder::kUsers + 1)
-        state.SkipWithError("FindAccount did not read every record");
-
-    state.counters["records"] = AccountFolder::kUsers;
-    state.counters["x_floor"] = bench::MinCpuRatio(
-        5, [&] { benchmark::DoNotOptimize(FindAccount(absent)); },
-        [] { benchmark::DoNotOptimize(readAndSplit()); });
-}
-BENCHMARK(BM_FindAccountAbsentName)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -3,8 +3,8 @@
 // Counters to read:
 //   LoadUrlList/x_floor  CPU time of filling lstUrlView from the file over the
 //                        CPU time of just reading and decoding the same file
-//                        (the same work without the list); best of several
-//                        runs on both sides
+//                        (the same work without the list); the least of 5
+//                        runs on both sides, timed in alternation
 //   AddUrl, DeleteUrl, ModifyUrl: time of one operation on that file (the
 //                        rewrites and the append include their flush to disk)
 
@@ -12,21 +12,20 @@
 #include "screens/msgbox.h"
 #include "screens/sortedlist.h"
 #include "session/modMain.h"
-#include "session/singleinstance.h"
 #include "storage/accountfile.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
 
+#include "ratio.h"
+#include "window.h"
+
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
-#include <memory>
 
 using namespace modMain;
 
@@ -34,45 +33,18 @@ namespace {
 
 constexpr int kUrls = 10000;
 
-double CpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
-
-// Best of `runs` CPU timings of `work`, in seconds.
-template <typename Work> double BestCpu(int runs, Work work) {
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        const double start = CpuSeconds();
-        work();
-        best = std::min(best, CpuSeconds() - start);
-    }
-    return best;
-}
-
 // A signed-in main window on the offscreen platform, with category 1 "News"
 // whose file holds 10,000 URLs of the signed-in user.
 struct Fixture {
-    std::unique_ptr<QApplication> app;
     QTemporaryDir dir;
-    std::unique_ptr<frmMain> main;
+    frmMain *main = nullptr;
     QString path;
     QByteArray content;
+    QString stamp = MakePassStamp(QStringLiteral("benchmark"));
 
     Fixture() {
-        if (!QApplication::instance()) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-            static int argc = 1;
-            static char name[] = "wayfile_bench";
-            static char *argv[] = {name, nullptr};
-            app = std::make_unique<QApplication>(argc, argv);
-        }
-        // A message box would wait for an answer: record them instead.
-        screens::MsgBox::setScripted(true);
+        main = &bench::BenchWindow();
         SetProgramFolder(dir.path());
-        SetInstanceCheck([] { return false; });
-        const QString stamp = MakePassStamp(QStringLiteral("benchmark"));
         IoError err;
         MakeFolder(UserFolderPath(1), &err);
         path = UrlFilePath(1, 1);
@@ -88,16 +60,22 @@ struct Fixture {
                 "\r\n";
         }
         Restore();
-        main = std::make_unique<frmMain>();
-        main->Form_Load();
-        // The window starts signed out; sign the user in.
-        UserNo = 1;
-        PassStamp = stamp;
+        use();
         main->cmdURL_Click();
-        screens::AddSorted(main->cmbUrlCat, QStringLiteral("News"), 1);
-        main->cmbUrlCat->setCurrentIndex(0); // lists the category once
+        main->cmbUrlCat->clear();
+        // Choosing the category lists it once.
+        main->cmbUrlCat->setCurrentIndex(
+            screens::AddSorted(main->cmbUrlCat, QStringLiteral("News"), 1));
         for (const screens::ShownMessage &m : screens::MsgBox::shown())
             fprintf(stderr, "message: %s\n", qPrintable(m.text));
+    }
+
+    // Signs user 1 in on this folder (the window is shared with other
+    // benchmarks).
+    void use() {
+        SetProgramFolder(dir.path());
+        UserNo = 1;
+        PassStamp = stamp;
     }
 
     void Restore() {
@@ -109,6 +87,7 @@ struct Fixture {
 
 Fixture &Setup() {
     static Fixture fixture;
+    fixture.use();
     return fixture;
 }
 
@@ -133,11 +112,12 @@ void LoadUrlList(benchmark::State &state) {
         DoCommand(QStringLiteral("LUV"));
     if (f.main->lstUrlView->count() != kUrls)
         state.SkipWithError("the list does not hold every URL");
-    const double floor = BestCpu(5, DecodeAlone);
-    const double load = BestCpu(5, [] { DoCommand(QStringLiteral("LUV")); });
-    state.counters["floor_ms"] = floor * 1e3;
-    state.counters["load_ms"] = load * 1e3;
-    state.counters["x_floor"] = load / floor;
+    bench::InterleavedMinimum times;
+    for (int i = 0; i < 5; ++i)
+        times.round([] { DoCommand(QStringLiteral("LUV")); }, DecodeAlone);
+    state.counters["floor_ms"] = times.second() * 1e3;
+    state.counters["load_ms"] = times.first() * 1e3;
+    state.counters["x_floor"] = times.ratio();
 }
 BENCHMARK(LoadUrlList)->Unit(benchmark::kMillisecond);
 

@@ -22,13 +22,20 @@ inline double ThreadCpuSeconds() {
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
+// CPU time this thread spends on one run of `work`, in seconds.
+template <typename Work> double CpuSecondsOf(Work &&work) {
+    const double start = ThreadCpuSeconds();
+    work();
+    return ThreadCpuSeconds() - start;
+}
+
 // Least CPU times of two pieces of work timed in alternation.
 class InterleavedMinimum {
 public:
     // Runs `first`, then `second`, and keeps the least time of each.
     template <typename First, typename Second> void round(First &&first, Second &&second) {
-        m_first = std::min(m_first, cpuSecondsOf(first));
-        m_second = std::min(m_second, cpuSecondsOf(second));
+        m_first = std::min(m_first, CpuSecondsOf(first));
+        m_second = std::min(m_second, CpuSecondsOf(second));
     }
 
     double first() const { return m_first; }
@@ -37,12 +44,6 @@ public:
     double ratio() const { return m_first / m_second; }
 
 private:
-    template <typename Work> static double cpuSecondsOf(Work &work) {
-        const double start = ThreadCpuSeconds();
-        work();
-        return ThreadCpuSeconds() - start;
-    }
-
     double m_first = std::numeric_limits<double>::infinity();
     double m_second = std::numeric_limits<double>::infinity();
 };
