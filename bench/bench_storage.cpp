@@ -20,7 +20,6 @@
 
 #include <benchmark/benchmark.h>
 
-
 #include <array>
 #include <cstdio>
 #include <cstdlib>
