@@ -201,10 +201,12 @@ bool FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record, bool *f
     return ForEachLine(
         path,
         [&](const QString &line) {
-            UrlRecord r = DecodeUrlLine(line);
-            if (!r.fields || r.number != urlNo)
+            // Only the key of every line is deciphered; the rest of the one
+            // record wanted.
+            const QStringList fields = SplitRecord(line);
+            if (fields.size() < kUrlFields || KeyNumber(DecodeField(fields[0])) != urlNo)
                 return true;
-            *record = r;
+            *record = DecodeUrlLine(line);
             *found = true;
             return false;
         },
@@ -218,8 +220,9 @@ bool DeleteUrlRecord(const QString &path, qint64 urlNo, bool *found, IoError *er
     if (!ReadLinesEdited(
             path,
             [&](QString &line, bool *keep) {
-                *keep = dropped > 0 || SplitRecord(line).size() < kUrlFields ||
-                        UrlNoOfLine(line) != urlNo;
+                const QStringList fields = SplitRecord(line);
+                *keep = dropped > 0 || fields.size() < kUrlFields ||
+                        KeyNumber(DecodeField(fields[0])) != urlNo;
                 return !*keep;
             },
             &lines, &dropped, err))
