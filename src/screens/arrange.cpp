@@ -7,12 +7,9 @@
 #include "screens/statusbar.h"
 
 #include <QAbstractButton>
-#include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
-
-#include <algorithm>
 
 namespace {
 
@@ -71,16 +68,8 @@ void ArrangeMainForm() {
     for (auto it = layout.lines.cbegin(); it != layout.lines.cend(); ++it) {
         if (auto *line = f->findChild<screens::Separator *>(it.key())) {
             const screens::Line &l = it.value();
-            int y1 = screen.toPixels(l.y1);
-            int y2 = screen.toPixels(l.y2);
-            // A line inside a frame starts no higher than the frame's inside,
-            // below the border that the style draws under the caption.
-            if (auto *frame = qobject_cast<QGroupBox *>(line->parentWidget())) {
-                const int inside = frame->contentsRect().top();
-                y1 = std::max(y1, inside);
-                y2 = std::max(y2, inside);
-            }
-            line->setEnds(screen.toPixels(l.x1), y1, screen.toPixels(l.x2), y2);
+            line->setEnds(screen.toPixels(l.x1), screen.toPixels(l.y1), screen.toPixels(l.x2),
+                          screen.toPixels(l.y2));
         }
     }
 
