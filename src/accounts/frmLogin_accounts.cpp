@@ -7,8 +7,6 @@
 #include "session/modMain.h"
 #include "storage/accountfile.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <initializer_list>
 
 using screens::MsgBox;
@@ -39,20 +37,18 @@ void frmLogin::cmdLogin_Click() {
     }
 
     qint16 userNo = 0;
-    modMain::IoError err;
-    switch (modMain::CheckSignIn(txtUser->text(), txtPass->text(), &userNo, &err)) {
-    case modMain::SignInResult::Success:
+    if (const modMain::IoError err = modMain::CheckSignIn(txtUser->text(), txtPass->text(), &userNo);
+        err.failed()) {
+        MsgBox::show(this, err.message());
+        SetStatus(QStringLiteral("Ready (Login Menu)"));
+        return;
+    }
+    if (userNo != 0) {
         modMain::UserNo = userNo;
         modMain::PassStamp = modMain::MakePassStamp(txtPass->text());
         setSignedInMarker();
         cmdCancel_Click();
         return;
-    case modMain::SignInResult::Failed:
-        MsgBox::show(this, err.message(QStringLiteral("read")));
-        SetStatus(QStringLiteral("Ready (Login Menu)"));
-        return;
-    case modMain::SignInResult::Invalid:
-        break;
     }
     MsgBox::show(this, QStringLiteral("Sorry, your Username OR Password is invalid!"));
     SetStatus(QStringLiteral("Ready (Login Menu)"));
@@ -140,10 +136,10 @@ void frmLogin::cmdNCreate_Click() {
         }
     }
 
-    modMain::IoError err;
-    const bool taken = modMain::FindAccount(txtNUser->text(), &err);
-    if (err.failed()) {
-        refuse(err.message(QStringLiteral("read")), {}, nullptr);
+    bool taken = false;
+    if (const modMain::IoError err = modMain::FindAccount(txtNUser->text(), &taken);
+        err.failed()) {
+        refuse(err.message(), {}, nullptr);
         return;
     }
     if (taken) {
@@ -151,39 +147,18 @@ void frmLogin::cmdNCreate_Click() {
                {txtNUser, txtNPass, txtNRPass}, txtNUser);
         return;
     }
-    const int n = modMain::NextUserNo;
-    if (!modMain::IsStorableNumber(n)) {
-        refuse(QStringLiteral("Sorry, no more User IDs can be created: the highest user number "
-                              "(%1) is already in use.")
-                   .arg(modMain::kMaxRecordNo),
-               {}, nullptr);
-        return;
-    }
 
-    // The user's folder first, then the account record: if either fails,
-    // nothing of the new account is left behind. A folder that is already
-    // there is kept and used.
-    const QString folder = modMain::UserFolderPath(n);
-    const bool folderExisted = QFileInfo(folder).isDir();
-    if (!modMain::MakeFolder(folder, &err)) {
-        refuse(err.message(QStringLiteral("create")), {}, nullptr);
+    const modMain::Change change =
+        modMain::RegisterUser(modMain::NextUserNo, modMain::TrimBlanks(txtNUser->text()),
+                              modMain::TrimBlanks(txtNPass->text()));
+    if (ChangeRefused(this, change, QStringLiteral("Ready (Create User ID Menu)")))
         return;
-    }
-    WarnIfNotSynced(this, err);
-    if (!modMain::AppendAccount(n, modMain::TrimBlanks(txtNUser->text()),
-                                modMain::TrimBlanks(txtNPass->text()), &err)) {
-        if (!folderExisted)
-            QDir().rmdir(folder);
-        refuse(err.message(QStringLiteral("write to")), {}, nullptr);
-        return;
-    }
-    WarnIfNotSynced(this, err);
 
-    modMain::UserNo = qint16(n);
+    modMain::UserNo = qint16(change.number);
     modMain::PassStamp = modMain::MakePassStamp(txtNPass->text());
     SetStatus(QStringLiteral("Yayyyyy...your Account was created! You will now be automatically "
                              "logged into the Program."));
-    MsgBox::show(this, QStringLiteral("Success! Your USER ID was created!"));
+    ReportChanged(this, QStringLiteral("Success! Your USER ID was created!"), change);
     setSignedInMarker();
     txtNUser->clear();
     txtNPass->clear();

@@ -4,10 +4,7 @@
 #include "storage/cipher.h"
 #include "urls/urlfile.h"
 
-#include <QFile>
-
-#include <cerrno>
-#include <cstdio>
+#include <algorithm>
 #include <limits>
 
 namespace modMain {
@@ -25,33 +22,23 @@ QString userFolder() {
     return UserFolderPath(UserNo);
 }
 
-CategoryChange failure(const IoError &err, const QString &action, bool indexChanged = false) {
-    CategoryChange change;
-    change.indexChanged = indexChanged;
+Change refused(const IoError &err) {
+    Change change;
     change.error = err;
-    change.action = action;
     return change;
 }
 
-CategoryChange failure(const QString &file, const QString &reason, const QString &action) {
-    IoError err;
-    err.file = file;
-    err.reason = reason;
-    return failure(err, action);
+Change noSuchCategory(const QString &path, qint64 number) {
+    return refused(IoError::failure(path, QStringLiteral("find the Category in"),
+                                    QStringLiteral("It holds no Category numbered %1").arg(number)));
 }
 
-CategoryChange noSuchCategory(const QString &path, qint64 number) {
-    return failure(path, QStringLiteral("It holds no Category numbered %1").arg(number),
-                   QStringLiteral("find the Category in"));
-}
-
-// Renames `from` to `to` in one step, replacing a file at `to`.
-bool renameEntry(const QString &from, const QString &to, IoError *err) {
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
-        return true;
-    err->file = from;
-    err->reason = qt_error_string(errno);
-    return false;
+// A name the cipher cannot store: refused before anything is written.
+IoError unstorableName(const QString &name) {
+    const QString chars = UnstorableChars(name);
+    return chars.isEmpty()
+               ? IoError()
+               : IoError::refused(UnstorableMessage(QStringLiteral("Category Name"), chars));
 }
 
 } // namespace
@@ -79,91 +66,81 @@ QString CategoryRecordLine(qint64 number, const QString &name, const QString &st
                        EncodeField(name), TrimBlanks(stamp)});
 }
 
-bool CategoryExists(const QString &name, IoError *err) {
+IoError CategoryExists(const QString &name, bool *exists) {
     NextCatNo = 0;
-    IoError local;
-    IoError *error = err ? err : &local;
+    *exists = false;
     const QString path = CategoryIndexPath();
-    if (!FileHasData(path, error)) {
-        if (error->failed())
-            return false;
-        NextCatNo = 1;
-        return false;
+    bool hasData = false;
+    if (IoError err = FileHasData(path, &hasData); err.failed() || !hasData) {
+        if (!err.failed())
+            NextCatNo = 1;
+        return err;
     }
 
     const QString wanted = name.toUpper();
     qint64 highest = 0;
-    bool found = false;
-    const bool read = ForEachLine(
-        path,
-        [&](const QString &line) {
-            const QStringList fields = CategoryFields(line);
-            highest = std::max(highest, CategoryNumber(fields));
-            const QString stored = DecryptText(fields.value(1));
-            if (stored.size() != name.size())
-                return true;
-            found = SwapPairs(stored).toUpper() == wanted;
-            return !found;
-        },
-        error);
-    if (!read)
-        return false;
-    // Kept below INT_MAX so that "highest + 1" cannot wrap: a number past
-    // kMaxRecordNo stays past it for the caller to refuse.
-    NextCatNo = int(std::min<qint64>(highest, std::numeric_limits<int>::max() - 1)) + 1;
-    return found;
-}
-
-bool ReadCategoryIndex(const QString &stamp, CategoryIndexRead *read, IoError *err) {
-    *read = CategoryIndexRead();
-    IoError local;
-    IoError *error = err ? err : &local;
-    const QString path = CategoryIndexPath();
-    if (!FileHasData(path, error))
-        return !error->failed();
-    read->hasData = true;
-
-    // The session's side of the owner test is the same for every line.
-    const QString mine = DecryptText(SwapPairs(stamp));
-    return ForEachLine(
-        path,
-        [&](const QString &line) {
-            const QStringList fields = CategoryFields(line, 4);
-            read->lastOwned = DecryptText(SwapPairs(fields.value(2))) == mine;
-            if (read->lastOwned) {
-                const qint64 number = CategoryNumber(fields);
-                read->owned.append(
-                    ListEntry{DecodeField(fields.value(1)),
-                              int(std::min<qint64>(number, std::numeric_limits<int>::max()))});
-            }
+    IoError err = ForEachLine(path, [&](const QString &line) {
+        const QStringList fields = CategoryFields(line);
+        highest = std::max(highest, CategoryNumber(fields));
+        const QString stored = DecryptText(fields.value(1));
+        if (stored.size() != name.size())
             return true;
-        },
-        error);
+        *exists = SwapPairs(stored).toUpper() == wanted;
+        return !*exists;
+    });
+    if (err.failed()) {
+        *exists = false;
+        return err;
+    }
+    NextCatNo = NextNumber(highest);
+    return err;
 }
 
-CategoryChange AppendCategory(qint64 number, const QString &name, const QString &stamp) {
+IoError ReadCategoryIndex(const QString &stamp, CategoryIndexRead *read) {
+    *read = CategoryIndexRead();
+    const QString path = CategoryIndexPath();
+    if (IoError err = FileHasData(path, &read->hasData); err.failed() || !read->hasData)
+        return err;
+
+    const OwnerTest owner(stamp);
+    return ForEachLine(path, [&](const QString &line) {
+        const QStringList fields = CategoryFields(line, 4);
+        read->lastOwned = owner.owns(fields.value(2));
+        if (read->lastOwned) {
+            const qint64 number = CategoryNumber(fields);
+            read->owned.append(
+                ListEntry{DecodeField(fields.value(1)),
+                          int(std::min<qint64>(number, std::numeric_limits<int>::max()))});
+        }
+        return true;
+    });
+}
+
+Change AppendCategory(qint64 number, const QString &name, const QString &stamp) {
     const QString path = CategoryIndexPath();
     if (!IsStorableNumber(number))
-        return failure(path, QStringLiteral("The Category number %1 is out of range").arg(number),
-                       QStringLiteral("write to"));
-    IoError err;
-    if (!AppendLine(path, CategoryRecordLine(number, name, stamp), &err))
-        return failure(err, QStringLiteral("write to"));
-    CategoryChange change;
-    change.indexChanged = true;
-    change.error = err; // at most a warning: written, perhaps not yet flushed
+        return refused(IoError::failure(
+            path, QStringLiteral("write to"),
+            QStringLiteral("The Category number %1 is out of range").arg(number)));
+    if (IoError err = unstorableName(name); err.failed())
+        return refused(err);
+    Change change;
+    change.changed = change.error.take(AppendLine(path, CategoryRecordLine(number, name, stamp)));
+    change.number = change.changed ? number : 0;
     return change;
 }
 
-CategoryChange RenameCategory(qint64 number, const QString &newName, const QString &stamp) {
+Change RenameCategory(qint64 number, const QString &newName, const QString &stamp) {
     const QString path = CategoryIndexPath();
     if (number < 1)
         return noSuchCategory(path, number);
+    if (IoError err = unstorableName(newName); err.failed())
+        return refused(err);
     const QString record = CategoryRecordLine(number, newName, stamp);
     QStringList lines;
     qsizetype renamed = 0;
-    IoError err;
-    const bool read = ReadLinesEdited(
+    Change change;
+    const bool read = change.error.take(ReadLinesEdited(
         path,
         [&](QString &line, bool *) {
             if (CategoryNumber(CategoryFields(line)) != number)
@@ -171,16 +148,12 @@ CategoryChange RenameCategory(qint64 number, const QString &newName, const QStri
             line = record;
             return true;
         },
-        &lines, &renamed, &err);
+        &lines, &renamed));
     if (!read)
-        return failure(err, QStringLiteral("read"));
+        return change;
     if (renamed == 0)
         return noSuchCategory(path, number);
-    if (!RewriteFile(path, lines, &err))
-        return failure(err, QStringLiteral("write to"));
-    CategoryChange change;
-    change.indexChanged = true;
-    change.error = err; // at most a warning: written, perhaps not yet flushed
+    change.changed = change.error.take(RewriteFile(path, lines));
     return change;
 }
 
@@ -190,73 +163,69 @@ CategoryChange RenameCategory(qint64 number, const QString &newName, const QStri
 // index first leaves, when the URL file then cannot be removed, a file that
 // the next category given the same number would take for its own. So:
 //   1. read the index and work out the lines to keep (nothing changes yet);
-//   2. rename the URL file (every case variant) to a name no category reads,
-//      in the same folder (one atomic step each); a failure renames back
-//      what was moved and stops: nothing changed;
-//   3. write the index without the category, atomically; a failure renames
-//      the URL files back: nothing changed;
-//   4. remove the renamed URL files; a failure leaves the category deleted
+//   2. move the URL file (every case variant) aside to a name no category
+//      reads, in the same folder (one atomic step each, never over an entry
+//      already there); a failure moves back what was moved and stops:
+//      nothing changed;
+//   3. write the index without the category, atomically; a failure moves the
+//      URL files back: nothing changed;
+//   4. remove the moved URL files; a failure leaves the category deleted
 //      and a file that no category will ever read, named in the report.
 // Only a crash between steps 2 and 3 leaves the URLs of a kept category
 // under the other name, still on disk.
-CategoryChange DeleteCategoryFiles(qint64 number) {
+Change DeleteCategoryFiles(qint64 number) {
     const QString path = CategoryIndexPath();
     // Number 0 is what lines without a separator read as: never a category.
     if (number < 1)
         return noSuchCategory(path, number);
     QStringList kept;
     qsizetype dropped = 0;
-    IoError err;
-    const bool read = ReadLinesEdited(
+    Change change;
+    const bool read = change.error.take(ReadLinesEdited(
         path,
         [&](QString &line, bool *keep) {
             *keep = CategoryNumber(CategoryFields(line)) != number;
             return !*keep;
         },
-        &kept, &dropped, &err);
+        &kept, &dropped));
     if (!read)
-        return failure(err, QStringLiteral("read"));
+        return change;
 
     struct Moved {
         QString from, to;
     };
     QList<Moved> moved;
-    auto moveBack = [&moved](IoError *first) {
+    // Puts back what was moved aside; says where the URLs are when one of
+    // them cannot go back.
+    auto moveBack = [&moved, &change] {
         for (const Moved &m : std::as_const(moved)) {
-            IoError back;
-            if (!renameEntry(m.to, m.from, &back))
-                first->reason += QStringLiteral(". The URLs of this Category are kept in \"%1\"; "
-                                                "rename it to \"%2\" to get them back")
-                                     .arg(m.to, m.from);
+            if (MoveAside(m.to, m.from).failed())
+                change.error.reason += QStringLiteral(". The URLs of this Category are kept in "
+                                                      "\"%1\"; rename it to \"%2\" to get them back")
+                                           .arg(m.to, m.from);
         }
     };
 
-    const QString folder = userFolder();
-    for (const QString &urlFile : EntriesNamed(folder, UrlFileName(int(number)))) {
+    for (const QString &urlFile : EntriesNamed(userFolder(), UrlFileName(int(number)))) {
         const QString aside = urlFile + kDeletingSuffix;
-        if (!renameEntry(urlFile, aside, &err)) {
-            moveBack(&err);
-            return failure(err, QStringLiteral("move away"));
+        if (!change.error.take(MoveAside(urlFile, aside))) {
+            moveBack();
+            return change;
         }
         moved.append({urlFile, aside});
     }
 
-    if (dropped > 0 && !RewriteFile(path, kept, &err)) {
-        moveBack(&err);
-        return failure(err, QStringLiteral("write to"));
+    if (dropped > 0 && !change.error.take(RewriteFile(path, kept))) {
+        moveBack();
+        return change;
     }
 
-    CategoryChange change;
-    change.indexChanged = true;
-    change.error = err; // at most a warning: written, perhaps not yet flushed
+    change.changed = true;
     for (const Moved &m : std::as_const(moved)) {
-        QFile file(m.to);
-        if (!file.remove() && !change.failed()) {
-            change.error.clear();
-            change.error.file = m.to;
-            change.error.reason = file.errorString();
-            change.action = QStringLiteral("delete");
-        }
+        // Every file goes that can; the first one left behind is reported.
+        const IoError removed = RemoveFile(m.to);
+        if (!change.failed())
+            change.error.take(removed);
     }
     return change;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "storage/datafile.h"
 #include "storage/records.h"
 
 #include <QList>
@@ -34,12 +35,11 @@ qint64 CategoryNumber(const QStringList &fields);
 // A complete index line for category `number`.
 QString CategoryRecordLine(qint64 number, const QString &name, const QString &stamp);
 
-// True when a category of that name is in the index (letter case ignored,
-// any owner). `name` is the candidate, already trimmed. Sets NextCatNo to
-// one more than the highest number read (1 for no index); a match ends the
-// reading early. When the index cannot be read, returns false, sets `err`
-// and leaves NextCatNo at 0.
-bool CategoryExists(const QString &name, IoError *err = nullptr);
+// Whether a category of that name is in the index (letter case ignored, any
+// owner); `name` is the candidate, already trimmed. Sets NextCatNo to the
+// number a new category receives (1 for no index); a match ends the reading
+// early. When the index cannot be read, NextCatNo stays 0.
+IoError CategoryExists(const QString &name, bool *exists);
 
 // What LoadCategories needs from the index.
 struct CategoryIndexRead {
@@ -48,41 +48,26 @@ struct CategoryIndexRead {
     bool lastOwned = false; // the last line passed the owner test
 };
 
-// Reads the index and applies the owner test to every line: a record is
-// owned when its stamp and `stamp` stand for the same password. An absent
-// index is created empty (and holds nothing). False, with `err` set, when
-// the index cannot be read.
-bool ReadCategoryIndex(const QString &stamp, CategoryIndexRead *read, IoError *err);
+// Reads the index and applies the owner test to every line. An absent index
+// is created empty (and holds nothing).
+IoError ReadCategoryIndex(const QString &stamp, CategoryIndexRead *read);
 
-// The outcome of a change to the index.
-struct CategoryChange {
-    // The index now reads as asked: the lists must follow it.
-    bool indexChanged = false;
-    // What failed, if anything, and what was being done to that file ("read",
-    // "write to", "delete", ...). A failure with indexChanged set concerns a
-    // step after the index was written.
-    IoError error;
-    QString action;
-
-    bool failed() const { return error.failed(); }
-    QString message() const { return error.message(action); }
-};
-
-// Appends a new category record (stamp trimmed). Refuses numbers that are
-// not storable 16-bit category numbers without writing anything.
-CategoryChange AppendCategory(qint64 number, const QString &name, const QString &stamp);
+// Appends a new category record (stamp trimmed). Refuses, without writing
+// anything, a number that is no storable category number and a name the
+// cipher cannot store.
+Change AppendCategory(qint64 number, const QString &name, const QString &stamp);
 
 // Rewrites every record numbered `number` with the new name and `stamp`
 // (trimmed); every other line is copied byte for byte. The rewrite is atomic.
-// An index without such a record is left alone and reported.
-CategoryChange RenameCategory(qint64 number, const QString &newName, const QString &stamp);
+// An index without such a record is left alone and reported; so is a name
+// the cipher cannot store. Numbers below 1 name no category: refused.
+Change RenameCategory(qint64 number, const QString &newName, const QString &stamp);
 
-// Numbers below 1 name no category: both refuse them and change nothing.
-//
 // Removes every record numbered `number` from the index and deletes the
 // category's URL file (every entry whose name matches "CAT<m>.DAT" without
-// regard to case). See the .cpp for the order of the steps and what each
-// failure leaves behind.
-CategoryChange DeleteCategoryFiles(qint64 number);
+// regard to case). Numbers below 1 name no category: refused. See the .cpp for the order of the steps and what each
+// failure leaves behind. `changed` is set once the index no longer holds
+// the category, also when a URL file could not be removed afterwards.
+Change DeleteCategoryFiles(qint64 number);
 
 } // namespace modMain

@@ -26,14 +26,7 @@ using screens::MsgButtons;
 
 namespace {
 
-// Dynamic property of cmdCatNxt that names the panel it opens: "A", "D" or
-// anything else (modify).
-const char *const kTag = "Tag";
-
 const QString kCountSuffix = QStringLiteral(" Existing Categories are : ");
-
-// Outcome of the last "DC" or "MC", for the handler that ran it.
-modMain::CategoryChange g_lastChange;
 
 // Chooses the entry numbered `number` in a combo box, or none when it holds
 // no such entry.
@@ -128,9 +121,9 @@ void frmMain::connectCategoryHandlers() {
     OnKeyPress(cmbCatDel, [this](int &k) { cmbCatDel_KeyPress(k); });
     OnKeyPress(txtCatMod, [this](int &k) { txtCatMod_KeyPress(k); });
 
-    modMain::SetCommand(QStringLiteral("LCD"), [this] { LoadCategories(); });
-    modMain::SetCommand(QStringLiteral("DC"), [this] { DeleteCategory(); });
-    modMain::SetCommand(QStringLiteral("MC"), [this] { ModifyCategory(); });
+    plugCommand("LCD", [this] { LoadCategories(); });
+    plugCommand("DC", [this] { return DeleteCategory(); });
+    plugCommand("MC", [this] { return ModifyCategory(); });
 }
 
 // ---- Categories menu ----
@@ -147,7 +140,7 @@ void frmMain::cmdCat_Click() {
 }
 
 void frmMain::cmdCatViewA_Click() {
-    cmdCatNxt->setProperty(kTag, QStringLiteral("A"));
+    cmdCatNxtTag = QStringLiteral("A");
     cmdCatNxt_Click();
 }
 
@@ -155,7 +148,7 @@ void frmMain::cmdCatViewD_Click() {
     const int row = screens::SelectedRow(lstCatView);
     if (row >= 0)
         chooseNumber(cmbCatDel, screens::EntryData(lstCatView, row));
-    cmdCatNxt->setProperty(kTag, QStringLiteral("D"));
+    cmdCatNxtTag = QStringLiteral("D");
     cmdCatNxt_Click();
 }
 
@@ -163,7 +156,7 @@ void frmMain::cmdCatViewM_Click() {
     const int row = screens::SelectedRow(lstCatView);
     if (row >= 0)
         chooseNumber(cmbCatMod, screens::EntryData(lstCatView, row));
-    cmdCatNxt->setProperty(kTag, QStringLiteral("M"));
+    cmdCatNxtTag = QStringLiteral("M");
     cmdCatNxt_Click();
     if (pctCatMod->isHidden())
         return; // no categories: the menu stays
@@ -174,15 +167,13 @@ void frmMain::cmdCatViewM_Click() {
 }
 
 void frmMain::cmdCatNxt_Click() {
-    const QString tag = cmdCatNxt->property(kTag).toString();
+    const QString &tag = cmdCatNxtTag;
     // The category chosen on the menu, carried to the panel's chooser.
     const int row = screens::SelectedRow(lstCatView);
     const int number = row >= 0 ? screens::EntryData(lstCatView, row) : -1;
 
     if (tag == QLatin1String("A")) {
-        modMain::DoCommand(QStringLiteral("HA"));
-        lblSubTitle->setText(QStringLiteral("Add Category Menu"));
-        SetStatus(QStringLiteral("Ready (Add Category Menu)"));
+        ShowScreen(QStringLiteral("Add Category Menu"));
         pctCatAdd->setVisible(true);
         txtCatAdd->clear();
         txtCatAdd->setFocus();
@@ -194,10 +185,8 @@ void frmMain::cmdCatNxt_Click() {
             cmdCatViewA->setFocus();
             return;
         }
-        modMain::DoCommand(QStringLiteral("HA"));
+        ShowScreen(QStringLiteral("Delete Category Menu"));
         chooseNumber(cmbCatDel, number);
-        lblSubTitle->setText(QStringLiteral("Delete Category Menu"));
-        SetStatus(QStringLiteral("Ready (Delete Category Menu)"));
         pctCatDel->setVisible(true);
         cmbCatDel->setFocus();
     } else {
@@ -208,10 +197,8 @@ void frmMain::cmdCatNxt_Click() {
             cmdCatViewA->setFocus();
             return;
         }
-        modMain::DoCommand(QStringLiteral("HA"));
+        ShowScreen(QStringLiteral("Modify Category Menu"));
         chooseNumber(cmbCatMod, number);
-        lblSubTitle->setText(QStringLiteral("Modify Category Menu"));
-        SetStatus(QStringLiteral("Ready (Modify Category Menu)"));
         pctCatMod->setVisible(true);
         txtCatMod->clear();
         cmbCatMod->setFocus();
@@ -219,10 +206,7 @@ void frmMain::cmdCatNxt_Click() {
 }
 
 void frmMain::cmdCatViewCncl_Click() {
-    modMain::DoCommand(QStringLiteral("HA"));
-    lblIntro->setVisible(true);
-    lblSubTitle->setVisible(true);
-    SetStatus(QStringLiteral("Ready (Main Menu)"));
+    BackToMainMenu();
 }
 
 void frmMain::lstCatView_DblClick() {
@@ -265,10 +249,9 @@ void frmMain::cmdCatAdd_Click() {
         refuse(modMain::UnstorableMessage(QStringLiteral("Category Name"), chars), false);
         return;
     }
-    modMain::IoError err;
-    const bool exists = modMain::CategoryExists(name, &err);
-    if (err.failed()) {
-        refuse(err.message(QStringLiteral("read")), false);
+    bool exists = false;
+    if (const modMain::IoError err = modMain::CategoryExists(name, &exists); err.failed()) {
+        refuse(err.message(), false);
         return;
     }
     if (exists) {
@@ -285,13 +268,12 @@ void frmMain::cmdCatAdd_Click() {
     }
 
     SetStatus(QStringLiteral("Please Wait...Adding Category!"));
-    if (!AddCategory(name)) {
-        SetStatus(QStringLiteral("Ready (Add Category Menu)"));
-        txtCatAdd->setFocus();
+    const modMain::Change change = AddCategory(name);
+    if (ChangeRefused(this, change, QStringLiteral("Ready (Add Category Menu)"), txtCatAdd))
         return;
-    }
-    MsgBox::show(this,
-                 QStringLiteral("Success! The Category ") + name + QStringLiteral(" was Created!"));
+    ReportChanged(
+        this, QStringLiteral("Success! The Category ") + name + QStringLiteral(" was Created!"),
+        change);
     lblCatView->setText(QString::number(lstCatView->count()) + kCountSuffix);
     SetStatus(QStringLiteral("Ready (Add Category Menu)"));
     txtCatAdd->clear();
@@ -328,26 +310,20 @@ void frmMain::cmdCatDel_Click() {
     const QString name = cmbCatDel->itemText(chosen);
     const int number = screens::EntryData(cmbCatDel, chosen);
     SetStatus(QStringLiteral("Please Wait...Deleting Category and other related information..."));
-    g_lastChange = {};
-    modMain::DoCommand(QStringLiteral("DC"));
-    const modMain::CategoryChange change = g_lastChange;
-    if (!change.indexChanged) {
-        // Nothing changed on disk: the lists stay, the panel stays open.
-        MsgBox::show(this, change.message());
-        SetStatus(QStringLiteral("Ready (Delete Category Menu)"));
-        cmbCatDel->setFocus();
+    const modMain::Change change = modMain::DoCommand(QStringLiteral("DC"));
+    // Nothing changed on disk: the lists stay, the panel stays open.
+    if (ChangeRefused(this, change, QStringLiteral("Ready (Delete Category Menu)"), cmbCatDel))
         return;
-    }
-    if (change.failed())
-        MsgBox::show(this, QStringLiteral("The Category ") + name +
-                               QStringLiteral(" was deleted, but a file of its URL's was "
-                                              "left behind.\r\n\r\n") +
-                               change.message());
-    else
-        MsgBox::show(this, QStringLiteral("The Category ") + name +
-                               QStringLiteral(" was succesfully deleted along with any URL's "
-                                              "stored under it!"));
-    WarnIfNotSynced(this, change.error);
+    ReportChanged(this,
+                  change.failed()
+                      ? QStringLiteral("The Category ") + name +
+                            QStringLiteral(" was deleted, but a file of its URL's was left "
+                                           "behind.\r\n\r\n") +
+                            change.error.message()
+                      : QStringLiteral("The Category ") + name +
+                            QStringLiteral(" was succesfully deleted along with any URL's "
+                                           "stored under it!"),
+                  change);
 
     removeNumber(cmbCatMod, number);
     bool wasUrlCategory = false;
@@ -412,10 +388,9 @@ void frmMain::cmdCatMod_Click() {
                false);
         return;
     }
-    modMain::IoError err;
-    const bool exists = modMain::CategoryExists(name, &err);
-    if (err.failed()) {
-        refuse(err.message(QStringLiteral("read")), txtCatMod, false);
+    bool exists = false;
+    if (const modMain::IoError err = modMain::CategoryExists(name, &exists); err.failed()) {
+        refuse(err.message(), txtCatMod, false);
         return;
     }
     if (exists) {
@@ -427,18 +402,13 @@ void frmMain::cmdCatMod_Click() {
 
     const int number = screens::EntryData(cmbCatMod, chosen);
     SetStatus(QStringLiteral("Please Wait...Modifying Category Information..."));
-    g_lastChange = {};
-    modMain::DoCommand(QStringLiteral("MC"));
-    const modMain::CategoryChange change = g_lastChange;
-    if (!change.indexChanged) {
-        MsgBox::show(this, change.message());
-        SetStatus(QStringLiteral("Ready (Modify Category Menu)"));
-        txtCatMod->setFocus();
+    const modMain::Change change = modMain::DoCommand(QStringLiteral("MC"));
+    if (ChangeRefused(this, change, QStringLiteral("Ready (Modify Category Menu)"), txtCatMod))
         return;
-    }
-    MsgBox::show(this, QStringLiteral("Success, the Category ") + oldName +
-                           QStringLiteral(" was modified to ") + name);
-    WarnIfNotSynced(this, change.error);
+    ReportChanged(this,
+                  QStringLiteral("Success, the Category ") + oldName +
+                      QStringLiteral(" was modified to ") + name,
+                  change);
     renameNumber(cmbCatDel, number, name);
     renameNumber(cmbUrlCat, number, name);
     renameNumber(lstCatView, number, name);
@@ -464,9 +434,9 @@ void frmMain::LoadCategories() {
     cmbCatDel->clear();
     cmbCatMod->clear();
     modMain::CategoryIndexRead read;
-    modMain::IoError err;
-    if (!modMain::ReadCategoryIndex(modMain::PassStamp, &read, &err)) {
-        MsgBox::show(this, err.message(QStringLiteral("read")));
+    if (const modMain::IoError err = modMain::ReadCategoryIndex(modMain::PassStamp, &read);
+        err.failed()) {
+        MsgBox::show(this, err.message());
         return;
     }
     if (!read.hasData)
@@ -491,30 +461,25 @@ void frmMain::LoadCategories() {
     screens::FillSorted(lstCatView, entries);
 }
 
-bool frmMain::AddCategory(const QString &name) {
+modMain::Change frmMain::AddCategory(const QString &name) {
     SetStatus(QStringLiteral("Please Wait...Adding Category!"));
-    const modMain::CategoryChange change =
+    const modMain::Change change =
         modMain::AppendCategory(modMain::NextCatNo, name, modMain::PassStamp);
-    if (!change.indexChanged) {
-        MsgBox::show(this, change.message());
-        return false;
-    }
-    WarnIfNotSynced(this, change.error);
+    if (!change.changed)
+        return change;
     const int number = modMain::NextCatNo;
     screens::AddSorted(cmbCatDel, name, number);
     screens::AddSorted(cmbUrlCat, name, number);
     screens::AddSorted(lstCatView, name, number);
     screens::AddSorted(cmbCatMod, name, number);
-    return true;
+    return change;
 }
 
-void frmMain::DeleteCategory() {
-    g_lastChange =
-        modMain::DeleteCategoryFiles(screens::EntryData(cmbCatDel, cmbCatDel->currentIndex()));
+modMain::Change frmMain::DeleteCategory() {
+    return modMain::DeleteCategoryFiles(screens::EntryData(cmbCatDel, cmbCatDel->currentIndex()));
 }
 
-void frmMain::ModifyCategory() {
-    g_lastChange =
-        modMain::RenameCategory(screens::EntryData(cmbCatMod, cmbCatMod->currentIndex()),
-                                modMain::TrimBlanks(txtCatMod->text()), modMain::PassStamp);
+modMain::Change frmMain::ModifyCategory() {
+    return modMain::RenameCategory(screens::EntryData(cmbCatMod, cmbCatMod->currentIndex()),
+                                   modMain::TrimBlanks(txtCatMod->text()), modMain::PassStamp);
 }

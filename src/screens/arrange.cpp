@@ -75,9 +75,7 @@ void ArrangeMainForm() {
 
     // 4. Texts and the signed-out appearance.
     f->lblIntro->setText(screens::kSignedOutIntro);
-    f->txtUrlViewDesc->setPlainText(
-        QStringLiteral("The Description of any URL you choose from the list of URL's on top "
-                       "will be displayed in here."));
+    f->txtUrlViewDesc->setPlainText(screens::kDescriptionPlaceholder);
     f->cmdLogin->setText(QStringLiteral("&Login"));
     f->cmdCat->setEnabled(false);
     f->cmdURL->setEnabled(false);

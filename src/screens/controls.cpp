@@ -1,6 +1,7 @@
 #include "screens/controls.h"
 
 #include "screens/limitedtextedit.h"
+#include "screens/screens.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -88,15 +89,6 @@ void StyleWindow(QWidget *window) {
     window->setFont(StandardFont());
 }
 
-namespace {
-
-QString plainLines(const QString &text) {
-    QString lines = text;
-    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    return lines;
-}
-
-} // namespace
 
 void ApplyRow(QWidget *control, const ControlRow &row) {
     control->setObjectName(QLatin1String(row.name));
@@ -111,7 +103,7 @@ void ApplyRow(QWidget *control, const ControlRow &row) {
 
     if (auto *label = qobject_cast<QLabel *>(control)) {
         label->setTextFormat(Qt::PlainText);
-        label->setText(plainLines(row.caption));
+        label->setText(ShownLineBreaks(row.caption));
         label->setWordWrap(true);
         label->setAlignment((row.flags & Centred) ? Qt::AlignHCenter | Qt::AlignTop
                                                   : Qt::AlignLeft | Qt::AlignTop);
@@ -132,7 +124,7 @@ void ApplyRow(QWidget *control, const ControlRow &row) {
             limited->setMaxLength(250);
         limited->setText(row.caption);
     } else if (auto *memo = qobject_cast<QPlainTextEdit *>(control)) {
-        memo->setPlainText(plainLines(row.caption));
+        memo->setPlainText(ShownLineBreaks(row.caption));
     } else if (auto *frame = qobject_cast<QGroupBox *>(control)) {
         frame->setTitle(row.caption);
         frame->setAutoFillBackground(true);

@@ -35,7 +35,8 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
     setStatusBar(StatusBar);
 
     connectHandlers();
-    registerCommands();
+    plugCommand("SIP", [] { modMain::ArrangeMainForm(); });
+    plugCommand("HA", [] { modMain::HideAll(); });
     modMain::ResetSession();
 }
 
@@ -47,9 +48,8 @@ frmMain::~frmMain() {
         QObject::disconnect(child, nullptr, this, nullptr);
     if (g_mainForm == this) {
         g_mainForm = nullptr;
-        for (const char *code :
-             {"SIP", "HA", "LCD", "DC", "MC", "AU", "LUD", "LUM", "LUV", "DU", "MU", "LD"})
-            modMain::SetCommand(QLatin1String(code), {});
+        for (const QString &code : std::as_const(m_commands))
+            modMain::SetCommand(code, modMain::Operation());
     }
 }
 
@@ -70,14 +70,45 @@ void frmMain::connectHandlers() {
     connectUrlHandlers();
 }
 
-void frmMain::registerCommands() {
-    modMain::SetCommand(QStringLiteral("SIP"), [] { modMain::ArrangeMainForm(); });
-    modMain::SetCommand(QStringLiteral("HA"), [] { modMain::HideAll(); });
+void frmMain::plugCommand(const char *code, modMain::Operation operation) {
+    const QString name = QLatin1String(code);
+    modMain::SetCommand(name, std::move(operation));
+    if (!m_commands.contains(name))
+        m_commands.append(name);
+}
+
+void frmMain::ShowScreen(const QString &screen) {
+    modMain::DoCommand(QStringLiteral("HA"));
+    lblSubTitle->setText(screen);
+    SetStatus(QStringLiteral("Ready (") + screen + u')');
+}
+
+void frmMain::BackToMainMenu() {
+    modMain::DoCommand(QStringLiteral("HA"));
+    lblIntro->setVisible(true);
+    lblSubTitle->setVisible(true);
+    SetStatus(QStringLiteral("Ready (Main Menu)"));
 }
 
 void WarnIfNotSynced(QWidget *parent, const modMain::IoError &err) {
-    if (err.notSynced)
-        screens::MsgBox::show(parent, err.message(QString()));
+    if (err.warning.isSet())
+        screens::MsgBox::show(parent, err.warningMessage());
+}
+
+bool ChangeRefused(QWidget *parent, const modMain::Change &change, const QString &ready,
+                   QWidget *focus) {
+    if (change.changed)
+        return false;
+    screens::MsgBox::show(parent, change.error.message());
+    SetStatus(ready);
+    if (focus)
+        focus->setFocus();
+    return true;
+}
+
+void ReportChanged(QWidget *parent, const QString &success, const modMain::Change &change) {
+    screens::MsgBox::show(parent, success);
+    WarnIfNotSynced(parent, change.error);
 }
 
 void SetStatus(const QString &text) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "screens/catalogue.h"
-#include "storage/records.h"
+#include "session/modMain.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -53,7 +53,7 @@ public:
     void cmdCatViewA_Click();
     void cmdCatViewD_Click();
     void cmdCatViewM_Click();
-    void cmdCatNxt_Click(); // opens the panel named by cmdCatNxt's "Tag" property
+    void cmdCatNxt_Click(); // opens the panel named by cmdCatNxtTag
     void cmdCatViewCncl_Click();
     void lstCatView_DblClick();
     void cmdCatAdd_Click();
@@ -65,13 +65,8 @@ public:
     void cmdCatMod_Click();
     void txtCatMod_KeyPress(int &keyAscii);
     void cmdCatModCncl_Click();
-    // The procedures that read and write the category index and keep the
-    // four category lists in step with it ("LCD", "DC", "MC"; AddCategory is
-    // called directly and reports whether the category was written).
-    void LoadCategories();
-    bool AddCategory(const QString &name);
-    void DeleteCategory();
-    void ModifyCategory();
+    // Panel selector of the hidden button cmdCatNxt: "A", "D" or "M".
+    QString cmdCatNxtTag;
 
     // ---- end of the category screens' handlers ----
 
@@ -111,17 +106,54 @@ public:
 
     // ---- end of the URL screens' handlers ----
 
+    // ---- The procedures behind the lists ----
+    // They read and write the data files and keep the lists in step with
+    // them. Each takes its input from the controls and the session state.
+    // Loads report their own read failures. Changes hand their outcome back
+    // (through DoCommand) to the handler that ran them, which reports it;
+    // they change the lists only once the files changed.
+    void LoadCategories();                          // "LCD"
+    modMain::Change AddCategory(const QString &name); // called directly
+    modMain::Change DeleteCategory();               // "DC"
+    modMain::Change ModifyCategory();               // "MC"
+    // "LUD" (mode "DEL": cmbUrlDel), "LUM" ("MOD": cmbUrlMod), "LUV"
+    // (anything else: lstUrlView and its count label).
+    void LoadUrlList(const QString &mode);
+    void LoadUrlDetails();     // "LD"
+    modMain::Change AddUrl();    // "AU"
+    modMain::Change DeleteUrl(); // "DU"
+    modMain::Change ModifyUrl(); // "MU"
+
+    // Hides every panel and shows the screen named `screen` ("Add URL
+    // Menu"...) in the subtitle and its ready text on the status line; the
+    // caller then shows the screen's own panel.
+    void ShowScreen(const QString &screen);
+    // Back to the main menu from the Categories or URLs menu.
+    void BackToMainMenu();
+
 signals:
     // Exit was pressed: the program ends.
     void programEnd();
 
 private:
     void connectHandlers();
-    void registerCommands();
     // Each screen group wires its own controls and plugs its own commands
     // into the command table.
     void connectCategoryHandlers();
     void connectUrlHandlers();
+    // Plugs an operation of this window into the command table; the window
+    // unplugs all of them when it goes.
+    void plugCommand(const char *code, modMain::Operation operation);
+    template <typename F>
+        requires std::is_void_v<std::invoke_result_t<F &>>
+    void plugCommand(const char *code, F operation) {
+        plugCommand(code, modMain::Operation([operation = std::move(operation)]() mutable {
+                        operation();
+                        return modMain::Change();
+                    }));
+    }
+
+    QStringList m_commands; // the codes this window plugged in
 
     QWidget *m_client = nullptr;
 };
@@ -129,7 +161,17 @@ private:
 // Writes a text into the message panel of the main window's status bar.
 void SetStatus(const QString &text);
 
-// After a change that was written: when its folder could not be flushed to
-// disk (`err.notSynced`), tells the user that a power failure could still
-// undo it. Shows nothing otherwise.
+// After a change that was written: when a folder could not be flushed to
+// disk (`err.warning`), tells the user that a power failure could still undo
+// it. Shows nothing otherwise.
 void WarnIfNotSynced(QWidget *parent, const modMain::IoError &err);
+
+// How every change handler ends. A change that did not happen: its message,
+// the screen's ready text `ready` on the status line and the focus back to
+// `focus` (when given); returns true. A change that happened: returns false
+// and shows nothing, for the handler to report its success.
+bool ChangeRefused(QWidget *parent, const modMain::Change &change, const QString &ready,
+                   QWidget *focus = nullptr);
+
+// A change that happened: `success`, then any warning it raised.
+void ReportChanged(QWidget *parent, const QString &success, const modMain::Change &change);

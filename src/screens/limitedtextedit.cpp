@@ -1,5 +1,7 @@
 #include "screens/limitedtextedit.h"
 
+#include "screens/screens.h"
+
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -68,15 +70,11 @@ bool TypesText(const QKeyEvent *event, bool tabChangesFocus) {
 LimitedTextEdit::LimitedTextEdit(QWidget *parent) : QPlainTextEdit(parent) {}
 
 QString LimitedTextEdit::text() const {
-    QString stored = toPlainText();
-    stored.replace(u'\n', QLatin1String("\r\n"));
-    return stored;
+    return StoredLineBreaks(toPlainText());
 }
 
 void LimitedTextEdit::setText(const QString &text) {
-    QString lines = text;
-    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    setPlainText(lines);
+    setPlainText(ShownLineBreaks(text));
 }
 
 int LimitedTextEdit::storedLength() const {

@@ -1,5 +1,7 @@
 #include "screens/msgbox.h"
 
+#include "screens/screens.h"
+
 #include <QMessageBox>
 #include <QQueue>
 
@@ -34,9 +36,7 @@ MsgAnswer MsgBox::show(QWidget *parent, const QString &text, MsgButtons buttons,
     box.setIcon(QMessageBox::NoIcon);
     box.setWindowTitle(title);
     box.setTextFormat(Qt::PlainText);
-    QString shownText = text;
-    shownText.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    box.setText(shownText);
+    box.setText(ShownLineBreaks(text));
     if (buttons == MsgButtons::Ok) {
         box.setStandardButtons(QMessageBox::Ok);
         box.setDefaultButton(QMessageBox::Ok);

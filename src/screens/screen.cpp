@@ -56,4 +56,32 @@ void PlaceBoxes(QWidget *window, const QHash<QString, Box> &boxes, const ScreenM
     }
 }
 
+QHash<QString, Box> ReadBoxes(const QWidget *window, const ScreenMetrics &screen) {
+    QHash<QString, Box> boxes;
+    for (const QWidget *w : window->findChildren<QWidget *>()) {
+        if (w->objectName().isEmpty())
+            continue;
+        Box b;
+        b.left = screen.toTwips(w->x());
+        b.top = screen.toTwips(w->y());
+        b.width = screen.toTwips(w->width());
+        b.height = screen.toTwips(w->height());
+        boxes.insert(w->objectName(), b);
+    }
+    return boxes;
+}
+
+QHash<QString, Box> ChangedBoxes(const QHash<QString, Box> &before,
+                                 const QHash<QString, Box> &after) {
+    QHash<QString, Box> changed;
+    for (auto it = after.cbegin(); it != after.cend(); ++it) {
+        const auto old = before.constFind(it.key());
+        const Box &b = it.value();
+        if (old == before.cend() || old->left != b.left || old->top != b.top ||
+            old->width != b.width || old->height != b.height)
+            changed.insert(it.key(), b);
+    }
+    return changed;
+}
+
 } // namespace screens

@@ -34,4 +34,12 @@ void SetScreenOverride(std::optional<ScreenMetrics> screen);
 // separately and are passed over here.
 void PlaceBoxes(QWidget *window, const QHash<QString, Box> &boxes, const ScreenMetrics &screen);
 
+// The boxes of every named control of a window, as they stand (in twips,
+// relative to their containers): what a rule that moves some of them reads.
+QHash<QString, Box> ReadBoxes(const QWidget *window, const ScreenMetrics &screen);
+
+// The boxes of `after` that differ from those of `before`: what a rule moved.
+QHash<QString, Box> ChangedBoxes(const QHash<QString, Box> &before,
+                                 const QHash<QString, Box> &after);
+
 } // namespace screens

@@ -12,6 +12,25 @@ inline const QString kSignedOutIntro =
     QStringLiteral("Welcome to Wayfile v2.1\n\nPlease Login to the program by clicking on the "
                    "'Login' button and entering your login details to proceed.");
 
+// The description boxes of the URL screens: the hint an empty Add or Modify
+// box shows, and what the URL menu's box shows while no URL is chosen.
+inline const QString kDescriptionHint =
+    QStringLiteral("Please limit your Description to not more than 250 characters!");
+inline const QString kDescriptionPlaceholder =
+    QStringLiteral("The Description of any URL you choose from the list of URL's on top will be "
+                   "displayed in here.");
+
+// Line breaks as the program keeps its texts (CR LF) and as Qt's widgets
+// show and hand them back (LF alone).
+inline QString ShownLineBreaks(const QString &text) {
+    QString lines = text;
+    return lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+inline QString StoredLineBreaks(const QString &text) {
+    QString lines = text;
+    return lines.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+}
+
 } // namespace screens
 
 namespace modMain {

@@ -1,7 +1,5 @@
 #include "screens/urllayout.h"
 
-#include <QStringList>
-
 namespace screens {
 
 namespace {
@@ -86,28 +84,6 @@ void LayoutUrlModPanel(QHash<QString, Box> &b) {
     txtUrlModDesc.left = txtUrlMod.left;
     Set(b, "txtUrlModDesc", txtUrlModDesc);
     PlaceButtons(b, txtUrlModDesc, lblUrlModCh, "cmdUrlMod", "cmdUrlModCncl", Get(b, "pctUrlMod"));
-}
-
-QStringList UrlCaptionControls() {
-    return {QStringLiteral("lblUrlCat"), QStringLiteral("cmbUrlCat")};
-}
-
-QStringList UrlAddPanelControls() {
-    return {QStringLiteral("lblUrlAdd"), QStringLiteral("lblUrlAddCh"),
-            QStringLiteral("txtUrlAdd"), QStringLiteral("txtUrlAddCh"),
-            QStringLiteral("cmdUrlAdd"), QStringLiteral("cmdUrlAddCncl")};
-}
-
-QStringList UrlDelPanelControls() {
-    return {QStringLiteral("cmbUrlDel"), QStringLiteral("cmdUrlDel"),
-            QStringLiteral("cmdUrlDelCncl")};
-}
-
-QStringList UrlModPanelControls() {
-    return {QStringLiteral("lblUrlMod"),     QStringLiteral("cmbUrlMod"),
-            QStringLiteral("lblUrlModCh"),   QStringLiteral("txtUrlMod"),
-            QStringLiteral("lblUrlModDesc"), QStringLiteral("txtUrlModDesc"),
-            QStringLiteral("cmdUrlMod"),     QStringLiteral("cmdUrlModCncl")};
 }
 
 } // namespace screens

@@ -22,11 +22,4 @@ void LayoutUrlAddPanel(QHash<QString, Box> &boxes);
 void LayoutUrlDelPanel(QHash<QString, Box> &boxes);
 void LayoutUrlModPanel(QHash<QString, Box> &boxes);
 
-// The controls each of the three layouts moves (and the two of the caption
-// rule), for the window to apply.
-QStringList UrlCaptionControls();
-QStringList UrlAddPanelControls();
-QStringList UrlDelPanelControls();
-QStringList UrlModPanelControls();
-
 } // namespace screens

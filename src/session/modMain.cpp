@@ -1,7 +1,5 @@
 #include "session/modMain.h"
 
-#include <array>
-
 namespace modMain {
 
 qint16 UserNo = 0;
@@ -12,30 +10,19 @@ int NextUrlNo = 0;
 
 namespace {
 
-struct CommandRow {
-    const char *code;
-    std::function<void()> operation;
-};
-
-// The rows are tried in this order; "CUP" is recognised but does nothing.
-std::array<CommandRow, 14> &commandTable() {
-    static std::array<CommandRow, 14> table{{
-        {"SIP", {}},
-        {"SIPLS", {}},
-        {"HA", {}},
-        {"LCD", {}},
-        {"DC", {}},
-        {"MC", {}},
-        {"AU", {}},
-        {"LUD", {}},
-        {"LUM", {}},
-        {"LUV", {}},
-        {"DU", {}},
-        {"MU", {}},
-        {"LD", {}},
-        {"CUP", {}},
-    }};
+// The operation of each command code, by the code's place in kCommandCodes.
+std::array<Operation, kCommandCodes.size()> &operations() {
+    static std::array<Operation, kCommandCodes.size()> table;
     return table;
+}
+
+// The place of `code` in kCommandCodes, or -1.
+int codeIndex(const QString &code) {
+    for (size_t i = 0; i < kCommandCodes.size(); ++i) {
+        if (code == QLatin1String(kCommandCodes[i]))
+            return int(i);
+    }
+    return -1;
 }
 
 } // namespace
@@ -45,30 +32,26 @@ void ResetSession() {
     PassStamp.clear();
 }
 
-void DoCommand(const QString &code) {
-    const QString upper = code.toUpper();
-    for (const CommandRow &row : commandTable()) {
-        if (upper == QLatin1String(row.code)) {
-            if (row.operation) {
-                // Copy first: the operation may replace its own table entry.
-                const std::function<void()> operation = row.operation;
-                operation();
-            }
-            return;
-        }
-    }
+Change DoCommand(const QString &code) {
+    const int index = codeIndex(code.toUpper());
+    if (index < 0 || !operations()[size_t(index)])
+        return Change();
+    // Copy first: the operation may replace its own table entry.
+    const Operation operation = operations()[size_t(index)];
+    return operation();
 }
 
-bool SetCommand(const QString &code, std::function<void()> operation) {
-    if (code == QLatin1String("CUP"))
+bool SetCommand(const QString &code, Operation operation) {
+    const int index = codeIndex(code);
+    if (index < 0 || code == QLatin1String("CUP"))
         return false;
-    for (CommandRow &row : commandTable()) {
-        if (code == QLatin1String(row.code)) {
-            row.operation = std::move(operation);
-            return true;
-        }
-    }
-    return false;
+    operations()[size_t(index)] = std::move(operation);
+    return true;
+}
+
+void ClearCommands() {
+    for (Operation &operation : operations())
+        operation = nullptr;
 }
 
 } // namespace modMain

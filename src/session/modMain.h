@@ -1,8 +1,12 @@
 #pragma once
 
+#include "storage/datafile.h"
+
 #include <QString>
 
+#include <array>
 #include <functional>
+#include <type_traits>
 
 // Session state and the command dispatcher through which the windows run
 // the module's procedures.
@@ -23,20 +27,39 @@ extern int NextUrlNo;
 // Signed-out values: UserNo = 0, PassStamp = "".
 void ResetSession();
 
-// Runs the operation registered for a command code. The code is upper-cased
-// once and compared exactly (no trimming); "CUP", codes without a registered
-// operation and unknown codes do nothing.
-void DoCommand(const QString &code);
+// Every command code, in the order DoCommand tries them. "CUP" is known but
+// does nothing, and no operation can be plugged into it.
+inline constexpr std::array<const char *, 14> kCommandCodes{
+    "SIP", "SIPLS", "HA", "LCD", "DC", "MC", "AU", "LUD", "LUM", "LUV", "DU", "MU", "LD", "CUP"};
 
-// Plugs an operation into the command table. `code` must be one of the
-// table's codes ("SIP", "SIPLS", "HA", "LCD", "DC", "MC", "AU", "LUD", "LUM",
-// "LUV", "DU", "MU", "LD"); an empty function removes the operation again.
-// Returns false for a code that is not in the table.
-bool SetCommand(const QString &code, std::function<void()> operation);
+// What an operation hands back: the outcome of the change it made (a load
+// changes nothing and reports its own failures, so it hands back an empty
+// outcome).
+using Operation = std::function<Change()>;
 
-// True when `n` can be stored as a user, category or URL number.
-inline bool IsStorableNumber(qint64 n) {
-    return n >= 1 && n <= 32767;
+// Runs the operation registered for a command code and returns its outcome.
+// The code is upper-cased once and compared exactly (no trimming); "CUP",
+// codes without a registered operation and unknown codes do nothing and
+// return an empty outcome.
+Change DoCommand(const QString &code);
+
+// Plugs an operation into the command table under one of kCommandCodes
+// (except "CUP"); an empty function removes the operation again. Returns
+// false for a code that is not in the table.
+bool SetCommand(const QString &code, Operation operation);
+
+// The same for an operation that hands back nothing (a load, an
+// arrangement).
+template <typename F>
+    requires std::is_void_v<std::invoke_result_t<F &>>
+bool SetCommand(const QString &code, F operation) {
+    return SetCommand(code, Operation([operation = std::move(operation)]() mutable {
+                          operation();
+                          return Change();
+                      }));
 }
+
+// Removes every operation from the table.
+void ClearCommands();
 
 } // namespace modMain

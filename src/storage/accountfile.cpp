@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <functional>
-#include <limits>
 #include <optional>
+#include <utility>
 
 namespace modMain {
 
@@ -67,15 +67,14 @@ std::optional<QString> accountTag(QStringView field) {
 // returns false to stop). Nothing but the current line is held, whatever the
 // size of the file. An absent account file is created empty (and so holds
 // no record). False when the file cannot be read.
-bool scanAccountFile(const std::function<bool(const AccountLine &)> &visit, IoError *err) {
-    IoError local;
-    IoError *error = err ? err : &local;
+IoError scanAccountFile(const std::function<bool(const AccountLine &)> &visit) {
     const QString path = AccountFilePath();
-    if (!FileHasData(path, error))
-        return !error->failed();
+    bool hasData = false;
+    if (IoError err = FileHasData(path, &hasData); err.failed() || !hasData)
+        return err;
     AccountLine record;
-    return ForEachLine(
-        path, [&](const QString &line) { return !record.split(line) || visit(record); }, error);
+    return ForEachLine(path,
+                       [&](const QString &line) { return !record.split(line) || visit(record); });
 }
 
 } // namespace
@@ -88,10 +87,6 @@ QString MakePassStamp(const QString &password) {
     return SwapPairs(EncryptText(SwapPairs(TrimBlanks(password))));
 }
 
-bool SameStamp(const QString &stored, const QString &stamp) {
-    return DecryptText(SwapPairs(stored)) == DecryptText(SwapPairs(stamp));
-}
-
 QString AccountRecordLine(int n, const QString &name, const QString &password) {
     const QStringList fields{
         EncodeField(QStringLiteral("USR") + QString::number(n)),
@@ -101,12 +96,12 @@ QString AccountRecordLine(int n, const QString &name, const QString &password) {
     return TrimBlanks(JoinRecord(fields));
 }
 
-bool FindAccount(const QString &userName, IoError *err) {
+IoError FindAccount(const QString &userName, bool *taken) {
     NextUserNo = 0;
+    *taken = false;
     const QString wanted = TrimBlanks(userName).toUpper();
     qint64 highest = 0;
-    bool found = false;
-    const bool read = scanAccountFile(
+    const IoError err = scanAccountFile(
         [&](const AccountLine &record) {
             const std::optional<QString> tag = accountTag(record.tag());
             if (!tag)
@@ -117,24 +112,23 @@ bool FindAccount(const QString &userName, IoError *err) {
             const QString name = decipher(record.name());
             if (name.size() != wanted.size() || SwapPairs(name.toUpper()) != wanted)
                 return true;
-            found = true;
+            *taken = true;
             return false; // the first match ends the search
-        },
-        err);
-    if (!read)
-        return false; // NextUserNo stays 0, which is no storable number
-    // Kept below INT_MAX so that "highest + 1" cannot wrap: a number past
-    // kMaxRecordNo stays past it for the caller to refuse.
-    NextUserNo = int(std::min<qint64>(highest, std::numeric_limits<int>::max() - 1)) + 1;
-    return found;
+        });
+    if (err.failed()) {
+        *taken = false;
+        return err; // NextUserNo stays 0, which is no storable number
+    }
+    NextUserNo = NextNumber(highest);
+    return err;
 }
 
-SignInResult CheckSignIn(const QString &userName, const QString &password, qint16 *userNo,
-                         IoError *err) {
+IoError CheckSignIn(const QString &userName, const QString &password, qint16 *userNo) {
+    *userNo = 0;
     const QString wantedName = TrimBlanks(userName).toUpper();
     const QString wantedPassword = TrimBlanks(password);
-    std::optional<qint16> signedIn;
-    const bool read = scanAccountFile(
+    qint16 signedIn = 0;
+    const IoError err = scanAccountFile(
         [&](const AccountLine &record) {
             // The name first: tag and password are deciphered only for a
             // record whose name matches. A record signs in when all of its
@@ -155,26 +149,50 @@ SignInResult CheckSignIn(const QString &userName, const QString &password, qint1
                 return true;
             signedIn = qint16(number);
             return false;
-        },
-        err);
-    if (!read)
-        return SignInResult::Failed;
-    if (!signedIn)
-        return SignInResult::Invalid;
-    if (userNo)
-        *userNo = *signedIn;
-    return SignInResult::Success;
+        });
+    if (!err.failed())
+        *userNo = signedIn;
+    return err;
 }
 
-bool AppendAccount(int n, const QString &name, const QString &password, IoError *err) {
+IoError AppendAccount(int n, const QString &name, const QString &password) {
+    if (!IsStorableNumber(n))
+        return IoError::failure(AccountFilePath(), QStringLiteral("write to"),
+                                QStringLiteral("The user number %1 is out of range").arg(n));
+    return AppendLine(AccountFilePath(), AccountRecordLine(n, name, password));
+}
+
+Change RegisterUser(int n, const QString &name, const QString &password) {
+    Change change;
     if (!IsStorableNumber(n)) {
-        if (err) {
-            err->file = AccountFilePath();
-            err->reason = QStringLiteral("The user number %1 is out of range").arg(n);
-        }
-        return false;
+        change.error = IoError::refused(QStringLiteral("Sorry, no more User IDs can be created: "
+                                                       "the highest user number (%1) is already "
+                                                       "in use.")
+                                            .arg(kMaxRecordNo));
+        return change;
     }
-    return AppendLine(AccountFilePath(), AccountRecordLine(n, name, password), err);
+    for (const auto &[what, text] : {std::pair{"User Name", TrimBlanks(name)},
+                                     std::pair{"Password", TrimBlanks(password)}}) {
+        if (const QString chars = UnstorableChars(text); !chars.isEmpty()) {
+            change.error = IoError::refused(UnstorableMessage(QLatin1String(what), chars));
+            return change;
+        }
+    }
+    // The user's folder first, then the account record: if either fails,
+    // nothing of the new account is left behind. A folder that is already
+    // there is kept and used.
+    const QString folder = UserFolderPath(n);
+    bool made = false;
+    if (!change.error.take(MakeFolder(folder, &made)))
+        return change;
+    if (!change.error.take(AppendAccount(n, name, password))) {
+        if (made)
+            RemoveFolder(folder);
+        return change;
+    }
+    change.changed = true;
+    change.number = n;
+    return change;
 }
 
 } // namespace modMain

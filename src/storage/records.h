@@ -4,10 +4,9 @@
 #include <QStringList>
 #include <QStringView>
 
-#include <functional>
-
-// Data folder, path rule, record framing and checked file access shared by
-// every data file.
+// The record format shared by every data file: the data folder and the path
+// rule, the fields and their framing, numbers, the owner stamp, and which
+// characters can be stored.
 namespace modMain {
 
 // Separator between the fields of a record line.
@@ -17,41 +16,10 @@ inline const QString kLineEnd = QStringLiteral("\r\n");
 // User, category and URL numbers are 16-bit: this is the highest one.
 inline constexpr int kMaxRecordNo = 32767;
 
-// Where and why a file operation failed. Empty when nothing failed.
-//
-// It can also hold a warning: the operation was done (the file written and
-// renamed, the folder made), but the folder that holds it could not be
-// flushed to disk afterwards, so a power failure might still undo the change.
-// The operation then returns true, `notSynced` is set and failed() is false;
-// message() says what happened without claiming that anything failed.
-struct IoError {
-    QString file;           // full path of the file or folder concerned
-    QString reason;         // the system's reason, in words
-    bool notSynced = false; // done, but perhaps not yet safe on disk
-
-    bool failed() const { return !file.isEmpty() && !notSynced; }
-    void clear() {
-        file.clear();
-        reason.clear();
-        notSynced = false;
-    }
-    // A complete message for the user: what failed, on which file, and why.
-    // `action` is a short verb phrase such as "read" or "write to". For a
-    // warning (`notSynced`) the action is not used.
-    QString message(const QString &action) const;
-};
-
-// The two system calls through which the data files reach the disk. Tests
-// replace them to produce faults the machine cannot produce on demand (a
-// full disk, a failing flush); each must behave like its system call: the
-// number of bytes written or 0, and -1 with errno set on failure.
-struct DiskCalls {
-    std::function<qint64(int fd, const char *data, qint64 size)> write; // write(2)
-    std::function<int(int fd)> sync;                                    // fsync(2)
-};
-
-// Replaces the disk calls; an empty member restores the system's own.
-void SetDiskCalls(DiskCalls calls);
+// True when `n` can be stored as a user, category or URL number.
+inline bool IsStorableNumber(qint64 n) {
+    return n >= 1 && n <= kMaxRecordNo;
+}
 
 // The folder that holds the program; data files live there. Defaults to the
 // folder of the executable; tests point it at a temporary folder.
@@ -82,8 +50,13 @@ QStringView TrimBlanks(QStringView text);
 // Swaps characters 1<->2, 3<->4, ...; an odd last character stays.
 QString SwapPairs(const QString &text);
 
-// The characters of `text` that the cipher cannot store (codes outside
-// 32..122), each once, in order of appearance. Empty when all can be stored.
+// True for a character the cipher can store: codes 32 (blank) to 122 ("z").
+inline bool IsStorableChar(QChar c) {
+    return c.unicode() >= 32 && c.unicode() <= 122;
+}
+
+// The characters of `text` that the cipher cannot store, each once, in order
+// of appearance. Empty when all can be stored.
 QString UnstorableChars(const QString &text);
 
 // The message that refuses a text holding characters the cipher cannot
@@ -110,71 +83,29 @@ qint64 ReadNumber(QStringView text);
 // from its fourth character on, read by ReadNumber.
 qint64 KeyNumber(QStringView key);
 
+// The number a new record receives: one more than `highest`, the highest
+// number in its file (0 for none). Kept below INT_MAX so that it cannot
+// wrap: a number past kMaxRecordNo stays past it, for the caller to refuse.
+int NextNumber(qint64 highest);
+
+// The owner test: whether a stored owner stamp stands for the same password
+// as the session's stamp. Both are compared after SwapPairs and DecryptText,
+// never enciphered; the session's side is deciphered once, when the test is
+// made, so a file's lines are tested at the cost of their own stamps only.
+class OwnerTest {
+public:
+    explicit OwnerTest(const QString &sessionStamp);
+    bool owns(const QString &storedStamp) const;
+
+private:
+    QString mine_;
+};
+
 // One record as a list shows it: its text (a category name, an address) and
 // its number, saturated to int (stored numbers are 16-bit).
 struct ListEntry {
     QString text;
     int number = 0;
 };
-
-// Every data-file routine below refuses, without ever blocking, anything
-// that is not a regular file where a file is expected (a folder, a pipe, a
-// device, a socket) and a link that leads nowhere, with a reason in plain
-// words ("It is not a regular file (a pipe)"). A link to a regular file is
-// followed. The writers ignore SIGXFSZ for the whole process, so that a
-// write past the file-size limit fails with "File too large" instead of
-// killing the program half-way through a record. Those that create or rename
-// an entry flush its folder afterwards; when only that flush fails, they
-// return true with a warning in `err` (IoError::notSynced).
-
-// True when the file exists and is not empty. An absent file is created
-// empty (with owner-only permissions); its folder must exist. A blank path
-// gives false. On failure to inspect or create the file, sets `err` and
-// returns false.
-bool FileHasData(const QString &path, IoError *err = nullptr);
-
-// Reads every line of a text file. Accepts CR LF and LF line ends and a last
-// line without a line end; bytes are taken as Latin-1, so no input can make
-// reading fail once the file is open. Holds the whole file: readers that can
-// take a line at a time use ForEachLine.
-bool ReadLines(const QString &path, QStringList *lines, IoError *err);
-
-// Reads a text file a line at a time, with the same line rules as ReadLines,
-// and hands each line (without its line end) to `visit` in file order; only
-// one line is held in memory at a time. `visit` returns false to stop early.
-// Returns false and sets `err` when the file cannot be opened or read (a read
-// that fails part-way fails the whole call, after some lines were visited).
-bool ForEachLine(const QString &path, const std::function<bool(const QString &line)> &visit,
-                 IoError *err);
-
-// Reads every line of a file like ReadLines, handing each to `edit` on the
-// way: `edit` may change the line, or drop it by setting `*keep` to false,
-// and returns true when it did either. `edited` counts those lines. For a
-// rewrite that keeps every other line exactly as read.
-bool ReadLinesEdited(const QString &path,
-                     const std::function<bool(QString &line, bool *keep)> &edit, QStringList *lines,
-                     qsizetype *edited, IoError *err);
-
-// Appends one line and its CR LF to a file, creating it (owner-only) when
-// absent. When the file's last line lacks a line end, one is written first so
-// that the new record starts on a line of its own. The record goes out in a
-// single write on a descriptor opened for appending, so it always lands at
-// the current end of the file. The data are flushed to disk; if anything
-// fails the file is cut back to its old length (a file this call created is
-// removed again) and `err` gives the system's reason.
-bool AppendLine(const QString &path, const QString &line, IoError *err);
-
-// Replaces a file's whole content with `lines` (each followed by CR LF):
-// written to a temporary file in the same folder, flushed to disk, then
-// renamed over the old file, so the old or the new content survives a crash.
-// A link is followed: the file it leads to is replaced, in that file's own
-// folder, and the link stays. On failure the old file is untouched and no
-// temporary file is left.
-bool RewriteFile(const QString &path, const QStringList &lines, IoError *err);
-
-// Creates a folder readable by its owner only, and flushes the folder that
-// holds it so that the new folder survives a power failure; an existing
-// folder (or a link to one) is reused.
-bool MakeFolder(const QString &path, IoError *err);
 
 } // namespace modMain

@@ -10,6 +10,7 @@
 #include "screens/sortedlist.h"
 #include "screens/urllayout.h"
 #include "session/modMain.h"
+#include "screens/screens.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
 
@@ -23,28 +24,7 @@ using screens::MsgBox;
 
 namespace {
 
-const QString kDescriptionHint =
-    QStringLiteral("Please limit your Description to not more than 250 characters!");
-const QString kDescriptionPlaceholder =
-    QStringLiteral("The Description of any URL you choose from the list of URL's on top will be "
-                   "displayed in here.");
 const QString kUrlCountText = QStringLiteral(" URL(s) under choosen Category are : ");
-
-// Set by the URL file procedures when they gave up (and said why), so that
-// the handler that ran them does not go on to report success.
-bool g_urlOperationFailed = false;
-
-// Runs a URL file procedure through the command table; true when it finished.
-bool RunUrlCommand(const QString &code) {
-    g_urlOperationFailed = false;
-    modMain::DoCommand(code);
-    return !g_urlOperationFailed;
-}
-
-void Fail(QWidget *parent, const QString &text) {
-    g_urlOperationFailed = true;
-    MsgBox::show(parent, text);
-}
 
 // Whether a panel is the one showing (or would be, once the window shows).
 bool Showing(const QWidget *w) {
@@ -66,59 +46,15 @@ int TagPosition(const QString &tag) {
     return int(qMin<qint64>(modMain::ReadNumber(t), INT_MAX));
 }
 
-// A description shown in a plain text box: line breaks as the box keeps them.
-QString ForPlainBox(const QString &text) {
-    QString t = text;
-    return t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-}
-
-QString FromPlainBox(const QString &text) {
-    QString t = text;
-    return t.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-}
-
-// The characters of a description that cannot be stored; line breaks can.
-QString UnstorableInDescription(const QString &description) {
-    QString t = description;
-    return modMain::UnstorableChars(t.remove(QLatin1String("\r\n")));
-}
-
 enum class UrlPanel { None, Add, Del, Mod };
 
 // Applies the caption-width rule to the category prompt, and the layout of a
 // panel after it, to the controls where the window's arrangement (or the
-// last URL screen) left them.
+// last URL screen) left them; only the controls the rules move are placed.
 void ArrangeUrlScreen(frmMain *f, UrlPanel panel) {
     const screens::ScreenMetrics screen = screens::CurrentScreen();
-    QStringList names = screens::UrlCaptionControls();
-    QStringList read = names;
-    switch (panel) {
-    case UrlPanel::Add:
-        names += screens::UrlAddPanelControls();
-        read += names + QStringList{QStringLiteral("pctUrlAdd")};
-        break;
-    case UrlPanel::Del:
-        names += screens::UrlDelPanelControls();
-        read += names + QStringList{QStringLiteral("pctUrlDel"), QStringLiteral("lblUrlDel")};
-        break;
-    case UrlPanel::Mod:
-        names += screens::UrlModPanelControls();
-        read += names + QStringList{QStringLiteral("pctUrlMod")};
-        break;
-    case UrlPanel::None:
-        break;
-    }
-    QHash<QString, screens::Box> boxes;
-    for (const QString &name : read) {
-        if (const QWidget *w = f->findChild<QWidget *>(name)) {
-            screens::Box b;
-            b.left = screen.toTwips(w->x());
-            b.top = screen.toTwips(w->y());
-            b.width = screen.toTwips(w->width());
-            b.height = screen.toTwips(w->height());
-            boxes.insert(name, b);
-        }
-    }
+    const QHash<QString, screens::Box> before = screens::ReadBoxes(f, screen);
+    QHash<QString, screens::Box> boxes = before;
     screens::ApplyUrlCaptionWidth(boxes, f->lblUrlCat->text(),
                                   float(f->lblUrlCat->font().pointSizeF()));
     switch (panel) {
@@ -134,12 +70,7 @@ void ArrangeUrlScreen(frmMain *f, UrlPanel panel) {
     case UrlPanel::None:
         break;
     }
-    // Only the controls of this screen move; the others were read to compute
-    // their places.
-    QHash<QString, screens::Box> placed;
-    for (const QString &name : names)
-        placed.insert(name, boxes.value(name));
-    screens::PlaceBoxes(f, placed, screen);
+    screens::PlaceBoxes(f, screens::ChangedBoxes(before, boxes), screen);
 }
 
 int ChosenCategory(const frmMain *f) {
@@ -157,191 +88,133 @@ void SetUrlCount(frmMain *f) {
 
 } // namespace
 
-// ---- Module procedures run through the command table ----
+// ---- The procedures behind the URL lists ----
 
-namespace modMain {
-
-// Fills one URL list from the chosen category's file: "DEL" cmbUrlDel, "MOD"
-// cmbUrlMod, anything else lstUrlView (and its count label). All three lists
-// are emptied first.
-void LoadUrlList(const QString &mode) {
-    frmMain *f = frmMain::current();
-    if (!f)
-        return;
+void frmMain::LoadUrlList(const QString &mode) {
     const bool view = mode != QLatin1String("DEL") && mode != QLatin1String("MOD");
     {
-        const QSignalBlocker del(f->cmbUrlDel);
-        const QSignalBlocker mod(f->cmbUrlMod);
-        const QSignalBlocker list(f->lstUrlView);
-        f->cmbUrlDel->clear();
-        f->cmbUrlMod->clear();
-        f->lstUrlView->clear();
+        const QSignalBlocker del(cmbUrlDel);
+        const QSignalBlocker mod(cmbUrlMod);
+        const QSignalBlocker list(lstUrlView);
+        cmbUrlDel->clear();
+        cmbUrlMod->clear();
+        lstUrlView->clear();
     }
-    f->UrlViewCatNo = 0;
-    if (f->cmbUrlCat->currentIndex() < 0)
+    UrlViewCatNo = 0;
+    if (cmbUrlCat->currentIndex() < 0)
         return;
 
-    const int catNo = ChosenCategory(f);
-    QList<ListEntry> owned;
+    const int catNo = ChosenCategory(this);
+    QList<modMain::ListEntry> owned;
     int foreign = 0;
-    IoError err;
-    const bool read = ReadUrlList(ChosenUrlFile(f), PassStamp, &owned, &foreign, &err);
-    if (!read) {
-        Fail(f, err.message(QStringLiteral("read")));
-        owned.clear();
-        foreign = 0;
-    }
+    const modMain::IoError err =
+        modMain::ReadUrlList(ChosenUrlFile(this), modMain::PassStamp, &owned, &foreign);
+    if (err.failed())
+        MsgBox::show(this, err.message());
     for (int i = 0; i < foreign; ++i)
-        MsgBox::show(f, QStringLiteral("               Imposter! These files don't seem to "
-                                       "belong to you.\r\n\r\n          Please refer the "
-                                       "readme.txt file for more information."));
+        MsgBox::show(this, QStringLiteral("               Imposter! These files don't seem to "
+                                          "belong to you.\r\n\r\n          Please refer the "
+                                          "readme.txt file for more information."));
 
     if (mode == QLatin1String("DEL")) {
-        screens::FillSorted(f->cmbUrlDel, std::move(owned));
+        screens::FillSorted(cmbUrlDel, std::move(owned));
     } else if (mode == QLatin1String("MOD")) {
-        screens::FillSorted(f->cmbUrlMod, std::move(owned));
+        screens::FillSorted(cmbUrlMod, std::move(owned));
     } else {
-        screens::FillSorted(f->lstUrlView, std::move(owned));
-        if (read)
-            f->UrlViewCatNo = catNo;
+        screens::FillSorted(lstUrlView, std::move(owned));
+        if (!err.failed())
+            UrlViewCatNo = catNo;
     }
     if (view)
-        SetUrlCount(f);
+        SetUrlCount(this);
 }
 
-// Shows the description of the chosen URL (cmbUrlMod's on the Modify panel,
-// lstUrlView's otherwise) in both description boxes.
-void LoadUrlDetails() {
-    frmMain *f = frmMain::current();
-    if (!f || f->cmbUrlCat->currentIndex() < 0)
+void frmMain::LoadUrlDetails() {
+    if (cmbUrlCat->currentIndex() < 0)
         return;
     int urlNo = 0;
-    if (Showing(f->pctUrlMod)) {
-        if (f->cmbUrlMod->currentIndex() < 0)
+    if (Showing(pctUrlMod)) {
+        if (cmbUrlMod->currentIndex() < 0)
             return;
-        urlNo = screens::EntryData(f->cmbUrlMod, f->cmbUrlMod->currentIndex());
+        urlNo = screens::EntryData(cmbUrlMod, cmbUrlMod->currentIndex());
     } else {
-        const int row = screens::SelectedRow(f->lstUrlView);
+        const int row = screens::SelectedRow(lstUrlView);
         if (row < 0)
             return;
-        urlNo = screens::EntryData(f->lstUrlView, row);
+        urlNo = screens::EntryData(lstUrlView, row);
     }
-    const QString path = ChosenUrlFile(f);
+    const QString path = ChosenUrlFile(this);
     if (!QFileInfo::exists(path))
         return; // nothing to show: both boxes keep their text
 
-    UrlRecord record;
-    bool found = false;
-    IoError err;
-    if (!FindUrlRecord(path, urlNo, &record, &found, &err)) {
-        Fail(f, err.message(QStringLiteral("read")));
+    modMain::UrlRecord record;
+    if (const modMain::IoError err = modMain::FindUrlRecord(path, urlNo, &record); err.failed()) {
+        MsgBox::show(this, err.message());
         return;
     }
-    if (!found)
+    if (!record.fields)
         return;
     const QString description = record.description();
-    f->txtUrlModDesc->setText(description);
-    f->txtUrlViewDesc->setPlainText(ForPlainBox(description));
+    txtUrlModDesc->setText(description);
+    txtUrlViewDesc->setPlainText(screens::ShownLineBreaks(description));
 }
 
-// Appends the URL typed on the Add URL panel to the chosen category's file.
-void AddUrl() {
-    frmMain *f = frmMain::current();
-    if (!f)
-        return;
-    const int catNo = ChosenCategory(f);
-    const QString path = ChosenUrlFile(f);
-    const QString address = StoredAddress(TrimBlanks(f->txtUrlAdd->text()));
-    const QString description = TrimBlanks(ConvertLineBreaks(f->txtUrlAddCh->text(), true));
-
-    IoError err;
-    const bool hasData = FileHasData(path, &err);
-    if (err.failed())
-        return Fail(f, err.message(QStringLiteral("read")));
-    const qint64 next = hasData ? GetNextUrlNo(path, &err) : 1;
-    if (err.failed())
-        return Fail(f, err.message(QStringLiteral("read")));
-    if (!IsStorableNumber(next))
-        return Fail(f, QStringLiteral("Sorry, no more URLs can be added under this Category: "
-                                      "its URL numbers have reached the highest one, 32767."));
-    if (!AppendLine(path, UrlRecordLine(UrlKey(next), address, description, PassStamp), &err))
-        return Fail(f, err.message(QStringLiteral("write to")));
-    WarnIfNotSynced(f, err);
-
-    NextUrlNo = int(next);
+modMain::Change frmMain::AddUrl() {
+    const int catNo = ChosenCategory(this);
+    const QString address = modMain::StoredAddress(modMain::TrimBlanks(txtUrlAdd->text()));
+    const modMain::Change change = modMain::AppendUrl(ChosenUrlFile(this), address,
+                                                      txtUrlAddCh->text(), modMain::PassStamp);
+    if (!change.changed)
+        return change;
+    modMain::NextUrlNo = int(change.number);
     // The list keeps to the category it shows; another category's list is
     // loaded afresh when the URL menu comes back.
-    if (f->UrlViewCatNo == catNo) {
-        const QSignalBlocker blocker(f->lstUrlView);
-        screens::AddSorted(f->lstUrlView, address, NextUrlNo);
+    if (UrlViewCatNo == catNo) {
+        const QSignalBlocker blocker(lstUrlView);
+        screens::AddSorted(lstUrlView, address, modMain::NextUrlNo);
     }
+    return change;
 }
 
-// Removes the URL chosen on the Delete URL panel from the chosen category's
-// file and from the lists.
-void DeleteUrl() {
-    frmMain *f = frmMain::current();
-    if (!f)
-        return;
-    const int catNo = ChosenCategory(f);
-    const int index = f->cmbUrlDel->currentIndex();
-    const int urlNo = screens::EntryData(f->cmbUrlDel, index);
-    bool found = false;
-    IoError err;
-    if (!DeleteUrlRecord(ChosenUrlFile(f), urlNo, &found, &err))
-        return Fail(f, err.message(QStringLiteral("write to")));
-    if (!found)
-        return Fail(f, QStringLiteral("Sorry, that URL is no longer in the file of this "
-                                      "Category, so nothing was deleted."));
-    WarnIfNotSynced(f, err);
-
-    if (f->UrlViewCatNo == catNo) {
-        const QSignalBlocker blocker(f->lstUrlView);
-        if (const int row = screens::FindEntry(f->lstUrlView, urlNo); row >= 0)
-            delete f->lstUrlView->takeItem(row);
+modMain::Change frmMain::DeleteUrl() {
+    const int catNo = ChosenCategory(this);
+    const int index = cmbUrlDel->currentIndex();
+    const int urlNo = screens::EntryData(cmbUrlDel, index);
+    const modMain::Change change = modMain::DeleteUrlRecord(ChosenUrlFile(this), urlNo);
+    if (!change.changed)
+        return change;
+    if (UrlViewCatNo == catNo) {
+        const QSignalBlocker blocker(lstUrlView);
+        if (const int row = screens::FindEntry(lstUrlView, urlNo); row >= 0)
+            delete lstUrlView->takeItem(row);
     }
-    const QSignalBlocker blocker(f->cmbUrlDel);
-    f->cmbUrlDel->removeItem(index);
-    f->cmbUrlDel->setCurrentIndex(-1);
+    const QSignalBlocker blocker(cmbUrlDel);
+    cmbUrlDel->removeItem(index);
+    cmbUrlDel->setCurrentIndex(-1);
+    return change;
 }
 
-// Rewrites the record of the URL chosen on the Modify URL panel in place with
-// the new address and description; the URL keeps its number.
-void ModifyUrl() {
-    frmMain *f = frmMain::current();
-    if (!f)
-        return;
-    const int catNo = ChosenCategory(f);
-    const int index = f->cmbUrlMod->currentIndex();
-    const int urlNo = screens::EntryData(f->cmbUrlMod, index);
-    const QString address = StoredAddress(TrimBlanks(f->txtUrlMod->text()));
-    const QString description = ConvertLineBreaks(f->txtUrlModDesc->text(), true);
-    bool found = false;
-    IoError err;
-    const bool ok = ReplaceUrlRecord(
-        ChosenUrlFile(f), urlNo,
-        [&](const QString &key) { return UrlRecordLine(key, address, description, PassStamp); },
-        &found, &err);
-    if (!ok)
-        return Fail(f, err.message(QStringLiteral("write to")));
-    if (!found)
-        return Fail(f, QStringLiteral("Sorry, that URL is no longer in the file of this "
-                                      "Category, so nothing was modified."));
-    WarnIfNotSynced(f, err);
-
-    if (f->UrlViewCatNo == catNo) {
-        const QSignalBlocker blocker(f->lstUrlView);
-        if (const int row = screens::FindEntry(f->lstUrlView, urlNo); row >= 0)
-            delete f->lstUrlView->takeItem(row);
-        screens::AddSorted(f->lstUrlView, address, urlNo);
+modMain::Change frmMain::ModifyUrl() {
+    const int catNo = ChosenCategory(this);
+    const int index = cmbUrlMod->currentIndex();
+    const int urlNo = screens::EntryData(cmbUrlMod, index);
+    const QString address = modMain::StoredAddress(modMain::TrimBlanks(txtUrlMod->text()));
+    const modMain::Change change = modMain::ReplaceUrlRecord(
+        ChosenUrlFile(this), urlNo, address, txtUrlModDesc->text(), modMain::PassStamp);
+    if (!change.changed)
+        return change;
+    if (UrlViewCatNo == catNo) {
+        const QSignalBlocker blocker(lstUrlView);
+        if (const int row = screens::FindEntry(lstUrlView, urlNo); row >= 0)
+            delete lstUrlView->takeItem(row);
+        screens::AddSorted(lstUrlView, address, urlNo);
     }
-    const QSignalBlocker blocker(f->cmbUrlMod);
-    f->cmbUrlMod->removeItem(index);
-    const int pos = screens::AddSorted(f->cmbUrlMod, address, urlNo);
-    f->cmbUrlMod->setCurrentIndex(pos);
+    const QSignalBlocker blocker(cmbUrlMod);
+    cmbUrlMod->removeItem(index);
+    const int pos = screens::AddSorted(cmbUrlMod, address, urlNo);
+    cmbUrlMod->setCurrentIndex(pos);
+    return change;
 }
-
-} // namespace modMain
 
 // ---- Wiring ----
 
@@ -378,14 +251,13 @@ void frmMain::connectUrlHandlers() {
     OnEvent(txtUrlModDesc->viewport(), QEvent::MouseButtonPress, [this] { txtUrlModDesc_Click(); });
     OnEvent(txtUrlModDesc, QEvent::FocusIn, [this] { txtUrlModDesc_GotFocus(); });
 
-    modMain::SetCommand(QStringLiteral("AU"), [] { modMain::AddUrl(); });
-    modMain::SetCommand(QStringLiteral("LUD"), [] { modMain::LoadUrlList(QStringLiteral("DEL")); });
-    modMain::SetCommand(QStringLiteral("LUM"), [] { modMain::LoadUrlList(QStringLiteral("MOD")); });
-    modMain::SetCommand(QStringLiteral("LUV"),
-                        [] { modMain::LoadUrlList(QStringLiteral("VIEW")); });
-    modMain::SetCommand(QStringLiteral("DU"), [] { modMain::DeleteUrl(); });
-    modMain::SetCommand(QStringLiteral("MU"), [] { modMain::ModifyUrl(); });
-    modMain::SetCommand(QStringLiteral("LD"), [] { modMain::LoadUrlDetails(); });
+    plugCommand("AU", [this] { return AddUrl(); });
+    plugCommand("LUD", [this] { LoadUrlList(QStringLiteral("DEL")); });
+    plugCommand("LUM", [this] { LoadUrlList(QStringLiteral("MOD")); });
+    plugCommand("LUV", [this] { LoadUrlList(QStringLiteral("VIEW")); });
+    plugCommand("DU", [this] { return DeleteUrl(); });
+    plugCommand("MU", [this] { return ModifyUrl(); });
+    plugCommand("LD", [this] { LoadUrlDetails(); });
 }
 
 // ---- URLs menu ----
@@ -406,7 +278,7 @@ void frmMain::cmdURL_Click() {
     const int catNo = ChosenCategory(this);
     if (catNo != 0 && catNo != UrlViewCatNo) {
         modMain::DoCommand(QStringLiteral("LUV"));
-        txtUrlViewDesc->setPlainText(kDescriptionPlaceholder);
+        txtUrlViewDesc->setPlainText(screens::kDescriptionPlaceholder);
     } else if (catNo == 0 && UrlViewCatNo != 0) {
         // The category it listed is no longer chosen (it was deleted).
         const QSignalBlocker blocker(lstUrlView);
@@ -420,30 +292,23 @@ void frmMain::cmdURL_Click() {
 }
 
 void frmMain::cmdUrlViewCncl_Click() {
-    modMain::DoCommand(QStringLiteral("HA"));
-    lblIntro->setVisible(true);
-    lblSubTitle->setVisible(true);
-    SetStatus(QStringLiteral("Ready (Main Menu)"));
+    BackToMainMenu();
 }
 
 void frmMain::cmdUrlNxt_Click() {
     cmbUrlCat->setCurrentIndex(-1);
     if (cmdUrlNxtTag == QLatin1String("A")) {
-        modMain::DoCommand(QStringLiteral("HA"));
-        lblSubTitle->setText(QStringLiteral("Add URL Menu"));
-        SetStatus(QStringLiteral("Ready (Add URL Menu)"));
+        ShowScreen(QStringLiteral("Add URL Menu"));
         lblUrlCat->setVisible(true);
         cmbUrlCat->setVisible(true);
         txtUrlAdd->clear();
-        txtUrlAddCh->setText(kDescriptionHint);
+        txtUrlAddCh->setText(screens::kDescriptionHint);
         lblUrlCat->setText(QStringLiteral("Please choose the category to Add this URL under : "));
         ArrangeUrlScreen(this, UrlPanel::Add);
         pctUrlAdd->setVisible(true);
         txtUrlAdd->setFocus();
     } else if (cmdUrlNxtTag == QLatin1String("D")) {
-        modMain::DoCommand(QStringLiteral("HA"));
-        lblSubTitle->setText(QStringLiteral("Delete URL Menu"));
-        SetStatus(QStringLiteral("Ready (Delete URL Menu)"));
+        ShowScreen(QStringLiteral("Delete URL Menu"));
         lblUrlCat->setText(
             QStringLiteral("Please choose the category which has the URL you want to Delete : "));
         lblUrlCat->setVisible(true);
@@ -452,12 +317,10 @@ void frmMain::cmdUrlNxt_Click() {
         pctUrlDel->setVisible(true);
         cmbUrlCat->setFocus();
     } else {
-        modMain::DoCommand(QStringLiteral("HA"));
-        lblSubTitle->setText(QStringLiteral("Modify URL Menu"));
-        SetStatus(QStringLiteral("Ready (Modify URL Menu)"));
+        ShowScreen(QStringLiteral("Modify URL Menu"));
         cmbUrlMod->setCurrentIndex(-1);
         txtUrlMod->clear();
-        txtUrlModDesc->setText(kDescriptionHint);
+        txtUrlModDesc->setText(screens::kDescriptionHint);
         lblUrlCat->setVisible(true);
         cmbUrlCat->setVisible(true);
         lblUrlCat->setText(QStringLiteral("Please choose the category which has the URL : "));
@@ -486,7 +349,7 @@ void frmMain::cmbUrlCat_Click() {
         SetStatus(QStringLiteral("Ready (Modify URL Menu)"));
     } else {
         modMain::DoCommand(QStringLiteral("LUV"));
-        txtUrlViewDesc->setPlainText(kDescriptionPlaceholder);
+        txtUrlViewDesc->setPlainText(screens::kDescriptionPlaceholder);
         SelectRow(lstUrlView, -1);
         SetStatus(QStringLiteral("Ready (URL(s) Menu)"));
     }
@@ -528,7 +391,7 @@ void frmMain::cmdUrlViewA_Click() {
 }
 
 void frmMain::txtUrlAddCh_Click() {
-    if (txtUrlAddCh->text() == kDescriptionHint)
+    if (txtUrlAddCh->text() == screens::kDescriptionHint)
         txtUrlAddCh->setText(QString());
 }
 
@@ -553,18 +416,20 @@ void frmMain::cmdUrlAdd_Click() {
         cmbUrlCat->setFocus();
         return;
     }
-    if (const QString bad = UnstorableInDescription(txtUrlAddCh->text()); !bad.isEmpty()) {
+    if (const QString bad = modMain::UnstorableInDescription(txtUrlAddCh->text());
+        !bad.isEmpty()) {
         MsgBox::show(this, modMain::UnstorableMessage(QStringLiteral("Description"), bad));
         txtUrlAddCh->setFocus();
         return;
     }
     SetStatus(QStringLiteral("Please wait...Adding URL..."));
-    if (!RunUrlCommand(QStringLiteral("AU"))) {
-        SetStatus(QStringLiteral("Ready (Add URL Menu)"));
+    const modMain::Change change = modMain::DoCommand(QStringLiteral("AU"));
+    if (ChangeRefused(this, change, QStringLiteral("Ready (Add URL Menu)")))
         return;
-    }
-    MsgBox::show(this, QStringLiteral("Success! The URL was added under the Category ") +
-                           cmbUrlCat->currentText());
+    ReportChanged(this,
+                  QStringLiteral("Success! The URL was added under the Category ") +
+                      cmbUrlCat->currentText(),
+                  change);
     txtUrlAdd->clear();
     txtUrlAddCh->setText(QString());
     cmdUrlAddCncl_Click();
@@ -638,11 +503,10 @@ void frmMain::cmdUrlDel_Click() {
         return;
     }
     SetStatus(QStringLiteral("Please wait...Deleting URL from List..."));
-    if (!RunUrlCommand(QStringLiteral("DU"))) {
-        SetStatus(QStringLiteral("Ready (Delete URL Menu)"));
+    const modMain::Change change = modMain::DoCommand(QStringLiteral("DU"));
+    if (ChangeRefused(this, change, QStringLiteral("Ready (Delete URL Menu)")))
         return;
-    }
-    MsgBox::show(this, QStringLiteral("Success! The URL was succesfully deleted!"));
+    ReportChanged(this, QStringLiteral("Success! The URL was succesfully deleted!"), change);
     cmdUrlDelCncl_Click();
 }
 
@@ -679,7 +543,7 @@ void frmMain::cmbUrlMod_Click() {
 }
 
 void frmMain::txtUrlModDesc_Click() {
-    if (txtUrlModDesc->text() == kDescriptionHint)
+    if (txtUrlModDesc->text() == screens::kDescriptionHint)
         txtUrlModDesc->setText(QString());
 }
 
@@ -707,7 +571,7 @@ void frmMain::cmdUrlMod_Click() {
     // Unchanged: the address is still the chosen entry's and the description
     // still the one loaded for it.
     if (txtUrlMod->text() == cmbUrlMod->currentText() &&
-        txtUrlModDesc->text() == FromPlainBox(txtUrlViewDesc->toPlainText())) {
+        txtUrlModDesc->text() == screens::StoredLineBreaks(txtUrlViewDesc->toPlainText())) {
         MsgBox::show(this, QStringLiteral("Well...u don't seem to have made any changes to the "
                                           "URL or its description...what do u expect me to "
                                           "modify then?\r\n               Either modify something "
@@ -720,17 +584,17 @@ void frmMain::cmdUrlMod_Click() {
         txtUrlMod->setFocus();
         return;
     }
-    if (const QString bad = UnstorableInDescription(txtUrlModDesc->text()); !bad.isEmpty()) {
+    if (const QString bad = modMain::UnstorableInDescription(txtUrlModDesc->text());
+        !bad.isEmpty()) {
         MsgBox::show(this, modMain::UnstorableMessage(QStringLiteral("Description"), bad));
         txtUrlModDesc->setFocus();
         return;
     }
     SetStatus(QStringLiteral("Please wait...Modifying URL Data..."));
-    if (!RunUrlCommand(QStringLiteral("MU"))) {
-        SetStatus(QStringLiteral("Ready (Modify URL Menu)"));
+    const modMain::Change change = modMain::DoCommand(QStringLiteral("MU"));
+    if (ChangeRefused(this, change, QStringLiteral("Ready (Modify URL Menu)")))
         return;
-    }
-    MsgBox::show(this, QStringLiteral("The URL was Succesfully Modified!"));
+    ReportChanged(this, QStringLiteral("The URL was Succesfully Modified!"), change);
     txtUrlMod->clear();
     txtUrlModDesc->setText(QString());
     cmbUrlMod->setCurrentIndex(-1);

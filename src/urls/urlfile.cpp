@@ -1,8 +1,10 @@
 #include "urls/urlfile.h"
 
-#include "storage/accountfile.h"
+#include "storage/cipher.h"
 
 #include <QUrl>
+
+#include <functional>
 
 #include <climits>
 
@@ -12,10 +14,6 @@ namespace {
 
 constexpr int kUrlFields = 4;
 
-bool Storable(char16_t c) {
-    return c >= 32 && c <= 122;
-}
-
 // Percent-escapes of the UTF-8 bytes of every character the cipher cannot
 // carry; the other characters stay as they are.
 QString EscapeUnstorable(const QString &text) {
@@ -23,7 +21,7 @@ QString EscapeUnstorable(const QString &text) {
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
-        if (Storable(c.unicode())) {
+        if (IsStorableChar(c)) {
             out.append(c);
             continue;
         }
@@ -133,10 +131,15 @@ QString AddressToOpen(const QString &address) {
     return QStringLiteral("http://") + a;
 }
 
-QString UrlRecordLine(const QString &key, const QString &address, const QString &storedDescription,
+QString UnstorableInDescription(const QString &description) {
+    QString text = description;
+    return UnstorableChars(text.remove(QLatin1String("\r\n")));
+}
+
+QString UrlRecordLine(qint64 urlNo, const QString &address, const QString &storedDescription,
                       const QString &stamp) {
-    return JoinRecord({EncodeField(key), EncodeField(address), EncodeField(storedDescription),
-                       TrimBlanks(stamp)});
+    return JoinRecord({EncodeField(UrlKey(urlNo)), EncodeField(address),
+                       EncodeField(storedDescription), TrimBlanks(stamp)});
 }
 
 QString UrlRecord::description() const {
@@ -156,103 +159,142 @@ UrlRecord DecodeUrlLine(const QString &line) {
     return r;
 }
 
-qint64 GetNextUrlNo(const QString &path, IoError *err) {
+IoError GetNextUrlNo(const QString &path, qint64 *next) {
     qint64 highest = 0;
-    const bool ok = ForEachLine(
-        path,
-        [&highest](const QString &line) {
-            highest = qMax(highest, UrlNoOfLine(line));
-            return true;
-        },
-        err);
-    if (!ok)
-        return 0;
-    return highest + 1;
+    IoError err = ForEachLine(path, [&highest](const QString &line) {
+        highest = qMax(highest, UrlNoOfLine(line));
+        return true;
+    });
+    *next = err.failed() ? 0 : NextNumber(highest);
+    return err;
 }
 
-bool ReadUrlList(const QString &path, const QString &stamp, QList<ListEntry> *owned, int *foreign,
-                 IoError *err) {
+IoError ReadUrlList(const QString &path, const QString &stamp, QList<ListEntry> *owned,
+                    int *foreign) {
     owned->clear();
     *foreign = 0;
-    IoError local;
-    IoError *e = err ? err : &local;
-    if (!FileHasData(path, e))
-        return !e->failed();
-    return ForEachLine(
+    bool hasData = false;
+    if (IoError err = FileHasData(path, &hasData); err.failed() || !hasData)
+        return err;
+    const OwnerTest owner(stamp);
+    IoError err = ForEachLine(path, [&](const QString &line) {
+        const QStringList fields = SplitRecord(line);
+        if (fields.size() < kUrlFields)
+            return true;
+        if (!owner.owns(fields[3])) {
+            ++*foreign;
+            return true;
+        }
+        const qint64 number = KeyNumber(DecodeField(fields[0]));
+        owned->append(ListEntry{DecodeField(fields[1]), int(qMin<qint64>(number, INT_MAX))});
+        return true;
+    });
+    if (err.failed()) {
+        owned->clear();
+        *foreign = 0;
+    }
+    return err;
+}
+
+IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record) {
+    *record = UrlRecord();
+    return ForEachLine(path, [&](const QString &line) {
+        // Only the key of every line is deciphered; the rest of the one
+        // record wanted.
+        const QStringList fields = SplitRecord(line);
+        if (fields.size() < kUrlFields || KeyNumber(DecodeField(fields[0])) != urlNo)
+            return true;
+        *record = DecodeUrlLine(line);
+        return false;
+    });
+}
+
+Change AppendUrl(const QString &path, const QString &address, const QString &description,
+                 const QString &stamp) {
+    Change change;
+    if (const QString chars = UnstorableInDescription(description); !chars.isEmpty()) {
+        change.error = IoError::refused(UnstorableMessage(QStringLiteral("Description"), chars));
+        return change;
+    }
+    bool hasData = false;
+    if (!change.error.take(FileHasData(path, &hasData)))
+        return change;
+    qint64 next = 1;
+    if (hasData && !change.error.take(GetNextUrlNo(path, &next)))
+        return change;
+    if (!IsStorableNumber(next)) {
+        change.error.take(
+            IoError::refused(QStringLiteral("Sorry, no more URLs can be added under this Category: "
+                                            "its URL numbers have reached the highest one, 32767.")));
+        return change;
+    }
+    const QString stored = TrimBlanks(ConvertLineBreaks(description, true));
+    change.changed = change.error.take(AppendLine(path, UrlRecordLine(next, address, stored, stamp)));
+    change.number = change.changed ? next : 0;
+    return change;
+}
+
+namespace {
+
+// Rewrites a URL file with the lines `edit` leaves, when it changed any: the
+// outcome of a change to one record, refused with `missing` when no record
+// was touched.
+Change EditUrlFile(const QString &path, const std::function<bool(QString &line, bool *keep)> &edit,
+                   const QString &missing) {
+    Change change;
+    QStringList lines;
+    qsizetype edited = 0;
+    if (!change.error.take(ReadLinesEdited(path, edit, &lines, &edited)))
+        return change;
+    if (edited == 0) {
+        change.error = IoError::refused(missing);
+        return change;
+    }
+    change.changed = change.error.take(RewriteFile(path, lines));
+    return change;
+}
+
+// The number of a complete record line; -1 for a line with fewer fields,
+// which is never a URL.
+qint64 RecordNumber(const QString &line) {
+    const QStringList fields = SplitRecord(line);
+    return fields.size() < kUrlFields ? -1 : KeyNumber(DecodeField(fields[0]));
+}
+
+} // namespace
+
+Change DeleteUrlRecord(const QString &path, qint64 urlNo) {
+    bool dropped = false;
+    return EditUrlFile(
         path,
-        [&](const QString &line) {
-            const QStringList fields = SplitRecord(line);
-            if (fields.size() < kUrlFields)
-                return true;
-            if (!SameStamp(fields[3], stamp)) {
-                ++*foreign;
-                return true;
-            }
-            const qint64 number = KeyNumber(DecodeField(fields[0]));
-            owned->append(ListEntry{DecodeField(fields[1]), int(qMin<qint64>(number, INT_MAX))});
+        [&](QString &line, bool *keep) {
+            *keep = dropped || RecordNumber(line) != urlNo;
+            dropped = dropped || !*keep;
+            return !*keep;
+        },
+        QStringLiteral("Sorry, that URL is no longer in the file of this Category, so nothing was "
+                       "deleted."));
+}
+
+Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &address,
+                        const QString &description, const QString &stamp) {
+    if (const QString chars = UnstorableInDescription(description); !chars.isEmpty()) {
+        Change change;
+        change.error = IoError::refused(UnstorableMessage(QStringLiteral("Description"), chars));
+        return change;
+    }
+    const QString record =
+        UrlRecordLine(urlNo, address, ConvertLineBreaks(description, true), stamp);
+    return EditUrlFile(
+        path,
+        [&](QString &line, bool *) {
+            if (RecordNumber(line) != urlNo)
+                return false;
+            line = record;
             return true;
         },
-        err);
-}
-
-bool FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record, bool *found,
-                   IoError *err) {
-    *found = false;
-    return ForEachLine(
-        path,
-        [&](const QString &line) {
-            // Only the key of every line is deciphered; the rest of the one
-            // record wanted.
-            const QStringList fields = SplitRecord(line);
-            if (fields.size() < kUrlFields || KeyNumber(DecodeField(fields[0])) != urlNo)
-                return true;
-            *record = DecodeUrlLine(line);
-            *found = true;
-            return false;
-        },
-        err);
-}
-
-bool DeleteUrlRecord(const QString &path, qint64 urlNo, bool *found, IoError *err) {
-    *found = false;
-    QStringList lines;
-    qsizetype dropped = 0;
-    if (!ReadLinesEdited(
-            path,
-            [&](QString &line, bool *keep) {
-                const QStringList fields = SplitRecord(line);
-                *keep = dropped > 0 || fields.size() < kUrlFields ||
-                        KeyNumber(DecodeField(fields[0])) != urlNo;
-                return !*keep;
-            },
-            &lines, &dropped, err))
-        return false;
-    *found = dropped > 0;
-    return !*found || RewriteFile(path, lines, err);
-}
-
-bool ReplaceUrlRecord(const QString &path, qint64 urlNo,
-                      const std::function<QString(const QString &key)> &newLine, bool *found,
-                      IoError *err) {
-    *found = false;
-    QStringList lines;
-    qsizetype replaced = 0;
-    if (!ReadLinesEdited(
-            path,
-            [&](QString &line, bool *) {
-                const QStringList fields = SplitRecord(line);
-                if (fields.size() < kUrlFields)
-                    return false;
-                const QString key = DecodeField(fields[0]);
-                if (KeyNumber(key) != urlNo)
-                    return false;
-                line = newLine(key);
-                return true;
-            },
-            &lines, &replaced, err))
-        return false;
-    *found = replaced > 0;
-    return !*found || RewriteFile(path, lines, err);
+        QStringLiteral("Sorry, that URL is no longer in the file of this Category, so nothing was "
+                       "modified."));
 }
 
 } // namespace modMain

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "storage/datafile.h"
 #include "storage/records.h"
 
 #include <QString>
 #include <QStringList>
-
-#include <functional>
 
 // The URL file of one category, "CAT<m>.DAT" in the user's folder: one line
 // per URL, in the order the URLs were added.
@@ -47,9 +46,13 @@ QString StoredAddress(const QString &address);
 // "http://" in front, so no other scheme is ever opened.
 QString AddressToOpen(const QString &address);
 
-// A complete URL record line for the plain key `key` ("URL" + number).
-// `address` and `storedDescription` are written as given; `stamp` is trimmed.
-QString UrlRecordLine(const QString &key, const QString &address, const QString &storedDescription,
+// The characters of a description (in display form, line breaks as CR LF)
+// that the cipher cannot store; line breaks can be stored.
+QString UnstorableInDescription(const QString &description);
+
+// A complete URL record line for URL `urlNo`: key "URL" + number; `address`
+// and `storedDescription` are written as given; `stamp` is trimmed.
+QString UrlRecordLine(qint64 urlNo, const QString &address, const QString &storedDescription,
                       const QString &stamp);
 
 // One URL record read back. `fields` is false for a line with fewer than four
@@ -68,32 +71,41 @@ struct UrlRecord {
 // Splits and decodes a line: key and address; the description only on demand.
 UrlRecord DecodeUrlLine(const QString &line);
 
-// The highest URL number in the file plus 1 (1 for an empty file). Every line
-// takes part, whatever its owner. Returns 0 and sets `err` when the file
-// cannot be read. The result may exceed kMaxRecordNo; the caller refuses it.
-qint64 GetNextUrlNo(const QString &path, IoError *err);
+// The number the next URL of the file receives: the highest URL number in
+// the file plus 1 (1 for an empty file). Every line takes part, whatever its
+// owner. The result may exceed kMaxRecordNo; the caller refuses it.
+IoError GetNextUrlNo(const QString &path, qint64 *next);
 
 // Reads the URLs of a file in file order: records whose owner stamp stands
 // for the same password as `stamp` go to `owned`; every other complete record
 // adds one to `foreign`. Short lines are skipped. An absent or empty file
-// lists nothing. Returns false and sets `err` when the file cannot be read.
-bool ReadUrlList(const QString &path, const QString &stamp, QList<ListEntry> *owned, int *foreign,
-                 IoError *err);
+// lists nothing.
+IoError ReadUrlList(const QString &path, const QString &stamp, QList<ListEntry> *owned,
+                    int *foreign);
 
-// Finds the first complete record numbered `urlNo`. Returns false and sets
-// `err` when the file cannot be read; `found` tells whether it was there.
-bool FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record, bool *found, IoError *err);
+// Finds the first complete record numbered `urlNo`; `record->fields` is false
+// when there is none.
+IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record);
+
+// Adds a URL at the end of a file (created when absent): it receives the
+// next number of the file, which `number` of the outcome gives. `address` is
+// written as given (its stored form), `description` is the text as typed
+// (line breaks as CR LF); `stamp` is the owner stamp. Refused, with nothing
+// written, when the file's numbers have reached kMaxRecordNo or the
+// description holds characters the cipher cannot store.
+Change AppendUrl(const QString &path, const QString &address, const QString &description,
+                 const QString &stamp);
 
 // Removes the first complete record numbered `urlNo`; every other line is
-// rewritten exactly as read. `found` says whether a record went. Nothing is
-// written when no record has the number.
-bool DeleteUrlRecord(const QString &path, qint64 urlNo, bool *found, IoError *err);
+// rewritten exactly as read. A file without such a record is left alone and
+// the change refused.
+Change DeleteUrlRecord(const QString &path, qint64 urlNo);
 
-// Replaces every complete record numbered `urlNo` by `newLine(record key)`,
-// in place; every other line is rewritten exactly as read. Nothing is written
-// when no record has the number.
-bool ReplaceUrlRecord(const QString &path, qint64 urlNo,
-                      const std::function<QString(const QString &key)> &newLine, bool *found,
-                      IoError *err);
+// Replaces every complete record numbered `urlNo`, in place, by a record of
+// the same number with `address` (as given), `description` (as typed) and
+// `stamp`; every other line is rewritten exactly as read. A file without
+// such a record is left alone and the change refused.
+Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &address,
+                        const QString &description, const QString &stamp);
 
 } // namespace modMain

@@ -5,6 +5,8 @@
 
 #include "forked.h"
 
+#include "filesizelimit.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -64,6 +66,40 @@ protected:
     QTemporaryDir dir;
 };
 
+// The outcome of a sign-in attempt as these tests tell them apart.
+enum class SignInResult { Success, Invalid, Failed };
+
+// The account routines as questions, their failure (if any) in `err`.
+bool appended(int n, const QString &name, const QString &password, IoError *err = nullptr) {
+    const IoError result = AppendAccount(n, name, password);
+    if (err)
+        *err = result;
+    return !result.failed();
+}
+
+bool found(const QString &userName, IoError *err = nullptr) {
+    bool taken = false;
+    const IoError result = FindAccount(userName, &taken);
+    if (err)
+        *err = result;
+    return taken;
+}
+
+SignInResult signIn(const QString &userName, const QString &password, qint16 *userNo,
+                    IoError *err) {
+    qint16 number = 0;
+    const IoError result = CheckSignIn(userName, password, &number);
+    if (err)
+        *err = result;
+    if (result.failed())
+        return SignInResult::Failed;
+    if (number == 0)
+        return SignInResult::Invalid;
+    if (userNo)
+        *userNo = number;
+    return SignInResult::Success;
+}
+
 // Each parameterised case carries a name, so that it is listed by words.
 template <typename Case> std::string caseName(const ::testing::TestParamInfo<Case> &info) {
     return info.param.name;
@@ -96,9 +132,9 @@ TEST_F(AccountFileTest, RecordLineHoldsTagNameAndTwiceEncipheredPassword) {
 
 TEST_F(AccountFileTest, AppendAccountWritesOneCrLfLinePerUserOwnerOnly) {
     IoError err;
-    ASSERT_TRUE(AppendAccount(1, QStringLiteral("Alice"), QStringLiteral("a1"), &err))
+    ASSERT_TRUE(appended(1, QStringLiteral("Alice"), QStringLiteral("a1"), &err))
         << err.reason.toStdString();
-    ASSERT_TRUE(AppendAccount(2, QStringLiteral("Bob"), QStringLiteral("b2"), &err));
+    ASSERT_TRUE(appended(2, QStringLiteral("Bob"), QStringLiteral("b2"), &err));
     struct stat st;
     ASSERT_EQ(::stat(QFile::encodeName(accountFile()).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -111,7 +147,7 @@ TEST_F(AccountFileTest, AppendAccountWritesOneCrLfLinePerUserOwnerOnly) {
 TEST_F(AccountFileTest, AppendAccountRefusesNumbersTheDataCannotHold) {
     for (int n : {0, -1, kMaxRecordNo + 1}) {
         IoError err;
-        EXPECT_FALSE(AppendAccount(n, QStringLiteral("Zed"), QStringLiteral("pw"), &err)) << n;
+        EXPECT_FALSE(appended(n, QStringLiteral("Zed"), QStringLiteral("pw"), &err)) << n;
         EXPECT_TRUE(err.failed());
     }
     EXPECT_FALSE(QFileInfo::exists(accountFile()));
@@ -120,7 +156,7 @@ TEST_F(AccountFileTest, AppendAccountRefusesNumbersTheDataCannotHold) {
 TEST_F(AccountFileTest, AppendAccountReportsAMissingProgramFolder) {
     SetProgramFolder(dir.filePath(QStringLiteral("gone")));
     IoError err;
-    EXPECT_FALSE(AppendAccount(1, QStringLiteral("Alice"), QStringLiteral("a1"), &err));
+    EXPECT_FALSE(appended(1, QStringLiteral("Alice"), QStringLiteral("a1"), &err));
     EXPECT_EQ(err.file, dir.filePath(QStringLiteral("gone/info.qvx")));
     EXPECT_FALSE(err.reason.isEmpty());
 }
@@ -129,14 +165,14 @@ TEST_F(AccountFileTest, AppendAccountReportsAMissingProgramFolder) {
 
 TEST_F(AccountFileTest, FindAccountWithoutAFileCreatesItAndStartsAtOne) {
     IoError err;
-    EXPECT_FALSE(FindAccount(QStringLiteral("bob"), &err));
+    EXPECT_FALSE(found(QStringLiteral("bob"), &err));
     EXPECT_FALSE(err.failed());
     EXPECT_EQ(NextUserNo, 1);
     ASSERT_TRUE(QFileInfo::exists(accountFile()));
     EXPECT_EQ(QFileInfo(accountFile()).size(), 0);
 
     NextUserNo = -1;
-    EXPECT_FALSE(FindAccount(QStringLiteral("bob"), &err));
+    EXPECT_FALSE(found(QStringLiteral("bob"), &err));
     EXPECT_EQ(NextUserNo, 1);
 }
 
@@ -156,7 +192,7 @@ TEST_P(FindAccountCases, ComparesNamesIgnoringCaseAndOuterBlanks) {
                      record(2, QStringLiteral("BOB")) + "\r\n" +
                      record(5, QStringLiteral("Carol Ann")) + "\r\n");
     IoError err;
-    EXPECT_EQ(FindAccount(QString::fromLatin1(GetParam().user), &err), GetParam().found);
+    EXPECT_EQ(found(QString::fromLatin1(GetParam().user), &err), GetParam().found);
     EXPECT_EQ(NextUserNo, GetParam().next);
     EXPECT_FALSE(err.failed());
 }
@@ -176,7 +212,7 @@ INSTANTIATE_TEST_SUITE_P(AccountFile, FindAccountCases,
 TEST_F(AccountFileTest, FindAccountNeverFillsGaps) {
     writeAccountFile(record(1, QStringLiteral("a")) + "\r\n" + record(7, QStringLiteral("b")) +
                      "\r\n");
-    EXPECT_FALSE(FindAccount(QStringLiteral("c")));
+    EXPECT_FALSE(found(QStringLiteral("c")));
     EXPECT_EQ(NextUserNo, 8);
 }
 
@@ -194,9 +230,9 @@ TEST_F(AccountFileTest, FindAccountSkipsLinesThatAreNotAccounts) {
         "\r\n" + QByteArray(1 << 20, '9') + "\r\n" + record(2, QStringLiteral("Bob"));
     for (const QByteArray &bytes : {clean, noisy}) {
         writeAccountFile(bytes);
-        EXPECT_FALSE(FindAccount(QStringLiteral("Dave")));
+        EXPECT_FALSE(found(QStringLiteral("Dave")));
         EXPECT_EQ(NextUserNo, 3);
-        EXPECT_TRUE(FindAccount(QStringLiteral("bob")));
+        EXPECT_TRUE(found(QStringLiteral("bob")));
         EXPECT_EQ(NextUserNo, 3);
     }
 }
@@ -216,7 +252,7 @@ TEST_P(FindAccountTags, ReadsTheUserNumberWithoutWrapping) {
                      recordWithTag(QString::fromLatin1(GetParam().tag), QStringLiteral("Bob"),
                                    QStringLiteral("pw")) +
                      "\r\n");
-    EXPECT_FALSE(FindAccount(QStringLiteral("Carol")));
+    EXPECT_FALSE(found(QStringLiteral("Carol")));
     EXPECT_EQ(NextUserNo, GetParam().next);
 }
 
@@ -237,7 +273,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(AccountFileTest, FindAccountReportsAnUnreadableAccountFile) {
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("info.qvx")));
     IoError err;
-    EXPECT_FALSE(FindAccount(QStringLiteral("bob"), &err));
+    EXPECT_FALSE(found(QStringLiteral("bob"), &err));
     EXPECT_EQ(err.file, accountFile());
     EXPECT_FALSE(err.reason.isEmpty());
     EXPECT_EQ(NextUserNo, 0);
@@ -259,15 +295,15 @@ class CheckSignInCases : public AccountFileTest,
 // Accounts: 1 Alice/Secret, 2 Bob/pw, 3 bob/other, 4 Bob/pw again.
 TEST_P(CheckSignInCases, FirstRecordMatchingNameAndPasswordWins) {
     IoError err;
-    ASSERT_TRUE(AppendAccount(1, QStringLiteral("Alice"), QStringLiteral("Secret"), &err));
-    ASSERT_TRUE(AppendAccount(2, QStringLiteral("Bob"), QStringLiteral("pw"), &err));
-    ASSERT_TRUE(AppendAccount(3, QStringLiteral("bob"), QStringLiteral("other"), &err));
-    ASSERT_TRUE(AppendAccount(4, QStringLiteral("Bob"), QStringLiteral("pw"), &err));
+    ASSERT_TRUE(appended(1, QStringLiteral("Alice"), QStringLiteral("Secret"), &err));
+    ASSERT_TRUE(appended(2, QStringLiteral("Bob"), QStringLiteral("pw"), &err));
+    ASSERT_TRUE(appended(3, QStringLiteral("bob"), QStringLiteral("other"), &err));
+    ASSERT_TRUE(appended(4, QStringLiteral("Bob"), QStringLiteral("pw"), &err));
 
     qint16 userNo = -1;
     const SignInCase c = GetParam();
     EXPECT_EQ(
-        CheckSignIn(QString::fromLatin1(c.user), QString::fromLatin1(c.password), &userNo, &err),
+        signIn(QString::fromLatin1(c.user), QString::fromLatin1(c.password), &userNo, &err),
         c.result);
     EXPECT_EQ(userNo, c.userNo);
     EXPECT_FALSE(err.failed());
@@ -290,13 +326,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(AccountFileTest, CheckSignInWithoutAnAccountFileIsInvalidAndCreatesIt) {
     qint16 userNo = -1;
     IoError err;
-    EXPECT_EQ(CheckSignIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, &err),
+    EXPECT_EQ(signIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, &err),
               SignInResult::Invalid);
     EXPECT_FALSE(err.failed());
     EXPECT_EQ(userNo, -1);
     ASSERT_TRUE(QFileInfo::exists(accountFile()));
     EXPECT_EQ(QFileInfo(accountFile()).size(), 0);
-    EXPECT_EQ(CheckSignIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, &err),
+    EXPECT_EQ(signIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, &err),
               SignInResult::Invalid);
 }
 
@@ -304,7 +340,7 @@ TEST_F(AccountFileTest, CheckSignInFailsOnAnUnreadableAccountFile) {
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("info.qvx")));
     qint16 userNo = -1;
     IoError err;
-    EXPECT_EQ(CheckSignIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, &err),
+    EXPECT_EQ(signIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, &err),
               SignInResult::Failed);
     EXPECT_EQ(err.file, accountFile());
     EXPECT_EQ(userNo, -1);
@@ -322,12 +358,12 @@ TEST_F(AccountFileTest, CheckSignInSkipsRecordsWithNumbersTheDataCannotHold) {
             "\r\n";
     writeAccountFile(bytes);
     qint16 userNo = -1;
-    EXPECT_EQ(CheckSignIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, nullptr),
+    EXPECT_EQ(signIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, nullptr),
               SignInResult::Invalid);
     EXPECT_EQ(userNo, -1);
 
     writeAccountFile(bytes + record(32767, QStringLiteral("Bob")) + "\r\n");
-    EXPECT_EQ(CheckSignIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, nullptr),
+    EXPECT_EQ(signIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, nullptr),
               SignInResult::Success);
     EXPECT_EQ(userNo, 32767);
 }
@@ -343,10 +379,10 @@ TEST_F(AccountFileTest, CheckSignInSurvivesMalformedRecords) {
     writeAccountFile(junk + "\r\n" + twoFields + "\r\n" + QByteArray(1 << 20, '1') + "\r\n\0\0");
     qint16 userNo = -1;
     IoError err;
-    EXPECT_EQ(CheckSignIn(QStringLiteral("Bob"), QStringLiteral("pw"), &userNo, &err),
+    EXPECT_EQ(signIn(QStringLiteral("Bob"), QStringLiteral("pw"), &userNo, &err),
               SignInResult::Invalid);
     EXPECT_FALSE(err.failed());
-    EXPECT_FALSE(FindAccount(QStringLiteral("Carol"), &err));
+    EXPECT_FALSE(found(QStringLiteral("Carol"), &err));
     EXPECT_EQ(NextUserNo, 5);
 }
 
@@ -363,12 +399,12 @@ TEST_F(AccountFileTest, CheckSignInDecidesAsWhenEveryFieldIsRead) {
         record(7, QStringLiteral("Bob")) + "\r\n");
     qint16 userNo = -1;
     IoError err;
-    EXPECT_EQ(CheckSignIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, &err),
+    EXPECT_EQ(signIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, &err),
               SignInResult::Success);
     EXPECT_EQ(userNo, 6);
-    EXPECT_TRUE(FindAccount(QStringLiteral("BOB"), &err));
+    EXPECT_TRUE(found(QStringLiteral("BOB"), &err));
     EXPECT_EQ(NextUserNo, 6); // the scan stopped at user 5
-    EXPECT_FALSE(FindAccount(QStringLiteral("Carol"), &err));
+    EXPECT_FALSE(found(QStringLiteral("Carol"), &err));
     EXPECT_EQ(NextUserNo, 8);
 }
 
@@ -394,17 +430,17 @@ TEST_P(SpecialAccountFiles, AreRefusedAtOnceWithTheirReason) {
 
     qint16 userNo = -1;
     IoError err;
-    EXPECT_EQ(CheckSignIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, &err),
+    EXPECT_EQ(signIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, &err),
               SignInResult::Failed);
     EXPECT_EQ(err.file, accountFile());
     EXPECT_EQ(err.reason, reason);
     EXPECT_EQ(userNo, -1);
 
-    EXPECT_FALSE(FindAccount(QStringLiteral("bob"), &err));
+    EXPECT_FALSE(found(QStringLiteral("bob"), &err));
     EXPECT_EQ(err.reason, reason);
     EXPECT_EQ(NextUserNo, 0);
 
-    EXPECT_FALSE(AppendAccount(1, QStringLiteral("bob"), QStringLiteral("pw"), &err));
+    EXPECT_FALSE(appended(1, QStringLiteral("bob"), QStringLiteral("pw"), &err));
     EXPECT_EQ(err.reason, reason);
     ::alarm(0);
 
@@ -451,16 +487,16 @@ TEST_F(AccountFileTest, AppendAccountPastAFileSizeLimitLeavesNoHalfAccount) {
         limit.rlim_cur = rlim_t(old.size() + 100); // part of a record fits
         ::setrlimit(RLIMIT_FSIZE, &limit);
         IoError err;
-        if (AppendAccount(3, QStringLiteral("Carol"), QStringLiteral("pw"), &err))
+        if (appended(3, QStringLiteral("Carol"), QStringLiteral("pw"), &err))
             return QByteArray("written");
-        return err.message(QStringLiteral("write to")).toUtf8();
+        return err.message().toUtf8();
     });
     ASSERT_TRUE(outcome.exited) << outcome.describe();
     EXPECT_EQ(QString::fromUtf8(outcome.report),
               QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: File too large.")
                   .arg(accountFile()));
     EXPECT_EQ(accountFileBytes(), old);
-    EXPECT_FALSE(FindAccount(QStringLiteral("Carol")));
+    EXPECT_FALSE(found(QStringLiteral("Carol")));
     EXPECT_EQ(NextUserNo, 3);
 }
 
@@ -478,10 +514,10 @@ TEST_F(AccountFileTest, AppendAccountOnAFullDiskSaysSo) {
                   },
                   {}});
     IoError err;
-    const bool appended = AppendAccount(2, QStringLiteral("Bob"), QStringLiteral("pw"), &err);
+    const bool written = appended(2, QStringLiteral("Bob"), QStringLiteral("pw"), &err);
     SetDiskCalls({});
-    EXPECT_FALSE(appended);
-    EXPECT_EQ(err.message(QStringLiteral("write to")),
+    EXPECT_FALSE(written);
+    EXPECT_EQ(err.message(),
               QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: No space left on "
                              "device.")
                   .arg(accountFile()));
@@ -530,8 +566,8 @@ TEST_F(AccountFileTest, SignInAndNameSearchWorkInBoundedMemory) {
         qint16 userNo = -1;
         IoError err;
         const SignInResult result =
-            CheckSignIn(QStringLiteral(" ZED "), QStringLiteral("zpw"), &userNo, &err);
-        const bool taken = FindAccount(QStringLiteral("zed"), &err);
+            signIn(QStringLiteral(" ZED "), QStringLiteral("zpw"), &userNo, &err);
+        const bool taken = found(QStringLiteral("zed"), &err);
         return QByteArray::number(int(result == SignInResult::Success)) + ' ' +
                QByteArray::number(userNo) + ' ' + QByteArray::number(int(taken)) + ' ' +
                QByteArray::number(NextUserNo);
@@ -548,11 +584,12 @@ TEST(AccountStamps, StampsOfOnePasswordMatchThoughTheirDigitsDiffer) {
     EXPECT_NE(first, second);
     EXPECT_EQ(first.size(), 6 * 6);
     EXPECT_EQ(DecryptText(SwapPairs(first)), SwapPairs(QStringLiteral("Secret")));
-    EXPECT_TRUE(SameStamp(first, second));
-    EXPECT_TRUE(SameStamp(first, first));
-    EXPECT_FALSE(SameStamp(first, MakePassStamp(QStringLiteral("secret"))));
-    EXPECT_FALSE(SameStamp(first, MakePassStamp(QStringLiteral("Secre"))));
-    EXPECT_FALSE(SameStamp(first, QStringLiteral("*qvx*")));
+    const OwnerTest owner(first);
+    EXPECT_TRUE(owner.owns(second));
+    EXPECT_TRUE(owner.owns(first));
+    EXPECT_FALSE(owner.owns(MakePassStamp(QStringLiteral("secret"))));
+    EXPECT_FALSE(owner.owns(MakePassStamp(QStringLiteral("Secre"))));
+    EXPECT_FALSE(owner.owns(QStringLiteral("*qvx*")));
 }
 
 struct UnstorableCase {
@@ -577,3 +614,78 @@ INSTANTIATE_TEST_SUITE_P(AccountStamps, UnstorableCases,
                                            UnstorableCase{"Accents", u"caf\u00e9 ~\u00e9",
                                                           u"\u00e9~"}),
                          caseName<UnstorableCase>);
+
+// --- Registration -----------------------------------------------------------
+
+TEST_F(AccountFileTest, RegistrationMakesTheFolderAndAppendsTheRecord) {
+    const Change change = RegisterUser(2, QStringLiteral("Bob"), QStringLiteral("pw"));
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    EXPECT_TRUE(change.changed);
+    EXPECT_EQ(change.number, 2);
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("USR2"))).isDir());
+    qint16 userNo = 0;
+    EXPECT_EQ(signIn(QStringLiteral("bob"), QStringLiteral("pw"), &userNo, nullptr),
+              SignInResult::Success);
+    EXPECT_EQ(userNo, 2);
+}
+
+TEST_F(AccountFileTest, ARecordThatCannotBeWrittenTakesItsNewFolderAlong) {
+    writeAccountFile(record(1, QStringLiteral("Alice")) + "\r\n");
+    const QByteArray before = accountFileBytes();
+    Change change;
+    {
+        const FileSizeLimit limit(before.size());
+        change = RegisterUser(2, QStringLiteral("Bob"), QStringLiteral("pw"));
+    }
+    EXPECT_FALSE(change.changed);
+    EXPECT_EQ(change.error.message(),
+              QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: File too large.")
+                  .arg(accountFile()));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("USR2"))));
+    EXPECT_EQ(accountFileBytes(), before);
+
+    // A folder that was there before is the user's and stays.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("USR2")));
+    {
+        const FileSizeLimit limit(before.size());
+        change = RegisterUser(2, QStringLiteral("Bob"), QStringLiteral("pw"));
+    }
+    EXPECT_FALSE(change.changed);
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("USR2"))).isDir());
+}
+
+struct RegisterRefusal {
+    const char *name;
+    int number;
+    const char *user;
+    const char *password;
+    const char *message;
+};
+
+class RegisterRefusals : public AccountFileTest,
+                         public ::testing::WithParamInterface<RegisterRefusal> {};
+
+TEST_P(RegisterRefusals, WriteNothing) {
+    const RegisterRefusal c = GetParam();
+    const Change change =
+        RegisterUser(c.number, QString::fromUtf8(c.user), QString::fromUtf8(c.password));
+    EXPECT_FALSE(change.changed);
+    EXPECT_EQ(change.error.message(), QString::fromUtf8(c.message));
+    EXPECT_FALSE(QFileInfo::exists(accountFile()));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AccountFile, RegisterRefusals,
+    ::testing::Values(
+        RegisterRefusal{"number_past_the_highest", 32768, "Bob", "pw",
+                        "Sorry, no more User IDs can be created: the highest user number (32767) "
+                        "is already in use."},
+        RegisterRefusal{"name_with_a_tilde", 1, "B~b", "pw",
+                        "Sorry, a User Name can't hold these characters: \"~\"\r\nPlease use only "
+                        "letters without accents, digits, blanks and the usual punctuation marks."},
+        RegisterRefusal{"password_with_a_tab", 1, "Bob", "p\tw",
+                        "Sorry, a Password can't hold these characters: (character code 9)\r\n"
+                        "Please use only letters without accents, digits, blanks and the usual "
+                        "punctuation marks."}),
+    caseName<RegisterRefusal>);

@@ -71,6 +71,14 @@ protected:
         }
         return out;
     }
+    // CategoryExists as a question: taken or not (false when unreadable).
+    static bool taken(const QString &name, IoError *err = nullptr) {
+        bool exists = false;
+        const IoError result = CategoryExists(name, &exists);
+        if (err)
+            *err = result;
+        return exists;
+    }
     QStringList userFolderEntries() const {
         return QDir(user(QString())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
     }
@@ -84,7 +92,7 @@ protected:
 
 TEST_F(CategoryTest, WithoutAnIndexNothingIsTakenAndNumberingStartsAtOne) {
     IoError err;
-    EXPECT_FALSE(CategoryExists(QStringLiteral("News"), &err));
+    EXPECT_FALSE(taken(QStringLiteral("News"), &err));
     EXPECT_FALSE(err.failed());
     EXPECT_EQ(NextCatNo, 1);
     EXPECT_TRUE(QFileInfo(index()).isFile()); // created empty, as the look-up opens it
@@ -93,7 +101,7 @@ TEST_F(CategoryTest, WithoutAnIndexNothingIsTakenAndNumberingStartsAtOne) {
 
 TEST_F(CategoryTest, NextNumberIsOneMoreThanTheHighestNeverAGap) {
     write(index(), line(1, "Work") + line(5, "Home") + line(2, "Fun"));
-    EXPECT_FALSE(CategoryExists(QStringLiteral("Travel")));
+    EXPECT_FALSE(taken(QStringLiteral("Travel")));
     EXPECT_EQ(NextCatNo, 6);
 }
 
@@ -107,7 +115,7 @@ class CategoryNames : public CategoryTest, public ::testing::WithParamInterface<
 
 TEST_P(CategoryNames, AreComparedIgnoringCaseOnly) {
     write(index(), line(1, "Work") + line(2, "News", kOther) + line(3, "A *QVX* B"));
-    EXPECT_EQ(CategoryExists(QString::fromLatin1(GetParam().candidate)), GetParam().taken);
+    EXPECT_EQ(taken(QString::fromLatin1(GetParam().candidate)), GetParam().taken);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -121,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CategoryTest, LinesWithoutSeparatorMatchNothingAndCountAsZero) {
     write(index(), QByteArray("\r\n") + "garbage\r\n" + line(3, "Work") + "   \r\n");
-    EXPECT_FALSE(CategoryExists(QStringLiteral("garbage")));
+    EXPECT_FALSE(taken(QStringLiteral("garbage")));
     EXPECT_EQ(NextCatNo, 4);
 }
 
@@ -130,7 +138,7 @@ TEST_F(CategoryTest, AHugeStoredNumberIsNotWrappedSoTheCallerCanRefuseIt) {
           JoinRecord({EncodeField("CAT99999999999"), EncodeField("Big"), MakePassStamp(kMine)})
                   .toLatin1() +
               "\r\n");
-    EXPECT_FALSE(CategoryExists(QStringLiteral("Other")));
+    EXPECT_FALSE(taken(QStringLiteral("Other")));
     EXPECT_GT(NextCatNo, kMaxRecordNo);
     EXPECT_FALSE(IsStorableNumber(NextCatNo));
 }
@@ -138,7 +146,7 @@ TEST_F(CategoryTest, AHugeStoredNumberIsNotWrappedSoTheCallerCanRefuseIt) {
 TEST_F(CategoryTest, AnUnreadableIndexIsReported) {
     ASSERT_TRUE(QDir().mkdir(index())); // a folder where the file should be
     IoError err;
-    EXPECT_FALSE(CategoryExists(QStringLiteral("News"), &err));
+    EXPECT_FALSE(taken(QStringLiteral("News"), &err));
     EXPECT_TRUE(err.failed());
     EXPECT_EQ(err.file, index());
     EXPECT_EQ(NextCatNo, 0);
@@ -164,8 +172,7 @@ TEST_P(OwnerCases, OwnedRecordsAreReadAndTheLastOneDecides) {
     write(index(), data);
 
     CategoryIndexRead read;
-    IoError err;
-    ASSERT_TRUE(ReadCategoryIndex(PassStamp, &read, &err));
+    ASSERT_FALSE(ReadCategoryIndex(PassStamp, &read).failed());
     EXPECT_TRUE(read.hasData);
     QStringList owned;
     for (const ListEntry &entry : read.owned)
@@ -185,15 +192,14 @@ INSTANTIATE_TEST_SUITE_P(Categories, OwnerCases,
 TEST_F(CategoryTest, ALastLineWithoutSeparatorFailsTheOwnerTest) {
     write(index(), line(1, "Work") + "junk\r\n");
     CategoryIndexRead read;
-    ASSERT_TRUE(ReadCategoryIndex(PassStamp, &read, nullptr));
+    ASSERT_FALSE(ReadCategoryIndex(PassStamp, &read).failed());
     ASSERT_EQ(read.owned.size(), 1);
     EXPECT_FALSE(read.lastOwned);
 }
 
 TEST_F(CategoryTest, AnEmptyOrAbsentIndexHoldsNothing) {
     CategoryIndexRead read;
-    IoError err;
-    ASSERT_TRUE(ReadCategoryIndex(PassStamp, &read, &err));
+    ASSERT_FALSE(ReadCategoryIndex(PassStamp, &read).failed());
     EXPECT_FALSE(read.hasData);
     EXPECT_TRUE(read.owned.isEmpty());
 }
@@ -201,17 +207,17 @@ TEST_F(CategoryTest, AnEmptyOrAbsentIndexHoldsNothing) {
 TEST_F(CategoryTest, LoadingReportsAnIndexThatCannotBeRead) {
     ASSERT_TRUE(QDir().mkdir(index()));
     CategoryIndexRead read;
-    IoError err;
-    EXPECT_FALSE(ReadCategoryIndex(PassStamp, &read, &err));
+    const IoError err = ReadCategoryIndex(PassStamp, &read);
+    EXPECT_TRUE(err.failed());
     EXPECT_EQ(err.file, index());
 }
 
 // --- Adding ------------------------------------------------------------------
 
 TEST_F(CategoryTest, TheFirstCategoryCreatesTheIndexWithOneCrLfRecord) {
-    const CategoryChange change = AppendCategory(1, QStringLiteral("Work"), "  " + PassStamp + " ");
-    ASSERT_FALSE(change.failed()) << change.message().toStdString();
-    EXPECT_TRUE(change.indexChanged);
+    const Change change = AppendCategory(1, QStringLiteral("Work"), "  " + PassStamp + " ");
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    EXPECT_TRUE(change.changed);
     const QByteArray data = bytes(index());
     ASSERT_TRUE(data.endsWith("\r\n"));
     EXPECT_EQ(data.count('\n'), 1);
@@ -225,29 +231,29 @@ TEST_F(CategoryTest, TheFirstCategoryCreatesTheIndexWithOneCrLfRecord) {
 TEST_F(CategoryTest, NumbersOutsideSixteenBitsAreRefusedAndNothingIsWritten) {
     write(index(), line(1, "Work"));
     for (qint64 number : {qint64(0), qint64(32768), qint64(100000)}) {
-        const CategoryChange change = AppendCategory(number, QStringLiteral("X"), PassStamp);
-        EXPECT_FALSE(change.indexChanged) << number;
-        EXPECT_EQ(change.message(),
+        const Change change = AppendCategory(number, QStringLiteral("X"), PassStamp);
+        EXPECT_FALSE(change.changed) << number;
+        EXPECT_EQ(change.error.message(),
                   QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: The Category "
                                  "number %2 is out of range.")
                       .arg(index())
                       .arg(number));
     }
     EXPECT_EQ(decoded(), QStringList{"1 Work"});
-    EXPECT_TRUE(AppendCategory(32767, QStringLiteral("Last"), PassStamp).indexChanged);
+    EXPECT_TRUE(AppendCategory(32767, QStringLiteral("Last"), PassStamp).changed);
 }
 
 TEST_F(CategoryTest, AFailedAppendLeavesTheIndexAsItWas) {
     const QByteArray before = line(1, "Work");
     write(index(), before);
-    CategoryChange change;
+    Change change;
     {
         const FileSizeLimit limit(before.size());
         change = AppendCategory(2, QStringLiteral("Home"), PassStamp);
     }
-    EXPECT_FALSE(change.indexChanged);
+    EXPECT_FALSE(change.changed);
     EXPECT_EQ(change.error.file, index());
-    EXPECT_TRUE(change.message().startsWith(QStringLiteral("Wayfile could not write to")));
+    EXPECT_TRUE(change.error.message().startsWith(QStringLiteral("Wayfile could not write to")));
     EXPECT_EQ(bytes(index()), before);
 }
 
@@ -258,9 +264,9 @@ TEST_F(CategoryTest, RenameRewritesTheRecordInPlaceAndCopiesTheRestByteForByte) 
     write(index(), line(1, "Work") + "odd line\r\n" + second + third);
     write(user("CAT1.DAT"), "urls of one\r\n");
 
-    const CategoryChange change = RenameCategory(1, QStringLiteral("Travel"), PassStamp);
-    ASSERT_FALSE(change.failed()) << change.message().toStdString();
-    EXPECT_TRUE(change.indexChanged);
+    const Change change = RenameCategory(1, QStringLiteral("Travel"), PassStamp);
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    EXPECT_TRUE(change.changed);
 
     const QList<QByteArray> lines = bytes(index()).split('\n');
     ASSERT_EQ(lines.size(), 5); // four lines and the empty rest after the last CR LF
@@ -279,9 +285,9 @@ TEST_F(CategoryTest, RenameRewritesTheRecordInPlaceAndCopiesTheRestByteForByte) 
 TEST_F(CategoryTest, RenamingANumberTheIndexLacksChangesNothing) {
     const QByteArray before = line(1, "Work");
     write(index(), before);
-    const CategoryChange change = RenameCategory(7, QStringLiteral("Travel"), PassStamp);
-    EXPECT_FALSE(change.indexChanged);
-    EXPECT_EQ(change.message(),
+    const Change change = RenameCategory(7, QStringLiteral("Travel"), PassStamp);
+    EXPECT_FALSE(change.changed);
+    EXPECT_EQ(change.error.message(),
               QStringLiteral("Wayfile could not find the Category in \"%1\".\r\n\r\nReason: It "
                              "holds no Category numbered 7.")
                   .arg(index()));
@@ -291,12 +297,12 @@ TEST_F(CategoryTest, RenamingANumberTheIndexLacksChangesNothing) {
 TEST_F(CategoryTest, AFailedRenameLeavesTheIndexAsItWas) {
     const QByteArray before = line(1, "Work") + line(2, "Home");
     write(index(), before);
-    CategoryChange change;
+    Change change;
     {
         const FileSizeLimit limit(40);
         change = RenameCategory(2, QStringLiteral("Travel"), PassStamp);
     }
-    EXPECT_FALSE(change.indexChanged);
+    EXPECT_FALSE(change.changed);
     EXPECT_EQ(change.error.file, index());
     EXPECT_EQ(bytes(index()), before);
     EXPECT_EQ(userFolderEntries(), QStringList{"CAT.DAT"});
@@ -312,9 +318,9 @@ TEST_F(CategoryTest, DeleteDropsTheRecordAndItsUrlFileOnly) {
     write(user("CAT2.DAT"), "two again\r\n");
     write(user("CAT3.DAT"), "three\r\n");
 
-    const CategoryChange change = DeleteCategoryFiles(2);
-    ASSERT_FALSE(change.failed()) << change.message().toStdString();
-    EXPECT_TRUE(change.indexChanged);
+    const Change change = DeleteCategoryFiles(2);
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    EXPECT_TRUE(change.changed);
     EXPECT_EQ(bytes(index()), first + third);
     EXPECT_EQ(bytes(user("CAT1.DAT")), QByteArray("one\r\n"));
     EXPECT_EQ(bytes(user("CAT3.DAT")), QByteArray("three\r\n"));
@@ -323,10 +329,10 @@ TEST_F(CategoryTest, DeleteDropsTheRecordAndItsUrlFileOnly) {
 
 TEST_F(CategoryTest, DeletingTheOnlyCategoryLeavesAnEmptyIndex) {
     write(index(), line(4, "Work"));
-    const CategoryChange change = DeleteCategoryFiles(4); // no URL file at all
-    ASSERT_FALSE(change.failed()) << change.message().toStdString();
+    const Change change = DeleteCategoryFiles(4); // no URL file at all
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
     EXPECT_EQ(QFileInfo(index()).size(), 0);
-    EXPECT_FALSE(CategoryExists(QStringLiteral("Work")));
+    EXPECT_FALSE(taken(QStringLiteral("Work")));
     EXPECT_EQ(NextCatNo, 1);
 }
 
@@ -355,7 +361,7 @@ TEST_P(DeleteFaults, NeverLoseAKeptCategorysUrlsNorLeaveAFileToInherit) {
         ASSERT_TRUE(QDir().mkpath(user("CAT2.DAT.deleting/inside")));
     }
 
-    CategoryChange change;
+    Change change;
     {
         std::optional<FileSizeLimit> limit;
         if (step == "write")
@@ -366,20 +372,20 @@ TEST_P(DeleteFaults, NeverLoseAKeptCategorysUrlsNorLeaveAFileToInherit) {
 
     if (step == "remove") {
         // The category is gone; its leftover carries a name no category reads.
-        EXPECT_TRUE(change.indexChanged);
+        EXPECT_TRUE(change.changed);
         EXPECT_EQ(decoded(), QStringList{"1 Work"});
         EXPECT_EQ(change.error.file, user("CAT2.DAT.deleting"));
-        EXPECT_TRUE(change.message().startsWith(
+        EXPECT_TRUE(change.error.message().startsWith(
             QStringLiteral("Wayfile could not delete \"%1\"").arg(user("CAT2.DAT.deleting"))));
         EXPECT_FALSE(QFileInfo::exists(UrlFilePath(1, 2)));
         return;
     }
     // Nothing changed: the index and the URL file are as they were.
-    EXPECT_FALSE(change.indexChanged);
+    EXPECT_FALSE(change.changed);
     EXPECT_EQ(bytes(index()), before);
     EXPECT_EQ(bytes(user("CAT2.DAT")), urls);
     EXPECT_EQ(change.error.file, step == "move" ? user("CAT2.DAT") : index());
-    EXPECT_TRUE(change.message().startsWith(
+    EXPECT_TRUE(change.error.message().startsWith(
         step == "move" ? QStringLiteral("Wayfile could not move away \"%1\"").arg(user("CAT2.DAT"))
                        : QStringLiteral("Wayfile could not write to \"%1\"").arg(index())));
 }
@@ -394,16 +400,16 @@ TEST_F(CategoryTest, NumberZeroNamesNoCategoryEvenWhereLinesReadAsZero) {
     const QByteArray before = QByteArray("no separator\r\n") + line(1, "Work");
     write(index(), before);
     write(user("CAT0.DAT"), "kept\r\n");
-    EXPECT_FALSE(DeleteCategoryFiles(0).indexChanged);
-    EXPECT_FALSE(RenameCategory(0, QStringLiteral("X"), PassStamp).indexChanged);
+    EXPECT_FALSE(DeleteCategoryFiles(0).changed);
+    EXPECT_FALSE(RenameCategory(0, QStringLiteral("X"), PassStamp).changed);
     EXPECT_EQ(bytes(index()), before);
     EXPECT_EQ(bytes(user("CAT0.DAT")), QByteArray("kept\r\n"));
 }
 
 TEST_F(CategoryTest, DeletingFromAnIndexThatCannotBeReadTouchesNothing) {
     write(user("CAT2.DAT"), "urls\r\n");
-    const CategoryChange change = DeleteCategoryFiles(2); // there is no index
-    EXPECT_FALSE(change.indexChanged);
+    const Change change = DeleteCategoryFiles(2); // there is no index
+    EXPECT_FALSE(change.changed);
     EXPECT_EQ(change.error.file, index());
     EXPECT_EQ(bytes(user("CAT2.DAT")), QByteArray("urls\r\n"));
 }

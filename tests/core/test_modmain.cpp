@@ -141,3 +141,19 @@ TEST_F(SingleInstance, NoLockFileIsWrittenAnywhere) {
 }
 
 } // namespace
+
+// A change hands its outcome back through the dispatcher, to the handler
+// that ran it; a code with nothing plugged in hands back an empty one.
+TEST_F(CommandTable, TheOutcomeOfAnOperationComesBack) {
+    modMain::Change change;
+    change.changed = true;
+    change.number = 7;
+    modMain::SetCommand(QStringLiteral("AU"), [change] { return change; });
+    const modMain::Change back = modMain::DoCommand(QStringLiteral("au"));
+    EXPECT_TRUE(back.changed);
+    EXPECT_EQ(back.number, 7);
+
+    modMain::SetCommand(QStringLiteral("AU"), modMain::Operation());
+    EXPECT_FALSE(modMain::DoCommand(QStringLiteral("AU")).changed);
+    EXPECT_FALSE(modMain::DoCommand(QStringLiteral("CUP")).changed);
+}

@@ -33,7 +33,7 @@ void WriteBytes(const QString &path, const QByteArray &data) {
 }
 
 QByteArray Line(int n, const QString &address, const QString &description, const QString &stamp) {
-    return UrlRecordLine(UrlKey(n), address, description, stamp).toLatin1() + "\r\n";
+    return UrlRecordLine(n, address, description, stamp).toLatin1() + "\r\n";
 }
 
 class UrlFileTest : public ::testing::Test {
@@ -169,7 +169,7 @@ TEST(Urls, TheFileOfACategoryLiesInTheUserFolder) {
 }
 
 TEST_F(UrlFileTest, ARecordDecodesToWhatWasWritten) {
-    const QString line = UrlRecordLine(UrlKey(14), QStringLiteral("a.org"),
+    const QString line = UrlRecordLine(14, QStringLiteral("a.org"),
                                        QStringLiteral("one*QVX*two"), QStringLiteral("  ") + stamp);
     const QStringList fields = SplitRecord(line);
     ASSERT_EQ(fields.size(), 4);
@@ -179,36 +179,39 @@ TEST_F(UrlFileTest, ARecordDecodesToWhatWasWritten) {
     EXPECT_EQ(r.number, 14);
     EXPECT_EQ(r.address, QStringLiteral("a.org"));
     EXPECT_EQ(r.description(), QStringLiteral("one\r\ntwo"));
-    EXPECT_TRUE(SameStamp(r.stampField, stamp));
+    EXPECT_TRUE(OwnerTest(stamp).owns(r.stampField));
 }
 
 TEST_F(UrlFileTest, NumberingFollowsTheHighestNumberOfEveryLine) {
     WriteBytes(path(), Line(1, "a", "", stamp) + Line(2, "b", "", other) + Line(5, "c", "", stamp));
-    IoError err;
-    EXPECT_EQ(GetNextUrlNo(path(), &err), 6);
-    EXPECT_FALSE(err.failed());
+    qint64 next = 0;
+    EXPECT_FALSE(GetNextUrlNo(path(), &next).failed());
+    EXPECT_EQ(next, 6);
 }
 
 TEST_F(UrlFileTest, ShortLinesCountForNumberingWhenTheirKeyDecodes) {
     const QByteArray shortLine = EncodeField(QStringLiteral("URL9")).toLatin1() + "*QVX*" +
                                  EncodeField(QStringLiteral("x")).toLatin1() + "\r\n";
     WriteBytes(path(), Line(1, "a", "", stamp) + "\r\n" + "junk\r\n" + shortLine);
-    IoError err;
-    EXPECT_EQ(GetNextUrlNo(path(), &err), 10);
+    qint64 next = 0;
+    EXPECT_FALSE(GetNextUrlNo(path(), &next).failed());
+    EXPECT_EQ(next, 10);
 }
 
 TEST_F(UrlFileTest, NumbersBeyondTheLimitAreReportedNotWrapped) {
     WriteBytes(path(), Line(32767, "a", "", stamp));
-    IoError err;
-    const qint64 next = GetNextUrlNo(path(), &err);
+    qint64 next = 0;
+    EXPECT_FALSE(GetNextUrlNo(path(), &next).failed());
     EXPECT_EQ(next, 32768);
     EXPECT_FALSE(IsStorableNumber(next));
 }
 
 TEST_F(UrlFileTest, AMissingFileCannotBeNumbered) {
-    IoError err;
-    EXPECT_EQ(GetNextUrlNo(path(QStringLiteral("none.DAT")), &err), 0);
+    qint64 next = -1;
+    const IoError err = GetNextUrlNo(path(QStringLiteral("none.DAT")), &next);
+    EXPECT_EQ(next, 0);
     EXPECT_TRUE(err.failed());
+    EXPECT_EQ(err.action, QStringLiteral("read"));
 }
 
 TEST_F(UrlFileTest, ListingSeparatesOwnedAndForeignRecordsAndSkipsShortLines) {
@@ -217,8 +220,7 @@ TEST_F(UrlFileTest, ListingSeparatesOwnedAndForeignRecordsAndSkipsShortLines) {
                            Line(4, "four", "", other));
     QList<ListEntry> owned;
     int foreign = -1;
-    IoError err;
-    ASSERT_TRUE(ReadUrlList(path(), stamp, &owned, &foreign, &err));
+    ASSERT_FALSE(ReadUrlList(path(), stamp, &owned, &foreign).failed());
     ASSERT_EQ(owned.size(), 2);
     EXPECT_EQ(owned[0].text, QStringLiteral("one"));
     EXPECT_EQ(owned[0].number, 1);
@@ -230,8 +232,7 @@ TEST_F(UrlFileTest, ListingSeparatesOwnedAndForeignRecordsAndSkipsShortLines) {
 TEST_F(UrlFileTest, ListingAnAbsentFileLeavesItEmptyAndListsNothing) {
     QList<ListEntry> owned;
     int foreign = 0;
-    IoError err;
-    ASSERT_TRUE(ReadUrlList(path(QStringLiteral("CAT7.DAT")), stamp, &owned, &foreign, &err));
+    ASSERT_FALSE(ReadUrlList(path(QStringLiteral("CAT7.DAT")), stamp, &owned, &foreign).failed());
     EXPECT_TRUE(owned.isEmpty());
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("CAT7.DAT"))));
 }
@@ -240,29 +241,27 @@ TEST_F(UrlFileTest, ListingAFolderFails) {
     QDir(dir.path()).mkdir(QStringLiteral("CAT8.DAT"));
     QList<ListEntry> owned;
     int foreign = 0;
-    IoError err;
-    EXPECT_FALSE(ReadUrlList(path(QStringLiteral("CAT8.DAT")), stamp, &owned, &foreign, &err));
-    EXPECT_TRUE(err.failed());
+    EXPECT_TRUE(ReadUrlList(path(QStringLiteral("CAT8.DAT")), stamp, &owned, &foreign).failed());
 }
 
 TEST_F(UrlFileTest, DeletingRemovesOnlyTheFirstRecordOfTheNumber) {
     const QByteArray l1 = Line(1, "a", "", stamp), l2 = Line(2, "b", "", other),
                      l3 = Line(3, "c", "", stamp), l3b = Line(3, "c2", "", stamp);
     WriteBytes(path(), l1 + "short\r\n" + l2 + l3 + l3b);
-    bool found = false;
-    IoError err;
-    ASSERT_TRUE(DeleteUrlRecord(path(), 3, &found, &err));
-    EXPECT_TRUE(found);
+    const Change change = DeleteUrlRecord(path(), 3);
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    EXPECT_TRUE(change.changed);
     EXPECT_EQ(ReadBytes(path()), l1 + "short\r\n" + l2 + l3b);
 }
 
 TEST_F(UrlFileTest, DeletingAnAbsentNumberWritesNothing) {
     const QByteArray before = Line(1, "a", "", stamp) + "short";
     WriteBytes(path(), before);
-    bool found = true;
-    IoError err;
-    ASSERT_TRUE(DeleteUrlRecord(path(), 9, &found, &err));
-    EXPECT_FALSE(found);
+    const Change change = DeleteUrlRecord(path(), 9);
+    EXPECT_FALSE(change.changed);
+    EXPECT_EQ(change.error.message(),
+              QStringLiteral("Sorry, that URL is no longer in the file of this Category, so "
+                             "nothing was deleted."));
     EXPECT_EQ(ReadBytes(path()), before);
 }
 
@@ -274,18 +273,10 @@ TEST_F(UrlFileTest, ReplacingRewritesTheRecordInPlaceWithItsKey) {
         all += lines[i];
     }
     WriteBytes(path(), all);
-    bool found = false;
-    IoError err;
-    QString keySeen;
-    ASSERT_TRUE(ReplaceUrlRecord(
-        path(), 4,
-        [&](const QString &key) {
-            keySeen = key;
-            return UrlRecordLine(key, QStringLiteral("new"), QStringLiteral("d"), stamp);
-        },
-        &found, &err));
-    EXPECT_TRUE(found);
-    EXPECT_EQ(keySeen, QStringLiteral("URL4"));
+    const Change change = ReplaceUrlRecord(path(), 4, QStringLiteral("new"),
+                                           QStringLiteral("d\r\ne"), QStringLiteral(" ") + stamp);
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    EXPECT_TRUE(change.changed);
     const QList<QByteArray> after = ReadBytes(path()).split('\n');
     ASSERT_EQ(after.size(), 7); // six lines and the empty rest after the last line end
     for (int i = 0; i < 6; ++i) {
@@ -294,8 +285,36 @@ TEST_F(UrlFileTest, ReplacingRewritesTheRecordInPlaceWithItsKey) {
         EXPECT_EQ(after[i] + "\n", lines[i]) << "line " << i + 1;
     }
     const UrlRecord r = DecodeUrlLine(QString::fromLatin1(after[3].chopped(1)));
+    EXPECT_EQ(DecodeField(SplitRecord(QString::fromLatin1(after[3].chopped(1)))[0]),
+              QStringLiteral("URL4"));
     EXPECT_EQ(r.number, 4);
     EXPECT_EQ(r.address, QStringLiteral("new"));
+    EXPECT_EQ(r.description(), QStringLiteral("d\r\ne"));
+    EXPECT_EQ(r.stampField, stamp);
+}
+
+TEST_F(UrlFileTest, ReplacingAnAbsentNumberWritesNothing) {
+    const QByteArray before = Line(1, "a", "", stamp) + "short";
+    WriteBytes(path(), before);
+    const Change change = ReplaceUrlRecord(path(), 9, QStringLiteral("x"), QString(), stamp);
+    EXPECT_FALSE(change.changed);
+    EXPECT_EQ(change.error.message(),
+              QStringLiteral("Sorry, that URL is no longer in the file of this Category, so "
+                             "nothing was modified."));
+    EXPECT_EQ(ReadBytes(path()), before);
+}
+
+// A URL file that is gone or cannot be read is reported as such, with the
+// verb of the step that failed, by both rewrites.
+TEST_F(UrlFileTest, AVanishedFileIsAReadFailureOfBothRewrites) {
+    const QString gone = path(QStringLiteral("CAT9.DAT"));
+    const QString expected = QStringLiteral("Wayfile could not read \"%1\".\r\n\r\nReason: No "
+                                            "such file or directory.")
+                                 .arg(gone);
+    EXPECT_EQ(DeleteUrlRecord(gone, 1).error.message(), expected);
+    EXPECT_EQ(ReplaceUrlRecord(gone, 1, QStringLiteral("x"), QString(), stamp).error.message(),
+              expected);
+    EXPECT_FALSE(QFileInfo::exists(gone));
 }
 
 TEST_F(UrlFileTest, AFailedRewriteLeavesTheFileWhole) {
@@ -303,20 +322,21 @@ TEST_F(UrlFileTest, AFailedRewriteLeavesTheFileWhole) {
     for (int i = 1; i <= 50; ++i)
         before += Line(i, QStringLiteral("http://example.com/%1").arg(i), "desc", stamp);
     WriteBytes(path(), before);
-    bool found = false;
-    IoError err;
+    Change change;
     {
         const FileSizeLimit limit(1000);
-        EXPECT_FALSE(DeleteUrlRecord(path(), 1, &found, &err));
+        change = DeleteUrlRecord(path(), 1);
     }
-    EXPECT_TRUE(err.failed());
+    EXPECT_FALSE(change.changed);
+    EXPECT_TRUE(change.failed());
+    EXPECT_EQ(change.error.action, QStringLiteral("write to"));
     EXPECT_EQ(ReadBytes(path()), before);
     {
         const FileSizeLimit limit(1000);
-        EXPECT_FALSE(ReplaceUrlRecord(
-            path(), 2, [&](const QString &key) { return UrlRecordLine(key, "x", "", stamp); },
-            &found, &err));
+        change = ReplaceUrlRecord(path(), 2, QStringLiteral("x"), QString(), stamp);
     }
+    EXPECT_FALSE(change.changed);
+    EXPECT_TRUE(change.failed());
     EXPECT_EQ(ReadBytes(path()), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("CAT1.DAT")});
 }
@@ -325,9 +345,69 @@ TEST_F(UrlFileTest, FindingADescriptionSkipsShortLines) {
     const QByteArray shortLine = EncodeField(QStringLiteral("URL2")).toLatin1() + "*QVX*x\r\n";
     WriteBytes(path(), shortLine + Line(2, "b", "first*QVX*second", stamp));
     UrlRecord r;
-    bool found = false;
-    IoError err;
-    ASSERT_TRUE(FindUrlRecord(path(), 2, &r, &found, &err));
-    ASSERT_TRUE(found);
+    ASSERT_FALSE(FindUrlRecord(path(), 2, &r).failed());
+    ASSERT_TRUE(r.fields);
     EXPECT_EQ(r.description(), QStringLiteral("first\r\nsecond"));
 }
+
+// --- Adding ---------------------------------------------------------------------
+
+TEST_F(UrlFileTest, TheFirstUrlCreatesTheFileAndTakesNumberOne) {
+    const Change change = AppendUrl(path(QStringLiteral("CAT4.DAT")), QStringLiteral("a.org"),
+                                    QStringLiteral("one\r\ntwo  "), QStringLiteral("  ") + stamp);
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    EXPECT_TRUE(change.changed);
+    EXPECT_EQ(change.number, 1);
+    const QByteArray bytes = ReadBytes(path(QStringLiteral("CAT4.DAT")));
+    ASSERT_TRUE(bytes.endsWith("\r\n"));
+    const UrlRecord r = DecodeUrlLine(QString::fromLatin1(bytes.chopped(2)));
+    EXPECT_EQ(r.number, 1);
+    EXPECT_EQ(r.address, QStringLiteral("a.org"));
+    EXPECT_EQ(DecodeField(r.rawDescription), QStringLiteral("one*QVX*two"));
+    EXPECT_EQ(r.stampField, stamp);
+}
+
+TEST_F(UrlFileTest, AnAddedUrlTakesTheNextNumberOfEveryLine) {
+    const QByteArray before = Line(3, "a", "", other) + "short\r\n" + Line(1, "b", "", stamp);
+    WriteBytes(path(), before);
+    const Change change = AppendUrl(path(), QStringLiteral("c"), QString(), stamp);
+    ASSERT_TRUE(change.changed);
+    EXPECT_EQ(change.number, 4);
+    const QByteArray after = ReadBytes(path());
+    EXPECT_TRUE(after.startsWith(before));
+    EXPECT_EQ(DecodeUrlLine(QString::fromLatin1(after.mid(before.size()).chopped(2))).number, 4);
+}
+
+// What AppendUrl refuses, with its message, writing nothing.
+struct AppendRefusal {
+    const char *name;
+    QByteArray before;       // the file's content
+    const char *description; // as typed
+    const char *message;
+};
+
+class AppendRefusals : public UrlFileTest, public ::testing::WithParamInterface<AppendRefusal> {};
+
+TEST_P(AppendRefusals, WriteNothing) {
+    const QByteArray before = GetParam().before.isNull()
+                                  ? Line(32767, QStringLiteral("last"), QString(), stamp)
+                                  : GetParam().before;
+    WriteBytes(path(), before);
+    const Change change =
+        AppendUrl(path(), QStringLiteral("x.org"), QString::fromUtf8(GetParam().description), stamp);
+    EXPECT_FALSE(change.changed);
+    EXPECT_EQ(change.error.message(), QString::fromUtf8(GetParam().message));
+    EXPECT_EQ(ReadBytes(path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Urls, AppendRefusals,
+    ::testing::Values(
+        AppendRefusal{"numbers_at_their_highest", QByteArray(), "d",
+                      "Sorry, no more URLs can be added under this Category: its URL numbers "
+                      "have reached the highest one, 32767."},
+        AppendRefusal{"unstorable_description", QByteArray("kept\r\n"), "a|b~c\r\n\xc3\xa9",
+                      "Sorry, a Description can't hold these characters: \"|\" \"~\" \"\xc3\xa9\"\r\n"
+                      "Please use only letters without accents, digits, blanks and the usual "
+                      "punctuation marks."}),
+    [](const auto &info) { return std::string(info.param.name); });

@@ -1,0 +1,588 @@
+#include "storage/datafile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace modMain {
+
+namespace {
+
+const QString kRead = QStringLiteral("read");
+const QString kWriteTo = QStringLiteral("write to");
+const QString kCreate = QStringLiteral("create");
+const QString kMoveAway = QStringLiteral("move away");
+const QString kDelete = QStringLiteral("delete");
+
+QString systemReason(int errorCode) {
+    return qt_error_string(errorCode);
+}
+
+IoError failed(const QString &file, const QString &action, int errorCode) {
+    return IoError::failure(file, action, systemReason(errorCode));
+}
+
+// The change to `file` was made, but `folder` could not be flushed to disk
+// (`errorCode`).
+IoError notSynced(const QString &file, const QString &folder, int errorCode) {
+    IoError result;
+    result.warning = NotSynced{file, folder, systemReason(errorCode)};
+    return result;
+}
+
+DiskCalls &diskCalls() {
+    static DiskCalls calls;
+    return calls;
+}
+
+qint64 diskWrite(int fd, const char *data, qint64 size) {
+    const DiskCalls &calls = diskCalls();
+    return calls.write ? calls.write(fd, data, size) : ::write(fd, data, size_t(size));
+}
+
+int diskSync(int fd) {
+    const DiskCalls &calls = diskCalls();
+    return calls.sync ? calls.sync(fd) : ::fsync(fd);
+}
+
+int diskRename(const char *from, const char *to) {
+    const DiskCalls &calls = diskCalls();
+    return calls.rename ? calls.rename(from, to) : ::rename(from, to);
+}
+
+int diskRemove(const char *path) {
+    const DiskCalls &calls = diskCalls();
+    return calls.remove ? calls.remove(path) : ::unlink(path);
+}
+
+// Writes all of `data`: normally in one write. A full disk or a file-size
+// limit usually shows first as a short write, which carries no reason; the
+// rest is written again, and that write fails with the reason (ENOSPC,
+// EFBIG). Returns 0, or the errno of the failure.
+int writeAll(int fd, const QByteArray &data) {
+    const char *next = data.constData();
+    qint64 left = data.size();
+    while (left > 0) {
+        errno = 0;
+        const qint64 written = diskWrite(fd, next, left);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno ? errno : EIO;
+        }
+        if (written == 0)
+            return EIO; // no progress and no reason: never loop for ever
+        next += written;
+        left -= written;
+    }
+    return 0;
+}
+
+// Flushes a file's data to disk. Returns 0, or the errno of the failure.
+int syncFile(int fd) {
+    errno = 0;
+    while (diskSync(fd) != 0) {
+        if (errno != EINTR)
+            return errno ? errno : EIO;
+    }
+    return 0;
+}
+
+// Flushes a folder's entries to disk, so that a file or folder just created,
+// renamed or removed inside it stays so after a power failure. Returns 0, or
+// the errno of the failure.
+int syncFolder(const QString &folder) {
+    const int fd = ::open(QFile::encodeName(folder).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return errno;
+    const int error = syncFile(fd);
+    ::close(fd);
+    // Some file systems cannot sync a folder; their entries are as safe as
+    // they get already.
+    return error == EINVAL || error == ENOTSUP ? 0 : error;
+}
+
+// Flushes the folder of `changed` after a change of its entry: the change
+// stands either way, a failed flush only adds a warning.
+IoError syncFolderOf(const QString &changed) {
+    const QString folder = QFileInfo(changed).absolutePath();
+    if (const int error = syncFolder(folder))
+        return notSynced(changed, folder, error);
+    return IoError();
+}
+
+// The default action of SIGXFSZ ends the process, with a core dump, inside
+// the write that crosses the file-size limit: before the half-written record
+// can be cut back and before the user is told anything. Ignored, the same
+// write fails with EFBIG ("File too large") and takes the ordinary path of a
+// failed write. The program has no other use for the signal, so it is
+// ignored for the whole process, by every writer before it writes (cheap,
+// and it holds whoever calls the writer first).
+void ignoreFileSizeSignal() {
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+// What a file-system entry that is not a regular file is, in plain words:
+// empty for a regular file.
+QString kindOfSpecial(mode_t mode) {
+    if (S_ISREG(mode))
+        return QString();
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a pipe");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("of an unknown kind");
+}
+
+// Why an entry cannot be used where a regular file is expected; empty when
+// it can.
+QString notAFileReason(mode_t mode) {
+    if (S_ISREG(mode))
+        return QString();
+    if (S_ISDIR(mode))
+        return QStringLiteral("It is a folder, not a file");
+    return QStringLiteral("It is not a regular file (%1)").arg(kindOfSpecial(mode));
+}
+
+// When `path` is a symbolic link whose target does not exist, says so in
+// plain words; otherwise returns an empty text.
+QString danglingLinkReason(const QString &path) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::lstat(name.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return QString();
+    if (::stat(name.constData(), &st) == 0 || errno != ENOENT)
+        return QString();
+    return QStringLiteral("It is a link to \"%1\", which does not exist")
+        .arg(QFile::symLinkTarget(path));
+}
+
+// Closes a descriptor when it goes out of scope.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    ~FileDescriptor() { reset(); }
+    FileDescriptor(FileDescriptor &&other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    void reset(int fd = -1) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
+    // Closes the descriptor and returns 0, or the errno of a failed close.
+    int close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd >= 0 && ::close(fd) != 0 && errno != EINTR ? errno : 0;
+    }
+
+private:
+    int fd_;
+};
+
+// Opens a data file that must be a regular file, with `flags` (O_RDONLY,
+// O_RDWR, O_APPEND, O_CREAT...). Never blocks: the entry is inspected
+// first, the open itself is non-blocking (a pipe would otherwise wait for a
+// writer), and the opened file is checked again, in case the entry was
+// replaced in between. With O_CREAT the new file is owner-only and
+// `*created` tells whether this call made it. A failure is reported as a
+// failure to `action` the file.
+FileDescriptor openDataFile(const QString &path, int flags, const QString &action, IoError *err,
+                            bool *created = nullptr) {
+    if (created)
+        *created = false;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::stat(name.constData(), &st) == 0) {
+        if (const QString why = notAFileReason(st.st_mode); !why.isEmpty()) {
+            *err = IoError::failure(path, action, why);
+            return FileDescriptor();
+        }
+    } else if (errno == ENOENT) {
+        if (const QString why = danglingLinkReason(path); !why.isEmpty()) {
+            *err = IoError::failure(path, action, why);
+            return FileDescriptor();
+        }
+    }
+
+    const int always = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int fd = -1;
+    if (flags & O_CREAT) {
+        // Exclusive first, so that the caller knows whether it made the file.
+        do
+            fd = ::open(name.constData(), flags | always | O_EXCL, S_IRUSR | S_IWUSR);
+        while (fd < 0 && errno == EINTR);
+        if (fd >= 0 && created)
+            *created = true;
+        if (fd < 0 && errno == EEXIST)
+            flags &= ~O_CREAT; // there already (or made in the meantime): open it
+    }
+    if (fd < 0 && !(flags & O_CREAT)) {
+        do
+            fd = ::open(name.constData(), flags | always);
+        while (fd < 0 && errno == EINTR);
+    }
+    if (fd < 0) {
+        const int error = errno;
+        const QString why = danglingLinkReason(path);
+        *err = IoError::failure(path, action, why.isEmpty() ? systemReason(error) : why);
+        return FileDescriptor();
+    }
+    FileDescriptor file(fd);
+    if (::fstat(fd, &st) != 0) {
+        *err = failed(path, action, errno);
+        return FileDescriptor();
+    }
+    if (const QString why = notAFileReason(st.st_mode); !why.isEmpty()) {
+        *err = IoError::failure(path, action, why);
+        return FileDescriptor();
+    }
+    // A regular file never blocks; the flag is cleared all the same, so that
+    // the descriptor behaves as an ordinary one.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return file;
+}
+
+} // namespace
+
+QString IoError::message() const {
+    if (!refusal.isEmpty())
+        return refusal;
+    QString why = reason;
+    if (!why.endsWith(u'.'))
+        why += u'.';
+    return QStringLiteral("Wayfile could not %1 \"%2\".\r\n\r\nReason: %3").arg(action, file, why);
+}
+
+QString IoError::warningMessage() const {
+    return QStringLiteral("Wayfile saved \"%1\", but could not make sure that the change is "
+                          "safely on disk: a power failure could still undo it.\r\n\r\n"
+                          "Reason: The folder \"%2\" could not be flushed to disk (%3).")
+        .arg(warning.file, warning.folder, warning.reason);
+}
+
+bool IoError::take(const IoError &step) {
+    if (!warning.isSet())
+        warning = step.warning;
+    if (!step.failed())
+        return true;
+    file = step.file;
+    action = step.action;
+    reason = step.reason;
+    refusal = step.refusal;
+    return false;
+}
+
+IoError IoError::failure(const QString &file, const QString &action, const QString &reason) {
+    IoError result;
+    result.file = file;
+    result.action = action;
+    result.reason = reason;
+    return result;
+}
+
+IoError IoError::refused(const QString &message) {
+    IoError result;
+    result.refusal = message;
+    return result;
+}
+
+void SetDiskCalls(DiskCalls calls) {
+    diskCalls() = std::move(calls);
+}
+
+IoError FileHasData(const QString &path, bool *hasData) {
+    *hasData = false;
+    if (path.trimmed().isEmpty())
+        return IoError();
+    // Opened for reading, and created empty when absent, as opening it for
+    // byte access would.
+    IoError err;
+    bool created = false;
+    FileDescriptor file = openDataFile(path, O_RDONLY | O_CREAT, kRead, &err, &created);
+    if (!file.valid())
+        return err;
+    if (created) {
+        file.close();
+        return syncFolderOf(path); // new and therefore empty
+    }
+    struct stat st;
+    if (::fstat(file.get(), &st) != 0)
+        return failed(path, kRead, errno);
+    *hasData = st.st_size > 0;
+    return IoError();
+}
+
+IoError ForEachLine(const QString &path, const std::function<bool(const QString &line)> &visit) {
+    IoError err;
+    FileDescriptor file = openDataFile(path, O_RDONLY, kRead, &err);
+    if (!file.valid())
+        return err;
+
+    constexpr qsizetype kChunk = 64 * 1024;
+    std::vector<char> chunk(kChunk);
+    QByteArray pending; // the start of a line that goes on in the next chunk
+    QString line;       // reused, so that most lines need no allocation
+    // Hands one line to `visit`; `bytes` is without its LF, so a CR before
+    // it is the CR of a CR LF pair (a lone LF ends a line as well).
+    auto hand = [&](const char *bytes, qsizetype size, bool ended) {
+        if (ended && size > 0 && bytes[size - 1] == '\r')
+            --size;
+        line = QLatin1StringView(bytes, size); // Latin-1: no byte can fail
+        return visit(line);
+    };
+    for (;;) {
+        const ssize_t got = ::read(file.get(), chunk.data(), kChunk);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return failed(path, kRead, errno);
+        }
+        if (got == 0)
+            break;
+        const char *next = chunk.data();
+        const char *end = next + got;
+        while (const void *found = std::memchr(next, '\n', size_t(end - next))) {
+            const char *lf = static_cast<const char *>(found);
+            bool goOn;
+            if (pending.isEmpty()) {
+                goOn = hand(next, lf - next, true);
+            } else {
+                pending.append(next, lf - next);
+                goOn = hand(pending.constData(), pending.size(), true);
+                pending.resize(0);
+            }
+            if (!goOn)
+                return IoError();
+            next = lf + 1;
+        }
+        pending.append(next, end - next);
+    }
+    if (!pending.isEmpty())
+        hand(pending.constData(), pending.size(), false); // a last line without line end
+    return IoError();
+}
+
+IoError ReadLines(const QString &path, QStringList *lines) {
+    lines->clear();
+    IoError err = ForEachLine(path, [lines](const QString &line) {
+        lines->append(line);
+        return true;
+    });
+    if (err.failed())
+        lines->clear();
+    return err;
+}
+
+IoError ReadLinesEdited(const QString &path,
+                        const std::function<bool(QString &line, bool *keep)> &edit,
+                        QStringList *lines, qsizetype *edited) {
+    *edited = 0;
+    lines->clear();
+    return ForEachLine(path, [&](const QString &line) {
+        QString copy = line;
+        bool keep = true;
+        if (edit(copy, &keep))
+            ++*edited;
+        if (keep)
+            lines->append(copy);
+        return true;
+    });
+}
+
+IoError AppendLine(const QString &path, const QString &line) {
+    ignoreFileSizeSignal();
+    // O_APPEND: every write lands at the end of the file as it is at that
+    // moment, never at an end read earlier, so no record can overwrite
+    // another one.
+    IoError err;
+    bool created = false;
+    FileDescriptor file = openDataFile(path, O_RDWR | O_APPEND | O_CREAT, kWriteTo, &err, &created);
+    if (!file.valid())
+        return err;
+
+    // Only one copy of the program runs per installation, but should two
+    // writers ever meet, each holds the file alone from reading its end to
+    // the cut-back of a failed write: neither sees the other's record half
+    // written (and adds a needless line end), nor cuts it away. The lock goes
+    // with the descriptor. A file system without flock is used unlocked.
+    int locked;
+    do
+        locked = ::flock(file.get(), LOCK_EX);
+    while (locked != 0 && errno == EINTR);
+
+    struct stat st;
+    if (::fstat(file.get(), &st) != 0)
+        return failed(path, kWriteTo, errno);
+    const off_t oldSize = st.st_size;
+    // The whole record, and the line end that a last line without one still
+    // needs, go out in one write.
+    QByteArray data;
+    if (oldSize > 0) {
+        char last = 0;
+        const ssize_t got = ::pread(file.get(), &last, 1, oldSize - 1);
+        if (got < 0)
+            return failed(path, kWriteTo, errno);
+        if (got != 1)
+            return IoError::failure(path, kWriteTo,
+                                    QStringLiteral("The file became shorter while it was read"));
+        if (last != '\n')
+            data += "\r\n";
+    }
+    data += line.toLatin1();
+    data += "\r\n";
+
+    int error = writeAll(file.get(), data);
+    if (!error)
+        error = syncFile(file.get());
+    if (error) {
+        // Leave no partial record behind: a new file goes again, an old one
+        // gets its former length back.
+        QString reason = systemReason(error);
+        if (created) {
+            file.close();
+            ::unlink(QFile::encodeName(path).constData());
+        } else if (::ftruncate(file.get(), oldSize) != 0) {
+            reason += QStringLiteral(" (the file could not be restored to its former length: %1)")
+                          .arg(systemReason(errno));
+        }
+        return IoError::failure(path, kWriteTo, reason);
+    }
+    if (const int closeError = file.close())
+        return failed(path, kWriteTo, closeError);
+    return created ? syncFolderOf(path) : IoError();
+}
+
+IoError RewriteFile(const QString &path, const QStringList &lines) {
+    ignoreFileSizeSignal();
+    const QByteArray name = QFile::encodeName(path);
+    // The file that is really replaced: a link is followed to the file it
+    // leads to, which keeps its place and its permissions; a new file is
+    // the owner's only.
+    QString target = path;
+    mode_t mode = S_IRUSR | S_IWUSR;
+    struct stat st;
+    if (::stat(name.constData(), &st) == 0) {
+        if (const QString why = notAFileReason(st.st_mode); !why.isEmpty())
+            return IoError::failure(path, kWriteTo, why);
+        mode = st.st_mode & 07777;
+        if (QFileInfo(path).isSymLink())
+            target = QFileInfo(path).canonicalFilePath();
+    } else if (errno == ENOENT) {
+        if (const QString why = danglingLinkReason(path); !why.isEmpty())
+            return IoError::failure(path, kWriteTo, why);
+    }
+
+    // The temporary file lies beside the file it replaces: a rename within
+    // one folder is atomic.
+    QByteArray temp = QFile::encodeName(target) + ".XXXXXX";
+    FileDescriptor file(::mkostemp(temp.data(), O_CLOEXEC));
+    if (!file.valid())
+        return failed(path, kWriteTo, errno);
+    auto abandon = [&](int error) {
+        file.reset();
+        ::unlink(temp.constData());
+        return failed(path, kWriteTo, error);
+    };
+    if (::fchmod(file.get(), mode) != 0)
+        return abandon(errno);
+
+    QByteArray data;
+    for (const QString &line : lines) {
+        data += line.toLatin1();
+        data += "\r\n";
+    }
+    if (const int error = writeAll(file.get(), data))
+        return abandon(error);
+    if (const int error = syncFile(file.get()))
+        return abandon(error);
+    if (const int error = file.close())
+        return abandon(error);
+    if (diskRename(temp.constData(), QFile::encodeName(target).constData()) != 0)
+        return abandon(errno);
+    // The new content is in place; only its folder entry may not be on disk.
+    IoError result = syncFolderOf(target);
+    if (result.warning.isSet())
+        result.warning.file = path;
+    return result;
+}
+
+IoError MakeFolder(const QString &path, bool *made) {
+    if (made)
+        *made = false;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::stat(name.constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return IoError(); // an existing folder, or a link to one, is reused
+        if (S_ISREG(st.st_mode))
+            return IoError::failure(path, kCreate,
+                                    QStringLiteral("A file of that name already exists"));
+        return IoError::failure(
+            path, kCreate, QStringLiteral("It is not a folder (%1)").arg(kindOfSpecial(st.st_mode)));
+    }
+    if (errno == ENOENT) {
+        if (const QString why = danglingLinkReason(path); !why.isEmpty())
+            return IoError::failure(path, kCreate, why);
+    }
+    if (::mkdir(name.constData(), S_IRWXU) != 0) {
+        const int error = errno;
+        if (error == EEXIST && QFileInfo(path).isDir())
+            return IoError(); // made by someone else in the meantime
+        return failed(path, kCreate, error);
+    }
+    if (made)
+        *made = true;
+    // The new folder's entry lives in the folder that holds it: flushed, the
+    // folder survives a power failure as the records that name it do.
+    return syncFolderOf(path);
+}
+
+IoError RemoveFolder(const QString &path) {
+    if (::rmdir(QFile::encodeName(path).constData()) != 0)
+        return failed(path, kDelete, errno);
+    return syncFolderOf(path);
+}
+
+IoError MoveAside(const QString &from, const QString &to) {
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    // rename(2) would silently replace an entry at `to`; whatever lies there
+    // is kept, and the move refused.
+    struct stat st;
+    if (::lstat(target.constData(), &st) == 0)
+        return failed(from, kMoveAway, EEXIST);
+    if (diskRename(source.constData(), target.constData()) != 0)
+        return failed(from, kMoveAway, errno);
+    IoError result = syncFolderOf(to);
+    if (result.warning.isSet())
+        result.warning.file = from;
+    return result;
+}
+
+IoError RemoveFile(const QString &path) {
+    if (diskRemove(QFile::encodeName(path).constData()) != 0)
+        return failed(path, kDelete, errno);
+    return syncFolderOf(path);
+}
+
+} // namespace modMain

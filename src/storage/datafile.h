@@ -1,0 +1,152 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// The data-file layer: every read and write of a data file or folder goes
+// through here, with its checks, its durability and its fault seam. It knows
+// nothing of records; it moves lines and entries.
+//
+// Every routine refuses, without ever blocking, anything that is not a
+// regular file where a file is expected (a folder, a pipe, a device, a
+// socket) and a link that leads nowhere, with a reason in plain words ("It is
+// not a regular file (a pipe)"). A link to a regular file is followed. The
+// writers ignore SIGXFSZ for the whole process, so that a write past the
+// file-size limit fails with "File too large" instead of killing the program
+// half-way through a record. Those that create, rename or remove an entry
+// flush its folder afterwards; when only that flush fails, the change stands
+// and the routine reports a warning instead of a failure.
+namespace modMain {
+
+// A change that was made, but whose folder could not be flushed to disk
+// afterwards, so a power failure might still undo it.
+struct NotSynced {
+    QString file;   // the file or folder that was changed
+    QString folder; // the folder that could not be flushed
+    QString reason; // the system's reason, in words
+
+    bool isSet() const { return !file.isEmpty(); }
+};
+
+// What went wrong in an operation on the data files, and any warning it
+// raised on the way. Nothing failed when failed() is false; a warning can be
+// set either way.
+struct IoError {
+    // The failure: the file or folder concerned, what was being done to it
+    // ("read", "write to", "create", "move away", "delete"), set by the place
+    // that failed, and the system's reason.
+    QString file;
+    QString action;
+    QString reason;
+    // Set instead of the three above when an operation was refused before any
+    // file was changed for a reason that is no file's fault (a record that is
+    // not there, a text that cannot be stored): the whole message.
+    QString refusal;
+    NotSynced warning;
+
+    bool failed() const { return !file.isEmpty() || !refusal.isEmpty(); }
+    // A complete message for the user: what failed, on which file, and why.
+    QString message() const;
+    // The message for the warning: what was saved, and why it may not be
+    // safely on disk yet.
+    QString warningMessage() const;
+
+    // Takes the outcome of one step of a larger operation: its failure, if
+    // any, and its warning unless an earlier step's warning is kept already.
+    // Returns true when the step did not fail.
+    bool take(const IoError &step);
+
+    // A failure of `action` on `file` for `reason`.
+    static IoError failure(const QString &file, const QString &action, const QString &reason);
+    // A refusal with its whole message.
+    static IoError refused(const QString &message);
+};
+
+// The outcome of a change to the data files (a record added, renamed or
+// removed, an account registered), as the routine that made it hands it to
+// whoever asked for it.
+struct Change {
+    // What failed, if anything, and any warning raised on the way.
+    IoError error;
+    // The files now read as asked, so the lists on the screen must follow;
+    // also when a clean-up step after the change failed (`error` says which).
+    bool changed = false;
+    // The number a new record received.
+    qint64 number = 0;
+
+    bool failed() const { return error.failed(); }
+};
+
+// The system calls through which the data files reach the disk. Tests
+// replace them to produce faults the machine cannot produce on demand (a full
+// disk, a failing flush, a crash between two steps); each must behave like
+// its system call: write(2) returns the bytes written, the others 0, and all
+// return -1 with errno set on failure.
+struct DiskCalls {
+    std::function<qint64(int fd, const char *data, qint64 size)> write; // write(2)
+    std::function<int(int fd)> sync;                                    // fsync(2)
+    std::function<int(const char *from, const char *to)> rename;        // rename(2)
+    std::function<int(const char *path)> remove;                        // unlink(2)
+};
+
+// Replaces the disk calls; an empty member restores the system's own.
+void SetDiskCalls(DiskCalls calls);
+
+// Whether the file exists and is not empty (`*hasData`). An absent file is
+// created empty (owner-only); its folder must exist. A blank path has no data.
+// Failures are reported as failures to read the file.
+IoError FileHasData(const QString &path, bool *hasData);
+
+// Reads a text file a line at a time and hands each line (without its line
+// end) to `visit` in file order; only one line is held in memory at a time.
+// CR LF and LF line ends and a last line without a line end are accepted;
+// bytes are taken as Latin-1, so no content can make reading fail. `visit`
+// returns false to stop early. A read that fails part-way fails the whole
+// call, after some lines were visited.
+IoError ForEachLine(const QString &path, const std::function<bool(const QString &line)> &visit);
+
+// Every line of a file, read as ForEachLine reads it.
+IoError ReadLines(const QString &path, QStringList *lines);
+
+// Reads every line of a file, handing each to `edit` on the way: `edit` may
+// change the line, or drop it by setting `*keep` to false, and returns true
+// when it did either. `edited` counts those lines. For a rewrite that keeps
+// every other line exactly as read.
+IoError ReadLinesEdited(const QString &path,
+                        const std::function<bool(QString &line, bool *keep)> &edit,
+                        QStringList *lines, qsizetype *edited);
+
+// Appends one line and its CR LF to a file, creating it (owner-only) when
+// absent. When the file's last line lacks a line end, one is written first so
+// that the new record starts on a line of its own. The record goes out in a
+// single write on a descriptor opened for appending, so it always lands at
+// the current end of the file. The data are flushed to disk; if anything
+// fails the file is cut back to its old length (a file this call created is
+// removed again).
+IoError AppendLine(const QString &path, const QString &line);
+
+// Replaces a file's whole content with `lines` (each followed by CR LF):
+// written to a temporary file in the same folder, flushed to disk, then
+// renamed over the old file, so the old or the new content survives a crash.
+// A link is followed: the file it leads to is replaced, in that file's own
+// folder, and the link stays. On failure the old file is untouched and no
+// temporary file is left.
+IoError RewriteFile(const QString &path, const QStringList &lines);
+
+// Creates a folder readable by its owner only; an existing folder (or a link
+// to one) is reused, and `*made` (when given) tells which happened.
+IoError MakeFolder(const QString &path, bool *made = nullptr);
+
+// Removes an empty folder (undoing MakeFolder).
+IoError RemoveFolder(const QString &path);
+
+// Renames `from` to `to` within one folder in one atomic step. Never replaces
+// an entry already at `to`: that is refused ("File exists").
+IoError MoveAside(const QString &from, const QString &to);
+
+// Removes a file.
+IoError RemoveFile(const QString &path);
+
+} // namespace modMain
