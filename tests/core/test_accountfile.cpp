@@ -4,6 +4,7 @@
 #include "storage/cipher.h"
 
 #include "forked.h"
+#include "testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -44,10 +45,7 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ASSERT_EQ(file.write(bytes), bytes.size());
     }
-    QByteArray accountFileBytes() const {
-        QFile file(accountFile());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-    }
+    QByteArray accountFileBytes() const { return FileBytes(accountFile()); }
 
     // A record line with any tag text, for tags AccountRecordLine cannot make.
     static QByteArray recordWithTag(const QString &tag, const QString &name,

@@ -5,6 +5,7 @@
 #include "forked.h"
 
 #include "filesizelimit.h"
+#include "testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -30,10 +31,7 @@ using namespace modMain;
 namespace {
 
 QByteArray readBytes(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
+    return FileBytes(path);
 }
 
 void writeBytes(const QString &path, const QByteArray &data) {
@@ -531,13 +529,6 @@ public:
 QString pathOfDescriptor(int fd) {
     return QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));
 }
-
-// Replaces the disk calls for the lifetime of the object.
-class DiskCallsOverride {
-public:
-    explicit DiskCallsOverride(DiskCalls calls) { SetDiskCalls(std::move(calls)); }
-    ~DiskCallsOverride() { SetDiskCalls({}); }
-};
 
 bool isFolder(int fd) {
     struct stat st;

@@ -6,6 +6,7 @@
 #include "storage/records.h"
 
 #include "filesizelimit.h"
+#include "testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +23,7 @@ using namespace modMain;
 namespace {
 
 QByteArray ReadBytes(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    return FileBytes(path);
 }
 
 void WriteBytes(const QString &path, const QByteArray &data) {
