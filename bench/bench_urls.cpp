@@ -45,12 +45,11 @@ struct Fixture {
     Fixture() {
         main = &bench::BenchWindow();
         SetProgramFolder(dir.path());
-        IoError err;
-        MakeFolder(UserFolderPath(1), &err);
+        MakeFolder(UserFolderPath(1));
         path = UrlFilePath(1, 1);
         for (int n = 1; n <= kUrls; ++n) {
             content +=
-                UrlRecordLine(UrlKey(n),
+                UrlRecordLine(n,
                               QStringLiteral("http://www.example%1.com/pages/%2.html")
                                   .arg((n * 7919) % kUrls)
                                   .arg(n),
@@ -94,8 +93,7 @@ Fixture &Setup() {
 void DecodeAlone() {
     QList<ListEntry> owned;
     int foreign = 0;
-    IoError err;
-    ReadUrlList(Setup().path, PassStamp, &owned, &foreign, &err);
+    ReadUrlList(Setup().path, PassStamp, &owned, &foreign);
     benchmark::DoNotOptimize(owned);
 }
 

@@ -37,7 +37,8 @@ void frmLogin::cmdLogin_Click() {
     }
 
     qint16 userNo = 0;
-    if (const modMain::IoError err = modMain::CheckSignIn(txtUser->text(), txtPass->text(), &userNo);
+    if (const modMain::IoError err =
+            modMain::CheckSignIn(txtUser->text(), txtPass->text(), &userNo);
         err.failed()) {
         MsgBox::show(this, err.message());
         SetStatus(QStringLiteral("Ready (Login Menu)"));
@@ -137,8 +138,7 @@ void frmLogin::cmdNCreate_Click() {
     }
 
     bool taken = false;
-    if (const modMain::IoError err = modMain::FindAccount(txtNUser->text(), &taken);
-        err.failed()) {
+    if (const modMain::IoError err = modMain::FindAccount(txtNUser->text(), &taken); err.failed()) {
         refuse(err.message(), {}, nullptr);
         return;
     }

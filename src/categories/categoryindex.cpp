@@ -29,8 +29,9 @@ Change refused(const IoError &err) {
 }
 
 Change noSuchCategory(const QString &path, qint64 number) {
-    return refused(IoError::failure(path, QStringLiteral("find the Category in"),
-                                    QStringLiteral("It holds no Category numbered %1").arg(number)));
+    return refused(
+        IoError::failure(path, QStringLiteral("find the Category in"),
+                         QStringLiteral("It holds no Category numbered %1").arg(number)));
 }
 
 // A name the cipher cannot store: refused before anything is written.
@@ -119,9 +120,9 @@ IoError ReadCategoryIndex(const QString &stamp, CategoryIndexRead *read) {
 Change AppendCategory(qint64 number, const QString &name, const QString &stamp) {
     const QString path = CategoryIndexPath();
     if (!IsStorableNumber(number))
-        return refused(IoError::failure(
-            path, QStringLiteral("write to"),
-            QStringLiteral("The Category number %1 is out of range").arg(number)));
+        return refused(
+            IoError::failure(path, QStringLiteral("write to"),
+                             QStringLiteral("The Category number %1 is out of range").arg(number)));
     if (IoError err = unstorableName(name); err.failed())
         return refused(err);
     Change change;
@@ -200,9 +201,10 @@ Change DeleteCategoryFiles(qint64 number) {
     auto moveBack = [&moved, &change] {
         for (const Moved &m : std::as_const(moved)) {
             if (MoveAside(m.to, m.from).failed())
-                change.error.reason += QStringLiteral(". The URLs of this Category are kept in "
-                                                      "\"%1\"; rename it to \"%2\" to get them back")
-                                           .arg(m.to, m.from);
+                change.error.reason +=
+                    QStringLiteral(". The URLs of this Category are kept in "
+                                   "\"%1\"; rename it to \"%2\" to get them back")
+                        .arg(m.to, m.from);
         }
     };
 

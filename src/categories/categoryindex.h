@@ -65,9 +65,9 @@ Change RenameCategory(qint64 number, const QString &newName, const QString &stam
 
 // Removes every record numbered `number` from the index and deletes the
 // category's URL file (every entry whose name matches "CAT<m>.DAT" without
-// regard to case). Numbers below 1 name no category: refused. See the .cpp for the order of the steps and what each
-// failure leaves behind. `changed` is set once the index no longer holds
-// the category, also when a URL file could not be removed afterwards.
+// regard to case). Numbers below 1 name no category: refused. See the .cpp for the order of the
+// steps and what each failure leaves behind. `changed` is set once the index no longer holds the
+// category, also when a URL file could not be removed afterwards.
 Change DeleteCategoryFiles(qint64 number);
 
 } // namespace modMain

@@ -271,9 +271,9 @@ void frmMain::cmdCatAdd_Click() {
     const modMain::Change change = AddCategory(name);
     if (ChangeRefused(this, change, QStringLiteral("Ready (Add Category Menu)"), txtCatAdd))
         return;
-    ReportChanged(
-        this, QStringLiteral("Success! The Category ") + name + QStringLiteral(" was Created!"),
-        change);
+    ReportChanged(this,
+                  QStringLiteral("Success! The Category ") + name + QStringLiteral(" was Created!"),
+                  change);
     lblCatView->setText(QString::number(lstCatView->count()) + kCountSuffix);
     SetStatus(QStringLiteral("Ready (Add Category Menu)"));
     txtCatAdd->clear();

@@ -89,7 +89,6 @@ void StyleWindow(QWidget *window) {
     window->setFont(StandardFont());
 }
 
-
 void ApplyRow(QWidget *control, const ControlRow &row) {
     control->setObjectName(QLatin1String(row.name));
     control->setProperty("tabIndex", row.tab);

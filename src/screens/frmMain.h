@@ -112,14 +112,14 @@ public:
     // Loads report their own read failures. Changes hand their outcome back
     // (through DoCommand) to the handler that ran them, which reports it;
     // they change the lists only once the files changed.
-    void LoadCategories();                          // "LCD"
+    void LoadCategories();                            // "LCD"
     modMain::Change AddCategory(const QString &name); // called directly
-    modMain::Change DeleteCategory();               // "DC"
-    modMain::Change ModifyCategory();               // "MC"
+    modMain::Change DeleteCategory();                 // "DC"
+    modMain::Change ModifyCategory();                 // "MC"
     // "LUD" (mode "DEL": cmbUrlDel), "LUM" ("MOD": cmbUrlMod), "LUV"
     // (anything else: lstUrlView and its count label).
     void LoadUrlList(const QString &mode);
-    void LoadUrlDetails();     // "LD"
+    void LoadUrlDetails();       // "LD"
     modMain::Change AddUrl();    // "AU"
     modMain::Change DeleteUrl(); // "DU"
     modMain::Change ModifyUrl(); // "MU"
@@ -145,7 +145,7 @@ private:
     // unplugs all of them when it goes.
     void plugCommand(const char *code, modMain::Operation operation);
     template <typename F>
-        requires std::is_void_v<std::invoke_result_t<F &>>
+    requires std::is_void_v<std::invoke_result_t<F &>>
     void plugCommand(const char *code, F operation) {
         plugCommand(code, modMain::Operation([operation = std::move(operation)]() mutable {
                         operation();

@@ -51,7 +51,7 @@ bool SetCommand(const QString &code, Operation operation);
 // The same for an operation that hands back nothing (a load, an
 // arrangement).
 template <typename F>
-    requires std::is_void_v<std::invoke_result_t<F &>>
+requires std::is_void_v<std::invoke_result_t<F &>>
 bool SetCommand(const QString &code, F operation) {
     return SetCommand(code, Operation([operation = std::move(operation)]() mutable {
                           operation();

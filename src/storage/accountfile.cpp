@@ -101,20 +101,19 @@ IoError FindAccount(const QString &userName, bool *taken) {
     *taken = false;
     const QString wanted = TrimBlanks(userName).toUpper();
     qint64 highest = 0;
-    const IoError err = scanAccountFile(
-        [&](const AccountLine &record) {
-            const std::optional<QString> tag = accountTag(record.tag());
-            if (!tag)
-                return true;
-            highest = std::max(highest, KeyNumber(*tag));
-            // The deciphered name holds only plain ASCII, which upper-casing
-            // keeps at its length: a name of another length cannot match.
-            const QString name = decipher(record.name());
-            if (name.size() != wanted.size() || SwapPairs(name.toUpper()) != wanted)
-                return true;
-            *taken = true;
-            return false; // the first match ends the search
-        });
+    const IoError err = scanAccountFile([&](const AccountLine &record) {
+        const std::optional<QString> tag = accountTag(record.tag());
+        if (!tag)
+            return true;
+        highest = std::max(highest, KeyNumber(*tag));
+        // The deciphered name holds only plain ASCII, which upper-casing
+        // keeps at its length: a name of another length cannot match.
+        const QString name = decipher(record.name());
+        if (name.size() != wanted.size() || SwapPairs(name.toUpper()) != wanted)
+            return true;
+        *taken = true;
+        return false; // the first match ends the search
+    });
     if (err.failed()) {
         *taken = false;
         return err; // NextUserNo stays 0, which is no storable number
@@ -128,28 +127,27 @@ IoError CheckSignIn(const QString &userName, const QString &password, qint16 *us
     const QString wantedName = TrimBlanks(userName).toUpper();
     const QString wantedPassword = TrimBlanks(password);
     qint16 signedIn = 0;
-    const IoError err = scanAccountFile(
-        [&](const AccountLine &record) {
-            // The name first: tag and password are deciphered only for a
-            // record whose name matches. A record signs in when all of its
-            // checks pass, so their order changes nothing in the result.
-            const QString name = decipher(record.name());
-            if (name.size() != wantedName.size() || SwapPairs(name.toUpper()) != wantedName)
-                return true;
-            const std::optional<QString> tag = accountTag(record.tag());
-            if (!tag)
-                return true;
-            if (SwapPairs(DecryptText(decipher(record.password()))) != wantedPassword)
-                return true;
-            // A record whose number cannot be a 16-bit user number (0, or
-            // above 32767) would sign in as a wrapped or signed-out user: it
-            // is taken as not matching, and the search goes on.
-            const qint64 number = KeyNumber(*tag);
-            if (!IsStorableNumber(number))
-                return true;
-            signedIn = qint16(number);
-            return false;
-        });
+    const IoError err = scanAccountFile([&](const AccountLine &record) {
+        // The name first: tag and password are deciphered only for a
+        // record whose name matches. A record signs in when all of its
+        // checks pass, so their order changes nothing in the result.
+        const QString name = decipher(record.name());
+        if (name.size() != wantedName.size() || SwapPairs(name.toUpper()) != wantedName)
+            return true;
+        const std::optional<QString> tag = accountTag(record.tag());
+        if (!tag)
+            return true;
+        if (SwapPairs(DecryptText(decipher(record.password()))) != wantedPassword)
+            return true;
+        // A record whose number cannot be a 16-bit user number (0, or
+        // above 32767) would sign in as a wrapped or signed-out user: it
+        // is taken as not matching, and the search goes on.
+        const qint64 number = KeyNumber(*tag);
+        if (!IsStorableNumber(number))
+            return true;
+        signedIn = qint16(number);
+        return false;
+    });
     if (!err.failed())
         *userNo = signedIn;
     return err;
@@ -171,8 +169,8 @@ Change RegisterUser(int n, const QString &name, const QString &password) {
                                             .arg(kMaxRecordNo));
         return change;
     }
-    for (const auto &[what, text] : {std::pair{"User Name", TrimBlanks(name)},
-                                     std::pair{"Password", TrimBlanks(password)}}) {
+    for (const auto &[what, text] :
+         {std::pair{"User Name", TrimBlanks(name)}, std::pair{"Password", TrimBlanks(password)}}) {
         if (const QString chars = UnstorableChars(text); !chars.isEmpty()) {
             change.error = IoError::refused(UnstorableMessage(QLatin1String(what), chars));
             return change;

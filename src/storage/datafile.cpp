@@ -538,7 +538,8 @@ IoError MakeFolder(const QString &path, bool *made) {
             return IoError::failure(path, kCreate,
                                     QStringLiteral("A file of that name already exists"));
         return IoError::failure(
-            path, kCreate, QStringLiteral("It is not a folder (%1)").arg(kindOfSpecial(st.st_mode)));
+            path, kCreate,
+            QStringLiteral("It is not a folder (%1)").arg(kindOfSpecial(st.st_mode)));
     }
     if (errno == ENOENT) {
         if (const QString why = danglingLinkReason(path); !why.isEmpty())

@@ -153,8 +153,7 @@ int NextNumber(qint64 highest) {
     return int(std::clamp<qint64>(highest, 0, std::numeric_limits<int>::max() - 1)) + 1;
 }
 
-OwnerTest::OwnerTest(const QString &sessionStamp)
-    : mine_(DecryptText(SwapPairs(sessionStamp))) {}
+OwnerTest::OwnerTest(const QString &sessionStamp) : mine_(DecryptText(SwapPairs(sessionStamp))) {}
 
 bool OwnerTest::owns(const QString &storedStamp) const {
     return DecryptText(SwapPairs(storedStamp)) == mine_;

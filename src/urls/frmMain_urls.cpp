@@ -7,10 +7,10 @@
 #include "screens/msgbox.h"
 #include "screens/openaddress.h"
 #include "screens/screen.h"
+#include "screens/screens.h"
 #include "screens/sortedlist.h"
 #include "screens/urllayout.h"
 #include "session/modMain.h"
-#include "screens/screens.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
 
@@ -162,8 +162,8 @@ void frmMain::LoadUrlDetails() {
 modMain::Change frmMain::AddUrl() {
     const int catNo = ChosenCategory(this);
     const QString address = modMain::StoredAddress(modMain::TrimBlanks(txtUrlAdd->text()));
-    const modMain::Change change = modMain::AppendUrl(ChosenUrlFile(this), address,
-                                                      txtUrlAddCh->text(), modMain::PassStamp);
+    const modMain::Change change =
+        modMain::AppendUrl(ChosenUrlFile(this), address, txtUrlAddCh->text(), modMain::PassStamp);
     if (!change.changed)
         return change;
     modMain::NextUrlNo = int(change.number);
@@ -416,8 +416,7 @@ void frmMain::cmdUrlAdd_Click() {
         cmbUrlCat->setFocus();
         return;
     }
-    if (const QString bad = modMain::UnstorableInDescription(txtUrlAddCh->text());
-        !bad.isEmpty()) {
+    if (const QString bad = modMain::UnstorableInDescription(txtUrlAddCh->text()); !bad.isEmpty()) {
         MsgBox::show(this, modMain::UnstorableMessage(QStringLiteral("Description"), bad));
         txtUrlAddCh->setFocus();
         return;

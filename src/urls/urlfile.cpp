@@ -223,13 +223,14 @@ Change AppendUrl(const QString &path, const QString &address, const QString &des
     if (hasData && !change.error.take(GetNextUrlNo(path, &next)))
         return change;
     if (!IsStorableNumber(next)) {
-        change.error.take(
-            IoError::refused(QStringLiteral("Sorry, no more URLs can be added under this Category: "
-                                            "its URL numbers have reached the highest one, 32767.")));
+        change.error.take(IoError::refused(
+            QStringLiteral("Sorry, no more URLs can be added under this Category: "
+                           "its URL numbers have reached the highest one, 32767.")));
         return change;
     }
     const QString stored = TrimBlanks(ConvertLineBreaks(description, true));
-    change.changed = change.error.take(AppendLine(path, UrlRecordLine(next, address, stored, stamp)));
+    change.changed =
+        change.error.take(AppendLine(path, UrlRecordLine(next, address, stored, stamp)));
     change.number = change.changed ? next : 0;
     return change;
 }

@@ -4,6 +4,7 @@
 #include "storage/cipher.h"
 
 #include "forked.h"
+#include "testfiles.h"
 
 #include "filesizelimit.h"
 
@@ -46,10 +47,7 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ASSERT_EQ(file.write(bytes), bytes.size());
     }
-    QByteArray accountFileBytes() const {
-        QFile file(accountFile());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-    }
+    QByteArray accountFileBytes() const { return FileBytes(accountFile()); }
 
     // A record line with any tag text, for tags AccountRecordLine cannot make.
     static QByteArray recordWithTag(const QString &tag, const QString &name,
@@ -302,9 +300,8 @@ TEST_P(CheckSignInCases, FirstRecordMatchingNameAndPasswordWins) {
 
     qint16 userNo = -1;
     const SignInCase c = GetParam();
-    EXPECT_EQ(
-        signIn(QString::fromLatin1(c.user), QString::fromLatin1(c.password), &userNo, &err),
-        c.result);
+    EXPECT_EQ(signIn(QString::fromLatin1(c.user), QString::fromLatin1(c.password), &userNo, &err),
+              c.result);
     EXPECT_EQ(userNo, c.userNo);
     EXPECT_FALSE(err.failed());
 }

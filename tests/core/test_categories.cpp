@@ -6,6 +6,7 @@
 #include "urls/urlfile.h"
 
 #include "filesizelimit.h"
+#include "testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -44,10 +45,7 @@ protected:
     QString user(const QString &name) const { return dir.filePath(QStringLiteral("USR1/") + name); }
     QString index() const { return user(QStringLiteral("CAT.DAT")); }
 
-    static QByteArray bytes(const QString &path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-    }
+    static QByteArray bytes(const QString &path) { return FileBytes(path); }
     static void write(const QString &path, const QByteArray &data) {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -58,19 +56,7 @@ protected:
         return CategoryRecordLine(n, name, MakePassStamp(password)).toLatin1() + "\r\n";
     }
     // Decoded records of the index: "number name" for each line.
-    QStringList decoded() const {
-        QStringList out;
-        const QList<QByteArray> lines = bytes(index()).split('\n');
-        for (const QByteArray &raw : lines) {
-            if (raw.isEmpty())
-                continue;
-            const QStringList fields = CategoryFields(QString::fromLatin1(raw.chopped(1)));
-            out << QStringLiteral("%1 %2")
-                       .arg(CategoryNumber(fields))
-                       .arg(DecodeField(fields.value(1)));
-        }
-        return out;
-    }
+    QStringList decoded() const { return DecodedIndex(index()); }
     // CategoryExists as a question: taken or not (false when unreadable).
     static bool taken(const QString &name, IoError *err = nullptr) {
         bool exists = false;

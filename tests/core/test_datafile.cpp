@@ -7,6 +7,7 @@
 #include "forked.h"
 
 #include "filesizelimit.h"
+#include "testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -32,10 +33,7 @@ using namespace modMain;
 namespace {
 
 QByteArray readBytes(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
+    return FileBytes(path);
 }
 
 void writeBytes(const QString &path, const QByteArray &data) {
@@ -179,11 +177,10 @@ TEST_P(ReadLinesCases, SplitsAtCrLfOrLf) {
     EXPECT_EQ(lines, GetParam().lines);
 
     QStringList streamed;
-    ASSERT_TRUE(ok(&err, ForEachLine(file,
-        [&](const QString &line) {
-            streamed << line;
-            return true;
-        })));
+    ASSERT_TRUE(ok(&err, ForEachLine(file, [&](const QString &line) {
+        streamed << line;
+        return true;
+    })));
     EXPECT_EQ(streamed, GetParam().lines);
 }
 
@@ -428,16 +425,8 @@ QString pathOfDescriptor(int fd) {
     return QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));
 }
 
-// Replaces the disk calls for the lifetime of the object.
-class DiskCallsOverride {
-public:
-    explicit DiskCallsOverride(DiskCalls calls) { SetDiskCalls(std::move(calls)); }
-    ~DiskCallsOverride() { SetDiskCalls({}); }
-};
-
 bool isFolder(int fd) {
-    struct stat st;
-    return ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+    return IsFolderDescriptor(fd);
 }
 
 } // namespace
@@ -593,9 +582,8 @@ TEST_P(DiskFaultCases, TheTrueReasonAndNothingHalfDone) {
     EXPECT_FALSE(ok(&err, AppendLine(file, QString(300, u'7'))));
     EXPECT_EQ(err.file, file);
     EXPECT_EQ(err.reason, expected);
-    EXPECT_EQ(err.message(),
-              QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: %2.")
-                  .arg(file, expected));
+    EXPECT_EQ(err.message(), QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: %2.")
+                                 .arg(file, expected));
     EXPECT_EQ(readBytes(file), old);
 
     EXPECT_FALSE(ok(&err, AppendLine(fresh, QString(300, u'7'))));
@@ -629,7 +617,8 @@ TEST_F(FileTest, AShortWriteIsCompleted) {
                   {}});
     const QString file = path(QStringLiteral("CAT.DAT"));
     IoError err;
-    ASSERT_TRUE(ok(&err, AppendLine(file, QStringLiteral("0123456789")))) << err.reason.toStdString();
+    ASSERT_TRUE(ok(&err, AppendLine(file, QStringLiteral("0123456789"))))
+        << err.reason.toStdString();
     ASSERT_TRUE(ok(&err, RewriteFile(file, {QStringLiteral("abc"), QStringLiteral("def")})));
     EXPECT_EQ(readBytes(file), QByteArray("abc\r\ndef\r\n"));
     EXPECT_GT(writes, 2);
@@ -646,7 +635,8 @@ TEST_F(FileTest, TwoWritersAppendingAtOnceLoseNoRecord) {
             SetDiskCalls({{}, [](int) { return 0; }});
             for (int i = 0; i < kEach; ++i) {
                 IoError err;
-                if (!ok(&err, AppendLine(file, QString(40, QLatin1Char(mark)) + QString::number(i))))
+                if (!ok(&err,
+                        AppendLine(file, QString(40, QLatin1Char(mark)) + QString::number(i))))
                     return err.reason.toUtf8();
             }
             return QByteArray("done");
@@ -796,11 +786,10 @@ TEST_F(FileTest, ForEachLineJoinsLinesAcrossItsReadBlocks) {
     ASSERT_EQ(bytes.at(65535), '\r'); // the first CR LF is cut between two blocks
     QStringList lines;
     IoError err;
-    ASSERT_TRUE(ok(&err, ForEachLine(file,
-        [&](const QString &line) {
-            lines << line;
-            return true;
-        })));
+    ASSERT_TRUE(ok(&err, ForEachLine(file, [&](const QString &line) {
+        lines << line;
+        return true;
+    })));
     EXPECT_EQ(lines, expected);
 }
 
@@ -809,11 +798,10 @@ TEST_F(FileTest, ForEachLineStopsWhenTold) {
     writeBytes(file, "a\r\nb\r\nc\r\n");
     QStringList lines;
     IoError err;
-    ASSERT_TRUE(ok(&err, ForEachLine(file,
-        [&](const QString &line) {
-            lines << line;
-            return line != QLatin1String("b");
-        })));
+    ASSERT_TRUE(ok(&err, ForEachLine(file, [&](const QString &line) {
+        lines << line;
+        return line != QLatin1String("b");
+    })));
     EXPECT_EQ(lines, QStringList({QStringLiteral("a"), QStringLiteral("b")}));
     EXPECT_FALSE(err.failed());
 }

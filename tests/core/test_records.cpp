@@ -5,6 +5,7 @@
 #include "forked.h"
 
 #include "filesizelimit.h"
+#include "testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -29,24 +30,10 @@ using namespace modMain;
 
 namespace {
 
-QByteArray readBytes(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
 void writeBytes(const QString &path, const QByteArray &data) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
     ASSERT_EQ(file.write(data), data.size());
-}
-
-int modeOf(const QString &path) {
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return -1;
-    return int(st.st_mode & 0777);
 }
 
 // A temporary folder holding one regular file, "afile": a path below that
@@ -207,4 +194,3 @@ TEST(Records, ProgramFolderDefaultsToTheExecutablesFolder) {
     const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
     EXPECT_EQ(ProgramFolder(), QFileInfo(exe).absolutePath());
 }
-

@@ -6,6 +6,7 @@
 #include "storage/records.h"
 
 #include "filesizelimit.h"
+#include "testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +23,7 @@ using namespace modMain;
 namespace {
 
 QByteArray ReadBytes(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    return FileBytes(path);
 }
 
 void WriteBytes(const QString &path, const QByteArray &data) {
@@ -169,8 +169,8 @@ TEST(Urls, TheFileOfACategoryLiesInTheUserFolder) {
 }
 
 TEST_F(UrlFileTest, ARecordDecodesToWhatWasWritten) {
-    const QString line = UrlRecordLine(14, QStringLiteral("a.org"),
-                                       QStringLiteral("one*QVX*two"), QStringLiteral("  ") + stamp);
+    const QString line = UrlRecordLine(14, QStringLiteral("a.org"), QStringLiteral("one*QVX*two"),
+                                       QStringLiteral("  ") + stamp);
     const QStringList fields = SplitRecord(line);
     ASSERT_EQ(fields.size(), 4);
     EXPECT_EQ(fields[3], stamp); // the stamp is trimmed and stored as held
@@ -393,8 +393,8 @@ TEST_P(AppendRefusals, WriteNothing) {
                                   ? Line(32767, QStringLiteral("last"), QString(), stamp)
                                   : GetParam().before;
     WriteBytes(path(), before);
-    const Change change =
-        AppendUrl(path(), QStringLiteral("x.org"), QString::fromUtf8(GetParam().description), stamp);
+    const Change change = AppendUrl(path(), QStringLiteral("x.org"),
+                                    QString::fromUtf8(GetParam().description), stamp);
     EXPECT_FALSE(change.changed);
     EXPECT_EQ(change.error.message(), QString::fromUtf8(GetParam().message));
     EXPECT_EQ(ReadBytes(path()), before);
@@ -406,8 +406,9 @@ INSTANTIATE_TEST_SUITE_P(
         AppendRefusal{"numbers_at_their_highest", QByteArray(), "d",
                       "Sorry, no more URLs can be added under this Category: its URL numbers "
                       "have reached the highest one, 32767."},
-        AppendRefusal{"unstorable_description", QByteArray("kept\r\n"), "a|b~c\r\n\xc3\xa9",
-                      "Sorry, a Description can't hold these characters: \"|\" \"~\" \"\xc3\xa9\"\r\n"
-                      "Please use only letters without accents, digits, blanks and the usual "
-                      "punctuation marks."}),
+        AppendRefusal{
+            "unstorable_description", QByteArray("kept\r\n"), "a|b~c\r\n\xc3\xa9",
+            "Sorry, a Description can't hold these characters: \"|\" \"~\" \"\xc3\xa9\"\r\n"
+            "Please use only letters without accents, digits, blanks and the usual "
+            "punctuation marks."}),
     [](const auto &info) { return std::string(info.param.name); });

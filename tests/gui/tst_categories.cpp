@@ -20,19 +20,11 @@
 #include <QWindow>
 
 #include <cerrno>
-#include <csignal>
-#include <optional>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using screens::MsgAnswer;
 using screens::MsgBox;
 
 namespace {
-
-const QString kMine = QStringLiteral("pw1");
-const QString kOther = QStringLiteral("other");
 
 const QString kMenuStatus =
     QStringLiteral("What would you like to do? Add, Delete or Modify a Category?");
@@ -44,50 +36,10 @@ const QString kAddTaken =
 const QString kModTaken =
     QStringLiteral("There already exists a Category by that name...Please choose another.");
 
-QByteArray fileBytes(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
+using Categories = QList<TestCategory>;
 
-void writeBytes(const QString &path, const QByteArray &data) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(data) != data.size())
-        qFatal("could not write %s", qPrintable(path));
-}
-
-// One index line with its CR LF, written under `password`.
-QByteArray record(int n, const QString &name, const QString &password = kMine) {
-    return modMain::CategoryRecordLine(n, name, modMain::MakePassStamp(password)).toLatin1() +
-           "\r\n";
-}
-
-// "number name" for every line of an index.
-QStringList decodedIndex(const QString &path) {
-    QStringList out;
-    for (const QByteArray &raw : fileBytes(path).split('\n')) {
-        if (raw.isEmpty())
-            continue;
-        const QStringList fields = modMain::CategoryFields(QString::fromLatin1(raw.chopped(1)));
-        out << QStringLiteral("%1 %2")
-                   .arg(modMain::CategoryNumber(fields))
-                   .arg(modMain::DecodeField(fields.value(1)));
-    }
-    return out;
-}
-
-// "name=number" for every entry of a list, in list order.
-QStringList entries(const QComboBox *combo) {
-    QStringList out;
-    for (int i = 0; i < combo->count(); ++i)
-        out << QStringLiteral("%1=%2").arg(combo->itemText(i)).arg(screens::EntryData(combo, i));
-    return out;
-}
-
-QStringList entries(const QListWidget *list) {
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << QStringLiteral("%1=%2").arg(list->item(i)->text()).arg(screens::EntryData(list, i));
-    return out;
+QString indexPath(GuiTestEnv &env) {
+    return env.path(QStringLiteral("USR1/CAT.DAT"));
 }
 
 QString focusName(frmMain &main) {
@@ -105,38 +57,13 @@ QString shownPanel(frmMain &main) {
     return QString();
 }
 
-// User 1, "alice" with password "pw1", whose index holds `index`, signed in
-// by keyboard; the boxes shown while signing in are forgotten.
-frmMain &signIn(GuiTestEnv &env, const std::optional<QByteArray> &index = std::nullopt) {
-    AddAccount(1, QStringLiteral("alice"), kMine);
-    QDir(env.folder()).mkdir(QStringLiteral("USR1"));
-    if (index)
-        writeBytes(env.path(QStringLiteral("USR1/CAT.DAT")), *index);
-    frmMain &main = env.mainWindow();
-    SignInByKeyboard(main, QStringLiteral("alice"), kMine);
-    if (modMain::UserNo != 1)
-        qWarning("alice is not signed in");
-    MsgBox::reset();
-    return main;
-}
-
 // The four lists hold the same entries.
 bool listsInStep(frmMain &main, const QStringList &expected) {
-    return entries(main.lstCatView) == expected && entries(main.cmbCatDel) == expected &&
-           entries(main.cmbCatMod) == expected && entries(main.cmbUrlCat) == expected;
+    return Entries(main.lstCatView) == expected && Entries(main.cmbCatDel) == expected &&
+           Entries(main.cmbCatMod) == expected && Entries(main.cmbUrlCat) == expected;
 }
 
-void clickEntry(QListWidget *list, const QString &name) {
-    const QList<QListWidgetItem *> found = list->findItems(name, Qt::MatchExactly);
-    if (found.isEmpty()) {
-        qWarning("no entry %s", qPrintable(name));
-        return;
-    }
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualItemRect(found.first()).center());
-}
-
-const QByteArray kThree = record(1, "Work") + record(2, "Home") + record(3, "Fun");
+const Categories kThree{{"Work", 1}, {"Home", 2}, {"Fun", 3}};
 const QStringList kThreeListed{"Fun=3", "Home=2", "Work=1"};
 
 } // namespace
@@ -150,7 +77,7 @@ private slots:
     // ---- Loading at sign-in ----
 
     void loadAtSignIn_data() {
-        QTest::addColumn<QByteArray>("index");
+        QTest::addColumn<Categories>("index");
         QTest::addColumn<QStringList>("deletable"); // cmbCatDel
         QTest::addColumn<QStringList>("others");    // the other three lists
         QTest::addColumn<QString>("label");
@@ -159,38 +86,35 @@ private slots:
         QTest::newRow("three owned")
             << kThree << kThreeListed << kThreeListed << "3 Existing Categories are : " << false;
         QTest::newRow("first foreign")
-            << record(1, "Work", kOther) + record(2, "Home") + record(3, "Fun")
+            << Categories{{"Work", 1, true}, {"Home", 2}, {"Fun", 3}}
             << QStringList{"Fun=3", "Home=2"} << QStringList{"Fun=3", "Home=2"}
             << "2 Existing Categories are : " << false;
-        QTest::newRow("last foreign")
-            << record(1, "Work") + record(2, "Home") + record(3, "Fun", kOther)
-            << QStringList{"Home=2", "Work=1"} << QStringList()
-            << "2 Existing Categories are : " << true;
+        QTest::newRow("last foreign") << Categories{{"Work", 1}, {"Home", 2}, {"Fun", 3, true}}
+                                      << QStringList{"Home=2", "Work=1"} << QStringList()
+                                      << "2 Existing Categories are : " << true;
         QTest::newRow("all foreign")
-            << record(1, "Work", kOther) + record(2, "Home", kOther) << QStringList()
-            << QStringList() << "0 Existing Categories are : " << true;
-        QTest::newRow("no index") << QByteArray() << QStringList() << QStringList()
+            << Categories{{"Work", 1, true}, {"Home", 2, true}} << QStringList() << QStringList()
+            << "0 Existing Categories are : " << true;
+        QTest::newRow("no index") << Categories() << QStringList() << QStringList()
                                   << "Existing Categories are : " << false;
     }
 
     void loadAtSignIn() {
-        QFETCH(QByteArray, index);
+        QFETCH(Categories, index);
         QFETCH(QStringList, deletable);
         QFETCH(QStringList, others);
         QFETCH(QString, label);
         QFETCH(bool, imposter);
         GuiTestEnv env;
-        AddAccount(1, QStringLiteral("alice"), kMine);
-        QDir(env.folder()).mkdir(QStringLiteral("USR1"));
-        if (!index.isEmpty())
-            writeBytes(env.path(QStringLiteral("USR1/CAT.DAT")), index);
+        WriteUserFiles(index);
         frmMain &main = env.mainWindow();
-        SignInByKeyboard(main, QStringLiteral("alice"), kMine);
+        SignInByKeyboard(main, kTestUser, kTestPassword);
+        QCOMPARE(QFileInfo::exists(indexPath(env)), true); // made when there was none
 
-        QCOMPARE(entries(main.cmbCatDel), deletable);
-        QCOMPARE(entries(main.cmbCatMod), others);
-        QCOMPARE(entries(main.cmbUrlCat), others);
-        QCOMPARE(entries(main.lstCatView), others);
+        QCOMPARE(Entries(main.cmbCatDel), deletable);
+        QCOMPARE(Entries(main.cmbCatMod), others);
+        QCOMPARE(Entries(main.cmbUrlCat), others);
+        QCOMPARE(Entries(main.lstCatView), others);
         QCOMPARE(main.lblCatView->text(), label);
         QCOMPARE(ShownTexts().contains(kImposter), imposter);
         // The greeting comes after the category message.
@@ -204,16 +128,16 @@ private slots:
         const QStringList names{"b",    "B",    "a",    "A",    "ab", "Ab", "a b",  "_x",
                                 "Zeta", "[",    "zeta", "Same", "1",  "`",  "same", "Same",
                                 "ABC",  "abc ", "ab",   "z",    "Z",  "Z_", "Za",   " lead"};
-        QByteArray index;
+        Categories index;
         for (int i = 0; i < names.size(); ++i)
-            index += record(i + 1, names[i]);
+            index.append({names[i], i + 1});
         QListWidget oneByOne;
         for (int i = 0; i < names.size(); ++i)
             screens::AddSorted(&oneByOne, names[i], i + 1);
 
         GuiTestEnv env;
-        frmMain &main = signIn(env, index);
-        QVERIFY(listsInStep(main, entries(&oneByOne)));
+        frmMain &main = SignInWithCategories(env, index);
+        QVERIFY(listsInStep(main, Entries(&oneByOne)));
         QCOMPARE(main.cmbCatDel->currentIndex(), -1);
         QCOMPARE(main.cmbUrlCat->currentIndex(), -1);
     }
@@ -227,11 +151,11 @@ private slots:
     void loadReportsAnUnreadableIndex() {
         QFETCH(QString, made);
         GuiTestEnv env;
-        AddAccount(1, QStringLiteral("alice"), kMine);
+        AddAccount(1, kTestUser, kTestPassword);
         if (!made.isEmpty())
             QVERIFY(QDir(env.folder()).mkpath(made));
         frmMain &main = env.mainWindow();
-        SignInByKeyboard(main, QStringLiteral("alice"), kMine);
+        SignInByKeyboard(main, kTestUser, kTestPassword);
         QCOMPARE(ShownTexts().size(), 2);
         QVERIFY2(ShownTexts().first().startsWith(
                      QStringLiteral("Wayfile could not read \"%1\".\r\n\r\nReason: ")
@@ -340,7 +264,7 @@ private slots:
         QFETCH(QString, chosen);
         QFETCH(QString, message);
         GuiTestEnv env;
-        frmMain &main = signIn(env, categories ? kThree : QByteArray());
+        frmMain &main = SignInWithCategories(env, categories ? kThree : Categories());
         main.txtCatAdd->setText(QStringLiteral("left over"));
         main.txtCatMod->setText(QStringLiteral("left over"));
 
@@ -351,7 +275,7 @@ private slots:
         QVERIFY(!main.lblIntro->isVisible());
         QCOMPARE(focusName(main), QStringLiteral("lstCatView"));
         if (!select.isEmpty())
-            clickEntry(main.lstCatView, select);
+            ClickEntry(main.lstCatView, select);
 
         QTest::mouseClick(main.findChild<QPushButton *>(button), Qt::LeftButton);
         QCOMPARE(shownPanel(main), panel);
@@ -361,9 +285,9 @@ private slots:
             QCOMPARE(focusName(main), focus);
         QCOMPARE(ShownTexts(), message.isEmpty() ? QStringList() : QStringList{message});
         if (panel == QLatin1String("pctCatDel"))
-            QCOMPARE(entries(main.cmbCatDel).value(main.cmbCatDel->currentIndex()), chosen);
+            QCOMPARE(Entries(main.cmbCatDel).value(main.cmbCatDel->currentIndex()), chosen);
         if (panel == QLatin1String("pctCatMod")) {
-            QCOMPARE(entries(main.cmbCatMod).value(main.cmbCatMod->currentIndex()), chosen);
+            QCOMPARE(Entries(main.cmbCatMod).value(main.cmbCatMod->currentIndex()), chosen);
             QCOMPARE(main.txtCatMod->text(), QString());
         }
         if (panel == QLatin1String("pctCatAdd"))
@@ -389,7 +313,7 @@ private slots:
         QFETCH(QString, open);
         QFETCH(QString, back);
         GuiTestEnv env;
-        frmMain &main = signIn(env, kThree);
+        frmMain &main = SignInWithCategories(env, kThree);
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
         QTest::mouseClick(main.findChild<QPushButton *>(open), Qt::LeftButton);
         QTest::mouseClick(main.findChild<QPushButton *>(back), Qt::LeftButton);
@@ -418,8 +342,8 @@ private slots:
         QFETCH(QString, tag);
         QFETCH(QString, panel);
         GuiTestEnv env;
-        frmMain &main = signIn(env, kThree);
-        main.cmdCatNxt->setProperty("Tag", tag);
+        frmMain &main = SignInWithCategories(env, kThree);
+        main.cmdCatNxtTag = tag;
         main.cmdCatNxt_Click();
         QCOMPARE(shownPanel(main), panel);
         QVERIFY(!main.cmdCatNxt->isVisible());
@@ -429,7 +353,7 @@ private slots:
 
     void doubleClickChoosesTheCategoryForTheUrls() {
         GuiTestEnv env;
-        frmMain &main = signIn(env, kThree);
+        frmMain &main = SignInWithCategories(env, kThree);
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
         QSignalSpy choice(main.cmbUrlCat, &QComboBox::currentIndexChanged);
 
@@ -453,7 +377,7 @@ private slots:
         QVERIFY(main.fraUrlView->isVisible());
         QCOMPARE(shownPanel(main), QString());
         QCOMPARE(main.lblSubTitle->text(), QStringLiteral("URL's Menu"));
-        QCOMPARE(entries(main.lstUrlView),
+        QCOMPARE(Entries(main.lstUrlView),
                  (QStringList{"home.example.org=1", "https://garden.example=2"}));
         QCOMPARE(main.lblUrlView->text(), QStringLiteral("2 URL(s) under choosen Category are : "));
         QCOMPARE(StatusText(main), QStringLiteral("Ready (URL(s) Menu)"));
@@ -504,9 +428,8 @@ private slots:
         QFETCH(QString, boxAfter);
         QFETCH(QStringList, listed);
         GuiTestEnv env;
-        const QByteArray index =
-            record(1, "Home") + record(2, "Secret", kOther) + record(5, "News");
-        frmMain &main = signIn(env, index);
+        frmMain &main = SignInWithCategories(env, {{"Home", 1}, {"Secret", 2, true}, {"News", 5}});
+        const QByteArray index = FileBytes(indexPath(env));
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
         QTest::mouseClick(main.cmdCatViewA, Qt::LeftButton);
         TypeInto(main.txtCatAdd, typed);
@@ -516,14 +439,14 @@ private slots:
         QVERIFY(listsInStep(main, listed));
         const QString path = env.path(QStringLiteral("USR1/CAT.DAT"));
         if (message.startsWith(QLatin1String("Success"))) {
-            QCOMPARE(decodedIndex(path).last(), QStringLiteral("6 ") + modMain::TrimBlanks(typed));
-            QVERIFY(fileBytes(path).startsWith(index));
+            QCOMPARE(DecodedIndex(path).last(), QStringLiteral("6 ") + modMain::TrimBlanks(typed));
+            QVERIFY(FileBytes(path).startsWith(index));
             QCOMPARE(main.lblCatView->text(), QStringLiteral("3 Existing Categories are : "));
             QCOMPARE(shownPanel(main), QStringLiteral("fraCatView"));
             QCOMPARE(StatusText(main), kMenuStatus);
             QCOMPARE(main.txtCatAdd->text(), QString());
         } else {
-            QCOMPARE(fileBytes(path), index);
+            QCOMPARE(FileBytes(path), index);
             QCOMPARE(shownPanel(main), QStringLiteral("pctCatAdd"));
             QCOMPARE(main.txtCatAdd->text(), boxAfter);
             QCOMPARE(focusName(main), QStringLiteral("txtCatAdd"));
@@ -532,71 +455,120 @@ private slots:
 
     void firstCategoryOfANewUser() {
         GuiTestEnv env;
-        frmMain &main = signIn(env);
+        frmMain &main = SignInWithCategories(env);
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
         QTest::mouseClick(main.cmdCatViewA, Qt::LeftButton);
         TypeInto(main.txtCatAdd, QStringLiteral("Work"));
         QTest::mouseClick(main.cmdCatAdd, Qt::LeftButton);
-        QCOMPARE(decodedIndex(env.path(QStringLiteral("USR1/CAT.DAT"))), QStringList{"1 Work"});
-        QCOMPARE(fileBytes(env.path(QStringLiteral("USR1/CAT.DAT"))).count("\r\n"), 1);
+        QCOMPARE(DecodedIndex(env.path(QStringLiteral("USR1/CAT.DAT"))), QStringList{"1 Work"});
+        QCOMPARE(FileBytes(env.path(QStringLiteral("USR1/CAT.DAT"))).count("\r\n"), 1);
         QVERIFY(listsInStep(main, {"Work=1"}));
         QCOMPARE(main.lblCatView->text(), QStringLiteral("1 Existing Categories are : "));
     }
 
     void noNumberAbove32767() {
         GuiTestEnv env;
-        const QByteArray index = record(32767, "Last");
-        frmMain &main = signIn(env, index);
+        frmMain &main = SignInWithCategories(env, {{"Last", 32767}});
+        const QByteArray index = FileBytes(indexPath(env));
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
         QTest::mouseClick(main.cmdCatViewA, Qt::LeftButton);
         TypeInto(main.txtCatAdd, QStringLiteral("One more"));
         QTest::keyClick(main.txtCatAdd, Qt::Key_Enter);
         QCOMPARE(ShownTexts(), QStringList{"Sorry, no more Categories can be added: the Category "
                                            "numbers have reached their highest value, 32767."});
-        QCOMPARE(fileBytes(env.path(QStringLiteral("USR1/CAT.DAT"))), index);
+        QCOMPARE(FileBytes(env.path(QStringLiteral("USR1/CAT.DAT"))), index);
         QVERIFY(listsInStep(main, {"Last=32767"}));
     }
 
-    void addFailureKeepsFileAndLists() {
-        GuiTestEnv env;
-        frmMain &main = signIn(env, kThree);
-        QTest::mouseClick(main.cmdCat, Qt::LeftButton);
-        QTest::mouseClick(main.cmdCatViewA, Qt::LeftButton);
-        TypeInto(main.txtCatAdd, QStringLiteral("Travel"));
-        {
-            const FileSizeLimit limit(kThree.size());
-            QTest::keyClick(main.txtCatAdd, Qt::Key_Return);
+    // A new or renamed category that cannot be written leaves the index and
+    // the four lists as they were; the panel stays open with the name typed.
+    void changeFailureKeepsFileAndLists_data() {
+        QTest::addColumn<QString>("chosen"); // entry clicked in lstCatView first
+        QTest::addColumn<QString>("open");   // the Categories menu's button
+        QTest::addColumn<QString>("box");    // where the name is typed
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("press"); // the panel's button; "" for Enter in the box
+        QTest::addColumn<QString>("panel");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<WriteFault>("fault");
+        QTest::addColumn<QString>("reason");
+
+        struct Change {
+            const char *name, *chosen, *open, *box, *typed, *press, *panel, *status;
+        };
+        const Change changes[] = {
+            {"add", "", "cmdCatViewA", "txtCatAdd", "Travel", "", "pctCatAdd",
+             "Ready (Add Category Menu)"},
+            {"rename", "Fun", "cmdCatViewM", "txtCatMod", "Games", "cmdCatMod", "pctCatMod",
+             "Ready (Modify Category Menu)"},
+        };
+        for (const Change &c : changes) {
+            auto row = [&c](const char *what) -> QTestData & {
+                return QTest::addRow("%s, %s", c.name, what)
+                       << QString(c.chosen) << QString(c.open) << QString(c.box) << QString(c.typed)
+                       << QString(c.press) << QString(c.panel) << QString(c.status);
+            };
+            row("past the file-size limit") << WriteFault::FileSizeLimit << "File too large";
+            row("on a full disk") << WriteFault::FullDisk << "No space left on device";
+            row("when the file cannot be flushed")
+                << WriteFault::FlushFails << "Input/output error";
         }
-        const QString path = env.path(QStringLiteral("USR1/CAT.DAT"));
-        QCOMPARE(ShownTexts().size(), 1);
-        QVERIFY(ShownTexts().first().startsWith(
-            QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: ").arg(path)));
-        QCOMPARE(fileBytes(path), kThree);
+    }
+
+    void changeFailureKeepsFileAndLists() {
+        QFETCH(QString, chosen);
+        QFETCH(QString, open);
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(QString, press);
+        QFETCH(QString, panel);
+        QFETCH(QString, status);
+        QFETCH(WriteFault, fault);
+        QFETCH(QString, reason);
+        GuiTestEnv env;
+        frmMain &main = SignInWithCategories(env, kThree);
+        const QString path = indexPath(env);
+        const QByteArray index = FileBytes(path);
+        QTest::mouseClick(main.cmdCat, Qt::LeftButton);
+        if (!chosen.isEmpty())
+            ClickEntry(main.lstCatView, chosen);
+        QTest::mouseClick(main.findChild<QPushButton *>(open), Qt::LeftButton);
+        auto *nameBox = main.findChild<QLineEdit *>(box);
+        TypeInto(nameBox, typed);
+        {
+            // The index as it is fits; a longer one does not.
+            const WriteFaultScope faults(fault, index.size());
+            if (press.isEmpty())
+                QTest::keyClick(nameBox, Qt::Key_Return);
+            else
+                QTest::mouseClick(main.findChild<QPushButton *>(press), Qt::LeftButton);
+        }
+
+        QCOMPARE(ShownTexts(),
+                 QStringList{QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: %2.")
+                                 .arg(path, reason)});
+        QCOMPARE(FileBytes(path), index);
+        QCOMPARE(QDir(env.path(QStringLiteral("USR1"))).entryList(QDir::Files),
+                 QStringList{"CAT.DAT"}); // no temporary file left
         QVERIFY(listsInStep(main, kThreeListed));
-        QCOMPARE(shownPanel(main), QStringLiteral("pctCatAdd"));
-        QCOMPARE(StatusText(main), QStringLiteral("Ready (Add Category Menu)"));
-        QCOMPARE(main.txtCatAdd->text(), QStringLiteral("Travel"));
+        QCOMPARE(shownPanel(main), panel);
+        QCOMPARE(StatusText(main), status);
+        QCOMPARE(nameBox->text(), typed);
     }
 
     // A change that is written but whose folder cannot be flushed to disk is
     // made, and the user hears that a power failure could still undo it.
     void renameWhenTheFolderCannotBeFlushed() {
         GuiTestEnv env;
-        frmMain &main = signIn(env, kThree);
+        frmMain &main = SignInWithCategories(env, kThree);
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
-        clickEntry(main.lstCatView, QStringLiteral("Home"));
+        ClickEntry(main.lstCatView, QStringLiteral("Home"));
         QTest::mouseClick(main.cmdCatViewM, Qt::LeftButton);
         TypeInto(main.txtCatMod, QStringLiteral("Travel"));
-        modMain::SetDiskCalls({{}, [](int fd) {
-                                   struct stat st;
-                                   if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-                                       errno = EIO;
-                                       return -1;
-                                   }
-                                   return ::fsync(fd);
-                               }});
-        QTest::keyClick(main.txtCatMod, Qt::Key_Return);
-        modMain::SetDiskCalls({});
+        {
+            const DiskCallsOverride faults(FolderSyncFails(EIO));
+            QTest::keyClick(main.txtCatMod, Qt::Key_Return);
+        }
 
         const QString path = env.path(QStringLiteral("USR1/CAT.DAT"));
         const QString folder = env.path(QStringLiteral("USR1"));
@@ -615,10 +587,11 @@ private slots:
 
     void deleteAskedNo() {
         GuiTestEnv env;
-        frmMain &main = signIn(env, kThree);
-        writeBytes(env.path(QStringLiteral("USR1/CAT2.DAT")), "urls\r\n");
+        frmMain &main = SignInWithCategories(env, kThree);
+        const QByteArray index = FileBytes(indexPath(env));
+        WriteFileBytes(env.path(QStringLiteral("USR1/CAT2.DAT")), "urls\r\n");
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
-        clickEntry(main.lstCatView, QStringLiteral("Home"));
+        ClickEntry(main.lstCatView, QStringLiteral("Home"));
         QTest::mouseClick(main.cmdCatViewD, Qt::LeftButton);
         MsgBox::queueAnswer(MsgAnswer::No);
         QTest::keyClick(main.cmbCatDel, Qt::Key_Return);
@@ -629,15 +602,15 @@ private slots:
                  QStringLiteral("Are you sure you wish to delete the choosen Category and all the "
                                 "URL's stored under it?"));
         QCOMPARE(MsgBox::shown().first().buttons, screens::MsgButtons::YesNo);
-        QCOMPARE(fileBytes(env.path(QStringLiteral("USR1/CAT.DAT"))), kThree);
-        QCOMPARE(fileBytes(env.path(QStringLiteral("USR1/CAT2.DAT"))), QByteArray("urls\r\n"));
+        QCOMPARE(FileBytes(indexPath(env)), index);
+        QCOMPARE(FileBytes(env.path(QStringLiteral("USR1/CAT2.DAT"))), QByteArray("urls\r\n"));
         QVERIFY(listsInStep(main, kThreeListed));
         QCOMPARE(shownPanel(main), QStringLiteral("pctCatDel"));
     }
 
     void deleteWithNothingChosen() {
         GuiTestEnv env;
-        frmMain &main = signIn(env, kThree);
+        frmMain &main = SignInWithCategories(env, kThree);
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
         QTest::mouseClick(main.cmdCatViewD, Qt::LeftButton);
         QTest::keyClick(main.cmbCatDel, Qt::Key_Return);
@@ -648,24 +621,24 @@ private slots:
 
     void deleteYes() {
         GuiTestEnv env;
-        frmMain &main = signIn(env, kThree);
+        frmMain &main = SignInWithCategories(env, kThree);
         const QString folder = env.path(QStringLiteral("USR1/"));
-        writeBytes(folder + "CAT1.DAT", "one\r\n");
-        writeBytes(folder + "cat2.dat", "two\r\n");
-        writeBytes(folder + "CAT3.DAT", "three\r\n");
+        const QList<QByteArray> old = FileLines(folder + "CAT.DAT");
+        WriteFileBytes(folder + "CAT1.DAT", "one\r\n");
+        WriteFileBytes(folder + "cat2.dat", "two\r\n");
+        WriteFileBytes(folder + "CAT3.DAT", "three\r\n");
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
-        clickEntry(main.lstCatView, QStringLiteral("Home"));
+        ClickEntry(main.lstCatView, QStringLiteral("Home"));
         QTest::mouseClick(main.cmdCatViewD, Qt::LeftButton);
         MsgBox::queueAnswer(MsgAnswer::Yes);
         QTest::mouseClick(main.cmdCatDel, Qt::LeftButton);
 
         QCOMPARE(ShownTexts().value(1), QStringLiteral("The Category Home was succesfully deleted "
                                                        "along with any URL's stored under it!"));
-        const QList<QByteArray> old = kThree.split('\n');
-        QCOMPARE(fileBytes(folder + "CAT.DAT"), old[0] + '\n' + old[2] + '\n');
+        QCOMPARE(FileBytes(folder + "CAT.DAT"), old[0] + old[2]);
         QVERIFY(!QFileInfo::exists(folder + "cat2.dat"));
-        QCOMPARE(fileBytes(folder + "CAT1.DAT"), QByteArray("one\r\n"));
-        QCOMPARE(fileBytes(folder + "CAT3.DAT"), QByteArray("three\r\n"));
+        QCOMPARE(FileBytes(folder + "CAT1.DAT"), QByteArray("one\r\n"));
+        QCOMPARE(FileBytes(folder + "CAT3.DAT"), QByteArray("three\r\n"));
         QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name),
                  (QStringList{"CAT.DAT", "CAT1.DAT", "CAT3.DAT"}));
         QVERIFY(listsInStep(main, {"Fun=3", "Work=1"}));
@@ -676,9 +649,9 @@ private slots:
 
     void deleteTheOnlyCategory() {
         GuiTestEnv env;
-        frmMain &main = signIn(env, record(1, "Work"));
+        frmMain &main = SignInWithCategories(env, {{"Work", 1}});
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
-        clickEntry(main.lstCatView, QStringLiteral("Work"));
+        ClickEntry(main.lstCatView, QStringLiteral("Work"));
         QTest::mouseClick(main.cmdCatViewD, Qt::LeftButton);
         MsgBox::queueAnswer(MsgAnswer::Yes);
         QTest::keyClick(main.cmbCatDel, Qt::Key_Return);
@@ -709,36 +682,36 @@ private slots:
         QFETCH(QString, messageStart);
         QFETCH(bool, deleted);
         GuiTestEnv env;
-        frmMain &main = signIn(env, kThree);
+        frmMain &main = SignInWithCategories(env, kThree);
         const QString folder = env.path(QStringLiteral("USR1"));
+        const QByteArray index = FileBytes(folder + "/CAT.DAT");
         if (step == QLatin1String("remove")) {
             QVERIFY(QDir().mkpath(folder + "/CAT2.DAT/inside"));
         } else {
-            writeBytes(folder + "/CAT2.DAT", "urls\r\n");
+            WriteFileBytes(folder + "/CAT2.DAT", "urls\r\n");
             if (step == QLatin1String("move"))
                 QVERIFY(QDir().mkpath(folder + "/CAT2.DAT.deleting/inside"));
         }
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
-        clickEntry(main.lstCatView, QStringLiteral("Home"));
+        ClickEntry(main.lstCatView, QStringLiteral("Home"));
         QTest::mouseClick(main.cmdCatViewD, Qt::LeftButton);
         MsgBox::queueAnswer(MsgAnswer::Yes);
         {
-            std::optional<FileSizeLimit> limit;
-            if (step == QLatin1String("write"))
-                limit.emplace(20);
+            const WriteFaultScope faults(
+                step == QLatin1String("write") ? WriteFault::FileSizeLimit : WriteFault::None, 20);
             QTest::keyClick(main.cmbCatDel, Qt::Key_Return);
         }
 
         QCOMPARE(ShownTexts().size(), 2);
         QVERIFY2(ShownTexts()[1].startsWith(messageStart.arg(folder)), qPrintable(ShownTexts()[1]));
         if (deleted) {
-            QCOMPARE(decodedIndex(folder + "/CAT.DAT"), (QStringList{"1 Work", "3 Fun"}));
+            QCOMPARE(DecodedIndex(folder + "/CAT.DAT"), (QStringList{"1 Work", "3 Fun"}));
             QVERIFY(listsInStep(main, {"Fun=3", "Work=1"}));
             QVERIFY(!QFileInfo::exists(modMain::UrlFilePath(1, 2)));
             QCOMPARE(shownPanel(main), QStringLiteral("fraCatView"));
         } else {
-            QCOMPARE(fileBytes(folder + "/CAT.DAT"), kThree);
-            QCOMPARE(fileBytes(folder + "/CAT2.DAT"), QByteArray("urls\r\n"));
+            QCOMPARE(FileBytes(folder + "/CAT.DAT"), index);
+            QCOMPARE(FileBytes(folder + "/CAT2.DAT"), QByteArray("urls\r\n"));
             QVERIFY(listsInStep(main, kThreeListed));
             QCOMPARE(shownPanel(main), QStringLiteral("pctCatDel"));
             QCOMPARE(StatusText(main), QStringLiteral("Ready (Delete Category Menu)"));
@@ -797,19 +770,20 @@ private slots:
         QFETCH(QString, boxAfter);
         QFETCH(QString, focus);
         GuiTestEnv env;
-        frmMain &main = signIn(env, kThree);
+        frmMain &main = SignInWithCategories(env, kThree);
         const QString folder = env.path(QStringLiteral("USR1/"));
-        writeBytes(folder + "CAT1.DAT", "one\r\n");
+        const QByteArray index = FileBytes(folder + "CAT.DAT");
+        WriteFileBytes(folder + "CAT1.DAT", "one\r\n");
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
         if (!chosen.isEmpty())
-            clickEntry(main.lstCatView, chosen);
+            ClickEntry(main.lstCatView, chosen);
         QTest::mouseClick(main.cmdCatViewM, Qt::LeftButton);
         TypeInto(main.txtCatMod, typed);
         QTest::keyClick(main.txtCatMod, Qt::Key_Return);
 
         QCOMPARE(ShownTexts(), QStringList{message});
         if (!message.startsWith(QLatin1String("Success"))) {
-            QCOMPARE(fileBytes(folder + "CAT.DAT"), kThree);
+            QCOMPARE(FileBytes(folder + "CAT.DAT"), index);
             QVERIFY(listsInStep(main, kThreeListed));
             QCOMPARE(main.txtCatMod->text(), boxAfter);
             QCOMPARE(focusName(main), focus);
@@ -818,51 +792,27 @@ private slots:
         }
         // The record is rewritten in place under its old number; the others
         // and the URL file stay byte for byte.
-        const QList<QByteArray> lines = fileBytes(folder + "CAT.DAT").split('\n');
-        const QList<QByteArray> old = kThree.split('\n');
+        const QList<QByteArray> lines = FileBytes(folder + "CAT.DAT").split('\n');
+        const QList<QByteArray> old = index.split('\n');
         QCOMPARE(lines.size(), 4);
         QCOMPARE(lines[1], old[1]);
         QCOMPARE(lines[2], old[2]);
         QVERIFY(lines[0] != old[0]);
-        QCOMPARE(decodedIndex(folder + "CAT.DAT"), (QStringList{"1 Travel", "2 Home", "3 Fun"}));
-        QCOMPARE(fileBytes(folder + "CAT1.DAT"), QByteArray("one\r\n"));
+        QCOMPARE(DecodedIndex(folder + "CAT.DAT"), (QStringList{"1 Travel", "2 Home", "3 Fun"}));
+        QCOMPARE(FileBytes(folder + "CAT1.DAT"), QByteArray("one\r\n"));
         QVERIFY(listsInStep(main, {"Fun=3", "Home=2", "Travel=1"}));
         QCOMPARE(main.lblCatView->text(), QStringLiteral("3 Existing Categories are : "));
         QCOMPARE(shownPanel(main), QStringLiteral("fraCatView"));
         QCOMPARE(main.txtCatMod->text(), QString());
     }
 
-    void renameFailureKeepsFileAndLists() {
-        GuiTestEnv env;
-        frmMain &main = signIn(env, kThree);
-        QTest::mouseClick(main.cmdCat, Qt::LeftButton);
-        clickEntry(main.lstCatView, QStringLiteral("Fun"));
-        QTest::mouseClick(main.cmdCatViewM, Qt::LeftButton);
-        TypeInto(main.txtCatMod, QStringLiteral("Games"));
-        {
-            const FileSizeLimit limit(20);
-            QTest::mouseClick(main.cmdCatMod, Qt::LeftButton);
-        }
-        const QString path = env.path(QStringLiteral("USR1/CAT.DAT"));
-        QCOMPARE(ShownTexts().size(), 1);
-        QVERIFY(ShownTexts().first().startsWith(
-            QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: ").arg(path)));
-        QCOMPARE(fileBytes(path), kThree);
-        QVERIFY(listsInStep(main, kThreeListed));
-        QCOMPARE(shownPanel(main), QStringLiteral("pctCatMod"));
-        QCOMPARE(StatusText(main), QStringLiteral("Ready (Modify Category Menu)"));
-        QCOMPARE(main.txtCatMod->text(), QStringLiteral("Games"));
-    }
-
     // ---- Lists out of step after the owner message ----
 
     void deleteAndAddAfterTheOwnerMessage() {
         GuiTestEnv env;
-        const QByteArray foreignLast =
-            record(1, "Work") + record(2, "Home") + record(3, "Fun", kOther);
-        frmMain &main = signIn(env, foreignLast);
+        frmMain &main = SignInWithCategories(env, {{"Work", 1}, {"Home", 2}, {"Fun", 3, true}});
         const QString path = env.path(QStringLiteral("USR1/CAT.DAT"));
-        QCOMPARE(entries(main.cmbCatDel), (QStringList{"Home=2", "Work=1"}));
+        QCOMPARE(Entries(main.cmbCatDel), (QStringList{"Home=2", "Work=1"}));
 
         // Delete "Work", chosen in the only list that holds it.
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
@@ -873,8 +823,8 @@ private slots:
         QTest::keyClick(main.cmbCatDel, Qt::Key_Return);
         QCOMPARE(ShownTexts().value(1), QStringLiteral("The Category Work was succesfully deleted "
                                                        "along with any URL's stored under it!"));
-        QCOMPARE(decodedIndex(path), (QStringList{"2 Home", "3 Fun"}));
-        QCOMPARE(entries(main.cmbCatDel), QStringList{"Home=2"});
+        QCOMPARE(DecodedIndex(path), (QStringList{"2 Home", "3 Fun"}));
+        QCOMPARE(Entries(main.cmbCatDel), QStringList{"Home=2"});
         QVERIFY(main.lstCatView->count() == 0 && main.cmbCatMod->count() == 0 &&
                 main.cmbUrlCat->count() == 0);
 
@@ -882,21 +832,21 @@ private slots:
         QTest::mouseClick(main.cmdCatViewA, Qt::LeftButton);
         TypeInto(main.txtCatAdd, QStringLiteral("Travel"));
         QTest::keyClick(main.txtCatAdd, Qt::Key_Return);
-        QCOMPARE(decodedIndex(path), (QStringList{"2 Home", "3 Fun", "4 Travel"}));
-        QCOMPARE(entries(main.cmbCatDel), (QStringList{"Home=2", "Travel=4"}));
-        QCOMPARE(entries(main.lstCatView), QStringList{"Travel=4"});
-        QCOMPARE(entries(main.cmbCatMod), QStringList{"Travel=4"});
-        QCOMPARE(entries(main.cmbUrlCat), QStringList{"Travel=4"});
+        QCOMPARE(DecodedIndex(path), (QStringList{"2 Home", "3 Fun", "4 Travel"}));
+        QCOMPARE(Entries(main.cmbCatDel), (QStringList{"Home=2", "Travel=4"}));
+        QCOMPARE(Entries(main.lstCatView), QStringList{"Travel=4"});
+        QCOMPARE(Entries(main.cmbCatMod), QStringList{"Travel=4"});
+        QCOMPARE(Entries(main.cmbUrlCat), QStringList{"Travel=4"});
 
         // Deleting "Travel" by its position in lstCatView would have named
         // "Home" in cmbCatDel; by number it is "Travel" everywhere.
-        clickEntry(main.lstCatView, QStringLiteral("Travel"));
+        ClickEntry(main.lstCatView, QStringLiteral("Travel"));
         QTest::mouseClick(main.cmdCatViewD, Qt::LeftButton);
         QCOMPARE(main.cmbCatDel->currentText(), QStringLiteral("Travel"));
         MsgBox::queueAnswer(MsgAnswer::Yes);
         QTest::mouseClick(main.cmdCatDel, Qt::LeftButton);
-        QCOMPARE(decodedIndex(path), (QStringList{"2 Home", "3 Fun"}));
-        QCOMPARE(entries(main.cmbCatDel), QStringList{"Home=2"});
+        QCOMPARE(DecodedIndex(path), (QStringList{"2 Home", "3 Fun"}));
+        QCOMPARE(Entries(main.cmbCatDel), QStringList{"Home=2"});
         QVERIFY(main.lstCatView->count() == 0 && main.cmbCatMod->count() == 0 &&
                 main.cmbUrlCat->count() == 0);
     }
@@ -907,7 +857,7 @@ private slots:
         // Keys go to the window as a keyboard sends them: access keys, the
         // arrow keys, typing and Enter.
         GuiTestEnv env;
-        frmMain &main = signIn(env, kThree);
+        frmMain &main = SignInWithCategories(env, kThree);
         main.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&main));
         QWindow *window = main.windowHandle();
@@ -946,7 +896,7 @@ private slots:
         alt(Qt::Key_B); // Back to the main menu
         QTRY_COMPARE(shownPanel(main), QString());
         QCOMPARE(main.lblSubTitle->text(), QStringLiteral("Main Menu"));
-        QCOMPARE(decodedIndex(env.path(QStringLiteral("USR1/CAT.DAT"))),
+        QCOMPARE(DecodedIndex(env.path(QStringLiteral("USR1/CAT.DAT"))),
                  (QStringList{"1 Work", "2 Home", "3 Fun", "4 Trips"}));
     }
 };

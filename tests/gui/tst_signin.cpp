@@ -34,15 +34,6 @@ const QString kSameAsName =
 const QString kTaken =
     QStringLiteral("That USER ID has already been taken, please choose another!");
 
-QString statusText(frmMain &main) {
-    return main.StatusBar->panel(2)->text();
-}
-
-QByteArray fileBytes(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Fills the registration frame and presses Create ID. When the window stays
 // open: the boxes' texts afterwards (name, password, again), the focused
 // box's name, whether the registration frame still shows, and the status.
@@ -68,7 +59,7 @@ AfterCreate createId(frmMain &main, const QString &name, const QString &pass,
                      login.txtNRPass->text(),
                      login.focusWidget() ? login.focusWidget()->objectName() : QString(),
                      login.fraNewUser->isVisible(),
-                     statusText(main)};
+                     StatusText(main)};
         }
     });
     return after;
@@ -143,8 +134,8 @@ void SignInTest::signIn() {
     if (accepted) {
         QCOMPARE(ShownTexts(), QStringList{kSignedIn});
         QCOMPARE(modMain::UserNo, qint16(2));
-        QVERIFY(modMain::SameStamp(modMain::PassStamp,
-                                   modMain::MakePassStamp(QStringLiteral("Secret1"))));
+        QVERIFY(modMain::OwnerTest(modMain::PassStamp)
+                    .owns(modMain::MakePassStamp(QStringLiteral("Secret1"))));
         QCOMPARE(main.Tag, QStringLiteral("VALID=TRUE"));
         QCOMPARE(main.cmdLogin->text(), QStringLiteral("&Logout"));
         QVERIFY(main.cmdCat->isEnabled());
@@ -154,7 +145,7 @@ void SignInTest::signIn() {
         QCOMPARE(main.lblIntro->text(),
                  QStringLiteral("Welcome to Wayfile v2.1\n\nWhen done, don't forget to Logout of "
                                 "the program or Exit the program!"));
-        QCOMPARE(statusText(main), QStringLiteral("Ready (Main Menu)"));
+        QCOMPARE(StatusText(main), QStringLiteral("Ready (Main Menu)"));
     } else {
         QCOMPARE(ShownTexts(), QStringList{kInvalid});
         QCOMPARE(modMain::UserNo, qint16(0));
@@ -178,7 +169,7 @@ void SignInTest::wrongPasswordKeepsTheName() {
         open = login.isVisible();
         nameAfter = login.txtUser->text();
         passAfter = login.txtPass->text();
-        status = statusText(main);
+        status = StatusText(main);
     });
     QVERIFY(open);
     QCOMPARE(ShownTexts(), QStringList{kInvalid});
@@ -215,7 +206,7 @@ void SignInTest::emptyFields() {
         QTest::mouseClick(login.cmdLogin, Qt::LeftButton);
         nameAfter = login.txtUser->text();
         passAfter = login.txtPass->text();
-        status = statusText(main);
+        status = StatusText(main);
         focus = login.focusWidget() ? login.focusWidget()->objectName() : QString();
     });
     QCOMPARE(ShownTexts(),
@@ -275,7 +266,7 @@ void SignInTest::cancelLeavesSignedOut() {
     QVERIFY(!main.cmdCat->isEnabled());
     QVERIFY(!main.cmdURL->isEnabled());
     QCOMPARE(modMain::UserNo, qint16(0));
-    QCOMPARE(statusText(main), QStringLiteral("Ready (Main Menu)"));
+    QCOMPARE(StatusText(main), QStringLiteral("Ready (Main Menu)"));
     QVERIFY(ShownTexts().isEmpty());
 }
 
@@ -345,7 +336,7 @@ void SignInTest::registrationRefusals() {
     QFETCH(QString, focus);
     GuiTestEnv env;
     AddAccount(1, QStringLiteral("Ann"), QStringLiteral("Pw"));
-    const QByteArray before = fileBytes(env.path("info.qvx"));
+    const QByteArray before = FileBytes(env.path("info.qvx"));
     frmMain &main = env.mainWindow();
 
     const AfterCreate after = createId(main, name, pass, again);
@@ -354,7 +345,7 @@ void SignInTest::registrationRefusals() {
     QCOMPARE(after.status, QStringLiteral("Ready (Create User ID Menu)"));
     QCOMPARE((QStringList{after.name, after.pass, after.again}), boxesAfter);
     QCOMPARE(after.focus, focus);
-    QCOMPARE(fileBytes(env.path("info.qvx")), before);
+    QCOMPARE(FileBytes(env.path("info.qvx")), before);
     QVERIFY(!QFileInfo::exists(env.path("USR2")));
     QCOMPARE(modMain::UserNo, qint16(0));
 }
@@ -380,7 +371,7 @@ void SignInTest::registrationSignsInAtOnce() {
              QFile::Permissions());
 
     // The record decodes as written: tag, trimmed name, password enciphered twice.
-    const QByteArray bytes = fileBytes(env.path("info.qvx"));
+    const QByteArray bytes = FileBytes(env.path("info.qvx"));
     QVERIFY(bytes.endsWith("\r\n"));
     const QStringList fields = modMain::SplitRecord(QString::fromLatin1(bytes).trimmed());
     QCOMPARE(fields.size(), 3);
@@ -453,7 +444,7 @@ void SignInTest::existingUserFolderIsReused() {
     frmMain &main = env.mainWindow();
     createId(main, QStringLiteral("Dan"), QStringLiteral("pw"), QStringLiteral("pw"));
     QCOMPARE(modMain::UserNo, qint16(1));
-    QCOMPARE(fileBytes(env.path("USR1/CAT.DAT")), QByteArray("left from before\r\n"));
+    QCOMPARE(FileBytes(env.path("USR1/CAT.DAT")), QByteArray("left from before\r\n"));
 }
 
 void SignInTest::failedFolderLeavesNoAccount() {
@@ -475,13 +466,13 @@ void SignInTest::failedFolderLeavesNoAccount() {
 void SignInTest::numbersRunOut() {
     GuiTestEnv env;
     AddAccount(32767, QStringLiteral("Last"), QStringLiteral("pw"));
-    const QByteArray before = fileBytes(env.path("info.qvx"));
+    const QByteArray before = FileBytes(env.path("info.qvx"));
     frmMain &main = env.mainWindow();
     createId(main, QStringLiteral("One more"), QStringLiteral("pw"), QStringLiteral("pw"));
     QCOMPARE(ShownTexts().size(), 1);
     QVERIFY2(ShownTexts().first().contains(QStringLiteral("32767")),
              qPrintable(ShownTexts().first()));
-    QCOMPARE(fileBytes(env.path("info.qvx")), before);
+    QCOMPARE(FileBytes(env.path("info.qvx")), before);
     QCOMPARE(modMain::UserNo, qint16(0));
     QCOMPARE(QDir(env.folder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
 }
@@ -497,14 +488,14 @@ void SignInTest::newUserFrameSwitching() {
         QVERIFY(!login.fraLogin->isVisible());
         QVERIFY(login.fraNewUser->isVisible());
         QCOMPARE(login.txtUser->text(), QString());
-        QCOMPARE(statusText(main), QStringLiteral("Please fill in all the fields and click on "
+        QCOMPARE(StatusText(main), QStringLiteral("Please fill in all the fields and click on "
                                                   "Create ID to create your new User ID"));
         QTest::keyClicks(login.txtNUser, QStringLiteral("half"));
         QTest::mouseClick(login.cmdNCancel, Qt::LeftButton);
         QVERIFY(login.fraLogin->isVisible());
         QVERIFY(!login.fraNewUser->isVisible());
         QCOMPARE(login.txtNUser->text(), QString());
-        QCOMPARE(statusText(main), QStringLiteral("Ready (Login Menu)"));
+        QCOMPARE(StatusText(main), QStringLiteral("Ready (Login Menu)"));
     });
     // Every opening starts on the sign-in frame with empty boxes.
     WithSignInWindow(main, [&](frmLogin &login) {

@@ -37,27 +37,15 @@ QString ShowingScreen(frmMain &m) {
     return showing.join(u',');
 }
 
-QStringList Entries(const QListWidget *list) {
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
-    return texts;
-}
-
-QStringList Entries(const QComboBox *combo) {
-    QStringList texts;
-    for (int i = 0; i < combo->count(); ++i)
-        texts << combo->itemText(i);
-    return texts;
-}
-
 // Category 1 "News" with three URLs, category 2 "Apps" with one.
-void TwoCategories(frmMain &main) {
-    SignInWithCategories(main, {{QStringLiteral("News"), 1}, {QStringLiteral("Apps"), 2}});
+frmMain &TwoCategories(GuiTestEnv &env) {
+    frmMain &main =
+        SignInWithCategories(env, {{QStringLiteral("News"), 1}, {QStringLiteral("Apps"), 2}});
     WriteUrlFile(1, UrlLine({1, QStringLiteral("b.org"), QStringLiteral("bee")}) +
                         UrlLine({2, QStringLiteral("a.org"), QStringLiteral("line1*QVX*line2")}) +
                         UrlLine({3, QStringLiteral("c.org"), QString()}));
     WriteUrlFile(2, UrlLine({1, QStringLiteral("apps.example"), QStringLiteral("x")}));
+    return main;
 }
 
 int Position(frmMain &main, const QString &category) {
@@ -86,7 +74,7 @@ private slots:
     void foreignLinesAnnouncedOneEach();
     void unreadableFileSaysSo();
     void categoryDoubleClickLandsOnTheList();
-    void choiceWhileHiddenListsOnTheNextVisit();
+    void choiceOnTheAddPanelListsOnTheNextVisit();
     void signingOutForgetsTheListedCategory();
     void deletedCategoryLeavesNoList();
     void description_data();
@@ -145,8 +133,7 @@ void tst_Urls::screens() {
     QFETCH(QString, nxtTag);
 
     GuiTestEnv env;
-    frmMain &main = env.mainWindow();
-    SignInWithCategories(main, {{QStringLiteral("News"), 1}});
+    frmMain &main = SignInWithCategories(env, {{QStringLiteral("News"), 1}});
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
     if (!button.isEmpty())
         QTest::mouseClick(main.findChild<QPushButton *>(button), Qt::LeftButton);
@@ -187,8 +174,7 @@ void tst_Urls::screens() {
 
 void tst_Urls::backToTheMainMenu() {
     GuiTestEnv env;
-    frmMain &main = env.mainWindow();
-    SignInWithCategories(main, {});
+    frmMain &main = SignInWithCategories(env, {});
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
     QTest::mouseClick(main.cmdUrlViewCncl, Qt::LeftButton);
     QCOMPARE(ShowingScreen(main), QString());
@@ -212,8 +198,7 @@ void tst_Urls::backToTheMainMenu() {
 
 void tst_Urls::urlMenuRightAfterSignIn() {
     GuiTestEnv env;
-    frmMain &main = env.mainWindow();
-    SignInWithCategories(main, {{QStringLiteral("News"), 1}});
+    frmMain &main = SignInWithCategories(env, {{QStringLiteral("News"), 1}});
     main.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&main));
     QTest::keyClick(&main, Qt::Key_U, Qt::AltModifier); // "&URL'S" (an animated click)
@@ -231,7 +216,8 @@ void tst_Urls::choosingACategory_data() {
     QTest::addColumn<QStringList>("mod");
     QTest::addColumn<QString>("status");
 
-    const QStringList three{"a.org", "b.org", "c.org"};
+    // In list order, each with its URL number.
+    const QStringList three{"a.org=2", "b.org=1", "c.org=3"};
     QTest::newRow("URL menu") << "" << three << QStringList() << QStringList()
                               << "Ready (URL(s) Menu)";
     QTest::newRow("Delete panel") << "cmdUrlViewD" << QStringList() << three << QStringList()
@@ -250,8 +236,7 @@ void tst_Urls::choosingACategory() {
     QFETCH(QString, status);
 
     GuiTestEnv env;
-    frmMain &main = env.mainWindow();
-    TwoCategories(main);
+    frmMain &main = TwoCategories(env);
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
     if (!button.isEmpty())
         QTest::mouseClick(main.findChild<QPushButton *>(button), Qt::LeftButton);
@@ -267,42 +252,34 @@ void tst_Urls::choosingACategory() {
         QCOMPARE(main.lblUrlView->text(), QStringLiteral("3 URL(s) under choosen Category are : "));
         QCOMPARE(main.txtUrlViewDesc->toPlainText(), kPlaceholder);
         QCOMPARE(main.lstUrlView->selectedItems().size(), 0);
-        // Item data: the URL numbers.
-        QCOMPARE(screens::EntryData(main.lstUrlView, 0), 2);
-        QCOMPARE(screens::EntryData(main.lstUrlView, 1), 1);
-        QCOMPARE(screens::EntryData(main.lstUrlView, 2), 3);
     }
     QVERIFY(MsgBox::shown().isEmpty());
 }
 
 void tst_Urls::choosingByKeyboardLists() {
     GuiTestEnv env;
-    frmMain &main = env.mainWindow();
-    TwoCategories(main);
+    frmMain &main = TwoCategories(env);
     main.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&main));
     QTest::keyClick(&main, Qt::Key_U, Qt::AltModifier);
     QTRY_COMPARE(ShowingScreen(main), QStringLiteral("fraUrlView"));
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(main.cmbUrlCat));
     QTest::keyClick(main.cmbUrlCat, Qt::Key_Down); // "Apps", then "News"
-    QCOMPARE(Entries(main.lstUrlView), QStringList{QStringLiteral("apps.example")});
+    QCOMPARE(Entries(main.lstUrlView), QStringList{QStringLiteral("apps.example=1")});
     QTest::keyClick(main.cmbUrlCat, Qt::Key_Down);
-    QCOMPARE(
-        Entries(main.lstUrlView),
-        (QStringList{QStringLiteral("a.org"), QStringLiteral("b.org"), QStringLiteral("c.org")}));
+    QCOMPARE(Entries(main.lstUrlView), (QStringList{"a.org=2", "b.org=1", "c.org=3"}));
     QCOMPARE(main.lblUrlView->text(), QStringLiteral("3 URL(s) under choosen Category are : "));
 }
 
 void tst_Urls::noReloadMarker() {
     GuiTestEnv env;
-    frmMain &main = env.mainWindow();
-    TwoCategories(main);
+    frmMain &main = TwoCategories(env);
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
     main.cmbUrlCat->setCurrentIndex(Position(main, QStringLiteral("Apps")));
     SetStatus(QStringLiteral("before"));
     main.cmbUrlCatTag = QStringLiteral("1NO");
     main.cmbUrlCat->setCurrentIndex(Position(main, QStringLiteral("News")));
-    QCOMPARE(Entries(main.lstUrlView), QStringList{QStringLiteral("apps.example")});
+    QCOMPARE(Entries(main.lstUrlView), QStringList{QStringLiteral("apps.example=1")});
     QCOMPARE(StatusText(main), QStringLiteral("before"));
 
     // Any other tag lets a choice load.
@@ -313,8 +290,7 @@ void tst_Urls::noReloadMarker() {
 
 void tst_Urls::foreignLinesAnnouncedOneEach() {
     GuiTestEnv env;
-    frmMain &main = env.mainWindow();
-    SignInWithCategories(main, {{QStringLiteral("News"), 1}});
+    frmMain &main = SignInWithCategories(env, {{QStringLiteral("News"), 1}});
     const QString path =
         WriteUrlFile(1, UrlLine({1, QStringLiteral("first.org"), QString()}) +
                             UrlLine({2, QStringLiteral("second.org"), QString(), true}) + "\r\n" +
@@ -325,15 +301,13 @@ void tst_Urls::foreignLinesAnnouncedOneEach() {
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
     main.cmbUrlCat->setCurrentIndex(0);
     QCOMPARE(ShownTexts(), (QStringList{kImposter, kImposter}));
-    QCOMPARE(Entries(main.lstUrlView),
-             (QStringList{QStringLiteral("first.org"), QStringLiteral("third.org")}));
+    QCOMPARE(Entries(main.lstUrlView), (QStringList{"first.org=1", "third.org=3"}));
     QCOMPARE(FileBytes(path), before);
 }
 
 void tst_Urls::unreadableFileSaysSo() {
     GuiTestEnv env;
-    frmMain &main = env.mainWindow();
-    TwoCategories(main);
+    frmMain &main = TwoCategories(env);
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
     main.cmbUrlCat->setCurrentIndex(Position(main, QStringLiteral("Apps")));
     // A folder where the News file should be.
@@ -348,30 +322,37 @@ void tst_Urls::unreadableFileSaysSo() {
 }
 
 void tst_Urls::categoryDoubleClickLandsOnTheList() {
-    // What the Categories menu's double-click does: show the URL menu, then
-    // choose the same position in the URL screens' category chooser.
+    // A double-click on a category of the Categories menu shows the URL menu
+    // listing that category's URLs.
     GuiTestEnv env;
-    frmMain &main = env.mainWindow();
-    TwoCategories(main);
-    main.cmdURL_Click();
-    main.cmbUrlCat->setCurrentIndex(Position(main, QStringLiteral("News")));
+    frmMain &main = TwoCategories(env);
+    QTest::mouseClick(main.cmdCat, Qt::LeftButton);
+    ClickEntry(main.lstCatView, QStringLiteral("News"));
+    const QPoint at = main.lstCatView->visualItemRect(main.lstCatView->currentItem()).center();
+    QTest::mouseDClick(main.lstCatView->viewport(), Qt::LeftButton, {}, at);
     QCOMPARE(ShowingScreen(main), QStringLiteral("fraUrlView"));
-    QCOMPARE(main.lstUrlView->count(), 3);
+    QCOMPARE(main.cmbUrlCat->currentText(), QStringLiteral("News"));
+    QCOMPARE(Entries(main.lstUrlView), (QStringList{"a.org=2", "b.org=1", "c.org=3"}));
     QCOMPARE(StatusText(main), QStringLiteral("Ready (URL(s) Menu)"));
+    QVERIFY(MsgBox::shown().isEmpty());
 }
 
-void tst_Urls::choiceWhileHiddenListsOnTheNextVisit() {
+void tst_Urls::choiceOnTheAddPanelListsOnTheNextVisit() {
     GuiTestEnv env;
-    frmMain &main = env.mainWindow();
-    TwoCategories(main);
+    frmMain &main = TwoCategories(env);
     MenuOnNews(main);
-    QTest::mouseClick(main.cmdUrlViewCncl, Qt::LeftButton);
-    // The category screens change the chooser while it is hidden.
+    // "Apps" is chosen on the Add URL panel, which loads no list, and the
+    // panel is left for the Categories menu: the hidden URL list is still
+    // News's.
+    QTest::mouseClick(main.cmdUrlViewA, Qt::LeftButton);
     main.cmbUrlCat->setCurrentIndex(Position(main, QStringLiteral("Apps")));
+    QTest::mouseClick(main.cmdCat, Qt::LeftButton);
+    QVERIFY(!main.cmbUrlCat->isVisible());
+    QCOMPARE(main.cmbUrlCat->currentText(), QStringLiteral("Apps"));
     QCOMPARE(main.lstUrlView->count(), 3);
-    QCOMPARE(StatusText(main), QStringLiteral("Ready (Main Menu)"));
+    // The URL menu catches up when it opens again.
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
-    QCOMPARE(Entries(main.lstUrlView), QStringList{QStringLiteral("apps.example")});
+    QCOMPARE(Entries(main.lstUrlView), QStringList{QStringLiteral("apps.example=1")});
     QCOMPARE(main.lblUrlView->text(), QStringLiteral("1 URL(s) under choosen Category are : "));
     QCOMPARE(main.txtUrlViewDesc->toPlainText(), kPlaceholder);
     QVERIFY(MsgBox::shown().isEmpty());
@@ -379,35 +360,36 @@ void tst_Urls::choiceWhileHiddenListsOnTheNextVisit() {
 
 void tst_Urls::signingOutForgetsTheListedCategory() {
     GuiTestEnv env;
-    frmMain &main = env.mainWindow();
-    TwoCategories(main);
+    frmMain &main = TwoCategories(env);
     MenuOnNews(main);
     QCOMPARE(main.lstUrlView->count(), 3);
     MsgBox::queueAnswer(screens::MsgAnswer::Yes);
     QTest::mouseClick(main.cmdLogin, Qt::LeftButton);
     QCOMPARE(main.lstUrlView->count(), 0);
-    SignInByKeyboard(main, QStringLiteral("Ann"), QStringLiteral("Pw"));
-    screens::AddSorted(main.cmbUrlCat, QStringLiteral("News"), 1);
-    {
-        const QSignalBlocker quiet(main.cmbUrlCat); // chosen while the lists were filled
-        main.cmbUrlCat->setCurrentIndex(0);
-    }
+    SignInByKeyboard(main, kTestUser, kTestPassword);
+    // News again, chosen on the Add URL panel (which loads nothing): back on
+    // the menu its URLs are listed, although News was the category listed
+    // before signing out.
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
-    QCOMPARE(main.lstUrlView->count(), 3);
+    QTest::mouseClick(main.cmdUrlViewA, Qt::LeftButton);
+    main.cmbUrlCat->setCurrentIndex(Position(main, QStringLiteral("News")));
+    QCOMPARE(main.lstUrlView->count(), 0);
+    QTest::mouseClick(main.cmdUrlAddCncl, Qt::LeftButton);
+    QCOMPARE(Entries(main.lstUrlView), (QStringList{"a.org=2", "b.org=1", "c.org=3"}));
 }
 
 void tst_Urls::deletedCategoryLeavesNoList() {
     GuiTestEnv env;
-    frmMain &main = env.mainWindow();
-    TwoCategories(main);
+    frmMain &main = TwoCategories(env);
     MenuOnNews(main);
-    QTest::mouseClick(main.cmdUrlViewCncl, Qt::LeftButton);
-    {
-        // The category screens delete "News": gone from the chooser, none chosen.
-        const QSignalBlocker quiet(main.cmbUrlCat);
-        main.cmbUrlCat->removeItem(Position(main, QStringLiteral("News")));
-        main.cmbUrlCat->setCurrentIndex(-1);
-    }
+    // "News" is deleted on the Categories screens.
+    QTest::mouseClick(main.cmdCat, Qt::LeftButton);
+    ClickEntry(main.lstCatView, QStringLiteral("News"));
+    QTest::mouseClick(main.cmdCatViewD, Qt::LeftButton);
+    MsgBox::queueAnswer(screens::MsgAnswer::Yes);
+    QTest::mouseClick(main.cmdCatDel, Qt::LeftButton);
+    QCOMPARE(Entries(main.cmbUrlCat), QStringList{QStringLiteral("Apps=2")});
+    QCOMPARE(main.cmbUrlCat->currentIndex(), -1);
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
     QCOMPARE(main.lstUrlView->count(), 0);
     QCOMPARE(main.lblUrlView->text(), QStringLiteral("0 URL(s) under choosen Category are : "));
@@ -430,12 +412,10 @@ void tst_Urls::description() {
     QFETCH(QString, shown);
 
     GuiTestEnv env;
-    frmMain &main = env.mainWindow();
-    TwoCategories(main);
+    frmMain &main = TwoCategories(env);
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
     main.cmbUrlCat->setCurrentIndex(Position(main, QStringLiteral("News")));
-    ClickListRow(main.lstUrlView,
-                 main.lstUrlView->row(main.lstUrlView->findItems(address, Qt::MatchExactly)[0]));
+    ClickEntry(main.lstUrlView, address);
     QCOMPARE(main.txtUrlViewDesc->toPlainText(), shown);
     QCOMPARE(StatusText(main), QStringLiteral("Ready (URL View Menu)"));
 }
@@ -472,8 +452,7 @@ void tst_Urls::open() {
     QFETCH(QString, opened);
 
     GuiTestEnv env;
-    frmMain &main = env.mainWindow();
-    SignInWithCategories(main, {{QStringLiteral("News"), 1}});
+    frmMain &main = SignInWithCategories(env, {{QStringLiteral("News"), 1}});
     WriteUrlFile(1, UrlLine({1, address, QString()}));
     QList<QUrl> seen;
     screens::SetOpenAddressHandler([&](const QUrl &url) {
@@ -498,8 +477,7 @@ void tst_Urls::open() {
 
 void tst_Urls::openWithoutChoice() {
     GuiTestEnv env;
-    frmMain &main = env.mainWindow();
-    TwoCategories(main);
+    frmMain &main = TwoCategories(env);
     int opened = 0;
     screens::SetOpenAddressHandler([&](const QUrl &) { return ++opened, true; });
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
@@ -511,8 +489,7 @@ void tst_Urls::openWithoutChoice() {
 
 void tst_Urls::openRefusedByTheDesktop() {
     GuiTestEnv env;
-    frmMain &main = env.mainWindow();
-    TwoCategories(main);
+    frmMain &main = TwoCategories(env);
     screens::SetOpenAddressHandler([](const QUrl &) { return false; });
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
     main.cmbUrlCat->setCurrentIndex(Position(main, QStringLiteral("News")));

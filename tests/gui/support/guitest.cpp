@@ -101,8 +101,7 @@ QStringList ShownTexts() {
 }
 
 void AddAccount(int n, const QString &name, const QString &password) {
-    modMain::IoError err;
-    if (!modMain::AppendAccount(n, name, password, &err))
+    if (const modMain::IoError err = modMain::AppendAccount(n, name, password); err.failed())
         qFatal("could not write a test account: %s", qPrintable(err.reason));
 }
 
@@ -121,36 +120,77 @@ void ClickListRow(QListWidget *list, int row) {
                       list->visualItemRect(item).center());
 }
 
-QByteArray FileBytes(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+void ClickEntry(QListWidget *list, const QString &text) {
+    const QList<QListWidgetItem *> found = list->findItems(text, Qt::MatchExactly);
+    if (found.isEmpty()) {
+        qWarning("no entry %s", qPrintable(text));
+        return;
+    }
+    ClickListRow(list, list->row(found.first()));
 }
 
-void SignInWithCategories(frmMain &main, const QList<QPair<QString, int>> &categories) {
-    AddAccount(1, QStringLiteral("Ann"), QStringLiteral("Pw"));
-    modMain::IoError err;
-    if (!modMain::MakeFolder(modMain::UserFolderPath(1), &err))
+QStringList Entries(const QListWidget *list) {
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << QStringLiteral("%1=%2").arg(list->item(i)->text()).arg(screens::EntryData(list, i));
+    return out;
+}
+
+QStringList Entries(const QComboBox *combo) {
+    QStringList out;
+    for (int i = 0; i < combo->count(); ++i)
+        out << QStringLiteral("%1=%2").arg(combo->itemText(i)).arg(screens::EntryData(combo, i));
+    return out;
+}
+
+void WriteFileBytes(const QString &path, const QByteArray &data) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size())
+        qFatal("could not write %s: %s", qPrintable(path), qPrintable(file.errorString()));
+}
+
+namespace {
+
+// The owner stamp of a test record: the test user's, or another password's.
+QString TestStamp(bool foreign) {
+    return modMain::MakePassStamp(foreign ? QStringLiteral("Other") : kTestPassword);
+}
+
+} // namespace
+
+void WriteUserFiles(const QList<TestCategory> &categories) {
+    AddAccount(1, kTestUser, kTestPassword);
+    const QString folder = modMain::UserFolderPath(1);
+    if (const modMain::IoError err = modMain::MakeFolder(folder); err.failed())
         qFatal("could not make the user folder: %s", qPrintable(err.reason));
-    SignInByKeyboard(main, QStringLiteral("Ann"), QStringLiteral("Pw"));
-    for (const auto &[name, number] : categories)
-        screens::AddSorted(main.cmbUrlCat, name, number);
+    const QString index = modMain::JoinPath(folder, modMain::kCategoryIndexName);
+    for (const TestCategory &category : categories) {
+        const QString line = modMain::CategoryRecordLine(category.number, category.name,
+                                                         TestStamp(category.foreign));
+        if (const modMain::IoError err = modMain::AppendLine(index, line); err.failed())
+            qFatal("could not write the category index: %s", qPrintable(err.reason));
+    }
+}
+
+frmMain &SignInWithCategories(GuiTestEnv &env, const QList<TestCategory> &categories) {
+    WriteUserFiles(categories);
+    frmMain &main = env.mainWindow();
+    SignInByKeyboard(main, kTestUser, kTestPassword);
+    if (modMain::UserNo != 1)
+        qFatal("the test user could not sign in");
     screens::MsgBox::reset();
+    return main;
 }
 
 QByteArray UrlLine(const TestUrl &url) {
-    const QString stamp =
-        url.foreign ? modMain::MakePassStamp(QStringLiteral("Other")) : modMain::PassStamp;
-    return modMain::UrlRecordLine(modMain::UrlKey(url.number), url.address, url.storedDescription,
-                                  stamp)
+    return modMain::UrlRecordLine(url.number, url.address, url.storedDescription,
+                                  TestStamp(url.foreign))
                .toLatin1() +
            "\r\n";
 }
 
 QString WriteUrlFile(int catNo, const QByteArray &content) {
     const QString path = modMain::UrlFilePath(1, catNo);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(content) != content.size())
-        qFatal("could not write %s", qPrintable(path));
+    WriteFileBytes(path, content);
     return path;
 }

@@ -4,12 +4,15 @@
 #include "screens/frmMain.h"
 
 #include "filesizelimit.h"
+#include "testfiles.h"
 
 #include <QString>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // What every window test needs: a fresh program folder, scripted message
 // boxes, a fixed 1024 x 768 screen at 15 twips a pixel, and no other running
@@ -54,11 +57,71 @@ QString StatusText(frmMain &main);
 // Clicks the entry at `row` of a list box with the mouse.
 void ClickListRow(QListWidget *list, int row);
 
-// The whole content of a file; empty when it cannot be read.
-QByteArray FileBytes(const QString &path);
+// Clicks the entry of a list box whose text is `text`.
+void ClickEntry(QListWidget *list, const QString &text);
 
-// One URL record for a test file: written under the signed-in user's stamp,
-// or under another password's when `foreign`.
+// "text=number" for every entry of a list, in list order: what the entry
+// shows and the number it carries.
+QStringList Entries(const QListWidget *list);
+QStringList Entries(const QComboBox *combo);
+
+// Replaces a file's content; a test that cannot set up its files stops.
+void WriteFileBytes(const QString &path, const QByteArray &data);
+
+// A fault that writing the data files meets.
+enum class WriteFault {
+    None,
+    FileSizeLimit, // for real: every write past a size fails ("File too large")
+    FullDisk,      // through the disk calls: every write fails with ENOSPC
+    FlushFails,    // through the disk calls: flushing a file fails with EIO
+};
+Q_DECLARE_METATYPE(WriteFault)
+
+// Makes `fault` happen while it lives; `limit` is the size for
+// FileSizeLimit.
+class WriteFaultScope {
+public:
+    explicit WriteFaultScope(WriteFault fault, long long limit = 0) {
+        if (fault == WriteFault::FileSizeLimit)
+            m_limit.emplace(limit);
+        if (fault == WriteFault::FullDisk)
+            m_calls.emplace(WritesFail(ENOSPC));
+        if (fault == WriteFault::FlushFails)
+            m_calls.emplace(FileSyncFails(EIO));
+    }
+
+private:
+    std::optional<FileSizeLimit> m_limit;
+    std::optional<DiskCallsOverride> m_calls;
+};
+
+// The test user: user 1, "Ann" with password "Pw".
+inline const QString kTestUser = QStringLiteral("Ann");
+inline const QString kTestPassword = QStringLiteral("Pw");
+
+// One category of the test user's index: its name, its number, and whether
+// its record was written under another password than the user's.
+struct TestCategory {
+    QString name;
+    int number = 0;
+    bool foreign = false;
+};
+Q_DECLARE_METATYPE(TestCategory)
+
+// What the program finds on disk before the test user signs in: the account
+// in info.qvx, the user folder, and, when `categories` is not empty, the
+// index CAT.DAT holding them in the order given, each record appended the way
+// the program appends it.
+void WriteUserFiles(const QList<TestCategory> &categories);
+
+// WriteUserFiles, then the test user signs in through the sign-in window by
+// keyboard, so that the category lists hold what the program loads from the
+// index. The boxes shown while signing in are forgotten. Returns the main
+// window.
+frmMain &SignInWithCategories(GuiTestEnv &env, const QList<TestCategory> &categories = {});
+
+// One URL record for a test file: written under the test user's password,
+// or under another one when `foreign`.
 struct TestUrl {
     int number = 0;
     QString address;
@@ -66,13 +129,8 @@ struct TestUrl {
     bool foreign = false;
 };
 
-// Registers user 1 ("Ann", "Pw") with a user folder, signs in by keyboard,
-// puts the categories (name, number) into the URL screens' category chooser
-// and forgets the messages shown so far.
-void SignInWithCategories(frmMain &main, const QList<QPair<QString, int>> &categories);
-
 // The record line of `url`, with its CR LF.
 QByteArray UrlLine(const TestUrl &url);
 
-// Writes the URL file of category `catNo` of user 1; returns its path.
+// Writes the URL file of category `catNo` of the test user; returns its path.
 QString WriteUrlFile(int catNo, const QByteArray &content);
