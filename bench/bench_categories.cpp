@@ -1,13 +1,22 @@
-// Speed of loading a category index of 2,000 categories into the main
-// window's four lists, and of the name look-up on that index.
+// Speed of loading a category index of 2,000 and of 32,767 categories (the
+// most a user can have) into the main window's four lists, the memory those
+// lists take, and the name look-up on the index of 2,000.
 //
 // Counters to read (both sides measured in CPU time of this thread, the least
 // of 15 runs in alternation):
-//   LoadCategories/x_floor        LoadCategories ("LCD") over decoding the
+//   LoadCategories/<n>/x_floor    LoadCategories ("LCD") over decoding the
 //                                 same index alone
 //   CategoryExistsAbsentName/x_floor
 //                                 CategoryExists of a name that is not there
 //                                 over decoding the same index alone
+//   CategoryListsMemory/kept_MB   resident memory the four lists keep after
+//                                 loading 32,767 categories, over the
+//                                 signed-in window with empty lists (freed
+//                                 heap is handed back to the system before
+//                                 both readings, so neither counts it)
+//   CategoryListsMemory/peak_MB   the highest resident memory during the
+//                                 load over the same base (VmHWM, reset
+//                                 through /proc/self/clear_refs just before)
 
 #include "categories/categoryindex.h"
 #include "screens/frmMain.h"
@@ -23,11 +32,16 @@
 #include <benchmark/benchmark.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+
+#include <malloc.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <random>
 
 using namespace modMain;
@@ -35,26 +49,30 @@ using namespace modMain;
 namespace {
 
 constexpr int kCategories = 2000;
+constexpr int kMostCategories = 32767;
 const QString kPassword = QStringLiteral("bench pw");
 
-// User 1's folder with an index of 2,000 categories, added in shuffled name
-// order, all written under the benchmark's password. Made once.
+// User 1's folder with an index of `count` categories, added in shuffled
+// name order, all written under the benchmark's password. Made once per
+// count.
 class CategoryFolder {
 public:
-    CategoryFolder() {
+    explicit CategoryFolder(int count) {
         if (!dir_.isValid() || !QDir(dir_.path()).mkdir(QStringLiteral("USR1"))) {
             std::fprintf(stderr, "no temporary folder\n");
             std::abort();
         }
         use();
-        std::vector<int> order(kCategories);
-        for (int i = 0; i < kCategories; ++i)
+        std::vector<int> order(count);
+        for (int i = 0; i < count; ++i)
             order[i] = i + 1;
         std::shuffle(order.begin(), order.end(), std::mt19937(7));
+        // Names of one length: "Category 0001" to "Category 2000".
+        const int digits = int(QString::number(count).size());
         QStringList lines;
-        for (int n = 1; n <= kCategories; ++n)
+        for (int n = 1; n <= count; ++n)
             lines << CategoryRecordLine(
-                n, QStringLiteral("Category %1").arg(order[n - 1], 4, 10, QLatin1Char('0')),
+                n, QStringLiteral("Category %1").arg(order[n - 1], digits, 10, QLatin1Char('0')),
                 PassStamp);
         if (const IoError err = RewriteFile(CategoryIndexPath(), lines); err.failed()) {
             std::fprintf(stderr, "%s\n", qPrintable(err.message()));
@@ -73,10 +91,51 @@ private:
     QTemporaryDir dir_;
 };
 
-CategoryFolder &folder() {
-    static CategoryFolder f;
-    f.use();
-    return f;
+CategoryFolder &folder(int count = kCategories) {
+    static std::map<int, std::unique_ptr<CategoryFolder>> folders;
+    std::unique_ptr<CategoryFolder> &f = folders[count];
+    if (!f)
+        f = std::make_unique<CategoryFolder>(count);
+    f->use();
+    return *f;
+}
+
+// Sign-out empties all four lists before the next sign-in loads them.
+void emptyCategoryLists(frmMain &main) {
+    main.cmbCatDel->clear();
+    main.cmbCatMod->clear();
+    main.lstCatView->clear();
+    main.cmbUrlCat->clear();
+}
+
+bool listsHold(const frmMain &main, int count) {
+    return main.lstCatView->count() == count && main.cmbUrlCat->count() == count &&
+           main.cmbCatMod->count() == count && main.cmbCatDel->count() == count;
+}
+
+// A number of kilobytes from /proc/self/status ("VmHWM", "VmRSS"), or -1.
+qint64 statusKilobytes(const char *key) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(key) + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Sets the peak resident memory (VmHWM) back to the current one.
+bool resetPeakMemory() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1 && clear.flush();
+}
+
+// Resident memory in kilobytes once freed heap has gone back to the system.
+qint64 residentKilobytes() {
+    malloc_trim(0);
+    return statusKilobytes("VmRSS");
 }
 
 // The floor: read every line of the index and decode what loading needs
@@ -93,12 +152,16 @@ qsizetype decodeIndex() {
 }
 
 void BM_DecodeCategoryIndex(benchmark::State &state) {
-    folder();
+    const int count = int(state.range(0));
+    folder(count);
     for (auto _ : state)
         benchmark::DoNotOptimize(decodeIndex());
-    state.counters["records"] = kCategories;
+    state.counters["records"] = count;
 }
-BENCHMARK(BM_DecodeCategoryIndex)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeCategoryIndex)
+    ->Arg(kCategories)
+    ->Arg(kMostCategories)
+    ->Unit(benchmark::kMillisecond);
 
 // The reading half of LoadCategories: the owner test on every line and the
 // owned records decoded, without the lists.
@@ -114,35 +177,61 @@ void BM_ReadCategoryIndex(benchmark::State &state) {
 BENCHMARK(BM_ReadCategoryIndex)->Unit(benchmark::kMillisecond);
 
 void BM_LoadCategories(benchmark::State &state) {
+    const int count = int(state.range(0));
     frmMain &main = bench::BenchWindow();
-    folder();
-    // Sign-out empties all four lists before the next sign-in loads them.
-    auto emptyLists = [&main] {
-        main.cmbCatDel->clear();
-        main.cmbCatMod->clear();
-        main.lstCatView->clear();
-        main.cmbUrlCat->clear();
-    };
+    folder(count);
     for (auto _ : state) {
         state.PauseTiming();
-        emptyLists();
+        emptyCategoryLists(main);
         state.ResumeTiming();
         DoCommand(QStringLiteral("LCD"));
     }
-    if (main.lstCatView->count() != kCategories || main.cmbUrlCat->count() != kCategories ||
-        !screens::MsgBox::shown().isEmpty())
+    if (!listsHold(main, count) || !screens::MsgBox::shown().isEmpty())
         state.SkipWithError("the lists were not filled");
     // The least CPU time of each side, timed in alternation.
+    const int rounds = count > kCategories ? 5 : 15;
     double load = 1e300, floor = 1e300;
-    for (int i = 0; i < 15; ++i) {
-        emptyLists();
+    for (int i = 0; i < rounds; ++i) {
+        emptyCategoryLists(main);
         load = std::min(load, bench::CpuSecondsOf([] { DoCommand(QStringLiteral("LCD")); }));
         floor = std::min(floor, bench::CpuSecondsOf([] { decodeIndex(); }));
     }
-    state.counters["records"] = kCategories;
+    emptyCategoryLists(main);
+    state.counters["records"] = count;
+    state.counters["load_ms"] = load * 1e3;
+    state.counters["floor_ms"] = floor * 1e3;
     state.counters["x_floor"] = load / floor;
 }
-BENCHMARK(BM_LoadCategories)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadCategories)->Arg(kCategories)->Arg(kMostCategories)->Unit(benchmark::kMillisecond);
+
+// What the four lists of 32,767 categories keep in memory.
+void BM_CategoryListsMemory(benchmark::State &state) {
+    frmMain &main = bench::BenchWindow();
+    folder(kMostCategories);
+    qint64 keptKb = 0;
+    qint64 peakKb = 0;
+    for (auto _ : state) {
+        emptyCategoryLists(main);
+        const qint64 base = residentKilobytes();
+        if (base < 0 || !resetPeakMemory()) {
+            state.SkipWithError("no memory figures in /proc/self");
+            break;
+        }
+        DoCommand(QStringLiteral("LCD"));
+        const qint64 peak = statusKilobytes("VmHWM");
+        keptKb = std::max(keptKb, residentKilobytes() - base);
+        peakKb = std::max(peakKb, peak - base);
+        if (!listsHold(main, kMostCategories)) {
+            state.SkipWithError("the lists were not filled");
+            break;
+        }
+    }
+    emptyCategoryLists(main);
+    state.counters["records"] = kMostCategories;
+    state.counters["kept_MB"] = double(keptKb) / 1024.0;
+    state.counters["peak_MB"] = double(peakKb) / 1024.0;
+}
+BENCHMARK(BM_CategoryListsMemory)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 void BM_CategoryExistsAbsentName(benchmark::State &state) {
     folder();

@@ -6,6 +6,10 @@
 // by a position taken from another list: after the owner message of
 // LoadCategories only cmbCatDel holds the owned categories, so a position in
 // one list need not exist in another.
+//
+// lstCatView, cmbCatMod and cmbUrlCat show one model (see frmMain's
+// constructor): an entry added to, removed from or renamed in one of them is
+// added, removed or renamed in all three, so each change is made once.
 
 #include "categories/categoryindex.h"
 #include "screens/frmMain.h"
@@ -32,71 +36,6 @@ const QString kCountSuffix = QStringLiteral(" Existing Categories are : ");
 // no such entry.
 void chooseNumber(QComboBox *combo, int number) {
     combo->setCurrentIndex(screens::FindEntry(combo, number));
-}
-
-// Removes every entry numbered `number` from a list and returns how many
-// went. When the chosen entry goes, the list is left with no choice (it
-// never moves on to another category by itself), and `wasChosen` says so.
-// Combo boxes emit nothing meanwhile: no category was chosen by the user.
-int removeNumber(QComboBox *combo, int number, bool *wasChosen = nullptr) {
-    const QSignalBlocker blocker(combo);
-    const int chosen = combo->currentIndex();
-    bool chosenGone = false;
-    int removed = 0;
-    for (int i = combo->count() - 1; i >= 0; --i) {
-        if (screens::EntryData(combo, i) != number)
-            continue;
-        chosenGone = chosenGone || i == chosen;
-        combo->removeItem(i);
-        ++removed;
-    }
-    if (chosenGone)
-        combo->setCurrentIndex(-1);
-    if (wasChosen)
-        *wasChosen = chosenGone;
-    return removed;
-}
-
-int removeNumber(QListWidget *list, int number, bool *wasChosen = nullptr) {
-    const int selected = screens::SelectedRow(list);
-    bool selectedGone = false;
-    int removed = 0;
-    for (int i = list->count() - 1; i >= 0; --i) {
-        if (screens::EntryData(list, i) != number)
-            continue;
-        selectedGone = selectedGone || i == selected;
-        delete list->takeItem(i);
-        ++removed;
-    }
-    if (selectedGone)
-        list->clearSelection();
-    if (wasChosen)
-        *wasChosen = selectedGone;
-    return removed;
-}
-
-// Gives a category a new name in a list that holds it: its entries go and
-// the new name goes in at its sorted place with the same number, chosen
-// again if the old one was chosen. A list that lacks the category stays as
-// it is.
-void renameNumber(QComboBox *combo, int number, const QString &name) {
-    bool wasChosen = false;
-    if (removeNumber(combo, number, &wasChosen) == 0)
-        return;
-    const int pos = screens::AddSorted(combo, name, number);
-    if (wasChosen) {
-        const QSignalBlocker blocker(combo);
-        combo->setCurrentIndex(pos);
-    }
-}
-
-void renameNumber(QListWidget *list, int number, const QString &name) {
-    bool wasChosen = false;
-    if (removeNumber(list, number, &wasChosen) == 0)
-        return;
-    const int pos = screens::AddSorted(list, name, number);
-    if (wasChosen)
-        list->item(pos)->setSelected(true);
 }
 
 } // namespace
@@ -325,17 +264,16 @@ void frmMain::cmdCatDel_Click() {
                                            "stored under it!"),
                   change);
 
-    removeNumber(cmbCatMod, number);
+    // From cmbUrlCat, and so from cmbCatMod and lstCatView as well.
     bool wasUrlCategory = false;
-    removeNumber(cmbUrlCat, number, &wasUrlCategory);
+    screens::RemoveNumber(cmbUrlCat, number, &wasUrlCategory);
     if (wasUrlCategory) {
         // The URL screens showed the URLs of the category that is gone.
         lstUrlView->clear();
         cmbUrlDel->clear();
         cmbUrlMod->clear();
     }
-    removeNumber(lstCatView, number);
-    removeNumber(cmbCatDel, number);
+    screens::RemoveNumber(cmbCatDel, number);
     lblCatView->setText(QString::number(lstCatView->count()) + kCountSuffix);
     cmbCatDel->setFocus();
     cmdCat_Click();
@@ -409,10 +347,9 @@ void frmMain::cmdCatMod_Click() {
                   QStringLiteral("Success, the Category ") + oldName +
                       QStringLiteral(" was modified to ") + name,
                   change);
-    renameNumber(cmbCatDel, number, name);
-    renameNumber(cmbUrlCat, number, name);
-    renameNumber(lstCatView, number, name);
-    renameNumber(cmbCatMod, number, name);
+    screens::RenameNumber(cmbCatDel, number, name);
+    // In cmbUrlCat, and so in lstCatView and cmbCatMod as well.
+    screens::RenameNumber(cmbUrlCat, number, name);
     txtCatMod->clear();
     txtCatMod->setFocus();
     cmdCat_Click();
@@ -432,6 +369,8 @@ void frmMain::cmdCatModCncl_Click() {
 
 void frmMain::LoadCategories() {
     cmbCatDel->clear();
+    // Empties lstCatView and cmbUrlCat with it; sign-out has emptied them
+    // already.
     cmbCatMod->clear();
     modMain::CategoryIndexRead read;
     if (const modMain::IoError err = modMain::ReadCategoryIndex(modMain::PassStamp, &read);
@@ -455,10 +394,9 @@ void frmMain::LoadCategories() {
                                           "readme file for more details."));
         return;
     }
-    // Every entry of cmbCatDel, in its order, to the other three lists.
-    screens::FillSorted(cmbCatMod, entries);
-    screens::FillSorted(cmbUrlCat, entries);
-    screens::FillSorted(lstCatView, entries);
+    // Every entry of cmbCatDel, in its order, to the other three lists: one
+    // fill of the model they share.
+    screens::FillSorted(lstCatView, std::move(entries));
 }
 
 modMain::Change frmMain::AddCategory(const QString &name) {
@@ -469,9 +407,8 @@ modMain::Change frmMain::AddCategory(const QString &name) {
         return change;
     const int number = modMain::NextCatNo;
     screens::AddSorted(cmbCatDel, name, number);
-    screens::AddSorted(cmbUrlCat, name, number);
+    // To lstCatView, and so to cmbUrlCat and cmbCatMod as well.
     screens::AddSorted(lstCatView, name, number);
-    screens::AddSorted(cmbCatMod, name, number);
     return change;
 }
 

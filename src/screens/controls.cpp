@@ -2,6 +2,7 @@
 
 #include "screens/limitedtextedit.h"
 #include "screens/screens.h"
+#include "screens/sortedlist.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -142,8 +143,13 @@ void ApplyRow(QWidget *control, const ControlRow &row) {
         }
     }
 
-    if (row.flags & Sorted)
+    if (row.flags & Sorted) {
         control->setProperty("sorted", true);
+        if (auto *list = qobject_cast<QListWidget *>(control))
+            MakeSortedList(list);
+        else if (auto *combo = qobject_cast<QComboBox *>(control))
+            MakeSortedList(combo);
+    }
     if (row.flags & NeverShown) {
         control->setProperty("neverShown", true);
         control->setVisible(false);

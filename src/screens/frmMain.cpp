@@ -2,6 +2,7 @@
 
 #include "screens/msgbox.h"
 #include "screens/screens.h"
+#include "screens/sortedlist.h"
 #include "screens/statusbar.h"
 #include "session/modMain.h"
 
@@ -27,6 +28,10 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
                   });
     Sep1H->setDoubled(true);
     Sep1V->setDoubled(true);
+    // Three of the four category lists always hold the same entries (only
+    // cmbCatDel can hold others, after the owner message of loading): they
+    // show one model, filled and changed once for all three.
+    ShareEntries(lstCatView, {cmbCatMod, cmbUrlCat});
 
     StatusBar = new screens::StatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
