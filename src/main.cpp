@@ -1,6 +1,7 @@
 #include "screens/frmMain.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QStyleFactory>
 
 #include <cstdio>
@@ -43,6 +44,10 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     qInstallMessageHandler(nullptr);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // The icon of every window; the desktop file name lets a Wayland desktop
+    // match the windows to the installed launcher and its icon.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/wayfile.png")));
+    QApplication::setDesktopFileName(QStringLiteral("wayfile"));
 
     frmMain window;
     if (!window.Form_Load())
