@@ -196,8 +196,7 @@ modMain::Change frmMain::DeleteUrl() {
 
 modMain::Change frmMain::ModifyUrl() {
     const int catNo = ChosenCategory(this);
-    const int index = cmbUrlMod->currentIndex();
-    const int urlNo = screens::EntryData(cmbUrlMod, index);
+    const int urlNo = screens::EntryData(cmbUrlMod, cmbUrlMod->currentIndex());
     const QString address = modMain::StoredAddress(modMain::TrimBlanks(txtUrlMod->text()));
     const modMain::Change change = modMain::ReplaceUrlRecord(
         ChosenUrlFile(this), urlNo, address, txtUrlModDesc->text(), modMain::PassStamp);
@@ -205,14 +204,9 @@ modMain::Change frmMain::ModifyUrl() {
         return change;
     if (UrlViewCatNo == catNo) {
         const QSignalBlocker blocker(lstUrlView);
-        if (const int row = screens::FindEntry(lstUrlView, urlNo); row >= 0)
-            delete lstUrlView->takeItem(row);
-        screens::AddSorted(lstUrlView, address, urlNo);
+        screens::RenameNumber(lstUrlView, urlNo, address);
     }
-    const QSignalBlocker blocker(cmbUrlMod);
-    cmbUrlMod->removeItem(index);
-    const int pos = screens::AddSorted(cmbUrlMod, address, urlNo);
-    cmbUrlMod->setCurrentIndex(pos);
+    screens::RenameNumber(cmbUrlMod, urlNo, address);
     return change;
 }
 
@@ -445,16 +439,6 @@ void frmMain::cmdUrlAddCncl_Click() {
 
 namespace {
 
-// Copies the URL menu's list into a panel's URL chooser, in the same order.
-void CopyUrlView(frmMain *f, QComboBox *target) {
-    QList<screens::SortedEntry> entries;
-    entries.reserve(f->lstUrlView->count());
-    for (int row = 0; row < f->lstUrlView->count(); ++row)
-        entries.append(screens::SortedEntry{f->lstUrlView->item(row)->text(),
-                                            screens::EntryData(f->lstUrlView, row)});
-    screens::FillSorted(target, std::move(entries));
-}
-
 // Opens the Delete or Modify URL panel from the URL menu: the menu's
 // addresses go into the panel's URL chooser with the menu's choice chosen
 // there, and the menu's category stays chosen without loading anything.
@@ -465,8 +449,9 @@ void OpenUrlEditPanel(frmMain *f, const QString &panelTag, QComboBox *urls, QStr
             const QSignalBlocker blocker(urls);
             urls->clear();
         }
+        // The menu's addresses, in the same order.
         if (screens::SelectedRow(f->lstUrlView) >= 0)
-            CopyUrlView(f, urls);
+            screens::FillSorted(urls, screens::Entries(f->lstUrlView));
     }
     f->cmbUrlCatTag = QString::number(f->cmbUrlCat->currentIndex());
     *urlsTag = QString::number(screens::SelectedRow(f->lstUrlView));
