@@ -3,7 +3,6 @@
 #include "screens/limitedtextedit.h"
 
 #include <QComboBox>
-#include <QGroupBox>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +10,8 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <qdrawutil.h>
 
 #include <algorithm>
 
@@ -19,6 +20,36 @@ namespace screens {
 Panel::Panel(QWidget *parent) : QFrame(parent) {
     setFrameShape(QFrame::NoFrame);
     setAutoFillBackground(true);
+}
+
+Frame::Frame(QWidget *parent) : QGroupBox(parent) {}
+
+void Frame::paintEvent(QPaintEvent *) {
+    QPainter p(this);
+    p.fillRect(rect(), kFormColour);
+
+    // The border line runs through the middle of the caption's text; the
+    // caption stands a little in from the left corner with a blank on either
+    // side, where the line stops.
+    const QFontMetrics metrics(font());
+    const int lineTop = metrics.height() / 2;
+    QRect captionBox;
+    if (!title().isEmpty()) {
+        const int indent = metrics.horizontalAdvance(QLatin1Char('x'));
+        const int blank = metrics.horizontalAdvance(QLatin1Char(' '));
+        const int textWidth = metrics.size(Qt::TextShowMnemonic, title()).width();
+        captionBox = QRect(indent, 0, textWidth + 2 * blank, metrics.height());
+    }
+
+    p.save();
+    if (captionBox.isValid())
+        p.setClipRegion(QRegion(rect()).subtracted(QRegion(captionBox)));
+    qDrawShadeRect(&p, rect().adjusted(0, lineTop, 0, 0), palette(), true, 1, 0);
+    p.restore();
+
+    if (captionBox.isValid())
+        style()->drawItemText(&p, captionBox, Qt::AlignCenter | Qt::TextShowMnemonic, palette(),
+                              isEnabled(), title(), QPalette::WindowText);
 }
 
 Separator::Separator(QWidget *parent) : QFrame(parent) {

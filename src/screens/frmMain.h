@@ -18,6 +18,7 @@ namespace screens {
 class StatusBar;
 }
 
+using screens::Frame;
 using screens::LimitedTextEdit;
 using screens::Panel;
 using screens::Separator;
