@@ -1,5 +1,6 @@
 #include "screens/controls.h"
 
+#include "screens/accessnames.h"
 #include "screens/limitedtextedit.h"
 
 #include <QComboBox>
@@ -207,6 +208,8 @@ void ApplyTabOrder(QWidget *window, const QList<ControlRow> &rows) {
 
 void BuildControls(QWidget *window, QWidget *client, const QList<ControlRow> &rows,
                    const std::function<QWidget *(const ControlRow &, QWidget *)> &make) {
+    // Combo boxes are named by their prompts from the start.
+    InstallComboBoxNames();
     QHash<QString, QWidget *> containers{{window->objectName(), client}};
     for (const ControlRow &row : rows) {
         QWidget *control = make(row, containers.value(QLatin1String(row.container), client));
