@@ -31,8 +31,8 @@
       "Categories",                                                                                \
       38, NoFlags)                                                                                 \
     X(QLabel, lblCatView, fraCatView, "Existing Categories are : ", "", 64, NoFlags)               \
-    X(QListWidget, lstCatView, fraCatView, "",                                                     \
-      "This is where you can see the Existing Categories", 2, Sorted)                              \
+    X(ListBox, lstCatView, fraCatView, "", "This is where you can see the Existing Categories", 2, \
+      Sorted)                                                                                      \
     X(Separator, Sep2V, fraCatView, "", "", -1, NoFlags)                                           \
     X(QLabel, lblCatViewCh, fraCatView, "Please choose an Option : ", "", 63, NoFlags)             \
     X(QPushButton, cmdCatViewA, fraCatView, "&Add Category",                                       \
@@ -76,7 +76,7 @@
     /* URL screens */                                                                              \
     X(Frame, fraUrlView, frmMain, "URL(s)", "", 39, NoFlags)                                       \
     X(QLabel, lblUrlView, fraUrlView, "URL(s) under choosen Category are : ", "", 62, NoFlags)     \
-    X(QListWidget, lstUrlView, fraUrlView, "",                                                     \
+    X(ListBox, lstUrlView, fraUrlView, "",                                                         \
       "This is where you can see a list of URL's under choosen Category", 19, Sorted)              \
     X(QPlainTextEdit, txtUrlViewDesc, fraUrlView, "", "", 67, VScroll | ReadOnly)                  \
     X(Separator, Sep3V, fraUrlView, "", "", -1, NoFlags)                                           \

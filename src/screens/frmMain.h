@@ -13,6 +13,7 @@
 #include <QPushButton>
 
 #include "screens/limitedtextedit.h"
+#include "screens/listbox.h"
 
 namespace screens {
 class StatusBar;
@@ -20,6 +21,7 @@ class StatusBar;
 
 using screens::Frame;
 using screens::LimitedTextEdit;
+using screens::ListBox;
 using screens::Panel;
 using screens::Separator;
 
