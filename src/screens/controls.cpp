@@ -62,12 +62,13 @@ void Separator::setEnds(int x1, int y1, int x2, int y2) {
     // A line is drawn in a thin widget that covers it; 2 pixels across leave
     // room for the doubled style.
     m_vertical = (x1 == x2);
-    // A line inside a frame starts no higher than the frame's inside, below
-    // the border that the style draws under the caption.
+    // A line inside a frame keeps to the frame's inside: below the border
+    // line that carries the caption and above the bottom border, which it
+    // would otherwise cross.
     if (auto *frame = qobject_cast<QGroupBox *>(parentWidget())) {
-        const int inside = frame->contentsRect().top();
-        y1 = std::max(y1, inside);
-        y2 = std::max(y2, inside);
+        const QRect inside = frame->contentsRect();
+        y1 = std::clamp(y1, inside.top(), inside.bottom());
+        y2 = std::clamp(y2, inside.top(), inside.bottom());
     }
     const int thickness = 2;
     if (m_vertical)

@@ -16,7 +16,8 @@ struct FrameShot {
     QImage image;
     QList<QRect> labels;
     QList<QRect> others;
-    int insideTop = 0; // first row of the frame's contents
+    QList<QRect> rules; // its separator lines
+    int insideTop = 0;  // first row of the frame's contents
     QColor windowText;
 };
 
@@ -27,6 +28,8 @@ FrameShot Shoot(QGroupBox *frame) {
         if (!child->isVisible())
             continue;
         (qobject_cast<QLabel *>(child) ? shot.labels : shot.others) << child->geometry();
+        if (qobject_cast<screens::Separator *>(child))
+            shot.rules << child->geometry();
     }
     shot.insideTop = frame->contentsRect().top();
     shot.windowText = frame->palette().color(QPalette::WindowText);
@@ -98,6 +101,8 @@ private slots:
     void insideIsTheFormColour();
     void captionSitsInTheBorderLine_data();
     void captionSitsInTheBorderLine();
+    void separatorsStayInsideTheBorder_data();
+    void separatorsStayInsideTheBorder();
 };
 
 static void frameRows() {
@@ -203,6 +208,33 @@ void tst_Frames::captionSitsInTheBorderLine() {
     QVERIFY2(gapBetween(inkRight + 1, img.width() - 3),
              "the line runs into the caption from the right");
     QCOMPARE(img.pixelColor(img.width() - 3, line), lineColour);
+}
+
+void tst_Frames::separatorsStayInsideTheBorder_data() {
+    QTest::addColumn<QString>("screen");
+    QTest::newRow("Categories menu") << "Categories menu";
+    QTest::newRow("URL menu") << "URL menu";
+}
+
+void tst_Frames::separatorsStayInsideTheBorder() {
+    QFETCH(QString, screen);
+    const FrameShot shot = ShootFrame(screen);
+    const QImage &img = shot.image;
+    QVERIFY(!img.isNull());
+
+    // The vertical rule between the list and the option buttons meets the
+    // bottom border, which runs on unbroken below it.
+    QCOMPARE(shot.rules.size(), 1);
+    const int rule = shot.rules.first().left();
+    const int bottom = img.height() - 2; // the darker of the border's two lines
+    const QColor dark = img.pixelColor(img.width() / 2, bottom);
+    const QColor light = img.pixelColor(img.width() / 2, bottom + 1);
+    QVERIFY(dark != kFormGrey);
+    QVERIFY(img.pixelColor(rule, bottom - 5) != kFormGrey);
+    for (int x = rule - 2; x <= rule + 3; ++x) {
+        QCOMPARE(img.pixelColor(x, bottom), dark);
+        QCOMPARE(img.pixelColor(x, bottom + 1), light);
+    }
 }
 
 QTEST_MAIN(tst_Frames)
