@@ -69,8 +69,8 @@ add_url End "www.example.org/~alice/" "Alice's pages"
 add_url End "https://doc.qt.io/" "Qt documentation"
 add_url Down "news.example.com" "Morning news"
 # Back on the URLs menu: the last category chosen is listed; Tab into the
-# list and Down shows the first address's description.
-focus "$main"; xdotool key Tab; sleep 0.3; xdotool key Down; sleep 0.5
+# list and Home chooses the first address, showing its description.
+focus "$main"; xdotool key Tab; sleep 0.3; xdotool key Home; sleep 0.5
 import -window root "$out/urls-menu.png"
 # The Add URL panel while a URL is typed.
 xdotool key alt+a; sleep 0.5

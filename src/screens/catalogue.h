@@ -26,13 +26,13 @@
     X(QPushButton, cmdCatNxt, frmMain, "cmdCatNxt", "", 66, NeverShown)                            \
     X(QPushButton, cmdUrlNxt, frmMain, "cmdUrlNxt", "", 65, NeverShown)                            \
     /* Category screens */                                                                         \
-    X(QGroupBox, fraCatView, frmMain, "Categorie(s)",                                              \
+    X(Frame, fraCatView, frmMain, "Categorie(s)",                                                  \
       "Here you can View a list of all your Categories and also Add, Delete, Modify "              \
       "Categories",                                                                                \
       38, NoFlags)                                                                                 \
     X(QLabel, lblCatView, fraCatView, "Existing Categories are : ", "", 64, NoFlags)               \
-    X(QListWidget, lstCatView, fraCatView, "",                                                     \
-      "This is where you can see the Existing Categories", 2, Sorted)                              \
+    X(ListBox, lstCatView, fraCatView, "", "This is where you can see the Existing Categories", 2, \
+      Sorted)                                                                                      \
     X(Separator, Sep2V, fraCatView, "", "", -1, NoFlags)                                           \
     X(QLabel, lblCatViewCh, fraCatView, "Please choose an Option : ", "", 63, NoFlags)             \
     X(QPushButton, cmdCatViewA, fraCatView, "&Add Category",                                       \
@@ -74,9 +74,9 @@
     X(QPushButton, cmdCatModCncl, pctCatMod, "&Back", "Click here to Return to the Previous Menu", \
       15, NoFlags)                                                                                 \
     /* URL screens */                                                                              \
-    X(QGroupBox, fraUrlView, frmMain, "URL(s)", "", 39, NoFlags)                                   \
+    X(Frame, fraUrlView, frmMain, "URL(s)", "", 39, NoFlags)                                       \
     X(QLabel, lblUrlView, fraUrlView, "URL(s) under choosen Category are : ", "", 62, NoFlags)     \
-    X(QListWidget, lstUrlView, fraUrlView, "",                                                     \
+    X(ListBox, lstUrlView, fraUrlView, "",                                                         \
       "This is where you can see a list of URL's under choosen Category", 19, Sorted)              \
     X(QPlainTextEdit, txtUrlViewDesc, fraUrlView, "", "", 67, VScroll | ReadOnly)                  \
     X(Separator, Sep3V, fraUrlView, "", "", -1, NoFlags)                                           \
@@ -128,7 +128,7 @@
 
 // X(Type, name, container, caption, toolTip, tab, flags)
 #define WAYFILE_FRMLOGIN_CONTROLS(X)                                                               \
-    X(QGroupBox, fraLogin, frmLogin, "Login", "", 12, NoFlags)                                     \
+    X(Frame, fraLogin, frmLogin, "Login", "", 12, NoFlags)                                         \
     X(QLabel, lblUser, fraLogin, "&User Name : ", "", 10, NoFlags)                                 \
     X(QLineEdit, txtUser, fraLogin, "", "", 0, NoFlags)                                            \
     X(QLabel, lblPass, fraLogin, "&Password : ", "", 11, NoFlags)                                  \
@@ -137,7 +137,7 @@
     X(QPushButton, cmdCancel, fraLogin, "&Cancel", "", 3, NoFlags)                                 \
     X(QPushButton, cmdNewUser, fraLogin, "&New User? Click here to Create a New Login ID!", "", 4, \
       NoFlags)                                                                                     \
-    X(QGroupBox, fraNewUser, frmLogin, "Create ID", "", 13, NoFlags)                               \
+    X(Frame, fraNewUser, frmLogin, "Create ID", "", 13, NoFlags)                                   \
     X(QLabel, lblNUser, fraNewUser, "Please enter a Username : ", "", 14, NoFlags)                 \
     X(QLineEdit, txtNUser, fraNewUser, "", "", 5, NoFlags)                                         \
     X(QLabel, lblNPass, fraNewUser, "Please Enter a Password : ", "", 15, NoFlags)                 \

@@ -1,11 +1,11 @@
 #include "screens/controls.h"
 
+#include "screens/accessnames.h"
 #include "screens/limitedtextedit.h"
 #include "screens/screens.h"
 #include "screens/sortedlist.h"
 
 #include <QComboBox>
-#include <QGroupBox>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +13,8 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <qdrawutil.h>
 
 #include <algorithm>
 
@@ -21,6 +23,36 @@ namespace screens {
 Panel::Panel(QWidget *parent) : QFrame(parent) {
     setFrameShape(QFrame::NoFrame);
     setAutoFillBackground(true);
+}
+
+Frame::Frame(QWidget *parent) : QGroupBox(parent) {}
+
+void Frame::paintEvent(QPaintEvent *) {
+    QPainter p(this);
+    p.fillRect(rect(), kFormColour);
+
+    // The border line runs through the middle of the caption's text; the
+    // caption stands a little in from the left corner with a blank on either
+    // side, where the line stops.
+    const QFontMetrics metrics(font());
+    const int lineTop = metrics.height() / 2;
+    QRect captionBox;
+    if (!title().isEmpty()) {
+        const int indent = metrics.horizontalAdvance(QLatin1Char('x'));
+        const int blank = metrics.horizontalAdvance(QLatin1Char(' '));
+        const int textWidth = metrics.size(Qt::TextShowMnemonic, title()).width();
+        captionBox = QRect(indent, 0, textWidth + 2 * blank, metrics.height());
+    }
+
+    p.save();
+    if (captionBox.isValid())
+        p.setClipRegion(QRegion(rect()).subtracted(QRegion(captionBox)));
+    qDrawShadeRect(&p, rect().adjusted(0, lineTop, 0, 0), palette(), true, 1, 0);
+    p.restore();
+
+    if (captionBox.isValid())
+        style()->drawItemText(&p, captionBox, Qt::AlignCenter | Qt::TextShowMnemonic, palette(),
+                              isEnabled(), title(), QPalette::WindowText);
 }
 
 Separator::Separator(QWidget *parent) : QFrame(parent) {
@@ -32,12 +64,13 @@ void Separator::setEnds(int x1, int y1, int x2, int y2) {
     // A line is drawn in a thin widget that covers it; 2 pixels across leave
     // room for the doubled style.
     m_vertical = (x1 == x2);
-    // A line inside a frame starts no higher than the frame's inside, below
-    // the border that the style draws under the caption.
+    // A line inside a frame keeps to the frame's inside: below the border
+    // line that carries the caption and above the bottom border, which it
+    // would otherwise cross.
     if (auto *frame = qobject_cast<QGroupBox *>(parentWidget())) {
-        const int inside = frame->contentsRect().top();
-        y1 = std::max(y1, inside);
-        y2 = std::max(y2, inside);
+        const QRect inside = frame->contentsRect();
+        y1 = std::clamp(y1, inside.top(), inside.bottom());
+        y2 = std::clamp(y2, inside.top(), inside.bottom());
     }
     const int thickness = 2;
     if (m_vertical)
@@ -173,6 +206,8 @@ void ApplyTabOrder(QWidget *window, const QList<ControlRow> &rows) {
 
 void BuildControls(QWidget *window, QWidget *client, const QList<ControlRow> &rows,
                    const std::function<QWidget *(const ControlRow &, QWidget *)> &make) {
+    // Combo boxes are named by their prompts from the start.
+    InstallComboBoxNames();
     QHash<QString, QWidget *> containers{{window->objectName(), client}};
     for (const ControlRow &row : rows) {
         QWidget *control = make(row, containers.value(QLatin1String(row.container), client));

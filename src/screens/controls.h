@@ -3,13 +3,13 @@
 #include <QColor>
 #include <QFont>
 #include <QFrame>
+#include <QGroupBox>
 #include <QList>
 #include <QString>
 
 #include <functional>
 
 class QComboBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -64,6 +64,20 @@ class Panel : public QFrame {
     Q_OBJECT
 public:
     explicit Panel(QWidget *parent = nullptr);
+};
+
+// A frame: a plain rectangle of the form's colour inside a sunken border,
+// with its caption written into the top border line, which is left open
+// behind the text. The inside stays the form's colour whatever the style
+// would shade a group box with, so the labels in it show no patches; the
+// contents rectangle (where the inside starts) is still the style's.
+class Frame : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit Frame(QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
 };
 
 // A separator line between two points of its container. Lines with style 2

@@ -1,5 +1,6 @@
 #include "screens/frmLogin.h"
 
+#include "screens/accessnames.h"
 #include "screens/keypress.h"
 #include "screens/screen.h"
 #include "screens/screens.h"
@@ -22,9 +23,9 @@ frmLogin::frmLogin(QWidget *parent) : QDialog(parent) {
                       WAYFILE_FRMLOGIN_CONTROLS(WAYFILE_MAKE_CONTROL)
                       return nullptr;
                   });
-    // A label's access key moves to the box it names.
-    lblUser->setBuddy(txtUser);
-    lblPass->setBuddy(txtPass);
+    // Every prompt becomes its box's buddy: a label's access key moves to
+    // the box it names, and screen readers name the box by it.
+    NameControls(this, LoginWindowNames());
 
     connectHandlers();
     modMain::SetCommand(QStringLiteral("SIPLS"), [] { modMain::ArrangeLoginForm(); });

@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+using screens::Frame;
+
 // The sign-in window: a sign-in frame and a new-user frame, one shown at a
 // time. Opened modally by the main window's Login button and set up afresh
 // for every opening.

@@ -1,5 +1,6 @@
 #include "screens/frmMain.h"
 
+#include "screens/accessnames.h"
 #include "screens/msgbox.h"
 #include "screens/screens.h"
 #include "screens/sortedlist.h"
@@ -26,6 +27,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
                       WAYFILE_FRMMAIN_CONTROLS(WAYFILE_MAKE_CONTROL)
                       return nullptr;
                   });
+    NameControls(this, MainWindowNames());
     Sep1H->setDoubled(true);
     Sep1V->setDoubled(true);
     // Three of the four category lists always hold the same entries (only

@@ -13,12 +13,15 @@
 #include <QPushButton>
 
 #include "screens/limitedtextedit.h"
+#include "screens/listbox.h"
 
 namespace screens {
 class StatusBar;
 }
 
+using screens::Frame;
 using screens::LimitedTextEdit;
+using screens::ListBox;
 using screens::Panel;
 using screens::Separator;
 
