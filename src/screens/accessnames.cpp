@@ -207,6 +207,11 @@ void NameControls(QWidget *window, const QList<ControlName> &names) {
             label->setBuddy(control);
             if (qobject_cast<QAbstractItemView *>(control))
                 new ListNameFollower(control, label);
+            // The list a drop-down list opens is named by the same prompt.
+            if (auto *combo = qobject_cast<QComboBox *>(control)) {
+                new ListNameFollower(combo->view(), label);
+                combo->view()->setAccessibleDescription(control->toolTip());
+            }
         } else {
             control->setAccessibleName(QLatin1String(entry.name));
         }

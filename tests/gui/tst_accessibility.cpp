@@ -46,16 +46,7 @@ QStringList Unnamed(QWidget *window) {
 // URLs of "News" listed and an entry chosen in every combo box, so that the
 // lists' count labels carry their numbers and no combo box is empty.
 void SignedInWithLists(GuiTestEnv &env, frmMain &main) {
-    AddAccount(1, QStringLiteral("Ann"), QStringLiteral("Pw"));
-    QVERIFY(QDir(env.folder()).mkdir(QStringLiteral("USR1")));
-    const QString stamp = modMain::MakePassStamp(QStringLiteral("Pw"));
-    QFile index(env.path(QStringLiteral("USR1/CAT.DAT")));
-    QVERIFY(index.open(QIODevice::WriteOnly));
-    for (const auto &[number, name] : {std::pair{1, "News"}, std::pair{2, "Apps"}})
-        index.write(modMain::CategoryRecordLine(number, QLatin1String(name), stamp).toLatin1() +
-                    "\r\n");
-    index.close();
-    SignInByKeyboard(main, QStringLiteral("Ann"), QStringLiteral("Pw"));
+    SignInWithCategories(env, {{QStringLiteral("News"), 1}, {QStringLiteral("Apps"), 2}});
     QCOMPARE(modMain::UserNo, 1);
     WriteUrlFile(1, UrlLine({1, QStringLiteral("b.org"), QStringLiteral("bee")}) +
                         UrlLine({2, QStringLiteral("a.org"), QStringLiteral("ay")}));
@@ -230,9 +221,9 @@ void tst_Accessibility::everyFocusableControlIsNamed() {
     // Every screen in turn; the controls of the hidden ones are asked too.
     const QList<std::function<void()>> screens{
         [&] { main.cmdCat_Click(); },
-        [&] { main.cmdCatNxt->setProperty("Tag", QStringLiteral("A")), main.cmdCatNxt_Click(); },
-        [&] { main.cmdCatNxt->setProperty("Tag", QStringLiteral("D")), main.cmdCatNxt_Click(); },
-        [&] { main.cmdCatNxt->setProperty("Tag", QStringLiteral("M")), main.cmdCatNxt_Click(); },
+        [&] { main.cmdCatNxtTag = QStringLiteral("A"), main.cmdCatNxt_Click(); },
+        [&] { main.cmdCatNxtTag = QStringLiteral("D"), main.cmdCatNxt_Click(); },
+        [&] { main.cmdCatNxtTag = QStringLiteral("M"), main.cmdCatNxt_Click(); },
         [&] { main.cmdURL_Click(); },
         [&] { main.cmdUrlNxtTag = QStringLiteral("A"), main.cmdUrlNxt_Click(); },
         [&] { main.cmdUrlNxtTag = QStringLiteral("D"), main.cmdUrlNxt_Click(); },

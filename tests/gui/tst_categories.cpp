@@ -59,8 +59,9 @@ QString shownPanel(frmMain &main) {
 
 // The four lists hold the same entries.
 bool listsInStep(frmMain &main, const QStringList &expected) {
-    return Entries(main.lstCatView) == expected && Entries(main.cmbCatDel) == expected &&
-           Entries(main.cmbCatMod) == expected && Entries(main.cmbUrlCat) == expected;
+    return ListedEntries(main.lstCatView) == expected &&
+           ListedEntries(main.cmbCatDel) == expected && ListedEntries(main.cmbCatMod) == expected &&
+           ListedEntries(main.cmbUrlCat) == expected;
 }
 
 const Categories kThree{{"Work", 1}, {"Home", 2}, {"Fun", 3}};
@@ -111,10 +112,10 @@ private slots:
         SignInByKeyboard(main, kTestUser, kTestPassword);
         QCOMPARE(QFileInfo::exists(indexPath(env)), true); // made when there was none
 
-        QCOMPARE(Entries(main.cmbCatDel), deletable);
-        QCOMPARE(Entries(main.cmbCatMod), others);
-        QCOMPARE(Entries(main.cmbUrlCat), others);
-        QCOMPARE(Entries(main.lstCatView), others);
+        QCOMPARE(ListedEntries(main.cmbCatDel), deletable);
+        QCOMPARE(ListedEntries(main.cmbCatMod), others);
+        QCOMPARE(ListedEntries(main.cmbUrlCat), others);
+        QCOMPARE(ListedEntries(main.lstCatView), others);
         QCOMPARE(main.lblCatView->text(), label);
         QCOMPARE(ShownTexts().contains(kImposter), imposter);
         // The greeting comes after the category message.
@@ -137,7 +138,7 @@ private slots:
 
         GuiTestEnv env;
         frmMain &main = SignInWithCategories(env, index);
-        QVERIFY(listsInStep(main, Entries(&oneByOne)));
+        QVERIFY(listsInStep(main, ListedEntries(&oneByOne)));
         QCOMPARE(main.cmbCatDel->currentIndex(), -1);
         QCOMPARE(main.cmbUrlCat->currentIndex(), -1);
     }
@@ -285,9 +286,9 @@ private slots:
             QCOMPARE(focusName(main), focus);
         QCOMPARE(ShownTexts(), message.isEmpty() ? QStringList() : QStringList{message});
         if (panel == QLatin1String("pctCatDel"))
-            QCOMPARE(Entries(main.cmbCatDel).value(main.cmbCatDel->currentIndex()), chosen);
+            QCOMPARE(ListedEntries(main.cmbCatDel).value(main.cmbCatDel->currentIndex()), chosen);
         if (panel == QLatin1String("pctCatMod")) {
-            QCOMPARE(Entries(main.cmbCatMod).value(main.cmbCatMod->currentIndex()), chosen);
+            QCOMPARE(ListedEntries(main.cmbCatMod).value(main.cmbCatMod->currentIndex()), chosen);
             QCOMPARE(main.txtCatMod->text(), QString());
         }
         if (panel == QLatin1String("pctCatAdd"))
@@ -377,7 +378,7 @@ private slots:
         QVERIFY(main.fraUrlView->isVisible());
         QCOMPARE(shownPanel(main), QString());
         QCOMPARE(main.lblSubTitle->text(), QStringLiteral("URL's Menu"));
-        QCOMPARE(Entries(main.lstUrlView),
+        QCOMPARE(ListedEntries(main.lstUrlView),
                  (QStringList{"home.example.org=1", "https://garden.example=2"}));
         QCOMPARE(main.lblUrlView->text(), QStringLiteral("2 URL(s) under choosen Category are : "));
         QCOMPARE(StatusText(main), QStringLiteral("Ready (URL(s) Menu)"));
@@ -812,7 +813,7 @@ private slots:
         GuiTestEnv env;
         frmMain &main = SignInWithCategories(env, {{"Work", 1}, {"Home", 2}, {"Fun", 3, true}});
         const QString path = env.path(QStringLiteral("USR1/CAT.DAT"));
-        QCOMPARE(Entries(main.cmbCatDel), (QStringList{"Home=2", "Work=1"}));
+        QCOMPARE(ListedEntries(main.cmbCatDel), (QStringList{"Home=2", "Work=1"}));
 
         // Delete "Work", chosen in the only list that holds it.
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
@@ -824,7 +825,7 @@ private slots:
         QCOMPARE(ShownTexts().value(1), QStringLiteral("The Category Work was succesfully deleted "
                                                        "along with any URL's stored under it!"));
         QCOMPARE(DecodedIndex(path), (QStringList{"2 Home", "3 Fun"}));
-        QCOMPARE(Entries(main.cmbCatDel), QStringList{"Home=2"});
+        QCOMPARE(ListedEntries(main.cmbCatDel), QStringList{"Home=2"});
         QVERIFY(main.lstCatView->count() == 0 && main.cmbCatMod->count() == 0 &&
                 main.cmbUrlCat->count() == 0);
 
@@ -833,10 +834,10 @@ private slots:
         TypeInto(main.txtCatAdd, QStringLiteral("Travel"));
         QTest::keyClick(main.txtCatAdd, Qt::Key_Return);
         QCOMPARE(DecodedIndex(path), (QStringList{"2 Home", "3 Fun", "4 Travel"}));
-        QCOMPARE(Entries(main.cmbCatDel), (QStringList{"Home=2", "Travel=4"}));
-        QCOMPARE(Entries(main.lstCatView), QStringList{"Travel=4"});
-        QCOMPARE(Entries(main.cmbCatMod), QStringList{"Travel=4"});
-        QCOMPARE(Entries(main.cmbUrlCat), QStringList{"Travel=4"});
+        QCOMPARE(ListedEntries(main.cmbCatDel), (QStringList{"Home=2", "Travel=4"}));
+        QCOMPARE(ListedEntries(main.lstCatView), QStringList{"Travel=4"});
+        QCOMPARE(ListedEntries(main.cmbCatMod), QStringList{"Travel=4"});
+        QCOMPARE(ListedEntries(main.cmbUrlCat), QStringList{"Travel=4"});
 
         // Deleting "Travel" by its position in lstCatView would have named
         // "Home" in cmbCatDel; by number it is "Travel" everywhere.
@@ -846,7 +847,7 @@ private slots:
         MsgBox::queueAnswer(MsgAnswer::Yes);
         QTest::mouseClick(main.cmdCatDel, Qt::LeftButton);
         QCOMPARE(DecodedIndex(path), (QStringList{"2 Home", "3 Fun"}));
-        QCOMPARE(Entries(main.cmbCatDel), QStringList{"Home=2"});
+        QCOMPARE(ListedEntries(main.cmbCatDel), QStringList{"Home=2"});
         QVERIFY(main.lstCatView->count() == 0 && main.cmbCatMod->count() == 0 &&
                 main.cmbUrlCat->count() == 0);
     }

@@ -42,11 +42,11 @@ FrameShot ShootFrame(const QString &screen) {
     frmMain &main = env.mainWindow();
     FrameShot shot;
     if (screen == QLatin1String("Categories menu")) {
-        SignInWithCategories(main, {{QStringLiteral("News"), 1}});
+        SignInWithCategories(env, {{QStringLiteral("News"), 1}});
         main.cmdCat_Click();
         shot = Shoot(main.fraCatView);
     } else if (screen == QLatin1String("URL menu")) {
-        SignInWithCategories(main, {{QStringLiteral("News"), 1}});
+        SignInWithCategories(env, {{QStringLiteral("News"), 1}});
         main.cmdURL_Click();
         shot = Shoot(main.fraUrlView);
     } else {

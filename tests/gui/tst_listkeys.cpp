@@ -17,8 +17,8 @@ namespace {
 
 // Category 1 "News" with three URLs, listed on the URL menu with none
 // chosen.
-void NewsListed(frmMain &main) {
-    SignInWithCategories(main, {{QStringLiteral("News"), 1}});
+void NewsListed(GuiTestEnv &env, frmMain &main) {
+    SignInWithCategories(env, {{QStringLiteral("News"), 1}});
     WriteUrlFile(1, UrlLine({1, QStringLiteral("b.org"), QStringLiteral("bee")}) +
                         UrlLine({2, QStringLiteral("a.org"), QStringLiteral("line1*QVX*line2")}) +
                         UrlLine({3, QStringLiteral("c.org"), QStringLiteral("sea")}));
@@ -39,17 +39,9 @@ void TabIntoUrlList(frmMain &main) {
 
 // Signed in as user 1 whose category index holds "News", "Work" and "Apps".
 void ThreeCategories(GuiTestEnv &env, frmMain &main) {
-    AddAccount(1, QStringLiteral("Ann"), QStringLiteral("Pw"));
-    QVERIFY(QDir(env.folder()).mkdir(QStringLiteral("USR1")));
-    const QString stamp = modMain::MakePassStamp(QStringLiteral("Pw"));
-    QFile index(env.path(QStringLiteral("USR1/CAT.DAT")));
-    QVERIFY(index.open(QIODevice::WriteOnly));
-    int number = 0;
-    for (const char *name : {"News", "Work", "Apps"})
-        index.write(modMain::CategoryRecordLine(++number, QLatin1String(name), stamp).toLatin1() +
-                    "\r\n");
-    index.close();
-    SignInByKeyboard(main, QStringLiteral("Ann"), QStringLiteral("Pw"));
+    SignInWithCategories(
+        env,
+        {{QStringLiteral("News"), 1}, {QStringLiteral("Work"), 2}, {QStringLiteral("Apps"), 3}});
     QCOMPARE(main.lstCatView->count(), 3);
 }
 
@@ -74,7 +66,7 @@ private slots:
 void tst_ListKeys::tabbingInMarksWithoutChoosing() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
-    NewsListed(main);
+    NewsListed(env, main);
     TabIntoUrlList(main);
     QCOMPARE(main.lstUrlView->currentRow(), 0);
     QCOMPARE(screens::SelectedRow(main.lstUrlView), -1);
@@ -103,7 +95,7 @@ void tst_ListKeys::keyChoosesUrl() {
 
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
-    NewsListed(main);
+    NewsListed(env, main);
     TabIntoUrlList(main);
     QTest::keyClick(main.lstUrlView, Qt::Key(key));
     QCOMPARE(screens::SelectedRow(main.lstUrlView), row);
@@ -114,7 +106,7 @@ void tst_ListKeys::keyChoosesUrl() {
 void tst_ListKeys::keyOnTheChosenRowChangesNothing() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
-    NewsListed(main);
+    NewsListed(env, main);
     ClickListRow(main.lstUrlView, 1);
     QCOMPARE(main.txtUrlViewDesc->toPlainText(), QStringLiteral("bee"));
     // Home goes to the first row as before; Up there stays on it.
@@ -130,7 +122,7 @@ void tst_ListKeys::keyOnTheChosenRowChangesNothing() {
 void tst_ListKeys::otherKeysChooseNothing() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
-    NewsListed(main);
+    NewsListed(env, main);
     TabIntoUrlList(main);
     QTest::keyClick(main.lstUrlView, Qt::Key_Shift);
     QTest::keyClick(main.lstUrlView, Qt::Key_F5);

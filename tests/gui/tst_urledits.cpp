@@ -112,7 +112,7 @@ void tst_UrlEdits::firstUrlByEnterStoresTheHint() {
     QCOMPARE(ShownTexts(),
              QStringList{QStringLiteral("Success! The URL was added under the Category News")});
     QVERIFY(main.fraUrlView->isVisible());
-    QCOMPARE(Entries(main.lstUrlView), QStringList{QStringLiteral("news.example/a=1")});
+    QCOMPARE(ListedEntries(main.lstUrlView), QStringList{QStringLiteral("news.example/a=1")});
     QCOMPARE(main.lstUrlView->selectedItems().size(), 0);
     QCOMPARE(main.lblUrlView->text(), QStringLiteral("1 URL(s) under choosen Category are : "));
     QCOMPARE(main.txtUrlAdd->text(), QString());
@@ -266,12 +266,13 @@ void tst_UrlEdits::addUnderAnotherCategoryKeepsTheListTrue() {
     MenuOn(main, QStringLiteral("News"));
     QTest::mouseClick(main.cmdUrlViewA, Qt::LeftButton);
     main.cmbUrlCat->setCurrentIndex(main.cmbUrlCat->findText(QStringLiteral("Apps")));
-    QCOMPARE(Entries(main.lstUrlView), (QStringList{"u1.org=1", "u2.org=2"})); // nothing loaded
+    QCOMPARE(ListedEntries(main.lstUrlView),
+             (QStringList{"u1.org=1", "u2.org=2"})); // nothing loaded
     TypeInto(main.txtUrlAdd, QStringLiteral("new.org"));
     QTest::mouseClick(main.cmdUrlAdd, Qt::LeftButton);
 
     QCOMPARE(main.cmbUrlCat->currentText(), QStringLiteral("Apps"));
-    QCOMPARE(Entries(main.lstUrlView), (QStringList{"new.org=8", "u7.org=7"}));
+    QCOMPARE(ListedEntries(main.lstUrlView), (QStringList{"new.org=8", "u7.org=7"}));
     QCOMPARE(main.lblUrlView->text(), QStringLiteral("2 URL(s) under choosen Category are : "));
 }
 
@@ -324,7 +325,7 @@ void tst_UrlEdits::deleteByNumber() {
     QCOMPARE(FileLines(path), expected);
     QVERIFY(main.fraUrlView->isVisible());
     QCOMPARE(main.cmbUrlCat->currentText(), QStringLiteral("News"));
-    QCOMPARE(Entries(main.lstUrlView),
+    QCOMPARE(ListedEntries(main.lstUrlView),
              (QStringList{"u1.org=1", "u2.org=2", "u4.org=4", "u5.org=5"}));
     QCOMPARE(main.lblUrlView->text(), QStringLiteral("4 URL(s) under choosen Category are : "));
 
@@ -370,7 +371,7 @@ void tst_UrlEdits::deleteAfterChoosingOnThePanel() {
     QCOMPARE(FileLines(apps), before.mid(0, 1));
     // Back on the menu, the list is the chosen category's.
     QCOMPARE(main.cmbUrlCat->currentText(), QStringLiteral("Apps"));
-    QCOMPARE(Entries(main.lstUrlView), QStringList{QStringLiteral("u3.org=3")});
+    QCOMPARE(ListedEntries(main.lstUrlView), QStringList{QStringLiteral("u3.org=3")});
 }
 
 void tst_UrlEdits::deleteRefused_data() {
@@ -570,7 +571,7 @@ void tst_UrlEdits::modifyAnotherUrlChosenOnThePanel() {
              QStringLiteral("two.org"));
     QCOMPARE(lines[0], before[0]);
     QCOMPARE(lines[2], before[2]);
-    QCOMPARE(Entries(main.lstUrlView), (QStringList{"two.org=2", "u1.org=1", "u3.org=3"}));
+    QCOMPARE(ListedEntries(main.lstUrlView), (QStringList{"two.org=2", "u1.org=1", "u3.org=3"}));
 }
 
 void tst_UrlEdits::hintInAStoredDescriptionClearsOnEntering() {
@@ -617,7 +618,7 @@ void tst_UrlEdits::failedAppend() {
     QCOMPARE(FileBytes(path), before);
     QVERIFY(main.pctUrlAdd->isVisible());
     QCOMPARE(main.txtUrlAdd->text(), QStringLiteral("new.org"));
-    QCOMPARE(Entries(main.lstUrlView), (QStringList{"u1.org=1", "u2.org=2"}));
+    QCOMPARE(ListedEntries(main.lstUrlView), (QStringList{"u1.org=1", "u2.org=2"}));
     QCOMPARE(StatusText(main), QStringLiteral("Ready (Add URL Menu)"));
 }
 
@@ -677,13 +678,13 @@ void tst_UrlEdits::deleteOrModifyFails() {
         numbers << n;
     const QString path = WriteUrlFile(1, Numbered(numbers));
     MenuOn(main, QStringLiteral("News"));
-    const QStringList listed = Entries(main.lstUrlView);
+    const QStringList listed = ListedEntries(main.lstUrlView);
     QCOMPARE(listed.size(), 40);
     ClickEntry(main.lstUrlView, QStringLiteral("u2.org"));
     QTest::mouseClick(main.findChild<QPushButton *>(open), Qt::LeftButton);
     auto *choice = main.findChild<QComboBox *>(urls);
     QCOMPARE(choice->currentText(), QStringLiteral("u2.org"));
-    const QStringList offered = Entries(choice);
+    const QStringList offered = ListedEntries(choice);
     if (panel == QLatin1String("pctUrlMod"))
         main.txtUrlMod->setText(QStringLiteral("changed.org"));
     if (gone) {
@@ -702,8 +703,8 @@ void tst_UrlEdits::deleteOrModifyFails() {
              QStringList{message.contains(QLatin1String("%1")) ? message.arg(path) : message});
     QCOMPARE(FileBytes(path), before);
     QCOMPARE(QDir(modMain::UserFolderPath(1)).entryList(QDir::Files), filesBefore);
-    QCOMPARE(Entries(main.lstUrlView), listed);
-    QCOMPARE(Entries(choice), offered);
+    QCOMPARE(ListedEntries(main.lstUrlView), listed);
+    QCOMPARE(ListedEntries(choice), offered);
     QCOMPARE(choice->currentText(), QStringLiteral("u2.org"));
     QVERIFY(main.findChild<QWidget *>(panel)->isVisible());
     QCOMPARE(StatusText(main), status);

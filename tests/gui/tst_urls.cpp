@@ -242,9 +242,9 @@ void tst_Urls::choosingACategory() {
         QTest::mouseClick(main.findChild<QPushButton *>(button), Qt::LeftButton);
     main.cmbUrlCat->setCurrentIndex(Position(main, QStringLiteral("News")));
 
-    QCOMPARE(Entries(main.lstUrlView), view);
-    QCOMPARE(Entries(main.cmbUrlDel), del);
-    QCOMPARE(Entries(main.cmbUrlMod), mod);
+    QCOMPARE(ListedEntries(main.lstUrlView), view);
+    QCOMPARE(ListedEntries(main.cmbUrlDel), del);
+    QCOMPARE(ListedEntries(main.cmbUrlMod), mod);
     QCOMPARE(StatusText(main), status);
     QCOMPARE(main.cmbUrlDel->currentIndex(), -1);
     QCOMPARE(main.cmbUrlMod->currentIndex(), -1);
@@ -265,9 +265,9 @@ void tst_Urls::choosingByKeyboardLists() {
     QTRY_COMPARE(ShowingScreen(main), QStringLiteral("fraUrlView"));
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(main.cmbUrlCat));
     QTest::keyClick(main.cmbUrlCat, Qt::Key_Down); // "Apps", then "News"
-    QCOMPARE(Entries(main.lstUrlView), QStringList{QStringLiteral("apps.example=1")});
+    QCOMPARE(ListedEntries(main.lstUrlView), QStringList{QStringLiteral("apps.example=1")});
     QTest::keyClick(main.cmbUrlCat, Qt::Key_Down);
-    QCOMPARE(Entries(main.lstUrlView), (QStringList{"a.org=2", "b.org=1", "c.org=3"}));
+    QCOMPARE(ListedEntries(main.lstUrlView), (QStringList{"a.org=2", "b.org=1", "c.org=3"}));
     QCOMPARE(main.lblUrlView->text(), QStringLiteral("3 URL(s) under choosen Category are : "));
 }
 
@@ -279,7 +279,7 @@ void tst_Urls::noReloadMarker() {
     SetStatus(QStringLiteral("before"));
     main.cmbUrlCatTag = QStringLiteral("1NO");
     main.cmbUrlCat->setCurrentIndex(Position(main, QStringLiteral("News")));
-    QCOMPARE(Entries(main.lstUrlView), QStringList{QStringLiteral("apps.example=1")});
+    QCOMPARE(ListedEntries(main.lstUrlView), QStringList{QStringLiteral("apps.example=1")});
     QCOMPARE(StatusText(main), QStringLiteral("before"));
 
     // Any other tag lets a choice load.
@@ -301,7 +301,7 @@ void tst_Urls::foreignLinesAnnouncedOneEach() {
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
     main.cmbUrlCat->setCurrentIndex(0);
     QCOMPARE(ShownTexts(), (QStringList{kImposter, kImposter}));
-    QCOMPARE(Entries(main.lstUrlView), (QStringList{"first.org=1", "third.org=3"}));
+    QCOMPARE(ListedEntries(main.lstUrlView), (QStringList{"first.org=1", "third.org=3"}));
     QCOMPARE(FileBytes(path), before);
 }
 
@@ -332,7 +332,7 @@ void tst_Urls::categoryDoubleClickLandsOnTheList() {
     QTest::mouseDClick(main.lstCatView->viewport(), Qt::LeftButton, {}, at);
     QCOMPARE(ShowingScreen(main), QStringLiteral("fraUrlView"));
     QCOMPARE(main.cmbUrlCat->currentText(), QStringLiteral("News"));
-    QCOMPARE(Entries(main.lstUrlView), (QStringList{"a.org=2", "b.org=1", "c.org=3"}));
+    QCOMPARE(ListedEntries(main.lstUrlView), (QStringList{"a.org=2", "b.org=1", "c.org=3"}));
     QCOMPARE(StatusText(main), QStringLiteral("Ready (URL(s) Menu)"));
     QVERIFY(MsgBox::shown().isEmpty());
 }
@@ -352,7 +352,7 @@ void tst_Urls::choiceOnTheAddPanelListsOnTheNextVisit() {
     QCOMPARE(main.lstUrlView->count(), 3);
     // The URL menu catches up when it opens again.
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
-    QCOMPARE(Entries(main.lstUrlView), QStringList{QStringLiteral("apps.example=1")});
+    QCOMPARE(ListedEntries(main.lstUrlView), QStringList{QStringLiteral("apps.example=1")});
     QCOMPARE(main.lblUrlView->text(), QStringLiteral("1 URL(s) under choosen Category are : "));
     QCOMPARE(main.txtUrlViewDesc->toPlainText(), kPlaceholder);
     QVERIFY(MsgBox::shown().isEmpty());
@@ -375,7 +375,7 @@ void tst_Urls::signingOutForgetsTheListedCategory() {
     main.cmbUrlCat->setCurrentIndex(Position(main, QStringLiteral("News")));
     QCOMPARE(main.lstUrlView->count(), 0);
     QTest::mouseClick(main.cmdUrlAddCncl, Qt::LeftButton);
-    QCOMPARE(Entries(main.lstUrlView), (QStringList{"a.org=2", "b.org=1", "c.org=3"}));
+    QCOMPARE(ListedEntries(main.lstUrlView), (QStringList{"a.org=2", "b.org=1", "c.org=3"}));
 }
 
 void tst_Urls::deletedCategoryLeavesNoList() {
@@ -388,7 +388,7 @@ void tst_Urls::deletedCategoryLeavesNoList() {
     QTest::mouseClick(main.cmdCatViewD, Qt::LeftButton);
     MsgBox::queueAnswer(screens::MsgAnswer::Yes);
     QTest::mouseClick(main.cmdCatDel, Qt::LeftButton);
-    QCOMPARE(Entries(main.cmbUrlCat), QStringList{QStringLiteral("Apps=2")});
+    QCOMPARE(ListedEntries(main.cmbUrlCat), QStringList{QStringLiteral("Apps=2")});
     QCOMPARE(main.cmbUrlCat->currentIndex(), -1);
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
     QCOMPARE(main.lstUrlView->count(), 0);

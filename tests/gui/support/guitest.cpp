@@ -129,14 +129,14 @@ void ClickEntry(QListWidget *list, const QString &text) {
     ClickListRow(list, list->row(found.first()));
 }
 
-QStringList Entries(const QListWidget *list) {
+QStringList ListedEntries(const QListWidget *list) {
     QStringList out;
     for (int i = 0; i < list->count(); ++i)
         out << QStringLiteral("%1=%2").arg(list->item(i)->text()).arg(screens::EntryData(list, i));
     return out;
 }
 
-QStringList Entries(const QComboBox *combo) {
+QStringList ListedEntries(const QComboBox *combo) {
     QStringList out;
     for (int i = 0; i < combo->count(); ++i)
         out << QStringLiteral("%1=%2").arg(combo->itemText(i)).arg(screens::EntryData(combo, i));

@@ -62,8 +62,8 @@ void ClickEntry(QListWidget *list, const QString &text);
 
 // "text=number" for every entry of a list, in list order: what the entry
 // shows and the number it carries.
-QStringList Entries(const QListWidget *list);
-QStringList Entries(const QComboBox *combo);
+QStringList ListedEntries(const QListWidget *list);
+QStringList ListedEntries(const QComboBox *combo);
 
 // Replaces a file's content; a test that cannot set up its files stops.
 void WriteFileBytes(const QString &path, const QByteArray &data);
