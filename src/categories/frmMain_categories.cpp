@@ -38,6 +38,15 @@ void chooseNumber(QComboBox *combo, int number) {
     combo->setCurrentIndex(screens::FindEntry(combo, number));
 }
 
+// A record whose key holds no number (number 0) is listed under its name but
+// names no category the index can find again: it is refused with this text
+// before anything is written. `action` is "deleted" or "renamed".
+QString damagedRecordMessage(const QString &name, const QString &action) {
+    return QStringLiteral("Sorry, the Category ") + name +
+           QStringLiteral(" is stored in a damaged record and cannot be ") + action +
+           QStringLiteral(" from the program.");
+}
+
 } // namespace
 
 void frmMain::connectCategoryHandlers() {
@@ -152,17 +161,17 @@ void frmMain::lstCatView_DblClick() {
     const int row = screens::SelectedRow(lstCatView);
     if (row < 0)
         return;
-    const int number = screens::EntryData(lstCatView, row);
-    cmdURL_Click();
-    // The chooser's own handling loads the category's URLs when its choice
-    // changes. Its lists may show another screen's load of that category (or
-    // nothing), so a choice that is already made is made afresh.
-    const int index = screens::FindEntry(cmbUrlCat, number);
-    if (index >= 0 && cmbUrlCat->currentIndex() == index) {
+    // The category is chosen while the chooser is hidden, so its own
+    // handling loads nothing; the URLs menu then lists it, loading the file
+    // only when the list does not show that category already. One
+    // double-click so reads the file at most once (each foreign line is
+    // announced once), and the menu's own status text stays.
+    {
         const QSignalBlocker quiet(cmbUrlCat);
-        cmbUrlCat->setCurrentIndex(-1);
+        cmbUrlCat->setCurrentIndex(
+            screens::FindEntry(cmbUrlCat, screens::EntryData(lstCatView, row)));
     }
-    cmbUrlCat->setCurrentIndex(index);
+    cmdURL_Click();
 }
 
 // ---- Add Category panel ----
@@ -240,6 +249,12 @@ void frmMain::cmdCatDel_Click() {
         cmbCatDel->setFocus();
         return;
     }
+    if (screens::EntryData(cmbCatDel, chosen) < 1) {
+        MsgBox::show(this,
+                     damagedRecordMessage(cmbCatDel->itemText(chosen), QStringLiteral("deleted")));
+        cmbCatDel->setFocus();
+        return;
+    }
     if (MsgBox::show(this,
                      QStringLiteral("Are you sure you wish to delete the choosen Category and all "
                                     "the URL's stored under it?"),
@@ -307,6 +322,10 @@ void frmMain::cmdCatMod_Click() {
         return;
     }
     const QString oldName = cmbCatMod->itemText(chosen);
+    if (screens::EntryData(cmbCatMod, chosen) < 1) {
+        refuse(damagedRecordMessage(oldName, QStringLiteral("renamed")), cmbCatMod, false);
+        return;
+    }
     const QString name = modMain::TrimBlanks(txtCatMod->text());
     if (oldName.toUpper() == name.toUpper()) {
         refuse(QStringLiteral("I don't get it...If the modified name is same as the current name, "

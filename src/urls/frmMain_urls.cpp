@@ -19,6 +19,7 @@
 #include <QSignalBlocker>
 
 #include <climits>
+#include <optional>
 
 using screens::MsgBox;
 
@@ -84,6 +85,12 @@ QString ChosenUrlFile(const frmMain *f) {
 
 void SetUrlCount(frmMain *f) {
     f->lblUrlView->setText(QString::number(f->lstUrlView->count()) + kUrlCountText);
+}
+
+// Whether the Modify URL panel's description box still holds the description
+// loaded for the chosen URL (LoadUrlDetails puts it into both boxes).
+bool DescriptionAsLoaded(const frmMain *f) {
+    return f->txtUrlModDesc->text() == screens::StoredLineBreaks(f->txtUrlViewDesc->toPlainText());
 }
 
 } // namespace
@@ -198,8 +205,13 @@ modMain::Change frmMain::ModifyUrl() {
     const int catNo = ChosenCategory(this);
     const int urlNo = screens::EntryData(cmbUrlMod, cmbUrlMod->currentIndex());
     const QString address = modMain::StoredAddress(modMain::TrimBlanks(txtUrlMod->text()));
-    const modMain::Change change = modMain::ReplaceUrlRecord(
-        ChosenUrlFile(this), urlNo, address, txtUrlModDesc->text(), modMain::PassStamp);
+    // A description left as loaded is kept as the file holds it, whatever it
+    // deciphers to; only one the user changed is written anew.
+    std::optional<QString> description;
+    if (!DescriptionAsLoaded(this))
+        description = txtUrlModDesc->text();
+    const modMain::Change change = modMain::ReplaceUrlRecord(ChosenUrlFile(this), urlNo, address,
+                                                             description, modMain::PassStamp);
     if (!change.changed)
         return change;
     if (UrlViewCatNo == catNo) {
@@ -410,8 +422,11 @@ void frmMain::cmdUrlAdd_Click() {
         cmbUrlCat->setFocus();
         return;
     }
-    if (const QString bad = modMain::UnstorableInDescription(txtUrlAddCh->text()); !bad.isEmpty()) {
-        MsgBox::show(this, modMain::UnstorableMessage(QStringLiteral("Description"), bad));
+    // A description the file could not give back as typed is refused before
+    // anything is written; the box keeps it for the user to change.
+    if (const QString refusal = modMain::DescriptionRefusal(txtUrlAddCh->text());
+        !refusal.isEmpty()) {
+        MsgBox::show(this, refusal);
         txtUrlAddCh->setFocus();
         return;
     }
@@ -554,8 +569,8 @@ void frmMain::cmdUrlMod_Click() {
     }
     // Unchanged: the address is still the chosen entry's and the description
     // still the one loaded for it.
-    if (txtUrlMod->text() == cmbUrlMod->currentText() &&
-        txtUrlModDesc->text() == screens::StoredLineBreaks(txtUrlViewDesc->toPlainText())) {
+    const bool descriptionAsLoaded = DescriptionAsLoaded(this);
+    if (txtUrlMod->text() == cmbUrlMod->currentText() && descriptionAsLoaded) {
         MsgBox::show(this, QStringLiteral("Well...u don't seem to have made any changes to the "
                                           "URL or its description...what do u expect me to "
                                           "modify then?\r\n               Either modify something "
@@ -568,9 +583,12 @@ void frmMain::cmdUrlMod_Click() {
         txtUrlMod->setFocus();
         return;
     }
-    if (const QString bad = modMain::UnstorableInDescription(txtUrlModDesc->text());
-        !bad.isEmpty()) {
-        MsgBox::show(this, modMain::UnstorableMessage(QStringLiteral("Description"), bad));
+    // Only a description the user changed is checked: one left as loaded is
+    // kept as stored (see ModifyUrl).
+    if (const QString refusal =
+            descriptionAsLoaded ? QString() : modMain::DescriptionRefusal(txtUrlModDesc->text());
+        !refusal.isEmpty()) {
+        MsgBox::show(this, refusal);
         txtUrlModDesc->setFocus();
         return;
     }

@@ -136,6 +136,22 @@ QString UnstorableInDescription(const QString &description) {
     return UnstorableChars(text.remove(QLatin1String("\r\n")));
 }
 
+QString DescriptionRefusal(const QString &description) {
+    if (const QString chars = UnstorableInDescription(description); !chars.isEmpty())
+        return UnstorableMessage(QStringLiteral("Description"), chars);
+    // What LoadUrlDetails would show of the stored form. The store drops
+    // outer blanks (AppendUrl both, ReplaceUrlRecord the trailing ones), and
+    // the marker's letters and the line break are no blanks, so trimming
+    // both sides hides no other difference.
+    const QString readBack = ConvertLineBreaks(ConvertLineBreaks(description, true), false);
+    if (TrimBlanks(readBack) != TrimBlanks(description))
+        return QStringLiteral(
+            "Sorry, a Description can't hold the text \"*QVX*\", nor \"*QVX\" right before a "
+            "line break: line breaks are stored in that form, so the text would come back as a "
+            "line break.\r\nPlease write it another way, for example in small letters.");
+    return QString();
+}
+
 QString UrlRecordLine(qint64 urlNo, const QString &address, const QString &storedDescription,
                       const QString &stamp) {
     return JoinRecord({EncodeField(UrlKey(urlNo)), EncodeField(address),
@@ -209,11 +225,25 @@ IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record) {
     });
 }
 
+namespace {
+
+// The message that refuses an address or a description before anything is
+// written; empty when both can be stored. A line break in either would end
+// the record's line early, and the cipher would drop any other character
+// outside its range.
+QString RecordRefusal(const QString &address, const std::optional<QString> &description) {
+    if (const QString chars = UnstorableChars(address); !chars.isEmpty())
+        return UnstorableMessage(QStringLiteral("URL"), chars);
+    return description ? DescriptionRefusal(*description) : QString();
+}
+
+} // namespace
+
 Change AppendUrl(const QString &path, const QString &address, const QString &description,
                  const QString &stamp) {
     Change change;
-    if (const QString chars = UnstorableInDescription(description); !chars.isEmpty()) {
-        change.error = IoError::refused(UnstorableMessage(QStringLiteral("Description"), chars));
+    if (const QString refusal = RecordRefusal(address, description); !refusal.isEmpty()) {
+        change.error = IoError::refused(refusal);
         return change;
     }
     bool hasData = false;
@@ -278,20 +308,24 @@ Change DeleteUrlRecord(const QString &path, qint64 urlNo) {
 }
 
 Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &address,
-                        const QString &description, const QString &stamp) {
-    if (const QString chars = UnstorableInDescription(description); !chars.isEmpty()) {
+                        const std::optional<QString> &description, const QString &stamp) {
+    if (const QString refusal = RecordRefusal(address, description); !refusal.isEmpty()) {
         Change change;
-        change.error = IoError::refused(UnstorableMessage(QStringLiteral("Description"), chars));
+        change.error = IoError::refused(refusal);
         return change;
     }
     const QString record =
-        UrlRecordLine(urlNo, address, ConvertLineBreaks(description, true), stamp);
+        description ? UrlRecordLine(urlNo, address, ConvertLineBreaks(*description, true), stamp)
+                    : QString();
     return EditUrlFile(
         path,
         [&](QString &line, bool *) {
             if (RecordNumber(line) != urlNo)
                 return false;
-            line = record;
+            // Without a new description the stored field stays as it is.
+            line = description ? record
+                               : JoinRecord({EncodeField(UrlKey(urlNo)), EncodeField(address),
+                                             SplitRecord(line)[2], TrimBlanks(stamp)});
             return true;
         },
         QStringLiteral("Sorry, that URL is no longer in the file of this Category, so nothing was "

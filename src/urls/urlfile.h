@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The URL file of one category, "CAT<m>.DAT" in the user's folder: one line
 // per URL, in the order the URLs were added.
 //   field 1: EncodeField("URL" + number)
@@ -50,6 +52,14 @@ QString AddressToOpen(const QString &address);
 // that the cipher cannot store; line breaks can be stored.
 QString UnstorableInDescription(const QString &description);
 
+// Why a description (as typed, line breaks as CR LF) cannot be stored, as
+// the message that refuses it; empty when it can. Refused are characters the
+// cipher cannot store, and text that would not read back as typed: line
+// breaks are stored as "*QVX*", so a typed "*QVX*" (or "*QVX" right before a
+// line break) would come back as a line break. Outer blanks, which the store
+// drops, do not count.
+QString DescriptionRefusal(const QString &description);
+
 // A complete URL record line for URL `urlNo`: key "URL" + number; `address`
 // and `storedDescription` are written as given; `stamp` is trimmed.
 QString UrlRecordLine(qint64 urlNo, const QString &address, const QString &storedDescription,
@@ -91,8 +101,9 @@ IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record);
 // next number of the file, which `number` of the outcome gives. `address` is
 // written as given (its stored form), `description` is the text as typed
 // (line breaks as CR LF); `stamp` is the owner stamp. Refused, with nothing
-// written, when the file's numbers have reached kMaxRecordNo or the
-// description holds characters the cipher cannot store.
+// written, when the file's numbers have reached kMaxRecordNo, when the
+// address holds characters the cipher cannot store (StoredAddress gives one
+// that holds none) or when DescriptionRefusal refuses the description.
 Change AppendUrl(const QString &path, const QString &address, const QString &description,
                  const QString &stamp);
 
@@ -102,10 +113,13 @@ Change AppendUrl(const QString &path, const QString &address, const QString &des
 Change DeleteUrlRecord(const QString &path, qint64 urlNo);
 
 // Replaces every complete record numbered `urlNo`, in place, by a record of
-// the same number with `address` (as given), `description` (as typed) and
-// `stamp`; every other line is rewritten exactly as read. A file without
-// such a record is left alone and the change refused.
+// the same number (key "URL" + number) with `address` (as given),
+// `description` (as typed) and `stamp`; every other line is rewritten
+// exactly as read. Without a description the record keeps its stored
+// description field byte for byte. A file without such a record is left
+// alone and the change refused; so are an address and a description refused
+// as AppendUrl refuses them.
 Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &address,
-                        const QString &description, const QString &stamp);
+                        const std::optional<QString> &description, const QString &stamp);
 
 } // namespace modMain

@@ -4,6 +4,7 @@
 // Shared by the storage tests and the window tests.
 
 #include "categories/categoryindex.h"
+#include "storage/cipher.h"
 #include "storage/datafile.h"
 #include "storage/records.h"
 
@@ -48,6 +49,20 @@ inline QStringList DecodedIndex(const QString &path) {
                    .arg(modMain::DecodeField(fields.value(1)));
     }
     return out;
+}
+
+// A six-digit cipher group that matches no character, so that it deciphers
+// to "{": what a damaged field holds where a digit was lost or changed.
+inline QString NoMatchGroup() {
+    for (int target = 0; target <= 9999; ++target) {
+        const QString group = QStringLiteral("%1%2%3")
+                                  .arg(target / 100, 2, 10, QLatin1Char('0'))
+                                  .arg(QStringLiteral("01"))
+                                  .arg(target % 100, 2, 10, QLatin1Char('0'));
+        if (modMain::DecryptCore(group) == QStringLiteral("{"))
+            return group;
+    }
+    return QString();
 }
 
 // Replaces the disk calls while it lives; the system's own calls are back

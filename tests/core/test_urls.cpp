@@ -412,3 +412,130 @@ INSTANTIATE_TEST_SUITE_P(
             "Please use only letters without accents, digits, blanks and the usual "
             "punctuation marks."}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// --- Descriptions come back as typed ---------------------------------------
+
+const QString kMarkerMessage = QStringLiteral(
+    "Sorry, a Description can't hold the text \"*QVX*\", nor \"*QVX\" right before a line break: "
+    "line breaks are stored in that form, so the text would come back as a line break.\r\n"
+    "Please write it another way, for example in small letters.");
+
+struct TypedCase {
+    const char *name;
+    const char *typed;
+    bool refused;
+};
+
+class TypedDescriptions : public UrlFileTest, public ::testing::WithParamInterface<TypedCase> {
+protected:
+    // What LoadUrlDetails shows of the record numbered `n`.
+    QString shown(qint64 n) const {
+        UrlRecord r;
+        EXPECT_FALSE(FindUrlRecord(path(), n, &r).failed());
+        return r.fields ? r.description() : QStringLiteral("<none>");
+    }
+};
+
+TEST_P(TypedDescriptions, ComeBackAsTypedOrAreRefused) {
+    const QString typed = QString::fromLatin1(GetParam().typed);
+    const QByteArray before = Line(1, "a.org", "old", stamp);
+    WriteBytes(path(), before);
+
+    const Change added = AppendUrl(path(), QStringLiteral("b.org"), typed, stamp);
+    const Change replaced = ReplaceUrlRecord(path(), 1, QStringLiteral("c.org"), typed, stamp);
+    if (GetParam().refused) {
+        EXPECT_EQ(added.error.message(), kMarkerMessage);
+        EXPECT_EQ(replaced.error.message(), kMarkerMessage);
+        EXPECT_FALSE(added.changed || replaced.changed);
+        EXPECT_EQ(ReadBytes(path()), before);
+        EXPECT_EQ(DescriptionRefusal(typed), kMarkerMessage);
+    } else {
+        ASSERT_TRUE(added.changed) << added.error.message().toStdString();
+        ASSERT_TRUE(replaced.changed) << replaced.error.message().toStdString();
+        EXPECT_EQ(shown(2), typed);
+        EXPECT_EQ(shown(1), typed);
+        EXPECT_EQ(DescriptionRefusal(typed), QString());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Urls, TypedDescriptions,
+    ::testing::Values(TypedCase{"marker_inside", "Use the *QVX* marker", true},
+                      TypedCase{"marker_cut_by_a_line_break", "abc*QVX\r\ndef", true},
+                      TypedCase{"marker_at_the_end", "ends with *QVX*", true},
+                      TypedCase{"marker_alone", "*QVX*", true},
+                      TypedCase{"star_and_letters_before_two_breaks", "x **QVX\r\n\r\ny", true},
+                      TypedCase{"marker_in_small_letters", "the *qvx* marker", false},
+                      TypedCase{"letters_and_star_after_a_break", "abc\r\nQVX*def", false},
+                      TypedCase{"star_before_a_break", "a *\r\nb", false},
+                      TypedCase{"marker_letters_without_stars", "QVX and *QV X*", false},
+                      TypedCase{"two_lines", "alpha\r\nbeta", false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// The description's outer blanks are dropped by the store and so are no
+// reason to refuse it.
+TEST_F(UrlFileTest, OuterBlanksOfADescriptionAreNoReasonToRefuse) {
+    EXPECT_EQ(DescriptionRefusal(QStringLiteral("  two\r\nlines   ")), QString());
+    const Change added =
+        AppendUrl(path(), QStringLiteral("a.org"), QStringLiteral("  two\r\nlines   "), stamp);
+    ASSERT_TRUE(added.changed) << added.error.message().toStdString();
+    UrlRecord r;
+    ASSERT_FALSE(FindUrlRecord(path(), 1, &r).failed());
+    EXPECT_EQ(r.description(), QStringLiteral("two\r\nlines"));
+}
+
+// --- A change that leaves the description alone -----------------------------
+
+TEST_F(UrlFileTest, WithoutADescriptionTheStoredFieldStaysByteForByte) {
+    // Stored text that deciphers with "{" (a damaged group): whatever it
+    // holds, it is kept as it is.
+    const QString damaged = EncryptText(QStringLiteral("ba")) + NoMatchGroup();
+    ASSERT_EQ(DecodeField(damaged), QStringLiteral("ab{"));
+    const QString old = JoinRecord({EncodeField(QStringLiteral("URL1")),
+                                    EncodeField(QStringLiteral("a.org")), damaged, stamp});
+    const QByteArray second = Line(2, "b.org", "bee", stamp);
+    WriteBytes(path(), old.toLatin1() + "\r\n" + second);
+
+    const Change change =
+        ReplaceUrlRecord(path(), 1, QStringLiteral("new.org"), std::nullopt, stamp);
+    ASSERT_TRUE(change.changed) << change.error.message().toStdString();
+    const QList<QByteArray> lines = FileLines(path());
+    ASSERT_EQ(lines.size(), 2);
+    const QStringList fields = SplitRecord(QString::fromLatin1(lines[0].chopped(2)));
+    ASSERT_EQ(fields.size(), 4);
+    EXPECT_EQ(DecodeField(fields[0]), QStringLiteral("URL1"));
+    EXPECT_EQ(DecodeField(fields[1]), QStringLiteral("new.org"));
+    EXPECT_EQ(fields[2], damaged);
+    EXPECT_EQ(fields[3], stamp);
+    EXPECT_EQ(lines[1], second);
+}
+
+// --- A damaged key keeps its number -----------------------------------------
+
+TEST_F(UrlFileTest, ADamagedKeyIsFoundByItsNumberAndRewrittenWhole) {
+    // The key's third group lost its character: "UR{2" instead of "URL2".
+    const QString key = EncryptText(QStringLiteral("RU2")) + NoMatchGroup();
+    ASSERT_EQ(DecodeField(key), QStringLiteral("UR{2"));
+    const QByteArray first = Line(1, "a.org", "", stamp);
+    const QString damaged =
+        JoinRecord({key, EncodeField(QStringLiteral("b.org")), EncodeField(QString()), stamp});
+    WriteBytes(path(), first + damaged.toLatin1() + "\r\n");
+
+    UrlRecord found;
+    ASSERT_FALSE(FindUrlRecord(path(), 2, &found).failed());
+    ASSERT_TRUE(found.fields);
+    EXPECT_EQ(found.address, QStringLiteral("b.org"));
+
+    const Change change =
+        ReplaceUrlRecord(path(), 2, QStringLiteral("b2.org"), QStringLiteral("d"), stamp);
+    ASSERT_TRUE(change.changed) << change.error.message().toStdString();
+    const QList<QByteArray> lines = FileLines(path());
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], first);
+    const QString line = QString::fromLatin1(lines[1].chopped(2));
+    EXPECT_EQ(DecodeField(SplitRecord(line)[0]), QStringLiteral("URL2"));
+    const UrlRecord r = DecodeUrlLine(line);
+    EXPECT_EQ(r.number, 2);
+    EXPECT_EQ(r.address, QStringLiteral("b2.org"));
+    EXPECT_EQ(r.description(), QStringLiteral("d"));
+}

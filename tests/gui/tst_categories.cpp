@@ -31,6 +31,11 @@ const QString kMenuStatus =
 const QString kImposter =
     QStringLiteral("               Imposter! These Category Files don't seem to belong to "
                    "you!\r\n\r\nPlease refer to the readme file for more details.");
+const QString kUrlMenuStatus =
+    QStringLiteral("What would you like to do? Add, Delete or Modify a URL?");
+const QString kUrlImposter =
+    QStringLiteral("               Imposter! These files don't seem to belong to you.\r\n\r\n"
+                   "          Please refer the readme.txt file for more information.");
 const QString kAddTaken =
     QStringLiteral("There already exists a Category by that name, please choose another name.");
 const QString kModTaken =
@@ -356,24 +361,23 @@ private slots:
         GuiTestEnv env;
         frmMain &main = SignInWithCategories(env, kThree);
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
-        QSignalSpy choice(main.cmbUrlCat, &QComboBox::currentIndexChanged);
 
         // On an empty part of the list with nothing selected: nothing happens.
         const QPoint below(10, main.lstCatView->viewport()->height() - 3);
         QTest::mouseDClick(main.lstCatView->viewport(), Qt::LeftButton, {}, below);
         QCOMPARE(main.cmbUrlCat->currentIndex(), -1);
-        QVERIFY(choice.isEmpty());
         QCOMPARE(shownPanel(main), QStringLiteral("fraCatView"));
 
+        // One line of another password's: announced once per reading.
         WriteUrlFile(2, UrlLine({1, QStringLiteral("home.example.org"), QString()}) +
-                            UrlLine({2, QStringLiteral("https://garden.example"), QString()}));
+                            UrlLine({2, QStringLiteral("https://garden.example"), QString()}) +
+                            UrlLine({3, QStringLiteral("theirs.example"), QString(), true}));
         QListWidgetItem *home = main.lstCatView->findItems("Home", Qt::MatchExactly).first();
         const QPoint at = main.lstCatView->visualItemRect(home).center();
         QTest::mouseClick(main.lstCatView->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(main.lstCatView->viewport(), Qt::LeftButton, {}, at);
         QCOMPARE(screens::EntryData(main.cmbUrlCat, main.cmbUrlCat->currentIndex()), 2);
         QCOMPARE(main.cmbUrlCat->currentText(), QStringLiteral("Home"));
-        QVERIFY(!choice.isEmpty()); // the chooser's own handling hears the choice
         // ...and the URLs menu lists that category's addresses.
         QVERIFY(main.fraUrlView->isVisible());
         QCOMPARE(shownPanel(main), QString());
@@ -381,16 +385,43 @@ private slots:
         QCOMPARE(ListedEntries(main.lstUrlView),
                  (QStringList{"home.example.org=1", "https://garden.example=2"}));
         QCOMPARE(main.lblUrlView->text(), QStringLiteral("2 URL(s) under choosen Category are : "));
-        QCOMPARE(StatusText(main), QStringLiteral("Ready (URL(s) Menu)"));
+        QCOMPARE(StatusText(main), kUrlMenuStatus);
+        QCOMPARE(ShownTexts(), QStringList{kUrlImposter});
 
-        // Back on the menu, the same category again: heard again, so its
-        // URLs are loaded afresh.
+        // Back on the menu, the same category again: the list it shows is
+        // that category's already, so nothing is read or announced again.
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
-        choice.clear();
+        MsgBox::reset();
         QTest::mouseDClick(main.lstCatView->viewport(), Qt::LeftButton, {}, at);
         QCOMPARE(main.cmbUrlCat->currentText(), QStringLiteral("Home"));
-        QVERIFY(!choice.isEmpty());
-        QCOMPARE(choice.last().first().toInt(), main.cmbUrlCat->currentIndex());
+        QCOMPARE(ListedEntries(main.lstUrlView),
+                 (QStringList{"home.example.org=1", "https://garden.example=2"}));
+        QCOMPARE(StatusText(main), kUrlMenuStatus);
+        QCOMPARE(ShownTexts(), QStringList());
+    }
+
+    // The category is chosen on a URL panel, whose load leaves the URLs
+    // menu's list empty: a double-click on it lists it, reading it once.
+    void doubleClickOnTheCategoryAPanelChose() {
+        GuiTestEnv env;
+        frmMain &main = SignInWithCategories(env, kThree);
+        WriteUrlFile(2, UrlLine({1, QStringLiteral("home.example.org"), QString()}) +
+                            UrlLine({2, QStringLiteral("theirs.example"), QString(), true}));
+        QTest::mouseClick(main.cmdURL, Qt::LeftButton);
+        QTest::mouseClick(main.cmdUrlViewD, Qt::LeftButton);
+        main.cmbUrlCat->setCurrentIndex(main.cmbUrlCat->findText(QStringLiteral("Home")));
+        QCOMPARE(ListedEntries(main.cmbUrlDel), QStringList{"home.example.org=1"});
+        QCOMPARE(ShownTexts(), QStringList{kUrlImposter});
+        MsgBox::reset();
+
+        QTest::mouseClick(main.cmdCat, Qt::LeftButton);
+        ClickEntry(main.lstCatView, QStringLiteral("Home"));
+        const QPoint at = main.lstCatView->visualItemRect(main.lstCatView->currentItem()).center();
+        QTest::mouseDClick(main.lstCatView->viewport(), Qt::LeftButton, {}, at);
+        QVERIFY(main.fraUrlView->isVisible());
+        QCOMPARE(ListedEntries(main.lstUrlView), QStringList{"home.example.org=1"});
+        QCOMPARE(StatusText(main), kUrlMenuStatus);
+        QCOMPARE(ShownTexts(), QStringList{kUrlImposter});
     }
 
     // ---- Add ----
@@ -805,6 +836,65 @@ private slots:
         QCOMPARE(main.lblCatView->text(), QStringLiteral("3 Existing Categories are : "));
         QCOMPARE(shownPanel(main), QStringLiteral("fraCatView"));
         QCOMPARE(main.txtCatMod->text(), QString());
+    }
+
+    // ---- A record whose key lost its number ----
+
+    void damagedRecordCannotBeChanged_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("panel");
+
+        QTest::newRow("delete") << "cmdCatViewD"
+                                << "Sorry, the Category Broken is stored in a damaged record and "
+                                   "cannot be deleted from the program."
+                                << "pctCatDel";
+        QTest::newRow("rename") << "cmdCatViewM"
+                                << "Sorry, the Category Broken is stored in a damaged record and "
+                                   "cannot be renamed from the program."
+                                << "pctCatMod";
+    }
+
+    void damagedRecordCannotBeChanged() {
+        QFETCH(QString, button);
+        QFETCH(QString, message);
+        QFETCH(QString, panel);
+        GuiTestEnv env;
+        WriteUserFiles({{"Work", 1}});
+        // Its key reads "CAT" without a number: listed, but number 0.
+        const QString stamp = modMain::MakePassStamp(kTestPassword);
+        const QString path = env.path(QStringLiteral("USR1/CAT.DAT"));
+        const QString broken =
+            modMain::JoinRecord({modMain::EncodeField(QStringLiteral("CAT")),
+                                 modMain::EncodeField(QStringLiteral("Broken")), stamp});
+        QVERIFY(!modMain::AppendLine(path, broken).failed());
+        QVERIFY(
+            !modMain::AppendLine(path, modMain::CategoryRecordLine(3, QStringLiteral("Fun"), stamp))
+                 .failed());
+        const QByteArray index = FileBytes(path);
+        WriteFileBytes(env.path(QStringLiteral("USR1/CAT0.DAT")), "urls\r\n");
+        frmMain &main = env.mainWindow();
+        SignInByKeyboard(main, kTestUser, kTestPassword);
+        MsgBox::reset();
+        const QStringList listed{"Broken=0", "Fun=3", "Work=1"};
+        QVERIFY(listsInStep(main, listed));
+
+        QTest::mouseClick(main.cmdCat, Qt::LeftButton);
+        ClickEntry(main.lstCatView, QStringLiteral("Broken"));
+        QTest::mouseClick(main.findChild<QPushButton *>(button), Qt::LeftButton);
+        MsgBox::queueAnswer(MsgAnswer::Yes);
+        if (panel == QLatin1String("pctCatDel")) {
+            QTest::keyClick(main.cmbCatDel, Qt::Key_Return);
+        } else {
+            TypeInto(main.txtCatMod, QStringLiteral("Mended"));
+            QTest::keyClick(main.txtCatMod, Qt::Key_Return);
+        }
+
+        QCOMPARE(ShownTexts(), QStringList{message});
+        QCOMPARE(FileBytes(path), index);
+        QCOMPARE(FileBytes(env.path(QStringLiteral("USR1/CAT0.DAT"))), QByteArray("urls\r\n"));
+        QVERIFY(listsInStep(main, listed));
+        QCOMPARE(shownPanel(main), panel);
     }
 
     // ---- Lists out of step after the owner message ----

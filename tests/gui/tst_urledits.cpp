@@ -4,9 +4,11 @@
 #include "guitest.h"
 
 #include "screens/msgbox.h"
+#include "screens/screens.h"
 #include "screens/sortedlist.h"
 #include "session/modMain.h"
 #include "storage/accountfile.h"
+#include "storage/cipher.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
 
@@ -27,6 +29,10 @@ const QString kUnchanged = QStringLiteral(
 const QString kAccented = QStringLiteral(
     "Sorry, a Description can't hold these characters: \"\u00e9\"\r\nPlease use only letters "
     "without accents, digits, blanks and the usual punctuation marks.");
+const QString kMarker = QStringLiteral(
+    "Sorry, a Description can't hold the text \"*QVX*\", nor \"*QVX\" right before a line break: "
+    "line breaks are stored in that form, so the text would come back as a line break.\r\n"
+    "Please write it another way, for example in small letters.");
 
 modMain::UrlRecord LastRecord(const QString &path) {
     const QList<QByteArray> lines = FileLines(path);
@@ -86,6 +92,8 @@ private slots:
     void modifyRefused_data();
     void modifyRefused();
     void modifyAnotherUrlChosenOnThePanel();
+    void modifyKeepsADescriptionLeftAsLoaded_data();
+    void modifyKeepsADescriptionLeftAsLoaded();
     void hintInAStoredDescriptionClearsOnEntering();
     void detailsOfAVanishedFile();
     void failedAppend();
@@ -212,6 +220,15 @@ void tst_UrlEdits::addRefused_data() {
     QTest::newRow("accented description")
         << "News"
         << "a.org" << QStringLiteral("caf\u00e9 au lait") << kAccented;
+    QTest::newRow("marker in the description") << "News"
+                                               << "a.org"
+                                               << "Use the *QVX* marker" << kMarker;
+    QTest::newRow("marker cut by a line break") << "News"
+                                                << "a.org"
+                                                << "abc*QVX\ndef" << kMarker;
+    QTest::newRow("marker at the end") << "News"
+                                       << "a.org"
+                                       << "ends with *QVX*" << kMarker;
 }
 
 void tst_UrlEdits::addRefused() {
@@ -237,7 +254,7 @@ void tst_UrlEdits::addRefused() {
     QCOMPARE(FileBytes(path), before);
     QVERIFY(main.pctUrlAdd->isVisible());
     QCOMPARE(main.txtUrlAdd->text(), typed);
-    QCOMPARE(main.txtUrlAddCh->text(), description);
+    QCOMPARE(main.txtUrlAddCh->text(), screens::StoredLineBreaks(description));
 }
 
 void tst_UrlEdits::addBeyondTheHighestNumber() {
@@ -518,6 +535,8 @@ void tst_UrlEdits::modifyRefused_data() {
            "New One!";
     QTest::newRow("accented description")
         << true << true << "u1.org" << QStringLiteral("\u00e9") << kAccented;
+    QTest::newRow("marker in the description") << true << true << "u1.org"
+                                               << "Use the *QVX* marker" << kMarker;
 }
 
 void tst_UrlEdits::modifyRefused() {
@@ -572,6 +591,69 @@ void tst_UrlEdits::modifyAnotherUrlChosenOnThePanel() {
     QCOMPARE(lines[0], before[0]);
     QCOMPARE(lines[2], before[2]);
     QCOMPARE(ListedEntries(main.lstUrlView), (QStringList{"two.org=2", "u1.org=1", "u3.org=3"}));
+}
+
+void tst_UrlEdits::modifyKeepsADescriptionLeftAsLoaded_data() {
+    QTest::addColumn<QString>("description"); // typed over the loaded one; null: left alone
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("address changed alone")
+        << QString() << QStringLiteral("The URL was Succesfully Modified!");
+    QTest::newRow("description changed, damage kept")
+        << QStringLiteral("ab{ more")
+        << QStringLiteral("Sorry, a Description can't hold these characters: \"{\"\r\nPlease "
+                          "use only letters without accents, digits, blanks and the usual "
+                          "punctuation marks.");
+    QTest::newRow("description changed, damage mended")
+        << QStringLiteral("ab more") << QStringLiteral("The URL was Succesfully Modified!");
+}
+
+// A stored description that deciphers with "{" (a damaged cipher group) is
+// shown as it reads; it is only checked, and written anew, when the user
+// changes it.
+void tst_UrlEdits::modifyKeepsADescriptionLeftAsLoaded() {
+    QFETCH(QString, description);
+    QFETCH(QString, message);
+
+    GuiTestEnv env;
+    frmMain &main = SignInWithCategories(env, {{QStringLiteral("News"), 1}});
+    const QString damaged = modMain::EncryptText(QStringLiteral("ba")) + NoMatchGroup();
+    const QString stamp = modMain::MakePassStamp(kTestPassword);
+    const QByteArray line =
+        modMain::JoinRecord({modMain::EncodeField(QStringLiteral("URL1")),
+                             modMain::EncodeField(QStringLiteral("a.org")), damaged, stamp})
+            .toLatin1() +
+        "\r\n";
+    const QString path = WriteUrlFile(1, line + Numbered({2}));
+    MenuOn(main, QStringLiteral("News"));
+    ClickEntry(main.lstUrlView, QStringLiteral("a.org"));
+    QTest::mouseClick(main.cmdUrlViewM, Qt::LeftButton);
+    QCOMPARE(main.txtUrlModDesc->text(), QStringLiteral("ab{"));
+    main.txtUrlMod->setText(QStringLiteral("a2.org"));
+    if (!description.isNull()) {
+        main.txtUrlModDesc->setText(QString());
+        TypeDescription(main.txtUrlModDesc, description);
+    }
+    QTest::mouseClick(main.cmdUrlMod, Qt::LeftButton);
+
+    QCOMPARE(ShownTexts(), QStringList{message});
+    const QList<QByteArray> lines = FileLines(path);
+    QCOMPARE(lines.size(), 2);
+    if (!message.startsWith(QLatin1String("The URL"))) {
+        QCOMPARE(lines[0], line);
+        QVERIFY(main.pctUrlMod->isVisible());
+        QCOMPARE(main.txtUrlModDesc->text(), description);
+        return;
+    }
+    const QStringList fields = modMain::SplitRecord(QString::fromLatin1(lines[0].chopped(2)));
+    QCOMPARE(fields.size(), 4);
+    QCOMPARE(modMain::DecodeField(fields[0]), QStringLiteral("URL1"));
+    QCOMPARE(modMain::DecodeField(fields[1]), QStringLiteral("a2.org"));
+    if (description.isNull())
+        QCOMPARE(fields[2], damaged); // byte for byte
+    else
+        QCOMPARE(modMain::DecodeField(fields[2]), description);
+    QCOMPARE(ListedEntries(main.lstUrlView), (QStringList{"a2.org=1", "u2.org=2"}));
 }
 
 void tst_UrlEdits::hintInAStoredDescriptionClearsOnEntering() {

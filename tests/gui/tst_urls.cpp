@@ -333,7 +333,8 @@ void tst_Urls::categoryDoubleClickLandsOnTheList() {
     QCOMPARE(ShowingScreen(main), QStringLiteral("fraUrlView"));
     QCOMPARE(main.cmbUrlCat->currentText(), QStringLiteral("News"));
     QCOMPARE(ListedEntries(main.lstUrlView), (QStringList{"a.org=2", "b.org=1", "c.org=3"}));
-    QCOMPARE(StatusText(main), QStringLiteral("Ready (URL(s) Menu)"));
+    QCOMPARE(StatusText(main),
+             QStringLiteral("What would you like to do? Add, Delete or Modify a URL?"));
     QVERIFY(MsgBox::shown().isEmpty());
 }
 
