@@ -37,13 +37,14 @@ void frmLogin::cmdLogin_Click() {
     }
 
     qint16 userNo = 0;
-    if (const modMain::IoError err =
-            modMain::CheckSignIn(txtUser->text(), txtPass->text(), &userNo);
-        err.failed()) {
+    const modMain::IoError err = modMain::CheckSignIn(txtUser->text(), txtPass->text(), &userNo);
+    if (err.failed()) {
         MsgBox::show(this, err.message());
         SetStatus(QStringLiteral("Ready (Login Menu)"));
         return;
     }
+    // The first attempt on a new installation makes the account file.
+    WarnIfNotSynced(this, err);
     if (userNo != 0) {
         modMain::UserNo = userNo;
         modMain::PassStamp = modMain::MakePassStamp(txtPass->text());
@@ -138,8 +139,9 @@ void frmLogin::cmdNCreate_Click() {
     }
 
     bool taken = false;
-    if (const modMain::IoError err = modMain::FindAccount(txtNUser->text(), &taken); err.failed()) {
-        refuse(err.message(), {}, nullptr);
+    const modMain::IoError lookUp = modMain::FindAccount(txtNUser->text(), &taken);
+    if (lookUp.failed()) {
+        refuse(lookUp.message(), {}, nullptr);
         return;
     }
     if (taken) {
@@ -148,9 +150,9 @@ void frmLogin::cmdNCreate_Click() {
         return;
     }
 
-    const modMain::Change change =
-        modMain::RegisterUser(modMain::NextUserNo, modMain::TrimBlanks(txtNUser->text()),
-                              modMain::TrimBlanks(txtNPass->text()));
+    const modMain::Change change = AfterLookUp(
+        lookUp, modMain::RegisterUser(modMain::NextUserNo, modMain::TrimBlanks(txtNUser->text()),
+                                      modMain::TrimBlanks(txtNPass->text())));
     if (ChangeRefused(this, change, QStringLiteral("Ready (Create User ID Menu)")))
         return;
 

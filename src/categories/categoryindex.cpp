@@ -13,11 +13,6 @@ namespace {
 
 const QString kDummyField = QStringLiteral("*qvx*");
 
-// Suffix of a URL file while its category is being deleted. A name that
-// differs from every "CAT<m>.DAT" (in any case), so no category ever reads
-// a file in this state as its own.
-const QString kDeletingSuffix = QStringLiteral(".deleting");
-
 QString userFolder() {
     return UserFolderPath(UserNo);
 }
@@ -172,8 +167,9 @@ Change RenameCategory(qint64 number, const QString &newName, const QString &stam
 //      URL files back: nothing changed;
 //   4. remove the moved URL files; a failure leaves the category deleted
 //      and a file that no category will ever read, named in the report.
-// Only a crash between steps 2 and 3 leaves the URLs of a kept category
-// under the other name, still on disk.
+// A crash between steps 2 and 4 leaves a URL file under the other name, on
+// disk; RecoverUserFolder puts it back (its category still listed) or
+// removes it (its category gone) the next time the user signs in.
 Change DeleteCategoryFiles(qint64 number) {
     const QString path = CategoryIndexPath();
     // Number 0 is what lines without a separator read as: never a category.
@@ -200,7 +196,9 @@ Change DeleteCategoryFiles(qint64 number) {
     // them cannot go back.
     auto moveBack = [&moved, &change] {
         for (const Moved &m : std::as_const(moved)) {
-            if (MoveAside(m.to, m.from).failed())
+            const IoError back = MoveAside(m.to, m.from);
+            change.error.note(back);
+            if (back.failed())
                 change.error.reason +=
                     QStringLiteral(". The URLs of this Category are kept in "
                                    "\"%1\"; rename it to \"%2\" to get them back")
@@ -226,7 +224,9 @@ Change DeleteCategoryFiles(qint64 number) {
     for (const Moved &m : std::as_const(moved)) {
         // Every file goes that can; the first one left behind is reported.
         const IoError removed = RemoveFile(m.to);
-        if (!change.failed())
+        if (change.failed())
+            change.error.note(removed);
+        else
             change.error.take(removed);
     }
     return change;

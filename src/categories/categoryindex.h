@@ -20,6 +20,12 @@ namespace modMain {
 
 inline const QString kCategoryIndexName = QStringLiteral("CAT.DAT");
 
+// Added to the name of a URL file while its category is being deleted
+// ("CAT2.DAT" becomes "CAT2.DAT.deleting"). A name that differs from every
+// "CAT<m>.DAT" (in any case), so no category ever reads a file in this state
+// as its own.
+inline const QString kDeletingSuffix = QStringLiteral(".deleting");
+
 // Full path of the signed-in user's category index.
 QString CategoryIndexPath();
 

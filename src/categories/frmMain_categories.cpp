@@ -198,8 +198,9 @@ void frmMain::cmdCatAdd_Click() {
         return;
     }
     bool exists = false;
-    if (const modMain::IoError err = modMain::CategoryExists(name, &exists); err.failed()) {
-        refuse(err.message(), false);
+    const modMain::IoError lookUp = modMain::CategoryExists(name, &exists);
+    if (lookUp.failed()) {
+        refuse(lookUp.message(), false);
         return;
     }
     if (exists) {
@@ -216,7 +217,7 @@ void frmMain::cmdCatAdd_Click() {
     }
 
     SetStatus(QStringLiteral("Please Wait...Adding Category!"));
-    const modMain::Change change = AddCategory(name);
+    const modMain::Change change = AfterLookUp(lookUp, AddCategory(name));
     if (ChangeRefused(this, change, QStringLiteral("Ready (Add Category Menu)"), txtCatAdd))
         return;
     ReportChanged(this,
@@ -346,8 +347,9 @@ void frmMain::cmdCatMod_Click() {
         return;
     }
     bool exists = false;
-    if (const modMain::IoError err = modMain::CategoryExists(name, &exists); err.failed()) {
-        refuse(err.message(), txtCatMod, false);
+    const modMain::IoError lookUp = modMain::CategoryExists(name, &exists);
+    if (lookUp.failed()) {
+        refuse(lookUp.message(), txtCatMod, false);
         return;
     }
     if (exists) {
@@ -359,7 +361,7 @@ void frmMain::cmdCatMod_Click() {
 
     const int number = screens::EntryData(cmbCatMod, chosen);
     SetStatus(QStringLiteral("Please Wait...Modifying Category Information..."));
-    const modMain::Change change = modMain::DoCommand(QStringLiteral("MC"));
+    const modMain::Change change = AfterLookUp(lookUp, modMain::DoCommand(QStringLiteral("MC")));
     if (ChangeRefused(this, change, QStringLiteral("Ready (Modify Category Menu)"), txtCatMod))
         return;
     ReportChanged(this,
@@ -392,11 +394,12 @@ void frmMain::LoadCategories() {
     // already.
     cmbCatMod->clear();
     modMain::CategoryIndexRead read;
-    if (const modMain::IoError err = modMain::ReadCategoryIndex(modMain::PassStamp, &read);
-        err.failed()) {
+    const modMain::IoError err = modMain::ReadCategoryIndex(modMain::PassStamp, &read);
+    if (err.failed()) {
         MsgBox::show(this, err.message());
         return;
     }
+    WarnIfNotSynced(this, err); // the index was made just now
     if (!read.hasData)
         return;
 

@@ -107,6 +107,7 @@ bool ChangeRefused(QWidget *parent, const modMain::Change &change, const QString
     if (change.changed)
         return false;
     screens::MsgBox::show(parent, change.error.message());
+    WarnIfNotSynced(parent, change.error);
     SetStatus(ready);
     if (focus)
         focus->setFocus();
@@ -116,6 +117,14 @@ bool ChangeRefused(QWidget *parent, const modMain::Change &change, const QString
 void ReportChanged(QWidget *parent, const QString &success, const modMain::Change &change) {
     screens::MsgBox::show(parent, success);
     WarnIfNotSynced(parent, change.error);
+}
+
+modMain::Change AfterLookUp(const modMain::IoError &lookUp, modMain::Change change) {
+    modMain::IoError error;
+    error.note(lookUp);
+    error.take(change.error);
+    change.error = error;
+    return change;
 }
 
 void SetStatus(const QString &text) {

@@ -169,12 +169,19 @@ void SetStatus(const QString &text);
 // it. Shows nothing otherwise.
 void WarnIfNotSynced(QWidget *parent, const modMain::IoError &err);
 
-// How every change handler ends. A change that did not happen: its message,
-// the screen's ready text `ready` on the status line and the focus back to
-// `focus` (when given); returns true. A change that happened: returns false
+// How every change handler ends. A change that did not happen: its message
+// (and any warning raised before it failed), the screen's ready text `ready`
+// on the status line and the focus back to `focus` (when given); returns
+// true. A change that happened: returns false
 // and shows nothing, for the handler to report its success.
 bool ChangeRefused(QWidget *parent, const modMain::Change &change, const QString &ready,
                    QWidget *focus = nullptr);
 
 // A change that happened: `success`, then any warning it raised.
 void ReportChanged(QWidget *parent, const QString &success, const modMain::Change &change);
+
+// A change made after a look-up of the same operation (whether a name is
+// taken), which may have created the file it read and so raised a warning of
+// its own: the change with that warning kept first, so that the user hears
+// of it once, with the change's outcome.
+modMain::Change AfterLookUp(const modMain::IoError &lookUp, modMain::Change change);

@@ -1,5 +1,6 @@
 // Start-up, sign-in, sign-out and exit of the main window.
 
+#include "categories/recovery.h"
 #include "screens/frmLogin.h"
 #include "screens/frmMain.h"
 #include "screens/msgbox.h"
@@ -7,14 +8,34 @@
 #include "screens/screens.h"
 #include "session/modMain.h"
 #include "session/singleinstance.h"
+#include "storage/records.h"
 
 using screens::MsgAnswer;
 using screens::MsgBox;
 using screens::MsgButtons;
 
+namespace {
+
+// Tells the user what clearing away an interrupted run's leftovers could not
+// do, and any warning it raised; the program goes on either way.
+void reportLeftoverFailure(QWidget *parent, const modMain::IoError &err) {
+    if (err.failed())
+        MsgBox::show(parent, err.message());
+    WarnIfNotSynced(parent, err);
+}
+
+} // namespace
+
 bool frmMain::Form_Load() {
     if (modMain::AnotherInstanceRunning())
         return false;
+    // Running unguarded is allowed, but never without the user knowing.
+    if (const QString problem = modMain::InstanceLockProblem(); !problem.isEmpty())
+        MsgBox::show(this, problem);
+    // What an interrupted rewrite left in the program folder; only this copy
+    // can be writing there.
+    if (modMain::InstallationGuarded())
+        reportLeftoverFailure(this, modMain::RemoveRewriteLeftovers(modMain::ProgramFolder()));
     modMain::DoCommand(QStringLiteral("SIP"));
     modMain::DoCommand(QStringLiteral("HA"));
     return true;
@@ -49,6 +70,11 @@ void frmMain::cmdLogin_Click() {
         lblIntro->setText(QStringLiteral("Welcome to Wayfile v2.1\n\nWhen done, don't forget to "
                                          "Logout of the program or Exit the program!"));
 
+        // A change that a crash cut short is finished or undone before the
+        // categories are read (for a new account as well: its folder may be
+        // an old one).
+        if (modMain::InstallationGuarded())
+            reportLeftoverFailure(this, modMain::RecoverUserFolder(modMain::UserNo));
         modMain::DoCommand(QStringLiteral("LCD"));
         MsgBox::show(this, QStringLiteral("               Success! You are now logged into the "
                                           "program.\r\n\r\nNow you can View, Edit, Add or Modify "

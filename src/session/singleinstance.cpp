@@ -41,53 +41,97 @@ HeldLock &heldLock() {
     return held;
 }
 
+// What the last check found.
+struct LastCheck {
+    bool guarded = false;
+    QString problem; // the message when the lock could not be taken
+};
+
+LastCheck &lastCheck() {
+    static LastCheck last;
+    return last;
+}
+
+QString lockProblemMessage(const QString &folder, int errorCode) {
+    QString reason = qt_error_string(errorCode);
+    if (!reason.endsWith(u'.'))
+        reason += u'.';
+    return QStringLiteral("Wayfile could not lock its folder \"%1\", so it cannot tell whether "
+                          "another copy of Wayfile is using the same data. If one is, each copy "
+                          "could overwrite the changes the other one makes.\r\n\r\nReason: %2")
+        .arg(folder, reason);
+}
+
 enum class FolderLock { Taken, HeldByAnother, Unavailable };
 
 // Takes an exclusive flock on the folder. The descriptor is close-on-exec:
 // a program this one starts (a web browser) must not inherit the lock and
 // keep it after this process has ended.
-FolderLock lockFolder(const QString &folder, int *fd) {
+// When the lock is unavailable, `*error` is the errno of the failure.
+FolderLock lockFolder(const QString &folder, int *fd, int *error) {
+    *error = 0;
     *fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (*fd < 0)
+    if (*fd < 0) {
+        *error = errno;
         return FolderLock::Unavailable;
+    }
     int result;
     do
         result = ::flock(*fd, LOCK_EX | LOCK_NB);
     while (result != 0 && errno == EINTR);
     if (result == 0)
         return FolderLock::Taken;
-    const bool taken = errno == EWOULDBLOCK;
+    *error = errno;
     ::close(*fd);
     *fd = -1;
-    return taken ? FolderLock::HeldByAnother : FolderLock::Unavailable;
+    return *error == EWOULDBLOCK ? FolderLock::HeldByAnother : FolderLock::Unavailable;
 }
 
 } // namespace
 
 bool AnotherInstanceRunning() {
-    if (instanceCheck())
-        return instanceCheck()();
+    LastCheck &last = lastCheck();
+    last = LastCheck();
+    if (instanceCheck()) {
+        const bool running = instanceCheck()();
+        last.guarded = !running;
+        return running;
+    }
 
     HeldLock &held = heldLock();
     const QString folder = QFileInfo(ProgramFolder()).absoluteFilePath();
-    if (held.held(folder))
+    if (held.held(folder)) {
+        last.guarded = true;
         return false; // this process is the running instance
+    }
     held.release();
 
     int folderFd = -1;
-    switch (lockFolder(folder, &folderFd)) {
+    int error = 0;
+    switch (lockFolder(folder, &folderFd, &error)) {
     case FolderLock::HeldByAnother:
         return true;
     case FolderLock::Taken:
         held.folder = folder;
         held.folderFd = folderFd;
+        last.guarded = true;
         return false;
     case FolderLock::Unavailable:
-        // A folder that cannot be opened or locked (a file system without
-        // flock): the program runs unguarded rather than not at all.
+        // A folder that cannot be opened or locked (one its user may not
+        // read, a file system without flock): the program runs unguarded
+        // rather than not at all, and the user is told.
+        last.problem = lockProblemMessage(folder, error);
         return false;
     }
     return false;
+}
+
+QString InstanceLockProblem() {
+    return lastCheck().problem;
+}
+
+bool InstallationGuarded() {
+    return lastCheck().guarded;
 }
 
 void SetInstanceCheck(std::function<bool()> check) {

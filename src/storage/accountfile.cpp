@@ -185,7 +185,7 @@ Change RegisterUser(int n, const QString &name, const QString &password) {
         return change;
     if (!change.error.take(AppendAccount(n, name, password))) {
         if (made)
-            RemoveFolder(folder);
+            change.error.note(RemoveFolder(folder));
         return change;
     }
     change.changed = true;

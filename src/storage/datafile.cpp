@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -23,6 +24,10 @@ const QString kWriteTo = QStringLiteral("write to");
 const QString kCreate = QStringLiteral("create");
 const QString kMoveAway = QStringLiteral("move away");
 const QString kDelete = QStringLiteral("delete");
+
+// Between a rewritten file's name and the six characters mkostemp fills in.
+constexpr char kRewriteInfix[] = ".rewrite-";
+constexpr int kRewriteUniqueChars = 6;
 
 QString systemReason(int errorCode) {
     return qt_error_string(errorCode);
@@ -231,8 +236,20 @@ FileDescriptor openDataFile(const QString &path, int flags, const QString &actio
         do
             fd = ::open(name.constData(), flags | always | O_EXCL, S_IRUSR | S_IWUSR);
         while (fd < 0 && errno == EINTR);
-        if (fd >= 0 && created)
-            *created = true;
+        if (fd >= 0) {
+            // The umask may take the owner's own rights away (0222 would
+            // leave a file nobody can write to again): the mode is set
+            // outright.
+            if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0) {
+                const int error = errno;
+                ::close(fd);
+                ::unlink(name.constData());
+                *err = failed(path, action, error);
+                return FileDescriptor();
+            }
+            if (created)
+                *created = true;
+        }
         if (fd < 0 && errno == EEXIST)
             flags &= ~O_CREAT; // there already (or made in the meantime): open it
     }
@@ -278,6 +295,11 @@ QString IoError::warningMessage() const {
                           "safely on disk: a power failure could still undo it.\r\n\r\n"
                           "Reason: The folder \"%2\" could not be flushed to disk (%3).")
         .arg(warning.file, warning.folder, warning.reason);
+}
+
+void IoError::note(const IoError &step) {
+    if (!warning.isSet())
+        warning = step.warning;
 }
 
 bool IoError::take(const IoError &step) {
@@ -484,6 +506,12 @@ IoError RewriteFile(const QString &path, const QStringList &lines) {
     if (::stat(name.constData(), &st) == 0) {
         if (const QString why = notAFileReason(st.st_mode); !why.isEmpty())
             return IoError::failure(path, kWriteTo, why);
+        // The rename below needs only the folder's permission; the file's
+        // own is asked here, so that a file made read-only stays as it is,
+        // refused as an append to it would be.
+        IoError err;
+        if (!openDataFile(path, O_WRONLY, kWriteTo, &err).valid())
+            return err;
         mode = st.st_mode & 07777;
         if (QFileInfo(path).isSymLink())
             target = QFileInfo(path).canonicalFilePath();
@@ -493,8 +521,9 @@ IoError RewriteFile(const QString &path, const QStringList &lines) {
     }
 
     // The temporary file lies beside the file it replaces: a rename within
-    // one folder is atomic.
-    QByteArray temp = QFile::encodeName(target) + ".XXXXXX";
+    // one folder is atomic. Its name is one that RemoveRewriteLeftovers
+    // knows, should a crash leave it behind.
+    QByteArray temp = QFile::encodeName(target) + kRewriteInfix + "XXXXXX";
     FileDescriptor file(::mkostemp(temp.data(), O_CLOEXEC));
     if (!file.valid())
         return failed(path, kWriteTo, errno);
@@ -551,6 +580,12 @@ IoError MakeFolder(const QString &path, bool *made) {
             return IoError(); // made by someone else in the meantime
         return failed(path, kCreate, error);
     }
+    // The umask may have taken some of the owner's rights away.
+    if (::chmod(name.constData(), S_IRWXU) != 0) {
+        const int error = errno;
+        ::rmdir(name.constData());
+        return failed(path, kCreate, error);
+    }
     if (made)
         *made = true;
     // The new folder's entry lives in the folder that holds it: flushed, the
@@ -584,6 +619,72 @@ IoError RemoveFile(const QString &path) {
     if (diskRemove(QFile::encodeName(path).constData()) != 0)
         return failed(path, kDelete, errno);
     return syncFolderOf(path);
+}
+
+bool IsRewriteLeftover(const QString &name) {
+    const QLatin1StringView infix(kRewriteInfix);
+    const qsizetype at = name.size() - kRewriteUniqueChars - infix.size();
+    if (at < 1 || QStringView(name).sliced(at, infix.size()) != infix)
+        return false;
+    for (const QChar c : QStringView(name).last(kRewriteUniqueChars)) {
+        const char16_t u = c.unicode();
+        if (!((u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9')))
+            return false;
+    }
+    return true;
+}
+
+IoError RemoveRewriteLeftovers(const QString &folder) {
+    QStringList names;
+    if (IoError err = ListFolder(folder, &names); err.failed())
+        return err;
+    IoError result;
+    for (const QString &name : std::as_const(names)) {
+        if (!IsRewriteLeftover(name))
+            continue;
+        const QString path = folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
+        // Only a regular file can be a rewrite's; a folder or a link of that
+        // name was made by someone else and stays.
+        struct stat st;
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+            if (errno != ENOENT && !result.failed())
+                result.take(failed(path, kDelete, errno));
+            continue;
+        }
+        if (!S_ISREG(st.st_mode))
+            continue;
+        const IoError removed = RemoveFile(path);
+        if (result.failed())
+            result.note(removed);
+        else
+            result.take(removed);
+    }
+    return result;
+}
+
+IoError ListFolder(const QString &folder, QStringList *names) {
+    names->clear();
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return failed(folder, kRead, errno);
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (!entry) {
+            const int error = errno;
+            ::closedir(dir);
+            if (error) {
+                names->clear();
+                return failed(folder, kRead, error);
+            }
+            break;
+        }
+        const QString name = QFile::decodeName(entry->d_name);
+        if (name != QLatin1String(".") && name != QLatin1String(".."))
+            names->append(name);
+    }
+    names->sort();
+    return IoError();
 }
 
 } // namespace modMain

@@ -57,6 +57,10 @@ struct IoError {
     // any, and its warning unless an earlier step's warning is kept already.
     // Returns true when the step did not fail.
     bool take(const IoError &step);
+    // Takes only the warning of a step (unless a warning is kept already):
+    // for the steps that undo or tidy up after a failure, whose own failure
+    // is told some other way or not at all.
+    void note(const IoError &step);
 
     // A failure of `action` on `file` for `reason`.
     static IoError failure(const QString &file, const QString &action, const QString &reason);
@@ -95,7 +99,8 @@ struct DiskCalls {
 void SetDiskCalls(DiskCalls calls);
 
 // Whether the file exists and is not empty (`*hasData`). An absent file is
-// created empty (owner-only); its folder must exist. A blank path has no data.
+// created empty (owner-only: mode 0600, as every file these routines create,
+// whatever the umask); its folder must exist. A blank path has no data.
 // Failures are reported as failures to read the file.
 IoError FileHasData(const QString &path, bool *hasData);
 
@@ -131,12 +136,31 @@ IoError AppendLine(const QString &path, const QString &line);
 // written to a temporary file in the same folder, flushed to disk, then
 // renamed over the old file, so the old or the new content survives a crash.
 // A link is followed: the file it leads to is replaced, in that file's own
-// folder, and the link stays. On failure the old file is untouched and no
-// temporary file is left.
+// folder, and the link stays. A file its user may not write to is refused as
+// AppendLine refuses it ("Permission denied"), although the folder would let
+// the rename replace it. On failure the old file is untouched and no
+// temporary file is left; a crash can leave one, named as IsRewriteLeftover
+// knows it.
 IoError RewriteFile(const QString &path, const QStringList &lines);
 
-// Creates a folder readable by its owner only; an existing folder (or a link
-// to one) is reused, and `*made` (when given) tells which happened.
+// Whether a folder entry's name is that of a rewrite's temporary file:
+// "<file>.rewrite-" followed by exactly six letters or digits. Only a crash
+// in the middle of a rewrite leaves such a file behind.
+bool IsRewriteLeftover(const QString &name);
+
+// Removes the temporary files that interrupted rewrites left in `folder`
+// (regular files named as IsRewriteLeftover knows them; nothing else). Only
+// safe while no other copy of the program can be rewriting a file there.
+// Every leftover that can go goes; the first failure is reported.
+IoError RemoveRewriteLeftovers(const QString &folder);
+
+// The names of the entries of a folder ("." and ".." left out), in name
+// order. A folder that cannot be read is a failure to read it.
+IoError ListFolder(const QString &folder, QStringList *names);
+
+// Creates a folder readable by its owner only (mode 0700, whatever the
+// umask); an existing folder (or a link to one) is reused, and `*made` (when
+// given) tells which happened.
 IoError MakeFolder(const QString &path, bool *made = nullptr);
 
 // Removes an empty folder (undoing MakeFolder).

@@ -118,6 +118,7 @@ void frmMain::LoadUrlList(const QString &mode) {
         modMain::ReadUrlList(ChosenUrlFile(this), modMain::PassStamp, &owned, &foreign);
     if (err.failed())
         MsgBox::show(this, err.message());
+    WarnIfNotSynced(this, err); // the category's URL file was made just now
     for (int i = 0; i < foreign; ++i)
         MsgBox::show(this, QStringLiteral("               Imposter! These files don't seem to "
                                           "belong to you.\r\n\r\n          Please refer the "

@@ -12,6 +12,9 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <ftw.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -105,6 +108,38 @@ inline Outcome finish(const Child &child) {
 // Runs `work` in a child and waits for it.
 inline Outcome run(const std::function<QByteArray()> &work) {
     return finish(start(work));
+}
+
+// The user and group an ordinary user's test runs as when the tests run as
+// root (who may write to any file whatever its mode): nobody and nogroup.
+inline constexpr uid_t kOrdinaryUser = 65534;
+inline constexpr gid_t kOrdinaryGroup = 65534;
+
+// What a child reports when it cannot become an ordinary user.
+inline const QByteArray kNoOrdinaryUser = "cannot become an ordinary user";
+
+// In a child: when running as root, hands `folder` and everything in it to
+// the ordinary user and becomes that user, for good. An ordinary user stays
+// who it is. False when root cannot drop its rights.
+inline bool becomeOrdinaryUser(const char *folder) {
+    if (::geteuid() != 0)
+        return true;
+    const auto handOver = [](const char *path, const struct stat *, int, struct FTW *) {
+        return ::lchown(path, kOrdinaryUser, kOrdinaryGroup);
+    };
+    if (::nftw(folder, handOver, 16, FTW_PHYS) != 0)
+        return false;
+    return ::setgroups(0, nullptr) == 0 &&
+           ::setresgid(kOrdinaryGroup, kOrdinaryGroup, kOrdinaryGroup) == 0 &&
+           ::setresuid(kOrdinaryUser, kOrdinaryUser, kOrdinaryUser) == 0 && ::geteuid() != 0;
+}
+
+// Runs `work` in a child as an ordinary user who owns `folder` (see
+// becomeOrdinaryUser); the child reports kNoOrdinaryUser instead when it
+// cannot become one.
+inline Outcome runAsOrdinaryUser(const QByteArray &folder,
+                                 const std::function<QByteArray()> &work) {
+    return run([&] { return becomeOrdinaryUser(folder.constData()) ? work() : kNoOrdinaryUser; });
 }
 
 } // namespace forked

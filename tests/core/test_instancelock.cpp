@@ -151,3 +151,37 @@ TEST_F(InstanceLock, ProgramsACopyStartsDoNotKeepTheLock) {
     EXPECT_EQ(::kill(sleeper, 0), 0); // the started program still runs
     ::kill(sleeper, SIGKILL);
 }
+
+// A program folder its user may write to but not read (mode 0333) cannot be
+// locked: the copy runs unguarded, and says so with the folder and the
+// reason. One that holds the lock has nothing to say.
+TEST_F(InstanceLock, AFolderThatCannotBeLockedIsToldOf) {
+    const QString programFolder = folder.path();
+    const forked::Outcome outcome =
+        forked::runAsOrdinaryUser(QFile::encodeName(programFolder), [&]() -> QByteArray {
+            modMain::SetProgramFolder(programFolder);
+            QByteArray report = modMain::AnotherInstanceRunning() ? "running\n" : "alone\n";
+            report += modMain::InstallationGuarded() ? "guarded\n" : "unguarded\n";
+            report += modMain::InstanceLockProblem().toLatin1() + "\n";
+            if (::chmod(QFile::encodeName(programFolder).constData(), 0333) != 0)
+                return "chmod failed";
+            // A second copy in the same process state: the lock is given up
+            // for another folder first, then this one is tried afresh.
+            modMain::SetProgramFolder(otherTemp.path());
+            modMain::AnotherInstanceRunning();
+            modMain::SetProgramFolder(programFolder);
+            report += modMain::AnotherInstanceRunning() ? "running\n" : "alone\n";
+            report += modMain::InstallationGuarded() ? "guarded\n" : "unguarded\n";
+            report += modMain::InstanceLockProblem().toLatin1();
+            return report;
+        });
+    if (outcome.report == forked::kNoOrdinaryUser)
+        GTEST_SKIP() << "the test cannot run as an ordinary user here";
+    ::chmod(QFile::encodeName(programFolder).constData(), 0700);
+    EXPECT_EQ(QString::fromLatin1(outcome.report),
+              QStringLiteral("alone\nguarded\n\nalone\nunguarded\nWayfile could not lock its "
+                             "folder \"%1\", so it cannot tell whether another copy of Wayfile is "
+                             "using the same data. If one is, each copy could overwrite the "
+                             "changes the other one makes.\r\n\r\nReason: Permission denied.")
+                  .arg(programFolder));
+}

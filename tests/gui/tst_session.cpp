@@ -9,6 +9,7 @@
 #include "session/modMain.h"
 #include "session/singleinstance.h"
 
+#include <QDir>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -40,6 +41,8 @@ class SessionTest : public QObject {
 private slots:
     void startsSignedOut();
     void secondInstanceEndsAtOnce();
+    void unlockableInstallationIsToldBeforeTheWindowOpens();
+    void startUpClearsInterruptedRewrites();
     void logoutAnsweredNo();
     void logoutAnsweredYes();
     void signInMovesTheIntroduction();
@@ -83,6 +86,37 @@ void SessionTest::secondInstanceEndsAtOnce() {
     QVERIFY(!second.Form_Load());
     QVERIFY(MsgBox::shown().isEmpty());
     QVERIFY(!second.isVisible());
+}
+
+void SessionTest::unlockableInstallationIsToldBeforeTheWindowOpens() {
+    GuiTestEnv env;
+    modMain::SetInstanceCheck({}); // the real lock
+    // A program folder that cannot be opened: the lock cannot be taken, and
+    // not because another copy holds it.
+    const QString missing = env.path(QStringLiteral("gone"));
+    modMain::SetProgramFolder(missing);
+    frmMain main;
+    QVERIFY(main.Form_Load());
+    QVERIFY(!main.isVisible());
+    QCOMPARE(ShownTexts(),
+             QStringList{QStringLiteral(
+                             "Wayfile could not lock its folder \"%1\", so it cannot tell whether "
+                             "another copy of Wayfile is using the same data. If one is, each copy "
+                             "could overwrite the changes the other one makes.\r\n\r\nReason: No "
+                             "such file or directory.")
+                             .arg(missing)});
+    QCOMPARE(main.cmdLogin->text(), QStringLiteral("&Login"));
+}
+
+void SessionTest::startUpClearsInterruptedRewrites() {
+    GuiTestEnv env;
+    WriteFileBytes(env.path(QStringLiteral("info.qvx.rewrite-k3Zq0A")), "half written\r\n");
+    WriteFileBytes(env.path(QStringLiteral("info.qvx.rewrite-k3Zq")), "not the program's\r\n");
+    WriteFileBytes(env.path(QStringLiteral("info.qvx")), "");
+    env.mainWindow();
+    QCOMPARE(QDir(env.folder()).entryList(QDir::Files, QDir::Name),
+             (QStringList{"info.qvx", "info.qvx.rewrite-k3Zq"}));
+    QVERIFY(MsgBox::shown().isEmpty());
 }
 
 void SessionTest::logoutAnsweredNo() {

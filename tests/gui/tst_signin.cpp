@@ -93,6 +93,10 @@ private slots:
     void numbersRunOut();
     void newUserFrameSwitching();
     void keyboardOnlyRegistration();
+
+    void signInFinishesWhatACrashLeft();
+    void signInTellsWhatCouldNotBeFinished();
+    void registrationClearsAReusedFolder();
 };
 
 void SignInTest::signIn_data() {
@@ -534,6 +538,62 @@ void SignInTest::keyboardOnlyRegistration() {
     });
     QCOMPARE(modMain::UserNo, qint16(1));
     QCOMPARE(main.cmdLogin->text(), QStringLiteral("&Logout"));
+}
+
+// A delete of "Home" (2) cut short after its URL file went aside, a delete
+// of a category 7 cut short after its index was written, and a rewrite cut
+// short before its rename: signing in puts Home's URLs back, removes
+// category 7's and the half-written file, and says nothing about it.
+void SignInTest::signInFinishesWhatACrashLeft() {
+    GuiTestEnv env;
+    WriteUserFiles({{QStringLiteral("Work"), 1}, {QStringLiteral("Home"), 2}});
+    const QString folder = env.path(QStringLiteral("USR1"));
+    const QByteArray homeUrls = UrlLine({1, QStringLiteral("b.example"), QStringLiteral("bee")}) +
+                                UrlLine({2, QStringLiteral("a.example"), QString()});
+    WriteFileBytes(folder + "/CAT2.DAT.deleting", homeUrls);
+    WriteFileBytes(folder + "/CAT7.DAT.deleting", UrlLine({1, QStringLiteral("gone.example")}));
+    WriteFileBytes(folder + "/CAT.DAT.rewrite-Ab12Cd", "half written\r\n");
+
+    frmMain &main = env.mainWindow();
+    SignInByKeyboard(main, kTestUser, kTestPassword);
+    QCOMPARE(ShownTexts(), QStringList{kSignedIn});
+    QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name), (QStringList{"CAT.DAT", "CAT2.DAT"}));
+    QCOMPARE(FileBytes(folder + "/CAT2.DAT"), homeUrls);
+
+    QTest::mouseClick(main.cmdURL, Qt::LeftButton);
+    main.cmbUrlCat->setCurrentIndex(main.cmbUrlCat->findText(QStringLiteral("Home")));
+    QCOMPARE(Entries(main.lstUrlView), (QStringList{"a.example=2", "b.example=1"}));
+}
+
+void SignInTest::signInTellsWhatCouldNotBeFinished() {
+    GuiTestEnv env;
+    WriteUserFiles({{QStringLiteral("Work"), 1}});
+    const QString folder = env.path(QStringLiteral("USR1"));
+    QVERIFY(QDir().mkpath(folder + "/CAT7.DAT.deleting/inside"));
+
+    frmMain &main = env.mainWindow();
+    SignInByKeyboard(main, kTestUser, kTestPassword);
+    QCOMPARE(ShownTexts(), (QStringList{QStringLiteral("Wayfile could not delete "
+                                                       "\"%1/CAT7.DAT.deleting\".\r\n\r\nReason: "
+                                                       "Is a directory.")
+                                            .arg(folder),
+                                        kSignedIn}));
+    QCOMPARE(Entries(main.lstCatView), QStringList{"Work=1"});
+    QCOMPARE(main.cmdLogin->text(), QStringLiteral("&Logout"));
+}
+
+// The new account's number names a folder left from before: what an
+// interrupted rewrite left there is cleared away, the rest is kept.
+void SignInTest::registrationClearsAReusedFolder() {
+    GuiTestEnv env;
+    QVERIFY(QDir(env.folder()).mkdir(QStringLiteral("USR1")));
+    WriteFileBytes(env.path("USR1/CAT.DAT"), "left from before\r\n");
+    WriteFileBytes(env.path("USR1/CAT.DAT.rewrite-x1Y2z3"), "half written\r\n");
+    frmMain &main = env.mainWindow();
+    createId(main, QStringLiteral("Dan"), QStringLiteral("pw"), QStringLiteral("pw"));
+    QCOMPARE(modMain::UserNo, qint16(1));
+    QCOMPARE(QDir(env.path("USR1")).entryList(QDir::Files), QStringList{"CAT.DAT"});
+    QCOMPARE(FileBytes(env.path("USR1/CAT.DAT")), QByteArray("left from before\r\n"));
 }
 
 QTEST_MAIN(SignInTest)

@@ -99,6 +99,7 @@ private slots:
     void failedAppend();
     void deleteOrModifyFails_data();
     void deleteOrModifyFails();
+    void firstUrlWarnsOfAnUnflushedFolder();
 };
 
 void tst_UrlEdits::firstUrlByEnterStoresTheHint() {
@@ -790,6 +791,30 @@ void tst_UrlEdits::deleteOrModifyFails() {
     QCOMPARE(choice->currentText(), QStringLiteral("u2.org"));
     QVERIFY(main.findChild<QWidget *>(panel)->isVisible());
     QCOMPARE(StatusText(main), status);
+}
+
+// The category's URL file is made when the category is chosen, and its
+// folder cannot be flushed: the user hears of it once, on the way to the
+// first URL.
+void tst_UrlEdits::firstUrlWarnsOfAnUnflushedFolder() {
+    GuiTestEnv env;
+    frmMain &main = SignInWithCategories(env, {{QStringLiteral("News"), 4}});
+    {
+        const DiskCallsOverride calls(FolderSyncFails(EIO));
+        MenuOn(main, QStringLiteral("News"));
+        QTest::mouseClick(main.cmdUrlViewA, Qt::LeftButton);
+        QTest::keyClicks(main.txtUrlAdd, QStringLiteral("news.example/a"));
+        QTest::keyClick(main.txtUrlAdd, Qt::Key_Return);
+    }
+    const QString folder = env.path(QStringLiteral("USR1"));
+    QCOMPARE(ShownTexts(),
+             (QStringList{QStringLiteral("Wayfile saved \"%1/CAT4.DAT\", but could not make sure "
+                                         "that the change is safely on disk: a power failure could "
+                                         "still undo it.\r\n\r\nReason: The folder \"%1\" could "
+                                         "not be flushed to disk (Input/output error).")
+                              .arg(folder),
+                          QStringLiteral("Success! The URL was added under the Category News")}));
+    QCOMPARE(Entries(main.lstUrlView), QStringList{QStringLiteral("news.example/a=1")});
 }
 
 QTEST_MAIN(tst_UrlEdits)

@@ -1,0 +1,165 @@
+#include "categories/recovery.h"
+
+#include "categories/categoryindex.h"
+#include "storage/records.h"
+#include "urls/urlfile.h"
+
+#include <QFile>
+#include <QSet>
+
+#include <algorithm>
+
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace modMain {
+
+namespace {
+
+// The category of a URL file that a delete set aside, "CAT<m>.DAT.deleting"
+// (the URL file's name in whatever letter case it had), with the URL file's
+// name in `*original`; 0 for any other name.
+qint64 asideCategory(const QString &name, QString *original) {
+    if (!name.endsWith(kDeletingSuffix))
+        return 0;
+    const QString base = name.chopped(kDeletingSuffix.size());
+    const QString prefix = QStringLiteral("CAT");
+    const QString suffix = QStringLiteral(".DAT");
+    if (base.size() <= prefix.size() + suffix.size() ||
+        !base.startsWith(prefix, Qt::CaseInsensitive) ||
+        !base.endsWith(suffix, Qt::CaseInsensitive))
+        return 0;
+    const QStringView digits =
+        QStringView(base).sliced(prefix.size(), base.size() - prefix.size() - suffix.size());
+    // Written as UrlFileName writes a number: decimal, no leading zero.
+    if (digits.size() > 5 || digits.front() == u'0' ||
+        !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit(); }))
+        return 0;
+    const qint64 number = ReadNumber(digits);
+    if (!IsStorableNumber(number))
+        return 0;
+    *original = base;
+    return number;
+}
+
+// The category numbers of the index, whatever the owner of each record. An
+// absent index is made empty, as loading the categories would make it.
+IoError indexedCategories(const QString &folder, QSet<qint64> *numbers) {
+    const QString path = JoinPath(folder, kCategoryIndexName);
+    IoError err;
+    bool hasData = false;
+    if (!err.take(FileHasData(path, &hasData)) || !hasData)
+        return err;
+    err.take(ForEachLine(path, [numbers](const QString &line) {
+        numbers->insert(CategoryNumber(CategoryFields(line)));
+        return true;
+    }));
+    return err;
+}
+
+// The lines of a URL file made after its category's file was set aside, to
+// follow the lines set aside (`older`): every record whose number is taken
+// already, in `older` or by a line before it, gets the next free number. Lines
+// that are no complete record, and records whose number is free, stay as
+// they are.
+QStringList renumbered(const QStringList &older, QStringList newer) {
+    QSet<qint64> taken;
+    qint64 highest = 0;
+    for (const QString &line : older) {
+        const qint64 n = UrlNoOfLine(line);
+        taken.insert(n);
+        highest = std::max(highest, n);
+    }
+    for (const QString &line : std::as_const(newer))
+        highest = std::max(highest, UrlNoOfLine(line));
+    for (QString &line : newer) {
+        const UrlRecord record = DecodeUrlLine(line);
+        if (!record.fields || record.number < 1) {
+            taken.insert(UrlNoOfLine(line));
+            continue;
+        }
+        qint64 number = record.number;
+        const qint64 next = NextNumber(highest);
+        if (taken.contains(number) && IsStorableNumber(next)) {
+            QStringList fields = SplitRecord(line);
+            fields[0] = EncodeField(UrlKey(next));
+            line = JoinRecord(fields);
+            number = highest = next;
+        }
+        taken.insert(number);
+    }
+    return newer;
+}
+
+// Puts the lines of `aside` in front of those of `current`, the URL file of
+// the same category made since, and removes `aside`. When `current` already
+// begins with every line of `aside`, this merge was made before and cut short
+// by a crash: only the removal is left to do.
+IoError mergeBack(const QString &aside, const QString &current) {
+    IoError err;
+    QStringList older;
+    QStringList newer;
+    if (!err.take(ReadLines(aside, &older)) || !err.take(ReadLines(current, &newer)))
+        return err;
+    const bool merged =
+        newer.size() >= older.size() && std::equal(older.begin(), older.end(), newer.begin());
+    if (!merged && !err.take(RewriteFile(current, older + renumbered(older, newer))))
+        return err;
+    err.take(RemoveFile(aside));
+    return err;
+}
+
+} // namespace
+
+IoError RecoverUserFolder(int userNo) {
+    const QString folder = UserFolderPath(userNo);
+    struct stat st;
+    if (::stat(QFile::encodeName(folder).constData(), &st) != 0 && errno == ENOENT)
+        return IoError();
+
+    IoError result;
+    // Every step is taken that can be; the first failure is the one told.
+    auto step = [&result](const IoError &err) {
+        if (result.failed())
+            result.note(err);
+        else
+            result.take(err);
+    };
+
+    step(RemoveRewriteLeftovers(folder));
+
+    QStringList names;
+    if (IoError err = ListFolder(folder, &names); err.failed()) {
+        step(err);
+        return result;
+    }
+    bool indexRead = false;
+    QSet<qint64> indexed;
+    for (const QString &name : std::as_const(names)) {
+        QString original;
+        const qint64 number = asideCategory(name, &original);
+        if (number == 0)
+            continue;
+        if (!indexRead) {
+            // Nothing is put back or removed on an index that cannot be read.
+            const IoError err = indexedCategories(folder, &indexed);
+            step(err);
+            if (err.failed())
+                return result;
+            indexRead = true;
+        }
+        const QString aside = JoinPath(folder, name);
+        if (!indexed.contains(number)) {
+            step(RemoveFile(aside)); // the delete went through: its URLs go with it
+            continue;
+        }
+        const QStringList current = EntriesNamed(folder, original);
+        if (current.isEmpty())
+            step(MoveAside(aside, JoinPath(folder, original)));
+        else
+            step(mergeBack(aside, current.first()));
+    }
+    return result;
+}
+
+} // namespace modMain
