@@ -562,7 +562,7 @@ void SignInTest::signInFinishesWhatACrashLeft() {
 
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
     main.cmbUrlCat->setCurrentIndex(main.cmbUrlCat->findText(QStringLiteral("Home")));
-    QCOMPARE(Entries(main.lstUrlView), (QStringList{"a.example=2", "b.example=1"}));
+    QCOMPARE(ListedEntries(main.lstUrlView), (QStringList{"a.example=2", "b.example=1"}));
 }
 
 void SignInTest::signInTellsWhatCouldNotBeFinished() {
@@ -578,7 +578,7 @@ void SignInTest::signInTellsWhatCouldNotBeFinished() {
                                                        "Is a directory.")
                                             .arg(folder),
                                         kSignedIn}));
-    QCOMPARE(Entries(main.lstCatView), QStringList{"Work=1"});
+    QCOMPARE(ListedEntries(main.lstCatView), QStringList{"Work=1"});
     QCOMPARE(main.cmdLogin->text(), QStringLiteral("&Logout"));
 }
 
