@@ -84,11 +84,13 @@ QString TrimBlanks(const QString &text) {
     return TrimBlanks(QStringView(text)).toString();
 }
 
-QString SwapPairs(const QString &text) {
-    QString result = text;
-    for (qsizetype i = 1; i < result.size(); i += 2)
-        std::swap(result[i - 1], result[i]);
-    return result;
+QString SwapPairs(QString text) {
+    if (text.size() < 2)
+        return text;
+    QChar *chars = text.data(); // copies only a text that is shared
+    for (qsizetype i = 1; i < text.size(); i += 2)
+        std::swap(chars[i - 1], chars[i]);
+    return text;
 }
 
 QString UnstorableChars(const QString &text) {

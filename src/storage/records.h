@@ -47,8 +47,10 @@ QString UserFolderPath(int userNo);
 QString TrimBlanks(const QString &text);
 QStringView TrimBlanks(QStringView text);
 
-// Swaps characters 1<->2, 3<->4, ...; an odd last character stays.
-QString SwapPairs(const QString &text);
+// Swaps characters 1<->2, 3<->4, ...; an odd last character stays. Taken by
+// value: a text handed over as a temporary (a deciphered field) is swapped
+// in place, without a copy.
+QString SwapPairs(QString text);
 
 // True for a character the cipher can store: codes 32 (blank) to 122 ("z").
 inline bool IsStorableChar(QChar c) {
