@@ -33,7 +33,8 @@ void SetProgramFolder(const QString &folder);
 QString JoinPath(const QString &folder, const QString &name);
 
 // Every entry of `folder` whose name equals `name` without regard to letter
-// case, as full paths, in name order.
+// case, as full paths, in name order. Both look-ups find names through
+// FolderEntriesNamed, which keeps a folder's names between look-ups.
 QStringList EntriesNamed(const QString &folder, const QString &name);
 
 // JoinPath(ProgramFolder(), name).
