@@ -74,8 +74,8 @@ int diskRemove(const char *path) {
 // limit usually shows first as a short write, which carries no reason; the
 // rest is written again, and that write fails with the reason (ENOSPC,
 // EFBIG). Returns 0, or the errno of the failure.
-int writeAll(int fd, const QByteArray &data) {
-    const char *next = data.constData();
+int writeAll(int fd, QByteArrayView data) {
+    const char *next = data.data();
     qint64 left = data.size();
     while (left > 0) {
         errno = 0;
@@ -354,26 +354,37 @@ IoError FileHasData(const QString &path, bool *hasData) {
     return IoError();
 }
 
-IoError ForEachLine(const QString &path, const std::function<bool(const QString &line)> &visit) {
-    IoError err;
-    FileDescriptor file = openDataFile(path, O_RDONLY, kRead, &err);
-    if (!file.valid())
-        return err;
+namespace {
 
+// The line rule of every reader. A line ends at a LF; a CR right before the
+// LF belongs to the line end (CR LF), any other CR to the line. Hands every
+// line of `bytes` that a LF ends to `visit` (bool(QByteArrayView line)),
+// without its line end, and returns how many bytes those lines took: the
+// rest is the start of a line that goes on, or a last line without line end.
+// Returns -1 when `visit` asked to stop.
+template <typename Visit> qsizetype handEndedLines(QByteArrayView bytes, Visit &visit) {
+    const char *begin = bytes.data();
+    const char *next = begin;
+    const char *end = begin + bytes.size();
+    while (const void *found = std::memchr(next, '\n', size_t(end - next))) {
+        const char *lf = static_cast<const char *>(found);
+        const char *textEnd = lf > next && lf[-1] == '\r' ? lf - 1 : lf;
+        if (!visit(QByteArrayView(next, textEnd - next)))
+            return -1;
+        next = lf + 1;
+    }
+    return next - begin;
+}
+
+// Reads an open data file a line at a time and hands the bytes of each line,
+// without its line end, to `visit` (bool(QByteArrayView)) in file order; only
+// one line is held in memory at a time. `visit` returns false to stop early.
+template <typename Visit> IoError readLines(int fd, const QString &path, Visit &&visit) {
     constexpr qsizetype kChunk = 64 * 1024;
     std::vector<char> chunk(kChunk);
     QByteArray pending; // the start of a line that goes on in the next chunk
-    QString line;       // reused, so that most lines need no allocation
-    // Hands one line to `visit`; `bytes` is without its LF, so a CR before
-    // it is the CR of a CR LF pair (a lone LF ends a line as well).
-    auto hand = [&](const char *bytes, qsizetype size, bool ended) {
-        if (ended && size > 0 && bytes[size - 1] == '\r')
-            --size;
-        line = QLatin1StringView(bytes, size); // Latin-1: no byte can fail
-        return visit(line);
-    };
     for (;;) {
-        const ssize_t got = ::read(file.get(), chunk.data(), kChunk);
+        const ssize_t got = ::read(fd, chunk.data(), kChunk);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -381,27 +392,154 @@ IoError ForEachLine(const QString &path, const std::function<bool(const QString 
         }
         if (got == 0)
             break;
-        const char *next = chunk.data();
-        const char *end = next + got;
-        while (const void *found = std::memchr(next, '\n', size_t(end - next))) {
-            const char *lf = static_cast<const char *>(found);
-            bool goOn;
-            if (pending.isEmpty()) {
-                goOn = hand(next, lf - next, true);
-            } else {
-                pending.append(next, lf - next);
-                goOn = hand(pending.constData(), pending.size(), true);
-                pending.resize(0);
-            }
-            if (!goOn)
+        QByteArrayView rest(chunk.data(), got);
+        if (!pending.isEmpty()) {
+            // The line that began in an earlier chunk ends here, or goes on.
+            const qsizetype lf = rest.indexOf('\n');
+            pending.append(rest.first(lf < 0 ? rest.size() : lf + 1));
+            if (lf < 0)
+                continue;
+            if (handEndedLines(pending, visit) < 0)
                 return IoError();
-            next = lf + 1;
+            pending.resize(0);
+            rest = rest.sliced(lf + 1);
         }
-        pending.append(next, end - next);
+        const qsizetype used = handEndedLines(rest, visit);
+        if (used < 0)
+            return IoError();
+        pending.append(rest.sliced(used));
     }
     if (!pending.isEmpty())
-        hand(pending.constData(), pending.size(), false); // a last line without line end
+        visit(QByteArrayView(pending)); // a last line without line end
     return IoError();
+}
+
+// The new content of a data file on its way in: a temporary file beside the
+// file it replaces (beside the file a link leads to, which keeps its place
+// and its permissions; a new file is the owner's only), written as the
+// content comes, which takes the file's place in one atomic step once it is
+// complete. Until then the old file is untouched; a replacement that is not
+// committed is removed again.
+class Replacement {
+public:
+    Replacement() = default;
+    Replacement(const Replacement &) = delete;
+    Replacement &operator=(const Replacement &) = delete;
+    ~Replacement() { abandon(); }
+
+    // Makes the temporary file for `path`. Every failure of the replacement
+    // is a failure to write to `path`.
+    IoError start(const QString &path) {
+        ignoreFileSizeSignal();
+        path_ = path;
+        target_ = path;
+        const QByteArray name = QFile::encodeName(path);
+        mode_t mode = S_IRUSR | S_IWUSR;
+        struct stat st;
+        if (::stat(name.constData(), &st) == 0) {
+            if (const QString why = notAFileReason(st.st_mode); !why.isEmpty())
+                return IoError::failure(path, kWriteTo, why);
+            // The rename below needs only the folder's permission; the
+            // file's own is asked here, so that a file made read-only stays
+            // as it is, refused as an append to it would be.
+            IoError err;
+            if (!openDataFile(path, O_WRONLY, kWriteTo, &err).valid())
+                return err;
+            mode = st.st_mode & 07777;
+            if (QFileInfo(path).isSymLink())
+                target_ = QFileInfo(path).canonicalFilePath();
+        } else if (errno == ENOENT) {
+            if (const QString why = danglingLinkReason(path); !why.isEmpty())
+                return IoError::failure(path, kWriteTo, why);
+        }
+        // The temporary file lies beside the file it replaces: a rename
+        // within one folder is atomic. Its name is one that
+        // RemoveRewriteLeftovers knows, should a crash leave it behind.
+        QByteArray temp = QFile::encodeName(target_) + kRewriteInfix + "XXXXXX";
+        file_.reset(::mkostemp(temp.data(), O_CLOEXEC));
+        if (!file_.valid())
+            return failed(path, kWriteTo, errno);
+        temp_ = temp;
+        if (::fchmod(file_.get(), mode) != 0)
+            return fail(errno);
+        return IoError();
+    }
+
+    // Adds `bytes` to the new content. Short pieces are gathered into blocks,
+    // so that a content of many lines still takes few writes. Returns 0, or
+    // the errno of a failed write.
+    int write(QByteArrayView bytes) {
+        constexpr qsizetype kBlock = 1024 * 1024;
+        if (block_.size() + bytes.size() > kBlock) {
+            if (const int error = flush())
+                return error;
+        }
+        if (bytes.size() >= kBlock)
+            return writeAll(file_.get(), bytes);
+        if (block_.capacity() < kBlock)
+            block_.reserve(kBlock);
+        block_.append(bytes);
+        return 0;
+    }
+
+    // Puts the new content in the file's place: written out, flushed to
+    // disk, renamed over the file, and its folder flushed.
+    IoError commit() {
+        if (const int error = flush())
+            return fail(error);
+        if (const int error = syncFile(file_.get()))
+            return fail(error);
+        if (const int error = file_.close())
+            return fail(error);
+        if (diskRename(temp_.constData(), QFile::encodeName(target_).constData()) != 0)
+            return fail(errno);
+        temp_.clear(); // in place: nothing to remove any more
+        // Only the new folder entry may not be on disk yet.
+        IoError result = syncFolderOf(target_);
+        if (result.warning.isSet())
+            result.warning.file = path_;
+        return result;
+    }
+
+    // Gives up for the reason `error`, reported as a failure to write.
+    IoError fail(int error) {
+        abandon();
+        return failed(path_, kWriteTo, error);
+    }
+
+private:
+    int flush() {
+        const int error = writeAll(file_.get(), block_);
+        block_.resize(0);
+        return error;
+    }
+
+    void abandon() {
+        file_.reset();
+        if (!temp_.isEmpty())
+            ::unlink(temp_.constData());
+        temp_.clear();
+    }
+
+    QString path_;
+    QString target_;  // the file really replaced
+    QByteArray temp_; // the temporary file's name while it exists
+    FileDescriptor file_;
+    QByteArray block_; // bytes not written yet
+};
+
+} // namespace
+
+IoError ForEachLine(const QString &path, const std::function<bool(const QString &line)> &visit) {
+    IoError err;
+    FileDescriptor file = openDataFile(path, O_RDONLY, kRead, &err);
+    if (!file.valid())
+        return err;
+    QString line; // reused, so that most lines need no allocation
+    return readLines(file.get(), path, [&](QByteArrayView bytes) {
+        line = QLatin1StringView(bytes.data(), bytes.size()); // Latin-1: no byte can fail
+        return visit(line);
+    });
 }
 
 IoError ReadLines(const QString &path, QStringList *lines) {
@@ -429,6 +567,40 @@ IoError ReadLinesEdited(const QString &path,
             lines->append(copy);
         return true;
     });
+}
+
+IoError RewriteLinesEdited(const QString &path,
+                           const std::function<bool(QByteArrayView &line, bool *keep)> &edit,
+                           qsizetype *edited) {
+    *edited = 0;
+    IoError err;
+    FileDescriptor file = openDataFile(path, O_RDONLY, kRead, &err);
+    if (!file.valid())
+        return err;
+    Replacement replacement;
+    if (IoError started = replacement.start(path); started.failed())
+        return started;
+    static const QByteArrayView kCrLf("\r\n");
+    int writeError = 0;
+    err = readLines(file.get(), path, [&](QByteArrayView text) {
+        QByteArrayView line = text;
+        bool keep = true;
+        if (edit(line, &keep))
+            ++*edited;
+        if (keep) {
+            writeError = replacement.write(line);
+            if (!writeError)
+                writeError = replacement.write(kCrLf);
+        }
+        return writeError == 0;
+    });
+    if (err.failed())
+        return err;
+    if (writeError)
+        return replacement.fail(writeError);
+    if (*edited == 0)
+        return IoError(); // nothing to change: the replacement goes
+    return replacement.commit();
 }
 
 IoError AppendLine(const QString &path, const QString &line) {
@@ -495,64 +667,18 @@ IoError AppendLine(const QString &path, const QString &line) {
 }
 
 IoError RewriteFile(const QString &path, const QStringList &lines) {
-    ignoreFileSizeSignal();
-    const QByteArray name = QFile::encodeName(path);
-    // The file that is really replaced: a link is followed to the file it
-    // leads to, which keeps its place and its permissions; a new file is
-    // the owner's only.
-    QString target = path;
-    mode_t mode = S_IRUSR | S_IWUSR;
-    struct stat st;
-    if (::stat(name.constData(), &st) == 0) {
-        if (const QString why = notAFileReason(st.st_mode); !why.isEmpty())
-            return IoError::failure(path, kWriteTo, why);
-        // The rename below needs only the folder's permission; the file's
-        // own is asked here, so that a file made read-only stays as it is,
-        // refused as an append to it would be.
-        IoError err;
-        if (!openDataFile(path, O_WRONLY, kWriteTo, &err).valid())
-            return err;
-        mode = st.st_mode & 07777;
-        if (QFileInfo(path).isSymLink())
-            target = QFileInfo(path).canonicalFilePath();
-    } else if (errno == ENOENT) {
-        if (const QString why = danglingLinkReason(path); !why.isEmpty())
-            return IoError::failure(path, kWriteTo, why);
-    }
-
-    // The temporary file lies beside the file it replaces: a rename within
-    // one folder is atomic. Its name is one that RemoveRewriteLeftovers
-    // knows, should a crash leave it behind.
-    QByteArray temp = QFile::encodeName(target) + kRewriteInfix + "XXXXXX";
-    FileDescriptor file(::mkostemp(temp.data(), O_CLOEXEC));
-    if (!file.valid())
-        return failed(path, kWriteTo, errno);
-    auto abandon = [&](int error) {
-        file.reset();
-        ::unlink(temp.constData());
-        return failed(path, kWriteTo, error);
-    };
-    if (::fchmod(file.get(), mode) != 0)
-        return abandon(errno);
-
-    QByteArray data;
+    Replacement replacement;
+    if (IoError started = replacement.start(path); started.failed())
+        return started;
     for (const QString &line : lines) {
-        data += line.toLatin1();
-        data += "\r\n";
+        const QByteArray bytes = line.toLatin1();
+        int error = replacement.write(bytes);
+        if (!error)
+            error = replacement.write("\r\n");
+        if (error)
+            return replacement.fail(error);
     }
-    if (const int error = writeAll(file.get(), data))
-        return abandon(error);
-    if (const int error = syncFile(file.get()))
-        return abandon(error);
-    if (const int error = file.close())
-        return abandon(error);
-    if (diskRename(temp.constData(), QFile::encodeName(target).constData()) != 0)
-        return abandon(errno);
-    // The new content is in place; only its folder entry may not be on disk.
-    IoError result = syncFolderOf(target);
-    if (result.warning.isSet())
-        result.warning.file = path;
-    return result;
+    return replacement.commit();
 }
 
 IoError MakeFolder(const QString &path, bool *made) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -122,6 +123,20 @@ IoError ReadLines(const QString &path, QStringList *lines);
 IoError ReadLinesEdited(const QString &path,
                         const std::function<bool(QString &line, bool *keep)> &edit,
                         QStringList *lines, qsizetype *edited);
+
+// ReadLinesEdited and RewriteFile in one pass, for a rewrite that works on
+// bytes: every line of the file, as its bytes without line end (split as
+// ForEachLine splits them), goes to `edit`, which may point `line` at a
+// replacement (bytes that outlive the call) or drop the line by setting
+// `*keep` to false, and returns true when it did either; `edited` counts
+// those lines. Every kept line, followed by CR LF, goes straight to the new
+// content, which replaces the file as RewriteFile replaces it: lines `edit`
+// leaves alone are written back byte for byte and never decoded, and no
+// more than a block of the file is held in memory. When `edit` changed no
+// line, the file is left as it was.
+IoError RewriteLinesEdited(const QString &path,
+                           const std::function<bool(QByteArrayView &line, bool *keep)> &edit,
+                           qsizetype *edited);
 
 // Appends one line and its CR LF to a file, creating it (owner-only) when
 // absent. When the file's last line lacks a line end, one is written first so

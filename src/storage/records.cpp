@@ -1,6 +1,7 @@
 #include "storage/records.h"
 
 #include "storage/cipher.h"
+#include "storage/folderentries.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -42,19 +43,16 @@ QString JoinPath(const QString &folder, const QString &name) {
         return prefix + name;
     // Names are matched without regard to case: reuse an entry that differs
     // from `name` only in case (the first in name order if there are several).
-    const QStringList found = EntriesNamed(folder, name);
-    return found.isEmpty() ? prefix + name : prefix + QFileInfo(found.first()).fileName();
+    const QStringList found =
+        FolderEntriesNamed(folder.isEmpty() ? QStringLiteral("/") : folder, name);
+    return found.isEmpty() ? prefix + name : prefix + found.first();
 }
 
 QStringList EntriesNamed(const QString &folder, const QString &name) {
     const QDir dir(folder.isEmpty() ? QStringLiteral("/") : folder);
-    QStringList found;
-    const QStringList entries = dir.entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString &entry : entries) {
-        if (entry.compare(name, Qt::CaseInsensitive) == 0)
-            found << dir.filePath(entry);
-    }
+    QStringList found = FolderEntriesNamed(dir.path(), name);
+    for (QString &entry : found)
+        entry = dir.filePath(entry);
     return found;
 }
 
@@ -84,11 +82,13 @@ QString TrimBlanks(const QString &text) {
     return TrimBlanks(QStringView(text)).toString();
 }
 
-QString SwapPairs(const QString &text) {
-    QString result = text;
-    for (qsizetype i = 1; i < result.size(); i += 2)
-        std::swap(result[i - 1], result[i]);
-    return result;
+QString SwapPairs(QString text) {
+    if (text.size() < 2)
+        return text;
+    QChar *chars = text.data(); // copies only a text that is shared
+    for (qsizetype i = 1; i < text.size(); i += 2)
+        std::swap(chars[i - 1], chars[i]);
+    return text;
 }
 
 QString UnstorableChars(const QString &text) {

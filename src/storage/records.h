@@ -33,7 +33,8 @@ void SetProgramFolder(const QString &folder);
 QString JoinPath(const QString &folder, const QString &name);
 
 // Every entry of `folder` whose name equals `name` without regard to letter
-// case, as full paths, in name order.
+// case, as full paths, in name order. Both look-ups find names through
+// FolderEntriesNamed, which keeps a folder's names between look-ups.
 QStringList EntriesNamed(const QString &folder, const QString &name);
 
 // JoinPath(ProgramFolder(), name).
@@ -47,8 +48,10 @@ QString UserFolderPath(int userNo);
 QString TrimBlanks(const QString &text);
 QStringView TrimBlanks(QStringView text);
 
-// Swaps characters 1<->2, 3<->4, ...; an odd last character stays.
-QString SwapPairs(const QString &text);
+// Swaps characters 1<->2, 3<->4, ...; an odd last character stays. Taken by
+// value: a text handed over as a temporary (a deciphered field) is swapped
+// in place, without a copy.
+QString SwapPairs(QString text);
 
 // True for a character the cipher can store: codes 32 (blank) to 122 ("z").
 inline bool IsStorableChar(QChar c) {

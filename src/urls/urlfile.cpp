@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <string_view>
 
 #include <climits>
 
@@ -269,39 +270,71 @@ namespace {
 
 // Rewrites a URL file with the lines `edit` leaves, when it changed any: the
 // outcome of a change to one record, refused with `missing` when no record
-// was touched.
-Change EditUrlFile(const QString &path, const std::function<bool(QString &line, bool *keep)> &edit,
+// was touched (the file is then left alone). The lines travel as bytes:
+// only what `edit` deciphers is ever decoded, and every other line is
+// written back as read.
+Change EditUrlFile(const QString &path,
+                   const std::function<bool(QByteArrayView &line, bool *keep)> &edit,
                    const QString &missing) {
     Change change;
-    QStringList lines;
     qsizetype edited = 0;
-    if (!change.error.take(ReadLinesEdited(path, edit, &lines, &edited)))
+    if (!change.error.take(RewriteLinesEdited(path, edit, &edited)))
         return change;
-    if (edited == 0) {
+    if (edited == 0)
         change.error = IoError::refused(missing);
-        return change;
-    }
-    change.changed = change.error.take(RewriteFile(path, lines));
+    else
+        change.changed = true;
     return change;
 }
 
-// The number of a complete record line; -1 for a line with fewer fields,
-// which is never a URL.
-qint64 RecordNumber(const QString &line) {
-    const QStringList fields = SplitRecord(line);
-    return fields.size() < kUrlFields ? -1 : KeyNumber(DecodeField(fields[0]));
-}
+// Tells the record lines of one number from all other lines of a URL file,
+// deciphering no more of a line than its key.
+class RecordMatcher {
+public:
+    explicit RecordMatcher(qint64 urlNo) : urlNo_(urlNo) {}
+
+    // Whether `line` is a complete record (four fields or more) numbered
+    // `urlNo`. The key is the bytes up to the first separator (the whole line
+    // when there is none); the fields are counted only when the key matches.
+    bool matches(QByteArrayView line) {
+        const std::string_view bytes(line.data(), size_t(line.size()));
+        const size_t sep = bytes.find(separator());
+        const std::string_view key = bytes.substr(0, sep);
+        key_ = QLatin1StringView(key.data(), qsizetype(key.size())); // reused: rarely allocates
+        if (KeyNumber(DecodeField(key_)) != urlNo_)
+            return false;
+        int fields = 1;
+        for (size_t at = sep; at != bytes.npos && fields < kUrlFields;
+             at = bytes.find(separator(), at + separator().size()))
+            ++fields;
+        return fields >= kUrlFields;
+    }
+
+private:
+    // The separator as the bytes of a line hold it.
+    static std::string_view separator() {
+        static const QByteArray bytes = kFieldSep.toLatin1();
+        return std::string_view(bytes.constData(), size_t(bytes.size()));
+    }
+
+    qint64 urlNo_;
+    QString key_;
+};
 
 } // namespace
 
 Change DeleteUrlRecord(const QString &path, qint64 urlNo) {
+    RecordMatcher record(urlNo);
     bool dropped = false;
     return EditUrlFile(
         path,
-        [&](QString &line, bool *keep) {
-            *keep = dropped || RecordNumber(line) != urlNo;
-            dropped = dropped || !*keep;
-            return !*keep;
+        [&](QByteArrayView &line, bool *keep) {
+            // Once the record is gone, the other lines are only copied.
+            if (dropped || !record.matches(line))
+                return false;
+            *keep = false;
+            dropped = true;
+            return true;
         },
         QStringLiteral("Sorry, that URL is no longer in the file of this Category, so nothing was "
                        "deleted."));
@@ -314,18 +347,27 @@ Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &addres
         change.error = IoError::refused(refusal);
         return change;
     }
-    const QString record =
-        description ? UrlRecordLine(urlNo, address, ConvertLineBreaks(*description, true), stamp)
-                    : QString();
+    const QByteArray replacement =
+        description
+            ? UrlRecordLine(urlNo, address, ConvertLineBreaks(*description, true), stamp).toLatin1()
+            : QByteArray();
+    RecordMatcher record(urlNo);
+    QByteArray kept; // a record that keeps its stored description, while it is written
     return EditUrlFile(
         path,
-        [&](QString &line, bool *) {
-            if (RecordNumber(line) != urlNo)
+        [&](QByteArrayView &line, bool *) {
+            if (!record.matches(line))
                 return false;
+            if (description) {
+                line = replacement;
+                return true;
+            }
             // Without a new description the stored field stays as it is.
-            line = description ? record
-                               : JoinRecord({EncodeField(UrlKey(urlNo)), EncodeField(address),
-                                             SplitRecord(line)[2], TrimBlanks(stamp)});
+            const QStringList fields = SplitRecord(QString::fromLatin1(line));
+            kept = JoinRecord({EncodeField(UrlKey(urlNo)), EncodeField(address), fields[2],
+                               TrimBlanks(stamp)})
+                       .toLatin1();
+            line = kept;
             return true;
         },
         QStringLiteral("Sorry, that URL is no longer in the file of this Category, so nothing was "

@@ -313,6 +313,21 @@ TEST_F(CategoryTest, DeleteDropsTheRecordAndItsUrlFileOnly) {
     EXPECT_EQ(userFolderEntries(), (QStringList{"CAT.DAT", "CAT1.DAT", "CAT3.DAT"}));
 }
 
+// Case variants of a URL file that appear after the folder was first looked
+// up (made by another program) go with their category all the same.
+TEST_F(CategoryTest, DeleteRemovesVariantsThatAppearedSinceTheLastLookUp) {
+    write(index(), line(1, "Work") + line(2, "Home"));
+    write(user("CAT1.DAT"), "one\r\n");
+    ASSERT_FALSE(DeleteCategoryFiles(1).failed()); // the folder is looked up and kept
+    write(user("cat2.dat"), "two\r\n");
+    write(user("Cat2.DAT"), "two again\r\n");
+
+    const Change change = DeleteCategoryFiles(2);
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    EXPECT_TRUE(change.changed);
+    EXPECT_EQ(userFolderEntries(), QStringList{"CAT.DAT"});
+}
+
 TEST_F(CategoryTest, DeletingTheOnlyCategoryLeavesAnEmptyIndex) {
     write(index(), line(4, "Work"));
     const Change change = DeleteCategoryFiles(4); // no URL file at all

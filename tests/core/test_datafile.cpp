@@ -84,6 +84,21 @@ template <typename Case> std::string caseName(const ::testing::TestParamInfo<Cas
     return info.param.name;
 }
 
+// The edit of the line-editing rewrite tests: "drop" goes, "old" becomes "NEW", every
+// other line stays.
+bool dropOldNew(QByteArrayView &line, bool *keep) {
+    static const QByteArray replacement = "NEW";
+    if (line == "drop") {
+        *keep = false;
+        return true;
+    }
+    if (line == "old") {
+        line = replacement;
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 // --- The error value ------------------------------------------------------
@@ -606,6 +621,24 @@ INSTANTIATE_TEST_SUITE_P(
                                     "No space left on device"}),
     caseName<DiskFaultCase>);
 
+// The same faults in a rewrite that edits lines on the way.
+TEST_P(DiskFaultCases, ALineEditedRewriteKeepsTheOldFile) {
+    const QString file = path(QStringLiteral("CAT1.DAT"));
+    const QByteArray old = "first\r\nold\r\n" + QByteArray(300, '7') + "\r\n";
+    writeBytes(file, old);
+    const QStringList before = entriesOf(dir.path());
+    const QString expected = QString::fromLatin1(GetParam().reason);
+
+    const DiskCallsOverride faults(faultyCalls());
+    qsizetype edited = 0;
+    IoError err;
+    EXPECT_FALSE(ok(&err, RewriteLinesEdited(file, dropOldNew, &edited)));
+    EXPECT_EQ(err.message(), QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: %2.")
+                                 .arg(file, expected));
+    EXPECT_EQ(readBytes(file), old);
+    EXPECT_EQ(entriesOf(dir.path()), before);
+}
+
 // A short write that is followed by a successful one loses nothing.
 TEST_F(FileTest, AShortWriteIsCompleted) {
     int writes = 0;
@@ -768,6 +801,103 @@ TEST_F(FileTest, TheFolderThatChangedIsFlushed) {
     EXPECT_EQ(readBytes(real), QByteArray("new\r\n"));
     EXPECT_EQ(entriesOf(path(QStringLiteral("real"))), QStringList{QStringLiteral("CAT.DAT")});
     EXPECT_EQ(entriesOf(path(QStringLiteral("USR1"))), QStringList{QStringLiteral("CAT.DAT")});
+}
+
+// --- RewriteLinesEdited ----------------------------------------------------
+
+struct EditCase {
+    const char *name;
+    QByteArray before;
+    QByteArray after;
+    qsizetype edited;
+};
+
+class RewriteLinesEditedCases : public FileTest, public ::testing::WithParamInterface<EditCase> {};
+
+TEST_P(RewriteLinesEditedCases, WritesEveryOtherLineAsRead) {
+    const QString file = path(QStringLiteral("CAT1.DAT"));
+    writeBytes(file, GetParam().before);
+    qsizetype edited = -1;
+    IoError err;
+    ASSERT_TRUE(ok(&err, RewriteLinesEdited(file, dropOldNew, &edited)))
+        << err.message().toStdString();
+    EXPECT_EQ(edited, GetParam().edited);
+    EXPECT_EQ(readBytes(file), GetParam().after);
+    EXPECT_EQ(entriesOf(dir.path()), QStringList({"CAT1.DAT", "afile"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, RewriteLinesEditedCases,
+    ::testing::Values(EditCase{"CrLfLines", "a\r\nold\r\nb\r\n", "a\r\nNEW\r\nb\r\n", 1},
+                      EditCase{"LfLinesGetCrLf", "a\nold\nb\n", "a\r\nNEW\r\nb\r\n", 1},
+                      EditCase{"LastLineWithoutEnd", "old\r\nb", "NEW\r\nb\r\n", 1},
+                      EditCase{"EditedLastLineWithoutEnd", "a\r\nold", "a\r\nNEW\r\n", 1},
+                      EditCase{"LoneCrStays", "a\rb\r\nold\r\n", "a\rb\r\nNEW\r\n", 1},
+                      EditCase{"CrBeforeCrLfStays", "a\r\r\nold\r\n", "a\r\r\nNEW\r\n", 1},
+                      EditCase{"EmptyLinesStay", "\r\n\nold\r\n", "\r\n\r\nNEW\r\n", 1},
+                      EditCase{"DroppedLine", "a\r\ndrop\r\nb\r\n", "a\r\nb\r\n", 1},
+                      EditCase{"EveryRecordOfTheEdit", "old\r\ndrop\nold\r\n", "NEW\r\nNEW\r\n", 3},
+                      EditCase{"EverythingDropped", "drop\r\ndrop", "", 2},
+                      EditCase{"NulBytes", QByteArray("a\0b\r\nold\r\n", 10),
+                               QByteArray("a\0b\r\nNEW\r\n", 10), 1}),
+    caseName<EditCase>);
+
+// Lines longer than the blocks the file is read and written in, and line
+// ends cut between two blocks, are written back whole.
+TEST_F(FileTest, RewriteLinesEditedCopiesLinesAcrossItsBlocks) {
+    QByteArray before;
+    QByteArray after;
+    for (const int length : {65535, 1, 65536, 0, 65537, 1200000, 3}) {
+        const QByteArray line(length, char('a' + length % 26));
+        before += line + "\r\n";
+        after += line + "\r\n";
+        if (length == 0) {
+            before += "old\n";
+            after += "NEW\r\n";
+        }
+    }
+    before += QByteArray(70000, 'z');
+    after += QByteArray(70000, 'z') + "\r\n";
+    const QString file = path(QStringLiteral("long.dat"));
+    writeBytes(file, before);
+    ASSERT_EQ(before.at(65535), '\r'); // the first CR LF is cut between two read blocks
+    qsizetype edited = 0;
+    IoError err;
+    ASSERT_TRUE(ok(&err, RewriteLinesEdited(file, dropOldNew, &edited)));
+    EXPECT_EQ(edited, 1);
+    const QByteArray written = readBytes(file);
+    EXPECT_EQ(written.size(), after.size());
+    EXPECT_TRUE(written == after); // not printed: megabytes
+}
+
+// A file in which the edit finds nothing is not written at all.
+TEST_F(FileTest, RewriteLinesEditedLeavesAFileItDoesNotChange) {
+    const QString file = path(QStringLiteral("CAT1.DAT"));
+    writeBytes(file, "a\nb\r\nc");
+    struct stat before;
+    ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &before), 0);
+    qsizetype edited = -1;
+    IoError err;
+    ASSERT_TRUE(ok(&err, RewriteLinesEdited(file, dropOldNew, &edited)));
+    EXPECT_EQ(edited, 0);
+    EXPECT_EQ(readBytes(file), QByteArray("a\nb\r\nc"));
+    struct stat after;
+    ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino); // the same file, not a copy renamed over it
+    EXPECT_EQ(entriesOf(dir.path()), QStringList({"CAT1.DAT", "afile"}));
+}
+
+TEST_F(FileTest, RewriteLinesEditedReportsAFileItCannotRead) {
+    const QString gone = path(QStringLiteral("CAT9.DAT"));
+    qsizetype edited = -1;
+    IoError err;
+    EXPECT_FALSE(ok(&err, RewriteLinesEdited(gone, dropOldNew, &edited)));
+    EXPECT_EQ(err.message(),
+              QStringLiteral("Wayfile could not read \"%1\".\r\n\r\nReason: No such file or "
+                             "directory.")
+                  .arg(gone));
+    EXPECT_EQ(edited, 0);
+    EXPECT_EQ(entriesOf(dir.path()), QStringList({"afile"}));
 }
 
 // --- ForEachLine -------------------------------------------------------------

@@ -179,6 +179,125 @@ TEST_F(PathTest, JoinPathReusesAnEntryThatDiffersOnlyInCase) {
     EXPECT_EQ(JoinPath(dir.path(), QStringLiteral("info.qvx")), path(QStringLiteral("info.qvx")));
 }
 
+// The names of a folder are kept between look-ups; another process that
+// changes the folder in between is seen all the same. Each case looks the
+// folder up, lets a child process change it, and looks again.
+struct ChangeCase {
+    const char *name;
+    QStringList before;                                // files in the folder at first
+    std::function<bool(const QString &folder)> change; // made by the other process
+    const char *joined;                                // JoinPath's name for CAT5.DAT then
+    QStringList entries;                               // EntriesNamed for CAT5.DAT then
+};
+
+class ChangedBehindTheProgram : public PathTest,
+                                public ::testing::WithParamInterface<ChangeCase> {};
+
+TEST_P(ChangedBehindTheProgram, IsFoundAtTheNextLookUp) {
+    const QString folder = path(QStringLiteral("USR1"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const QString &name : GetParam().before)
+        writeBytes(folder + u'/' + name, "");
+    const QString wanted = QStringLiteral("CAT5.DAT");
+    JoinPath(folder, wanted);
+    EntriesNamed(folder, wanted);
+
+    const auto changer = GetParam().change;
+    const forked::Outcome outcome =
+        forked::run([&] { return changer(folder) ? QByteArray("done") : QByteArray("failed"); });
+    ASSERT_EQ(outcome.report, QByteArray("done")) << outcome.describe();
+
+    EXPECT_EQ(JoinPath(folder, wanted), folder + u'/' + QLatin1String(GetParam().joined));
+    QStringList expected;
+    for (const QString &name : GetParam().entries)
+        expected << folder + u'/' + name;
+    EXPECT_EQ(EntriesNamed(folder, wanted), expected);
+}
+
+bool makeFile(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly);
+}
+
+bool renameEntry(const QString &from, const QString &to) {
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, ChangedBehindTheProgram,
+    ::testing::Values(
+        ChangeCase{"VariantCreated",
+                   {"CAT4.DAT"},
+                   [](const QString &f) { return makeFile(f + "/cat5.dat"); },
+                   "cat5.dat",
+                   {"cat5.dat"}},
+        ChangeCase{"SecondVariantCreated",
+                   {"cat5.dat"},
+                   [](const QString &f) { return makeFile(f + "/Cat5.Dat"); },
+                   "Cat5.Dat",
+                   {"Cat5.Dat", "cat5.dat"}},
+        ChangeCase{"VariantRemoved",
+                   {"cat5.dat", "CAT4.DAT"},
+                   [](const QString &f) { return QFile::remove(f + "/cat5.dat"); },
+                   "CAT5.DAT",
+                   {}},
+        ChangeCase{"VariantRenamedAway",
+                   {"cat5.dat"},
+                   [](const QString &f) { return renameEntry(f + "/cat5.dat", f + "/cat6.dat"); },
+                   "CAT5.DAT",
+                   {}},
+        ChangeCase{"VariantRenamedIn",
+                   {"other.dat"},
+                   [](const QString &f) { return renameEntry(f + "/other.dat", f + "/Cat5.dat"); },
+                   "Cat5.dat",
+                   {"Cat5.dat"}},
+        ChangeCase{"FolderOfThatVariantCreated",
+                   {},
+                   [](const QString &f) { return QDir(f).mkdir("cat5.DAT"); },
+                   "cat5.DAT",
+                   {"cat5.DAT"}},
+        ChangeCase{"FolderReplacedByAnother",
+                   {"cat5.dat"},
+                   [](const QString &f) {
+                       return renameEntry(f, f + ".old") && QDir().mkdir(f) &&
+                              makeFile(f + "/CAT5.dat");
+                   },
+                   "CAT5.dat",
+                   {"CAT5.dat"}}),
+    [](const ::testing::TestParamInfo<ChangeCase> &info) { return std::string(info.param.name); });
+
+// A child process that looks names up itself (as a forked helper of the
+// program might) keeps its notices of changes apart from its parent's.
+TEST_F(PathTest, AChildsLookUpsLeaveItsParentsNoticesAlone) {
+    const QString folder = dir.path();
+    const QString wanted = QStringLiteral("CAT5.DAT");
+    ASSERT_EQ(JoinPath(folder, wanted), path(wanted));
+    const forked::Outcome outcome = forked::run([&] {
+        makeFile(path(QStringLiteral("cat5.dat")));
+        const QString seen = JoinPath(folder, wanted);
+        makeFile(path(QStringLiteral("Cat5.dat")));
+        return (seen + u'|' + JoinPath(folder, wanted)).toLocal8Bit();
+    });
+    EXPECT_EQ(
+        outcome.report,
+        (path(QStringLiteral("cat5.dat")) + u'|' + path(QStringLiteral("Cat5.dat"))).toLocal8Bit());
+    EXPECT_EQ(EntriesNamed(folder, wanted),
+              QStringList({path(QStringLiteral("Cat5.dat")), path(QStringLiteral("cat5.dat"))}));
+}
+
+// A folder looked up by two spellings of its path is one folder.
+TEST_F(PathTest, TwoSpellingsOfAFolderSeeTheSameChanges) {
+    const QString folder = dir.path();
+    EXPECT_EQ(JoinPath(folder, QStringLiteral("AFILE")), path(QStringLiteral("afile")));
+    EXPECT_EQ(JoinPath(folder + QStringLiteral("/./"), QStringLiteral("CAT5.DAT")),
+              folder + QStringLiteral("/./CAT5.DAT"));
+    writeBytes(path(QStringLiteral("cat5.dat")), "");
+    EXPECT_EQ(JoinPath(folder + QStringLiteral("/./"), QStringLiteral("CAT5.DAT")),
+              folder + QStringLiteral("/./cat5.dat"));
+    EXPECT_EQ(EntriesNamed(folder, QStringLiteral("Cat5.Dat")),
+              QStringList{path(QStringLiteral("cat5.dat"))});
+}
+
 TEST_F(PathTest, DataPathsLiveInTheProgramFolder) {
     SetProgramFolder(dir.path());
     EXPECT_EQ(ProgramFolder(), dir.path());

@@ -304,6 +304,37 @@ TEST_F(UrlFileTest, ReplacingAnAbsentNumberWritesNothing) {
     EXPECT_EQ(ReadBytes(path()), before);
 }
 
+// A line whose key holds the number but that has fewer than four fields is
+// no record: both rewrites copy it and go on to the real record.
+TEST_F(UrlFileTest, ShortLinesWithTheKeyAreCopiedNotMatched) {
+    const QByteArray shortLine = (EncodeField(QStringLiteral("URL3")) + kFieldSep +
+                                  EncodeField(QStringLiteral("x")) + kFieldSep + stamp)
+                                     .toLatin1() +
+                                 "\r\n";
+    const QByteArray l1 = Line(1, "a", "", stamp), l3 = Line(3, "c", "", stamp),
+                     l3b = Line(3, "c2", "", other);
+    WriteBytes(path(), l1 + shortLine + l3 + l3b);
+
+    Change change = DeleteUrlRecord(path(), 3);
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    EXPECT_EQ(ReadBytes(path()), l1 + shortLine + l3b);
+
+    // Modifying replaces every complete record of the number.
+    WriteBytes(path(), l1 + shortLine + l3 + l3b);
+    change = ReplaceUrlRecord(path(), 3, QStringLiteral("new"), QString(), stamp);
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    const QList<QByteArray> after = ReadBytes(path()).split('\n');
+    ASSERT_EQ(after.size(), 5);
+    EXPECT_EQ(after[0] + "\n", l1);
+    EXPECT_EQ(after[1] + "\n", shortLine);
+    for (int i : {2, 3}) {
+        const UrlRecord replaced = DecodeUrlLine(QString::fromLatin1(after[i].chopped(1)));
+        EXPECT_EQ(replaced.number, 3) << "line " << i + 1;
+        EXPECT_EQ(replaced.address, QStringLiteral("new")) << "line " << i + 1;
+        EXPECT_EQ(replaced.stampField, stamp) << "line " << i + 1;
+    }
+}
+
 // A URL file that is gone or cannot be read is reported as such, with the
 // verb of the step that failed, by both rewrites.
 TEST_F(UrlFileTest, AVanishedFileIsAReadFailureOfBothRewrites) {
