@@ -99,14 +99,32 @@ IoError ReadCategoryIndex(const QString &stamp, CategoryIndexRead *read) {
         return err;
 
     const OwnerTest owner(stamp);
+    const auto sepSize = kFieldSep.size();
     return ForEachLine(path, [&](const QString &line) {
-        const QStringList fields = CategoryFields(line, 4);
-        read->lastOwned = owner.owns(fields.value(2));
+        // The fields as views into the line, not copies: the first three are
+        // all that loading reads. A line with fewer takes the general path.
+        const qsizetype keyEnd = line.indexOf(kFieldSep);
+        const qsizetype nameEnd = keyEnd < 0 ? -1 : line.indexOf(kFieldSep, keyEnd + sepSize);
+        QString key, name, stored;
+        if (nameEnd < 0) {
+            const QStringList fields = CategoryFields(line, 4);
+            key = fields.value(0);
+            name = fields.value(1);
+            stored = fields.value(2);
+        } else {
+            const qsizetype stampEnd = line.indexOf(kFieldSep, nameEnd + sepSize);
+            auto view = [&line](qsizetype from, qsizetype to) {
+                return QString::fromRawData(line.constData() + from, to - from);
+            };
+            key = view(0, keyEnd);
+            name = view(keyEnd + sepSize, nameEnd);
+            stored = view(nameEnd + sepSize, stampEnd < 0 ? line.size() : stampEnd);
+        }
+        read->lastOwned = owner.owns(stored);
         if (read->lastOwned) {
-            const qint64 number = CategoryNumber(fields);
-            read->owned.append(
-                ListEntry{DecodeField(fields.value(1)),
-                          int(std::min<qint64>(number, std::numeric_limits<int>::max()))});
+            const qint64 number = KeyNumber(DecodeField(key));
+            read->owned.append(ListEntry{
+                DecodeField(name), int(std::min<qint64>(number, std::numeric_limits<int>::max()))});
         }
         return true;
     });
