@@ -23,6 +23,7 @@
 #include "storage/accountfile.h"
 #include "storage/records.h"
 
+#include "memory.h"
 #include "ratio.h"
 
 #include <benchmark/benchmark.h>
@@ -114,25 +115,6 @@ const AccountFolder &tenThousandUsers() {
     return folder;
 }
 
-// A number of kilobytes from /proc/self/status ("VmHWM", "VmRSS"), or -1.
-qint64 statusKilobytes(const char *key) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(key) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
-// Sets the peak resident memory (VmHWM) back to the current one.
-bool resetPeakMemory() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1 && clear.flush();
-}
-
 // What one sign-in in a child process measured.
 struct SignInRun {
     double seconds = 0;
@@ -162,9 +144,9 @@ SignInRun signInInChild() {
     if (pid == 0) {
         ::close(fds[0]);
         SignInRun run;
-        if (!resetPeakMemory())
+        if (!bench::ResetPeakMemory())
             ::_exit(2);
-        run.baseKb = statusKilobytes("VmRSS");
+        run.baseKb = bench::StatusKilobytes("VmRSS");
         qint16 userNo = 0;
         const double cpuStart = cpuSeconds();
         const Clock::time_point start = Clock::now();
@@ -173,7 +155,7 @@ SignInRun signInInChild() {
             userNo != 0;
         run.seconds = secondsSince(start);
         run.cpuSeconds = cpuSeconds() - cpuStart;
-        run.peakKb = statusKilobytes("VmHWM");
+        run.peakKb = bench::StatusKilobytes("VmHWM");
         run.userNo = userNo;
         const bool sent = ::write(fds[1], &run, sizeof run) == ssize_t(sizeof run);
         ::_exit(sent ? 0 : 3);

@@ -26,6 +26,7 @@
 #include "storage/cipher.h"
 #include "storage/records.h"
 
+#include "memory.h"
 #include "ratio.h"
 #include "window.h"
 
@@ -113,29 +114,10 @@ bool listsHold(const frmMain &main, int count) {
            main.cmbCatMod->count() == count && main.cmbCatDel->count() == count;
 }
 
-// A number of kilobytes from /proc/self/status ("VmHWM", "VmRSS"), or -1.
-qint64 statusKilobytes(const char *key) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(key) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
-// Sets the peak resident memory (VmHWM) back to the current one.
-bool resetPeakMemory() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1 && clear.flush();
-}
-
 // Resident memory in kilobytes once freed heap has gone back to the system.
 qint64 residentKilobytes() {
     malloc_trim(0);
-    return statusKilobytes("VmRSS");
+    return bench::StatusKilobytes("VmRSS");
 }
 
 // The floor: read every line of the index and decode what loading needs
@@ -213,12 +195,12 @@ void BM_CategoryListsMemory(benchmark::State &state) {
     for (auto _ : state) {
         emptyCategoryLists(main);
         const qint64 base = residentKilobytes();
-        if (base < 0 || !resetPeakMemory()) {
+        if (base < 0 || !bench::ResetPeakMemory()) {
             state.SkipWithError("no memory figures in /proc/self");
             break;
         }
         DoCommand(QStringLiteral("LCD"));
-        const qint64 peak = statusKilobytes("VmHWM");
+        const qint64 peak = bench::StatusKilobytes("VmHWM");
         keptKb = std::max(keptKb, residentKilobytes() - base);
         peakKb = std::max(peakKb, peak - base);
         if (!listsHold(main, kMostCategories)) {

@@ -241,11 +241,7 @@ Change DeleteCategoryFiles(qint64 number) {
     change.changed = true;
     for (const Moved &m : std::as_const(moved)) {
         // Every file goes that can; the first one left behind is reported.
-        const IoError removed = RemoveFile(m.to);
-        if (change.failed())
-            change.error.note(removed);
-        else
-            change.error.take(removed);
+        change.error.keepFirst(RemoveFile(m.to));
     }
     return change;
 }

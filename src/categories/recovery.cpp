@@ -7,8 +7,6 @@
 #include <QFile>
 #include <QSet>
 
-#include <algorithm>
-
 #include <cerrno>
 #include <sys/stat.h>
 
@@ -23,20 +21,11 @@ qint64 asideCategory(const QString &name, QString *original) {
     if (!name.endsWith(kDeletingSuffix))
         return 0;
     const QString base = name.chopped(kDeletingSuffix.size());
-    const QString prefix = QStringLiteral("CAT");
-    const QString suffix = QStringLiteral(".DAT");
-    if (base.size() <= prefix.size() + suffix.size() ||
-        !base.startsWith(prefix, Qt::CaseInsensitive) ||
-        !base.endsWith(suffix, Qt::CaseInsensitive))
-        return 0;
-    const QStringView digits =
-        QStringView(base).sliced(prefix.size(), base.size() - prefix.size() - suffix.size());
-    // Written as UrlFileName writes a number: decimal, no leading zero.
-    if (digits.size() > 5 || digits.front() == u'0' ||
-        !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit(); }))
-        return 0;
-    const qint64 number = ReadNumber(digits);
-    if (!IsStorableNumber(number))
+    // The number between "CAT" and ".DAT", taken only when the name is that
+    // number's URL file name in some letter case (no leading zero, no sign).
+    const qint64 number = ReadNumber(QStringView(base).mid(3));
+    if (!IsStorableNumber(number) ||
+        base.compare(UrlFileName(int(number)), Qt::CaseInsensitive) != 0)
         return 0;
     *original = base;
     return number;
@@ -117,20 +106,14 @@ IoError RecoverUserFolder(int userNo) {
     if (::stat(QFile::encodeName(folder).constData(), &st) != 0 && errno == ENOENT)
         return IoError();
 
-    IoError result;
     // Every step is taken that can be; the first failure is the one told.
-    auto step = [&result](const IoError &err) {
-        if (result.failed())
-            result.note(err);
-        else
-            result.take(err);
-    };
+    IoError result;
 
-    step(RemoveRewriteLeftovers(folder));
+    result.keepFirst(RemoveRewriteLeftovers(folder));
 
     QStringList names;
     if (IoError err = ListFolder(folder, &names); err.failed()) {
-        step(err);
+        result.keepFirst(err);
         return result;
     }
     bool indexRead = false;
@@ -143,21 +126,21 @@ IoError RecoverUserFolder(int userNo) {
         if (!indexRead) {
             // Nothing is put back or removed on an index that cannot be read.
             const IoError err = indexedCategories(folder, &indexed);
-            step(err);
+            result.keepFirst(err);
             if (err.failed())
                 return result;
             indexRead = true;
         }
         const QString aside = JoinPath(folder, name);
         if (!indexed.contains(number)) {
-            step(RemoveFile(aside)); // the delete went through: its URLs go with it
+            result.keepFirst(RemoveFile(aside)); // the delete went through: its URLs go with it
             continue;
         }
         const QStringList current = EntriesNamed(folder, original);
         if (current.isEmpty())
-            step(MoveAside(aside, JoinPath(folder, original)));
+            result.keepFirst(MoveAside(aside, JoinPath(folder, original)));
         else
-            step(mergeBack(aside, current.first()));
+            result.keepFirst(mergeBack(aside, current.first()));
     }
     return result;
 }

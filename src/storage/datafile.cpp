@@ -302,6 +302,13 @@ void IoError::note(const IoError &step) {
         warning = step.warning;
 }
 
+void IoError::keepFirst(const IoError &step) {
+    if (failed())
+        note(step);
+    else
+        take(step);
+}
+
 bool IoError::take(const IoError &step) {
     if (!warning.isSet())
         warning = step.warning;
@@ -773,17 +780,13 @@ IoError RemoveRewriteLeftovers(const QString &folder) {
         // name was made by someone else and stays.
         struct stat st;
         if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
-            if (errno != ENOENT && !result.failed())
-                result.take(failed(path, kDelete, errno));
+            if (errno != ENOENT)
+                result.keepFirst(failed(path, kDelete, errno));
             continue;
         }
         if (!S_ISREG(st.st_mode))
             continue;
-        const IoError removed = RemoveFile(path);
-        if (result.failed())
-            result.note(removed);
-        else
-            result.take(removed);
+        result.keepFirst(RemoveFile(path));
     }
     return result;
 }

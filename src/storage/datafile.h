@@ -62,6 +62,10 @@ struct IoError {
     // for the steps that undo or tidy up after a failure, whose own failure
     // is told some other way or not at all.
     void note(const IoError &step);
+    // For an operation that goes on after a step fails: takes the step's
+    // failure only when no earlier step failed, and its warning as take()
+    // does. The first failure is the one told.
+    void keepFirst(const IoError &step);
 
     // A failure of `action` on `file` for `reason`.
     static IoError failure(const QString &file, const QString &action, const QString &reason);
@@ -90,10 +94,10 @@ struct Change {
 // its system call: write(2) returns the bytes written, the others 0, and all
 // return -1 with errno set on failure.
 struct DiskCalls {
-    std::function<qint64(int fd, const char *data, qint64 size)> write; // write(2)
-    std::function<int(int fd)> sync;                                    // fsync(2)
-    std::function<int(const char *from, const char *to)> rename;        // rename(2)
-    std::function<int(const char *path)> remove;                        // unlink(2)
+    std::function<qint64(int fd, const char *data, qint64 size)> write = {}; // write(2)
+    std::function<int(int fd)> sync = {};                                    // fsync(2)
+    std::function<int(const char *from, const char *to)> rename = {};        // rename(2)
+    std::function<int(const char *path)> remove = {};                        // unlink(2)
 };
 
 // Replaces the disk calls; an empty member restores the system's own.

@@ -1,5 +1,7 @@
 #include "storage/folderentries.h"
 
+#include "storage/datafile.h"
+
 #include <QFile>
 #include <QHash>
 
@@ -9,7 +11,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -53,19 +54,12 @@ void removeName(NameIndex &index, const QString &name) {
 // the folder cannot be read.
 bool listFolder(const QByteArray &folder, NameIndex *index) {
     index->clear();
-    DIR *dir = ::opendir(folder.constData());
-    if (!dir)
+    QStringList names;
+    if (ListFolder(QFile::decodeName(folder), &names).failed())
         return false;
-    errno = 0;
-    while (const dirent *entry = ::readdir(dir)) {
-        const char *name = entry->d_name;
-        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
-            continue;
-        addName(*index, QFile::decodeName(name));
-    }
-    const bool complete = errno == 0;
-    ::closedir(dir);
-    return complete;
+    for (const QString &name : std::as_const(names))
+        addName(*index, name);
+    return true;
 }
 
 // What tells one state of a folder from another without listing it.

@@ -85,30 +85,29 @@ inline bool IsFolderDescriptor(int fd) {
 // Every write fails with `error` (ENOSPC: a full disk); nothing reaches the
 // file.
 inline modMain::DiskCalls WritesFail(int error) {
-    return modMain::DiskCalls{[error](int, const char *, qint64) -> qint64 {
-                                  errno = error;
-                                  return -1;
-                              },
-                              {}};
+    return modMain::DiskCalls{.write = [error](int, const char *, qint64) -> qint64 {
+        errno = error;
+        return -1;
+    }};
 }
 
 // Flushing a file (not a folder) fails with `error`; writes go through.
 inline modMain::DiskCalls FileSyncFails(int error) {
-    return modMain::DiskCalls{{}, [error](int fd) {
-                                  if (IsFolderDescriptor(fd))
-                                      return ::fsync(fd);
-                                  errno = error;
-                                  return -1;
-                              }};
+    return modMain::DiskCalls{.sync = [error](int fd) {
+        if (IsFolderDescriptor(fd))
+            return ::fsync(fd);
+        errno = error;
+        return -1;
+    }};
 }
 
 // Flushing a folder fails with `error`: the change is made but may not be
 // safe on disk yet.
 inline modMain::DiskCalls FolderSyncFails(int error) {
-    return modMain::DiskCalls{{}, [error](int fd) {
-                                  if (!IsFolderDescriptor(fd))
-                                      return ::fsync(fd);
-                                  errno = error;
-                                  return -1;
-                              }};
+    return modMain::DiskCalls{.sync = [error](int fd) {
+        if (!IsFolderDescriptor(fd))
+            return ::fsync(fd);
+        errno = error;
+        return -1;
+    }};
 }

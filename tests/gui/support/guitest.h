@@ -124,8 +124,8 @@ frmMain &SignInWithCategories(GuiTestEnv &env, const QList<TestCategory> &catego
 // or under another one when `foreign`.
 struct TestUrl {
     int number = 0;
-    QString address;
-    QString storedDescription; // line breaks as "*QVX*"
+    QString address = {};
+    QString storedDescription = {}; // line breaks as "*QVX*"
     bool foreign = false;
 };
 
