@@ -150,24 +150,23 @@ Change RenameCategory(qint64 number, const QString &newName, const QString &stam
         return noSuchCategory(path, number);
     if (IoError err = unstorableName(newName); err.failed())
         return refused(err);
-    const QString record = CategoryRecordLine(number, newName, stamp);
-    QStringList lines;
+    const QByteArray record = CategoryRecordLine(number, newName, stamp).toLatin1();
     qsizetype renamed = 0;
     Change change;
-    const bool read = change.error.take(ReadLinesEdited(
+    const bool rewritten = change.error.take(RewriteLinesEdited(
         path,
-        [&](QString &line, bool *) {
-            if (CategoryNumber(CategoryFields(line)) != number)
+        [&](QByteArrayView &line, bool *) {
+            if (CategoryNumber(CategoryFields(QString::fromLatin1(line))) != number)
                 return false;
             line = record;
             return true;
         },
-        &lines, &renamed));
-    if (!read)
+        &renamed));
+    if (!rewritten)
         return change;
     if (renamed == 0)
         return noSuchCategory(path, number);
-    change.changed = change.error.take(RewriteFile(path, lines));
+    change.changed = true;
     return change;
 }
 
@@ -176,16 +175,16 @@ Change RenameCategory(qint64 number, const QString &newName, const QString &stam
 // a category that stays when the index then cannot be written; writing the
 // index first leaves, when the URL file then cannot be removed, a file that
 // the next category given the same number would take for its own. So:
-//   1. read the index and work out the lines to keep (nothing changes yet);
-//   2. move the URL file (every case variant) aside to a name no category
+//   1. move the URL file (every case variant) aside to a name no category
 //      reads, in the same folder (one atomic step each, never over an entry
 //      already there); a failure moves back what was moved and stops:
 //      nothing changed;
-//   3. write the index without the category, atomically; a failure moves the
-//      URL files back: nothing changed;
-//   4. remove the moved URL files; a failure leaves the category deleted
+//   2. write the index without the category, atomically (an index that
+//      does not hold it is left as it is); a failure to read or write it
+//      moves the URL files back: nothing changed;
+//   3. remove the moved URL files; a failure leaves the category deleted
 //      and a file that no category will ever read, named in the report.
-// A crash between steps 2 and 4 leaves a URL file under the other name, on
+// A crash between steps 1 and 3 leaves a URL file under the other name, on
 // disk; RecoverUserFolder puts it back (its category still listed) or
 // removes it (its category gone) the next time the user signs in.
 Change DeleteCategoryFiles(qint64 number) {
@@ -193,19 +192,7 @@ Change DeleteCategoryFiles(qint64 number) {
     // Number 0 is what lines without a separator read as: never a category.
     if (number < 1)
         return noSuchCategory(path, number);
-    QStringList kept;
-    qsizetype dropped = 0;
     Change change;
-    const bool read = change.error.take(ReadLinesEdited(
-        path,
-        [&](QString &line, bool *keep) {
-            *keep = CategoryNumber(CategoryFields(line)) != number;
-            return !*keep;
-        },
-        &kept, &dropped));
-    if (!read)
-        return change;
-
     struct Moved {
         QString from, to;
     };
@@ -233,7 +220,15 @@ Change DeleteCategoryFiles(qint64 number) {
         moved.append({urlFile, aside});
     }
 
-    if (dropped > 0 && !change.error.take(RewriteFile(path, kept))) {
+    qsizetype dropped = 0;
+    const IoError rewritten = RewriteLinesEdited(
+        path,
+        [&](QByteArrayView &line, bool *keep) {
+            *keep = CategoryNumber(CategoryFields(QString::fromLatin1(line))) != number;
+            return !*keep;
+        },
+        &dropped);
+    if (!change.error.take(rewritten)) {
         moveBack();
         return change;
     }

@@ -560,22 +560,6 @@ IoError ReadLines(const QString &path, QStringList *lines) {
     return err;
 }
 
-IoError ReadLinesEdited(const QString &path,
-                        const std::function<bool(QString &line, bool *keep)> &edit,
-                        QStringList *lines, qsizetype *edited) {
-    *edited = 0;
-    lines->clear();
-    return ForEachLine(path, [&](const QString &line) {
-        QString copy = line;
-        bool keep = true;
-        if (edit(copy, &keep))
-            ++*edited;
-        if (keep)
-            lines->append(copy);
-        return true;
-    });
-}
-
 IoError RewriteLinesEdited(const QString &path,
                            const std::function<bool(QByteArrayView &line, bool *keep)> &edit,
                            qsizetype *edited) {

@@ -120,15 +120,7 @@ IoError ForEachLine(const QString &path, const std::function<bool(const QString 
 // Every line of a file, read as ForEachLine reads it.
 IoError ReadLines(const QString &path, QStringList *lines);
 
-// Reads every line of a file, handing each to `edit` on the way: `edit` may
-// change the line, or drop it by setting `*keep` to false, and returns true
-// when it did either. `edited` counts those lines. For a rewrite that keeps
-// every other line exactly as read.
-IoError ReadLinesEdited(const QString &path,
-                        const std::function<bool(QString &line, bool *keep)> &edit,
-                        QStringList *lines, qsizetype *edited);
-
-// ReadLinesEdited and RewriteFile in one pass, for a rewrite that works on
+// Rewrites a file with some lines changed or dropped, in one pass over its
 // bytes: every line of the file, as its bytes without line end (split as
 // ForEachLine splits them), goes to `edit`, which may point `line` at a
 // replacement (bytes that outlive the call) or drop the line by setting
