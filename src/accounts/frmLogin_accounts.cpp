@@ -38,13 +38,12 @@ void frmLogin::cmdLogin_Click() {
 
     qint16 userNo = 0;
     const modMain::IoError err = modMain::CheckSignIn(txtUser->text(), txtPass->text(), &userNo);
-    if (err.failed()) {
-        MsgBox::show(this, err.message());
+    // A warning: the first attempt on a new installation makes the account
+    // file.
+    if (ReportIoError(this, err)) {
         SetStatus(QStringLiteral("Ready (Login Menu)"));
         return;
     }
-    // The first attempt on a new installation makes the account file.
-    WarnIfNotSynced(this, err);
     if (userNo != 0) {
         modMain::UserNo = userNo;
         modMain::PassStamp = modMain::MakePassStamp(txtPass->text());

@@ -395,11 +395,8 @@ void frmMain::LoadCategories() {
     cmbCatMod->clear();
     modMain::CategoryIndexRead read;
     const modMain::IoError err = modMain::ReadCategoryIndex(modMain::PassStamp, &read);
-    if (err.failed()) {
-        MsgBox::show(this, err.message());
+    if (ReportIoError(this, err)) // a warning: the index was made just now
         return;
-    }
-    WarnIfNotSynced(this, err); // the index was made just now
     if (!read.hasData)
         return;
 

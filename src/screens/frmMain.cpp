@@ -102,6 +102,13 @@ void WarnIfNotSynced(QWidget *parent, const modMain::IoError &err) {
         screens::MsgBox::show(parent, err.warningMessage());
 }
 
+bool ReportIoError(QWidget *parent, const modMain::IoError &err) {
+    if (err.failed())
+        screens::MsgBox::show(parent, err.message());
+    WarnIfNotSynced(parent, err);
+    return err.failed();
+}
+
 bool ChangeRefused(QWidget *parent, const modMain::Change &change, const QString &ready,
                    QWidget *focus) {
     if (change.changed)

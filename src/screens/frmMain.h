@@ -169,6 +169,11 @@ void SetStatus(const QString &text);
 // it. Shows nothing otherwise.
 void WarnIfNotSynced(QWidget *parent, const modMain::IoError &err);
 
+// How an operation that changes nothing the user asked for reports (a load,
+// a look-up, the clearing of leftovers): the failure's message, if any, then
+// any warning. True when it failed.
+bool ReportIoError(QWidget *parent, const modMain::IoError &err);
+
 // How every change handler ends. A change that did not happen: its message
 // (and any warning raised before it failed), the screen's ready text `ready`
 // on the status line and the focus back to `focus` (when given); returns

@@ -14,18 +14,6 @@ using screens::MsgAnswer;
 using screens::MsgBox;
 using screens::MsgButtons;
 
-namespace {
-
-// Tells the user what clearing away an interrupted run's leftovers could not
-// do, and any warning it raised; the program goes on either way.
-void reportLeftoverFailure(QWidget *parent, const modMain::IoError &err) {
-    if (err.failed())
-        MsgBox::show(parent, err.message());
-    WarnIfNotSynced(parent, err);
-}
-
-} // namespace
-
 bool frmMain::Form_Load() {
     if (modMain::AnotherInstanceRunning())
         return false;
@@ -35,7 +23,7 @@ bool frmMain::Form_Load() {
     // What an interrupted rewrite left in the program folder; only this copy
     // can be writing there.
     if (modMain::InstallationGuarded())
-        reportLeftoverFailure(this, modMain::RemoveRewriteLeftovers(modMain::ProgramFolder()));
+        ReportIoError(this, modMain::RemoveRewriteLeftovers(modMain::ProgramFolder()));
     modMain::DoCommand(QStringLiteral("SIP"));
     modMain::DoCommand(QStringLiteral("HA"));
     return true;
@@ -74,7 +62,7 @@ void frmMain::cmdLogin_Click() {
         // categories are read (for a new account as well: its folder may be
         // an old one).
         if (modMain::InstallationGuarded())
-            reportLeftoverFailure(this, modMain::RecoverUserFolder(modMain::UserNo));
+            ReportIoError(this, modMain::RecoverUserFolder(modMain::UserNo));
         modMain::DoCommand(QStringLiteral("LCD"));
         MsgBox::show(this, QStringLiteral("               Success! You are now logged into the "
                                           "program.\r\n\r\nNow you can View, Edit, Add or Modify "

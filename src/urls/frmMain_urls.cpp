@@ -116,9 +116,7 @@ void frmMain::LoadUrlList(const QString &mode) {
     int foreign = 0;
     const modMain::IoError err =
         modMain::ReadUrlList(ChosenUrlFile(this), modMain::PassStamp, &owned, &foreign);
-    if (err.failed())
-        MsgBox::show(this, err.message());
-    WarnIfNotSynced(this, err); // the category's URL file was made just now
+    ReportIoError(this, err); // a warning: the category's URL file was made just now
     for (int i = 0; i < foreign; ++i)
         MsgBox::show(this, QStringLiteral("               Imposter! These files don't seem to "
                                           "belong to you.\r\n\r\n          Please refer the "
@@ -156,10 +154,8 @@ void frmMain::LoadUrlDetails() {
         return; // nothing to show: both boxes keep their text
 
     modMain::UrlRecord record;
-    if (const modMain::IoError err = modMain::FindUrlRecord(path, urlNo, &record); err.failed()) {
-        MsgBox::show(this, err.message());
+    if (ReportIoError(this, modMain::FindUrlRecord(path, urlNo, &record)))
         return;
-    }
     if (!record.fields)
         return;
     const QString description = record.description();
