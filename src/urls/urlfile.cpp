@@ -132,13 +132,10 @@ QString AddressToOpen(const QString &address) {
     return QStringLiteral("http://") + a;
 }
 
-QString UnstorableInDescription(const QString &description) {
-    QString text = description;
-    return UnstorableChars(text.remove(QLatin1String("\r\n")));
-}
-
 QString DescriptionRefusal(const QString &description) {
-    if (const QString chars = UnstorableInDescription(description); !chars.isEmpty())
+    // Line breaks (CR LF) can be stored; every other character is checked.
+    if (const QString chars = UnstorableChars(QString(description).remove(QLatin1String("\r\n")));
+        !chars.isEmpty())
         return UnstorableMessage(QStringLiteral("Description"), chars);
     // What LoadUrlDetails would show of the stored form. The store drops
     // outer blanks (AppendUrl both, ReplaceUrlRecord the trailing ones), and

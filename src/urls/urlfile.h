@@ -48,10 +48,6 @@ QString StoredAddress(const QString &address);
 // "http://" in front, so no other scheme is ever opened.
 QString AddressToOpen(const QString &address);
 
-// The characters of a description (in display form, line breaks as CR LF)
-// that the cipher cannot store; line breaks can be stored.
-QString UnstorableInDescription(const QString &description);
-
 // Why a description (as typed, line breaks as CR LF) cannot be stored, as
 // the message that refuses it; empty when it can. Refused are characters the
 // cipher cannot store, and text that would not read back as typed: line
