@@ -79,13 +79,6 @@ void SortEntries(QList<SortedEntry> &entries) {
         std::stable_sort(entries.begin(), entries.end(), before);
 }
 
-int CompareEntries(const QString &a, const QString &b) {
-    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
-    if (folded != 0)
-        return folded;
-    return QString::compare(a, b, Qt::CaseSensitive);
-}
-
 // ---- EntryModel ----
 
 int EntryModel::rowCount(const QModelIndex &parent) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "storage/entryorder.h"
 #include "storage/records.h"
 
 #include <QAbstractListModel>
@@ -27,11 +28,8 @@ class QListWidget;
 // kept as if it had been changed on its own.
 namespace screens {
 
-// Order of two entry texts: negative when `a` comes first, zero when they are
-// the same text, positive when `b` comes first. Letter case is ignored first;
-// texts that differ only in case are then ordered case-sensitively, so the
-// order is total and the same on every machine and in every locale.
-int CompareEntries(const QString &a, const QString &b);
+// The order of every sorted list (see entryorder.h).
+using modMain::CompareEntries;
 
 // One entry of a list: its text and item data (the number of the record it
 // shows), as the data files' readers return it.
