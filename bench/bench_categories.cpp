@@ -9,6 +9,14 @@
 //   CategoryExistsAbsentName/x_floor
 //                                 CategoryExists of a name that is not there
 //                                 over decoding the same index alone
+//   AddCategoryMost/x_floor       adding a category (the name look-up and
+//                                 the append) to an index of 32,766, over
+//                                 the floor of any rewrite of that index:
+//                                 its bytes read once and written back once
+//                                 the safe way (floors.h)
+//   RenameCategoryMost/x_floor    renaming the category in the middle of an
+//                                 index of 32,767 (the name look-up and the
+//                                 rewrite), over the same floor
 //   CategoryListsMemory/kept_MB   resident memory the four lists keep after
 //                                 loading 32,767 categories, over the
 //                                 signed-in window with empty lists (freed
@@ -26,6 +34,7 @@
 #include "storage/cipher.h"
 #include "storage/records.h"
 
+#include "floors.h"
 #include "memory.h"
 #include "ratio.h"
 #include "window.h"
@@ -41,6 +50,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <map>
 #include <memory>
 #include <random>
@@ -79,6 +89,17 @@ public:
             std::fprintf(stderr, "%s\n", qPrintable(err.message()));
             std::abort();
         }
+        content_ = FileBytes(CategoryIndexPath());
+    }
+    // Puts the index back as it was made (the same file, so its folder keeps
+    // its entries).
+    void restore() const {
+        QFile file(CategoryIndexPath());
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(content_) != content_.size()) {
+            std::fprintf(stderr, "the index could not be put back\n");
+            std::abort();
+        }
     }
     // Signs user 1 in on this folder.
     void use() {
@@ -89,7 +110,13 @@ public:
     }
 
 private:
+    static QByteArray FileBytes(const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
     QTemporaryDir dir_;
+    QByteArray content_;
 };
 
 CategoryFolder &folder(int count = kCategories) {
@@ -230,5 +257,82 @@ void BM_CategoryExistsAbsentName(benchmark::State &state) {
         [] { decodeIndex(); });
 }
 BENCHMARK(BM_CategoryExistsAbsentName)->Unit(benchmark::kMillisecond);
+
+// Times `change` and the floor, the index read once and written back once
+// (floors.h), in alternation, the index put back before every run, and reports both and
+// their ratio.
+template <typename Change>
+void againstRewriteFloor(benchmark::State &state, const CategoryFolder &index, Change &&change) {
+    double changeTime = std::numeric_limits<double>::infinity();
+    double floorTime = std::numeric_limits<double>::infinity();
+    for (int i = 0; i < 7; ++i) {
+        index.restore();
+        changeTime = std::min(changeTime, bench::CpuSecondsOf(change));
+        index.restore();
+        floorTime = std::min(floorTime,
+                             bench::CpuSecondsOf([] { bench::RewriteFloor(CategoryIndexPath()); }));
+    }
+    index.restore();
+    state.counters["change_ms"] = changeTime * 1e3;
+    state.counters["floor_ms"] = floorTime * 1e3;
+    state.counters["x_floor"] = changeTime / floorTime;
+}
+
+// What the Add Category panel has the core do: the name looked up, then the
+// category appended under the next number.
+Change addCategory(const QString &name) {
+    bool exists = false;
+    Change change;
+    change.error = CategoryExists(name, &exists);
+    if (change.failed() || exists || !IsStorableNumber(NextCatNo))
+        return change;
+    return AppendCategory(NextCatNo, name, PassStamp);
+}
+
+// What the Modify Category panel has the core do.
+Change renameCategory(int number, const QString &name) {
+    bool exists = false;
+    Change change;
+    change.error = CategoryExists(name, &exists);
+    if (change.failed() || exists)
+        return change;
+    return RenameCategory(number, name, PassStamp);
+}
+
+void BM_AddCategoryMost(benchmark::State &state) {
+    const CategoryFolder &index = folder(kMostCategories - 1);
+    // As long as the stored names, so that every record is compared in full.
+    const QString name = QStringLiteral("Category 99999");
+    bool added = true;
+    for (auto _ : state) {
+        state.PauseTiming();
+        index.restore();
+        state.ResumeTiming();
+        const Change change = addCategory(name);
+        added = added && change.changed && change.number == kMostCategories;
+    }
+    if (!added)
+        state.SkipWithError("the category was not added");
+    state.counters["records"] = kMostCategories - 1;
+    againstRewriteFloor(state, index, [&] { addCategory(name); });
+}
+BENCHMARK(BM_AddCategoryMost)->Unit(benchmark::kMillisecond);
+
+void BM_RenameCategoryMost(benchmark::State &state) {
+    const CategoryFolder &index = folder(kMostCategories);
+    const QString name = QStringLiteral("Category 99999");
+    bool renamed = true;
+    for (auto _ : state) {
+        state.PauseTiming();
+        index.restore();
+        state.ResumeTiming();
+        renamed = renamed && renameCategory(kMostCategories / 2, name).changed;
+    }
+    if (!renamed)
+        state.SkipWithError("the category was not renamed");
+    state.counters["records"] = kMostCategories;
+    againstRewriteFloor(state, index, [&] { renameCategory(kMostCategories / 2, name); });
+}
+BENCHMARK(BM_RenameCategoryMost)->Unit(benchmark::kMillisecond);
 
 } // namespace

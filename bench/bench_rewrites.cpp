@@ -20,13 +20,13 @@
 #include "storage/records.h"
 #include "urls/urlfile.h"
 
+#include "floors.h"
 #include "ratio.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -35,11 +35,6 @@
 #include <limits>
 #include <map>
 #include <memory>
-#include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace modMain;
 
@@ -109,48 +104,6 @@ UrlFile &urlFile(int count) {
     return *f;
 }
 
-// The floor: the file read once and written back once, as safely as every
-// rewrite of a data file is made. The bytes go through a buffer kept from
-// one run to the next, so the floor pays for no memory the system has to
-// hand out afresh (the first touch of 20 MB can cost more CPU time than
-// reading them).
-void rewriteFloor(const QString &path) {
-    static std::vector<char> buffer;
-    const QByteArray target = QFile::encodeName(path);
-    const int in = ::open(target.constData(), O_RDONLY | O_CLOEXEC);
-    struct stat st;
-    if (in < 0 || ::fstat(in, &st) != 0)
-        giveUp("the floor could not read the file");
-    buffer.resize(size_t(st.st_size));
-    size_t got = 0;
-    while (got < buffer.size()) {
-        const ssize_t n = ::read(in, buffer.data() + got, buffer.size() - got);
-        if (n <= 0)
-            giveUp("the floor could not read the file");
-        got += size_t(n);
-    }
-    ::close(in);
-
-    QByteArray temp = target + ".XXXXXX";
-    const int out = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (out < 0)
-        giveUp("the floor could not write the file");
-    size_t written = 0;
-    while (written < buffer.size()) {
-        const ssize_t n = ::write(out, buffer.data() + written, buffer.size() - written);
-        if (n <= 0)
-            giveUp("the floor could not write the file");
-        written += size_t(n);
-    }
-    if (::fsync(out) != 0 || ::close(out) != 0 ||
-        ::rename(temp.constData(), target.constData()) != 0)
-        giveUp("the floor could not write the file");
-    const int folder =
-        ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY);
-    ::fsync(folder);
-    ::close(folder);
-}
-
 // Times `change` and the floor in alternation, the file put back before
 // every run, and reports both and their ratio.
 template <typename Change>
@@ -161,7 +114,8 @@ void againstFloor(benchmark::State &state, const UrlFile &file, Change &&change,
         file.restore();
         changeTime = std::min(changeTime, bench::CpuSecondsOf(change));
         file.restore();
-        floorTime = std::min(floorTime, bench::CpuSecondsOf([&] { rewriteFloor(file.path()); }));
+        floorTime =
+            std::min(floorTime, bench::CpuSecondsOf([&] { bench::RewriteFloor(file.path()); }));
     }
     file.restore();
     state.counters["urls"] = file.count();
