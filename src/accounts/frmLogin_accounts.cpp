@@ -90,16 +90,20 @@ void frmLogin::cmdNCancel_Click() {
 }
 
 void frmLogin::cmdNCreate_Click() {
-    // A refused attempt: its message, the frame's ready text, the boxes it
-    // empties and where the focus goes.
-    auto refuse = [this](const QString &message, std::initializer_list<QLineEdit *> emptied,
-                         QLineEdit *focus) {
-        MsgBox::show(this, message);
-        SetStatus(QStringLiteral("Ready (Create User ID Menu)"));
+    // After a refusal: the boxes that held what was refused are emptied for
+    // a new try, and the focus goes to `focus` (when given).
+    auto retry = [](std::initializer_list<QLineEdit *> emptied, QLineEdit *focus) {
         for (QLineEdit *box : emptied)
             box->clear();
         if (focus)
             focus->setFocus();
+    };
+    // A refused attempt: its message, the frame's ready text, and retry().
+    auto refuse = [this, &retry](const QString &message, std::initializer_list<QLineEdit *> emptied,
+                                 QLineEdit *focus) {
+        MsgBox::show(this, message);
+        SetStatus(QStringLiteral("Ready (Create User ID Menu)"));
+        retry(emptied, focus);
     };
 
     if (txtNUser->text().isEmpty() || txtNPass->text().isEmpty() || txtNRPass->text().isEmpty()) {
@@ -119,42 +123,23 @@ void frmLogin::cmdNCreate_Click() {
                {txtNPass, txtNRPass}, txtNPass);
         return;
     }
-    // The cipher keeps only the characters from blank to "z"; anything else
-    // would be dropped from the stored record and the account could never be
-    // signed in to with what was typed.
-    struct Stored {
-        QLineEdit *box;
-        const char *what;
-        std::initializer_list<QLineEdit *> emptied;
-    };
-    for (const Stored &field : {Stored{txtNUser, "User Name", {txtNUser}},
-                                Stored{txtNPass, "Password", {txtNPass, txtNRPass}}}) {
-        const QString chars = modMain::UnstorableChars(modMain::TrimBlanks(field.box->text()));
-        if (!chars.isEmpty()) {
-            refuse(modMain::UnstorableMessage(QLatin1String(field.what), chars), field.emptied,
-                   field.box);
-            return;
-        }
-    }
-
-    bool taken = false;
-    const modMain::IoError lookUp = modMain::FindAccount(txtNUser->text(), &taken);
-    if (lookUp.failed()) {
-        refuse(lookUp.message(), {}, nullptr);
-        return;
-    }
-    if (taken) {
-        refuse(QStringLiteral("That USER ID has already been taken, please choose another!"),
-               {txtNUser, txtNPass, txtNRPass}, txtNUser);
+    // What the name and the password must be (storable, the name not
+    // taken) and whether a user number is left, the account file decides.
+    const modMain::Change change = modMain::RegisterUser(modMain::TrimBlanks(txtNUser->text()),
+                                                         modMain::TrimBlanks(txtNPass->text()));
+    if (ChangeRefused(this, change, QStringLiteral("Ready (Create User ID Menu)"))) {
+        const modMain::IoError &refusal = change.error;
+        if (refusal.is(modMain::IoError::Kind::NameTaken))
+            retry({txtNUser, txtNPass, txtNRPass}, txtNUser);
+        else if (refusal.is(modMain::IoError::Kind::Unstorable) &&
+                 refusal.subject == QLatin1String("User Name"))
+            retry({txtNUser}, txtNUser);
+        else if (refusal.is(modMain::IoError::Kind::Unstorable))
+            retry({txtNPass, txtNRPass}, txtNPass);
         return;
     }
 
-    const modMain::Change change = AfterLookUp(
-        lookUp, modMain::RegisterUser(modMain::NextUserNo, modMain::TrimBlanks(txtNUser->text()),
-                                      modMain::TrimBlanks(txtNPass->text())));
-    if (ChangeRefused(this, change, QStringLiteral("Ready (Create User ID Menu)")))
-        return;
-
+    modMain::NextUserNo = int(change.number);
     modMain::UserNo = qint16(change.number);
     modMain::PassStamp = modMain::MakePassStamp(txtNPass->text());
     SetStatus(QStringLiteral("Yayyyyy...your Account was created! You will now be automatically "

@@ -1,7 +1,7 @@
 #include "categories/categoryindex.h"
 
-#include "session/modMain.h"
-#include "storage/cipher.h"
+#include "storage/datafile.h"
+#include "storage/paths.h"
 #include "urls/urlfile.h"
 
 #include <algorithm>
@@ -13,34 +13,49 @@ namespace {
 
 const QString kDummyField = QStringLiteral("*qvx*");
 
-QString userFolder() {
-    return UserFolderPath(UserNo);
-}
-
 Change refused(const IoError &err) {
     Change change;
     change.error = err;
     return change;
 }
 
+// A category the index does not hold, told as what could not be found in
+// which file.
 Change noSuchCategory(const QString &path, qint64 number) {
-    return refused(
-        IoError::failure(path, QStringLiteral("find the Category in"),
-                         QStringLiteral("It holds no Category numbered %1").arg(number)));
+    IoError err = IoError::failure(path, QStringLiteral("find the Category in"),
+                                   QStringLiteral("It holds no Category numbered %1").arg(number));
+    err.kind = IoError::Kind::NoRecord;
+    return refused(err);
 }
 
 // A name the cipher cannot store: refused before anything is written.
 IoError unstorableName(const QString &name) {
-    const QString chars = UnstorableChars(name);
-    return chars.isEmpty()
-               ? IoError()
-               : IoError::refused(UnstorableMessage(QStringLiteral("Category Name"), chars));
+    return UnstorableRefusal(QStringLiteral("Category Name"), name);
+}
+
+// Looks the name up before it is written under a category: the look-up's
+// outcome taken into `change`, and a name in use refused with `taken`.
+// True when the name is free.
+bool nameIsFree(int userNo, const QString &name, const QString &taken, Change *change,
+                int *nextNo) {
+    bool exists = false;
+    if (!change->error.take(CategoryExists(userNo, name, &exists, nextNo)))
+        return false;
+    if (exists)
+        change->error.take(IoError::refused(IoError::Kind::NameTaken, taken));
+    return !exists;
+}
+
+template <typename View> qint64 categoryNumberOfLine(View line) {
+    // A line without separator reads as dummy fields, whose key is no number.
+    std::array<View, 2> fields;
+    return SplitFields(line, &fields) < 2 ? 0 : FieldKeyNumber(fields[0]);
 }
 
 } // namespace
 
-QString CategoryIndexPath() {
-    return JoinPath(userFolder(), kCategoryIndexName);
+QString CategoryIndexPath(int userNo) {
+    return JoinPath(UserFolderPath(userNo), kCategoryIndexName);
 }
 
 QStringList CategoryFields(const QString &line, int dummies) {
@@ -57,106 +72,120 @@ qint64 CategoryNumber(const QStringList &fields) {
     return KeyNumber(DecodeField(fields.value(0)));
 }
 
+qint64 CategoryNumberOfLine(QStringView line) {
+    return categoryNumberOfLine(line);
+}
+
+qint64 CategoryNumberOfLine(QLatin1StringView line) {
+    return categoryNumberOfLine(line);
+}
+
 QString CategoryRecordLine(qint64 number, const QString &name, const QString &stamp) {
     return JoinRecord({EncodeField(QStringLiteral("CAT") + QString::number(number)),
                        EncodeField(name), TrimBlanks(stamp)});
 }
 
-IoError CategoryExists(const QString &name, bool *exists) {
-    NextCatNo = 0;
+IoError CategoryExists(int userNo, const QString &name, bool *exists, int *nextNo) {
+    *nextNo = 0;
     *exists = false;
-    const QString path = CategoryIndexPath();
+    const QString path = CategoryIndexPath(userNo);
     bool hasData = false;
     if (IoError err = FileHasData(path, &hasData); err.failed() || !hasData) {
         if (!err.failed())
-            NextCatNo = 1;
+            *nextNo = 1;
         return err;
     }
 
+    // Each line is read in place: its key and as much of its name as the
+    // candidate is long are deciphered, nothing else.
     const QString wanted = name.toUpper();
     qint64 highest = 0;
     IoError err = ForEachLine(path, [&](const QString &line) {
-        const QStringList fields = CategoryFields(line);
-        highest = std::max(highest, CategoryNumber(fields));
-        const QString stored = DecryptText(fields.value(1));
-        if (stored.size() != name.size())
-            return true;
-        *exists = SwapPairs(stored).toUpper() == wanted;
+        std::array<QStringView, 2> fields;
+        if (SplitFields(QStringView(line), &fields) < 2) {
+            // Dummy fields: number 0, and a name that deciphers to "".
+            *exists = wanted.isEmpty();
+            return !*exists;
+        }
+        highest = std::max(highest, FieldKeyNumber(fields[0]));
+        *exists = FieldEqualsUpper(fields[1], wanted);
         return !*exists;
     });
     if (err.failed()) {
         *exists = false;
         return err;
     }
-    NextCatNo = NextNumber(highest);
+    *nextNo = NextNumber(highest);
     return err;
 }
 
-IoError ReadCategoryIndex(const QString &stamp, CategoryIndexRead *read) {
+IoError ReadCategoryIndex(int userNo, const QString &stamp, CategoryIndexRead *read) {
     *read = CategoryIndexRead();
-    const QString path = CategoryIndexPath();
+    const QString path = CategoryIndexPath(userNo);
     if (IoError err = FileHasData(path, &read->hasData); err.failed() || !read->hasData)
         return err;
 
     const OwnerTest owner(stamp);
-    const auto sepSize = kFieldSep.size();
     return ForEachLine(path, [&](const QString &line) {
-        // The fields as views into the line, not copies: the first three are
-        // all that loading reads. A line with fewer takes the general path.
-        const qsizetype keyEnd = line.indexOf(kFieldSep);
-        const qsizetype nameEnd = keyEnd < 0 ? -1 : line.indexOf(kFieldSep, keyEnd + sepSize);
-        QString key, name, stored;
-        if (nameEnd < 0) {
-            const QStringList fields = CategoryFields(line, 4);
-            key = fields.value(0);
-            name = fields.value(1);
-            stored = fields.value(2);
-        } else {
-            const qsizetype stampEnd = line.indexOf(kFieldSep, nameEnd + sepSize);
-            auto view = [&line](qsizetype from, qsizetype to) {
-                return QString::fromRawData(line.constData() + from, to - from);
-            };
-            key = view(0, keyEnd);
-            name = view(keyEnd + sepSize, nameEnd);
-            stored = view(nameEnd + sepSize, stampEnd < 0 ? line.size() : stampEnd);
-        }
-        read->lastOwned = owner.owns(stored);
+        // The first three fields, as views into the line, are all that
+        // loading reads. Those a line lacks read as dummy fields would: they
+        // decipher to "", so the key is no number and the owner test fails.
+        std::array<QStringView, 3> fields;
+        if (SplitFields(QStringView(line), &fields) < 2)
+            fields = {};
+        read->lastOwned = owner.owns(fields[2]);
         if (read->lastOwned) {
-            const qint64 number = KeyNumber(DecodeField(key));
-            read->owned.append(ListEntry{
-                DecodeField(name), int(std::min<qint64>(number, std::numeric_limits<int>::max()))});
+            const qint64 number = FieldKeyNumber(fields[0]);
+            read->owned.append(
+                ListEntry{DecodeField(fields[1]),
+                          int(std::min<qint64>(number, std::numeric_limits<int>::max()))});
         }
         return true;
     });
 }
 
-Change AppendCategory(qint64 number, const QString &name, const QString &stamp) {
-    const QString path = CategoryIndexPath();
-    if (!IsStorableNumber(number))
-        return refused(
-            IoError::failure(path, QStringLiteral("write to"),
-                             QStringLiteral("The Category number %1 is out of range").arg(number)));
+Change AppendCategory(int userNo, const QString &name, const QString &stamp) {
+    const QString path = CategoryIndexPath(userNo);
     if (IoError err = unstorableName(name); err.failed())
         return refused(err);
     Change change;
+    int number = 0;
+    if (!nameIsFree(userNo, name,
+                    QStringLiteral("There already exists a Category by that name, please choose "
+                                   "another name."),
+                    &change, &number))
+        return change;
+    if (!IsStorableNumber(number)) {
+        change.error.take(IoError::refused(
+            IoError::Kind::NumbersUsedUp,
+            QStringLiteral("Sorry, no more Categories can be added: the Category numbers have "
+                           "reached their highest value, 32767.")));
+        return change;
+    }
     change.changed = change.error.take(AppendLine(path, CategoryRecordLine(number, name, stamp)));
     change.number = change.changed ? number : 0;
     return change;
 }
 
-Change RenameCategory(qint64 number, const QString &newName, const QString &stamp) {
-    const QString path = CategoryIndexPath();
+Change RenameCategory(int userNo, qint64 number, const QString &newName, const QString &stamp) {
+    const QString path = CategoryIndexPath(userNo);
     if (number < 1)
         return noSuchCategory(path, number);
     if (IoError err = unstorableName(newName); err.failed())
         return refused(err);
+    Change change;
+    int next = 0;
+    if (!nameIsFree(userNo, newName,
+                    QStringLiteral("There already exists a Category by that name...Please choose "
+                                   "another."),
+                    &change, &next))
+        return change;
     const QByteArray record = CategoryRecordLine(number, newName, stamp).toLatin1();
     qsizetype renamed = 0;
-    Change change;
     const bool rewritten = change.error.take(RewriteLinesEdited(
         path,
         [&](QByteArrayView &line, bool *) {
-            if (CategoryNumber(CategoryFields(QString::fromLatin1(line))) != number)
+            if (CategoryNumberOfLine(QLatin1StringView(line)) != number)
                 return false;
             line = record;
             return true;
@@ -164,8 +193,10 @@ Change RenameCategory(qint64 number, const QString &newName, const QString &stam
         &renamed));
     if (!rewritten)
         return change;
-    if (renamed == 0)
-        return noSuchCategory(path, number);
+    if (renamed == 0) {
+        change.error.take(noSuchCategory(path, number).error);
+        return change;
+    }
     change.changed = true;
     return change;
 }
@@ -187,8 +218,8 @@ Change RenameCategory(qint64 number, const QString &newName, const QString &stam
 // A crash between steps 1 and 3 leaves a URL file under the other name, on
 // disk; RecoverUserFolder puts it back (its category still listed) or
 // removes it (its category gone) the next time the user signs in.
-Change DeleteCategoryFiles(qint64 number) {
-    const QString path = CategoryIndexPath();
+Change DeleteCategoryFiles(int userNo, qint64 number) {
+    const QString path = CategoryIndexPath(userNo);
     // Number 0 is what lines without a separator read as: never a category.
     if (number < 1)
         return noSuchCategory(path, number);
@@ -211,7 +242,7 @@ Change DeleteCategoryFiles(qint64 number) {
         }
     };
 
-    for (const QString &urlFile : EntriesNamed(userFolder(), UrlFileName(int(number)))) {
+    for (const QString &urlFile : EntriesNamed(UserFolderPath(userNo), UrlFileName(int(number)))) {
         const QString aside = urlFile + kDeletingSuffix;
         if (!change.error.take(MoveAside(urlFile, aside))) {
             moveBack();
@@ -224,7 +255,7 @@ Change DeleteCategoryFiles(qint64 number) {
     const IoError rewritten = RewriteLinesEdited(
         path,
         [&](QByteArrayView &line, bool *keep) {
-            *keep = CategoryNumber(CategoryFields(QString::fromLatin1(line))) != number;
+            *keep = CategoryNumberOfLine(QLatin1StringView(line)) != number;
             return !*keep;
         },
         &dropped);

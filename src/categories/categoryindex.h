@@ -1,21 +1,22 @@
 #pragma once
 
-#include "storage/datafile.h"
+#include "storage/ioerror.h"
 #include "storage/records.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
-// The category index "CAT.DAT" in the signed-in user's folder: one line per
-// category, in the order the categories were added.
+// The category index "CAT.DAT" in a user's folder: one line per category, in
+// the order the categories were added.
 //   field 1: EncodeField("CAT" + number)
 //   field 2: EncodeField(trimmed name)
-//   field 3: the owner stamp (PassStamp, trimmed), stored as held
+//   field 3: the owner stamp of the user who wrote it (trimmed), stored as held
 // The category number also names the category's URL file "CAT<m>.DAT".
 //
-// These procedures read and write the files only; they return records and
-// numbers, and the windows' handlers fill their lists from them.
+// These procedures read and write the files of the user whose number they
+// are given, and nothing else; they return records and numbers, and the
+// windows' handlers fill their lists from them.
 namespace modMain {
 
 inline const QString kCategoryIndexName = QStringLiteral("CAT.DAT");
@@ -26,8 +27,8 @@ inline const QString kCategoryIndexName = QStringLiteral("CAT.DAT");
 // as its own.
 inline const QString kDeletingSuffix = QStringLiteral(".deleting");
 
-// Full path of the signed-in user's category index.
-QString CategoryIndexPath();
+// Full path of the category index of user `userNo`.
+QString CategoryIndexPath(int userNo);
 
 // The fields of an index line; a line without separator gives `dummies`
 // fields of "*qvx*" (which decipher to ""), so it matches no name, has
@@ -38,14 +39,21 @@ QStringList CategoryFields(const QString &line, int dummies = 3);
 // character on, read as a number (no digits give 0; never wraps).
 qint64 CategoryNumber(const QStringList &fields);
 
+// The category number of an index line, CategoryNumber(CategoryFields(line)),
+// read in place: the line as text or as its bytes.
+qint64 CategoryNumberOfLine(QStringView line);
+qint64 CategoryNumberOfLine(QLatin1StringView line);
+
 // A complete index line for category `number`.
 QString CategoryRecordLine(qint64 number, const QString &name, const QString &stamp);
 
-// Whether a category of that name is in the index (letter case ignored, any
-// owner); `name` is the candidate, already trimmed. Sets NextCatNo to the
-// number a new category receives (1 for no index); a match ends the reading
-// early. When the index cannot be read, NextCatNo stays 0.
-IoError CategoryExists(const QString &name, bool *exists);
+// Whether a category of that name is in the index of user `userNo` (letter
+// case ignored, any owner); `name` is the candidate, already trimmed. Sets
+// `*nextNo` to the number a new category receives: one more than the highest
+// number of the index (1 for no index), which may lie past kMaxRecordNo. A
+// match ends the reading early, and `*nextNo` then counts only the records
+// read. When the index cannot be read, `*nextNo` is 0.
+IoError CategoryExists(int userNo, const QString &name, bool *exists, int *nextNo);
 
 // What LoadCategories needs from the index.
 struct CategoryIndexRead {
@@ -54,26 +62,32 @@ struct CategoryIndexRead {
     bool lastOwned = false; // the last line passed the owner test
 };
 
-// Reads the index and applies the owner test to every line. An absent index
-// is created empty (and holds nothing).
-IoError ReadCategoryIndex(const QString &stamp, CategoryIndexRead *read);
+// Reads the index of user `userNo` and applies the owner test to every line.
+// An absent index is created empty (and holds nothing).
+IoError ReadCategoryIndex(int userNo, const QString &stamp, CategoryIndexRead *read);
 
-// Appends a new category record (stamp trimmed). Refuses, without writing
-// anything, a number that is no storable category number and a name the
-// cipher cannot store.
-Change AppendCategory(qint64 number, const QString &name, const QString &stamp);
+// Adds category `name` (trimmed already) to the index of user `userNo`,
+// created when absent, under the next number (CategoryExists), which
+// `number` of the outcome gives; `stamp` is the owner stamp (trimmed when
+// written). Refused, with nothing written: a name the cipher cannot store
+// (Unstorable), a name any category of the index has, letter case ignored
+// (NameTaken), and a next number past kMaxRecordNo (NumbersUsedUp).
+Change AppendCategory(int userNo, const QString &name, const QString &stamp);
 
-// Rewrites every record numbered `number` with the new name and `stamp`
-// (trimmed); every other line is copied byte for byte. The rewrite is atomic.
-// An index without such a record is left alone and reported; so is a name
-// the cipher cannot store. Numbers below 1 name no category: refused.
-Change RenameCategory(qint64 number, const QString &newName, const QString &stamp);
+// Rewrites every record numbered `number` in the index of user `userNo` with
+// the new name (trimmed already) and `stamp` (trimmed); every other line is
+// copied byte for byte. The rewrite is atomic. Refused, with nothing
+// written: a name the cipher cannot store (Unstorable), a name any category
+// of the index has, letter case ignored, its own included (NameTaken), and
+// a number the index does not hold, numbers below 1 included (NoRecord).
+Change RenameCategory(int userNo, qint64 number, const QString &newName, const QString &stamp);
 
-// Removes every record numbered `number` from the index and deletes the
-// category's URL file (every entry whose name matches "CAT<m>.DAT" without
-// regard to case). Numbers below 1 name no category: refused. See the .cpp for the order of the
-// steps and what each failure leaves behind. `changed` is set once the index no longer holds the
+// Removes every record numbered `number` from the index of user `userNo` and
+// deletes the category's URL file (every entry whose name matches
+// "CAT<m>.DAT" without regard to case). Numbers below 1 name no category:
+// refused (NoRecord). See the .cpp for the order of the steps and what each
+// failure leaves behind. `changed` is set once the index no longer holds the
 // category, also when a URL file could not be removed afterwards.
-Change DeleteCategoryFiles(qint64 number);
+Change DeleteCategoryFiles(int userNo, qint64 number);
 
 } // namespace modMain

@@ -178,48 +178,22 @@ void frmMain::lstCatView_DblClick() {
 
 void frmMain::cmdCatAdd_Click() {
     const QString name = modMain::TrimBlanks(txtCatAdd->text());
-    auto refuse = [this](const QString &message, bool empty) {
-        MsgBox::show(this, message);
-        if (empty)
-            txtCatAdd->clear();
-        txtCatAdd->setFocus();
-    };
-
     if (name.isEmpty()) {
-        refuse(QStringLiteral("Please enter a name for the Category you wish to Add before you "
-                              "click me again!"),
-               false);
-        return;
-    }
-    // The cipher would drop these characters after the pair swap and so
-    // scramble their neighbours as well: refused before anything is written.
-    if (const QString chars = modMain::UnstorableChars(name); !chars.isEmpty()) {
-        refuse(modMain::UnstorableMessage(QStringLiteral("Category Name"), chars), false);
-        return;
-    }
-    bool exists = false;
-    const modMain::IoError lookUp = modMain::CategoryExists(name, &exists);
-    if (lookUp.failed()) {
-        refuse(lookUp.message(), false);
-        return;
-    }
-    if (exists) {
-        refuse(QStringLiteral("There already exists a Category by that name, please choose "
-                              "another name."),
-               true);
-        return;
-    }
-    if (!modMain::IsStorableNumber(modMain::NextCatNo)) {
-        refuse(QStringLiteral("Sorry, no more Categories can be added: the Category numbers have "
-                              "reached their highest value, 32767."),
-               false);
+        MsgBox::show(this, QStringLiteral("Please enter a name for the Category you wish to Add "
+                                          "before you click me again!"));
+        txtCatAdd->setFocus();
         return;
     }
 
+    // What the name must be (storable, not taken) and whether a number is
+    // left, the index decides.
     SetStatus(QStringLiteral("Please Wait...Adding Category!"));
-    const modMain::Change change = AfterLookUp(lookUp, AddCategory(name));
-    if (ChangeRefused(this, change, QStringLiteral("Ready (Add Category Menu)"), txtCatAdd))
+    const modMain::Change change = AddCategory(name);
+    if (ChangeRefused(this, change, QStringLiteral("Ready (Add Category Menu)"), txtCatAdd)) {
+        if (change.error.is(modMain::IoError::Kind::NameTaken))
+            txtCatAdd->clear();
         return;
+    }
     ReportChanged(this,
                   QStringLiteral("Success! The Category ") + name + QStringLiteral(" was Created!"),
                   change);
@@ -309,22 +283,20 @@ void frmMain::cmdCatDelCncl_Click() {
 
 void frmMain::cmdCatMod_Click() {
     const int chosen = cmbCatMod->currentIndex();
-    auto refuse = [this](const QString &message, QWidget *focus, bool empty) {
+    auto refuse = [this](const QString &message, QWidget *focus) {
         MsgBox::show(this, message);
-        if (empty)
-            txtCatMod->clear();
         focus->setFocus();
     };
 
     if (chosen < 0) {
         refuse(QStringLiteral("Please choose the Category that you wish to Modify before "
                               "clicking me again!"),
-               cmbCatMod, false);
+               cmbCatMod);
         return;
     }
     const QString oldName = cmbCatMod->itemText(chosen);
     if (screens::EntryData(cmbCatMod, chosen) < 1) {
-        refuse(damagedRecordMessage(oldName, QStringLiteral("renamed")), cmbCatMod, false);
+        refuse(damagedRecordMessage(oldName, QStringLiteral("renamed")), cmbCatMod);
         return;
     }
     const QString name = modMain::TrimBlanks(txtCatMod->text());
@@ -332,38 +304,25 @@ void frmMain::cmdCatMod_Click() {
         refuse(QStringLiteral("I don't get it...If the modified name is same as the current name, "
                               "why Modify at all?\r\n               Think over it before you "
                               "click on me again!"),
-               txtCatMod, false);
+               txtCatMod);
         return;
     }
     if (name.isEmpty()) {
         refuse(QStringLiteral("Please enter the Name you wish to Modify the chosen Category's "
                               "Name to in the text field."),
-               txtCatMod, false);
-        return;
-    }
-    if (const QString chars = modMain::UnstorableChars(name); !chars.isEmpty()) {
-        refuse(modMain::UnstorableMessage(QStringLiteral("Category Name"), chars), txtCatMod,
-               false);
-        return;
-    }
-    bool exists = false;
-    const modMain::IoError lookUp = modMain::CategoryExists(name, &exists);
-    if (lookUp.failed()) {
-        refuse(lookUp.message(), txtCatMod, false);
-        return;
-    }
-    if (exists) {
-        refuse(QStringLiteral("There already exists a Category by that name...Please choose "
-                              "another."),
-               txtCatMod, true);
+               txtCatMod);
         return;
     }
 
+    // What the new name must be (storable, not taken), the index decides.
     const int number = screens::EntryData(cmbCatMod, chosen);
     SetStatus(QStringLiteral("Please Wait...Modifying Category Information..."));
-    const modMain::Change change = AfterLookUp(lookUp, modMain::DoCommand(QStringLiteral("MC")));
-    if (ChangeRefused(this, change, QStringLiteral("Ready (Modify Category Menu)"), txtCatMod))
+    const modMain::Change change = modMain::DoCommand(QStringLiteral("MC"));
+    if (ChangeRefused(this, change, QStringLiteral("Ready (Modify Category Menu)"), txtCatMod)) {
+        if (change.error.is(modMain::IoError::Kind::NameTaken))
+            txtCatMod->clear();
         return;
+    }
     ReportChanged(this,
                   QStringLiteral("Success, the Category ") + oldName +
                       QStringLiteral(" was modified to ") + name,
@@ -394,7 +353,8 @@ void frmMain::LoadCategories() {
     // already.
     cmbCatMod->clear();
     modMain::CategoryIndexRead read;
-    const modMain::IoError err = modMain::ReadCategoryIndex(modMain::PassStamp, &read);
+    const modMain::IoError err =
+        modMain::ReadCategoryIndex(modMain::UserNo, modMain::PassStamp, &read);
     if (ReportIoError(this, err)) // a warning: the index was made just now
         return;
     if (!read.hasData)
@@ -421,9 +381,10 @@ void frmMain::LoadCategories() {
 modMain::Change frmMain::AddCategory(const QString &name) {
     SetStatus(QStringLiteral("Please Wait...Adding Category!"));
     const modMain::Change change =
-        modMain::AppendCategory(modMain::NextCatNo, name, modMain::PassStamp);
+        modMain::AppendCategory(modMain::UserNo, name, modMain::PassStamp);
     if (!change.changed)
         return change;
+    modMain::NextCatNo = int(change.number);
     const int number = modMain::NextCatNo;
     screens::AddSorted(cmbCatDel, name, number);
     // To lstCatView, and so to cmbUrlCat and cmbCatMod as well.
@@ -432,10 +393,12 @@ modMain::Change frmMain::AddCategory(const QString &name) {
 }
 
 modMain::Change frmMain::DeleteCategory() {
-    return modMain::DeleteCategoryFiles(screens::EntryData(cmbCatDel, cmbCatDel->currentIndex()));
+    return modMain::DeleteCategoryFiles(modMain::UserNo,
+                                        screens::EntryData(cmbCatDel, cmbCatDel->currentIndex()));
 }
 
 modMain::Change frmMain::ModifyCategory() {
-    return modMain::RenameCategory(screens::EntryData(cmbCatMod, cmbCatMod->currentIndex()),
+    return modMain::RenameCategory(modMain::UserNo,
+                                   screens::EntryData(cmbCatMod, cmbCatMod->currentIndex()),
                                    modMain::TrimBlanks(txtCatMod->text()), modMain::PassStamp);
 }

@@ -1,6 +1,7 @@
 #include "categories/recovery.h"
 
 #include "categories/categoryindex.h"
+#include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
 

@@ -126,14 +126,6 @@ void ReportChanged(QWidget *parent, const QString &success, const modMain::Chang
     WarnIfNotSynced(parent, change.error);
 }
 
-modMain::Change AfterLookUp(const modMain::IoError &lookUp, modMain::Change change) {
-    modMain::IoError error;
-    error.note(lookUp);
-    error.take(change.error);
-    change.error = error;
-    return change;
-}
-
 void SetStatus(const QString &text) {
     if (frmMain *form = frmMain::current())
         form->StatusBar->setStatusText(text);

@@ -184,9 +184,3 @@ bool ChangeRefused(QWidget *parent, const modMain::Change &change, const QString
 
 // A change that happened: `success`, then any warning it raised.
 void ReportChanged(QWidget *parent, const QString &success, const modMain::Change &change);
-
-// A change made after a look-up of the same operation (whether a name is
-// taken), which may have created the file it read and so raised a warning of
-// its own: the change with that warning kept first, so that the user hears
-// of it once, with the change's outcome.
-modMain::Change AfterLookUp(const modMain::IoError &lookUp, modMain::Change change);

@@ -8,7 +8,7 @@
 #include "screens/screens.h"
 #include "session/modMain.h"
 #include "session/singleinstance.h"
-#include "storage/records.h"
+#include "storage/paths.h"
 
 using screens::MsgAnswer;
 using screens::MsgBox;

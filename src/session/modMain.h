@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storage/datafile.h"
+#include "storage/ioerror.h"
 
 #include <QString>
 

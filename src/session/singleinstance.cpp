@@ -1,6 +1,6 @@
 #include "session/singleinstance.h"
 
-#include "storage/records.h"
+#include "storage/paths.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,9 +1,11 @@
 #include "storage/accountfile.h"
 
-#include "session/modMain.h"
 #include "storage/cipher.h"
+#include "storage/datafile.h"
+#include "storage/paths.h"
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <optional>
 #include <utility>
@@ -12,51 +14,14 @@ namespace modMain {
 
 namespace {
 
-// Deciphers a field that is a view into a record line, without copying it.
-QString decipher(QStringView field) {
-    return DecryptText(QString::fromRawData(field.data(), field.size()));
-}
-
-// One account record line split by the reading rule, its fields as views
-// into the line. The password field is found only when it is asked for.
-class AccountLine {
-public:
-    // False for a line without separator: the reading rule gives such a line
-    // (blank lines included) dummy fields that decipher to "", so it can
-    // never be an account and is skipped at once.
-    bool split(const QString &line) {
-        line_ = QStringView(line);
-        const qsizetype sep = line_.indexOf(kFieldSep);
-        if (sep < 0)
-            return false;
-        tag_ = line_.first(sep);
-        nameStart_ = sep + kFieldSep.size();
-        const qsizetype next = line_.indexOf(kFieldSep, nameStart_);
-        nameEnd_ = next < 0 ? line_.size() : next;
-        return true;
-    }
-    QStringView tag() const { return tag_; }
-    QStringView name() const { return line_.sliced(nameStart_, nameEnd_ - nameStart_); }
-    // The third field; empty when the record has only two.
-    QStringView password() const {
-        if (nameEnd_ == line_.size())
-            return {};
-        const qsizetype start = nameEnd_ + kFieldSep.size();
-        const qsizetype next = line_.indexOf(kFieldSep, start);
-        return line_.sliced(start, (next < 0 ? line_.size() : next) - start);
-    }
-
-private:
-    QStringView line_;
-    QStringView tag_;
-    qsizetype nameStart_ = 0;
-    qsizetype nameEnd_ = 0;
-};
+// The fields of an account record read by the reading rule, as views into
+// its line: tag, name and password (empty when the record has only two).
+using AccountFields = std::array<QStringView, 3>;
 
 // The user tag of a record, deciphered, when it names an account (its first
 // three characters are "USR" in any case), else an empty optional.
 std::optional<QString> accountTag(QStringView field) {
-    QString tag = SwapPairs(decipher(field));
+    QString tag = SwapPairs(DecryptText(field));
     if (!tag.startsWith(QLatin1String("USR"), Qt::CaseInsensitive))
         return std::nullopt;
     return tag;
@@ -64,17 +29,28 @@ std::optional<QString> accountTag(QStringView field) {
 
 // Reads the account file by the reading rule, one line at a time, in file
 // order, and hands every line that holds a separator to `visit` (which
-// returns false to stop). Nothing but the current line is held, whatever the
+// returns false to stop). A line without separator (blank lines included)
+// gets dummy fields that decipher to "", so it can never be an account and
+// is skipped at once. Nothing but the current line is held, whatever the
 // size of the file. An absent account file is created empty (and so holds
 // no record). False when the file cannot be read.
-IoError scanAccountFile(const std::function<bool(const AccountLine &)> &visit) {
+IoError scanAccountFile(const std::function<bool(const AccountFields &)> &visit) {
     const QString path = AccountFilePath();
     bool hasData = false;
     if (IoError err = FileHasData(path, &hasData); err.failed() || !hasData)
         return err;
-    AccountLine record;
-    return ForEachLine(path,
-                       [&](const QString &line) { return !record.split(line) || visit(record); });
+    AccountFields fields;
+    return ForEachLine(path, [&](const QString &line) {
+        return SplitFields(QStringView(line), &fields) < 2 || visit(fields);
+    });
+}
+
+// The refusal of a registration when every user number is given.
+IoError noMoreUsers() {
+    return IoError::refused(IoError::Kind::NumbersUsedUp,
+                            QStringLiteral("Sorry, no more User IDs can be created: the highest "
+                                           "user number (%1) is already in use.")
+                                .arg(kMaxRecordNo));
 }
 
 } // namespace
@@ -96,29 +72,26 @@ QString AccountRecordLine(int n, const QString &name, const QString &password) {
     return TrimBlanks(JoinRecord(fields));
 }
 
-IoError FindAccount(const QString &userName, bool *taken) {
-    NextUserNo = 0;
+IoError FindAccount(const QString &userName, bool *taken, int *nextNo) {
+    *nextNo = 0;
     *taken = false;
     const QString wanted = TrimBlanks(userName).toUpper();
     qint64 highest = 0;
-    const IoError err = scanAccountFile([&](const AccountLine &record) {
-        const std::optional<QString> tag = accountTag(record.tag());
+    const IoError err = scanAccountFile([&](const AccountFields &record) {
+        const std::optional<QString> tag = accountTag(record[0]);
         if (!tag)
             return true;
         highest = std::max(highest, KeyNumber(*tag));
-        // The deciphered name holds only plain ASCII, which upper-casing
-        // keeps at its length: a name of another length cannot match.
-        const QString name = decipher(record.name());
-        if (name.size() != wanted.size() || SwapPairs(name.toUpper()) != wanted)
+        if (!FieldEqualsUpper(record[1], wanted))
             return true;
         *taken = true;
         return false; // the first match ends the search
     });
     if (err.failed()) {
         *taken = false;
-        return err; // NextUserNo stays 0, which is no storable number
+        return err; // *nextNo stays 0, which is no storable number
     }
-    NextUserNo = NextNumber(highest);
+    *nextNo = NextNumber(highest);
     return err;
 }
 
@@ -127,17 +100,16 @@ IoError CheckSignIn(const QString &userName, const QString &password, qint16 *us
     const QString wantedName = TrimBlanks(userName).toUpper();
     const QString wantedPassword = TrimBlanks(password);
     qint16 signedIn = 0;
-    const IoError err = scanAccountFile([&](const AccountLine &record) {
+    const IoError err = scanAccountFile([&](const AccountFields &record) {
         // The name first: tag and password are deciphered only for a
         // record whose name matches. A record signs in when all of its
         // checks pass, so their order changes nothing in the result.
-        const QString name = decipher(record.name());
-        if (name.size() != wantedName.size() || SwapPairs(name.toUpper()) != wantedName)
+        if (!FieldEqualsUpper(record[1], wantedName))
             return true;
-        const std::optional<QString> tag = accountTag(record.tag());
+        const std::optional<QString> tag = accountTag(record[0]);
         if (!tag)
             return true;
-        if (SwapPairs(DecryptText(decipher(record.password()))) != wantedPassword)
+        if (SwapPairs(DecryptText(DecryptText(record[2]))) != wantedPassword)
             return true;
         // A record whose number cannot be a 16-bit user number (0, or
         // above 32767) would sign in as a wrapped or signed-out user: it
@@ -155,27 +127,29 @@ IoError CheckSignIn(const QString &userName, const QString &password, qint16 *us
 
 IoError AppendAccount(int n, const QString &name, const QString &password) {
     if (!IsStorableNumber(n))
-        return IoError::failure(AccountFilePath(), QStringLiteral("write to"),
-                                QStringLiteral("The user number %1 is out of range").arg(n));
+        return noMoreUsers();
     return AppendLine(AccountFilePath(), AccountRecordLine(n, name, password));
 }
 
-Change RegisterUser(int n, const QString &name, const QString &password) {
+Change RegisterUser(const QString &name, const QString &password) {
     Change change;
-    if (!IsStorableNumber(n)) {
-        change.error = IoError::refused(QStringLiteral("Sorry, no more User IDs can be created: "
-                                                       "the highest user number (%1) is already "
-                                                       "in use.")
-                                            .arg(kMaxRecordNo));
-        return change;
-    }
     for (const auto &[what, text] :
          {std::pair{"User Name", TrimBlanks(name)}, std::pair{"Password", TrimBlanks(password)}}) {
-        if (const QString chars = UnstorableChars(text); !chars.isEmpty()) {
-            change.error = IoError::refused(UnstorableMessage(QLatin1String(what), chars));
+        if (!change.error.take(UnstorableRefusal(QLatin1String(what), text)))
             return change;
-        }
     }
+    bool taken = false;
+    int n = 0;
+    if (!change.error.take(FindAccount(name, &taken, &n)))
+        return change;
+    if (taken) {
+        change.error.take(IoError::refused(
+            IoError::Kind::NameTaken,
+            QStringLiteral("That USER ID has already been taken, please choose another!")));
+        return change;
+    }
+    if (!change.error.take(IsStorableNumber(n) ? IoError() : noMoreUsers()))
+        return change;
     // The user's folder first, then the account record: if either fails,
     // nothing of the new account is left behind. A folder that is already
     // there is kept and used.

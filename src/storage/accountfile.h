@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storage/datafile.h"
+#include "storage/ioerror.h"
 #include "storage/records.h"
 
 #include <QString>
@@ -25,14 +25,14 @@ QString AccountRecordLine(int n, const QString &name, const QString &password);
 
 // Searches the account file for a user name (case ignored, outer blanks of
 // `userName` ignored), reading it a line at a time and stopping at the first
-// record with that name (`*taken`). Sets NextUserNo to one more than the
+// record with that name (`*taken`). Sets `*nextNo` to one more than the
 // highest user number among the records read (1 when there is none). So when
-// the name is free, every record was read and NextUserNo is the number a new
-// account receives; when the name is taken, NextUserNo counts only the
-// records up to the match and is no number to give. A number above 32767
-// leaves NextUserNo above kMaxRecordNo, which the caller must refuse. When
-// the file cannot be read, NextUserNo is 0.
-IoError FindAccount(const QString &userName, bool *taken);
+// the name is free, every record was read and `*nextNo` is the number a new
+// account receives; when the name is taken, it counts only the records up to
+// the match and is no number to give. A number above 32767 leaves `*nextNo`
+// above kMaxRecordNo, which the caller must refuse. When the file cannot be
+// read, `*nextNo` is 0.
+IoError FindAccount(const QString &userName, bool *taken, int *nextNo);
 
 // Checks a user name (case and outer blanks ignored) and password (exact,
 // outer blanks ignored) against the account file, read a line at a time in
@@ -41,14 +41,19 @@ IoError FindAccount(const QString &userName, bool *taken);
 // (and matches nothing).
 IoError CheckSignIn(const QString &userName, const QString &password, qint16 *userNo);
 
-// Appends the account record of user `n` to the account file.
+// Appends the account record of user `n` to the account file. A number that
+// is no storable user number is refused (NumbersUsedUp).
 IoError AppendAccount(int n, const QString &name, const QString &password);
 
-// Registers user `n`: makes the user's folder (an existing one is reused),
-// then appends the account record. If the record cannot be written, a folder
-// made just now is removed again, so a failure leaves no half account. Names
-// and passwords the cipher cannot store, and numbers that are no storable
-// user number, are refused with nothing written.
-Change RegisterUser(int n, const QString &name, const QString &password);
+// Registers a new user under the next user number (FindAccount), which
+// `number` of the outcome gives: makes the user's folder (an existing one is
+// reused), then appends the account record. If the record cannot be written,
+// a folder made just now is removed again, so a failure leaves no half
+// account. Refused, with nothing written (the account file is created empty
+// when absent, as the look-up makes it): a name or password the cipher
+// cannot store (Unstorable, about "User Name" or "Password"), a name already
+// registered, letter case and outer blanks ignored (NameTaken), and a next
+// number past kMaxRecordNo (NumbersUsedUp).
+Change RegisterUser(const QString &name, const QString &password);
 
 } // namespace modMain

@@ -289,20 +289,22 @@ QString DecryptCoreBySearch(QStringView group) {
     return QString(QChar(std::min(code, kNoMatch)));
 }
 
-QString DecryptText(const QString &line) {
+namespace {
+
+unsigned codeOf(char16_t c) {
+    return c;
+}
+
+unsigned codeOf(char c) {
+    return uchar(c);
+}
+
+// Deciphers the text in[0, length) a character at a time, in order, handing
+// each to `put` (bool(QChar)), which returns false to stop. Every decipherer
+// reads a text this way.
+template <typename Char, typename Put> void decipher(const Char *in, qsizetype length, Put &&put) {
     const CipherTables &t = tables();
-    const qsizetype length = line.size();
-    const char16_t *in = reinterpret_cast<const char16_t *>(line.constData());
-
-    // Every window of six characters gives at most one character, so the
-    // windows still ahead always fit; only a line break (two characters from
-    // two) can ask for more room.
-    qsizetype room = (length + 5) / 6;
-    QString result(room, Qt::Uninitialized);
-    QChar *out = result.data();
-    qsizetype written = 0;
-
-    const auto digit = [&](qsizetype at) { return unsigned(in[at]) - unsigned(u'0'); };
+    const auto digit = [&](qsizetype at) { return codeOf(in[at]) - unsigned(u'0'); };
     qsizetype i = 0;
     while (i < length) {
         if (digit(i) <= 9) {
@@ -313,31 +315,69 @@ QString DecryptText(const QString &line) {
                 const unsigned key = digit(i + 2) * 10 + digit(i + 3);
                 const unsigned target =
                     digit(i) * 1000 + digit(i + 1) * 100 + digit(i + 4) * 10 + digit(i + 5);
-                if (key - 1 < unsigned(kMaxKey))
-                    out[written++] = QChar(char16_t(t.decode[key][target]));
-            } else if (const int code = decodeGroup(
-                           QStringView(in + i, std::min<qsizetype>(6, length - i)), t)) {
+                if (key - 1 < unsigned(kMaxKey) && !put(QChar(char16_t(t.decode[key][target]))))
+                    return;
+            } else {
                 // Blanks, other characters or the short end of the text.
-                out[written++] = QChar(char16_t(code));
+                char16_t group[6];
+                const qsizetype size = std::min<qsizetype>(6, length - i);
+                for (qsizetype k = 0; k < size; ++k)
+                    group[k] = char16_t(codeOf(in[i + k]));
+                if (const int code = decodeGroup(QStringView(group, size), t);
+                    code && !put(QChar(char16_t(code))))
+                    return;
             }
             i += 6;
-        } else if (in[i] == u'\r' && i + 1 < length && in[i + 1] == u'\n') {
-            const qsizetype needed = written + 2 + (length - (i + 2) + 5) / 6;
-            if (needed > room) {
-                room = std::max(needed, room + room / 2);
-                result.resize(room);
-                out = result.data();
-            }
-            out[written++] = QChar(u'\r');
-            out[written++] = QChar(u'\n');
+        } else if (codeOf(in[i]) == u'\r' && i + 1 < length && codeOf(in[i + 1]) == u'\n') {
+            if (!put(QChar(u'\r')) || !put(QChar(u'\n')))
+                return;
             i += 2;
         } else {
             // A window that starts with anything else is skipped whole.
             i += 6;
         }
     }
+}
+
+template <typename Char>
+qsizetype decipherInto(const Char *in, qsizetype length, QChar *out, qsizetype room) {
+    qsizetype written = 0;
+    if (room > 0) {
+        decipher(in, length, [&](QChar c) {
+            out[written++] = c;
+            return written < room;
+        });
+    }
+    return written;
+}
+
+} // namespace
+
+QString DecryptText(QStringView line) {
+    // Every window of six characters gives at most one character, so the
+    // windows usually fit; only line breaks (two characters from two) can
+    // ask for more room.
+    QString result((line.size() + 5) / 6, Qt::Uninitialized);
+    QChar *out = result.data();
+    qsizetype written = 0;
+    decipher(reinterpret_cast<const char16_t *>(line.data()), line.size(), [&](QChar c) {
+        if (written == result.size()) {
+            result.resize(written * 2 + 8);
+            out = result.data();
+        }
+        out[written++] = c;
+        return true;
+    });
     result.resize(written);
     return result;
+}
+
+qsizetype DecryptInto(QStringView text, QChar *out, qsizetype room) {
+    return decipherInto(reinterpret_cast<const char16_t *>(text.data()), text.size(), out, room);
+}
+
+qsizetype DecryptInto(QLatin1StringView text, QChar *out, qsizetype room) {
+    return decipherInto(text.data(), text.size(), out, room);
 }
 
 } // namespace modMain

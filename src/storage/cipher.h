@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLatin1StringView>
 #include <QString>
 #include <QStringView>
 
@@ -20,7 +21,14 @@ QString EncryptText(const QString &text);
 // Deciphers a whole text written by EncryptText. Never fails: windows that
 // do not start with a digit are skipped, bad keys give nothing, unknown
 // digits give "{".
-QString DecryptText(const QString &line);
+QString DecryptText(QStringView line);
+
+// Deciphers as DecryptText does, into `out`, and stops once `room`
+// characters are written; returns how many were written. Below `room`, that
+// is the whole text. For a field read as a view into its line (text or
+// Latin-1 bytes), without a copy of it.
+qsizetype DecryptInto(QStringView text, QChar *out, qsizetype room);
+qsizetype DecryptInto(QLatin1StringView text, QChar *out, qsizetype room);
 
 // Enciphers one character of the plain alphabet (codes 32..122) with a fresh
 // key from RandomKey().

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/ioerror.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
@@ -20,73 +22,6 @@
 // flush its folder afterwards; when only that flush fails, the change stands
 // and the routine reports a warning instead of a failure.
 namespace modMain {
-
-// A change that was made, but whose folder could not be flushed to disk
-// afterwards, so a power failure might still undo it.
-struct NotSynced {
-    QString file;   // the file or folder that was changed
-    QString folder; // the folder that could not be flushed
-    QString reason; // the system's reason, in words
-
-    bool isSet() const { return !file.isEmpty(); }
-};
-
-// What went wrong in an operation on the data files, and any warning it
-// raised on the way. Nothing failed when failed() is false; a warning can be
-// set either way.
-struct IoError {
-    // The failure: the file or folder concerned, what was being done to it
-    // ("read", "write to", "create", "move away", "delete"), set by the place
-    // that failed, and the system's reason.
-    QString file;
-    QString action;
-    QString reason;
-    // Set instead of the three above when an operation was refused before any
-    // file was changed for a reason that is no file's fault (a record that is
-    // not there, a text that cannot be stored): the whole message.
-    QString refusal;
-    NotSynced warning;
-
-    bool failed() const { return !file.isEmpty() || !refusal.isEmpty(); }
-    // A complete message for the user: what failed, on which file, and why.
-    QString message() const;
-    // The message for the warning: what was saved, and why it may not be
-    // safely on disk yet.
-    QString warningMessage() const;
-
-    // Takes the outcome of one step of a larger operation: its failure, if
-    // any, and its warning unless an earlier step's warning is kept already.
-    // Returns true when the step did not fail.
-    bool take(const IoError &step);
-    // Takes only the warning of a step (unless a warning is kept already):
-    // for the steps that undo or tidy up after a failure, whose own failure
-    // is told some other way or not at all.
-    void note(const IoError &step);
-    // For an operation that goes on after a step fails: takes the step's
-    // failure only when no earlier step failed, and its warning as take()
-    // does. The first failure is the one told.
-    void keepFirst(const IoError &step);
-
-    // A failure of `action` on `file` for `reason`.
-    static IoError failure(const QString &file, const QString &action, const QString &reason);
-    // A refusal with its whole message.
-    static IoError refused(const QString &message);
-};
-
-// The outcome of a change to the data files (a record added, renamed or
-// removed, an account registered), as the routine that made it hands it to
-// whoever asked for it.
-struct Change {
-    // What failed, if anything, and any warning raised on the way.
-    IoError error;
-    // The files now read as asked, so the lists on the screen must follow;
-    // also when a clean-up step after the change failed (`error` says which).
-    bool changed = false;
-    // The number a new record received.
-    qint64 number = 0;
-
-    bool failed() const { return error.failed(); }
-};
 
 // The system calls through which the data files reach the disk. Tests
 // replace them to produce faults the machine cannot produce on demand (a full

@@ -1,72 +1,15 @@
 #include "storage/records.h"
 
 #include "storage/cipher.h"
-#include "storage/folderentries.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <QVarLengthArray>
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <limits>
 
 namespace modMain {
-
-namespace {
-
-QString &programFolderOverride() {
-    static QString folder;
-    return folder;
-}
-
-} // namespace
-
-QString ProgramFolder() {
-    const QString &folder = programFolderOverride();
-    if (!folder.isEmpty())
-        return folder;
-    if (QCoreApplication::instance())
-        return QCoreApplication::applicationDirPath();
-    // No application object (command-line tools, tests): the executable's own
-    // folder, which is what applicationDirPath() reports as well.
-    return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
-}
-
-void SetProgramFolder(const QString &folder) {
-    programFolderOverride() = folder;
-}
-
-QString JoinPath(const QString &folder, const QString &name) {
-    const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
-    if (name.isEmpty() || name.contains(u'/') || QFileInfo::exists(prefix + name))
-        return prefix + name;
-    // Names are matched without regard to case: reuse an entry that differs
-    // from `name` only in case (the first in name order if there are several).
-    const QStringList found =
-        FolderEntriesNamed(folder.isEmpty() ? QStringLiteral("/") : folder, name);
-    return found.isEmpty() ? prefix + name : prefix + found.first();
-}
-
-QStringList EntriesNamed(const QString &folder, const QString &name) {
-    const QDir dir(folder.isEmpty() ? QStringLiteral("/") : folder);
-    QStringList found = FolderEntriesNamed(dir.path(), name);
-    for (QString &entry : found)
-        entry = dir.filePath(entry);
-    return found;
-}
-
-QString DataPath(const QString &name) {
-    return JoinPath(ProgramFolder(), name);
-}
-
-QString UserFolderName(int userNo) {
-    return QStringLiteral("USR") + QString::number(userNo);
-}
-
-QString UserFolderPath(int userNo) {
-    return DataPath(UserFolderName(userNo));
-}
 
 QStringView TrimBlanks(QStringView text) {
     qsizetype first = 0;
@@ -113,16 +56,82 @@ QString UnstorableMessage(const QString &what, const QString &chars) {
         .arg(what, parts.join(QLatin1Char(' ')));
 }
 
+IoError UnstorableRefusal(const QString &what, const QString &text) {
+    const QString chars = UnstorableChars(text);
+    return chars.isEmpty()
+               ? IoError()
+               : IoError::refused(IoError::Kind::Unstorable, UnstorableMessage(what, chars), what);
+}
+
 QString EncodeField(const QString &text) {
     return EncryptText(SwapPairs(text));
 }
 
-QString DecodeField(const QString &field) {
+QString DecodeField(QStringView field) {
     return SwapPairs(DecryptText(field));
 }
 
+namespace {
+
+// Whether the five characters from `at` are the separator.
+template <typename View> bool separatorAt(View line, qsizetype at) {
+    static constexpr char16_t kSep[] = u"*QVX*";
+    constexpr qsizetype kSize = std::size(kSep) - 1;
+    if (line.size() - at < kSize)
+        return false;
+    for (qsizetype i = 0; i < kSize; ++i) {
+        if (line[at + i].unicode() != kSep[i])
+            return false;
+    }
+    return true;
+}
+
+// Swaps characters 1<->2, 3<->4, ... of `text` in place, as SwapPairs does.
+void swapPairsInPlace(QChar *text, qsizetype size) {
+    for (qsizetype i = 1; i < size; i += 2)
+        std::swap(text[i - 1], text[i]);
+}
+
+template <typename View> qint64 fieldKeyNumber(View field) {
+    // Keys are "CAT", "URL" or "USR" and a number: a key that fills the
+    // buffer is none the program wrote, and is read the general way.
+    constexpr qsizetype kRoom = 32;
+    QChar key[kRoom];
+    const qsizetype size = DecryptInto(field, key, kRoom);
+    if (size == kRoom)
+        return KeyNumber(DecodeField(field.toString()));
+    swapPairsInPlace(key, size);
+    return KeyNumber(QStringView(key, size));
+}
+
+} // namespace
+
+qsizetype FindFieldSep(QStringView line, qsizetype from) {
+    for (qsizetype at = line.indexOf(u'*', from); at >= 0; at = line.indexOf(u'*', at + 1)) {
+        if (separatorAt(line, at))
+            return at;
+    }
+    return -1;
+}
+
+qsizetype FindFieldSep(QLatin1StringView line, qsizetype from) {
+    const char *begin = line.data();
+    const char *end = begin + line.size();
+    for (const char *at = begin + std::min(from, line.size()); at < end; ++at) {
+        at = static_cast<const char *>(std::memchr(at, '*', size_t(end - at)));
+        if (!at)
+            break;
+        if (separatorAt(line, at - begin))
+            return at - begin;
+    }
+    return -1;
+}
+
 QStringList SplitRecord(const QString &line) {
-    return line.split(kFieldSep, Qt::KeepEmptyParts, Qt::CaseSensitive);
+    QStringList fields;
+    for (RecordSplitter<QStringView> splitter(line); !splitter.atEnd();)
+        fields.append(splitter.next().toString());
+    return fields;
 }
 
 QString JoinRecord(const QStringList &fields) {
@@ -149,14 +158,47 @@ qint64 KeyNumber(QStringView key) {
     return ReadNumber(key.mid(std::min<qsizetype>(3, key.size())));
 }
 
+qint64 FieldKeyNumber(QStringView field) {
+    return fieldKeyNumber(field);
+}
+
+qint64 FieldKeyNumber(QLatin1StringView field) {
+    return fieldKeyNumber(field);
+}
+
+bool FieldEqualsUpper(QStringView field, QStringView upper) {
+    const qsizetype size = upper.size();
+    // One character more than wanted: a longer text does not match either.
+    QVarLengthArray<QChar, 64> text(size + 1);
+    if (DecryptInto(field, text.data(), size + 1) != size)
+        return false;
+    swapPairsInPlace(text.data(), size);
+    for (qsizetype i = 0; i < size; ++i) {
+        // Deciphered characters are plain ASCII: upper-cased by their codes.
+        char16_t c = text[i].unicode();
+        if (c >= u'a' && c <= u'z')
+            c = char16_t(c - (u'a' - u'A'));
+        if (c != upper[i].unicode())
+            return false;
+    }
+    return true;
+}
+
 int NextNumber(qint64 highest) {
     return int(std::clamp<qint64>(highest, 0, std::numeric_limits<int>::max() - 1)) + 1;
 }
 
 OwnerTest::OwnerTest(const QString &sessionStamp) : mine_(DecryptText(SwapPairs(sessionStamp))) {}
 
-bool OwnerTest::owns(const QString &storedStamp) const {
-    return DecryptText(SwapPairs(storedStamp)) == mine_;
+bool OwnerTest::owns(QStringView storedStamp) const {
+    // DecryptText(SwapPairs(storedStamp)) == mine_, without a copy of either.
+    QVarLengthArray<QChar, 256> swapped(storedStamp.begin(), storedStamp.end());
+    swapPairsInPlace(swapped.data(), swapped.size());
+    const qsizetype size = mine_.size();
+    QVarLengthArray<QChar, 64> text(size + 1);
+    return DecryptInto(QStringView(swapped.data(), swapped.size()), text.data(), size + 1) ==
+               size &&
+           QStringView(text.data(), size) == mine_;
 }
 
 } // namespace modMain

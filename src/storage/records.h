@@ -1,12 +1,18 @@
 #pragma once
 
+#include "storage/ioerror.h"
+
+#include <QLatin1StringView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 
-// The record format shared by every data file: the data folder and the path
-// rule, the fields and their framing, numbers, the owner stamp, and which
-// characters can be stored.
+#include <array>
+#include <cstddef>
+
+// The record format shared by every data file: the fields and their framing,
+// numbers, the owner stamp, and which characters can be stored. Where the
+// files are is the path rule's (paths.h).
 namespace modMain {
 
 // Separator between the fields of a record line.
@@ -20,29 +26,6 @@ inline constexpr int kMaxRecordNo = 32767;
 inline bool IsStorableNumber(qint64 n) {
     return n >= 1 && n <= kMaxRecordNo;
 }
-
-// The folder that holds the program; data files live there. Defaults to the
-// folder of the executable; tests point it at a temporary folder.
-QString ProgramFolder();
-void SetProgramFolder(const QString &folder);
-
-// Path rule: `name` appended to `folder` with one "/" between them (none
-// added when the folder already ends with "/"). Names are matched without
-// regard to letter case: when the folder already holds an entry whose name
-// differs from `name` only in case, that entry's name is used.
-QString JoinPath(const QString &folder, const QString &name);
-
-// Every entry of `folder` whose name equals `name` without regard to letter
-// case, as full paths, in name order. Both look-ups find names through
-// FolderEntriesNamed, which keeps a folder's names between look-ups.
-QStringList EntriesNamed(const QString &folder, const QString &name);
-
-// JoinPath(ProgramFolder(), name).
-QString DataPath(const QString &name);
-
-// "USR" + n, and the full path of that user folder.
-QString UserFolderName(int userNo);
-QString UserFolderPath(int userNo);
 
 // Trims leading and trailing blanks (spaces only; tabs and line breaks stay).
 QString TrimBlanks(const QString &text);
@@ -69,11 +52,64 @@ QString UnstorableChars(const QString &text);
 // scrambles their neighbours as well.
 QString UnstorableMessage(const QString &what, const QString &chars);
 
+// The refusal of a text that holds characters the cipher cannot store: kind
+// Unstorable, about `what`, with UnstorableMessage. No failure when every
+// character of `text` can be stored.
+IoError UnstorableRefusal(const QString &what, const QString &text);
+
 // A text field as stored: EncryptText(SwapPairs(text)), and back.
 QString EncodeField(const QString &text);
-QString DecodeField(const QString &field);
+QString DecodeField(QStringView field);
 
-// Splits a record line at every "*QVX*", and joins fields with it.
+// Where the next "*QVX*" of a line starts, at or after `from`; -1 for none.
+qsizetype FindFieldSep(QStringView line, qsizetype from);
+qsizetype FindFieldSep(QLatin1StringView line, qsizetype from);
+
+// The record splitter of every reader: the fields of a record line, split at
+// every "*QVX*" from left to right, as views into the line, one after the
+// other. `View` is QStringView for a line read as text, or QLatin1StringView
+// for a line's bytes. A line without separator is one field; "" is one empty
+// field.
+template <typename View> class RecordSplitter {
+public:
+    explicit RecordSplitter(View line) : line_(line) {}
+
+    // Whether a field is left to take.
+    bool atEnd() const { return at_ > line_.size(); }
+    // The next field (empty once there is none).
+    View next() {
+        if (atEnd())
+            return View();
+        const qsizetype sep = FindFieldSep(line_, at_);
+        const qsizetype end = sep < 0 ? line_.size() : sep;
+        const View field = line_.sliced(at_, end - at_);
+        at_ = sep < 0 ? line_.size() + 1 : sep + kFieldSep.size();
+        return field;
+    }
+
+private:
+    View line_;
+    qsizetype at_ = 0;
+};
+
+// The first N fields of `line` into `fields` (those the line lacks are
+// empty); returns how many fields the line holds, counted up to N.
+template <typename View, std::size_t N>
+qsizetype SplitFields(View line, std::array<View, N> *fields) {
+    RecordSplitter<View> splitter(line);
+    qsizetype count = 0;
+    for (View &field : *fields) {
+        if (splitter.atEnd()) {
+            field = View();
+            continue;
+        }
+        field = splitter.next();
+        ++count;
+    }
+    return count;
+}
+
+// Every field of a record line, as texts, and fields joined into a line.
 QStringList SplitRecord(const QString &line);
 QString JoinRecord(const QStringList &fields);
 
@@ -85,6 +121,15 @@ qint64 ReadNumber(QStringView text);
 // The number of a deciphered record key ("USR7", "CAT12", "URL3"): the key
 // from its fourth character on, read by ReadNumber.
 qint64 KeyNumber(QStringView key);
+
+// KeyNumber(DecodeField(field)) of a stored key field, read in place.
+qint64 FieldKeyNumber(QStringView field);
+qint64 FieldKeyNumber(QLatin1StringView field);
+
+// Whether a stored text field deciphers (DecodeField) to `upper` without
+// regard to letter case; `upper` is upper-cased already (QString::toUpper).
+// The field is read in place, and no further than `upper` is long.
+bool FieldEqualsUpper(QStringView field, QStringView upper);
 
 // The number a new record receives: one more than `highest`, the highest
 // number in its file (0 for none). Kept below INT_MAX so that it cannot
@@ -98,7 +143,8 @@ int NextNumber(qint64 highest);
 class OwnerTest {
 public:
     explicit OwnerTest(const QString &sessionStamp);
-    bool owns(const QString &storedStamp) const;
+    // The stamp field as stored, read in place.
+    bool owns(QStringView storedStamp) const;
 
 private:
     QString mine_;

@@ -87,6 +87,13 @@ void SetUrlCount(frmMain *f) {
     f->lblUrlView->setText(QString::number(f->lstUrlView->count()) + kUrlCountText);
 }
 
+// Whether a change was refused for its description (the box keeps it, for the
+// user to change).
+bool DescriptionRefused(const modMain::Change &change) {
+    return change.error.is(modMain::IoError::Kind::Unstorable) &&
+           change.error.subject == QLatin1String("Description");
+}
+
 // Whether the Modify URL panel's description box still holds the description
 // loaded for the chosen URL (LoadUrlDetails puts it into both boxes).
 bool DescriptionAsLoaded(const frmMain *f) {
@@ -419,17 +426,12 @@ void frmMain::cmdUrlAdd_Click() {
         cmbUrlCat->setFocus();
         return;
     }
-    // A description the file could not give back as typed is refused before
-    // anything is written; the box keeps it for the user to change.
-    if (const QString refusal = modMain::DescriptionRefusal(txtUrlAddCh->text());
-        !refusal.isEmpty()) {
-        MsgBox::show(this, refusal);
-        txtUrlAddCh->setFocus();
-        return;
-    }
+    // A description the file could not give back as typed is refused; the
+    // box keeps it for the user to change.
     SetStatus(QStringLiteral("Please wait...Adding URL..."));
     const modMain::Change change = modMain::DoCommand(QStringLiteral("AU"));
-    if (ChangeRefused(this, change, QStringLiteral("Ready (Add URL Menu)")))
+    if (ChangeRefused(this, change, QStringLiteral("Ready (Add URL Menu)"),
+                      DescriptionRefused(change) ? txtUrlAddCh : nullptr))
         return;
     ReportChanged(this,
                   QStringLiteral("Success! The URL was added under the Category ") +
@@ -566,8 +568,7 @@ void frmMain::cmdUrlMod_Click() {
     }
     // Unchanged: the address is still the chosen entry's and the description
     // still the one loaded for it.
-    const bool descriptionAsLoaded = DescriptionAsLoaded(this);
-    if (txtUrlMod->text() == cmbUrlMod->currentText() && descriptionAsLoaded) {
+    if (txtUrlMod->text() == cmbUrlMod->currentText() && DescriptionAsLoaded(this)) {
         MsgBox::show(this, QStringLiteral("Well...u don't seem to have made any changes to the "
                                           "URL or its description...what do u expect me to "
                                           "modify then?\r\n               Either modify something "
@@ -580,18 +581,12 @@ void frmMain::cmdUrlMod_Click() {
         txtUrlMod->setFocus();
         return;
     }
-    // Only a description the user changed is checked: one left as loaded is
-    // kept as stored (see ModifyUrl).
-    if (const QString refusal =
-            descriptionAsLoaded ? QString() : modMain::DescriptionRefusal(txtUrlModDesc->text());
-        !refusal.isEmpty()) {
-        MsgBox::show(this, refusal);
-        txtUrlModDesc->setFocus();
-        return;
-    }
+    // Only a description the user changed is written, and so checked: one
+    // left as loaded is kept as stored (see ModifyUrl).
     SetStatus(QStringLiteral("Please wait...Modifying URL Data..."));
     const modMain::Change change = modMain::DoCommand(QStringLiteral("MU"));
-    if (ChangeRefused(this, change, QStringLiteral("Ready (Modify URL Menu)")))
+    if (ChangeRefused(this, change, QStringLiteral("Ready (Modify URL Menu)"),
+                      DescriptionRefused(change) ? txtUrlModDesc : nullptr))
         return;
     ReportChanged(this, QStringLiteral("The URL was Succesfully Modified!"), change);
     txtUrlMod->clear();

@@ -1,11 +1,12 @@
 #include "urls/urlfile.h"
 
-#include "storage/cipher.h"
+#include "storage/datafile.h"
+#include "storage/paths.h"
 
 #include <QUrl>
 
+#include <array>
 #include <functional>
-#include <string_view>
 
 #include <climits>
 
@@ -79,9 +80,8 @@ QString UrlKey(qint64 urlNo) {
     return QStringLiteral("URL") + QString::number(urlNo);
 }
 
-qint64 UrlNoOfLine(const QString &line) {
-    const qsizetype sep = line.indexOf(kFieldSep);
-    return KeyNumber(DecodeField(sep < 0 ? line : line.left(sep)));
+qint64 UrlNoOfLine(QStringView line) {
+    return FieldKeyNumber(RecordSplitter<QStringView>(line).next());
 }
 
 QString ConvertLineBreaks(const QString &text, bool toStored) {
@@ -160,16 +160,16 @@ QString UrlRecord::description() const {
     return ConvertLineBreaks(DecodeField(rawDescription), false);
 }
 
-UrlRecord DecodeUrlLine(const QString &line) {
+UrlRecord DecodeUrlLine(QStringView line) {
     UrlRecord r;
-    const QStringList fields = SplitRecord(line);
-    if (fields.size() < kUrlFields)
+    std::array<QStringView, kUrlFields> fields;
+    if (SplitFields(line, &fields) < kUrlFields)
         return r;
     r.fields = true;
-    r.number = KeyNumber(DecodeField(fields[0]));
+    r.number = FieldKeyNumber(fields[0]);
     r.address = DecodeField(fields[1]);
-    r.rawDescription = fields[2];
-    r.stampField = fields[3];
+    r.rawDescription = fields[2].toString();
+    r.stampField = fields[3].toString();
     return r;
 }
 
@@ -191,15 +191,17 @@ IoError ReadUrlList(const QString &path, const QString &stamp, QList<ListEntry> 
     if (IoError err = FileHasData(path, &hasData); err.failed() || !hasData)
         return err;
     const OwnerTest owner(stamp);
+    std::array<QStringView, kUrlFields> fields;
     IoError err = ForEachLine(path, [&](const QString &line) {
-        const QStringList fields = SplitRecord(line);
-        if (fields.size() < kUrlFields)
+        // The fields as views into the line: only the stamp, the key and
+        // the address are deciphered, and nothing is copied on the way.
+        if (SplitFields(QStringView(line), &fields) < kUrlFields)
             return true;
         if (!owner.owns(fields[3])) {
             ++*foreign;
             return true;
         }
-        const qint64 number = KeyNumber(DecodeField(fields[0]));
+        const qint64 number = FieldKeyNumber(fields[0]);
         owned->append(ListEntry{DecodeField(fields[1]), int(qMin<qint64>(number, INT_MAX))});
         return true;
     });
@@ -212,11 +214,12 @@ IoError ReadUrlList(const QString &path, const QString &stamp, QList<ListEntry> 
 
 IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record) {
     *record = UrlRecord();
+    std::array<QStringView, kUrlFields> fields;
     return ForEachLine(path, [&](const QString &line) {
         // Only the key of every line is deciphered; the rest of the one
         // record wanted.
-        const QStringList fields = SplitRecord(line);
-        if (fields.size() < kUrlFields || KeyNumber(DecodeField(fields[0])) != urlNo)
+        if (SplitFields(QStringView(line), &fields) < kUrlFields ||
+            FieldKeyNumber(fields[0]) != urlNo)
             return true;
         *record = DecodeUrlLine(line);
         return false;
@@ -225,14 +228,26 @@ IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record) {
 
 namespace {
 
-// The message that refuses an address or a description before anything is
-// written; empty when both can be stored. A line break in either would end
-// the record's line early, and the cipher would drop any other character
-// outside its range.
-QString RecordRefusal(const QString &address, const std::optional<QString> &description) {
-    if (const QString chars = UnstorableChars(address); !chars.isEmpty())
-        return UnstorableMessage(QStringLiteral("URL"), chars);
-    return description ? DescriptionRefusal(*description) : QString();
+// The refusal of an address or a description before anything is written
+// (kind Unstorable, about "URL" or "Description"); none when both can be
+// stored. A line break in either would end the record's line early, and the
+// cipher would drop any other character outside its range.
+IoError RecordRefusal(const QString &address, const std::optional<QString> &description) {
+    if (IoError err = UnstorableRefusal(QStringLiteral("URL"), address); err.failed())
+        return err;
+    const QString refusal = description ? DescriptionRefusal(*description) : QString();
+    return refusal.isEmpty() ? IoError()
+                             : IoError::refused(IoError::Kind::Unstorable, refusal,
+                                                QStringLiteral("Description"));
+}
+
+// A record that is no longer in the file: the change `what` ("deleted",
+// "modified") refused.
+IoError noSuchUrl(const QString &what) {
+    return IoError::refused(IoError::Kind::NoRecord,
+                            QStringLiteral("Sorry, that URL is no longer in the file of this "
+                                           "Category, so nothing was ") +
+                                what + u'.');
 }
 
 } // namespace
@@ -240,10 +255,8 @@ QString RecordRefusal(const QString &address, const std::optional<QString> &desc
 Change AppendUrl(const QString &path, const QString &address, const QString &description,
                  const QString &stamp) {
     Change change;
-    if (const QString refusal = RecordRefusal(address, description); !refusal.isEmpty()) {
-        change.error = IoError::refused(refusal);
+    if (!change.error.take(RecordRefusal(address, description)))
         return change;
-    }
     bool hasData = false;
     if (!change.error.take(FileHasData(path, &hasData)))
         return change;
@@ -252,6 +265,7 @@ Change AppendUrl(const QString &path, const QString &address, const QString &des
         return change;
     if (!IsStorableNumber(next)) {
         change.error.take(IoError::refused(
+            IoError::Kind::NumbersUsedUp,
             QStringLiteral("Sorry, no more URLs can be added under this Category: "
                            "its URL numbers have reached the highest one, 32767.")));
         return change;
@@ -272,13 +286,13 @@ namespace {
 // written back as read.
 Change EditUrlFile(const QString &path,
                    const std::function<bool(QByteArrayView &line, bool *keep)> &edit,
-                   const QString &missing) {
+                   const IoError &missing) {
     Change change;
     qsizetype edited = 0;
     if (!change.error.take(RewriteLinesEdited(path, edit, &edited)))
         return change;
     if (edited == 0)
-        change.error = IoError::refused(missing);
+        change.error.take(missing);
     else
         change.changed = true;
     return change;
@@ -293,29 +307,18 @@ public:
     // Whether `line` is a complete record (four fields or more) numbered
     // `urlNo`. The key is the bytes up to the first separator (the whole line
     // when there is none); the fields are counted only when the key matches.
-    bool matches(QByteArrayView line) {
-        const std::string_view bytes(line.data(), size_t(line.size()));
-        const size_t sep = bytes.find(separator());
-        const std::string_view key = bytes.substr(0, sep);
-        key_ = QLatin1StringView(key.data(), qsizetype(key.size())); // reused: rarely allocates
-        if (KeyNumber(DecodeField(key_)) != urlNo_)
+    bool matches(QByteArrayView line) const {
+        RecordSplitter<QLatin1StringView> fields{QLatin1StringView(line)};
+        if (FieldKeyNumber(fields.next()) != urlNo_)
             return false;
-        int fields = 1;
-        for (size_t at = sep; at != bytes.npos && fields < kUrlFields;
-             at = bytes.find(separator(), at + separator().size()))
-            ++fields;
-        return fields >= kUrlFields;
+        int count = 1;
+        for (; count < kUrlFields && !fields.atEnd(); ++count)
+            fields.next();
+        return count >= kUrlFields;
     }
 
 private:
-    // The separator as the bytes of a line hold it.
-    static std::string_view separator() {
-        static const QByteArray bytes = kFieldSep.toLatin1();
-        return std::string_view(bytes.constData(), size_t(bytes.size()));
-    }
-
     qint64 urlNo_;
-    QString key_;
 };
 
 } // namespace
@@ -333,15 +336,14 @@ Change DeleteUrlRecord(const QString &path, qint64 urlNo) {
             dropped = true;
             return true;
         },
-        QStringLiteral("Sorry, that URL is no longer in the file of this Category, so nothing was "
-                       "deleted."));
+        noSuchUrl(QStringLiteral("deleted")));
 }
 
 Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &address,
                         const std::optional<QString> &description, const QString &stamp) {
-    if (const QString refusal = RecordRefusal(address, description); !refusal.isEmpty()) {
+    if (IoError refusal = RecordRefusal(address, description); refusal.failed()) {
         Change change;
-        change.error = IoError::refused(refusal);
+        change.error = refusal;
         return change;
     }
     const QByteArray replacement =
@@ -360,15 +362,15 @@ Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &addres
                 return true;
             }
             // Without a new description the stored field stays as it is.
-            const QStringList fields = SplitRecord(QString::fromLatin1(line));
-            kept = JoinRecord({EncodeField(UrlKey(urlNo)), EncodeField(address), fields[2],
-                               TrimBlanks(stamp)})
+            std::array<QLatin1StringView, 3> fields;
+            SplitFields(QLatin1StringView(line), &fields);
+            kept = JoinRecord({EncodeField(UrlKey(urlNo)), EncodeField(address),
+                               fields[2].toString(), TrimBlanks(stamp)})
                        .toLatin1();
             line = kept;
             return true;
         },
-        QStringLiteral("Sorry, that URL is no longer in the file of this Category, so nothing was "
-                       "modified."));
+        noSuchUrl(QStringLiteral("modified")));
 }
 
 } // namespace modMain

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storage/datafile.h"
+#include "storage/ioerror.h"
 #include "storage/records.h"
 
 #include <QString>
@@ -28,7 +28,7 @@ QString UrlKey(qint64 urlNo);
 
 // The number of the record in a raw line (field 1 decoded); 0 for a line
 // whose first field holds no number.
-qint64 UrlNoOfLine(const QString &line);
+qint64 UrlNoOfLine(QStringView line);
 
 // Line breaks of a description to and from their stored form. toStored:
 // every CR LF becomes "*QVX*"; otherwise every "*QVX*" becomes CR LF. The
@@ -75,7 +75,7 @@ struct UrlRecord {
 };
 
 // Splits and decodes a line: key and address; the description only on demand.
-UrlRecord DecodeUrlLine(const QString &line);
+UrlRecord DecodeUrlLine(QStringView line);
 
 // The number the next URL of the file receives: the highest URL number in
 // the file plus 1 (1 for an empty file). Every line takes part, whatever its

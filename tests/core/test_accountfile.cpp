@@ -2,6 +2,8 @@
 
 #include "session/modMain.h"
 #include "storage/cipher.h"
+#include "storage/datafile.h"
+#include "storage/paths.h"
 
 #include "forked.h"
 #include "testfiles.h"
@@ -29,6 +31,9 @@ using namespace modMain;
 
 namespace {
 
+// The next user number the last FindAccount gave.
+int lastNextNo = -1;
+
 // A program folder of its own for every test, with helpers to write the
 // account file byte for byte.
 class AccountFileTest : public ::testing::Test {
@@ -36,9 +41,12 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         SetProgramFolder(dir.path());
-        NextUserNo = -1;
+        lastNextNo = -1;
     }
-    void TearDown() override { SetProgramFolder(QString()); }
+    void TearDown() override {
+        SetDiskCalls({});
+        SetProgramFolder(QString());
+    }
 
     QString accountFile() const { return dir.filePath(QStringLiteral("info.qvx")); }
 
@@ -77,7 +85,7 @@ bool appended(int n, const QString &name, const QString &password, IoError *err 
 
 bool found(const QString &userName, IoError *err = nullptr) {
     bool taken = false;
-    const IoError result = FindAccount(userName, &taken);
+    const IoError result = FindAccount(userName, &taken, &lastNextNo);
     if (err)
         *err = result;
     return taken;
@@ -165,13 +173,13 @@ TEST_F(AccountFileTest, FindAccountWithoutAFileCreatesItAndStartsAtOne) {
     IoError err;
     EXPECT_FALSE(found(QStringLiteral("bob"), &err));
     EXPECT_FALSE(err.failed());
-    EXPECT_EQ(NextUserNo, 1);
+    EXPECT_EQ(lastNextNo, 1);
     ASSERT_TRUE(QFileInfo::exists(accountFile()));
     EXPECT_EQ(QFileInfo(accountFile()).size(), 0);
 
-    NextUserNo = -1;
+    lastNextNo = -1;
     EXPECT_FALSE(found(QStringLiteral("bob"), &err));
-    EXPECT_EQ(NextUserNo, 1);
+    EXPECT_EQ(lastNextNo, 1);
 }
 
 struct FindCase {
@@ -184,14 +192,14 @@ struct FindCase {
 class FindAccountCases : public AccountFileTest, public ::testing::WithParamInterface<FindCase> {};
 
 // Accounts 1 "Alice", 2 "BOB", 5 "Carol Ann": a match stops the scan, so
-// NextUserNo counts only the records read up to it.
+// lastNextNo counts only the records read up to it.
 TEST_P(FindAccountCases, ComparesNamesIgnoringCaseAndOuterBlanks) {
     writeAccountFile(record(1, QStringLiteral("Alice")) + "\r\n" +
                      record(2, QStringLiteral("BOB")) + "\r\n" +
                      record(5, QStringLiteral("Carol Ann")) + "\r\n");
     IoError err;
     EXPECT_EQ(found(QString::fromLatin1(GetParam().user), &err), GetParam().found);
-    EXPECT_EQ(NextUserNo, GetParam().next);
+    EXPECT_EQ(lastNextNo, GetParam().next);
     EXPECT_FALSE(err.failed());
 }
 
@@ -211,7 +219,7 @@ TEST_F(AccountFileTest, FindAccountNeverFillsGaps) {
     writeAccountFile(record(1, QStringLiteral("a")) + "\r\n" + record(7, QStringLiteral("b")) +
                      "\r\n");
     EXPECT_FALSE(found(QStringLiteral("c")));
-    EXPECT_EQ(NextUserNo, 8);
+    EXPECT_EQ(lastNextNo, 8);
 }
 
 // Blank lines, lines without a separator, records that are not accounts,
@@ -229,9 +237,9 @@ TEST_F(AccountFileTest, FindAccountSkipsLinesThatAreNotAccounts) {
     for (const QByteArray &bytes : {clean, noisy}) {
         writeAccountFile(bytes);
         EXPECT_FALSE(found(QStringLiteral("Dave")));
-        EXPECT_EQ(NextUserNo, 3);
+        EXPECT_EQ(lastNextNo, 3);
         EXPECT_TRUE(found(QStringLiteral("bob")));
-        EXPECT_EQ(NextUserNo, 3);
+        EXPECT_EQ(lastNextNo, 3);
     }
 }
 
@@ -244,14 +252,14 @@ struct TagCase {
 class FindAccountTags : public AccountFileTest, public ::testing::WithParamInterface<TagCase> {};
 
 // The number is read from the fourth character of the tag on; one too big
-// for 16 bits leaves NextUserNo past kMaxRecordNo instead of wrapping.
+// for 16 bits leaves lastNextNo past kMaxRecordNo instead of wrapping.
 TEST_P(FindAccountTags, ReadsTheUserNumberWithoutWrapping) {
     writeAccountFile(record(3, QStringLiteral("Alice")) + "\r\n" +
                      recordWithTag(QString::fromLatin1(GetParam().tag), QStringLiteral("Bob"),
                                    QStringLiteral("pw")) +
                      "\r\n");
     EXPECT_FALSE(found(QStringLiteral("Carol")));
-    EXPECT_EQ(NextUserNo, GetParam().next);
+    EXPECT_EQ(lastNextNo, GetParam().next);
 }
 
 constexpr int kIntMax = std::numeric_limits<int>::max();
@@ -274,7 +282,7 @@ TEST_F(AccountFileTest, FindAccountReportsAnUnreadableAccountFile) {
     EXPECT_FALSE(found(QStringLiteral("bob"), &err));
     EXPECT_EQ(err.file, accountFile());
     EXPECT_FALSE(err.reason.isEmpty());
-    EXPECT_EQ(NextUserNo, 0);
+    EXPECT_EQ(lastNextNo, 0);
 }
 
 // --- CheckSignIn -----------------------------------------------------------
@@ -380,7 +388,7 @@ TEST_F(AccountFileTest, CheckSignInSurvivesMalformedRecords) {
               SignInResult::Invalid);
     EXPECT_FALSE(err.failed());
     EXPECT_FALSE(found(QStringLiteral("Carol"), &err));
-    EXPECT_EQ(NextUserNo, 5);
+    EXPECT_EQ(lastNextNo, 5);
 }
 
 // The other fields of a record are deciphered only once its name matches;
@@ -400,9 +408,9 @@ TEST_F(AccountFileTest, CheckSignInDecidesAsWhenEveryFieldIsRead) {
               SignInResult::Success);
     EXPECT_EQ(userNo, 6);
     EXPECT_TRUE(found(QStringLiteral("BOB"), &err));
-    EXPECT_EQ(NextUserNo, 6); // the scan stopped at user 5
+    EXPECT_EQ(lastNextNo, 6); // the scan stopped at user 5
     EXPECT_FALSE(found(QStringLiteral("Carol"), &err));
-    EXPECT_EQ(NextUserNo, 8);
+    EXPECT_EQ(lastNextNo, 8);
 }
 
 // What stands where the account file should be, and the reason given.
@@ -435,7 +443,7 @@ TEST_P(SpecialAccountFiles, AreRefusedAtOnceWithTheirReason) {
 
     EXPECT_FALSE(found(QStringLiteral("bob"), &err));
     EXPECT_EQ(err.reason, reason);
-    EXPECT_EQ(NextUserNo, 0);
+    EXPECT_EQ(lastNextNo, 0);
 
     EXPECT_FALSE(appended(1, QStringLiteral("bob"), QStringLiteral("pw"), &err));
     EXPECT_EQ(err.reason, reason);
@@ -494,7 +502,7 @@ TEST_F(AccountFileTest, AppendAccountPastAFileSizeLimitLeavesNoHalfAccount) {
                   .arg(accountFile()));
     EXPECT_EQ(accountFileBytes(), old);
     EXPECT_FALSE(found(QStringLiteral("Carol")));
-    EXPECT_EQ(NextUserNo, 3);
+    EXPECT_EQ(lastNextNo, 3);
 }
 
 TEST_F(AccountFileTest, AppendAccountOnAFullDiskSaysSo) {
@@ -567,7 +575,7 @@ TEST_F(AccountFileTest, SignInAndNameSearchWorkInBoundedMemory) {
         const bool taken = found(QStringLiteral("zed"), &err);
         return QByteArray::number(int(result == SignInResult::Success)) + ' ' +
                QByteArray::number(userNo) + ' ' + QByteArray::number(int(taken)) + ' ' +
-               QByteArray::number(NextUserNo);
+               QByteArray::number(lastNextNo);
     });
     ASSERT_TRUE(outcome.exited) << outcome.describe();
     EXPECT_EQ(outcome.report, QByteArray("1 4321 1 4322"));
@@ -615,7 +623,8 @@ INSTANTIATE_TEST_SUITE_P(AccountStamps, UnstorableCases,
 // --- Registration -----------------------------------------------------------
 
 TEST_F(AccountFileTest, RegistrationMakesTheFolderAndAppendsTheRecord) {
-    const Change change = RegisterUser(2, QStringLiteral("Bob"), QStringLiteral("pw"));
+    writeAccountFile(record(1, QStringLiteral("Alice")) + "\r\n");
+    const Change change = RegisterUser(QStringLiteral("Bob"), QStringLiteral("pw"));
     ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
     EXPECT_TRUE(change.changed);
     EXPECT_EQ(change.number, 2);
@@ -632,7 +641,7 @@ TEST_F(AccountFileTest, ARecordThatCannotBeWrittenTakesItsNewFolderAlong) {
     Change change;
     {
         const FileSizeLimit limit(before.size());
-        change = RegisterUser(2, QStringLiteral("Bob"), QStringLiteral("pw"));
+        change = RegisterUser(QStringLiteral("Bob"), QStringLiteral("pw"));
     }
     EXPECT_FALSE(change.changed);
     EXPECT_EQ(change.error.message(),
@@ -645,7 +654,7 @@ TEST_F(AccountFileTest, ARecordThatCannotBeWrittenTakesItsNewFolderAlong) {
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("USR2")));
     {
         const FileSizeLimit limit(before.size());
-        change = RegisterUser(2, QStringLiteral("Bob"), QStringLiteral("pw"));
+        change = RegisterUser(QStringLiteral("Bob"), QStringLiteral("pw"));
     }
     EXPECT_FALSE(change.changed);
     EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("USR2"))).isDir());
@@ -653,9 +662,10 @@ TEST_F(AccountFileTest, ARecordThatCannotBeWrittenTakesItsNewFolderAlong) {
 
 struct RegisterRefusal {
     const char *name;
-    int number;
+    int highest; // the one user of the account file, "Zed"; 0 for no file
     const char *user;
     const char *password;
+    IoError::Kind kind;
     const char *message;
 };
 
@@ -664,25 +674,80 @@ class RegisterRefusals : public AccountFileTest,
 
 TEST_P(RegisterRefusals, WriteNothing) {
     const RegisterRefusal c = GetParam();
-    const Change change =
-        RegisterUser(c.number, QString::fromUtf8(c.user), QString::fromUtf8(c.password));
+    if (c.highest > 0)
+        writeAccountFile(record(c.highest, QStringLiteral("Zed")) + "\r\n");
+    const QByteArray before = accountFileBytes();
+    const Change change = RegisterUser(QString::fromUtf8(c.user), QString::fromUtf8(c.password));
     EXPECT_FALSE(change.changed);
+    EXPECT_TRUE(change.error.is(c.kind));
     EXPECT_EQ(change.error.message(), QString::fromUtf8(c.message));
-    EXPECT_FALSE(QFileInfo::exists(accountFile()));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    EXPECT_EQ(QFileInfo::exists(accountFile()), c.highest > 0);
+    EXPECT_EQ(accountFileBytes(), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              c.highest > 0 ? QStringList{"info.qvx"} : QStringList());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     AccountFile, RegisterRefusals,
     ::testing::Values(
-        RegisterRefusal{"number_past_the_highest", 32768, "Bob", "pw",
+        RegisterRefusal{"number_past_the_highest", 32767, "Bob", "pw", IoError::Kind::NumbersUsedUp,
                         "Sorry, no more User IDs can be created: the highest user number (32767) "
                         "is already in use."},
-        RegisterRefusal{"name_with_a_tilde", 1, "B~b", "pw",
+        RegisterRefusal{"name_taken", 3, " zED ", "pw", IoError::Kind::NameTaken,
+                        "That USER ID has already been taken, please choose another!"},
+        RegisterRefusal{"name_with_a_tilde", 0, "B~b", "pw", IoError::Kind::Unstorable,
                         "Sorry, a User Name can't hold these characters: \"~\"\r\nPlease use only "
                         "letters without accents, digits, blanks and the usual punctuation marks."},
-        RegisterRefusal{"password_with_a_tab", 1, "Bob", "p\tw",
+        RegisterRefusal{"password_with_a_tab", 0, "Bob", "p\tw", IoError::Kind::Unstorable,
                         "Sorry, a Password can't hold these characters: (character code 9)\r\n"
                         "Please use only letters without accents, digits, blanks and the usual "
                         "punctuation marks."}),
     caseName<RegisterRefusal>);
+
+TEST_F(AccountFileTest, RegistrationTakesTheNextNumberNeverAGap) {
+    writeAccountFile(record(1, QStringLiteral("Alice")) + "\r\n" +
+                     record(5, QStringLiteral("Carol")) + "\r\n");
+    const Change change = RegisterUser(QStringLiteral("Bob"), QStringLiteral("pw"));
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    EXPECT_EQ(change.number, 6);
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("USR6"))).isDir());
+}
+
+TEST_F(AccountFileTest, TheFirstRegistrationIsUserOne) {
+    const Change change = RegisterUser(QStringLiteral("Ann"), QStringLiteral("pw"));
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    EXPECT_EQ(change.number, 1);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              (QStringList{"info.qvx", "USR1"}));
+}
+
+// The disk failing under a registration, through the disk calls: the
+// account file stays as it was and the new user's folder goes again.
+TEST_F(AccountFileTest, ARegistrationTheDiskCannotTakeLeavesNoHalfAccount) {
+    writeAccountFile(record(1, QStringLiteral("Alice")) + "\r\n");
+    const QByteArray before = accountFileBytes();
+    for (const bool full : {true, false}) {
+        DiskCalls calls;
+        if (full)
+            calls.write = [](int, const char *, qint64) -> qint64 {
+                errno = ENOSPC;
+                return -1;
+            };
+        else
+            calls.sync = [](int) {
+                errno = EIO;
+                return -1;
+            };
+        SetDiskCalls(calls);
+        const Change change = RegisterUser(QStringLiteral("Bob"), QStringLiteral("pw"));
+        SetDiskCalls({});
+        EXPECT_FALSE(change.changed);
+        EXPECT_TRUE(change.error.is(IoError::Kind::File));
+        EXPECT_EQ(change.error.message(),
+                  QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: %2.")
+                      .arg(accountFile(), full ? QStringLiteral("No space left on device")
+                                               : QStringLiteral("Input/output error")));
+        EXPECT_EQ(accountFileBytes(), before);
+        EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("USR2"))));
+    }
+}

@@ -1,8 +1,9 @@
 #include "categories/categoryindex.h"
 
-#include "session/modMain.h"
 #include "storage/accountfile.h"
 #include "storage/cipher.h"
+#include "storage/datafile.h"
+#include "storage/paths.h"
 #include "urls/urlfile.h"
 
 #include "filesizelimit.h"
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <csignal>
 #include <optional>
 #include <sys/resource.h>
@@ -26,19 +28,17 @@ namespace {
 const QString kMine = QStringLiteral("pw1");
 const QString kOther = QStringLiteral("other");
 
-// User 1 signed in with password "pw1", in a program folder of its own.
+// The files of user 1, whose password is "pw1", in a program folder of its
+// own.
 class CategoryTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         SetProgramFolder(dir.path());
         ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("USR1")));
-        UserNo = 1;
-        PassStamp = MakePassStamp(kMine);
-        NextCatNo = -1;
     }
     void TearDown() override {
-        ResetSession();
+        SetDiskCalls({});
         SetProgramFolder(QString());
     }
 
@@ -57,10 +57,11 @@ protected:
     }
     // Decoded records of the index: "number name" for each line.
     QStringList decoded() const { return DecodedIndex(index()); }
-    // CategoryExists as a question: taken or not (false when unreadable).
-    static bool taken(const QString &name, IoError *err = nullptr) {
+    // CategoryExists as a question: taken or not (false when unreadable);
+    // the next number in `next`.
+    bool taken(const QString &name, IoError *err = nullptr) {
         bool exists = false;
-        const IoError result = CategoryExists(name, &exists);
+        const IoError result = CategoryExists(1, name, &exists, &next);
         if (err)
             *err = result;
         return exists;
@@ -70,6 +71,10 @@ protected:
     }
 
     QTemporaryDir dir;
+    // User 1's owner stamp.
+    const QString stamp = MakePassStamp(kMine);
+    // The next number the last look-up gave.
+    int next = -1;
 };
 
 } // namespace
@@ -80,7 +85,7 @@ TEST_F(CategoryTest, WithoutAnIndexNothingIsTakenAndNumberingStartsAtOne) {
     IoError err;
     EXPECT_FALSE(taken(QStringLiteral("News"), &err));
     EXPECT_FALSE(err.failed());
-    EXPECT_EQ(NextCatNo, 1);
+    EXPECT_EQ(next, 1);
     EXPECT_TRUE(QFileInfo(index()).isFile()); // created empty, as the look-up opens it
     EXPECT_EQ(QFileInfo(index()).size(), 0);
 }
@@ -88,7 +93,7 @@ TEST_F(CategoryTest, WithoutAnIndexNothingIsTakenAndNumberingStartsAtOne) {
 TEST_F(CategoryTest, NextNumberIsOneMoreThanTheHighestNeverAGap) {
     write(index(), line(1, "Work") + line(5, "Home") + line(2, "Fun"));
     EXPECT_FALSE(taken(QStringLiteral("Travel")));
-    EXPECT_EQ(NextCatNo, 6);
+    EXPECT_EQ(next, 6);
 }
 
 struct TakenCase {
@@ -116,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CategoryTest, LinesWithoutSeparatorMatchNothingAndCountAsZero) {
     write(index(), QByteArray("\r\n") + "garbage\r\n" + line(3, "Work") + "   \r\n");
     EXPECT_FALSE(taken(QStringLiteral("garbage")));
-    EXPECT_EQ(NextCatNo, 4);
+    EXPECT_EQ(next, 4);
 }
 
 TEST_F(CategoryTest, AHugeStoredNumberIsNotWrappedSoTheCallerCanRefuseIt) {
@@ -125,8 +130,8 @@ TEST_F(CategoryTest, AHugeStoredNumberIsNotWrappedSoTheCallerCanRefuseIt) {
                   .toLatin1() +
               "\r\n");
     EXPECT_FALSE(taken(QStringLiteral("Other")));
-    EXPECT_GT(NextCatNo, kMaxRecordNo);
-    EXPECT_FALSE(IsStorableNumber(NextCatNo));
+    EXPECT_GT(next, kMaxRecordNo);
+    EXPECT_FALSE(IsStorableNumber(next));
 }
 
 TEST_F(CategoryTest, AnUnreadableIndexIsReported) {
@@ -135,7 +140,7 @@ TEST_F(CategoryTest, AnUnreadableIndexIsReported) {
     EXPECT_FALSE(taken(QStringLiteral("News"), &err));
     EXPECT_TRUE(err.failed());
     EXPECT_EQ(err.file, index());
-    EXPECT_EQ(NextCatNo, 0);
+    EXPECT_EQ(next, 0);
 }
 
 // --- Loading with the owner test -----------------------------------------
@@ -158,7 +163,7 @@ TEST_P(OwnerCases, OwnedRecordsAreReadAndTheLastOneDecides) {
     write(index(), data);
 
     CategoryIndexRead read;
-    ASSERT_FALSE(ReadCategoryIndex(PassStamp, &read).failed());
+    ASSERT_FALSE(ReadCategoryIndex(1, stamp, &read).failed());
     EXPECT_TRUE(read.hasData);
     QStringList owned;
     for (const ListEntry &entry : read.owned)
@@ -178,14 +183,14 @@ INSTANTIATE_TEST_SUITE_P(Categories, OwnerCases,
 TEST_F(CategoryTest, ALastLineWithoutSeparatorFailsTheOwnerTest) {
     write(index(), line(1, "Work") + "junk\r\n");
     CategoryIndexRead read;
-    ASSERT_FALSE(ReadCategoryIndex(PassStamp, &read).failed());
+    ASSERT_FALSE(ReadCategoryIndex(1, stamp, &read).failed());
     ASSERT_EQ(read.owned.size(), 1);
     EXPECT_FALSE(read.lastOwned);
 }
 
 TEST_F(CategoryTest, AnEmptyOrAbsentIndexHoldsNothing) {
     CategoryIndexRead read;
-    ASSERT_FALSE(ReadCategoryIndex(PassStamp, &read).failed());
+    ASSERT_FALSE(ReadCategoryIndex(1, stamp, &read).failed());
     EXPECT_FALSE(read.hasData);
     EXPECT_TRUE(read.owned.isEmpty());
 }
@@ -193,7 +198,7 @@ TEST_F(CategoryTest, AnEmptyOrAbsentIndexHoldsNothing) {
 TEST_F(CategoryTest, LoadingReportsAnIndexThatCannotBeRead) {
     ASSERT_TRUE(QDir().mkdir(index()));
     CategoryIndexRead read;
-    const IoError err = ReadCategoryIndex(PassStamp, &read);
+    const IoError err = ReadCategoryIndex(1, stamp, &read);
     EXPECT_TRUE(err.failed());
     EXPECT_EQ(err.file, index());
 }
@@ -201,7 +206,7 @@ TEST_F(CategoryTest, LoadingReportsAnIndexThatCannotBeRead) {
 // --- Adding ------------------------------------------------------------------
 
 TEST_F(CategoryTest, TheFirstCategoryCreatesTheIndexWithOneCrLfRecord) {
-    const Change change = AppendCategory(1, QStringLiteral("Work"), "  " + PassStamp + " ");
+    const Change change = AppendCategory(1, QStringLiteral("Work"), "  " + stamp + " ");
     ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
     EXPECT_TRUE(change.changed);
     const QByteArray data = bytes(index());
@@ -211,23 +216,142 @@ TEST_F(CategoryTest, TheFirstCategoryCreatesTheIndexWithOneCrLfRecord) {
     ASSERT_EQ(fields.size(), 3);
     EXPECT_EQ(DecodeField(fields[0]), QStringLiteral("CAT1"));
     EXPECT_EQ(DecodeField(fields[1]), QStringLiteral("Work"));
-    EXPECT_EQ(fields[2], PassStamp); // stored trimmed, as held
+    EXPECT_EQ(fields[2], stamp); // stored trimmed, as held
 }
 
 TEST_F(CategoryTest, NumbersOutsideSixteenBitsAreRefusedAndNothingIsWritten) {
-    write(index(), line(1, "Work"));
-    for (qint64 number : {qint64(0), qint64(32768), qint64(100000)}) {
-        const Change change = AppendCategory(number, QStringLiteral("X"), PassStamp);
-        EXPECT_FALSE(change.changed) << number;
+    const QByteArray huge =
+        JoinRecord({EncodeField("CAT99999999999"), EncodeField("Big"), stamp}).toLatin1() + "\r\n";
+    for (const QByteArray &before : {line(32767, "Last"), line(5, "Other", kOther) + huge}) {
+        write(index(), before);
+        const Change change = AppendCategory(1, QStringLiteral("X"), stamp);
+        EXPECT_FALSE(change.changed);
+        EXPECT_TRUE(change.error.is(IoError::Kind::NumbersUsedUp));
         EXPECT_EQ(change.error.message(),
-                  QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: The Category "
-                                 "number %2 is out of range.")
-                      .arg(index())
-                      .arg(number));
+                  QStringLiteral("Sorry, no more Categories can be added: the Category numbers "
+                                 "have reached their highest value, 32767."));
+        EXPECT_EQ(bytes(index()), before);
     }
-    EXPECT_EQ(decoded(), QStringList{"1 Work"});
-    EXPECT_TRUE(AppendCategory(32767, QStringLiteral("Last"), PassStamp).changed);
+    write(index(), line(32766, "Work"));
+    const Change last = AppendCategory(1, QStringLiteral("Last"), stamp);
+    EXPECT_TRUE(last.changed);
+    EXPECT_EQ(last.number, 32767);
+    EXPECT_EQ(decoded(), (QStringList{"32766 Work", "32767 Last"}));
 }
+
+TEST_F(CategoryTest, AddingTakesTheNextNumberAndGivesItBack) {
+    write(index(), line(1, "Work") + line(5, "Home", kOther) + line(2, "Fun"));
+    const Change change = AppendCategory(1, QStringLiteral("Travel"), stamp);
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    EXPECT_TRUE(change.changed);
+    EXPECT_EQ(change.number, 6);
+    EXPECT_EQ(decoded(), (QStringList{"1 Work", "5 Home", "2 Fun", "6 Travel"}));
+}
+
+// A name any category of the index has, whoever owns it and in whatever
+// letter case, is refused by adding and by renaming, with nothing written.
+struct NameTakenCase {
+    const char *name;
+    bool rename;
+    const char *candidate;
+    const char *message;
+};
+
+class NamesTaken : public CategoryTest, public ::testing::WithParamInterface<NameTakenCase> {};
+
+TEST_P(NamesTaken, AreRefusedWithNothingWritten) {
+    const QByteArray before = line(1, "Work") + line(2, "News", kOther);
+    write(index(), before);
+    const QString candidate = QString::fromLatin1(GetParam().candidate);
+    const Change change = GetParam().rename ? RenameCategory(1, 1, candidate, stamp)
+                                            : AppendCategory(1, candidate, stamp);
+    EXPECT_FALSE(change.changed);
+    EXPECT_TRUE(change.error.is(IoError::Kind::NameTaken));
+    EXPECT_EQ(change.error.message(), QString::fromLatin1(GetParam().message));
+    EXPECT_EQ(bytes(index()), before);
+    EXPECT_EQ(userFolderEntries(), QStringList{"CAT.DAT"});
+}
+
+const char *const kTakenOnAdd =
+    "There already exists a Category by that name, please choose another name.";
+const char *const kTakenOnRename =
+    "There already exists a Category by that name...Please choose another.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Categories, NamesTaken,
+    ::testing::Values(NameTakenCase{"add_same_case", false, "Work", kTakenOnAdd},
+                      NameTakenCase{"add_other_case_foreign", false, "NEWS", kTakenOnAdd},
+                      NameTakenCase{"rename_to_another", true, "news", kTakenOnRename},
+                      NameTakenCase{"rename_to_its_own_in_other_case", true, "WORK",
+                                    kTakenOnRename}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(CategoryTest, AddingAndRenamingRefuseAnUnstorableNameByItsKind) {
+    const QByteArray before = line(1, "Work");
+    write(index(), before);
+    for (const Change &change : {AppendCategory(1, QStringLiteral("Caf\u00e9"), stamp),
+                                 RenameCategory(1, 1, QStringLiteral("Tab\there"), stamp)}) {
+        EXPECT_FALSE(change.changed);
+        EXPECT_TRUE(change.error.is(IoError::Kind::Unstorable));
+        EXPECT_EQ(change.error.subject, QStringLiteral("Category Name"));
+    }
+    EXPECT_EQ(bytes(index()), before);
+}
+
+// The disk failing under an add or a rename, through the disk calls: the
+// failure is told on the index, which stays as it was, with no temporary
+// file left beside it.
+struct DiskFault {
+    const char *name;
+    bool rename;
+    const char *call; // "write", "sync" or "rename"
+    const char *reason;
+};
+
+class DiskFaults : public CategoryTest, public ::testing::WithParamInterface<DiskFault> {};
+
+TEST_P(DiskFaults, LeaveTheIndexAsItWas) {
+    const QByteArray before = line(1, "Work") + line(2, "Home");
+    write(index(), before);
+    const std::string call = GetParam().call;
+    DiskCalls calls;
+    if (call == "write")
+        calls.write = [](int, const char *, qint64) -> qint64 {
+            errno = ENOSPC;
+            return -1;
+        };
+    else if (call == "sync")
+        calls.sync = [](int) {
+            errno = EIO;
+            return -1;
+        };
+    else
+        calls.rename = [](const char *, const char *) {
+            errno = EROFS;
+            return -1;
+        };
+    SetDiskCalls(calls);
+    const Change change = GetParam().rename ? RenameCategory(1, 2, QStringLiteral("Travel"), stamp)
+                                            : AppendCategory(1, QStringLiteral("Travel"), stamp);
+    SetDiskCalls({});
+    EXPECT_FALSE(change.changed);
+    EXPECT_TRUE(change.error.is(IoError::Kind::File));
+    EXPECT_EQ(change.error.message(),
+              QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: %2.")
+                  .arg(index(), QString::fromLatin1(GetParam().reason)));
+    EXPECT_EQ(bytes(index()), before);
+    EXPECT_EQ(userFolderEntries(), QStringList{"CAT.DAT"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Categories, DiskFaults,
+    ::testing::Values(DiskFault{"add_on_a_full_disk", false, "write", "No space left on device"},
+                      DiskFault{"add_not_flushed", false, "sync", "Input/output error"},
+                      DiskFault{"rename_on_a_full_disk", true, "write", "No space left on device"},
+                      DiskFault{"rename_not_flushed", true, "sync", "Input/output error"},
+                      DiskFault{"rename_not_put_in_place", true, "rename",
+                                "Read-only file system"}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(CategoryTest, AFailedAppendLeavesTheIndexAsItWas) {
     const QByteArray before = line(1, "Work");
@@ -235,7 +359,7 @@ TEST_F(CategoryTest, AFailedAppendLeavesTheIndexAsItWas) {
     Change change;
     {
         const FileSizeLimit limit(before.size());
-        change = AppendCategory(2, QStringLiteral("Home"), PassStamp);
+        change = AppendCategory(1, QStringLiteral("Home"), stamp);
     }
     EXPECT_FALSE(change.changed);
     EXPECT_EQ(change.error.file, index());
@@ -250,7 +374,7 @@ TEST_F(CategoryTest, RenameRewritesTheRecordInPlaceAndCopiesTheRestByteForByte) 
     write(index(), line(1, "Work") + "odd line\r\n" + second + third);
     write(user("CAT1.DAT"), "urls of one\r\n");
 
-    const Change change = RenameCategory(1, QStringLiteral("Travel"), PassStamp);
+    const Change change = RenameCategory(1, 1, QStringLiteral("Travel"), stamp);
     ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
     EXPECT_TRUE(change.changed);
 
@@ -262,7 +386,7 @@ TEST_F(CategoryTest, RenameRewritesTheRecordInPlaceAndCopiesTheRestByteForByte) 
     const QStringList fields = CategoryFields(QString::fromLatin1(lines[0].chopped(1)));
     EXPECT_EQ(DecodeField(fields[0]), QStringLiteral("CAT1"));
     EXPECT_EQ(DecodeField(fields[1]), QStringLiteral("Travel"));
-    EXPECT_EQ(fields[2], PassStamp);
+    EXPECT_EQ(fields[2], stamp);
     EXPECT_EQ(bytes(user("CAT1.DAT")), QByteArray("urls of one\r\n"));
     // No temporary file is left in the folder.
     EXPECT_EQ(userFolderEntries(), (QStringList{"CAT.DAT", "CAT1.DAT"}));
@@ -271,8 +395,9 @@ TEST_F(CategoryTest, RenameRewritesTheRecordInPlaceAndCopiesTheRestByteForByte) 
 TEST_F(CategoryTest, RenamingANumberTheIndexLacksChangesNothing) {
     const QByteArray before = line(1, "Work");
     write(index(), before);
-    const Change change = RenameCategory(7, QStringLiteral("Travel"), PassStamp);
+    const Change change = RenameCategory(1, 7, QStringLiteral("Travel"), stamp);
     EXPECT_FALSE(change.changed);
+    EXPECT_TRUE(change.error.is(IoError::Kind::NoRecord));
     EXPECT_EQ(change.error.message(),
               QStringLiteral("Wayfile could not find the Category in \"%1\".\r\n\r\nReason: It "
                              "holds no Category numbered 7.")
@@ -286,7 +411,7 @@ TEST_F(CategoryTest, AFailedRenameLeavesTheIndexAsItWas) {
     Change change;
     {
         const FileSizeLimit limit(40);
-        change = RenameCategory(2, QStringLiteral("Travel"), PassStamp);
+        change = RenameCategory(1, 2, QStringLiteral("Travel"), stamp);
     }
     EXPECT_FALSE(change.changed);
     EXPECT_EQ(change.error.file, index());
@@ -304,7 +429,7 @@ TEST_F(CategoryTest, DeleteDropsTheRecordAndItsUrlFileOnly) {
     write(user("CAT2.DAT"), "two again\r\n");
     write(user("CAT3.DAT"), "three\r\n");
 
-    const Change change = DeleteCategoryFiles(2);
+    const Change change = DeleteCategoryFiles(1, 2);
     ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
     EXPECT_TRUE(change.changed);
     EXPECT_EQ(bytes(index()), first + third);
@@ -318,11 +443,11 @@ TEST_F(CategoryTest, DeleteDropsTheRecordAndItsUrlFileOnly) {
 TEST_F(CategoryTest, DeleteRemovesVariantsThatAppearedSinceTheLastLookUp) {
     write(index(), line(1, "Work") + line(2, "Home"));
     write(user("CAT1.DAT"), "one\r\n");
-    ASSERT_FALSE(DeleteCategoryFiles(1).failed()); // the folder is looked up and kept
+    ASSERT_FALSE(DeleteCategoryFiles(1, 1).failed()); // the folder is looked up and kept
     write(user("cat2.dat"), "two\r\n");
     write(user("Cat2.DAT"), "two again\r\n");
 
-    const Change change = DeleteCategoryFiles(2);
+    const Change change = DeleteCategoryFiles(1, 2);
     ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
     EXPECT_TRUE(change.changed);
     EXPECT_EQ(userFolderEntries(), QStringList{"CAT.DAT"});
@@ -330,11 +455,11 @@ TEST_F(CategoryTest, DeleteRemovesVariantsThatAppearedSinceTheLastLookUp) {
 
 TEST_F(CategoryTest, DeletingTheOnlyCategoryLeavesAnEmptyIndex) {
     write(index(), line(4, "Work"));
-    const Change change = DeleteCategoryFiles(4); // no URL file at all
+    const Change change = DeleteCategoryFiles(1, 4); // no URL file at all
     ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
     EXPECT_EQ(QFileInfo(index()).size(), 0);
     EXPECT_FALSE(taken(QStringLiteral("Work")));
-    EXPECT_EQ(NextCatNo, 1);
+    EXPECT_EQ(next, 1);
 }
 
 // Each step of a delete failing for real; what must survive each.
@@ -367,7 +492,7 @@ TEST_P(DeleteFaults, NeverLoseAKeptCategorysUrlsNorLeaveAFileToInherit) {
         std::optional<FileSizeLimit> limit;
         if (step == "write")
             limit.emplace(20);
-        change = DeleteCategoryFiles(2);
+        change = DeleteCategoryFiles(1, 2);
     }
     ASSERT_TRUE(change.failed());
 
@@ -401,15 +526,18 @@ TEST_F(CategoryTest, NumberZeroNamesNoCategoryEvenWhereLinesReadAsZero) {
     const QByteArray before = QByteArray("no separator\r\n") + line(1, "Work");
     write(index(), before);
     write(user("CAT0.DAT"), "kept\r\n");
-    EXPECT_FALSE(DeleteCategoryFiles(0).changed);
-    EXPECT_FALSE(RenameCategory(0, QStringLiteral("X"), PassStamp).changed);
+    for (const Change &change :
+         {DeleteCategoryFiles(1, 0), RenameCategory(1, 0, QStringLiteral("X"), stamp)}) {
+        EXPECT_FALSE(change.changed);
+        EXPECT_TRUE(change.error.is(IoError::Kind::NoRecord));
+    }
     EXPECT_EQ(bytes(index()), before);
     EXPECT_EQ(bytes(user("CAT0.DAT")), QByteArray("kept\r\n"));
 }
 
 TEST_F(CategoryTest, DeletingFromAnIndexThatCannotBeReadTouchesNothing) {
     write(user("CAT2.DAT"), "urls\r\n");
-    const Change change = DeleteCategoryFiles(2); // there is no index
+    const Change change = DeleteCategoryFiles(1, 2); // there is no index
     EXPECT_FALSE(change.changed);
     EXPECT_EQ(change.error.file, index());
     EXPECT_EQ(bytes(user("CAT2.DAT")), QByteArray("urls\r\n"));

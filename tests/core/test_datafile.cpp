@@ -3,6 +3,7 @@
 #include "storage/records.h"
 
 #include "storage/cipher.h"
+#include "storage/paths.h"
 
 #include "forked.h"
 
@@ -111,9 +112,27 @@ TEST(DataFile, ErrorMessageNamesActionFileAndReason) {
     EXPECT_TRUE(err.failed());
     EXPECT_EQ(err.message(), QStringLiteral("Wayfile could not write to \"/data/info.qvx\".\r\n\r\n"
                                             "Reason: Permission denied."));
-    EXPECT_EQ(IoError::refused(QStringLiteral("No such URL.")).message(),
-              QStringLiteral("No such URL."));
-    EXPECT_TRUE(IoError::refused(QStringLiteral("No such URL.")).failed());
+    EXPECT_TRUE(err.is(IoError::Kind::File));
+    const IoError refusal =
+        IoError::refused(IoError::Kind::NoRecord, QStringLiteral("No such URL."));
+    EXPECT_EQ(refusal.message(), QStringLiteral("No such URL."));
+    EXPECT_TRUE(refusal.failed());
+    EXPECT_TRUE(refusal.is(IoError::Kind::NoRecord));
+}
+
+// A refusal taken over from the step that made it keeps its kind and what it
+// is about, so that whoever asked can tell it from a failure on a file.
+TEST(DataFile, ARefusalKeepsItsKindThroughTheSteps) {
+    IoError whole;
+    EXPECT_TRUE(whole.is(IoError::Kind::None));
+    EXPECT_FALSE(whole.take(IoError::refused(IoError::Kind::Unstorable, QStringLiteral("No tabs."),
+                                             QStringLiteral("Password"))));
+    EXPECT_TRUE(whole.is(IoError::Kind::Unstorable));
+    EXPECT_EQ(whole.subject, QStringLiteral("Password"));
+    EXPECT_EQ(whole.message(), QStringLiteral("No tabs."));
+    whole.keepFirst(IoError::failure(QStringLiteral("/u"), QStringLiteral("read"),
+                                     QStringLiteral("Input/output error")));
+    EXPECT_TRUE(whole.is(IoError::Kind::Unstorable));
 }
 
 // A warning raised by one step of an operation survives the later steps, and

@@ -8,6 +8,7 @@
 #include "session/modMain.h"
 #include "storage/accountfile.h"
 #include "storage/datafile.h"
+#include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
 
@@ -136,7 +137,7 @@ TEST_P(InterruptedDelete, EndsWithTheCategoryWholeOrGone) {
             };
         }
         SetDiskCalls(calls);
-        const Change change = DeleteCategoryFiles(2);
+        const Change change = DeleteCategoryFiles(1, 2);
         return QByteArray("not killed: ") + change.error.message().toLatin1();
     });
     ASSERT_TRUE(outcome.exited && outcome.status == 9) << outcome.describe();
@@ -362,11 +363,11 @@ TEST_P(ReadOnlyFiles, AreRefusedByEveryChange) {
             const QString urlFile = UrlFilePath(1, 1);
             Change change;
             if (op == "add_category")
-                change = AppendCategory(3, QStringLiteral("Fun"), PassStamp);
+                change = AppendCategory(1, QStringLiteral("Fun"), PassStamp);
             else if (op == "rename_category")
-                change = RenameCategory(2, QStringLiteral("Fun"), PassStamp);
+                change = RenameCategory(1, 2, QStringLiteral("Fun"), PassStamp);
             else if (op == "delete_category")
-                change = DeleteCategoryFiles(1);
+                change = DeleteCategoryFiles(1, 1);
             else if (op == "add_url")
                 change = AppendUrl(urlFile, QStringLiteral("c.example"), {}, PassStamp);
             else if (op == "delete_url")
@@ -410,18 +411,16 @@ TEST_P(Umasks, LeaveWhatTheProgramCreatesOwnerOnly) {
             ::umask(GetParam());
             QByteArray report;
             for (const auto &[n, name] : {std::pair{1, "Ann"}, std::pair{2, "Bob"}}) {
-                bool taken = false;
-                const IoError found = FindAccount(QLatin1String(name), &taken);
-                if (found.failed())
-                    return found.message().toLatin1();
-                const Change change = RegisterUser(n, QLatin1String(name), QStringLiteral("pw"));
+                const Change change = RegisterUser(QLatin1String(name), QStringLiteral("pw"));
                 if (change.failed())
                     return change.error.message().toLatin1();
+                if (change.number != n)
+                    return "registered as user " + QByteArray::number(change.number);
             }
             UserNo = 1;
             for (const Change &change :
                  {AppendCategory(1, QStringLiteral("Work"), PassStamp),
-                  RenameCategory(1, QStringLiteral("Home"), PassStamp),
+                  RenameCategory(1, 1, QStringLiteral("Home"), PassStamp),
                   AppendUrl(UrlFilePath(1, 1), QStringLiteral("a.example"), {}, PassStamp)}) {
                 if (change.failed())
                     return change.error.message().toLatin1();

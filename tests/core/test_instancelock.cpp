@@ -2,6 +2,7 @@
 // real second processes.
 
 #include "session/singleinstance.h"
+#include "storage/paths.h"
 #include "storage/records.h"
 
 #include "forked.h"

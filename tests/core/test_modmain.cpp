@@ -2,6 +2,7 @@
 
 #include "session/modMain.h"
 #include "session/singleinstance.h"
+#include "storage/paths.h"
 #include "storage/records.h"
 
 #include <gtest/gtest.h>

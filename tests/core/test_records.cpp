@@ -1,6 +1,7 @@
 #include "storage/records.h"
 
 #include "storage/cipher.h"
+#include "storage/paths.h"
 
 #include "forked.h"
 

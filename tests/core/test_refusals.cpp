@@ -5,6 +5,7 @@
 #include "categories/categoryindex.h"
 #include "session/modMain.h"
 #include "storage/accountfile.h"
+#include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
 
@@ -36,7 +37,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         SetProgramFolder(dir.path());
-        ASSERT_FALSE(RegisterUser(1, QStringLiteral("Ann"), kPassword).failed());
+        ASSERT_FALSE(RegisterUser(QStringLiteral("Ann"), kPassword).failed());
         UserNo = 1;
         PassStamp = MakePassStamp(kPassword);
         ASSERT_TRUE(AppendCategory(1, QStringLiteral("News"), PassStamp).changed);
@@ -95,13 +96,13 @@ Change Write(Routine routine, const QString &text) {
     case Routine::ReplaceUrlDescription:
         return ReplaceUrlRecord(file, 1, address, text, PassStamp);
     case Routine::AppendCategoryName:
-        return AppendCategory(2, text, PassStamp);
+        return AppendCategory(1, text, PassStamp);
     case Routine::RenameCategoryName:
-        return RenameCategory(1, text, PassStamp);
+        return RenameCategory(1, 1, text, PassStamp);
     case Routine::RegisterUserName:
-        return RegisterUser(2, text, QStringLiteral("pw2"));
+        return RegisterUser(text, QStringLiteral("pw2"));
     case Routine::RegisterUserPassword:
-        return RegisterUser(2, QStringLiteral("Bob"), text);
+        return RegisterUser(QStringLiteral("Bob"), text);
     }
     return Change();
 }
@@ -184,11 +185,11 @@ TEST_P(SeparatorText, IsStoredWhole) {
         break;
     }
     case Routine::AppendCategoryName:
-        EXPECT_EQ(DecodedIndex(CategoryIndexPath()),
+        EXPECT_EQ(DecodedIndex(CategoryIndexPath(1)),
                   (QStringList{QStringLiteral("1 News"), QStringLiteral("2 x*QVX*y")}));
         break;
     case Routine::RenameCategoryName:
-        EXPECT_EQ(DecodedIndex(CategoryIndexPath()), QStringList{QStringLiteral("1 x*QVX*y")});
+        EXPECT_EQ(DecodedIndex(CategoryIndexPath(1)), QStringList{QStringLiteral("1 x*QVX*y")});
         break;
     case Routine::RegisterUserName:
     case Routine::RegisterUserPassword: {

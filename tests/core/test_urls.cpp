@@ -3,6 +3,7 @@
 #include "session/modMain.h"
 #include "storage/accountfile.h"
 #include "storage/cipher.h"
+#include "storage/paths.h"
 #include "storage/records.h"
 
 #include "filesizelimit.h"

@@ -8,6 +8,7 @@
 #include "screens/statusbar.h"
 #include "session/modMain.h"
 #include "session/singleinstance.h"
+#include "storage/paths.h"
 
 #include <QDir>
 #include <QSignalSpy>

@@ -7,6 +7,7 @@
 #include "session/modMain.h"
 #include "session/singleinstance.h"
 #include "storage/accountfile.h"
+#include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
 

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QString>
+
+// The error value of every operation on the data files, and the outcome of a
+// change: what failed, on which file and why, or what was refused and of
+// which kind, and any warning raised on the way.
+namespace modMain {
+
+// A change that was made, but whose folder could not be flushed to disk
+// afterwards, so a power failure might still undo it.
+struct NotSynced {
+    QString file;   // the file or folder that was changed
+    QString folder; // the folder that could not be flushed
+    QString reason; // the system's reason, in words
+
+    bool isSet() const { return !file.isEmpty(); }
+};
+
+// What went wrong in an operation on the data files, and any warning it
+// raised on the way. Nothing failed when failed() is false; a warning can be
+// set either way.
+struct IoError {
+    // What the outcome is: nothing failed, a failure on a file, or a refusal
+    // of one of the named kinds, made before any file was changed for a
+    // reason that is no file's fault. Each refusal is made in one place, by
+    // the routine that owns the rule; whoever asked tells it by its kind.
+    enum class Kind {
+        None,          // nothing failed
+        File,          // a file or folder could not be read or changed
+        Unstorable,    // a text the data files cannot hold as given
+        NameTaken,     // the name is in use already
+        NumbersUsedUp, // the file's numbers have reached the highest one
+        NoRecord,      // the record asked for is not (or no longer) there
+    };
+
+    Kind kind = Kind::None;
+    // A failure on a file: the file or folder concerned, what was being
+    // done to it ("read", "write to", "create", "move away", "delete"), set
+    // by the place that failed, and the system's reason. A refusal may name
+    // a file the same way.
+    QString file;
+    QString action;
+    QString reason;
+    // A refusal's whole message, when it is not told as file, action and
+    // reason.
+    QString refusal;
+    // What a refusal is about, when a text was refused: the field ("User
+    // Name", "Password", "Category Name", "URL", "Description").
+    QString subject;
+    NotSynced warning;
+
+    bool failed() const { return kind != Kind::None; }
+    // Whether this is a refusal of `refusal`.
+    bool is(Kind refusal) const { return kind == refusal; }
+    // A complete message for the user: what failed, on which file, and why;
+    // or what was refused.
+    QString message() const;
+    // The message for the warning: what was saved, and why it may not be
+    // safely on disk yet.
+    QString warningMessage() const;
+
+    // Takes the outcome of one step of a larger operation: its failure, if
+    // any, and its warning unless an earlier step's warning is kept already.
+    // Returns true when the step did not fail.
+    bool take(const IoError &step);
+    // Takes only the warning of a step (unless a warning is kept already):
+    // for the steps that undo or tidy up after a failure, whose own failure
+    // is told some other way or not at all.
+    void note(const IoError &step);
+    // For an operation that goes on after a step fails: takes the step's
+    // failure only when no earlier step failed, and its warning as take()
+    // does. The first failure is the one told.
+    void keepFirst(const IoError &step);
+
+    // A failure of `action` on `file` for `reason`.
+    static IoError failure(const QString &file, const QString &action, const QString &reason);
+    // A refusal of kind `kind` with its whole message, about `subject`.
+    static IoError refused(Kind kind, const QString &message, const QString &subject = QString());
+};
+
+// The outcome of a change to the data files (a record added, renamed or
+// removed, an account registered), as the routine that made it hands it to
+// whoever asked for it.
+struct Change {
+    // What failed, if anything, and any warning raised on the way.
+    IoError error;
+    // The files now read as asked, so the lists on the screen must follow;
+    // also when a clean-up step after the change failed (`error` says which).
+    bool changed = false;
+    // The number a new record received.
+    qint64 number = 0;
+
+    bool failed() const { return error.failed(); }
+};
+
+} // namespace modMain
