@@ -32,6 +32,8 @@
 #include "session/modMain.h"
 #include "storage/accountfile.h"
 #include "storage/cipher.h"
+#include "storage/datafile.h"
+#include "storage/paths.h"
 #include "storage/records.h"
 
 #include "floors.h"
@@ -85,16 +87,16 @@ public:
             lines << CategoryRecordLine(
                 n, QStringLiteral("Category %1").arg(order[n - 1], digits, 10, QLatin1Char('0')),
                 PassStamp);
-        if (const IoError err = RewriteFile(CategoryIndexPath(), lines); err.failed()) {
+        if (const IoError err = RewriteFile(CategoryIndexPath(1), lines); err.failed()) {
             std::fprintf(stderr, "%s\n", qPrintable(err.message()));
             std::abort();
         }
-        content_ = FileBytes(CategoryIndexPath());
+        content_ = FileBytes(CategoryIndexPath(1));
     }
     // Puts the index back as it was made (the same file, so its folder keeps
     // its entries).
     void restore() const {
-        QFile file(CategoryIndexPath());
+        QFile file(CategoryIndexPath(1));
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
             file.write(content_) != content_.size()) {
             std::fprintf(stderr, "the index could not be put back\n");
@@ -151,7 +153,7 @@ qint64 residentKilobytes() {
 // from it: key, name and owner stamp.
 qsizetype decodeIndex() {
     qsizetype chars = 0;
-    const IoError err = ForEachLine(CategoryIndexPath(), [&](const QString &line) {
+    const IoError err = ForEachLine(CategoryIndexPath(1), [&](const QString &line) {
         const QStringList fields = CategoryFields(line, 4);
         chars += DecodeField(fields.value(0)).size() + DecodeField(fields.value(1)).size() +
                  DecryptText(SwapPairs(fields.value(2))).size();
@@ -178,7 +180,7 @@ void BM_ReadCategoryIndex(benchmark::State &state) {
     folder();
     for (auto _ : state) {
         CategoryIndexRead read;
-        benchmark::DoNotOptimize(ReadCategoryIndex(PassStamp, &read));
+        benchmark::DoNotOptimize(ReadCategoryIndex(1, PassStamp, &read));
         benchmark::DoNotOptimize(read.owned.size());
     }
     state.counters["records"] = kCategories;
@@ -247,13 +249,14 @@ void BM_CategoryExistsAbsentName(benchmark::State &state) {
     // Same length as the stored names, so every record is compared in full.
     const QString absent = QStringLiteral("Category 9999");
     bool exists = false;
+    int next = 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(CategoryExists(absent, &exists));
-    if (NextCatNo != kCategories + 1)
+        benchmark::DoNotOptimize(CategoryExists(1, absent, &exists, &next));
+    if (next != kCategories + 1)
         state.SkipWithError("CategoryExists did not read every record");
     state.counters["records"] = kCategories;
     state.counters["x_floor"] = bench::MinCpuRatio(
-        15, [&] { benchmark::DoNotOptimize(CategoryExists(absent, &exists)); },
+        15, [&] { benchmark::DoNotOptimize(CategoryExists(1, absent, &exists, &next)); },
         [] { decodeIndex(); });
 }
 BENCHMARK(BM_CategoryExistsAbsentName)->Unit(benchmark::kMillisecond);
@@ -269,8 +272,8 @@ void againstRewriteFloor(benchmark::State &state, const CategoryFolder &index, C
         index.restore();
         changeTime = std::min(changeTime, bench::CpuSecondsOf(change));
         index.restore();
-        floorTime = std::min(floorTime,
-                             bench::CpuSecondsOf([] { bench::RewriteFloor(CategoryIndexPath()); }));
+        floorTime = std::min(
+            floorTime, bench::CpuSecondsOf([] { bench::RewriteFloor(CategoryIndexPath(1)); }));
     }
     index.restore();
     state.counters["change_ms"] = changeTime * 1e3;
@@ -279,24 +282,14 @@ void againstRewriteFloor(benchmark::State &state, const CategoryFolder &index, C
 }
 
 // What the Add Category panel has the core do: the name looked up, then the
-// category appended under the next number.
+// category appended under the next number, in one transaction.
 Change addCategory(const QString &name) {
-    bool exists = false;
-    Change change;
-    change.error = CategoryExists(name, &exists);
-    if (change.failed() || exists || !IsStorableNumber(NextCatNo))
-        return change;
-    return AppendCategory(NextCatNo, name, PassStamp);
+    return AppendCategory(1, name, PassStamp);
 }
 
 // What the Modify Category panel has the core do.
 Change renameCategory(int number, const QString &name) {
-    bool exists = false;
-    Change change;
-    change.error = CategoryExists(name, &exists);
-    if (change.failed() || exists)
-        return change;
-    return RenameCategory(number, name, PassStamp);
+    return RenameCategory(1, number, name, PassStamp);
 }
 
 void BM_AddCategoryMost(benchmark::State &state) {

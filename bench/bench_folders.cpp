@@ -20,6 +20,7 @@
 #include "session/modMain.h"
 #include "storage/accountfile.h"
 #include "storage/datafile.h"
+#include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
 
@@ -120,7 +121,7 @@ Change firstUrl() {
 }
 
 Change deleteCategory() {
-    return DeleteCategoryFiles(kCategoryWithUrls);
+    return DeleteCategoryFiles(1, kCategoryWithUrls);
 }
 
 // Times `change` in the large folder and in the small one in alternation,

@@ -21,6 +21,8 @@
 #include "screens/sortedlist.h"
 #include "session/modMain.h"
 #include "storage/accountfile.h"
+#include "storage/datafile.h"
+#include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
 
@@ -78,9 +80,10 @@ struct Folders {
         }
 
         UserNo = 1;
-        writeLines(CategoryIndexPath(), {CategoryRecordLine(1, QStringLiteral("Many URLs"), stamp),
-                                         CategoryRecordLine(2, QStringLiteral("Most URLs"), stamp),
-                                         CategoryRecordLine(3, QStringLiteral("No URLs"), stamp)});
+        writeLines(CategoryIndexPath(UserNo),
+                   {CategoryRecordLine(1, QStringLiteral("Many URLs"), stamp),
+                    CategoryRecordLine(2, QStringLiteral("Most URLs"), stamp),
+                    CategoryRecordLine(3, QStringLiteral("No URLs"), stamp)});
         writeUrls(1, kManyUrls);
         writeUrls(2, kMostUrls);
 
@@ -90,7 +93,7 @@ struct Folders {
             categories << CategoryRecordLine(
                 n, QStringLiteral("Category %1").arg((n * 7919) % 32768, 5, 10, QLatin1Char('0')),
                 stamp);
-        writeLines(CategoryIndexPath(), categories);
+        writeLines(CategoryIndexPath(UserNo), categories);
     }
 
     void writeUrls(int category, int count) {

@@ -17,6 +17,7 @@
 #include "session/modMain.h"
 #include "storage/accountfile.h"
 #include "storage/datafile.h"
+#include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
 

@@ -13,6 +13,8 @@
 #include "screens/sortedlist.h"
 #include "session/modMain.h"
 #include "storage/accountfile.h"
+#include "storage/datafile.h"
+#include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
 

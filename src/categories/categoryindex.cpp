@@ -33,23 +33,10 @@ IoError unstorableName(const QString &name) {
     return UnstorableRefusal(QStringLiteral("Category Name"), name);
 }
 
-// Looks the name up before it is written under a category: the look-up's
-// outcome taken into `change`, and a name in use refused with `taken`.
-// True when the name is free.
-bool nameIsFree(int userNo, const QString &name, const QString &taken, Change *change,
-                int *nextNo) {
-    bool exists = false;
-    if (!change->error.take(CategoryExists(userNo, name, &exists, nextNo)))
-        return false;
-    if (exists)
-        change->error.take(IoError::refused(IoError::Kind::NameTaken, taken));
-    return !exists;
-}
-
 template <typename View> qint64 categoryNumberOfLine(View line) {
     // A line without separator reads as dummy fields, whose key is no number.
-    std::array<View, 2> fields;
-    return SplitFields(line, &fields) < 2 ? 0 : FieldKeyNumber(fields[0]);
+    const qsizetype sep = FindFieldSep(line, 0);
+    return sep < 0 ? 0 : FieldKeyNumber(line.first(sep));
 }
 
 } // namespace
@@ -96,19 +83,17 @@ IoError CategoryExists(int userNo, const QString &name, bool *exists, int *nextN
         return err;
     }
 
-    // Each line is read in place: its key and as much of its name as the
-    // candidate is long are deciphered, nothing else.
-    const QString wanted = name.toUpper();
+    // Each line is read in place: its key, and its name up to the first
+    // character that differs, are deciphered, nothing else. A line without
+    // separator reads as dummy fields: number 0, and a name that deciphers
+    // to "" (the empty view).
+    const NameTest wanted(name);
     qint64 highest = 0;
     IoError err = ForEachLine(path, [&](const QString &line) {
         std::array<QStringView, 2> fields;
-        if (SplitFields(QStringView(line), &fields) < 2) {
-            // Dummy fields: number 0, and a name that deciphers to "".
-            *exists = wanted.isEmpty();
-            return !*exists;
-        }
-        highest = std::max(highest, FieldKeyNumber(fields[0]));
-        *exists = FieldEqualsUpper(fields[1], wanted);
+        if (SplitFields(QStringView(line), &fields) == 2)
+            highest = std::max(highest, FieldKeyNumber(fields[0]));
+        *exists = wanted.matches(fields[1]);
         return !*exists;
     });
     if (err.failed()) {
@@ -149,12 +134,17 @@ Change AppendCategory(int userNo, const QString &name, const QString &stamp) {
     if (IoError err = unstorableName(name); err.failed())
         return refused(err);
     Change change;
+    bool exists = false;
     int number = 0;
-    if (!nameIsFree(userNo, name,
-                    QStringLiteral("There already exists a Category by that name, please choose "
-                                   "another name."),
-                    &change, &number))
+    if (!change.error.take(CategoryExists(userNo, name, &exists, &number)))
         return change;
+    if (exists) {
+        change.error.take(IoError::refused(
+            IoError::Kind::NameTaken,
+            QStringLiteral("There already exists a Category by that name, please choose another "
+                           "name.")));
+        return change;
+    }
     if (!IsStorableNumber(number)) {
         change.error.take(IoError::refused(
             IoError::Kind::NumbersUsedUp,
@@ -173,24 +163,40 @@ Change RenameCategory(int userNo, qint64 number, const QString &newName, const Q
         return noSuchCategory(path, number);
     if (IoError err = unstorableName(newName); err.failed())
         return refused(err);
+    // One pass over the index: every line's name is compared as it goes by,
+    // and the record is rewritten on the way. A name that is taken abandons
+    // the rewrite, which leaves the index as it was.
     Change change;
-    int next = 0;
-    if (!nameIsFree(userNo, newName,
-                    QStringLiteral("There already exists a Category by that name...Please choose "
-                                   "another."),
-                    &change, &next))
+    bool hasData = false;
+    if (!change.error.take(FileHasData(path, &hasData)))
         return change;
-    const QByteArray record = CategoryRecordLine(number, newName, stamp).toLatin1();
+    if (!hasData)
+        return noSuchCategory(path, number);
+    const NameTest wanted(newName);
+    const NumberTest numbered(number);
+    const QByteArray replacement = CategoryRecordLine(number, newName, stamp).toLatin1();
     qsizetype renamed = 0;
+    bool taken = false;
     const bool rewritten = change.error.take(RewriteLinesEdited(
         path,
         [&](QByteArrayView &line, bool *) {
-            if (CategoryNumberOfLine(QLatin1StringView(line)) != number)
+            // A line without separator reads as dummy fields, as above.
+            std::array<QLatin1StringView, 2> fields;
+            const bool record = SplitFields(QLatin1StringView(line), &fields) == 2;
+            taken = wanted.matches(fields[1]);
+            if (taken || !record || !numbered.matches(fields[0]))
                 return false;
-            line = record;
+            line = replacement;
             return true;
         },
-        &renamed));
+        &renamed, &taken));
+    if (rewritten && taken) {
+        change.error.take(IoError::refused(
+            IoError::Kind::NameTaken,
+            QStringLiteral("There already exists a Category by that name...Please choose "
+                           "another.")));
+        return change;
+    }
     if (!rewritten)
         return change;
     if (renamed == 0) {
@@ -252,10 +258,15 @@ Change DeleteCategoryFiles(int userNo, qint64 number) {
     }
 
     qsizetype dropped = 0;
+    const NumberTest numbered(number);
     const IoError rewritten = RewriteLinesEdited(
         path,
         [&](QByteArrayView &line, bool *keep) {
-            *keep = CategoryNumberOfLine(QLatin1StringView(line)) != number;
+            // A line without separator reads as dummy fields, whose key is
+            // no number.
+            const QLatin1StringView text(line);
+            const qsizetype sep = FindFieldSep(text, 0);
+            *keep = sep < 0 || !numbered.matches(text.first(sep));
             return !*keep;
         },
         &dropped);

@@ -75,14 +75,14 @@ QString AccountRecordLine(int n, const QString &name, const QString &password) {
 IoError FindAccount(const QString &userName, bool *taken, int *nextNo) {
     *nextNo = 0;
     *taken = false;
-    const QString wanted = TrimBlanks(userName).toUpper();
+    const NameTest wanted(TrimBlanks(userName));
     qint64 highest = 0;
     const IoError err = scanAccountFile([&](const AccountFields &record) {
         const std::optional<QString> tag = accountTag(record[0]);
         if (!tag)
             return true;
         highest = std::max(highest, KeyNumber(*tag));
-        if (!FieldEqualsUpper(record[1], wanted))
+        if (!wanted.matches(record[1]))
             return true;
         *taken = true;
         return false; // the first match ends the search
@@ -97,14 +97,14 @@ IoError FindAccount(const QString &userName, bool *taken, int *nextNo) {
 
 IoError CheckSignIn(const QString &userName, const QString &password, qint16 *userNo) {
     *userNo = 0;
-    const QString wantedName = TrimBlanks(userName).toUpper();
+    const NameTest wantedName(TrimBlanks(userName));
     const QString wantedPassword = TrimBlanks(password);
     qint16 signedIn = 0;
     const IoError err = scanAccountFile([&](const AccountFields &record) {
         // The name first: tag and password are deciphered only for a
         // record whose name matches. A record signs in when all of its
         // checks pass, so their order changes nothing in the result.
-        if (!FieldEqualsUpper(record[1], wantedName))
+        if (!wantedName.matches(record[1]))
             return true;
         const std::optional<QString> tag = accountTag(record[0]);
         if (!tag)

@@ -2,15 +2,18 @@
 
 #include "storage/records.h"
 
+#include <QtEndian>
 #include <QtGlobal>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <random>
+#include <type_traits>
 
 namespace modMain {
 
@@ -155,6 +158,9 @@ struct CipherTables {
     std::array<std::array<quint8, kMaxTarget + 1>, kMaxKey + 1> decode;
     // encode[key][code - 32]: the group written for that key and code.
     std::array<std::array<std::array<char16_t, 6>, kLastCode - kFirstCode + 1>, kMaxKey + 1> encode;
+    // targetOf[key][code - 32]: the one target that decode gives that code
+    // for under that key, or -1 when no target does.
+    std::array<std::array<qint16, kLastCode - kFirstCode + 1>, kMaxKey + 1> targetOf;
 
     CipherTables() {
         for (int key = 1; key <= kMaxKey; ++key) {
@@ -165,6 +171,12 @@ struct CipherTables {
                 const qint64 value = comparedValue(key, code);
                 if (value >= 0 && value <= kMaxTarget)
                     decode[key][value] = quint8(code);
+            }
+            targetOf[key].fill(-1);
+            // Each code is written to one target at most, so it has one.
+            for (int target = 0; target <= kMaxTarget; ++target) {
+                if (decode[key][target] != kNoMatch)
+                    targetOf[key][decode[key][target] - kFirstCode] = qint16(target);
             }
             for (int code = kFirstCode; code <= kLastCode; ++code) {
                 const QString digits = KeyDigits(key, code);
@@ -299,14 +311,46 @@ unsigned codeOf(char c) {
     return uchar(c);
 }
 
+// Reads the six bytes at `in` as a group of six ASCII digits D1 D2 K1 K2 D3
+// D4: the key K1 K2 and the target D1 D2 D3 D4. False when they are not six
+// digits. The bytes are tested and taken apart a word at a time: a byte is
+// a digit when its top bits are those of "0" and stay so with 6 added.
+bool sixDigits(const char *in, unsigned *key, unsigned *target) {
+    quint32 head; // D1 D2 K1 K2
+    quint16 tail; // D3 D4
+    std::memcpy(&head, in, sizeof head);
+    std::memcpy(&tail, in + 4, sizeof tail);
+    head = qFromLittleEndian(head);
+    tail = qFromLittleEndian(tail);
+    if ((head & 0xF0F0F0F0u) != 0x30303030u ||
+        ((head + 0x06060606u) & 0xF0F0F0F0u) != 0x30303030u || (tail & 0xF0F0u) != 0x3030u ||
+        ((tail + 0x0606u) & 0xF0F0u) != 0x3030u)
+        return false;
+    *key = ((head >> 16) & 0xF) * 10 + ((head >> 24) & 0xF);
+    *target =
+        (head & 0xF) * 1000 + ((head >> 8) & 0xF) * 100 + (tail & 0xF) * 10 + ((tail >> 8) & 0xF);
+    return true;
+}
+
 // Deciphers the text in[0, length) a character at a time, in order, handing
 // each to `put` (bool(QChar)), which returns false to stop. Every decipherer
 // reads a text this way.
 template <typename Char, typename Put> void decipher(const Char *in, qsizetype length, Put &&put) {
     const CipherTables &t = tables();
-    const auto digit = [&](qsizetype at) { return codeOf(in[at]) - unsigned(u'0'); };
     qsizetype i = 0;
+    const auto digit = [&](qsizetype at) { return codeOf(in[at]) - unsigned(u'0'); };
     while (i < length) {
+        if constexpr (std::is_same_v<Char, char>) {
+            // Bytes are taken apart a word at a time.
+            unsigned key = 0;
+            unsigned target = 0;
+            if (length - i >= 6 && sixDigits(in + i, &key, &target)) {
+                if (key - 1 < unsigned(kMaxKey) && !put(QChar(char16_t(t.decode[key][target]))))
+                    return;
+                i += 6;
+                continue;
+            }
+        }
         if (digit(i) <= 9) {
             if (length - i >= 6 && !((digit(i + 1) > 9) | (digit(i + 2) > 9) | (digit(i + 3) > 9) |
                                      (digit(i + 4) > 9) | (digit(i + 5) > 9))) {
@@ -351,6 +395,23 @@ qsizetype decipherInto(const Char *in, qsizetype length, QChar *out, qsizetype r
     return written;
 }
 
+// The six characters at `in` as a group of six ASCII digits D1 D2 K1 K2 D3
+// D4, as sixDigits reads bytes.
+bool sixDigits(const char16_t *in, unsigned *key, unsigned *target) {
+    const auto digit = [in](int at) { return unsigned(in[at]) - unsigned(u'0'); };
+    if ((digit(0) > 9) | (digit(1) > 9) | (digit(2) > 9) | (digit(3) > 9) | (digit(4) > 9) |
+        (digit(5) > 9))
+        return false;
+    *key = digit(2) * 10 + digit(3);
+    *target = digit(0) * 1000 + digit(1) * 100 + digit(4) * 10 + digit(5);
+    return true;
+}
+
+// A letter "a" to "z" upper-cased; every other character as it is.
+char16_t upperCased(char16_t code) {
+    return code >= u'a' && code <= u'z' ? char16_t(code - (u'a' - u'A')) : code;
+}
+
 } // namespace
 
 QString DecryptText(QStringView line) {
@@ -378,6 +439,94 @@ qsizetype DecryptInto(QStringView text, QChar *out, qsizetype room) {
 
 qsizetype DecryptInto(QLatin1StringView text, QChar *out, qsizetype room) {
     return decipherInto(text.data(), text.size(), out, room);
+}
+
+DecipheredTest::DecipheredTest(const QString &upper)
+    : upper_(upper), targets_(size_t(upper.size()) * (kMaxKey + 1), kNoTargets) {
+    const CipherTables &t = tables();
+    for (qsizetype at = 0; at < upper.size(); ++at) {
+        const char16_t wanted = upper[at].unicode();
+        // "{" is also what every group that stands for no code deciphers to.
+        if (wanted == kNoMatch || upperCased(wanted) != wanted)
+            byDigits_ = false;
+        for (int key = 1; key <= kMaxKey; ++key) {
+            quint32 targets = kNoTargets;
+            int shift = 0;
+            for (int code = kFirstCode; code <= kLastCode; ++code) {
+                const qint16 target = t.targetOf[key][code - kFirstCode];
+                if (upperCased(char16_t(code)) != wanted || target < 0)
+                    continue;
+                // At most two codes (a letter in both cases) stand for one
+                // upper-cased character.
+                targets = (targets & ~(0xFFFFu << shift)) | (quint32(target) << shift);
+                shift += 16;
+            }
+            targets_[size_t(at) * (kMaxKey + 1) + size_t(key)] = targets;
+        }
+    }
+}
+
+template <typename Char> bool DecipheredTest::matches(const Char *in, qsizetype length) const {
+    if (byDigits_) {
+        // A group of six digits with a valid key gives one character, which
+        // is a wanted one exactly when the group's target is one of those
+        // that give it under that key. Anything else in the text is read the
+        // general way.
+        const qsizetype size = upper_.size();
+        const quint32 *targets = targets_.data();
+        qsizetype at = 0;
+        qsizetype i = 0;
+        unsigned key = 0;
+        unsigned target = 0;
+        for (; i < length; i += 6) {
+            if (length - i < 6 || !sixDigits(in + i, &key, &target) || key - 1 >= unsigned(kMaxKey))
+                break;
+            if (at == size)
+                return false; // one character more than wanted
+            const quint32 wanted = targets[size_t(at) * (kMaxKey + 1) + key];
+            if (target != (wanted & 0xFFFF) && target != (wanted >> 16))
+                return false;
+            ++at;
+        }
+        if (i >= length)
+            return at == size;
+    }
+    qsizetype at = 0;
+    bool same = true;
+    decipher(in, length, [&](QChar c) {
+        same = at < upper_.size() && upperCased(c.unicode()) == upper_[at].unicode();
+        ++at;
+        return same;
+    });
+    return same && at == upper_.size();
+}
+
+bool DecryptGroup(QStringView group, QChar *c) {
+    unsigned key = 0;
+    unsigned target = 0;
+    if (group.size() < 6 ||
+        !sixDigits(reinterpret_cast<const char16_t *>(group.data()), &key, &target) ||
+        key - 1 >= unsigned(kMaxKey))
+        return false;
+    *c = QChar(char16_t(tables().decode[key][target]));
+    return true;
+}
+
+bool DecryptGroup(QLatin1StringView group, QChar *c) {
+    unsigned key = 0;
+    unsigned target = 0;
+    if (group.size() < 6 || !sixDigits(group.data(), &key, &target) || key - 1 >= unsigned(kMaxKey))
+        return false;
+    *c = QChar(char16_t(tables().decode[key][target]));
+    return true;
+}
+
+bool DecipheredTest::matches(QStringView text) const {
+    return matches(reinterpret_cast<const char16_t *>(text.data()), text.size());
+}
+
+bool DecipheredTest::matches(QLatin1StringView text) const {
+    return matches(text.data(), text.size());
 }
 
 } // namespace modMain

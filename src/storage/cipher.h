@@ -5,6 +5,7 @@
 #include <QStringView>
 
 #include <functional>
+#include <vector>
 
 // The character cipher every stored text passes through.
 //
@@ -29,6 +30,39 @@ QString DecryptText(QStringView line);
 // Latin-1 bytes), without a copy of it.
 qsizetype DecryptInto(QStringView text, QChar *out, qsizetype room);
 qsizetype DecryptInto(QLatin1StringView text, QChar *out, qsizetype room);
+
+// The character that the first six characters of `group` stand for, in `*c`,
+// when they are the usual group: six digits with a valid key, which always
+// gives one character. False for anything else, which only DecryptText
+// reads as it must.
+bool DecryptGroup(QStringView group, QChar *c);
+bool DecryptGroup(QLatin1StringView group, QChar *c);
+
+// Tests enciphered texts against one plain text: whether a text deciphers
+// (DecryptText) to `upper` once its letters "a" to "z" are upper-cased. A
+// text is read no further than the first character that differs, and its
+// usual six-digit groups are compared by their digits.
+class DecipheredTest {
+public:
+    explicit DecipheredTest(const QString &upper);
+    bool matches(QStringView text) const;
+    bool matches(QLatin1StringView text) const;
+
+private:
+    template <typename Char> bool matches(const Char *in, qsizetype length) const;
+
+    static constexpr quint32 kNoTargets = 0xFFFFFFFFu;
+
+    QString upper_;
+    // For each character of upper_ and each key (0 to 15): the targets (16
+    // bits each, 0xFFFF for none) of the groups of six digits that decipher
+    // to it under that key; at most two, a letter in both cases.
+    std::vector<quint32> targets_;
+    // False when a character of upper_ cannot be told by the digits of one
+    // group (a lower-case letter, or "{", which every group that stands for
+    // no code deciphers to): texts are then read the general way.
+    bool byDigits_ = true;
+};
 
 // Enciphers one character of the plain alphabet (codes 32..122) with a fresh
 // key from RandomKey().

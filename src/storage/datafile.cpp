@@ -508,7 +508,7 @@ IoError ReadLines(const QString &path, QStringList *lines) {
 
 IoError RewriteLinesEdited(const QString &path,
                            const std::function<bool(QByteArrayView &line, bool *keep)> &edit,
-                           qsizetype *edited) {
+                           qsizetype *edited, const bool *abandon) {
     *edited = 0;
     IoError err;
     FileDescriptor file = openDataFile(path, O_RDONLY, kRead, &err);
@@ -524,6 +524,8 @@ IoError RewriteLinesEdited(const QString &path,
         bool keep = true;
         if (edit(line, &keep))
             ++*edited;
+        if (abandon && *abandon)
+            return false;
         if (keep) {
             writeError = replacement.write(line);
             if (!writeError)
@@ -535,7 +537,7 @@ IoError RewriteLinesEdited(const QString &path,
         return err;
     if (writeError)
         return replacement.fail(writeError);
-    if (*edited == 0)
+    if (*edited == 0 || (abandon && *abandon))
         return IoError(); // nothing to change: the replacement goes
     return replacement.commit();
 }

@@ -64,10 +64,12 @@ IoError ReadLines(const QString &path, QStringList *lines);
 // content, which replaces the file as RewriteFile replaces it: lines `edit`
 // leaves alone are written back byte for byte and never decoded, and no
 // more than a block of the file is held in memory. When `edit` changed no
-// line, the file is left as it was.
+// line, the file is left as it was. So it is when `abandon` is given and
+// `edit` sets it: the rewrite stops at that line, for an edit that finds on
+// its way through the file that the change must not be made.
 IoError RewriteLinesEdited(const QString &path,
                            const std::function<bool(QByteArrayView &line, bool *keep)> &edit,
-                           qsizetype *edited);
+                           qsizetype *edited, const bool *abandon = nullptr);
 
 // Appends one line and its CR LF to a file, creating it (owner-only) when
 // absent. When the file's last line lacks a line end, one is written first so

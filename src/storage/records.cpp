@@ -166,24 +166,6 @@ qint64 FieldKeyNumber(QLatin1StringView field) {
     return fieldKeyNumber(field);
 }
 
-bool FieldEqualsUpper(QStringView field, QStringView upper) {
-    const qsizetype size = upper.size();
-    // One character more than wanted: a longer text does not match either.
-    QVarLengthArray<QChar, 64> text(size + 1);
-    if (DecryptInto(field, text.data(), size + 1) != size)
-        return false;
-    swapPairsInPlace(text.data(), size);
-    for (qsizetype i = 0; i < size; ++i) {
-        // Deciphered characters are plain ASCII: upper-cased by their codes.
-        char16_t c = text[i].unicode();
-        if (c >= u'a' && c <= u'z')
-            c = char16_t(c - (u'a' - u'A'));
-        if (c != upper[i].unicode())
-            return false;
-    }
-    return true;
-}
-
 int NextNumber(qint64 highest) {
     return int(std::clamp<qint64>(highest, 0, std::numeric_limits<int>::max() - 1)) + 1;
 }
@@ -199,6 +181,79 @@ bool OwnerTest::owns(QStringView storedStamp) const {
     return DecryptInto(QStringView(swapped.data(), swapped.size()), text.data(), size + 1) ==
                size &&
            QStringView(text.data(), size) == mine_;
+}
+
+// Deciphered characters are plain ASCII, upper-cased by their codes; the
+// name is upper-cased as a whole, as the program has always compared names.
+NameTest::NameTest(const QString &name) : wanted_(SwapPairs(name.toUpper())) {}
+
+bool NameTest::matches(QStringView storedName) const {
+    return wanted_.matches(storedName);
+}
+
+bool NameTest::matches(QLatin1StringView storedName) const {
+    return wanted_.matches(storedName);
+}
+
+NumberTest::NumberTest(qint64 number) : number_(number), digits_(QString::number(number)) {}
+
+template <typename View> bool NumberTest::matches(View storedKey) const {
+    // The key's text, pairs swapped back, is read as ReadNumber reads it
+    // from its fourth character on (blanks, then digits up to the first
+    // other character), and compared with the number's digits as it goes: a
+    // number of one or more has no leading zero, so the digits that follow
+    // the key's leading zeros must be those digits exactly. Only keys made
+    // of usual groups, one character each, are read so; any other goes the
+    // general way.
+    constexpr qsizetype kGroup = 6;
+    const qsizetype groups = storedKey.size() / kGroup;
+    if (number_ < 1 || storedKey.size() % kGroup != 0)
+        return FieldKeyNumber(storedKey) == number_;
+    enum class Phase { Blanks, Zeros, Digits } phase = Phase::Blanks;
+    qsizetype matched = 0; // digits of the number found so far
+    enum class Verdict { Unknown, Equal, Different };
+    // Takes character `at` of the key's text.
+    const auto take = [&](qsizetype at, char16_t code) {
+        if (at < 3 || (phase == Phase::Blanks && code == u' '))
+            return Verdict::Unknown; // "CAT", or whatever stands there; blanks
+        if (phase != Phase::Digits && code == u'0') {
+            phase = Phase::Zeros;
+            return Verdict::Unknown;
+        }
+        if (code < u'0' || code > u'9')
+            return phase == Phase::Digits && matched == digits_.size() ? Verdict::Equal
+                                                                       : Verdict::Different;
+        phase = Phase::Digits;
+        if (matched == digits_.size() || code != digits_[matched].unicode())
+            return Verdict::Different;
+        ++matched;
+        return Verdict::Unknown;
+    };
+    for (qsizetype first = 0; first < groups; first += 2) {
+        // A pair of groups gives two characters, the second one first.
+        QChar pair[2];
+        const qsizetype count = std::min<qsizetype>(2, groups - first);
+        for (qsizetype k = 0; k < count; ++k) {
+            if (!DecryptGroup(storedKey.sliced((first + k) * kGroup, kGroup), &pair[k]))
+                return FieldKeyNumber(storedKey) == number_;
+        }
+        if (count == 2)
+            std::swap(pair[0], pair[1]);
+        for (qsizetype k = 0; k < count; ++k) {
+            if (const Verdict verdict = take(first + k, pair[k].unicode());
+                verdict != Verdict::Unknown)
+                return verdict == Verdict::Equal;
+        }
+    }
+    return phase == Phase::Digits && matched == digits_.size();
+}
+
+bool NumberTest::matches(QStringView storedKey) const {
+    return matches<QStringView>(storedKey);
+}
+
+bool NumberTest::matches(QLatin1StringView storedKey) const {
+    return matches<QLatin1StringView>(storedKey);
 }
 
 } // namespace modMain

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "storage/cipher.h"
 #include "storage/ioerror.h"
 
 #include <QLatin1StringView>
@@ -126,11 +127,6 @@ qint64 KeyNumber(QStringView key);
 qint64 FieldKeyNumber(QStringView field);
 qint64 FieldKeyNumber(QLatin1StringView field);
 
-// Whether a stored text field deciphers (DecodeField) to `upper` without
-// regard to letter case; `upper` is upper-cased already (QString::toUpper).
-// The field is read in place, and no further than `upper` is long.
-bool FieldEqualsUpper(QStringView field, QStringView upper);
-
 // The number a new record receives: one more than `highest`, the highest
 // number in its file (0 for none). Kept below INT_MAX so that it cannot
 // wrap: a number past kMaxRecordNo stays past it, for the caller to refuse.
@@ -148,6 +144,36 @@ public:
 
 private:
     QString mine_;
+};
+
+// The name test: whether a stored name field (a user or category name)
+// deciphers (DecodeField) to `name` without regard to letter case. The
+// field is read in place and deciphered no further than the first character
+// that differs.
+class NameTest {
+public:
+    explicit NameTest(const QString &name);
+    bool matches(QStringView storedName) const;
+    bool matches(QLatin1StringView storedName) const;
+
+private:
+    DecipheredTest wanted_; // the name upper-cased, pairs swapped as stored
+};
+
+// The number test: whether a stored key field has number `number` (1 or
+// more), as FieldKeyNumber reads it. The usual key, groups of six digits
+// each giving one character, is deciphered only as far as it takes to tell.
+class NumberTest {
+public:
+    explicit NumberTest(qint64 number);
+    bool matches(QStringView storedKey) const;
+    bool matches(QLatin1StringView storedKey) const;
+
+private:
+    template <typename View> bool matches(View storedKey) const;
+
+    qint64 number_;
+    QString digits_; // the number in decimal
 };
 
 // One record as a list shows it: its text (a category name, an address) and

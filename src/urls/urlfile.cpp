@@ -302,14 +302,14 @@ Change EditUrlFile(const QString &path,
 // deciphering no more of a line than its key.
 class RecordMatcher {
 public:
-    explicit RecordMatcher(qint64 urlNo) : urlNo_(urlNo) {}
+    explicit RecordMatcher(qint64 urlNo) : numbered_(urlNo) {}
 
     // Whether `line` is a complete record (four fields or more) numbered
     // `urlNo`. The key is the bytes up to the first separator (the whole line
     // when there is none); the fields are counted only when the key matches.
     bool matches(QByteArrayView line) const {
         RecordSplitter<QLatin1StringView> fields{QLatin1StringView(line)};
-        if (FieldKeyNumber(fields.next()) != urlNo_)
+        if (!numbered_.matches(fields.next()))
             return false;
         int count = 1;
         for (; count < kUrlFields && !fields.atEnd(); ++count)
@@ -318,7 +318,7 @@ public:
     }
 
 private:
-    qint64 urlNo_;
+    NumberTest numbered_;
 };
 
 } // namespace
