@@ -2,6 +2,7 @@
 
 #include "storage/records.h"
 
+#include <QVarLengthArray>
 #include <QtEndian>
 #include <QtGlobal>
 
@@ -441,23 +442,25 @@ qsizetype DecryptInto(QLatin1StringView text, QChar *out, qsizetype room) {
     return decipherInto(text.data(), text.size(), out, room);
 }
 
-DecipheredTest::DecipheredTest(const QString &upper)
-    : upper_(upper), targets_(size_t(upper.size()) * (kMaxKey + 1), kNoTargets) {
+DecipheredTest::DecipheredTest(const QString &plain, unsigned reading)
+    : plain_(plain), reading_(reading), targets_(size_t(plain.size()) * (kMaxKey + 1), kNoTargets) {
     const CipherTables &t = tables();
-    for (qsizetype at = 0; at < upper.size(); ++at) {
-        const char16_t wanted = upper[at].unicode();
-        // "{" is also what every group that stands for no code deciphers to.
-        if (wanted == kNoMatch || upperCased(wanted) != wanted)
+    const auto read = [reading](char16_t code) {
+        return reading & IgnoringCase ? upperCased(code) : code;
+    };
+    for (qsizetype at = 0; at < plain.size(); ++at) {
+        const char16_t wanted = plain[at].unicode();
+        if (wanted == kNoMatch || read(wanted) != wanted)
             byDigits_ = false;
         for (int key = 1; key <= kMaxKey; ++key) {
             quint32 targets = kNoTargets;
             int shift = 0;
             for (int code = kFirstCode; code <= kLastCode; ++code) {
                 const qint16 target = t.targetOf[key][code - kFirstCode];
-                if (upperCased(char16_t(code)) != wanted || target < 0)
+                if (read(char16_t(code)) != wanted || target < 0)
                     continue;
-                // At most two codes (a letter in both cases) stand for one
-                // upper-cased character.
+                // At most two codes (a letter in both cases) are read as one
+                // character.
                 targets = (targets & ~(0xFFFFu << shift)) | (quint32(target) << shift);
                 shift += 16;
             }
@@ -466,39 +469,75 @@ DecipheredTest::DecipheredTest(const QString &upper)
     }
 }
 
-template <typename Char> bool DecipheredTest::matches(const Char *in, qsizetype length) const {
-    if (byDigits_) {
-        // A group of six digits with a valid key gives one character, which
-        // is a wanted one exactly when the group's target is one of those
-        // that give it under that key. Anything else in the text is read the
-        // general way.
-        const qsizetype size = upper_.size();
-        const quint32 *targets = targets_.data();
-        qsizetype at = 0;
-        qsizetype i = 0;
-        unsigned key = 0;
-        unsigned target = 0;
-        for (; i < length; i += 6) {
-            if (length - i < 6 || !sixDigits(in + i, &key, &target) || key - 1 >= unsigned(kMaxKey))
-                break;
-            if (at == size)
-                return false; // one character more than wanted
-            const quint32 wanted = targets[size_t(at) * (kMaxKey + 1) + key];
-            if (target != (wanted & 0xFFFF) && target != (wanted >> 16))
-                return false;
-            ++at;
+template <bool Swapped, typename Char>
+bool DecipheredTest::matchesByDigits(const Char *in, qsizetype length, bool *told) const {
+    // A group of six digits with a valid key gives one character, which is
+    // a wanted one exactly when the group's target is one of those that give
+    // it under that key. Anything else in the text leaves it untold, for the
+    // general way. Pairs swapped back keep to their groups: a group's digits
+    // are only read in another order.
+    const qsizetype size = plain_.size();
+    const quint32 *targets = targets_.data();
+    const auto digit = [](Char c) { return codeOf(c) - unsigned(u'0'); };
+    *told = true;
+    qsizetype at = 0;
+    qsizetype i = 0;
+    unsigned key = 0;
+    unsigned target = 0;
+    for (; length - i >= 6; i += 6) {
+        bool group = false;
+        if constexpr (Swapped) {
+            const Char *g = in + i;
+            group = !((digit(g[0]) > 9) | (digit(g[1]) > 9) | (digit(g[2]) > 9) |
+                      (digit(g[3]) > 9) | (digit(g[4]) > 9) | (digit(g[5]) > 9));
+            key = digit(g[3]) * 10 + digit(g[2]);
+            target = digit(g[1]) * 1000 + digit(g[0]) * 100 + digit(g[5]) * 10 + digit(g[4]);
+        } else {
+            group = sixDigits(in + i, &key, &target);
         }
-        if (i >= length)
-            return at == size;
+        if (!group || key - 1 >= unsigned(kMaxKey))
+            break;
+        if (at == size)
+            return false; // one character more than wanted
+        const quint32 wanted = targets[size_t(at) * (kMaxKey + 1) + key];
+        if (target != (wanted & 0xFFFF) && target != (wanted >> 16))
+            return false;
+        ++at;
     }
+    if (i == length)
+        return at == size;
+    *told = false;
+    return false;
+}
+
+template <typename Char>
+bool DecipheredTest::matchesDeciphered(const Char *in, qsizetype length) const {
     qsizetype at = 0;
     bool same = true;
     decipher(in, length, [&](QChar c) {
-        same = at < upper_.size() && upperCased(c.unicode()) == upper_[at].unicode();
+        const char16_t code = reading_ & IgnoringCase ? upperCased(c.unicode()) : c.unicode();
+        same = at < plain_.size() && code == plain_[at].unicode();
         ++at;
         return same;
     });
-    return same && at == upper_.size();
+    return same && at == plain_.size();
+}
+
+template <typename Char> bool DecipheredTest::matches(const Char *in, qsizetype length) const {
+    const bool swapped = reading_ & PairsSwapped;
+    if (byDigits_) {
+        bool told = false;
+        const bool same = swapped ? matchesByDigits<true>(in, length, &told)
+                                  : matchesByDigits<false>(in, length, &told);
+        if (told)
+            return same;
+    }
+    if (!swapped)
+        return matchesDeciphered(in, length);
+    QVarLengthArray<Char, 256> text(in, in + length);
+    for (qsizetype i = 1; i < length; i += 2)
+        std::swap(text[i - 1], text[i]);
+    return matchesDeciphered(text.constData(), length);
 }
 
 bool DecryptGroup(QStringView group, QChar *c) {

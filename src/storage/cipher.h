@@ -39,28 +39,43 @@ bool DecryptGroup(QStringView group, QChar *c);
 bool DecryptGroup(QLatin1StringView group, QChar *c);
 
 // Tests enciphered texts against one plain text: whether a text deciphers
-// (DecryptText) to `upper` once its letters "a" to "z" are upper-cased. A
-// text is read no further than the first character that differs, and its
-// usual six-digit groups are compared by their digits.
+// (DecryptText) to it. A text is read no further than the first character
+// that differs, and its usual six-digit groups are compared by their digits.
 class DecipheredTest {
 public:
-    explicit DecipheredTest(const QString &upper);
+    // How a text is read before it is compared.
+    enum Reading : unsigned {
+        Exactly = 0,
+        // Its letters "a" to "z" are taken as "A" to "Z" (the plain text is
+        // upper-cased already).
+        IgnoringCase = 1,
+        // Its characters 1<->2, 3<->4, ... are swapped back (SwapPairs)
+        // before it is deciphered.
+        PairsSwapped = 2,
+    };
+
+    DecipheredTest(const QString &plain, unsigned reading);
     bool matches(QStringView text) const;
     bool matches(QLatin1StringView text) const;
 
 private:
     template <typename Char> bool matches(const Char *in, qsizetype length) const;
+    template <bool Swapped, typename Char>
+    bool matchesByDigits(const Char *in, qsizetype length, bool *told) const;
+    template <typename Char> bool matchesDeciphered(const Char *in, qsizetype length) const;
 
     static constexpr quint32 kNoTargets = 0xFFFFFFFFu;
 
-    QString upper_;
-    // For each character of upper_ and each key (0 to 15): the targets (16
+    QString plain_;
+    unsigned reading_;
+    // For each character of plain_ and each key (0 to 15): the targets (16
     // bits each, 0xFFFF for none) of the groups of six digits that decipher
     // to it under that key; at most two, a letter in both cases.
     std::vector<quint32> targets_;
-    // False when a character of upper_ cannot be told by the digits of one
-    // group (a lower-case letter, or "{", which every group that stands for
-    // no code deciphers to): texts are then read the general way.
+    // False when a character of plain_ cannot be told by the digits of one
+    // group ("{", which every group that stands for no code deciphers to, or
+    // a lower-case letter when the case is ignored): texts are then read the
+    // general way.
     bool byDigits_ = true;
 };
 

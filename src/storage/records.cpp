@@ -170,22 +170,17 @@ int NextNumber(qint64 highest) {
     return int(std::clamp<qint64>(highest, 0, std::numeric_limits<int>::max() - 1)) + 1;
 }
 
-OwnerTest::OwnerTest(const QString &sessionStamp) : mine_(DecryptText(SwapPairs(sessionStamp))) {}
+OwnerTest::OwnerTest(const QString &sessionStamp)
+    : mine_(DecryptText(SwapPairs(sessionStamp)), DecipheredTest::PairsSwapped) {}
 
 bool OwnerTest::owns(QStringView storedStamp) const {
-    // DecryptText(SwapPairs(storedStamp)) == mine_, without a copy of either.
-    QVarLengthArray<QChar, 256> swapped(storedStamp.begin(), storedStamp.end());
-    swapPairsInPlace(swapped.data(), swapped.size());
-    const qsizetype size = mine_.size();
-    QVarLengthArray<QChar, 64> text(size + 1);
-    return DecryptInto(QStringView(swapped.data(), swapped.size()), text.data(), size + 1) ==
-               size &&
-           QStringView(text.data(), size) == mine_;
+    return mine_.matches(storedStamp);
 }
 
 // Deciphered characters are plain ASCII, upper-cased by their codes; the
 // name is upper-cased as a whole, as the program has always compared names.
-NameTest::NameTest(const QString &name) : wanted_(SwapPairs(name.toUpper())) {}
+NameTest::NameTest(const QString &name)
+    : wanted_(SwapPairs(name.toUpper()), DecipheredTest::IgnoringCase) {}
 
 bool NameTest::matches(QStringView storedName) const {
     return wanted_.matches(storedName);

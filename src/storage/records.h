@@ -143,7 +143,7 @@ public:
     bool owns(QStringView storedStamp) const;
 
 private:
-    QString mine_;
+    DecipheredTest mine_; // the session's stamp, deciphered
 };
 
 // The name test: whether a stored name field (a user or category name)
