@@ -304,11 +304,11 @@ QString DecryptCoreBySearch(QStringView group) {
 
 namespace {
 
-unsigned codeOf(char16_t c) {
+Q_ALWAYS_INLINE unsigned codeOf(char16_t c) {
     return c;
 }
 
-unsigned codeOf(char c) {
+Q_ALWAYS_INLINE unsigned codeOf(char c) {
     return uchar(c);
 }
 
@@ -316,7 +316,7 @@ unsigned codeOf(char c) {
 // D4: the key K1 K2 and the target D1 D2 D3 D4. False when they are not six
 // digits. The bytes are tested and taken apart a word at a time: a byte is
 // a digit when its top bits are those of "0" and stay so with 6 added.
-bool sixDigits(const char *in, unsigned *key, unsigned *target) {
+Q_ALWAYS_INLINE bool sixDigits(const char *in, unsigned *key, unsigned *target) {
     quint32 head; // D1 D2 K1 K2
     quint16 tail; // D3 D4
     std::memcpy(&head, in, sizeof head);
@@ -398,7 +398,7 @@ qsizetype decipherInto(const Char *in, qsizetype length, QChar *out, qsizetype r
 
 // The six characters at `in` as a group of six ASCII digits D1 D2 K1 K2 D3
 // D4, as sixDigits reads bytes.
-bool sixDigits(const char16_t *in, unsigned *key, unsigned *target) {
+Q_ALWAYS_INLINE bool sixDigits(const char16_t *in, unsigned *key, unsigned *target) {
     const auto digit = [in](int at) { return unsigned(in[at]) - unsigned(u'0'); };
     if ((digit(0) > 9) | (digit(1) > 9) | (digit(2) > 9) | (digit(3) > 9) | (digit(4) > 9) |
         (digit(5) > 9))
@@ -409,7 +409,7 @@ bool sixDigits(const char16_t *in, unsigned *key, unsigned *target) {
 }
 
 // A letter "a" to "z" upper-cased; every other character as it is.
-char16_t upperCased(char16_t code) {
+Q_ALWAYS_INLINE char16_t upperCased(char16_t code) {
     return code >= u'a' && code <= u'z' ? char16_t(code - (u'a' - u'A')) : code;
 }
 

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include <dirent.h>
@@ -332,7 +333,10 @@ template <typename Visit> qsizetype handEndedLines(QByteArrayView bytes, Visit &
 // Reads an open data file a line at a time and hands the bytes of each line,
 // without its line end, to `visit` (bool(QByteArrayView)) in file order; only
 // one line is held in memory at a time. `visit` returns false to stop early.
-template <typename Visit> IoError readLines(int fd, const QString &path, Visit &&visit) {
+// The lines are views into a buffer that the next read reuses: `handed` (no
+// arguments) is called whenever the lines handed so far are about to go.
+template <typename Visit, typename Handed>
+IoError readLines(int fd, const QString &path, Visit &&visit, Handed &&handed) {
     constexpr qsizetype kChunk = 64 * 1024;
     std::vector<char> chunk(kChunk);
     QByteArray pending; // the start of a line that goes on in the next chunk
@@ -354,17 +358,23 @@ template <typename Visit> IoError readLines(int fd, const QString &path, Visit &
                 continue;
             if (handEndedLines(pending, visit) < 0)
                 return IoError();
+            handed();
             pending.resize(0);
             rest = rest.sliced(lf + 1);
         }
         const qsizetype used = handEndedLines(rest, visit);
         if (used < 0)
             return IoError();
+        handed();
         pending.append(rest.sliced(used));
     }
-    if (!pending.isEmpty())
-        visit(QByteArrayView(pending)); // a last line without line end
+    if (!pending.isEmpty() && visit(QByteArrayView(pending))) // a last line without line end
+        handed();
     return IoError();
+}
+
+template <typename Visit> IoError readLines(int fd, const QString &path, Visit &&visit) {
+    return readLines(fd, path, std::forward<Visit>(visit), [] {});
 }
 
 // The new content of a data file on its way in: a temporary file beside the
@@ -519,20 +529,49 @@ IoError RewriteLinesEdited(const QString &path,
         return started;
     static const QByteArrayView kCrLf("\r\n");
     int writeError = 0;
-    err = readLines(file.get(), path, [&](QByteArrayView text) {
-        QByteArrayView line = text;
-        bool keep = true;
-        if (edit(line, &keep))
-            ++*edited;
-        if (abandon && *abandon)
-            return false;
-        if (keep) {
+    // Lines kept as read, with the CR LF they end in, one right after the
+    // other in the read buffer: written in one piece when the run ends, and
+    // before the buffer is reused.
+    QByteArrayView run;
+    const auto writeRun = [&] {
+        if (!run.isEmpty() && !writeError)
+            writeError = replacement.write(run);
+        run = QByteArrayView();
+        return writeError == 0;
+    };
+    err = readLines(
+        file.get(), path,
+        [&](QByteArrayView text) {
+            QByteArrayView line = text;
+            bool keep = true;
+            if (edit(line, &keep))
+                ++*edited;
+            if (abandon && *abandon)
+                return false;
+            if (!keep)
+                return writeRun();
+            // A line's text is followed in the buffer by its line end (a last
+            // line without one by the terminating zero of its own buffer).
+            const bool asRead = line.data() == text.data() && line.size() == text.size();
+            if (asRead && text.data()[text.size()] == '\r') {
+                const QByteArrayView withEnd(text.data(), text.size() + kCrLf.size());
+                if (!run.isEmpty() && run.data() + run.size() == text.data()) {
+                    run = QByteArrayView(run.data(), run.size() + withEnd.size());
+                    return true;
+                }
+                if (!writeRun())
+                    return false;
+                run = withEnd;
+                return true;
+            }
+            if (!writeRun())
+                return false;
             writeError = replacement.write(line);
             if (!writeError)
                 writeError = replacement.write(kCrLf);
-        }
-        return writeError == 0;
-    });
+            return writeError == 0;
+        },
+        writeRun);
     if (err.failed())
         return err;
     if (writeError)

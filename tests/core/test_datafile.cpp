@@ -906,6 +906,33 @@ TEST_F(FileTest, RewriteLinesEditedLeavesAFileItDoesNotChange) {
     EXPECT_EQ(entriesOf(dir.path()), QStringList({"CAT1.DAT", "afile"}));
 }
 
+// An edit that finds on its way that the change must not be made abandons
+// it: the file stays the same file, as it was, even after lines were edited
+// before that point, and no temporary file is left.
+TEST_F(FileTest, AnAbandonedRewriteLeavesTheFileAsItWas) {
+    const QString file = path(QStringLiteral("CAT1.DAT"));
+    const QByteArray old("old\r\na\r\nstop\r\nold\r\n");
+    writeBytes(file, old);
+    struct stat before;
+    ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &before), 0);
+    bool stop = false;
+    qsizetype edited = -1;
+    IoError err;
+    ASSERT_TRUE(ok(&err, RewriteLinesEdited(
+                             file,
+                             [&stop](QByteArrayView &line, bool *keep) {
+                                 stop = line == "stop";
+                                 return dropOldNew(line, keep);
+                             },
+                             &edited, &stop)));
+    EXPECT_EQ(edited, 1);
+    EXPECT_EQ(readBytes(file), old);
+    struct stat after;
+    ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(entriesOf(dir.path()), QStringList({"CAT1.DAT", "afile"}));
+}
+
 TEST_F(FileTest, RewriteLinesEditedReportsAFileItCannotRead) {
     const QString gone = path(QStringLiteral("CAT9.DAT"));
     qsizetype edited = -1;
