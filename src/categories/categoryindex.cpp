@@ -33,12 +33,6 @@ IoError unstorableName(const QString &name) {
     return UnstorableRefusal(QStringLiteral("Category Name"), name);
 }
 
-template <typename View> qint64 categoryNumberOfLine(View line) {
-    // A line without separator reads as dummy fields, whose key is no number.
-    const qsizetype sep = FindFieldSep(line, 0);
-    return sep < 0 ? 0 : FieldKeyNumber(line.first(sep));
-}
-
 } // namespace
 
 QString CategoryIndexPath(int userNo) {
@@ -57,14 +51,6 @@ QStringList CategoryFields(const QString &line, int dummies) {
 
 qint64 CategoryNumber(const QStringList &fields) {
     return KeyNumber(DecodeField(fields.value(0)));
-}
-
-qint64 CategoryNumberOfLine(QStringView line) {
-    return categoryNumberOfLine(line);
-}
-
-qint64 CategoryNumberOfLine(QLatin1StringView line) {
-    return categoryNumberOfLine(line);
 }
 
 QString CategoryRecordLine(qint64 number, const QString &name, const QString &stamp) {

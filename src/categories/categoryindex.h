@@ -39,11 +39,6 @@ QStringList CategoryFields(const QString &line, int dummies = 3);
 // character on, read as a number (no digits give 0; never wraps).
 qint64 CategoryNumber(const QStringList &fields);
 
-// The category number of an index line, CategoryNumber(CategoryFields(line)),
-// read in place: the line as text or as its bytes.
-qint64 CategoryNumberOfLine(QStringView line);
-qint64 CategoryNumberOfLine(QLatin1StringView line);
-
 // A complete index line for category `number`.
 QString CategoryRecordLine(qint64 number, const QString &name, const QString &stamp);
 

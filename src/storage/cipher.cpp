@@ -397,7 +397,7 @@ qsizetype decipherInto(const Char *in, qsizetype length, QChar *out, qsizetype r
 }
 
 // The six characters at `in` as a group of six ASCII digits D1 D2 K1 K2 D3
-// D4, as sixDigits reads bytes.
+// D4, read a character at a time.
 Q_ALWAYS_INLINE bool sixDigits(const char16_t *in, unsigned *key, unsigned *target) {
     const auto digit = [in](int at) { return unsigned(in[at]) - unsigned(u'0'); };
     if ((digit(0) > 9) | (digit(1) > 9) | (digit(2) > 9) | (digit(3) > 9) | (digit(4) > 9) |

@@ -97,15 +97,17 @@ IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record);
 // next number of the file, which `number` of the outcome gives. `address` is
 // written as given (its stored form), `description` is the text as typed
 // (line breaks as CR LF); `stamp` is the owner stamp. Refused, with nothing
-// written, when the file's numbers have reached kMaxRecordNo, when the
-// address holds characters the cipher cannot store (StoredAddress gives one
-// that holds none) or when DescriptionRefusal refuses the description.
+// written, when the address holds characters the cipher cannot store
+// (Unstorable, about "URL"; StoredAddress gives one that holds none), when
+// DescriptionRefusal refuses the description (Unstorable, about
+// "Description"), and when the file's numbers have reached kMaxRecordNo
+// (NumbersUsedUp).
 Change AppendUrl(const QString &path, const QString &address, const QString &description,
                  const QString &stamp);
 
 // Removes the first complete record numbered `urlNo`; every other line is
 // rewritten exactly as read. A file without such a record is left alone and
-// the change refused.
+// the change refused (NoRecord).
 Change DeleteUrlRecord(const QString &path, qint64 urlNo);
 
 // Replaces every complete record numbered `urlNo`, in place, by a record of
@@ -113,8 +115,8 @@ Change DeleteUrlRecord(const QString &path, qint64 urlNo);
 // `description` (as typed) and `stamp`; every other line is rewritten
 // exactly as read. Without a description the record keeps its stored
 // description field byte for byte. A file without such a record is left
-// alone and the change refused; so are an address and a description refused
-// as AppendUrl refuses them.
+// alone and the change refused (NoRecord); so are an address and a
+// description refused as AppendUrl refuses them.
 Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &address,
                         const std::optional<QString> &description, const QString &stamp);
 
