@@ -408,6 +408,14 @@ Q_ALWAYS_INLINE bool sixDigits(const char16_t *in, unsigned *key, unsigned *targ
     return true;
 }
 
+bool hasCarriageReturn(const char *in, qsizetype length) {
+    return std::memchr(in, '\r', size_t(length)) != nullptr;
+}
+
+bool hasCarriageReturn(const char16_t *in, qsizetype length) {
+    return QStringView(in, length).contains(u'\r');
+}
+
 // A letter "a" to "z" upper-cased; every other character as it is.
 Q_ALWAYS_INLINE char16_t upperCased(char16_t code) {
     return code >= u'a' && code <= u'z' ? char16_t(code - (u'a' - u'A')) : code;
@@ -484,6 +492,21 @@ bool DecipheredTest::matchesByDigits(const Char *in, qsizetype length, bool *tol
     qsizetype i = 0;
     unsigned key = 0;
     unsigned target = 0;
+    const auto wantedAt = [&](qsizetype at, unsigned key, unsigned target) {
+        const quint32 wanted = targets[size_t(at) * (kMaxKey + 1) + key];
+        return target == (wanted & 0xFFFF) || target == (wanted >> 16);
+    };
+    if constexpr (!Swapped) {
+        // Texts alike but for their ends are told apart at the last group
+        // first. A text without line breaks is read in windows of six, each
+        // giving one character at most: one of the wanted length gives the
+        // wanted number of characters only if each window gives one, so its
+        // last group gives the last character.
+        if (size > 0 && length == 6 * size && sixDigits(in + length - 6, &key, &target) &&
+            key - 1 < unsigned(kMaxKey) && !wantedAt(size - 1, key, target) &&
+            !hasCarriageReturn(in, length))
+            return false;
+    }
     for (; length - i >= 6; i += 6) {
         bool group = false;
         if constexpr (Swapped) {
@@ -497,11 +520,8 @@ bool DecipheredTest::matchesByDigits(const Char *in, qsizetype length, bool *tol
         }
         if (!group || key - 1 >= unsigned(kMaxKey))
             break;
-        if (at == size)
-            return false; // one character more than wanted
-        const quint32 wanted = targets[size_t(at) * (kMaxKey + 1) + key];
-        if (target != (wanted & 0xFFFF) && target != (wanted >> 16))
-            return false;
+        if (at == size || !wantedAt(at, key, target))
+            return false; // another character, or one more than wanted
         ++at;
     }
     if (i == length)
