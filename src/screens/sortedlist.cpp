@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace screens {
 
@@ -39,6 +40,80 @@ bool SortsBefore(const QString &a, const QString &b) {
 
 } // namespace
 
+namespace {
+
+// Sorts long lists in the order of SortsBefore without comparing whole texts
+// most of the time. Long lists share their beginnings ("http://www.", "Category
+// "): the folded characters every text shares are skipped, and the next eight
+// of each text, folded as SortsBefore folds them, make one integer that
+// orders two texts whenever they differ there; only texts that agree there
+// are compared in full. Returns false, sorting nothing, when a text holds a
+// character outside plain ASCII (or a NUL) where the integer would read it:
+// SortsBefore compares those itself.
+bool SortByWindow(QList<SortedEntry> &entries) {
+    const qsizetype count = entries.size();
+    auto fold = [](char16_t c) -> char16_t {
+        return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+    };
+    // The folded beginning every text shares (identical characters beyond
+    // plain ASCII count as shared).
+    const QString &first = entries.first().text;
+    qsizetype shared = first.size();
+    for (const SortedEntry &e : std::as_const(entries)) {
+        const QChar *a = first.constData();
+        const QChar *b = e.text.constData();
+        qsizetype i = 0;
+        const qsizetype end = std::min(shared, e.text.size());
+        while (i < end && (a[i] == b[i] || (a[i].unicode() < 128 && b[i].unicode() < 128 &&
+                                            fold(a[i].unicode()) == fold(b[i].unicode()))))
+            ++i;
+        shared = i;
+        if (shared == 0)
+            break;
+    }
+
+    struct Keyed {
+        quint64 key;
+        int index;
+    };
+    std::vector<Keyed> keyed(static_cast<size_t>(count));
+    for (qsizetype n = 0; n < count; ++n) {
+        const QString &text = entries.at(n).text;
+        const QChar *chars = text.constData();
+        quint64 key = 0;
+        for (qsizetype i = shared; i < shared + 8; ++i) {
+            quint64 c = 0;
+            if (i < text.size()) {
+                const char16_t u = chars[i].unicode();
+                if (u == 0 || u > 127)
+                    return false;
+                c = fold(u);
+            }
+            key = (key << 8) | c;
+        }
+        keyed[size_t(n)] = {key, int(n)};
+    }
+    std::sort(keyed.begin(), keyed.end(), [&entries](const Keyed &a, const Keyed &b) {
+        if (a.key != b.key)
+            return a.key < b.key;
+        const QString &ta = entries.at(a.index).text;
+        const QString &tb = entries.at(b.index).text;
+        if (SortsBefore(ta, tb))
+            return true;
+        if (SortsBefore(tb, ta))
+            return false;
+        return a.index < b.index; // equal texts keep their order
+    });
+    QList<SortedEntry> sorted;
+    sorted.reserve(count);
+    for (const Keyed &k : keyed)
+        sorted.append(std::move(entries[k.index]));
+    entries = std::move(sorted);
+    return true;
+}
+
+} // namespace
+
 void SortEntries(QList<SortedEntry> &entries) {
     auto before = [](const SortedEntry &a, const SortedEntry &b) {
         return SortsBefore(a.text, b.text);
@@ -46,7 +121,9 @@ void SortEntries(QList<SortedEntry> &entries) {
     // Read through a const view: a list shared with the caller is copied only
     // when it has to be sorted.
     const QList<SortedEntry> &view = entries;
-    if (!std::is_sorted(view.begin(), view.end(), before))
+    if (std::is_sorted(view.begin(), view.end(), before))
+        return;
+    if (!SortByWindow(entries))
         std::stable_sort(entries.begin(), entries.end(), before);
 }
 

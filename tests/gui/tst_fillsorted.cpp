@@ -29,6 +29,15 @@ void tst_FillSorted::sameOrderAsAddingOneByOne_data() {
     QTest::newRow("equal texts keep their order") << QStringList{"x", "a", "x", "x", "a"};
     QTest::newRow("digits and punctuation")
         << QStringList{"http://b", "10.org", "9.org", "~a", "%7Ea", "http://a"};
+    QTest::newRow("shared beginnings")
+        << QStringList{"http://B.org",   "http://a.org", "http://b.org", "HTTP://A.ORG",
+                       "http://a.org/x", "http://",      "http://a.or"};
+    QTest::newRow("equal for eight characters after the shared beginning")
+        << QStringList{"prefix-12345678-b", "prefix-12345678-a", "PREFIX-12345678-A",
+                       "prefix-12345678", "prefix-12345679"};
+    QTest::newRow("beyond plain ASCII")
+        << QStringList{"\u00e9bc", "\u00c9bc", "eb", "abc", "\u00e9", "Z\u00fc", "z"};
+    QTest::newRow("one entry") << QStringList{"only"};
     QTest::newRow("empty") << QStringList{};
 }
 
