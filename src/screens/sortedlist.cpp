@@ -411,6 +411,11 @@ QString ListFace::textAt(int row) const {
     return m_model->textAt(modelRow(row));
 }
 
+QStringView ListFace::textView(int row) const {
+    const int at = modelRow(row);
+    return at < 0 ? QStringView() : QStringView(m_model->m_rows.at(at).text);
+}
+
 int ListFace::numberAt(int row) const {
     return m_model->numberAt(modelRow(row));
 }

@@ -119,6 +119,9 @@ public:
 
     int count() const { return rowCount(); }
     QString textAt(int row) const;
+    // The text at `row` in place, for as long as the model does not change;
+    // empty where there is no entry.
+    QStringView textView(int row) const;
     int numberAt(int row) const;
     int rowOfNumber(int number) const;
     // The model's row of this face's `row`; -1 when there is none.

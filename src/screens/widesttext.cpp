@@ -1,5 +1,7 @@
 #include "screens/widesttext.h"
 
+#include "screens/sortedlist.h"
+
 #include <QFontMetricsF>
 
 #include <algorithm>
@@ -14,22 +16,37 @@ namespace {
 // `font`, from the advance of each character alone: at least the width of
 // every text (the pairs that a font sets closer only make a text narrower),
 // reckoned without laying out a single one. Plain ASCII, all the data files
-// can hold, is read from a table made once per call.
+// can hold, is read from a table made once per call. The texts of a sorted
+// list are read in place.
 int WidestOf(const QAbstractItemModel *model, const QFont &font, int first, int rows) {
+    // Advances in 64ths of a pixel, each rounded up, so that whole numbers
+    // add up quickly and the sum is never short of the width.
     const QFontMetricsF metrics(font);
-    std::array<qreal, 128> ascii{};
-    for (int c = 32; c < 128; ++c)
-        ascii[size_t(c)] = metrics.horizontalAdvance(QChar(c));
-    qreal widest = 0;
-    for (int row = first; row < first + rows; ++row) {
-        const QString text = model->data(model->index(row, 0), Qt::DisplayRole).toString();
-        qreal width = 0;
-        for (const QChar c : text)
-            width += c.unicode() >= 32 && c.unicode() < 128 ? ascii[c.unicode()]
-                                                            : metrics.horizontalAdvance(c);
-        widest = std::max(widest, width);
+    auto units = [&metrics](QChar c) {
+        return qint64(std::ceil(metrics.horizontalAdvance(c) * 64));
+    };
+    std::array<qint64, 128> ascii{};
+    for (int c = 0; c < 128; ++c)
+        ascii[size_t(c)] = units(QChar(c));
+    auto widthOf = [&](QStringView text) {
+        qint64 width = 0;
+        const char16_t *chars = text.utf16();
+        for (qsizetype i = 0, n = text.size(); i < n; ++i) {
+            const char16_t c = chars[i];
+            width += c < 128 ? ascii[c] : units(QChar(c));
+        }
+        return width;
+    };
+    qint64 widest = 0;
+    if (const auto *face = qobject_cast<const ListFace *>(model)) {
+        for (int row = first; row < first + rows; ++row)
+            widest = std::max(widest, widthOf(face->textView(row)));
+    } else {
+        for (int row = first; row < first + rows; ++row)
+            widest = std::max(
+                widest, widthOf(model->data(model->index(row, 0), Qt::DisplayRole).toString()));
     }
-    return int(std::ceil(widest));
+    return int((widest + 63) / 64);
 }
 
 } // namespace
