@@ -9,7 +9,8 @@ namespace screens {
 class ListFace;
 
 // A drop-down list showing the entries of a sorted list (a ListFace of a
-// SortedListModel; see sortedlist.h).
+// SortedListModel; see sortedlist.h). Its entries change only through that
+// model: the combo box's own addItem, removeItem and clear change nothing.
 //
 // It keeps its own choice while the entries change, and tells nobody about
 // it (no signal goes out): nobody chose anything. An entry that moves keeps
