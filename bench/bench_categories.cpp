@@ -29,6 +29,7 @@
 #include "categories/categoryindex.h"
 #include "screens/frmMain.h"
 #include "screens/msgbox.h"
+#include "screens/sortedlist.h"
 #include "session/modMain.h"
 #include "storage/accountfile.h"
 #include "storage/cipher.h"
@@ -132,10 +133,7 @@ CategoryFolder &folder(int count = kCategories) {
 
 // Sign-out empties all four lists before the next sign-in loads them.
 void emptyCategoryLists(frmMain &main) {
-    main.cmbCatDel->clear();
-    main.cmbCatMod->clear();
-    main.lstCatView->clear();
-    main.cmbUrlCat->clear();
+    main.CategoryModel->clear();
 }
 
 bool listsHold(const frmMain &main, int count) {

@@ -121,13 +121,8 @@ struct Folders {
 
     static void signOut(frmMain &main) {
         DoCommand(QStringLiteral("HA"));
-        main.cmbCatDel->clear();
-        main.cmbCatMod->clear();
-        main.lstCatView->clear();
-        main.cmbUrlCat->clear();
-        main.cmbUrlDel->clear();
-        main.cmbUrlMod->clear();
-        main.lstUrlView->clear();
+        main.CategoryModel->clear();
+        main.UrlModel->clear();
     }
 };
 
@@ -199,8 +194,9 @@ void ChooseUrlCategory(benchmark::State &state) {
             main.cmbUrlCat->setCurrentIndex(-1);
         }
         settle();
-        const double gap = longestGapMs(
-            [&] { main.cmbUrlCat->setCurrentIndex(screens::FindEntry(main.cmbUrlCat, category)); });
+        const double gap = longestGapMs([&] {
+            main.cmbUrlCat->setCurrentIndex(main.cmbUrlCat->entries()->rowOfNumber(category));
+        });
         state.SetIterationTime(gap / 1e3);
         most = std::max(most, gap);
         least = std::min(least, gap);
@@ -252,7 +248,7 @@ void OpenDropDown_UrlsToDelete(benchmark::State &state) {
     showWindow(main);
     main.cmdUrlNxtTag = QStringLiteral("D");
     main.cmdUrlNxt_Click();
-    main.cmbUrlCat->setCurrentIndex(screens::FindEntry(main.cmbUrlCat, 2)); // loads cmbUrlDel
+    main.cmbUrlCat->setCurrentIndex(main.cmbUrlCat->entries()->rowOfNumber(2)); // loads cmbUrlDel
     settle();
     openAndClose(state, main.cmbUrlDel, kMostUrls);
     Folders::signOut(main);

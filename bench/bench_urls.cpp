@@ -63,10 +63,10 @@ struct Fixture {
         Restore();
         use();
         main->cmdURL_Click();
-        main->cmbUrlCat->clear();
+        main->CategoryModel->clear();
         // Choosing the category lists it once.
-        main->cmbUrlCat->setCurrentIndex(
-            screens::AddSorted(main->cmbUrlCat, QStringLiteral("News"), 1));
+        main->CategoryModel->insertSorted(QStringLiteral("News"), 1);
+        main->cmbUrlCat->setCurrentIndex(main->cmbUrlCat->entries()->rowOfNumber(1));
         for (const screens::ShownMessage &m : screens::MsgBox::shown())
             fprintf(stderr, "message: %s\n", qPrintable(m.text));
     }
@@ -132,37 +132,43 @@ void AddUrl(benchmark::State &state) {
 }
 BENCHMARK(AddUrl)->Unit(benchmark::kMillisecond);
 
+// The URL menu lists the category's URLs, and the panel's chooser shows them
+// (as after choosing one on the menu) with URL `number` chosen.
+void ChooseOnPanel(DropDownList *urls, int number) {
+    urls->entries()->showEvery();
+    const QSignalBlocker blocker(urls);
+    urls->setCurrentIndex(urls->entries()->rowOfNumber(number));
+}
+
 void DeleteUrl(benchmark::State &state) {
     Fixture &f = Setup();
+    DoCommand(QStringLiteral("LUV"));
+    const int number = kUrls / 2;
+    const QString address = f.main->UrlModel->textAt(f.main->UrlModel->rowOfNumber(number));
     for (auto _ : state) {
         state.PauseTiming();
         f.Restore();
-        {
-            const QSignalBlocker blocker(f.main->cmbUrlDel);
-            f.main->cmbUrlDel->clear();
-            f.main->cmbUrlDel->addItem(QStringLiteral("x"), kUrls / 2);
-            f.main->cmbUrlDel->setCurrentIndex(0);
-        }
+        if (f.main->UrlModel->rowOfNumber(number) < 0)
+            f.main->UrlModel->insertSorted(address, number);
+        ChooseOnPanel(f.main->cmbUrlDel, number);
         state.ResumeTiming();
         DoCommand(QStringLiteral("DU"));
     }
     f.Restore();
+    DoCommand(QStringLiteral("LUV"));
 }
 BENCHMARK(DeleteUrl)->Unit(benchmark::kMillisecond);
 
 void ModifyUrl(benchmark::State &state) {
     Fixture &f = Setup();
+    DoCommand(QStringLiteral("LUV"));
     f.main->txtUrlMod->setText(QStringLiteral("http://www.changed.example/"));
     f.main->txtUrlModDesc->setText(QStringLiteral("changed"));
-    {
-        const QSignalBlocker blocker(f.main->cmbUrlMod);
-        f.main->cmbUrlMod->clear();
-        f.main->cmbUrlMod->addItem(QStringLiteral("x"), kUrls / 2);
-        f.main->cmbUrlMod->setCurrentIndex(0);
-    }
+    ChooseOnPanel(f.main->cmbUrlMod, kUrls / 2);
     for (auto _ : state)
         DoCommand(QStringLiteral("MU"));
     f.Restore();
+    DoCommand(QStringLiteral("LUV"));
 }
 BENCHMARK(ModifyUrl)->Unit(benchmark::kMillisecond);
 

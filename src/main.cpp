@@ -1,8 +1,7 @@
+#include "screens/application.h"
 #include "screens/frmMain.h"
 
 #include <QApplication>
-#include <QIcon>
-#include <QStyleFactory>
 
 #include <cstdio>
 #include <cstdlib>
@@ -43,11 +42,7 @@ int main(int argc, char *argv[]) {
     qInstallMessageHandler(messageHandler);
     QApplication app(argc, argv);
     qInstallMessageHandler(nullptr);
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    // The icon of every window; the desktop file name lets a Wayland desktop
-    // match the windows to the installed launcher and its icon.
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/wayfile.png")));
-    QApplication::setDesktopFileName(QStringLiteral("wayfile"));
+    screens::SetUpApplication();
 
     frmMain window;
     if (!window.Form_Load())

@@ -2,14 +2,12 @@
 // Delete and Modify Category panels, and the procedures that fill and update
 // the four category lists (lstCatView, cmbCatDel, cmbCatMod, cmbUrlCat).
 //
-// The lists are updated by category number (each entry's item data), never
-// by a position taken from another list: after the owner message of
-// LoadCategories only cmbCatDel holds the owned categories, so a position in
+// The four lists show one model, the window's CategoryModel (see frmMain's
+// constructor): each change is made once, to the model, by category number
+// (each entry's item data), and every list follows. A position is never
+// carried from one list to another: after the owner message of
+// LoadCategories only cmbCatDel shows the owned categories, so a position in
 // one list need not exist in another.
-//
-// lstCatView, cmbCatMod and cmbUrlCat show one model (see frmMain's
-// constructor): an entry added to, removed from or renamed in one of them is
-// added, removed or renamed in all three, so each change is made once.
 
 #include "categories/categoryindex.h"
 #include "screens/frmMain.h"
@@ -32,10 +30,10 @@ namespace {
 
 const QString kCountSuffix = QStringLiteral(" Existing Categories are : ");
 
-// Chooses the entry numbered `number` in a combo box, or none when it holds
-// no such entry.
-void chooseNumber(QComboBox *combo, int number) {
-    combo->setCurrentIndex(screens::FindEntry(combo, number));
+// Chooses the entry numbered `number` in a drop-down list, or none when it
+// holds no such entry.
+void chooseNumber(DropDownList *combo, int number) {
+    combo->setCurrentIndex(combo->entries()->rowOfNumber(number));
 }
 
 // A record whose key holds no number (number 0) is listed under its name but
@@ -93,17 +91,17 @@ void frmMain::cmdCatViewA_Click() {
 }
 
 void frmMain::cmdCatViewD_Click() {
-    const int row = screens::SelectedRow(lstCatView);
+    const int row = lstCatView->selectedRow();
     if (row >= 0)
-        chooseNumber(cmbCatDel, screens::EntryData(lstCatView, row));
+        chooseNumber(cmbCatDel, lstCatView->entries()->numberAt(row));
     cmdCatNxtTag = QStringLiteral("D");
     cmdCatNxt_Click();
 }
 
 void frmMain::cmdCatViewM_Click() {
-    const int row = screens::SelectedRow(lstCatView);
+    const int row = lstCatView->selectedRow();
     if (row >= 0)
-        chooseNumber(cmbCatMod, screens::EntryData(lstCatView, row));
+        chooseNumber(cmbCatMod, lstCatView->entries()->numberAt(row));
     cmdCatNxtTag = QStringLiteral("M");
     cmdCatNxt_Click();
     if (pctCatMod->isHidden())
@@ -117,8 +115,8 @@ void frmMain::cmdCatViewM_Click() {
 void frmMain::cmdCatNxt_Click() {
     const QString &tag = cmdCatNxtTag;
     // The category chosen on the menu, carried to the panel's chooser.
-    const int row = screens::SelectedRow(lstCatView);
-    const int number = row >= 0 ? screens::EntryData(lstCatView, row) : -1;
+    const int row = lstCatView->selectedRow();
+    const int number = row >= 0 ? lstCatView->entries()->numberAt(row) : -1;
 
     if (tag == QLatin1String("A")) {
         ShowScreen(QStringLiteral("Add Category Menu"));
@@ -158,7 +156,7 @@ void frmMain::cmdCatViewCncl_Click() {
 }
 
 void frmMain::lstCatView_DblClick() {
-    const int row = screens::SelectedRow(lstCatView);
+    const int row = lstCatView->selectedRow();
     if (row < 0)
         return;
     // The category is chosen while the chooser is hidden, so its own
@@ -168,8 +166,7 @@ void frmMain::lstCatView_DblClick() {
     // announced once), and the menu's own status text stays.
     {
         const QSignalBlocker quiet(cmbUrlCat);
-        cmbUrlCat->setCurrentIndex(
-            screens::FindEntry(cmbUrlCat, screens::EntryData(lstCatView, row)));
+        chooseNumber(cmbUrlCat, lstCatView->entries()->numberAt(row));
     }
     cmdURL_Click();
 }
@@ -224,7 +221,7 @@ void frmMain::cmdCatDel_Click() {
         cmbCatDel->setFocus();
         return;
     }
-    if (screens::EntryData(cmbCatDel, chosen) < 1) {
+    if (cmbCatDel->entries()->numberAt(chosen) < 1) {
         MsgBox::show(this,
                      damagedRecordMessage(cmbCatDel->itemText(chosen), QStringLiteral("deleted")));
         cmbCatDel->setFocus();
@@ -237,7 +234,7 @@ void frmMain::cmdCatDel_Click() {
         return;
 
     const QString name = cmbCatDel->itemText(chosen);
-    const int number = screens::EntryData(cmbCatDel, chosen);
+    const int number = cmbCatDel->entries()->numberAt(chosen);
     SetStatus(QStringLiteral("Please Wait...Deleting Category and other related information..."));
     const modMain::Change change = modMain::DoCommand(QStringLiteral("DC"));
     // Nothing changed on disk: the lists stay, the panel stays open.
@@ -254,16 +251,14 @@ void frmMain::cmdCatDel_Click() {
                                            "stored under it!"),
                   change);
 
-    // From cmbUrlCat, and so from cmbCatMod and lstCatView as well.
-    bool wasUrlCategory = false;
-    screens::RemoveNumber(cmbUrlCat, number, &wasUrlCategory);
+    // From all four lists.
+    const bool wasUrlCategory =
+        cmbUrlCat->currentIndex() >= 0 && cmbUrlCat->chosenNumber() == number;
+    CategoryModel->removeNumber(number);
     if (wasUrlCategory) {
         // The URL screens showed the URLs of the category that is gone.
-        lstUrlView->clear();
-        cmbUrlDel->clear();
-        cmbUrlMod->clear();
+        UrlModel->clear();
     }
-    screens::RemoveNumber(cmbCatDel, number);
     lblCatView->setText(QString::number(lstCatView->count()) + kCountSuffix);
     cmbCatDel->setFocus();
     cmdCat_Click();
@@ -295,7 +290,7 @@ void frmMain::cmdCatMod_Click() {
         return;
     }
     const QString oldName = cmbCatMod->itemText(chosen);
-    if (screens::EntryData(cmbCatMod, chosen) < 1) {
+    if (cmbCatMod->entries()->numberAt(chosen) < 1) {
         refuse(damagedRecordMessage(oldName, QStringLiteral("renamed")), cmbCatMod);
         return;
     }
@@ -315,7 +310,7 @@ void frmMain::cmdCatMod_Click() {
     }
 
     // What the new name must be (storable, not taken), the index decides.
-    const int number = screens::EntryData(cmbCatMod, chosen);
+    const int number = cmbCatMod->entries()->numberAt(chosen);
     SetStatus(QStringLiteral("Please Wait...Modifying Category Information..."));
     const modMain::Change change = modMain::DoCommand(QStringLiteral("MC"));
     if (ChangeRefused(this, change, QStringLiteral("Ready (Modify Category Menu)"), txtCatMod)) {
@@ -327,9 +322,8 @@ void frmMain::cmdCatMod_Click() {
                   QStringLiteral("Success, the Category ") + oldName +
                       QStringLiteral(" was modified to ") + name,
                   change);
-    screens::RenameNumber(cmbCatDel, number, name);
-    // In cmbUrlCat, and so in lstCatView and cmbCatMod as well.
-    screens::RenameNumber(cmbUrlCat, number, name);
+    // In all four lists.
+    CategoryModel->renameNumber(number, name);
     txtCatMod->clear();
     txtCatMod->setFocus();
     cmdCat_Click();
@@ -348,10 +342,9 @@ void frmMain::cmdCatModCncl_Click() {
 // ---- The procedures behind the lists ----
 
 void frmMain::LoadCategories() {
-    cmbCatDel->clear();
-    // Empties lstCatView and cmbUrlCat with it; sign-out has emptied them
-    // already.
-    cmbCatMod->clear();
+    // Sign-out has emptied the lists already.
+    CategoriesShown->showEvery();
+    CategoryModel->clear();
     modMain::CategoryIndexRead read;
     const modMain::IoError err =
         modMain::ReadCategoryIndex(modMain::UserNo, modMain::PassStamp, &read);
@@ -360,22 +353,20 @@ void frmMain::LoadCategories() {
     if (!read.hasData)
         return;
 
-    // The order AddSorted gives entries added one by one in file order.
-    QList<screens::SortedEntry> entries = std::move(read.owned);
-    screens::SortEntries(entries);
-    screens::FillSorted(cmbCatDel, entries);
+    // The last record decides: after the owner message only cmbCatDel lists
+    // the owned records, and the other three lists stay empty (they list
+    // only the categories added from now on).
+    if (!read.lastOwned)
+        CategoriesShown->showOnlyLater();
+    // In the order adding them one by one in file order gives.
+    CategoryModel->replaceAll(std::move(read.owned));
     lblCatView->setText(QString::number(cmbCatDel->count()) + kCountSuffix);
 
     if (!read.lastOwned) {
-        // The last record decides: the other three lists stay as they are.
         MsgBox::show(this, QStringLiteral("               Imposter! These Category Files don't "
                                           "seem to belong to you!\r\n\r\nPlease refer to the "
                                           "readme file for more details."));
-        return;
     }
-    // Every entry of cmbCatDel, in its order, to the other three lists: one
-    // fill of the model they share.
-    screens::FillSorted(lstCatView, std::move(entries));
 }
 
 modMain::Change frmMain::AddCategory(const QString &name) {
@@ -385,20 +376,16 @@ modMain::Change frmMain::AddCategory(const QString &name) {
     if (!change.changed)
         return change;
     modMain::NextCatNo = int(change.number);
-    const int number = modMain::NextCatNo;
-    screens::AddSorted(cmbCatDel, name, number);
-    // To lstCatView, and so to cmbUrlCat and cmbCatMod as well.
-    screens::AddSorted(lstCatView, name, number);
+    // To all four lists.
+    CategoryModel->insertSorted(name, modMain::NextCatNo);
     return change;
 }
 
 modMain::Change frmMain::DeleteCategory() {
-    return modMain::DeleteCategoryFiles(modMain::UserNo,
-                                        screens::EntryData(cmbCatDel, cmbCatDel->currentIndex()));
+    return modMain::DeleteCategoryFiles(modMain::UserNo, cmbCatDel->chosenNumber());
 }
 
 modMain::Change frmMain::ModifyCategory() {
-    return modMain::RenameCategory(modMain::UserNo,
-                                   screens::EntryData(cmbCatMod, cmbCatMod->currentIndex()),
+    return modMain::RenameCategory(modMain::UserNo, cmbCatMod->chosenNumber(),
                                    modMain::TrimBlanks(txtCatMod->text()), modMain::PassStamp);
 }

@@ -1,5 +1,7 @@
 #include "screens/accessnames.h"
 
+#include "screens/dropdownlist.h"
+
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -100,7 +102,7 @@ public:
 
     QAccessibleInterface *child(int index) const override {
         if (index == 0)
-            return QAccessible::queryAccessibleInterface(combo()->view());
+            return QAccessible::queryAccessibleInterface(list());
         if (index == 1 && combo()->isEditable())
             return QAccessible::queryAccessibleInterface(combo()->lineEdit());
         return nullptr;
@@ -109,7 +111,7 @@ public:
     int indexOfChild(const QAccessibleInterface *child) const override {
         if (!child)
             return -1;
-        if (child->object() == combo()->view())
+        if (child->object() == list())
             return 0;
         if (combo()->isEditable() && child->object() == combo()->lineEdit())
             return 1;
@@ -127,7 +129,7 @@ public:
         if (actionName != QAccessibleActionInterface::showMenuAction() &&
             actionName != QAccessibleActionInterface::pressAction())
             return;
-        if (combo()->view()->isVisible())
+        if (list()->isVisible())
             combo()->hidePopup();
         else
             combo()->showPopup();
@@ -137,6 +139,13 @@ public:
 
 private:
     QComboBox *combo() const { return static_cast<QComboBox *>(object()); }
+
+    // The list the box opens; a drop-down list makes it when first asked.
+    QAbstractItemView *list() const {
+        if (auto *dropDown = qobject_cast<DropDownList *>(combo()))
+            dropDown->prepareView();
+        return combo()->view();
+    }
 
     QString value() const {
         return combo()->isEditable() ? combo()->lineEdit()->text() : combo()->currentText();
@@ -207,8 +216,15 @@ void NameControls(QWidget *window, const QList<ControlName> &names) {
             label->setBuddy(control);
             if (qobject_cast<QAbstractItemView *>(control))
                 new ListNameFollower(control, label);
-            // The list a drop-down list opens is named by the same prompt.
-            if (auto *combo = qobject_cast<QComboBox *>(control)) {
+            // The list a drop-down list opens is named by the same prompt,
+            // once it is made.
+            if (auto *dropDown = qobject_cast<DropDownList *>(control)) {
+                const QString toolTip = control->toolTip();
+                dropDown->whenViewMade([label, toolTip](QAbstractItemView *view) {
+                    new ListNameFollower(view, label);
+                    view->setAccessibleDescription(toolTip);
+                });
+            } else if (auto *combo = qobject_cast<QComboBox *>(control)) {
                 new ListNameFollower(combo->view(), label);
                 combo->view()->setAccessibleDescription(control->toolTip());
             }

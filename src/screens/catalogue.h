@@ -22,7 +22,7 @@
     X(Separator, Sep1V, frmMain, "", "", -1, NoFlags)                                              \
     X(Separator, Sep2H, frmMain, "", "", -1, NoFlags)                                              \
     X(QLabel, lblUrlCat, frmMain, "Label1", "", 51, NoFlags)                                       \
-    X(QComboBox, cmbUrlCat, frmMain, "", "", 18, Sorted)                                           \
+    X(DropDownList, cmbUrlCat, frmMain, "", "", 18, Sorted)                                        \
     X(QPushButton, cmdCatNxt, frmMain, "cmdCatNxt", "", 66, NeverShown)                            \
     X(QPushButton, cmdUrlNxt, frmMain, "cmdUrlNxt", "", 65, NeverShown)                            \
     /* Category screens */                                                                         \
@@ -54,8 +54,8 @@
     X(Panel, pctCatDel, frmMain, "", "", 48, NoFlags)                                              \
     X(QLabel, lblCatDel, pctCatDel, "Please choose the Category you with to Delete : ", "", 41,    \
       NoFlags)                                                                                     \
-    X(QComboBox, cmbCatDel, pctCatDel, "", "Choose the Category you wish to Delete from the List", \
-      8, Sorted)                                                                                   \
+    X(DropDownList, cmbCatDel, pctCatDel, "",                                                      \
+      "Choose the Category you wish to Delete from the List", 8, Sorted)                           \
     X(QPushButton, cmdCatDel, pctCatDel, "&Delete", "Click here to DELETE the choosen Category",   \
       9, NoFlags)                                                                                  \
     X(QPushButton, cmdCatDelCncl, pctCatDel, "&Back", "Click here to Return to Previous Menu", 10, \
@@ -63,8 +63,8 @@
     X(Panel, pctCatMod, frmMain, "", "", 49, NoFlags)                                              \
     X(QLabel, lblCatMod, pctCatMod, "Please choose the Category which you wish to modify : ", "",  \
       43, NoFlags)                                                                                 \
-    X(QComboBox, cmbCatMod, pctCatMod, "", "Choose the Category you wish to Modify from the List", \
-      12, Sorted)                                                                                  \
+    X(DropDownList, cmbCatMod, pctCatMod, "",                                                      \
+      "Choose the Category you wish to Modify from the List", 12, Sorted)                          \
     X(QLabel, lblCatModCh, pctCatMod, "Please Enter the new name for the Category : ", "", 42,     \
       NoFlags)                                                                                     \
     X(QLineEdit, txtCatMod, pctCatMod, "", "Enter the New Name for the choosen Category here", 13, \
@@ -104,7 +104,7 @@
     X(Panel, pctUrlDel, frmMain, "", "", 53, NoFlags)                                              \
     X(QLabel, lblUrlDel, pctUrlDel,                                                                \
       "Please choose the URL you wish to Delete from the List : ", "", 56, NoFlags)                \
-    X(QComboBox, cmbUrlDel, pctUrlDel, "", "Choose the URL you wish to Delete", 27, Sorted)        \
+    X(DropDownList, cmbUrlDel, pctUrlDel, "", "Choose the URL you wish to Delete", 27, Sorted)     \
     X(QPushButton, cmdUrlDel, pctUrlDel, "&Delete", "Click here to DELETE the choosen URL", 28,    \
       NoFlags)                                                                                     \
     X(QPushButton, cmdUrlDelCncl, pctUrlDel, "&Back", "Click here to Return to the Previous Menu", \
@@ -112,7 +112,8 @@
     X(Panel, pctUrlMod, frmMain, "", "", 54, NoFlags)                                              \
     X(QLabel, lblUrlMod, pctUrlMod, "Please choose the URL which you wish to Modify", "", 57,      \
       NoFlags)                                                                                     \
-    X(QComboBox, cmbUrlMod, pctUrlMod, "", "Choose the URL you wish to Modify here", 31, Sorted)   \
+    X(DropDownList, cmbUrlMod, pctUrlMod, "", "Choose the URL you wish to Modify here", 31,        \
+      Sorted)                                                                                      \
     X(QLabel, lblUrlModCh, pctUrlMod, "Please change the URL here if you want : ", "", 58,         \
       NoFlags)                                                                                     \
     X(QLineEdit, txtUrlMod, pctUrlMod, "", "Enter the Modified URL here", 32, NoFlags)             \

@@ -3,13 +3,10 @@
 #include "screens/accessnames.h"
 #include "screens/limitedtextedit.h"
 #include "screens/screens.h"
-#include "screens/sortedlist.h"
 
-#include <QComboBox>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -176,13 +173,10 @@ void ApplyRow(QWidget *control, const ControlRow &row) {
         }
     }
 
-    if (row.flags & Sorted) {
+    // Sorted lists are list boxes (ListBox) and drop-down lists
+    // (DropDownList) showing a sorted model's entries.
+    if (row.flags & Sorted)
         control->setProperty("sorted", true);
-        if (auto *list = qobject_cast<QListWidget *>(control))
-            MakeSortedList(list);
-        else if (auto *combo = qobject_cast<QComboBox *>(control))
-            MakeSortedList(combo);
-    }
     if (row.flags & NeverShown) {
         control->setProperty("neverShown", true);
         control->setVisible(false);

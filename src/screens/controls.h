@@ -9,10 +9,8 @@
 
 #include <functional>
 
-class QComboBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QWidget;

@@ -32,8 +32,18 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
     Sep1V->setDoubled(true);
     // Three of the four category lists always hold the same entries (only
     // cmbCatDel can hold others, after the owner message of loading): they
-    // show one model, filled and changed once for all three.
-    ShareEntries(lstCatView, {cmbCatMod, cmbUrlCat});
+    // show one face of the categories. Each URL list shows the URLs or
+    // nothing on its own.
+    CategoryModel = new SortedListModel(this);
+    CategoriesShown = CategoryModel->addFace();
+    lstCatView->setEntries(CategoriesShown);
+    cmbCatMod->setEntries(CategoriesShown);
+    cmbUrlCat->setEntries(CategoriesShown);
+    cmbCatDel->setEntries(CategoryModel->addFace());
+    UrlModel = new SortedListModel(this);
+    lstUrlView->setEntries(UrlModel->addFace());
+    cmbUrlDel->setEntries(UrlModel->addFace());
+    cmbUrlMod->setEntries(UrlModel->addFace());
 
     StatusBar = new screens::StatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));

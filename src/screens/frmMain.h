@@ -7,18 +7,21 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "screens/dropdownlist.h"
 #include "screens/limitedtextedit.h"
 #include "screens/listbox.h"
 
 namespace screens {
+class ListFace;
+class SortedListModel;
 class StatusBar;
-}
+} // namespace screens
 
+using screens::DropDownList;
 using screens::Frame;
 using screens::LimitedTextEdit;
 using screens::ListBox;
@@ -44,6 +47,16 @@ public:
 
     WAYFILE_FRMMAIN_CONTROLS(WAYFILE_DECLARE_CONTROL)
     screens::StatusBar *StatusBar = nullptr;
+
+    // The two families of sorted lists, each one model that its lists show.
+    // The categories: cmbCatDel shows them all; lstCatView, cmbCatMod and
+    // cmbUrlCat show one face of them, which after the owner message of
+    // LoadCategories holds back the categories loaded (CategoriesShown).
+    // The URLs of a category: lstUrlView, cmbUrlDel and cmbUrlMod each show
+    // them or nothing, as the URL screens load them.
+    screens::SortedListModel *CategoryModel = nullptr;
+    screens::ListFace *CategoriesShown = nullptr;
+    screens::SortedListModel *UrlModel = nullptr;
 
     // Start-up: refuses a second running instance (returns false: the program
     // must end), arranges the window and hides every panel.

@@ -1,40 +1,12 @@
 #include "screens/sortedlist.h"
 
-#include <QComboBox>
-#include <QCoreApplication>
-#include <QFontMetricsF>
-#include <QItemDelegate>
-#include <QListView>
-#include <QListWidget>
-#include <QPointer>
-#include <QProxyStyle>
-#include <QSignalBlocker>
-#include <QStandardItemModel>
-#include <QStyledItemDelegate>
-
 #include <algorithm>
-#include <array>
-#include <climits>
-#include <cmath>
+#include <utility>
+#include <vector>
 
 namespace screens {
 
 namespace {
-
-// The first position in a list of `count` entries whose text sorts after
-// `text`: where a new entry goes so that it follows its equals.
-template <class TextAt> int InsertPosition(int count, const QString &text, TextAt textAt) {
-    int low = 0;
-    int high = count;
-    while (low < high) {
-        const int mid = low + (high - low) / 2;
-        if (CompareEntries(text, textAt(mid)) < 0)
-            high = mid;
-        else
-            low = mid + 1;
-    }
-    return low;
-}
 
 // CompareEntries(a, b) < 0, with a short way for plain ASCII (all the cipher
 // can store): ignoring case is then lower-casing A to Z, which is what
@@ -68,6 +40,80 @@ bool SortsBefore(const QString &a, const QString &b) {
 
 } // namespace
 
+namespace {
+
+// Sorts long lists in the order of SortsBefore without comparing whole texts
+// most of the time. Long lists share their beginnings ("http://www.", "Category
+// "): the folded characters every text shares are skipped, and the next eight
+// of each text, folded as SortsBefore folds them, make one integer that
+// orders two texts whenever they differ there; only texts that agree there
+// are compared in full. Returns false, sorting nothing, when a text holds a
+// character outside plain ASCII (or a NUL) where the integer would read it:
+// SortsBefore compares those itself.
+bool SortByWindow(QList<SortedEntry> &entries) {
+    const qsizetype count = entries.size();
+    auto fold = [](char16_t c) -> char16_t {
+        return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+    };
+    // The folded beginning every text shares (identical characters beyond
+    // plain ASCII count as shared).
+    const QString &first = entries.first().text;
+    qsizetype shared = first.size();
+    for (const SortedEntry &e : std::as_const(entries)) {
+        const QChar *a = first.constData();
+        const QChar *b = e.text.constData();
+        qsizetype i = 0;
+        const qsizetype end = std::min(shared, e.text.size());
+        while (i < end && (a[i] == b[i] || (a[i].unicode() < 128 && b[i].unicode() < 128 &&
+                                            fold(a[i].unicode()) == fold(b[i].unicode()))))
+            ++i;
+        shared = i;
+        if (shared == 0)
+            break;
+    }
+
+    struct Keyed {
+        quint64 key;
+        int index;
+    };
+    std::vector<Keyed> keyed(static_cast<size_t>(count));
+    for (qsizetype n = 0; n < count; ++n) {
+        const QString &text = entries.at(n).text;
+        const QChar *chars = text.constData();
+        quint64 key = 0;
+        for (qsizetype i = shared; i < shared + 8; ++i) {
+            quint64 c = 0;
+            if (i < text.size()) {
+                const char16_t u = chars[i].unicode();
+                if (u == 0 || u > 127)
+                    return false;
+                c = fold(u);
+            }
+            key = (key << 8) | c;
+        }
+        keyed[size_t(n)] = {key, int(n)};
+    }
+    std::sort(keyed.begin(), keyed.end(), [&entries](const Keyed &a, const Keyed &b) {
+        if (a.key != b.key)
+            return a.key < b.key;
+        const QString &ta = entries.at(a.index).text;
+        const QString &tb = entries.at(b.index).text;
+        if (SortsBefore(ta, tb))
+            return true;
+        if (SortsBefore(tb, ta))
+            return false;
+        return a.index < b.index; // equal texts keep their order
+    });
+    QList<SortedEntry> sorted;
+    sorted.reserve(count);
+    for (const Keyed &k : keyed)
+        sorted.append(std::move(entries[k.index]));
+    entries = std::move(sorted);
+    return true;
+}
+
+} // namespace
+
 void SortEntries(QList<SortedEntry> &entries) {
     auto before = [](const SortedEntry &a, const SortedEntry &b) {
         return SortsBefore(a.text, b.text);
@@ -75,498 +121,334 @@ void SortEntries(QList<SortedEntry> &entries) {
     // Read through a const view: a list shared with the caller is copied only
     // when it has to be sorted.
     const QList<SortedEntry> &view = entries;
-    if (!std::is_sorted(view.begin(), view.end(), before))
+    if (std::is_sorted(view.begin(), view.end(), before))
+        return;
+    if (!SortByWindow(entries))
         std::stable_sort(entries.begin(), entries.end(), before);
 }
 
-// ---- EntryModel ----
+// ---- SortedListModel ----
 
-int EntryModel::rowCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : int(m_entries.size());
+SortedListModel::SortedListModel(QObject *parent) : QObject(parent) {}
+
+SortedListModel::~SortedListModel() = default;
+
+ListFace *SortedListModel::addFace() {
+    // One bit of Row::heldBack per face.
+    Q_ASSERT(m_faces.size() < 32);
+    auto *face = new ListFace(this, int(m_faces.size()));
+    m_faces.append(face);
+    return face;
 }
 
-QVariant EntryModel::data(const QModelIndex &index, int role) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
-        return QVariant();
-    const SortedEntry &entry = m_entries.at(index.row());
-    switch (role) {
-    case Qt::DisplayRole:
-    case Qt::EditRole:
-        return entry.text;
-    case Qt::UserRole:
-        return entry.number;
-    default:
-        return QVariant();
-    }
+QString SortedListModel::textAt(int row) const {
+    return row >= 0 && row < count() ? m_rows.at(row).text : QString();
 }
 
-bool EntryModel::setData(const QModelIndex &index, const QVariant &value, int role) {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
-        return false;
-    SortedEntry &entry = m_entries[index.row()];
-    switch (role) {
-    case Qt::DisplayRole:
-    case Qt::EditRole:
-        entry.text = value.toString();
-        emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
-        return true;
-    case Qt::UserRole:
-        entry.number = value.toInt();
-        emit dataChanged(index, index, {Qt::UserRole});
-        return true;
-    default:
-        return false;
-    }
+int SortedListModel::numberAt(int row) const {
+    return row >= 0 && row < count() ? m_rows.at(row).number : 0;
 }
 
-Qt::ItemFlags EntryModel::flags(const QModelIndex &index) const {
-    if (!index.isValid())
-        return Qt::NoItemFlags;
-    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
-}
-
-bool EntryModel::insertRows(int row, int count, const QModelIndex &parent) {
-    if (parent.isValid() || count < 1 || row < 0 || row > m_entries.size())
-        return false;
-    beginInsertRows(QModelIndex(), row, row + count - 1);
-    m_entries.insert(row, count, SortedEntry{});
-    endInsertRows();
-    return true;
-}
-
-bool EntryModel::removeRows(int row, int count, const QModelIndex &parent) {
-    if (parent.isValid() || count < 1 || row < 0 || row + count > m_entries.size())
-        return false;
-    beginRemoveRows(QModelIndex(), row, row + count - 1);
-    m_entries.remove(row, count);
-    endRemoveRows();
-    return true;
-}
-
-void EntryModel::setEntries(QList<SortedEntry> entries) {
-    beginResetModel();
-    m_entries = std::move(entries);
-    endResetModel();
-}
-
-namespace {
-
-// The combo boxes that show the model of a list box (ShareEntries), kept as a
-// child of that model so that every function can find them from any of the
-// lists.
-class Sharers : public QObject {
-    Q_OBJECT
-public:
-    Sharers(QAbstractItemModel *model, QListWidget *owner) : QObject(model), owner(owner) {}
-    QPointer<QListWidget> owner;
-    QList<QPointer<QComboBox>> combos;
-};
-
-Sharers *sharersOf(const QAbstractItemModel *model) {
-    return model ? model->findChild<Sharers *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
-}
-
-// The lists that show one model: at most one list box and any number of
-// combo boxes.
-struct Group {
-    QAbstractItemModel *model = nullptr;
-    QListWidget *list = nullptr;
-    QList<QComboBox *> combos;
-};
-
-Group groupOf(QAbstractItemModel *model, QListWidget *list, QComboBox *combo) {
-    Group g;
-    g.model = model;
-    g.list = list;
-    if (const Sharers *s = sharersOf(model)) {
-        if (s->owner)
-            g.list = s->owner;
-        for (const QPointer<QComboBox> &c : s->combos) {
-            if (c)
-                g.combos.append(c.data());
-        }
-    }
-    if (combo && !g.combos.contains(combo))
-        g.combos.append(combo);
-    return g;
-}
-
-Group groupOf(QListWidget *list) {
-    return groupOf(list->model(), list, nullptr);
-}
-
-Group groupOf(QComboBox *combo) {
-    return groupOf(combo->model(), nullptr, combo);
-}
-
-int numberAt(const QAbstractItemModel *model, int row) {
-    return model->data(model->index(row, 0), Qt::UserRole).toInt();
-}
-
-// Holds the combo boxes of a group quiet while its model changes, and gives
-// each the choice it should have afterwards: none where it had none (a combo
-// box picks the first entry of a model that fills up from empty) or where
-// its chosen entry was numbered `going`, the entry it had otherwise (the
-// combo box follows an entry that moves). The list box's selection follows
-// its entries by itself.
-class KeepChoices {
-public:
-    static constexpr int kNothingGoes = INT_MIN;
-
-    KeepChoices(const Group &group, int going = kNothingGoes) {
-        for (QComboBox *combo : group.combos) {
-            const int index = combo->currentIndex();
-            const bool keep =
-                index >= 0 && (going == kNothingGoes || EntryData(combo, index) != going);
-            m_held.append({combo, combo->blockSignals(true), keep});
-        }
-    }
-    ~KeepChoices() {
-        for (const Held &h : std::as_const(m_held)) {
-            if (!h.combo)
-                continue;
-            if (!h.keepChoice)
-                h.combo->setCurrentIndex(-1);
-            h.combo->blockSignals(h.wasBlocked);
-        }
-    }
-    KeepChoices(const KeepChoices &) = delete;
-    KeepChoices &operator=(const KeepChoices &) = delete;
-
-    // Every combo box is left without a choice.
-    void dropAll() {
-        for (Held &h : m_held)
-            h.keepChoice = false;
-    }
-    // Whether `combo` had a choice that is not kept.
-    bool loses(const QComboBox *combo) const {
-        for (const Held &h : m_held) {
-            if (h.combo == combo)
-                return !h.keepChoice && combo->currentIndex() >= 0;
-        }
-        return false;
-    }
-
-private:
-    struct Held {
-        QPointer<QComboBox> combo;
-        bool wasBlocked;
-        bool keepChoice;
-    };
-    QList<Held> m_held;
-};
-
-// A drop-down list that opens below its box and scrolls, whatever the style
-// would do by default: a menu the height of all entries, placed around the
-// chosen one, measures the width of every text each time it opens.
-class DropDownBelowStyle : public QProxyStyle {
-public:
-    using QProxyStyle::QProxyStyle;
-    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
-                  QStyleHintReturn *returnData) const override {
-        if (hint == QStyle::SH_ComboBox_Popup)
-            return 0;
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
-    }
-};
-
-// The width of the widest text of a model in `font`, from the advance of
-// each character alone: at least the width of every text (the pairs that a
-// font sets closer only make a text narrower), reckoned without laying out
-// a single one. Plain ASCII, all the data files can hold, is read from a
-// table made once per call.
-int WidestText(const QAbstractItemModel *model, const QFont &font) {
-    const QFontMetricsF metrics(font);
-    std::array<qreal, 128> ascii{};
-    for (int c = 32; c < 128; ++c)
-        ascii[size_t(c)] = metrics.horizontalAdvance(QChar(c));
-    qreal widest = 0;
-    for (int row = 0, rows = model->rowCount(); row < rows; ++row) {
-        const QString text = model->data(model->index(row, 0), Qt::DisplayRole).toString();
-        qreal width = 0;
-        for (const QChar c : text)
-            width += c.unicode() >= 32 && c.unicode() < 128 ? ascii[c.unicode()]
-                                                            : metrics.horizontalAdvance(c);
-        widest = std::max(widest, width);
-    }
-    return int(std::ceil(widest));
-}
-
-// A list whose rows all have one size (QListView::setUniformItemSizes) takes
-// the size of one row for all of them, the width included; its rows are
-// made as wide as its widest text instead, so that a long entry anywhere in
-// the list can still be scrolled to.
-template <class Delegate> class WidestTextDelegate : public Delegate {
-public:
-    using Delegate::Delegate;
-    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override {
-        QSize hint = Delegate::sizeHint(option, index);
-        if (!index.isValid())
-            return hint;
-        const int own =
-            QFontMetrics(option.font).horizontalAdvance(index.data(Qt::DisplayRole).toString());
-        const int widest = WidestText(index.model(), option.font);
-        if (widest > own)
-            hint.rwidth() += widest - own;
-        return hint;
-    }
-};
-
-// Removes the entries numbered `number` from a group's model, once, and
-// returns how many went.
-int removeFromGroup(const Group &g, int number, bool *listLost) {
-    const int selected = g.list ? SelectedRow(g.list) : -1;
-    const bool selectedGoes = selected >= 0 && EntryData(g.list, selected) == number;
-    int removed = 0;
-    for (int row = g.model->rowCount() - 1; row >= 0; --row) {
-        if (numberAt(g.model, row) != number)
-            continue;
-        g.model->removeRows(row, 1);
-        ++removed;
-    }
-    if (selectedGoes && removed > 0)
-        g.list->clearSelection();
-    if (listLost)
-        *listLost = selectedGoes && removed > 0;
-    return removed;
-}
-
-// Puts a new entry into a group's model at its sorted place; its position.
-int insertIntoGroup(const Group &g, const QString &text, int itemData) {
-    const int pos = InsertPosition(g.model->rowCount(), text, [&g](int row) {
-        return g.model->data(g.model->index(row, 0), Qt::DisplayRole).toString();
-    });
-    if (g.list) {
-        auto *item = new QListWidgetItem(text);
-        item->setData(Qt::UserRole, itemData);
-        g.list->insertItem(pos, item);
-    } else {
-        // A combo box of its own model: the combo box's own insertion.
-        g.combos.first()->insertItem(pos, text, itemData);
-    }
-    return pos;
-}
-
-// Gives the entry numbered `number` of a group a new text, chosen again
-// wherever the old one was chosen.
-void renameInGroup(const Group &g, int number, const QString &text) {
-    QList<QComboBox *> chosen;
-    for (QComboBox *combo : g.combos) {
-        const int index = combo->currentIndex();
-        if (index >= 0 && EntryData(combo, index) == number)
-            chosen.append(combo);
-    }
-    bool listChosen = false;
-    int pos = -1;
-    {
-        KeepChoices keep(g, number);
-        if (removeFromGroup(g, number, &listChosen) == 0)
-            return;
-        pos = insertIntoGroup(g, text, number);
-    }
-    for (QComboBox *combo : std::as_const(chosen)) {
-        const QSignalBlocker blocker(combo);
-        combo->setCurrentIndex(pos);
-    }
-    if (listChosen)
-        g.list->item(pos)->setSelected(true);
-}
-
-} // namespace
-
-void MakeSortedList(QListWidget *list) {
-    list->setUniformItemSizes(true);
-    list->setItemDelegate(new WidestTextDelegate<QStyledItemDelegate>(list));
-}
-
-namespace {
-
-// The rows of a drop-down list: drawn as a drop-down list draws them, one
-// size for all, as wide as the widest entry.
-void MakeUniformDropDown(QComboBox *combo) {
-    if (auto *view = qobject_cast<QListView *>(combo->view()))
-        view->setUniformItemSizes(true);
-    combo->setItemDelegate(new WidestTextDelegate<QItemDelegate>(combo));
-}
-
-} // namespace
-
-void MakeSortedList(QComboBox *combo) {
-    const QPointer<QAbstractItemModel> own = combo->model();
-    combo->setModel(new EntryModel(combo));
-    if (own && own->parent() == combo)
-        delete own;
-    // One style for every such box, for the life of the application.
-    static QPointer<DropDownBelowStyle> dropDownBelow;
-    if (!dropDownBelow) {
-        dropDownBelow = new DropDownBelowStyle;
-        dropDownBelow->setParent(QCoreApplication::instance());
-    }
-    combo->setStyle(dropDownBelow);
-    MakeUniformDropDown(combo);
-}
-
-void ShareEntries(QListWidget *list, const QList<QComboBox *> &combos) {
-    QAbstractItemModel *model = list->model();
-    Sharers *sharers = sharersOf(model);
-    if (!sharers)
-        sharers = new Sharers(model, list);
-    for (QComboBox *combo : combos) {
-        const QPointer<QAbstractItemModel> own = combo->model();
-        combo->setModel(model);
-        if (own && own->parent() == combo)
-            delete own;
-        const auto *view = qobject_cast<const QListView *>(combo->view());
-        if (!view || !view->uniformItemSizes())
-            MakeUniformDropDown(combo);
-        combo->setCurrentIndex(-1);
-        sharers->combos.append(combo);
-    }
-}
-
-int AddSorted(QListWidget *list, const QString &text, int itemData) {
-    const Group g = groupOf(list);
-    const KeepChoices keep(g);
-    return insertIntoGroup(g, text, itemData);
-}
-
-int AddSorted(QComboBox *combo, const QString &text, int itemData) {
-    // A combo box selects the first entry put into it when it was empty, and
-    // reports a shifted selection as a change; neither is a choice the user
-    // made, so the selection is kept as it was and no signal goes out.
-    const Group g = groupOf(combo);
-    const KeepChoices keep(g);
-    return insertIntoGroup(g, text, itemData);
-}
-
-void FillSorted(QListWidget *list, QList<SortedEntry> entries) {
-    SortEntries(entries);
-    const Group g = groupOf(list);
-    KeepChoices keep(g);
-    keep.dropAll();
-    const QSignalBlocker blocker(list);
-    const bool updates = list->updatesEnabled();
-    list->setUpdatesEnabled(false);
-    list->clear();
-    QStringList texts;
-    texts.reserve(entries.size());
-    for (const SortedEntry &e : entries)
-        texts.append(e.text);
-    list->addItems(texts); // one insertion for all rows
-    {
-        // Item data is not shown: the views need not hear of it entry by entry.
-        const QSignalBlocker quiet(list->model());
-        for (int i = 0; i < entries.size(); ++i)
-            list->item(i)->setData(Qt::UserRole, entries[i].number);
-    }
-    list->setCurrentRow(-1);
-    list->setUpdatesEnabled(updates);
-}
-
-void FillSorted(QComboBox *combo, QList<SortedEntry> entries) {
-    const Group g = groupOf(combo);
-    if (g.list) {
-        FillSorted(g.list, std::move(entries));
-        return;
-    }
-    SortEntries(entries);
-    KeepChoices keep(g);
-    keep.dropAll();
-    if (auto *model = qobject_cast<EntryModel *>(combo->model())) {
-        model->setEntries(std::move(entries)); // one reset for all rows
-    } else if (auto *model = qobject_cast<QStandardItemModel *>(combo->model())) {
-        combo->clear();
-        QList<QStandardItem *> rows;
-        rows.reserve(entries.size());
-        for (const SortedEntry &e : entries) {
-            auto *item = new QStandardItem(e.text);
-            item->setData(e.number, Qt::UserRole);
-            rows.append(item);
-        }
-        // One insertion for all rows instead of one per entry.
-        model->invisibleRootItem()->appendRows(rows);
-    } else {
-        combo->clear();
-        for (const SortedEntry &e : entries)
-            combo->addItem(e.text, e.number);
-    }
-}
-
-QList<SortedEntry> Entries(const QListWidget *list) {
-    QList<SortedEntry> out;
-    out.reserve(list->count());
-    for (int row = 0; row < list->count(); ++row)
-        out.append(SortedEntry{list->item(row)->text(), EntryData(list, row)});
-    return out;
-}
-
-QList<SortedEntry> Entries(const QComboBox *combo) {
-    if (const auto *model = qobject_cast<const EntryModel *>(combo->model()))
-        return model->entries();
-    QList<SortedEntry> out;
-    out.reserve(combo->count());
-    for (int i = 0; i < combo->count(); ++i)
-        out.append(SortedEntry{combo->itemText(i), EntryData(combo, i)});
-    return out;
-}
-
-int RemoveNumber(QListWidget *list, int number, bool *wasChosen) {
-    const Group g = groupOf(list);
-    const KeepChoices keep(g, number);
-    return removeFromGroup(g, number, wasChosen);
-}
-
-int RemoveNumber(QComboBox *combo, int number, bool *wasChosen) {
-    const Group g = groupOf(combo);
-    const KeepChoices keep(g, number);
-    const bool loses = keep.loses(combo);
-    const int removed = removeFromGroup(g, number, nullptr);
-    if (wasChosen)
-        *wasChosen = loses && removed > 0;
-    return removed;
-}
-
-void RenameNumber(QListWidget *list, int number, const QString &text) {
-    renameInGroup(groupOf(list), number, text);
-}
-
-void RenameNumber(QComboBox *combo, int number, const QString &text) {
-    renameInGroup(groupOf(combo), number, text);
-}
-
-int FindEntry(const QListWidget *list, int itemData) {
-    for (int row = 0; row < list->count(); ++row) {
-        if (EntryData(list, row) == itemData)
+int SortedListModel::rowOfNumber(int number) const {
+    for (int row = 0, rows = count(); row < rows; ++row) {
+        if (m_rows.at(row).number == number)
             return row;
     }
     return -1;
 }
 
-int FindEntry(const QComboBox *combo, int itemData) {
-    const QAbstractItemModel *model = combo->model();
-    for (int i = 0, n = model->rowCount(); i < n; ++i) {
-        if (numberAt(model, i) == itemData)
-            return i;
+int SortedListModel::insertPosition(const QString &text) const {
+    int low = 0;
+    int high = count();
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (CompareEntries(text, m_rows.at(mid).text) < 0)
+            high = mid;
+        else
+            low = mid + 1;
+    }
+    return low;
+}
+
+void SortedListModel::rowsChanged() {
+    for (ListFace *face : std::as_const(m_faces))
+        face->m_shownRowsValid = false;
+}
+
+int SortedListModel::insertSorted(const QString &text, int number) {
+    const int row = insertPosition(text);
+    // The faces that show the new entry, each with the row it gets there.
+    QList<std::pair<ListFace *, int>> showing;
+    for (ListFace *face : std::as_const(m_faces)) {
+        if (face->m_shows == ListFace::Shows::Every) {
+            showing.append({face, row});
+        } else if (face->m_shows == ListFace::Shows::LaterOnly) {
+            const QList<int> &shown = face->shownRows();
+            showing.append(
+                {face, int(std::lower_bound(shown.begin(), shown.end(), row) - shown.begin())});
+        }
+    }
+    for (const auto &[face, at] : std::as_const(showing))
+        face->beginInsertRows(QModelIndex(), at, at);
+    m_rows.insert(row, Row{text, number, 0});
+    rowsChanged();
+    for (const auto &[face, at] : std::as_const(showing))
+        face->endInsertRows();
+    return row;
+}
+
+void SortedListModel::replaceAll(QList<SortedEntry> entries) {
+    SortEntries(entries);
+    // Faces that show only later entries hold every one of these back.
+    quint32 heldBack = 0;
+    for (const ListFace *face : std::as_const(m_faces)) {
+        if (face->m_shows == ListFace::Shows::LaterOnly)
+            heldBack |= face->m_bit;
+    }
+    for (ListFace *face : std::as_const(m_faces))
+        face->beginResetModel();
+    QList<Row> rows;
+    rows.reserve(entries.size());
+    for (SortedEntry &entry : entries)
+        rows.append(Row{std::move(entry.text), entry.number, heldBack});
+    entries = {};
+    m_rows = std::move(rows);
+    rowsChanged();
+    for (ListFace *face : std::as_const(m_faces))
+        face->endResetModel();
+}
+
+int SortedListModel::removeNumber(int number, int atMost) {
+    QList<int> going;
+    for (int row = 0, rows = count(); row < rows && going.size() < atMost; ++row) {
+        if (m_rows.at(row).number == number)
+            going.append(row);
+    }
+    // From the last, so that the rows of the others stay as found.
+    int removed = 0;
+    for (auto it = going.crbegin(); it != going.crend(); ++it) {
+        const int row = *it;
+        QList<std::pair<ListFace *, int>> showing;
+        for (ListFace *face : std::as_const(m_faces)) {
+            if (const int at = face->faceRow(row); at >= 0)
+                showing.append({face, at});
+        }
+        for (const auto &[face, at] : std::as_const(showing))
+            face->beginRemoveRows(QModelIndex(), at, at);
+        m_rows.remove(row);
+        rowsChanged();
+        for (const auto &[face, at] : std::as_const(showing))
+            face->endRemoveRows();
+        ++removed;
+    }
+    return removed;
+}
+
+int SortedListModel::renameNumber(int number, const QString &text) {
+    QList<int> renamed;
+    for (int row = 0, rows = count(); row < rows; ++row) {
+        if (m_rows.at(row).number == number)
+            renamed.append(row);
+    }
+    if (renamed.isEmpty())
+        return 0;
+
+    // The new order, as old rows: every other entry where it was, then each
+    // renamed one at its sorted place among them (after its equals).
+    QList<int> order;
+    order.reserve(count());
+    for (int row = 0, rows = count(); row < rows; ++row) {
+        if (m_rows.at(row).number != number)
+            order.append(row);
+    }
+    auto textOf = [&](int oldRow) -> const QString & {
+        return m_rows.at(oldRow).number == number ? text : m_rows.at(oldRow).text;
+    };
+    for (const int oldRow : std::as_const(renamed)) {
+        const auto at = std::upper_bound(order.begin(), order.end(), oldRow, [&](int a, int b) {
+            return CompareEntries(textOf(a), textOf(b)) < 0;
+        });
+        order.insert(at - order.begin(), oldRow);
+    }
+    QList<int> newRowOf(count(), -1);
+    for (int row = 0, rows = int(order.size()); row < rows; ++row)
+        newRowOf[order.at(row)] = row;
+
+    // The faces that show a renamed entry: the others keep their rows in
+    // their order, and their texts.
+    struct Moving {
+        ListFace *face;
+        QModelIndexList from;
+        QList<int> fromModelRows;
+    };
+    QList<Moving> moving;
+    for (ListFace *face : std::as_const(m_faces)) {
+        const bool shows = std::any_of(renamed.begin(), renamed.end(),
+                                       [face](int row) { return face->showsRow(row); });
+        if (!shows)
+            continue;
+        emit face->layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+        Moving m{face, face->persistentIndexList(), {}};
+        for (const QModelIndex &index : std::as_const(m.from))
+            m.fromModelRows.append(face->modelRow(index.row()));
+        moving.append(std::move(m));
+    }
+
+    QList<Row> rows;
+    rows.reserve(count());
+    for (const int oldRow : std::as_const(order)) {
+        Row row = m_rows.at(oldRow);
+        if (row.number == number)
+            row.text = text;
+        rows.append(std::move(row));
+    }
+    m_rows = std::move(rows);
+    rowsChanged();
+
+    for (const Moving &m : std::as_const(moving)) {
+        QModelIndexList to;
+        to.reserve(m.from.size());
+        for (const int oldRow : m.fromModelRows) {
+            const int faceRow = oldRow < 0 ? -1 : m.face->faceRow(newRowOf.at(oldRow));
+            to.append(faceRow < 0 ? QModelIndex() : m.face->index(faceRow));
+        }
+        m.face->changePersistentIndexList(m.from, to);
+        emit m.face->layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+        for (const int oldRow : std::as_const(renamed)) {
+            if (const int faceRow = m.face->faceRow(newRowOf.at(oldRow)); faceRow >= 0) {
+                const QModelIndex index = m.face->index(faceRow);
+                emit m.face->dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+            }
+        }
+    }
+    return int(renamed.size());
+}
+
+// ---- ListFace ----
+
+ListFace::ListFace(SortedListModel *model, int bit)
+    : QAbstractListModel(model), m_model(model), m_bit(quint32(1) << bit) {}
+
+void ListFace::setShows(Shows shows) {
+    beginResetModel();
+    m_shows = shows;
+    if (shows == Shows::LaterOnly) {
+        for (SortedListModel::Row &row : m_model->m_rows)
+            row.heldBack |= m_bit;
+    }
+    m_shownRowsValid = false;
+    endResetModel();
+}
+
+void ListFace::showEvery() {
+    setShows(Shows::Every);
+}
+
+void ListFace::showNone() {
+    setShows(Shows::None);
+}
+
+void ListFace::showOnlyLater() {
+    setShows(Shows::LaterOnly);
+}
+
+bool ListFace::showsRow(int modelRow) const {
+    switch (m_shows) {
+    case Shows::Every:
+        return true;
+    case Shows::None:
+        return false;
+    case Shows::LaterOnly:
+        return !(m_model->m_rows.at(modelRow).heldBack & m_bit);
+    }
+    return false;
+}
+
+const QList<int> &ListFace::shownRows() const {
+    if (!m_shownRowsValid) {
+        m_shownRows.clear();
+        if (m_shows == Shows::LaterOnly) {
+            for (int row = 0, rows = m_model->count(); row < rows; ++row) {
+                if (showsRow(row))
+                    m_shownRows.append(row);
+            }
+        }
+        m_shownRowsValid = true;
+    }
+    return m_shownRows;
+}
+
+int ListFace::rowCount(const QModelIndex &parent) const {
+    if (parent.isValid())
+        return 0;
+    switch (m_shows) {
+    case Shows::Every:
+        return m_model->count();
+    case Shows::None:
+        return 0;
+    case Shows::LaterOnly:
+        return int(shownRows().size());
+    }
+    return 0;
+}
+
+int ListFace::modelRow(int row) const {
+    if (row < 0 || row >= rowCount())
+        return -1;
+    return m_shows == Shows::Every ? row : shownRows().at(row);
+}
+
+int ListFace::faceRow(int modelRow) const {
+    if (modelRow < 0 || modelRow >= m_model->count() || !showsRow(modelRow))
+        return -1;
+    if (m_shows == Shows::Every)
+        return modelRow;
+    const QList<int> &shown = shownRows();
+    return int(std::lower_bound(shown.begin(), shown.end(), modelRow) - shown.begin());
+}
+
+QString ListFace::textAt(int row) const {
+    return m_model->textAt(modelRow(row));
+}
+
+QStringView ListFace::textView(int row) const {
+    const int at = modelRow(row);
+    return at < 0 ? QStringView() : QStringView(m_model->m_rows.at(at).text);
+}
+
+int ListFace::numberAt(int row) const {
+    return m_model->numberAt(modelRow(row));
+}
+
+int ListFace::rowOfNumber(int number) const {
+    if (m_shows == Shows::Every)
+        return m_model->rowOfNumber(number);
+    for (int row = 0, rows = rowCount(); row < rows; ++row) {
+        if (numberAt(row) == number)
+            return row;
     }
     return -1;
 }
 
-int SelectedRow(const QListWidget *list) {
-    const QList<QListWidgetItem *> items = list->selectedItems();
-    return items.isEmpty() ? -1 : list->row(items.first());
+QVariant ListFace::data(const QModelIndex &index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return QVariant();
+    const int row = modelRow(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return m_model->m_rows.at(row).text;
+    case Qt::UserRole:
+        return m_model->m_rows.at(row).number;
+    default:
+        return QVariant();
+    }
 }
 
-int EntryData(const QListWidget *list, int index) {
-    const QListWidgetItem *item = list->item(index);
-    return item ? item->data(Qt::UserRole).toInt() : 0;
-}
-
-int EntryData(const QComboBox *combo, int index) {
-    if (index < 0 || index >= combo->count())
-        return 0;
-    return combo->itemData(index, Qt::UserRole).toInt();
+Qt::ItemFlags ListFace::flags(const QModelIndex &index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
 }
 
 } // namespace screens
-
-#include "sortedlist.moc"

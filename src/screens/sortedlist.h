@@ -5,27 +5,29 @@
 
 #include <QAbstractListModel>
 #include <QList>
+#include <QObject>
 #include <QString>
 
-class QComboBox;
-class QListWidget;
+#include <climits>
 
-// Sorted list boxes and sorted drop-down lists. Every sorted list of the
-// program keeps its entries in the order of CompareEntries, so lists that hold
-// the same names hold them in the same order and one position names the same
-// entry in all of them. Each entry carries one integer (its item data, kept in
-// Qt::UserRole): a category or URL number.
+// The sorted lists of the main window as models. Each family of lists (the
+// categories, the URLs of a category) is one SortedListModel: the entries
+// themselves, each a text and the number of the record it shows, kept in the
+// order of CompareEntries. A change procedure changes the model once, by
+// number (insert, rename, remove) or whole (replace all); every list of the
+// family follows.
 //
-// Never turn on QListWidget::setSortingEnabled or sort a combo box's model:
-// those compare differently from each other and from CompareEntries. Add
-// entries with AddSorted instead.
+// The lists see the model through faces (ListFace): a face is what one or
+// more lists show of the model, a Qt item model that list boxes and
+// drop-down lists display. Lists that always hold the same entries show one
+// face; a list that can hold others (nothing, or only some of the entries)
+// has a face of its own. Each list keeps its own choice while the model
+// changes under it: an entry that moves keeps its choice, an entry that goes
+// takes its choice with it, and nothing is chosen by the model (see ListBox
+// and DropDownList).
 //
-// Lists can hold up to 32,767 entries. To stay quick at that size the lists
-// of the program are set up by MakeSortedList, and lists that always hold the
-// same entries show one model (ShareEntries). Every function below works on
-// such lists as on plain ones: a change made through one list of a shared
-// model shows in all of them at once, and the choice of every one of them is
-// kept as if it had been changed on its own.
+// Lists can hold up to 32,767 entries. An entry takes its text and two
+// integers; filling a model is one sort and one reset of each face.
 namespace screens {
 
 // The order of every sorted list (see entryorder.h).
@@ -35,93 +37,116 @@ using modMain::CompareEntries;
 // shows), as the data files' readers return it.
 using SortedEntry = modMain::ListEntry;
 
-// The entries of a drop-down list, held as plain texts and numbers: a fraction
-// of the memory of a standard item each, and filled in one step. Its rows
-// carry Qt::DisplayRole (and Qt::EditRole) and Qt::UserRole only; the number
-// of a row given no item data is 0.
-class EntryModel : public QAbstractListModel {
+// Puts entries into the order they take when added one by one in their
+// present order (a stable sort: equal texts keep their order). Entries
+// already in that order are left as they are at the cost of one pass.
+void SortEntries(QList<SortedEntry> &entries);
+
+class ListFace;
+
+class SortedListModel : public QObject {
     Q_OBJECT
 public:
-    using QAbstractListModel::QAbstractListModel;
+    explicit SortedListModel(QObject *parent = nullptr);
+    ~SortedListModel() override;
+
+    // A new face of this model, showing every entry. The model owns it.
+    ListFace *addFace();
+
+    // The entries, in list order ("rows" of the model; a face's rows are
+    // its own, see ListFace).
+    int count() const { return int(m_rows.size()); }
+    // The text and the number of the entry at `row`: "" and 0 when there is
+    // none.
+    QString textAt(int row) const;
+    int numberAt(int row) const;
+    // The row of the first entry numbered `number`; -1 when there is none.
+    int rowOfNumber(int number) const;
+
+    // Inserts an entry at its sorted place (after any entries equal to it)
+    // and returns its row.
+    int insertSorted(const QString &text, int number);
+    // Replaces every entry with `entries`, put in the order inserting them
+    // one by one would give (one reset of each face).
+    void replaceAll(QList<SortedEntry> entries);
+    void clear() { replaceAll({}); }
+    // Removes the entries numbered `number`, the first `atMost` of them in
+    // list order; how many went.
+    int removeNumber(int number, int atMost = INT_MAX);
+    // Gives every entry numbered `number` the text `text` and moves it to
+    // its sorted place; how many were renamed.
+    int renameNumber(int number, const QString &text);
+
+private:
+    friend class ListFace;
+
+    struct Row {
+        QString text;
+        int number = 0;
+        // One bit per face: set while the face holds the entry back.
+        quint32 heldBack = 0;
+    };
+
+    // The first row whose text sorts after `text`.
+    int insertPosition(const QString &text) const;
+    // The rows of `m_rows` changed (moved, added, gone): the faces' own
+    // row lists go.
+    void rowsChanged();
+
+    QList<Row> m_rows;
+    QList<ListFace *> m_faces;
+};
+
+// What some lists show of a SortedListModel: every entry, none, or only the
+// entries added after a given moment. Its rows carry Qt::DisplayRole (and
+// Qt::EditRole) and Qt::UserRole (the number).
+class ListFace : public QAbstractListModel {
+    Q_OBJECT
+public:
+    enum class Shows {
+        Every,    // every entry of the model
+        None,     // nothing, whatever the model holds or gains
+        LaterOnly // only the entries inserted since showOnlyLater()
+    };
+
+    SortedListModel *family() const { return m_model; }
+    Shows shows() const { return m_shows; }
+    // Each is one reset of this face; the lists that show it lose their
+    // choice.
+    void showEvery();
+    void showNone();
+    void showOnlyLater();
+
+    int count() const { return rowCount(); }
+    QString textAt(int row) const;
+    // The text at `row` in place, for as long as the model does not change;
+    // empty where there is no entry.
+    QStringView textView(int row) const;
+    int numberAt(int row) const;
+    int rowOfNumber(int number) const;
+    // The model's row of this face's `row`; -1 when there is none.
+    int modelRow(int row) const;
+    // This face's row of the model's `modelRow`; -1 when it does not show it.
+    int faceRow(int modelRow) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
-    bool insertRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
-    bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
-
-    // Replaces every entry (one reset of the model).
-    void setEntries(QList<SortedEntry> entries);
-    const QList<SortedEntry> &entries() const { return m_entries; }
 
 private:
-    QList<SortedEntry> m_entries;
+    friend class SortedListModel;
+    ListFace(SortedListModel *model, int bit);
+
+    bool showsRow(int modelRow) const;
+    // The model's rows this face shows, when it shows only some.
+    const QList<int> &shownRows() const;
+    void setShows(Shows shows);
+
+    SortedListModel *m_model;
+    quint32 m_bit;
+    Shows m_shows = Shows::Every;
+    mutable QList<int> m_shownRows;
+    mutable bool m_shownRowsValid = false;
 };
-
-// Sets a sorted list up for long content: every row has the height of one
-// line of text, so the list measures one row instead of all of them. A
-// drop-down list gets an EntryModel, and opens as a list below the box that
-// shows some entries and scrolls (not as a menu as tall as all its entries,
-// which would measure every text each time it opens).
-void MakeSortedList(QListWidget *list);
-void MakeSortedList(QComboBox *combo);
-
-// Makes `combos` show the entries of `list`: one model for all of them, so
-// an entry added, removed or renamed in any of them is in all of them at
-// once, in one place in memory. Each keeps its own choice.
-void ShareEntries(QListWidget *list, const QList<QComboBox *> &combos);
-
-// Inserts `text` with `itemData` at its sorted position (after any entries
-// equal to it) and returns that position, the index where the entry landed.
-// The selection is left on the entry it was on; a list without a selected
-// entry keeps none (a combo box does not pick its first entry by itself), and
-// the combo box emits none of its own signals while the entry goes in.
-int AddSorted(QListWidget *list, const QString &text, int itemData);
-int AddSorted(QComboBox *combo, const QString &text, int itemData);
-
-// Puts entries into the order AddSorted gives them when they are added one
-// by one in their present order (a stable sort: equal texts keep their
-// order). Entries already in that order are left as they are at the cost of
-// one pass, so a list sorted once can fill several lists cheaply.
-void SortEntries(QList<SortedEntry> &entries);
-
-// Replaces the whole content of a list with `entries`, in the order AddSorted
-// would give them when added one by one in the order given (equal texts keep
-// that order). Built in one go, without a repaint or a signal per entry: for
-// long lists. No entry is selected afterwards, and the list emits no signals.
-void FillSorted(QListWidget *list, QList<SortedEntry> entries);
-void FillSorted(QComboBox *combo, QList<SortedEntry> entries);
-
-// Every entry of a list, in list order.
-QList<SortedEntry> Entries(const QListWidget *list);
-QList<SortedEntry> Entries(const QComboBox *combo);
-
-// Removes every entry numbered `number` and returns how many went. A list
-// whose chosen entry goes is left with no choice (it never moves on to
-// another entry by itself), and `wasChosen` says whether that happened to
-// this list. Combo boxes emit nothing meanwhile: nobody chose anything.
-int RemoveNumber(QListWidget *list, int number, bool *wasChosen = nullptr);
-int RemoveNumber(QComboBox *combo, int number, bool *wasChosen = nullptr);
-
-// Gives the entry numbered `number` a new text: its entries go and one with
-// the new text goes in at its sorted place with the same number, chosen
-// again where the old one was chosen. A list that lacks the number stays as
-// it is.
-void RenameNumber(QListWidget *list, int number, const QString &text);
-void RenameNumber(QComboBox *combo, int number, const QString &text);
-
-// The item data of the entry at `index`; 0 when there is no entry there.
-int EntryData(const QListWidget *list, int index);
-int EntryData(const QComboBox *combo, int index);
-
-// The position of the first entry whose item data is `itemData`; -1 when
-// there is none.
-int FindEntry(const QListWidget *list, int itemData);
-int FindEntry(const QComboBox *combo, int itemData);
-
-// The row of the selected entry of a list box; -1 when none is selected (an
-// entry can be current without being selected: only a selection counts).
-int SelectedRow(const QListWidget *list);
 
 } // namespace screens

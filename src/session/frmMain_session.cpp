@@ -6,6 +6,7 @@
 #include "screens/msgbox.h"
 #include "screens/screen.h"
 #include "screens/screens.h"
+#include "screens/sortedlist.h"
 #include "session/modMain.h"
 #include "session/singleinstance.h"
 #include "storage/paths.h"
@@ -81,15 +82,11 @@ void frmMain::cmdLogin_Click() {
     SetStatus(QStringLiteral("Please wait...Logging you out of the Program..."));
     modMain::ResetSession();
 
-    cmbCatDel->clear();
-    cmbCatMod->clear();
-    lstCatView->clear();
+    // Every category list and every URL list.
+    CategoryModel->clear();
+    UrlModel->clear();
     txtCatAdd->clear();
     txtCatMod->clear();
-    cmbUrlCat->clear();
-    cmbUrlDel->clear();
-    cmbUrlMod->clear();
-    lstUrlView->clear();
     txtUrlAdd->clear();
     txtUrlAddCh->clear();
     txtUrlMod->clear();

@@ -32,7 +32,7 @@ bool Showing(const QWidget *w) {
     return w->isVisibleTo(w->window());
 }
 
-void SelectRow(QListWidget *list, int row) {
+void SelectRow(ListBox *list, int row) {
     const QSignalBlocker blocker(list);
     list->setCurrentRow(row);
     if (row < 0)
@@ -75,8 +75,7 @@ void ArrangeUrlScreen(frmMain *f, UrlPanel panel) {
 }
 
 int ChosenCategory(const frmMain *f) {
-    const int index = f->cmbUrlCat->currentIndex();
-    return index < 0 ? 0 : screens::EntryData(f->cmbUrlCat, index);
+    return f->cmbUrlCat->chosenNumber();
 }
 
 QString ChosenUrlFile(const frmMain *f) {
@@ -107,12 +106,18 @@ bool DescriptionAsLoaded(const frmMain *f) {
 void frmMain::LoadUrlList(const QString &mode) {
     const bool view = mode != QLatin1String("DEL") && mode != QLatin1String("MOD");
     {
-        const QSignalBlocker del(cmbUrlDel);
-        const QSignalBlocker mod(cmbUrlMod);
+        // The list of the mode shows the URLs it loads, the other two none.
         const QSignalBlocker list(lstUrlView);
-        cmbUrlDel->clear();
-        cmbUrlMod->clear();
-        lstUrlView->clear();
+        UrlModel->clear();
+        auto showIf = [](screens::ListFace *face, bool shows) {
+            if (shows)
+                face->showEvery();
+            else
+                face->showNone();
+        };
+        showIf(cmbUrlDel->entries(), mode == QLatin1String("DEL"));
+        showIf(cmbUrlMod->entries(), mode == QLatin1String("MOD"));
+        showIf(lstUrlView->entries(), view);
     }
     UrlViewCatNo = 0;
     if (cmbUrlCat->currentIndex() < 0)
@@ -129,15 +134,12 @@ void frmMain::LoadUrlList(const QString &mode) {
                                           "belong to you.\r\n\r\n          Please refer the "
                                           "readme.txt file for more information."));
 
-    if (mode == QLatin1String("DEL")) {
-        screens::FillSorted(cmbUrlDel, std::move(owned));
-    } else if (mode == QLatin1String("MOD")) {
-        screens::FillSorted(cmbUrlMod, std::move(owned));
-    } else {
-        screens::FillSorted(lstUrlView, std::move(owned));
-        if (!err.failed())
-            UrlViewCatNo = catNo;
+    {
+        const QSignalBlocker list(lstUrlView);
+        UrlModel->replaceAll(std::move(owned));
     }
+    if (view && !err.failed())
+        UrlViewCatNo = catNo;
     if (view)
         SetUrlCount(this);
 }
@@ -149,12 +151,12 @@ void frmMain::LoadUrlDetails() {
     if (Showing(pctUrlMod)) {
         if (cmbUrlMod->currentIndex() < 0)
             return;
-        urlNo = screens::EntryData(cmbUrlMod, cmbUrlMod->currentIndex());
+        urlNo = cmbUrlMod->chosenNumber();
     } else {
-        const int row = screens::SelectedRow(lstUrlView);
+        const int row = lstUrlView->selectedRow();
         if (row < 0)
             return;
-        urlNo = screens::EntryData(lstUrlView, row);
+        urlNo = lstUrlView->entries()->numberAt(row);
     }
     const QString path = ChosenUrlFile(this);
     if (!QFileInfo::exists(path))
@@ -178,36 +180,31 @@ modMain::Change frmMain::AddUrl() {
     if (!change.changed)
         return change;
     modMain::NextUrlNo = int(change.number);
-    // The list keeps to the category it shows; another category's list is
+    // The URLs listed are the menu's category's; another category's are
     // loaded afresh when the URL menu comes back.
     if (UrlViewCatNo == catNo) {
         const QSignalBlocker blocker(lstUrlView);
-        screens::AddSorted(lstUrlView, address, modMain::NextUrlNo);
+        UrlModel->insertSorted(address, modMain::NextUrlNo);
     }
     return change;
 }
 
 modMain::Change frmMain::DeleteUrl() {
-    const int catNo = ChosenCategory(this);
-    const int index = cmbUrlDel->currentIndex();
-    const int urlNo = screens::EntryData(cmbUrlDel, index);
+    const int urlNo = cmbUrlDel->chosenNumber();
     const modMain::Change change = modMain::DeleteUrlRecord(ChosenUrlFile(this), urlNo);
     if (!change.changed)
         return change;
-    if (UrlViewCatNo == catNo) {
-        const QSignalBlocker blocker(lstUrlView);
-        if (const int row = screens::FindEntry(lstUrlView, urlNo); row >= 0)
-            delete lstUrlView->takeItem(row);
-    }
-    const QSignalBlocker blocker(cmbUrlDel);
-    cmbUrlDel->removeItem(index);
+    // The file lost its first record of that number; the lists that show
+    // the URLs lose their first entry of it, and the chosen entry its choice.
+    const QSignalBlocker list(lstUrlView);
+    const QSignalBlocker del(cmbUrlDel);
+    UrlModel->removeNumber(urlNo, 1);
     cmbUrlDel->setCurrentIndex(-1);
     return change;
 }
 
 modMain::Change frmMain::ModifyUrl() {
-    const int catNo = ChosenCategory(this);
-    const int urlNo = screens::EntryData(cmbUrlMod, cmbUrlMod->currentIndex());
+    const int urlNo = cmbUrlMod->chosenNumber();
     const QString address = modMain::StoredAddress(modMain::TrimBlanks(txtUrlMod->text()));
     // A description left as loaded is kept as the file holds it, whatever it
     // deciphers to; only one the user changed is written anew.
@@ -218,11 +215,8 @@ modMain::Change frmMain::ModifyUrl() {
                                                              description, modMain::PassStamp);
     if (!change.changed)
         return change;
-    if (UrlViewCatNo == catNo) {
-        const QSignalBlocker blocker(lstUrlView);
-        screens::RenameNumber(lstUrlView, urlNo, address);
-    }
-    screens::RenameNumber(cmbUrlMod, urlNo, address);
+    const QSignalBlocker blocker(lstUrlView);
+    UrlModel->renameNumber(urlNo, address);
     return change;
 }
 
@@ -233,7 +227,7 @@ void frmMain::connectUrlHandlers() {
     connect(cmdUrlViewCncl, &QPushButton::clicked, this, &frmMain::cmdUrlViewCncl_Click);
     connect(cmdUrlNxt, &QPushButton::clicked, this, &frmMain::cmdUrlNxt_Click);
     connect(cmbUrlCat, &QComboBox::currentIndexChanged, this, &frmMain::cmbUrlCat_Click);
-    connect(lstUrlView, &QListWidget::itemSelectionChanged, this, &frmMain::lstUrlView_Click);
+    connect(lstUrlView, &ListBox::choiceChanged, this, &frmMain::lstUrlView_Click);
     connect(cmdUrlViewV, &QPushButton::clicked, this, &frmMain::cmdUrlViewV_Click);
     connect(cmdUrlViewA, &QPushButton::clicked, this, &frmMain::cmdUrlViewA_Click);
     connect(cmdUrlAdd, &QPushButton::clicked, this, &frmMain::cmdUrlAdd_Click);
@@ -248,7 +242,7 @@ void frmMain::connectUrlHandlers() {
 
     // Emptying the list by any means (signing out) leaves it showing no
     // category's URLs.
-    connect(lstUrlView->model(), &QAbstractItemModel::modelReset, this,
+    connect(lstUrlView->entries(), &QAbstractItemModel::modelReset, this,
             [this] { UrlViewCatNo = 0; });
 
     screens::OnKeyPress(txtUrlAdd, [this](int &k) { txtUrlAdd_KeyPress(k); });
@@ -292,7 +286,7 @@ void frmMain::cmdURL_Click() {
     } else if (catNo == 0 && UrlViewCatNo != 0) {
         // The category it listed is no longer chosen (it was deleted).
         const QSignalBlocker blocker(lstUrlView);
-        lstUrlView->clear();
+        lstUrlView->entries()->showNone();
     }
     SetUrlCount(this);
     SelectRow(lstUrlView, -1);
@@ -368,7 +362,7 @@ void frmMain::cmbUrlCat_Click() {
 // ---- View and open ----
 
 void frmMain::lstUrlView_Click() {
-    if (screens::SelectedRow(lstUrlView) < 0)
+    if (lstUrlView->selectedRow() < 0)
         return;
     SetStatus(QStringLiteral("Please wait...Loading URL Description..."));
     modMain::DoCommand(QStringLiteral("LD"));
@@ -376,7 +370,7 @@ void frmMain::lstUrlView_Click() {
 }
 
 void frmMain::cmdUrlViewV_Click() {
-    const int row = screens::SelectedRow(lstUrlView);
+    const int row = lstUrlView->selectedRow();
     if (row < 0) {
         MsgBox::show(this, QStringLiteral("Please choose a URL you wish to view!"));
         return;
@@ -384,7 +378,7 @@ void frmMain::cmdUrlViewV_Click() {
     // Only web addresses are opened: anything not already starting with
     // http:// or https:// gets http:// in front, so no other scheme's handler
     // is ever reached. The text goes to the desktop as a URL, not to a shell.
-    const QString address = modMain::AddressToOpen(lstUrlView->item(row)->text());
+    const QString address = modMain::AddressToOpen(lstUrlView->entries()->textAt(row));
     if (!screens::OpenAddress(QUrl(address, QUrl::TolerantMode)))
         MsgBox::show(this, QStringLiteral("Sorry, the address could not be opened in your web "
                                           "browser:\r\n\r\n") +
@@ -456,19 +450,18 @@ namespace {
 // Opens the Delete or Modify URL panel from the URL menu: the menu's
 // addresses go into the panel's URL chooser with the menu's choice chosen
 // there, and the menu's category stays chosen without loading anything.
-void OpenUrlEditPanel(frmMain *f, const QString &panelTag, QComboBox *urls, QString *urlsTag) {
+void OpenUrlEditPanel(frmMain *f, const QString &panelTag, DropDownList *urls, QString *urlsTag) {
     if (f->cmbUrlCat->currentIndex() >= 0) {
         SetStatus(QStringLiteral("Please Wait...Loading URL Data from List..."));
-        {
-            const QSignalBlocker blocker(urls);
-            urls->clear();
-        }
-        // The menu's addresses, in the same order.
-        if (screens::SelectedRow(f->lstUrlView) >= 0)
-            screens::FillSorted(urls, screens::Entries(f->lstUrlView));
+        // The menu's addresses, in the same order, when one of them is
+        // chosen there; none otherwise.
+        if (f->lstUrlView->selectedRow() >= 0)
+            urls->entries()->showEvery();
+        else
+            urls->entries()->showNone();
     }
     f->cmbUrlCatTag = QString::number(f->cmbUrlCat->currentIndex());
-    *urlsTag = QString::number(screens::SelectedRow(f->lstUrlView));
+    *urlsTag = QString::number(f->lstUrlView->selectedRow());
     f->cmdUrlNxtTag = panelTag;
     f->cmdUrlNxt_Click();
     f->cmbUrlCatTag += QStringLiteral("NO");

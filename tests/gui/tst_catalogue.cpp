@@ -139,7 +139,7 @@ QString kindOf(QWidget *w) {
         return QStringLiteral("button");
     if (qobject_cast<QLineEdit *>(w) || qobject_cast<QPlainTextEdit *>(w))
         return QStringLiteral("text box");
-    if (qobject_cast<QListWidget *>(w))
+    if (qobject_cast<screens::ListBox *>(w))
         return QStringLiteral("list box");
     if (qobject_cast<QComboBox *>(w))
         return QStringLiteral("combo box");

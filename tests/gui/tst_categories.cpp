@@ -137,13 +137,15 @@ private slots:
         Categories index;
         for (int i = 0; i < names.size(); ++i)
             index.append({names[i], i + 1});
-        QListWidget oneByOne;
+        screens::SortedListModel oneByOne;
+        ListBox oneByOneList;
+        oneByOneList.setEntries(oneByOne.addFace());
         for (int i = 0; i < names.size(); ++i)
-            screens::AddSorted(&oneByOne, names[i], i + 1);
+            oneByOne.insertSorted(names[i], i + 1);
 
         GuiTestEnv env;
         frmMain &main = SignInWithCategories(env, index);
-        QVERIFY(listsInStep(main, ListedEntries(&oneByOne)));
+        QVERIFY(listsInStep(main, ListedEntries(&oneByOneList)));
         QCOMPARE(main.cmbCatDel->currentIndex(), -1);
         QCOMPARE(main.cmbUrlCat->currentIndex(), -1);
     }
@@ -372,11 +374,12 @@ private slots:
         WriteUrlFile(2, UrlLine({1, QStringLiteral("home.example.org"), QString()}) +
                             UrlLine({2, QStringLiteral("https://garden.example"), QString()}) +
                             UrlLine({3, QStringLiteral("theirs.example"), QString(), true}));
-        QListWidgetItem *home = main.lstCatView->findItems("Home", Qt::MatchExactly).first();
-        const QPoint at = main.lstCatView->visualItemRect(home).center();
+        const QModelIndex home =
+            main.lstCatView->model()->index(RowOf(main.lstCatView, QStringLiteral("Home")), 0);
+        const QPoint at = main.lstCatView->visualRect(home).center();
         QTest::mouseClick(main.lstCatView->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(main.lstCatView->viewport(), Qt::LeftButton, {}, at);
-        QCOMPARE(screens::EntryData(main.cmbUrlCat, main.cmbUrlCat->currentIndex()), 2);
+        QCOMPARE(main.cmbUrlCat->chosenNumber(), 2);
         QCOMPARE(main.cmbUrlCat->currentText(), QStringLiteral("Home"));
         // ...and the URLs menu lists that category's addresses.
         QVERIFY(main.fraUrlView->isVisible());
@@ -416,7 +419,7 @@ private slots:
 
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
         ClickEntry(main.lstCatView, QStringLiteral("Home"));
-        const QPoint at = main.lstCatView->visualItemRect(main.lstCatView->currentItem()).center();
+        const QPoint at = main.lstCatView->visualRect(main.lstCatView->currentIndex()).center();
         QTest::mouseDClick(main.lstCatView->viewport(), Qt::LeftButton, {}, at);
         QVERIFY(main.fraUrlView->isVisible());
         QCOMPARE(ListedEntries(main.lstUrlView), QStringList{"home.example.org=1"});
@@ -974,7 +977,8 @@ private slots:
         QTest::keyClick(window, Qt::Key_Home); // Fun
         QTest::keyClick(window, Qt::Key_Down); // Home
         QTest::keyClick(window, Qt::Key_Down); // Travel
-        QCOMPARE(main.lstCatView->selectedItems().value(0)->text(), QStringLiteral("Travel"));
+        QCOMPARE(RowText(main.lstCatView, main.lstCatView->selectedRow()),
+                 QStringLiteral("Travel"));
         alt(Qt::Key_M);
         QTRY_COMPARE(shownPanel(main), QStringLiteral("pctCatMod"));
         QTRY_COMPARE(focusName(main), QStringLiteral("txtCatMod"));

@@ -4,7 +4,6 @@
 #include "guitest.h"
 
 #include "categories/categoryindex.h"
-#include "screens/sortedlist.h"
 #include "session/modMain.h"
 #include "storage/accountfile.h"
 
@@ -69,7 +68,7 @@ void tst_ListKeys::tabbingInMarksWithoutChoosing() {
     NewsListed(env, main);
     TabIntoUrlList(main);
     QCOMPARE(main.lstUrlView->currentRow(), 0);
-    QCOMPARE(screens::SelectedRow(main.lstUrlView), -1);
+    QCOMPARE(main.lstUrlView->selectedRow(), -1);
     QCOMPARE(main.txtUrlViewDesc->toPlainText(), kPlaceholder);
 }
 
@@ -98,7 +97,7 @@ void tst_ListKeys::keyChoosesUrl() {
     NewsListed(env, main);
     TabIntoUrlList(main);
     QTest::keyClick(main.lstUrlView, Qt::Key(key));
-    QCOMPARE(screens::SelectedRow(main.lstUrlView), row);
+    QCOMPARE(main.lstUrlView->selectedRow(), row);
     QCOMPARE(main.txtUrlViewDesc->toPlainText(), description);
     QCOMPARE(StatusText(main), QStringLiteral("Ready (URL View Menu)"));
 }
@@ -111,11 +110,11 @@ void tst_ListKeys::keyOnTheChosenRowChangesNothing() {
     QCOMPARE(main.txtUrlViewDesc->toPlainText(), QStringLiteral("bee"));
     // Home goes to the first row as before; Up there stays on it.
     QTest::keyClick(main.lstUrlView, Qt::Key_Home);
-    QCOMPARE(screens::SelectedRow(main.lstUrlView), 0);
+    QCOMPARE(main.lstUrlView->selectedRow(), 0);
     QCOMPARE(main.txtUrlViewDesc->toPlainText(), QStringLiteral("line1\nline2"));
     main.txtUrlViewDesc->setPlainText(QStringLiteral("untouched"));
     QTest::keyClick(main.lstUrlView, Qt::Key_Up);
-    QCOMPARE(screens::SelectedRow(main.lstUrlView), 0);
+    QCOMPARE(main.lstUrlView->selectedRow(), 0);
     QCOMPARE(main.txtUrlViewDesc->toPlainText(), QStringLiteral("untouched"));
 }
 
@@ -126,7 +125,7 @@ void tst_ListKeys::otherKeysChooseNothing() {
     TabIntoUrlList(main);
     QTest::keyClick(main.lstUrlView, Qt::Key_Shift);
     QTest::keyClick(main.lstUrlView, Qt::Key_F5);
-    QCOMPARE(screens::SelectedRow(main.lstUrlView), -1);
+    QCOMPARE(main.lstUrlView->selectedRow(), -1);
     QCOMPARE(main.txtUrlViewDesc->toPlainText(), kPlaceholder);
 }
 
@@ -152,12 +151,12 @@ void tst_ListKeys::keyChoosesCategory() {
     // row without choosing it.
     main.cmdCat_Click();
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(main.lstCatView));
-    QCOMPARE(screens::SelectedRow(main.lstCatView), -1);
+    QCOMPARE(main.lstCatView->selectedRow(), -1);
 
     QTest::keyClick(main.lstCatView, Qt::Key(key));
-    const int row = screens::SelectedRow(main.lstCatView);
+    const int row = main.lstCatView->selectedRow();
     QVERIFY(row >= 0);
-    QCOMPARE(main.lstCatView->item(row)->text(), chosen);
+    QCOMPARE(RowText(main.lstCatView, row), chosen);
     // The choice is the one Delete Category takes along.
     main.cmdCatViewD_Click();
     QCOMPARE(main.cmbCatDel->currentText(), chosen);

@@ -5,6 +5,7 @@
 
 #include "screens/msgbox.h"
 #include "screens/screens.h"
+#include "screens/sortedlist.h"
 #include "screens/statusbar.h"
 #include "session/modMain.h"
 #include "session/singleinstance.h"
@@ -124,7 +125,7 @@ void SessionTest::logoutAnsweredNo() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
     signIn(main);
-    main.lstCatView->addItem(QStringLiteral("Kept"));
+    main.CategoryModel->insertSorted(QStringLiteral("Kept"), 1);
     const QString stamp = modMain::PassStamp;
 
     MsgBox::queueAnswer(MsgAnswer::No);
@@ -152,10 +153,8 @@ void SessionTest::logoutAnsweredYes() {
     frmMain &main = env.mainWindow();
     signIn(main);
     const QPoint introAt = main.lblIntro->pos();
-    main.lstCatView->addItem(QStringLiteral("Gone"));
-    main.cmbCatDel->addItem(QStringLiteral("Gone"));
-    main.cmbUrlCat->addItem(QStringLiteral("Gone"));
-    main.lstUrlView->addItem(QStringLiteral("Gone"));
+    main.CategoryModel->insertSorted(QStringLiteral("Gone"), 1);
+    main.UrlModel->insertSorted(QStringLiteral("Gone"), 1);
     main.txtCatAdd->setText(QStringLiteral("Gone"));
     main.txtUrlAddCh->setText(QStringLiteral("Gone"));
     main.fraCatView->setVisible(true);

@@ -1,33 +1,38 @@
+#include "screens/dropdownlist.h"
+#include "screens/listbox.h"
 #include "screens/sortedlist.h"
 
-#include <QComboBox>
-#include <QListWidget>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <algorithm>
 #include <numeric>
 
-using screens::AddSorted;
 using screens::CompareEntries;
-using screens::EntryData;
+using screens::DropDownList;
+using screens::ListBox;
+using screens::SortedListModel;
+
+namespace {
+
+QStringList texts(const ListBox &list) {
+    QStringList out;
+    for (int i = 0; i < list.count(); ++i)
+        out << list.model()->index(i, 0).data().toString();
+    return out;
+}
+
+QStringList texts(const QComboBox &combo) {
+    QStringList out;
+    for (int i = 0; i < combo.count(); ++i)
+        out << combo.itemText(i);
+    return out;
+}
+
+} // namespace
 
 class tst_SortedList : public QObject {
     Q_OBJECT
-
-private:
-    static QStringList texts(const QListWidget &list) {
-        QStringList out;
-        for (int i = 0; i < list.count(); ++i)
-            out << list.item(i)->text();
-        return out;
-    }
-    static QStringList texts(const QComboBox &combo) {
-        QStringList out;
-        for (int i = 0; i < combo.count(); ++i)
-            out << combo.itemText(i);
-        return out;
-    }
 
 private slots:
     void compareEntries_data() {
@@ -67,34 +72,36 @@ private slots:
     }
 
     // Every insertion order of a set with mixed case, duplicates and blank
-    // texts gives one and the same order in a list box and a combo box; the
-    // returned position names the new entry, and each entry keeps its number.
+    // texts gives one and the same order, in a list box and a drop-down list
+    // alike; the returned row names the new entry, and each entry keeps its
+    // number.
     void sameOrderWhateverTheInsertionOrder() {
         const QStringList names{"beta", "Beta", "alpha", "", "beta", " gamma", "ALPHA"};
         const QStringList expected{"", " gamma", "ALPHA", "alpha", "Beta", "beta", "beta"};
 
         QList<int> order(names.size());
         std::iota(order.begin(), order.end(), 0);
-        QListWidget list;
-        QComboBox combo;
+        SortedListModel model;
+        ListBox list;
+        list.setEntries(model.addFace());
+        DropDownList combo;
+        combo.setEntries(model.addFace());
         do {
-            list.clear();
-            combo.clear();
+            model.clear();
             for (int n : order) {
-                const int inList = AddSorted(&list, names[n], 100 + n);
-                const int inCombo = AddSorted(&combo, names[n], 100 + n);
-                QCOMPARE(inCombo, inList);
-                QCOMPARE(list.item(inList)->text(), names[n]);
-                QCOMPARE(EntryData(&list, inList), 100 + n);
-                QCOMPARE(combo.itemText(inCombo), names[n]);
-                QCOMPARE(EntryData(&combo, inCombo), 100 + n);
+                const int row = model.insertSorted(names[n], 100 + n);
+                QCOMPARE(model.textAt(row), names[n]);
+                QCOMPARE(model.numberAt(row), 100 + n);
+                QCOMPARE(list.entries()->numberAt(row), 100 + n);
+                QCOMPARE(combo.itemText(row), names[n]);
+                QCOMPARE(combo.itemData(row).toInt(), 100 + n);
             }
             QCOMPARE(texts(list), expected);
             QCOMPARE(texts(combo), expected);
-            for (int i = 0; i < list.count(); ++i) {
-                const int data = EntryData(&list, i);
-                QCOMPARE(names[data - 100], list.item(i)->text());
-                QCOMPARE(EntryData(&combo, i), data);
+            for (int i = 0; i < model.count(); ++i) {
+                const int data = model.numberAt(i);
+                QCOMPARE(names[data - 100], model.textAt(i));
+                QCOMPARE(combo.itemData(i).toInt(), data);
             }
         } while (std::next_permutation(order.begin(), order.end()));
     }
@@ -102,55 +109,60 @@ private slots:
     // An entry equal to ones already there goes after them, so equal names
     // stay in the order they were added.
     void equalEntriesKeepInsertionOrder() {
-        QListWidget list;
-        QComboBox combo;
-        for (int n = 1; n <= 3; ++n) {
-            QCOMPARE(AddSorted(&list, QStringLiteral("same"), n), n - 1);
-            QCOMPARE(AddSorted(&combo, QStringLiteral("same"), n), n - 1);
-        }
-        QCOMPARE(AddSorted(&list, QStringLiteral("SAME"), 9), 0);
-        QCOMPARE(AddSorted(&combo, QStringLiteral("SAME"), 9), 0);
-        for (int i = 1; i <= 3; ++i) {
-            QCOMPARE(EntryData(&list, i), i);
-            QCOMPARE(EntryData(&combo, i), i);
-        }
+        SortedListModel model;
+        for (int n = 1; n <= 3; ++n)
+            QCOMPARE(model.insertSorted(QStringLiteral("same"), n), n - 1);
+        QCOMPARE(model.insertSorted(QStringLiteral("SAME"), 9), 0);
+        for (int i = 1; i <= 3; ++i)
+            QCOMPARE(model.numberAt(i), i);
     }
 
     void comboSelectionIsLeftAlone() {
-        QComboBox combo;
+        SortedListModel model;
+        DropDownList combo;
+        combo.setEntries(model.addFace());
         QSignalSpy changed(&combo, &QComboBox::currentIndexChanged);
-        AddSorted(&combo, QStringLiteral("Music"), 1);
-        AddSorted(&combo, QStringLiteral("News"), 2);
+        model.insertSorted(QStringLiteral("Music"), 1);
+        model.insertSorted(QStringLiteral("News"), 2);
         QCOMPARE(combo.currentIndex(), -1);
         QCOMPARE(combo.currentText(), QString());
+        QCOMPARE(combo.chosenNumber(), 0);
 
         combo.setCurrentIndex(1); // News
         changed.clear();
-        QCOMPARE(AddSorted(&combo, QStringLiteral("Art"), 3), 0);
+        QCOMPARE(model.insertSorted(QStringLiteral("Art"), 3), 0);
         QCOMPARE(combo.currentText(), QStringLiteral("News"));
         QCOMPARE(combo.currentIndex(), 2);
+        QCOMPARE(combo.chosenNumber(), 2);
         QCOMPARE(changed.count(), 0);
     }
 
     void listSelectionIsLeftAlone() {
-        QListWidget list;
-        AddSorted(&list, QStringLiteral("Music"), 1);
+        SortedListModel model;
+        ListBox list;
+        list.setEntries(model.addFace());
+        model.insertSorted(QStringLiteral("Music"), 1);
         QCOMPARE(list.currentRow(), -1);
+        QCOMPARE(list.selectedRow(), -1);
         list.setCurrentRow(0);
-        AddSorted(&list, QStringLiteral("Art"), 2);
-        QCOMPARE(list.currentItem()->text(), QStringLiteral("Music"));
+        model.insertSorted(QStringLiteral("Art"), 2);
         QCOMPARE(list.currentRow(), 1);
+        QCOMPARE(list.selectedRow(), 1);
+        QCOMPARE(list.entries()->textAt(list.currentRow()), QStringLiteral("Music"));
     }
 
     void entryDataOutsideTheListIsZero() {
-        QListWidget list;
-        QComboBox combo;
-        AddSorted(&list, QStringLiteral("a"), 7);
-        AddSorted(&combo, QStringLiteral("a"), 7);
+        SortedListModel model;
+        ListBox list;
+        list.setEntries(model.addFace());
+        model.insertSorted(QStringLiteral("a"), 7);
         for (int index : {-1, 1}) {
-            QCOMPARE(EntryData(&list, index), 0);
-            QCOMPARE(EntryData(&combo, index), 0);
+            QCOMPARE(model.numberAt(index), 0);
+            QCOMPARE(model.textAt(index), QString());
+            QCOMPARE(list.entries()->numberAt(index), 0);
         }
+        QCOMPARE(model.rowOfNumber(8), -1);
+        QCOMPARE(model.rowOfNumber(7), 0);
     }
 };
 

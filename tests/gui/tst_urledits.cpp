@@ -57,11 +57,6 @@ void MenuOn(frmMain &main, const QString &category) {
     main.cmbUrlCat->setCurrentIndex(main.cmbUrlCat->findText(category));
 }
 
-int RowOf(const QListWidget *list, const QString &text) {
-    const auto items = list->findItems(text, Qt::MatchExactly);
-    return items.isEmpty() ? -1 : list->row(items[0]);
-}
-
 QByteArray Numbered(const QList<int> &numbers) {
     QByteArray all;
     for (int n : numbers)
@@ -123,7 +118,7 @@ void tst_UrlEdits::firstUrlByEnterStoresTheHint() {
              QStringList{QStringLiteral("Success! The URL was added under the Category News")});
     QVERIFY(main.fraUrlView->isVisible());
     QCOMPARE(ListedEntries(main.lstUrlView), QStringList{QStringLiteral("news.example/a=1")});
-    QCOMPARE(main.lstUrlView->selectedItems().size(), 0);
+    QCOMPARE(main.lstUrlView->selectedRow(), -1);
     QCOMPARE(main.lblUrlView->text(), QStringLiteral("1 URL(s) under choosen Category are : "));
     QCOMPARE(main.txtUrlAdd->text(), QString());
     QCOMPARE(main.txtUrlViewDesc->toPlainText(), QString());
@@ -196,7 +191,7 @@ void tst_UrlEdits::add() {
     // The list shows the stored form at once.
     const int row = RowOf(main.lstUrlView, stored);
     QVERIFY(row >= 0);
-    QCOMPARE(screens::EntryData(main.lstUrlView, row), number);
+    QCOMPARE(main.lstUrlView->entries()->numberAt(row), number);
     QCOMPARE(main.lstUrlView->count(), existing.size() + 1);
 }
 
@@ -506,7 +501,7 @@ void tst_UrlEdits::modify() {
     QCOMPARE(main.lstUrlView->count(), 6);
     const int row = RowOf(main.lstUrlView, stored);
     QVERIFY(row >= 0);
-    QCOMPARE(screens::EntryData(main.lstUrlView, row), 4);
+    QCOMPARE(main.lstUrlView->entries()->numberAt(row), 4);
     QCOMPARE(main.txtUrlViewDesc->toPlainText(), QString());
     QCOMPARE(main.txtUrlMod->text(), QString());
 }

@@ -251,7 +251,7 @@ void tst_Urls::choosingACategory() {
     if (button.isEmpty()) {
         QCOMPARE(main.lblUrlView->text(), QStringLiteral("3 URL(s) under choosen Category are : "));
         QCOMPARE(main.txtUrlViewDesc->toPlainText(), kPlaceholder);
-        QCOMPARE(main.lstUrlView->selectedItems().size(), 0);
+        QCOMPARE(main.lstUrlView->selectedRow(), -1);
     }
     QVERIFY(MsgBox::shown().isEmpty());
 }
@@ -328,7 +328,7 @@ void tst_Urls::categoryDoubleClickLandsOnTheList() {
     frmMain &main = TwoCategories(env);
     QTest::mouseClick(main.cmdCat, Qt::LeftButton);
     ClickEntry(main.lstCatView, QStringLiteral("News"));
-    const QPoint at = main.lstCatView->visualItemRect(main.lstCatView->currentItem()).center();
+    const QPoint at = main.lstCatView->visualRect(main.lstCatView->currentIndex()).center();
     QTest::mouseDClick(main.lstCatView->viewport(), Qt::LeftButton, {}, at);
     QCOMPARE(ShowingScreen(main), QStringLiteral("fraUrlView"));
     QCOMPARE(main.cmbUrlCat->currentText(), QStringLiteral("News"));

@@ -2,7 +2,6 @@
 
 #include "screens/msgbox.h"
 #include "screens/screen.h"
-#include "screens/sortedlist.h"
 #include "screens/statusbar.h"
 #include "session/modMain.h"
 #include "session/singleinstance.h"
@@ -110,37 +109,53 @@ QString StatusText(frmMain &main) {
     return main.StatusBar->panel(2)->text();
 }
 
-void ClickListRow(QListWidget *list, int row) {
-    QListWidgetItem *item = list->item(row);
-    if (!item) {
+void ClickListRow(ListBox *list, int row) {
+    const QModelIndex index = list->model()->index(row, 0);
+    if (!index.isValid()) {
         qWarning("no entry at row %d", row);
         return;
     }
-    list->scrollToItem(item);
+    list->scrollTo(index);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
-                      list->visualItemRect(item).center());
+                      list->visualRect(index).center());
 }
 
-void ClickEntry(QListWidget *list, const QString &text) {
-    const QList<QListWidgetItem *> found = list->findItems(text, Qt::MatchExactly);
-    if (found.isEmpty()) {
+void ClickEntry(ListBox *list, const QString &text) {
+    const int row = RowOf(list, text);
+    if (row < 0) {
         qWarning("no entry %s", qPrintable(text));
         return;
     }
-    ClickListRow(list, list->row(found.first()));
+    ClickListRow(list, row);
 }
 
-QStringList ListedEntries(const QListWidget *list) {
+int RowOf(const ListBox *list, const QString &text) {
+    for (int row = 0; row < list->count(); ++row) {
+        if (RowText(list, row) == text)
+            return row;
+    }
+    return -1;
+}
+
+QString RowText(const ListBox *list, int row) {
+    return list->model()->index(row, 0).data(Qt::DisplayRole).toString();
+}
+
+QStringList ListedEntries(const ListBox *list) {
     QStringList out;
     for (int i = 0; i < list->count(); ++i)
-        out << QStringLiteral("%1=%2").arg(list->item(i)->text()).arg(screens::EntryData(list, i));
+        out << QStringLiteral("%1=%2")
+                   .arg(RowText(list, i))
+                   .arg(list->model()->index(i, 0).data(Qt::UserRole).toInt());
     return out;
 }
 
 QStringList ListedEntries(const QComboBox *combo) {
     QStringList out;
     for (int i = 0; i < combo->count(); ++i)
-        out << QStringLiteral("%1=%2").arg(combo->itemText(i)).arg(screens::EntryData(combo, i));
+        out << QStringLiteral("%1=%2")
+                   .arg(combo->itemText(i))
+                   .arg(combo->itemData(i, Qt::UserRole).toInt());
     return out;
 }
 

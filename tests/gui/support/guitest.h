@@ -55,14 +55,21 @@ void AddAccount(int n, const QString &name, const QString &password);
 QString StatusText(frmMain &main);
 
 // Clicks the entry at `row` of a list box with the mouse.
-void ClickListRow(QListWidget *list, int row);
+void ClickListRow(ListBox *list, int row);
 
 // Clicks the entry of a list box whose text is `text`.
-void ClickEntry(QListWidget *list, const QString &text);
+void ClickEntry(ListBox *list, const QString &text);
+
+// The row of the first entry of a list box whose text is `text`; -1 when
+// there is none.
+int RowOf(const ListBox *list, const QString &text);
+
+// The text a list box shows at `row`; "" where there is no entry.
+QString RowText(const ListBox *list, int row);
 
 // "text=number" for every entry of a list, in list order: what the entry
 // shows and the number it carries.
-QStringList ListedEntries(const QListWidget *list);
+QStringList ListedEntries(const ListBox *list);
 QStringList ListedEntries(const QComboBox *combo);
 
 // Replaces a file's content; a test that cannot set up its files stops.
