@@ -6,16 +6,23 @@
 #include "urls/urlfile.h"
 
 #include <QHashFunctions>
+#include <QSet>
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include <string.h> // explicit_bzero
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace modMain {
 
@@ -31,36 +38,68 @@ void Wipe(std::string &text) {
     std::string().swap(text);
 }
 
-// A growing run of bytes whose memory is overwritten with zeros before it
-// goes back to the allocator: when it grows, shrinks and when it is
-// released. The index keeps every text it holds in one of these.
-class WipedBytes {
+// How many bytes past its end a search may read a text: the buffer of the
+// texts keeps that much room after its last byte.
+constexpr qsizetype kReadPast = 16;
+
+// Texts in runs of bytes ("chunks") whose memory is overwritten with zeros
+// before it goes back to the allocator. A block of texts (one URL's, one
+// category's) always lies within one chunk; a place is the chunk's number
+// times 2^32 plus the offset in it. Chunks start small and grow to
+// kLargestChunk (a longer block gets a chunk of its own), so that a few
+// texts take little memory and many are never copied to make room.
+class TextChunks {
 public:
-    WipedBytes() = default;
-    ~WipedBytes() { release(); }
-    WipedBytes(const WipedBytes &) = delete;
-    WipedBytes &operator=(const WipedBytes &) = delete;
+    using Place = qint64;
 
-    // Takes over `other`'s bytes; the bytes held so far are wiped.
-    void takeFrom(WipedBytes &other) {
+    TextChunks() = default;
+    ~TextChunks() { release(); }
+    TextChunks(const TextChunks &) = delete;
+    TextChunks &operator=(const TextChunks &) = delete;
+
+    // Takes over `other`'s chunks; the chunks held so far are wiped.
+    void takeFrom(TextChunks &other) {
         release();
-        std::swap(data_, other.data_);
-        std::swap(size_, other.size_);
-        std::swap(capacity_, other.capacity_);
+        std::swap(chunks_, other.chunks_);
+        std::swap(used_, other.used_);
     }
 
-    qsizetype size() const { return size_; }
-    qsizetype capacity() const { return capacity_; }
-    std::string_view view(qsizetype at, qsizetype size) const {
-        return std::string_view(data_.get() + at, size_t(size));
+    // The bytes in use, and the memory held (with the room to read past
+    // the end of each chunk).
+    qsizetype used() const { return used_; }
+    qsizetype allocated() const {
+        qsizetype bytes = qsizetype(chunks_.capacity() * sizeof(Chunk));
+        for (const Chunk &c : chunks_)
+            bytes += c.capacity + kReadPast;
+        return bytes;
     }
 
-    // Room for `size` more bytes at the end; returns where they start.
+    // Where the next byte goes.
+    Place end() const {
+        return chunks_.empty() ? 0 : place(chunks_.size() - 1, chunks_.back().size);
+    }
+
+    // Makes room for a block of at most `most` bytes at end(), in one chunk.
+    void beginBlock(qsizetype most) {
+        if (!chunks_.empty() && chunks_.back().capacity - chunks_.back().size >= most)
+            return;
+        const qsizetype last = chunks_.empty() ? 0 : chunks_.back().capacity;
+        const qsizetype capacity =
+            std::max(most, std::clamp<qsizetype>(last * 2, kSmallestChunk, kLargestChunk));
+        // Zeroed: a search may read past the last text of a chunk.
+        auto *data = static_cast<char *>(std::calloc(size_t(capacity + kReadPast), 1));
+        if (!data)
+            throw std::bad_alloc();
+        chunks_.push_back({data, 0, capacity});
+    }
+
+    // `size` more bytes of the block begun last.
     char *extend(qsizetype size) {
-        if (size_ + size > capacity_)
-            reserve(std::max({capacity_ * 2, size_ + size, qsizetype(256)}));
-        char *at = data_.get() + size_;
-        size_ += size;
+        Chunk &c = chunks_.back();
+        Q_ASSERT(c.capacity - c.size >= size);
+        char *at = c.data + c.size;
+        c.size += size;
+        used_ += size;
         return at;
     }
     void append(std::string_view bytes) {
@@ -69,36 +108,57 @@ public:
     }
     void push(char c) { *extend(1) = c; }
 
-    // Zeros bytes that are no longer used (they stay allocated).
-    void wipe(qsizetype at, qsizetype size) { Wipe(data_.get() + at, size_t(size)); }
-    // Drops the bytes from `size` on.
-    void truncate(qsizetype size) {
-        wipe(size, size_ - size);
-        size_ = size;
+    std::string_view view(Place at, qsizetype size) const {
+        return std::string_view(chunks_[chunkOf(at)].data + offsetOf(at), size_t(size));
     }
-
-    void reserve(qsizetype capacity) {
-        if (capacity <= capacity_)
+    // Zeros bytes that are no longer used (they stay allocated).
+    void wipe(Place at, qsizetype size) {
+        Wipe(chunks_[chunkOf(at)].data + offsetOf(at), size_t(size));
+    }
+    // Drops every byte from `at` (a place end() gave) on.
+    void truncate(Place at) {
+        while (!chunks_.empty() && chunks_.size() - 1 > chunkOf(at)) {
+            used_ -= chunks_.back().size;
+            drop(chunks_.back());
+            chunks_.pop_back();
+        }
+        if (chunks_.empty())
             return;
-        std::unique_ptr<char[]> fresh(new char[size_t(capacity)]);
-        if (size_)
-            std::memcpy(fresh.get(), data_.get(), size_t(size_));
-        Wipe(data_.get(), size_t(size_));
-        data_ = std::move(fresh);
-        capacity_ = capacity;
+        Chunk &c = chunks_.back();
+        const qsizetype from = chunks_.size() - 1 == chunkOf(at) ? offsetOf(at) : 0;
+        Wipe(c.data + from, size_t(c.size - from));
+        used_ -= c.size - from;
+        c.size = from;
     }
 
     void release() {
-        Wipe(data_.get(), size_t(size_));
-        data_.reset();
-        size_ = 0;
-        capacity_ = 0;
+        for (Chunk &c : chunks_)
+            drop(c);
+        std::vector<Chunk>().swap(chunks_);
+        used_ = 0;
     }
 
 private:
-    std::unique_ptr<char[]> data_;
-    qsizetype size_ = 0;
-    qsizetype capacity_ = 0;
+    static constexpr qsizetype kSmallestChunk = 4096;
+    static constexpr qsizetype kLargestChunk = 256 * 1024;
+
+    struct Chunk {
+        char *data;
+        qsizetype size;
+        qsizetype capacity;
+    };
+
+    static Place place(size_t chunk, qsizetype offset) { return (Place(chunk) << 32) | offset; }
+    static size_t chunkOf(Place at) { return size_t(at >> 32); }
+    static qsizetype offsetOf(Place at) { return qsizetype(at & 0xFFFFFFFF); }
+    static void drop(Chunk &c) {
+        Wipe(c.data, size_t(c.size));
+        std::free(c.data);
+        c.data = nullptr;
+    }
+
+    std::vector<Chunk> chunks_;
+    qsizetype used_ = 0;
 };
 
 bool IsAscii(QStringView text) {
@@ -110,7 +170,7 @@ bool IsAscii(QStringView text) {
 }
 
 // Appends `text` as UTF-8 (stored texts are ASCII: one byte a character).
-void AppendText(WipedBytes &out, QStringView text) {
+void AppendText(TextChunks &out, QStringView text) {
     if (IsAscii(text)) {
         char *to = out.extend(text.size());
         for (qsizetype i = 0; i < text.size(); ++i)
@@ -123,7 +183,7 @@ void AppendText(WipedBytes &out, QStringView text) {
 }
 
 // Appends `text` case-folded, as UTF-8: the form searches compare.
-void AppendFolded(WipedBytes &out, QStringView text) {
+void AppendFolded(TextChunks &out, QStringView text) {
     if (IsAscii(text)) {
         char *to = out.extend(text.size());
         for (qsizetype i = 0; i < text.size(); ++i) {
@@ -189,6 +249,36 @@ bool Narrows(const std::vector<std::string> &words, const std::vector<std::strin
     });
 }
 
+// Whether `needle` occurs in `haystack`. Two-byte and longer needles are
+// looked for sixteen places at a time, by their first and last bytes
+// together, which reads up to kReadPast - 1 bytes past the haystack's end.
+bool Contains(std::string_view haystack, std::string_view needle) {
+#if defined(__SSE2__)
+    const size_t m = needle.size();
+    if (m >= 2 && haystack.size() >= m) {
+        const __m128i first = _mm_set1_epi8(needle[0]);
+        const __m128i last = _mm_set1_epi8(needle[m - 1]);
+        const size_t starts = haystack.size() - m + 1;
+        for (size_t i = 0; i < starts; i += 16) {
+            const auto *at = reinterpret_cast<const __m128i *>(haystack.data() + i);
+            const auto *end = reinterpret_cast<const __m128i *>(haystack.data() + i + m - 1);
+            unsigned mask = unsigned(
+                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(at), first),
+                                                _mm_cmpeq_epi8(_mm_loadu_si128(end), last))));
+            if (starts - i < 16)
+                mask &= (1u << (starts - i)) - 1;
+            for (; mask != 0; mask &= mask - 1) {
+                const size_t start = i + size_t(__builtin_ctz(mask));
+                if (std::memcmp(haystack.data() + start + 1, needle.data() + 1, m - 2) == 0)
+                    return true;
+            }
+        }
+        return false;
+    }
+#endif
+    return haystack.find(needle) != std::string_view::npos;
+}
+
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size())
         return false;
@@ -202,26 +292,22 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return true;
 }
 
-// OpenedAddressKey into `key` (ASCII).
-void OpenedKey(QStringView address, std::string *key) {
+// Whether every byte of an address is one the files can hold (32..122):
+// such an address is its own stored form.
+bool IsStoredForm(std::string_view address) {
+    return std::all_of(address.begin(), address.end(),
+                       [](char c) { return uchar(c) >= 32 && uchar(c) <= 122; });
+}
+
+// OpenedAddressKey of an address in its stored form, into `key`.
+void OpenedKeyOfStored(std::string_view rest, std::string *key) {
     key->clear();
-    // The stored form holds characters 32..122 only; an address that holds
-    // only those is its own stored form.
-    QString stored;
-    bool storable = true;
-    for (const QChar c : address)
-        storable = storable && IsStorableChar(c);
-    if (!storable) {
-        stored = StoredAddress(address.toString());
-        address = stored;
-    }
-    address = TrimBlanks(address);
-    if (address.isEmpty())
+    while (!rest.empty() && rest.front() == ' ')
+        rest.remove_prefix(1);
+    while (!rest.empty() && rest.back() == ' ')
+        rest.remove_suffix(1);
+    if (rest.empty())
         return;
-    std::string text(size_t(address.size()), '\0');
-    for (qsizetype i = 0; i < address.size(); ++i)
-        text[size_t(i)] = char(address[i].unicode());
-    std::string_view rest(text);
 
     // The scheme as View opens the address: "http://" unless it has
     // "http://" or "https://" of its own.
@@ -251,6 +337,21 @@ void OpenedKey(QStringView address, std::string *key) {
     if (rest.empty() || rest.front() != '/')
         key->push_back('/');
     key->append(rest);
+}
+
+// OpenedAddressKey into `key` (ASCII).
+void OpenedKey(QStringView address, std::string *key) {
+    // An address that holds only characters the files can hold is its own
+    // stored form; any other is put in that form first.
+    QString stored;
+    if (!std::all_of(address.begin(), address.end(), IsStorableChar)) {
+        stored = StoredAddress(address.toString());
+        address = stored;
+    }
+    std::string text(size_t(address.size()), '\0');
+    for (qsizetype i = 0; i < address.size(); ++i)
+        text[size_t(i)] = char(address[i].unicode());
+    OpenedKeyOfStored(text, key);
     Wipe(text);
 }
 
@@ -293,19 +394,20 @@ QString OpenedAddressKey(const QString &address) {
 // order).
 struct FindIndex::Data {
     struct Url {
-        qsizetype at = 0;
+        TextChunks::Place at = 0;
         qint32 addressSize = 0;
         qint32 descriptionSize = 0;
         qint32 foldedSize = 0;
         qint32 number = 0;   // the URL number
         qint32 category = 0; // the category number; 0 once the URL is gone
+        bool ascii = false;  // the address is ASCII, so folding kept its length
 
         qsizetype size() const { return qsizetype(addressSize) + descriptionSize + foldedSize; }
     };
 
     struct Category {
         qint32 number = 0;
-        qsizetype at = 0;
+        TextChunks::Place at = 0;
         qint32 nameSize = 0;
         qint32 foldedSize = 0;
         std::vector<qint32> urls; // slots, in result order
@@ -320,7 +422,7 @@ struct FindIndex::Data {
     };
 
     bool built = false;
-    WipedBytes text;
+    TextChunks text;
     qsizetype deadBytes = 0;
     std::vector<Url> urls;
     qsizetype deadUrls = 0;
@@ -330,6 +432,8 @@ struct FindIndex::Data {
     qsizetype textChars = 0;
     // The searches of the text being typed, each narrowing the one before.
     std::vector<Step> steps;
+    // Room for the opened address being worked out.
+    mutable std::string scratch;
 
     // ---- Reading the texts back ----
 
@@ -344,6 +448,7 @@ struct FindIndex::Data {
     std::string_view folded(const Url &u) const {
         return text.view(u.at + u.addressSize + u.descriptionSize, u.foldedSize);
     }
+    std::string_view addressBytes(const Url &u) const { return text.view(u.at, u.addressSize); }
     QString name(const Category &c) const {
         const std::string_view bytes = text.view(c.at, c.nameSize);
         return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
@@ -392,37 +497,67 @@ struct FindIndex::Data {
         renumberCategories();
     }
 
-    // Puts the URL of `slot` in its place in the order of `c`: by address,
-    // then by number, then in file order.
-    void placeUrl(Category &c, qint32 slot) {
-        const Url &u = urls[size_t(slot)];
-        const QString a = address(u);
-        auto at = std::upper_bound(c.urls.begin(), c.urls.end(), slot, [&](qint32, qint32 other) {
-            const Url &o = urls[size_t(other)];
-            const int order = CompareEntries(a, address(o));
-            if (order != 0)
-                return order < 0;
-            if (u.number != o.number)
-                return u.number < o.number;
-            return slot < other;
-        });
-        c.urls.insert(at, slot);
+    // The order of two addresses as CompareEntries gives it. For ASCII
+    // addresses, comparing the folded bytes and then the bytes themselves
+    // is the same order, without making texts of them.
+    int compareAddresses(const Url &a, const Url &b) const {
+        if (a.ascii && b.ascii) {
+            const std::string_view foldedA = folded(a).substr(0, size_t(a.addressSize));
+            const std::string_view foldedB = folded(b).substr(0, size_t(b.addressSize));
+            if (const int order = foldedA.compare(foldedB); order != 0)
+                return order;
+            return addressBytes(a).compare(addressBytes(b));
+        }
+        return CompareEntries(address(a), address(b));
     }
 
-    // Sorts the URLs of `c` whole, for many at once.
+    // The order of the URLs of a category: by address, then by number, then
+    // in file order.
+    bool urlBefore(qint32 slot, qint32 other) const {
+        const Url &a = urls[size_t(slot)];
+        const Url &b = urls[size_t(other)];
+        if (const int order = compareAddresses(a, b); order != 0)
+            return order < 0;
+        if (a.number != b.number)
+            return a.number < b.number;
+        return slot < other;
+    }
+
+    // Puts the URL of `slot` in its place in the order of `c`.
+    void placeUrl(Category &c, qint32 slot) {
+        c.urls.insert(std::upper_bound(c.urls.begin(), c.urls.end(), slot,
+                                       [this](qint32 a, qint32 b) { return urlBefore(a, b); }),
+                      slot);
+    }
+
+    // Sorts the URLs of `c` whole, for many at once. The ASCII addresses
+    // (all but damaged ones) are sorted by their bytes, held beside the
+    // slots, which spares looking each URL up again for every comparison.
     void sortUrls(Category &c) {
         struct Keyed {
-            QString address;
+            std::string_view folded; // empty for a URL that is not ASCII
+            std::string_view bytes;
             qint32 number;
             qint32 slot;
         };
         std::vector<Keyed> keyed;
         keyed.reserve(c.urls.size());
-        for (const qint32 slot : c.urls)
-            keyed.push_back({address(urls[size_t(slot)]), urls[size_t(slot)].number, slot});
+        bool ascii = true;
+        for (const qint32 slot : c.urls) {
+            const Url &u = urls[size_t(slot)];
+            ascii = ascii && u.ascii;
+            keyed.push_back(
+                {folded(u).substr(0, size_t(u.addressSize)), addressBytes(u), u.number, slot});
+        }
+        if (!ascii) {
+            std::sort(c.urls.begin(), c.urls.end(),
+                      [this](qint32 a, qint32 b) { return urlBefore(a, b); });
+            return;
+        }
         std::sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
-            const int order = CompareEntries(a.address, b.address);
-            if (order != 0)
+            if (const int order = a.folded.compare(b.folded); order != 0)
+                return order < 0;
+            if (const int order = a.bytes.compare(b.bytes); order != 0)
                 return order < 0;
             return a.number != b.number ? a.number < b.number : a.slot < b.slot;
         });
@@ -444,16 +579,21 @@ struct FindIndex::Data {
     }
 
     void writeUrlText(Url &u, QStringView address, QStringView description) {
-        u.at = text.size();
+        // Three bytes at most for every UTF-16 unit, folded or not.
+        text.beginBlock(6 * (address.size() + description.size()) + 1);
+        u.at = text.end();
+        qsizetype mark = text.used();
         AppendText(text, address);
-        u.addressSize = qint32(text.size() - u.at);
+        u.addressSize = qint32(text.used() - mark);
+        mark = text.used();
         AppendText(text, description);
-        u.descriptionSize = qint32(text.size() - u.at - u.addressSize);
-        const qsizetype folded = text.size();
+        u.descriptionSize = qint32(text.used() - mark);
+        mark = text.used();
         AppendFolded(text, address);
+        u.ascii = IsAscii(address);
         text.push('\n');
         AppendFolded(text, description);
-        u.foldedSize = qint32(text.size() - folded);
+        u.foldedSize = qint32(text.used() - mark);
         textChars += address.size() + description.size();
     }
 
@@ -464,11 +604,13 @@ struct FindIndex::Data {
     }
 
     void writeName(Category &c, QStringView name) {
-        c.at = text.size();
+        text.beginBlock(6 * name.size());
+        c.at = text.end();
+        const qsizetype mark = text.used();
         AppendText(text, name);
-        c.nameSize = qint32(text.size() - c.at);
+        c.nameSize = qint32(text.used() - mark);
         AppendFolded(text, name);
-        c.foldedSize = qint32(text.size() - c.at - c.nameSize);
+        c.foldedSize = qint32(text.used() - mark - c.nameSize);
         textChars += name.size();
     }
 
@@ -480,12 +622,17 @@ struct FindIndex::Data {
 
     // ---- The table of opened addresses ----
 
+    // The opened address of `u`, into `key`.
+    void keyOf(const Url &u, std::string *key) const {
+        if (const std::string_view bytes = addressBytes(u); u.ascii && IsStoredForm(bytes))
+            OpenedKeyOfStored(bytes, key);
+        else
+            OpenedKey(address(u), key);
+    }
+
     quint32 hashOf(const Url &u) const {
-        std::string key;
-        OpenedKey(address(u), &key);
-        const quint32 hash = KeyHash(key);
-        Wipe(key);
-        return hash;
+        keyOf(u, &scratch);
+        return KeyHash(scratch);
     }
 
     void addOpened(qint32 slot) {
@@ -507,13 +654,11 @@ struct FindIndex::Data {
         const quint32 hash = KeyHash(key);
         auto from = std::lower_bound(opened.begin(), opened.end(),
                                      std::pair<quint32, qint32>{hash, INT_MIN});
-        std::string other;
         for (; from != opened.end() && from->first == hash; ++from) {
-            OpenedKey(address(urls[size_t(from->second)]), &other);
-            if (other == key)
+            keyOf(urls[size_t(from->second)], &scratch);
+            if (scratch == key)
                 visit(from->second);
         }
-        Wipe(other);
     }
 
     // ---- Upkeep ----
@@ -540,12 +685,11 @@ struct FindIndex::Data {
     // Copies the live texts together and renumbers the slots (in their
     // order) once the dead part is large.
     void compactIfWasteful() {
-        const bool wastedText = deadBytes > 4096 && deadBytes * 2 > text.size();
+        const bool wastedText = deadBytes > 4096 && deadBytes * 2 > text.used();
         const bool wastedSlots = deadUrls >= 64 && deadUrls * 2 >= qsizetype(urls.size());
         if (!wastedText && !wastedSlots)
             return;
-        WipedBytes fresh;
-        fresh.reserve(std::max<qsizetype>(text.size() - deadBytes, 1));
+        TextChunks fresh;
         std::vector<qint32> slotOf(urls.size(), -1);
         std::vector<Url> kept;
         kept.reserve(urls.size() - size_t(deadUrls));
@@ -553,14 +697,18 @@ struct FindIndex::Data {
             Url u = urls[slot];
             if (u.category == 0)
                 continue;
+            fresh.beginBlock(u.size());
+            const TextChunks::Place at = fresh.end();
             fresh.append(text.view(u.at, u.size()));
-            u.at = fresh.size() - u.size();
+            u.at = at;
             slotOf[slot] = qint32(kept.size());
             kept.push_back(u);
         }
         for (Category &c : categories) {
+            fresh.beginBlock(c.size());
+            const TextChunks::Place at = fresh.end();
             fresh.append(text.view(c.at, c.size()));
-            c.at = fresh.size() - c.size();
+            c.at = at;
             for (qint32 &slot : c.urls)
                 slot = slotOf[size_t(slot)];
             c.urls.shrink_to_fit();
@@ -578,26 +726,29 @@ struct FindIndex::Data {
     // ---- Searching ----
 
     // The words the name of `c` does not hold: what each of its URLs must.
-    void wordsLeft(const Category &c, const std::vector<std::string> &words,
+    void wordsLeft(const Category &c, const std::vector<const std::string *> &words,
                    std::vector<const std::string *> *left) const {
         left->clear();
         const std::string_view name = foldedName(c);
-        for (const std::string &word : words) {
-            if (name.find(word) == std::string_view::npos)
-                left->push_back(&word);
+        for (const std::string *word : words) {
+            if (!Contains(name, *word))
+                left->push_back(word);
         }
     }
 
     bool holdsAll(const Url &u, const std::vector<const std::string *> &words) const {
         const std::string_view haystack = folded(u);
         for (const std::string *word : words) {
-            if (haystack.find(*word) == std::string_view::npos)
+            if (!Contains(haystack, *word))
                 return false;
         }
         return true;
     }
 
-    std::vector<qint32> searchAll(const std::vector<std::string> &words) const {
+    std::vector<qint32> searchAll(const std::vector<std::string> &all) const {
+        std::vector<const std::string *> words;
+        for (const std::string &word : all)
+            words.push_back(&word);
         std::vector<qint32> hits;
         std::vector<const std::string *> left;
         for (const Category &c : categories) {
@@ -614,12 +765,21 @@ struct FindIndex::Data {
         return hits;
     }
 
-    std::vector<qint32> searchAmong(const std::vector<qint32> &earlier,
-                                    const std::vector<std::string> &words) const {
+    // The URLs of an earlier search's result that hold `all`: the words
+    // that search had already looked for need no second look.
+    std::vector<qint32> searchAmong(const Step &earlier,
+                                    const std::vector<std::string> &all) const {
+        std::vector<const std::string *> words;
+        for (const std::string &word : all) {
+            if (std::find(earlier.words.begin(), earlier.words.end(), word) == earlier.words.end())
+                words.push_back(&word);
+        }
+        if (words.empty())
+            return earlier.hits;
         std::vector<qint32> hits;
         std::vector<const std::string *> left;
         qint32 current = 0; // the category whose `left` is worked out
-        for (const qint32 slot : earlier) {
+        for (const qint32 slot : earlier.hits) {
             const Url &u = urls[size_t(slot)];
             if (u.category != current) {
                 current = u.category;
@@ -644,6 +804,7 @@ bool FindIndex::isBuilt() const {
 
 void FindIndex::clear() {
     d->dropSteps();
+    Wipe(d->scratch);
     d->text.release();
     std::vector<Data::Url>().swap(d->urls);
     std::vector<Data::Category>().swap(d->categories);
@@ -660,6 +821,15 @@ IoError FindIndex::build(const QString &userFolder, const QString &stamp) {
     d->built = true;
     const OwnerTest owner(stamp);
 
+    // The folder's names, listed once: a file that is not there (in any
+    // letter case) holds nothing, and is not made.
+    QStringList entries;
+    if (const IoError err = ListFolder(userFolder, &entries); err.failed())
+        return err;
+    QSet<QString> names;
+    for (const QString &entry : std::as_const(entries))
+        names.insert(entry.toUpper());
+
     // The user's categories, as the category lists hold them: the owned
     // records, when the last record is owned. A number given twice (only a
     // damaged index holds one) is read once, under its first name.
@@ -669,9 +839,9 @@ IoError FindIndex::build(const QString &userFolder, const QString &stamp) {
     };
     std::vector<Listed> listed;
     bool lastOwned = false;
-    if (!EntriesNamed(userFolder, kCategoryIndexName).isEmpty()) {
-        const IoError err = ForEachLine(JoinPath(userFolder, kCategoryIndexName), [&](const QString
-                                                                                          &line) {
+    const QString index = JoinPath(userFolder, kCategoryIndexName);
+    if (names.contains(kCategoryIndexName.toUpper())) {
+        const IoError err = ForEachLine(index, [&](const QString &line) {
             const QStringList fields = CategoryFields(line);
             lastOwned = owner.owns(fields.value(2));
             if (lastOwned)
@@ -701,12 +871,11 @@ IoError FindIndex::build(const QString &userFolder, const QString &stamp) {
 
     // The owned URLs of every category, each file read once.
     IoError failure;
-    std::string key;
     for (Data::Category &c : d->categories) {
         const QString name = UrlFileName(c.number);
-        if (EntriesNamed(userFolder, name).isEmpty())
+        if (!names.contains(name.toUpper()))
             continue;
-        const qsizetype textMark = d->text.size();
+        const TextChunks::Place textMark = d->text.end();
         const qsizetype charsMark = d->textChars;
         const size_t urlsMark = d->urls.size();
         const IoError err = ForEachLine(JoinPath(userFolder, name), [&](const QString &line) {
@@ -715,8 +884,7 @@ IoError FindIndex::build(const QString &userFolder, const QString &stamp) {
                 return true;
             const qint32 slot = d->appendUrl(c.number, Saturated(record.number), record.address,
                                              record.description());
-            OpenedKey(record.address, &key);
-            d->opened.emplace_back(KeyHash(key), slot);
+            d->opened.emplace_back(d->hashOf(d->urls[size_t(slot)]), slot);
             return true;
         });
         if (err.failed()) {
@@ -735,15 +903,9 @@ IoError FindIndex::build(const QString &userFolder, const QString &stamp) {
             c.urls[i] = qint32(urlsMark + i);
         d->sortUrls(c);
     }
-    Wipe(key);
     std::sort(d->opened.begin(), d->opened.end());
     d->opened.shrink_to_fit();
     d->urls.shrink_to_fit();
-    // The texts' buffer grew by doubling: give back what it does not use.
-    WipedBytes fitted;
-    fitted.reserve(std::max<qsizetype>(d->text.size(), 1));
-    fitted.append(d->text.view(0, d->text.size()));
-    d->text.takeFrom(fitted);
     return failure;
 }
 
@@ -879,7 +1041,7 @@ QList<FindIndex::Hit> FindIndex::find(const QString &text) {
         d->steps.pop_back();
     }
     std::vector<qint32> hits =
-        d->steps.empty() ? d->searchAll(words) : d->searchAmong(d->steps.back().hits, words);
+        d->steps.empty() ? d->searchAll(words) : d->searchAmong(d->steps.back(), words);
     QList<Hit> result(hits.begin(), hits.end());
     if (!d->steps.empty() && d->steps.back().hits.size() == hits.size()) {
         // The same URLs: this search stands in for the last one.
@@ -948,7 +1110,13 @@ qsizetype FindIndex::categoryCount() const {
 }
 
 qsizetype FindIndex::memoryBytes() const {
-    qsizetype bytes = d->text.capacity();
+    // A text's own bytes, outside the object that holds it (short texts
+    // live inside it).
+    auto heapBytes = [](const std::string &text) {
+        return text.capacity() > std::string().capacity() ? qsizetype(text.capacity()) + 1 : 0;
+    };
+    qsizetype bytes = d->text.allocated();
+    bytes += heapBytes(d->scratch);
     bytes += qsizetype(d->urls.capacity() * sizeof(Data::Url));
     bytes += qsizetype(d->categories.capacity() * sizeof(Data::Category));
     for (const Data::Category &c : d->categories)
@@ -960,7 +1128,7 @@ qsizetype FindIndex::memoryBytes() const {
         bytes += qsizetype(step.hits.capacity() * sizeof(qint32));
         bytes += qsizetype(step.words.capacity() * sizeof(std::string));
         for (const std::string &word : step.words)
-            bytes += qsizetype(word.capacity());
+            bytes += heapBytes(word);
     }
     return bytes;
 }

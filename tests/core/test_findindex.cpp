@@ -322,6 +322,23 @@ TEST_F(FindIndexTest, AnUnreadableIndexIsReportedAndNothingIsFound) {
     EXPECT_EQ(index.categoryCount(), 0);
 }
 
+TEST_F(FindIndexTest, AVeryLongAddressIsHeldWhole) {
+    category(1, QStringLiteral("Work"));
+    const QString path = QStringLiteral("/") + QString(100000, u'a') + QStringLiteral("/end");
+    url(1, QStringLiteral("short.example"));
+    url(1, QStringLiteral("long.example") + path, QStringLiteral("long one"));
+    url(1, QStringLiteral("other.example"));
+    FindIndex index;
+    ASSERT_FALSE(build(index).failed());
+    const QList<FindIndex::Hit> hits = index.find(QStringLiteral("aaaa/END"));
+    ASSERT_EQ(hits.size(), 1);
+    EXPECT_EQ(index.address(hits[0]), QStringLiteral("long.example") + path);
+    EXPECT_EQ(index.description(hits[0]), QStringLiteral("long one"));
+    EXPECT_EQ(index.savedIn(QStringLiteral("http://LONG.example") + path),
+              QStringList{QStringLiteral("Work")});
+    EXPECT_EQ(rows(index, QStringLiteral("example")).size(), 3);
+}
+
 TEST_F(FindIndexTest, BuildingCreatesNoFile) {
     category(1, QStringLiteral("Empty"));
     FindIndex index;
