@@ -21,9 +21,10 @@
 // them when they load), and no category at all when the last record of the
 // category index is another password's (the URL screens then list none).
 //
-// Every text it holds lives in buffers of its own that are overwritten with
-// zeros before their memory is given back, whenever they grow, shrink or are
-// dropped; clear() drops everything.
+// The addresses, descriptions and category names it holds live in buffers
+// of its own, which are overwritten with zeros before their memory is given
+// back (a text that is changed or removed is wiped where it stands); clear()
+// drops everything.
 //
 // Speed: a search keeps a case-folded copy of every URL's address and
 // description, walks the URLs already in result order (category name, then
