@@ -93,8 +93,11 @@ IoError CategoryExists(const QString &name, bool *exists) {
 }
 
 IoError ReadCategoryIndex(const QString &stamp, CategoryIndexRead *read) {
+    return ReadCategoryIndexAt(CategoryIndexPath(), stamp, read);
+}
+
+IoError ReadCategoryIndexAt(const QString &path, const QString &stamp, CategoryIndexRead *read) {
     *read = CategoryIndexRead();
-    const QString path = CategoryIndexPath();
     if (IoError err = FileHasData(path, &read->hasData); err.failed() || !read->hasData)
         return err;
 

@@ -58,6 +58,9 @@ struct CategoryIndexRead {
 // is created empty (and holds nothing).
 IoError ReadCategoryIndex(const QString &stamp, CategoryIndexRead *read);
 
+// The same for the index at `path` (that of any user's folder).
+IoError ReadCategoryIndexAt(const QString &path, const QString &stamp, CategoryIndexRead *read);
+
 // Appends a new category record (stamp trimmed). Refuses, without writing
 // anything, a number that is no storable category number and a name the
 // cipher cannot store.
