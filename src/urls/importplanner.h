@@ -60,7 +60,8 @@ struct ImportTarget {
 // A text changed to fit: which item and field, the text as the file gives
 // it, and the text that will be stored.
 struct FittedText {
-    int line = 0;  // the line of the file where the item begins
+    int line = 0;  // the line of the file of the link (for a name: of its first link, or of
+                   // the heading of an empty folder)
     QString item;  // the category (for a name) or the URL's stored address
     QString field; // "Category Name", "URL" or "Description"
     QString before;
@@ -85,7 +86,7 @@ struct ImportPreview {
     int notWebAddresses = 0;    // links skipped: empty, javascript:, place: or data:
     int refusedUrls = 0;        // URLs refused (refused categories' URLs included)
     int refusedCategories = 0;  // new categories refused
-    QList<FittedText> changes;  // in the order of the plan
+    QList<FittedText> changes;  // in the order of the file
     QList<RefusedImport> refused;
 };
 
