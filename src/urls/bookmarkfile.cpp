@@ -9,6 +9,8 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 
 namespace modMain {
@@ -672,72 +674,122 @@ private:
 
 // ---- The writer -------------------------------------------------------------
 
-// Text as a bookmark file holds it, written so that the reader gives it
-// back exactly: &, <, > and " escaped; a line break as the reference &#10;,
-// so every item stays on one line; a blank that begins or ends the text or
-// follows another blank as &#32;, which the reader's folding of white space
-// leaves alone; any other control character as its reference.
-void appendEscaped(QString *out, QStringView text) {
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        switch (c.unicode()) {
-        case u'&':
-            out->append(QLatin1StringView("&amp;"));
-            break;
-        case u'<':
-            out->append(QLatin1StringView("&lt;"));
-            break;
-        case u'>':
-            out->append(QLatin1StringView("&gt;"));
-            break;
-        case u'"':
-            out->append(QLatin1StringView("&quot;"));
-            break;
-        case u' ':
-            if (i == 0 || i == n - 1 || text[i - 1] == u' ')
-                out->append(QLatin1StringView("&#32;"));
-            else
-                out->append(c);
-            break;
-        case u'\r':
-            if (i + 1 < n && text[i + 1] == u'\n')
-                ++i;
-            out->append(QLatin1StringView("&#10;"));
-            break;
-        default:
-            if (c.unicode() < 32 || c.unicode() == 127)
-                out->append(QStringLiteral("&#%1;").arg(c.unicode()));
-            else
-                out->append(c);
-        }
+// The bytes of a bookmark file as they are written: UTF-8, put straight
+// into one growing buffer (an export of the most URLs a user can have
+// writes millions of characters, and a character at a time must cost next
+// to nothing).
+class HtmlOut {
+public:
+    HtmlOut() {
+        bytes_.resize(64 * 1024);
+        at_ = bytes_.data();
     }
-}
 
-// An address in HREF: the four characters escaped, nothing else.
-void appendEscapedAddress(QString *out, QStringView address) {
-    for (const QChar c : address) {
-        switch (c.unicode()) {
-        case u'&':
-            out->append(QLatin1StringView("&amp;"));
-            break;
-        case u'<':
-            out->append(QLatin1StringView("&lt;"));
-            break;
-        case u'>':
-            out->append(QLatin1StringView("&gt;"));
-            break;
-        case u'"':
-            out->append(QLatin1StringView("&quot;"));
-            break;
-        default:
-            if (c.unicode() < 32 || c.unicode() == 127)
-                out->append(QStringLiteral("&#%1;").arg(c.unicode()));
-            else
-                out->append(c);
+    void raw(QLatin1StringView text) {
+        reserve(text.size());
+        std::memcpy(at_, text.data(), size_t(text.size()));
+        at_ += text.size();
+    }
+
+    // Text as a bookmark file holds it, written so that the reader gives it
+    // back exactly: &, <, > and " escaped; a line break as the reference
+    // &#10;, so every item stays on one line; a blank that begins or ends
+    // the text or follows another blank as &#32;, which the reader's
+    // folding of white space leaves alone; any other control character as
+    // its reference.
+    void text(QStringView text) { escaped(text, true); }
+
+    // An address in HREF: the four characters and control characters
+    // escaped, nothing else.
+    void address(QStringView text) { escaped(text, false); }
+
+    QByteArray take() {
+        bytes_.resize(at_ - bytes_.data());
+        return std::move(bytes_);
+    }
+
+private:
+    // Room for `n` more bytes at the cursor.
+    void reserve(qsizetype n) {
+        const qsizetype used = at_ - bytes_.data();
+        if (used + n > bytes_.size())
+            bytes_.resize(std::max(bytes_.size() * 2, used + n));
+        at_ = bytes_.data() + used;
+    }
+
+    void put(const char *ref) {
+        while (*ref)
+            *at_++ = *ref++;
+    }
+
+    void escaped(QStringView text, bool blanks) {
+        const qsizetype n = text.size();
+        reserve(n * 6); // the longest a character becomes: "&quot;", "&#127;"
+        for (qsizetype i = 0; i < n; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c >= 0x80) {
+                // UTF-8: two or three bytes, four for a surrogate pair.
+                if (c < 0x800) {
+                    *at_++ = char(0xC0 | (c >> 6));
+                    *at_++ = char(0x80 | (c & 0x3F));
+                } else if (QChar::isHighSurrogate(c) && i + 1 < n &&
+                           QChar::isLowSurrogate(text[i + 1].unicode())) {
+                    const char32_t u = QChar::surrogateToUcs4(c, text[++i].unicode());
+                    *at_++ = char(0xF0 | (u >> 18));
+                    *at_++ = char(0x80 | ((u >> 12) & 0x3F));
+                    *at_++ = char(0x80 | ((u >> 6) & 0x3F));
+                    *at_++ = char(0x80 | (u & 0x3F));
+                } else {
+                    const char16_t u = QChar::isSurrogate(c) ? char16_t(0xFFFD) : c;
+                    *at_++ = char(0xE0 | (u >> 12));
+                    *at_++ = char(0x80 | ((u >> 6) & 0x3F));
+                    *at_++ = char(0x80 | (u & 0x3F));
+                }
+                continue;
+            }
+            switch (c) {
+            case u'&':
+                put("&amp;");
+                break;
+            case u'<':
+                put("&lt;");
+                break;
+            case u'>':
+                put("&gt;");
+                break;
+            case u'"':
+                put("&quot;");
+                break;
+            case u' ':
+                if (blanks && (i == 0 || i == n - 1 || text[i - 1] == u' '))
+                    put("&#32;");
+                else
+                    *at_++ = ' ';
+                break;
+            case u'\r':
+                if (!blanks) {
+                    put("&#13;");
+                    break;
+                }
+                if (i + 1 < n && text[i + 1] == u'\n')
+                    ++i;
+                put("&#10;");
+                break;
+            default:
+                if (c < 32 || c == 127) {
+                    char ref[8];
+                    std::snprintf(ref, sizeof ref, "&#%d;", int(c));
+                    put(ref);
+                } else {
+                    *at_++ = char(c);
+                }
+            }
         }
     }
-}
+
+    QByteArray bytes_;
+    char *at_ = nullptr; // where the next byte goes
+};
 
 } // namespace
 
@@ -782,41 +834,40 @@ IoError ReadBookmarkFile(const QString &path, BookmarkFile *file) {
 //     end of a text, or a second blank in a row) are written as references,
 //     which the reader keeps.
 QByteArray BookmarkFileText(const QList<ExportCategory> &categories) {
-    QString out;
-    out.reserve(4096);
-    out += QLatin1StringView("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
-                             "<!-- This is an automatically generated file.\n"
-                             "     It will be read and overwritten.\n"
-                             "     DO NOT EDIT! -->\n"
-                             "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
-                             "charset=UTF-8\">\n"
-                             "<TITLE>Bookmarks</TITLE>\n"
-                             "<H1>Bookmarks</H1>\n"
-                             "<DL><p>\n");
+    HtmlOut out;
+    out.raw(QLatin1StringView("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
+                              "<!-- This is an automatically generated file.\n"
+                              "     It will be read and overwritten.\n"
+                              "     DO NOT EDIT! -->\n"
+                              "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+                              "charset=UTF-8\">\n"
+                              "<TITLE>Bookmarks</TITLE>\n"
+                              "<H1>Bookmarks</H1>\n"
+                              "<DL><p>\n"));
     for (const ExportCategory &category : categories) {
-        out += QLatin1StringView("    <DT><H3>");
-        appendEscaped(&out, category.name);
-        out += QLatin1StringView("</H3>\n    <DL><p>\n");
+        out.raw(QLatin1StringView("    <DT><H3>"));
+        out.text(category.name);
+        out.raw(QLatin1StringView("</H3>\n    <DL><p>\n"));
         for (const ExportUrl &url : category.urls) {
             const QString &d = url.description;
             qsizetype cut = d.indexOf(QLatin1StringView("\r\n"));
             if (cut >= 0 && cut + 2 == d.size())
                 cut = -1; // nothing after the line break: it stays in the title
-            out += QLatin1StringView("        <DT><A HREF=\"");
-            appendEscapedAddress(&out, url.address);
-            out += QLatin1StringView("\">");
-            appendEscaped(&out, cut < 0 ? QStringView(d) : QStringView(d).first(cut));
-            out += QLatin1StringView("</A>\n");
+            out.raw(QLatin1StringView("        <DT><A HREF=\""));
+            out.address(url.address);
+            out.raw(QLatin1StringView("\">"));
+            out.text(cut < 0 ? QStringView(d) : QStringView(d).first(cut));
+            out.raw(QLatin1StringView("</A>\n"));
             if (cut >= 0) {
-                out += QLatin1StringView("        <DD>");
-                appendEscaped(&out, QStringView(d).sliced(cut + 2));
-                out += u'\n';
+                out.raw(QLatin1StringView("        <DD>"));
+                out.text(QStringView(d).sliced(cut + 2));
+                out.raw(QLatin1StringView("\n"));
             }
         }
-        out += QLatin1StringView("    </DL><p>\n");
+        out.raw(QLatin1StringView("    </DL><p>\n"));
     }
-    out += QLatin1StringView("</DL><p>\n");
-    return out.toUtf8();
+    out.raw(QLatin1StringView("</DL><p>\n"));
+    return out.take();
 }
 
 IoError WriteBookmarkFile(const QString &path, const QList<ExportCategory> &categories) {

@@ -607,6 +607,13 @@ TEST(BookmarkExport, WritesTheFormatBrowsersWrite) {
                          "</DL><p>\n"));
 }
 
+TEST(BookmarkExport, WritesOtherCharactersAsUtf8) {
+    const QByteArray text = BookmarkFileText(
+        {ExportCategory{QString::fromUtf16(u"Caf\u00e9 \u20ac \U0001F600\t"), {}}});
+    EXPECT_TRUE(text.contains("<DT><H3>Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80&#9;</H3>\n"))
+        << text.toStdString();
+}
+
 TEST(BookmarkExport, ReadsBackAsTheSameCategoriesAddressesAndDescriptions) {
     const QList<ExportCategory> categories = SampleCategories();
     const ImportPreview preview = PlanImport(Parsed(BookmarkFileText(categories)), ImportTarget());
