@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <csignal>
@@ -785,6 +786,129 @@ IoError ListFolder(const QString &folder, QStringList *names) {
     }
     names->sort();
     return IoError();
+}
+
+IoError ReadWholeFile(const QString &path, qint64 maxSize, QByteArray *bytes) {
+    bytes->clear();
+    IoError err;
+    FileDescriptor file = openDataFile(path, O_RDONLY, kRead, &err);
+    if (!file.valid())
+        return err;
+    struct stat st;
+    if (::fstat(file.get(), &st) != 0)
+        return failed(path, kRead, errno);
+    const QString tooLarge = QStringLiteral("It is larger than %1 MB").arg(maxSize / (1024 * 1024));
+    if (st.st_size > maxSize)
+        return IoError::failure(path, kRead, tooLarge);
+    QByteArray data;
+    data.reserve(qsizetype(st.st_size));
+    constexpr qsizetype kChunk = 64 * 1024;
+    std::vector<char> chunk(kChunk);
+    for (;;) {
+        const ssize_t got = ::read(file.get(), chunk.data(), kChunk);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return failed(path, kRead, errno);
+        }
+        if (got == 0)
+            break;
+        if (data.size() + got > maxSize) // it grew while it was read
+            return IoError::failure(path, kRead, tooLarge);
+        data.append(chunk.data(), got);
+    }
+    *bytes = std::move(data);
+    return IoError();
+}
+
+namespace {
+
+// A name for the new content of `target` that no entry of its folder has
+// yet: "<target>.rewrite-" and six letters or digits.
+QByteArray freshRewriteName(const QString &target) {
+    static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QByteArray name = QFile::encodeName(target) + kRewriteInfix;
+    for (int i = 0; i < kRewriteUniqueChars; ++i)
+        name += kChars[QRandomGenerator::global()->bounded(int(sizeof(kChars) - 1))];
+    return name;
+}
+
+} // namespace
+
+IoError WriteNewFile(const QString &path, QByteArrayView content) {
+    ignoreFileSizeSignal();
+    const QByteArray name = QFile::encodeName(path);
+    QString target = path;
+    struct stat st;
+    if (::stat(name.constData(), &st) == 0) {
+        if (const QString why = notAFileReason(st.st_mode); !why.isEmpty())
+            return IoError::failure(path, kWriteTo, why);
+        // The rename below needs only the folder's permission; a file its
+        // user may not write to is refused all the same.
+        IoError err;
+        if (!openDataFile(path, O_WRONLY, kWriteTo, &err).valid())
+            return err;
+        if (QFileInfo(path).isSymLink())
+            target = QFileInfo(path).canonicalFilePath();
+    } else if (errno == ENOENT) {
+        if (const QString why = danglingLinkReason(path); !why.isEmpty())
+            return IoError::failure(path, kWriteTo, why);
+    } else {
+        return failed(path, kWriteTo, errno);
+    }
+    const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
+
+    // The content goes into a file without a name in the target's folder
+    // (O_TMPFILE), which a crash simply loses; it is named only once it is
+    // complete and on disk, and renamed over the target right after. A file
+    // system without such files gets a named temporary file instead.
+    QByteArray temp; // the temporary file's name while it exists
+    FileDescriptor file;
+    bool unnamed = false;
+    if (::access("/proc/self/fd", X_OK) == 0) {
+        file.reset(::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR));
+        unnamed = file.valid();
+    }
+    if (!unnamed) {
+        temp = QFile::encodeName(target) + kRewriteInfix + "XXXXXX";
+        file.reset(::mkostemp(temp.data(), O_CLOEXEC));
+        if (!file.valid())
+            return failed(path, kWriteTo, errno);
+    }
+    const auto fail = [&](int error) {
+        file.reset();
+        if (!temp.isEmpty())
+            ::unlink(temp.constData());
+        return failed(path, kWriteTo, error);
+    };
+    if (::fchmod(file.get(), S_IRUSR | S_IWUSR) != 0)
+        return fail(errno);
+    if (const int error = writeAll(file.get(), content))
+        return fail(error);
+    if (const int error = syncFile(file.get()))
+        return fail(error);
+    if (unnamed) {
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(file.get());
+        for (;;) {
+            temp = freshRewriteName(target);
+            if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, temp.constData(),
+                         AT_SYMLINK_FOLLOW) == 0)
+                break;
+            const int error = errno;
+            temp.clear();
+            if (error != EEXIST)
+                return fail(error);
+        }
+    }
+    if (const int error = file.close())
+        return fail(error);
+    if (diskRename(temp.constData(), QFile::encodeName(target).constData()) != 0)
+        return fail(errno);
+    temp.clear();
+    IoError result = syncFolderOf(target);
+    if (result.warning.isSet())
+        result.warning.file = path;
+    return result;
 }
 
 } // namespace modMain

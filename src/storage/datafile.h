@@ -121,4 +121,19 @@ IoError MoveAside(const QString &from, const QString &to);
 // Removes a file.
 IoError RemoveFile(const QString &path);
 
+// Reads a whole file (`*bytes`): one the user chose, anywhere. A file larger
+// than `maxSize` bytes is refused as a failure to read it, before anything
+// is read.
+IoError ReadWholeFile(const QString &path, qint64 maxSize, QByteArray *bytes);
+
+// Writes a file the user asked for, anywhere (an export): `content` goes to
+// a new file readable and writable by its owner only (mode 0600), which
+// takes the place of `path` in one atomic step once it is complete and
+// flushed to disk; an existing file (or the file a link leads to) is
+// replaced only then, and is untouched by a failure. The new content is
+// written into a file without a name where the file system allows it, so
+// that a crash part-way leaves nothing behind; elsewhere into a temporary
+// file named as IsRewriteLeftover knows it, which a failure removes.
+IoError WriteNewFile(const QString &path, QByteArrayView content);
+
 } // namespace modMain

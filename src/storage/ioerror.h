@@ -32,6 +32,7 @@ struct IoError {
         NameTaken,     // the name is in use already
         NumbersUsedUp, // the file's numbers have reached the highest one
         NoRecord,      // the record asked for is not (or no longer) there
+        NotUnderstood, // a file the user chose does not hold what it should
     };
 
     Kind kind = Kind::None;

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "storage/datafile.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The bookmark file every browser and bookmark service reads and writes
+// ("Export Bookmarks", "Import Bookmarks"): an HTML file that begins with
+// <!DOCTYPE NETSCAPE-Bookmark-file-1>, whose folders are <DT><H3> headings
+// each followed by a <DL> list, and whose bookmarks are <DT><A HREF> links,
+// each optionally followed by a <DD> note.
+//
+// The reader is as forgiving as the browsers' own: tags in any case,
+// attributes in any order with or without quotes, unclosed <DT>, <DD> and
+// <p>, missing or extra </DL>, links, titles and tags over several lines,
+// comments and unknown tags anywhere, a byte-order mark, and the character
+// set the file's <META> names (UTF-8 when it names none). A byte that is not
+// valid in that character set becomes U+FFFD, never nothing; the import
+// turns it into "?" and lists it.
+//
+// Texts are taken from the file in one fixed way, which the writer relies
+// on so that what it writes reads back exactly:
+//   - a name or a link's text: every run of white space in the file (blanks,
+//     tabs, line ends) becomes one blank, the result is trimmed, and only
+//     then are character references decoded. So a blank or a line break
+//     the file writes as a reference (&#32; &#10;) is kept as it is.
+//   - a note (<DD>): the white space at either end is dropped, then the
+//     references are decoded; the note's own line breaks, and <BR>, stay as
+//     line breaks.
+//   - an address (HREF): references decoded, then tabs and line breaks
+//     removed and the white space at either end dropped, as a browser does.
+// Every line break of a text read is CR LF.
+namespace modMain {
+
+// One link of a bookmark file.
+struct BookmarkLink {
+    QStringList folders; // the names of its enclosing folders, outermost first
+    QString text;        // its text (the bookmark's title)
+    QString note;        // the text of the <DD> that follows it; empty when none
+    QString href;        // its address; empty when it has none
+    int line = 0;        // the line of the file on which the link begins
+};
+
+// A folder with nothing in it: no link and no folder.
+struct BookmarkFolder {
+    QStringList path; // its name, after those of the folders that enclose it
+    int line = 0;
+};
+
+// What a bookmark file holds.
+struct BookmarkFile {
+    QString heading; // the text of its <H1>; empty when it has none
+    QList<BookmarkLink> links;
+    QList<BookmarkFolder> emptyFolders;
+};
+
+// Reads the bookmarks out of the bytes of the file `fileName`. Returns an
+// empty text, or the message that refuses the file (naming it): when it is
+// no bookmark file, or is written in a character set that cannot be read.
+QString ParseBookmarks(QByteArrayView bytes, const QString &fileName, BookmarkFile *file);
+
+// The largest bookmark file read, in bytes: far more than any browser
+// writes, small enough to be held in memory.
+inline constexpr qint64 kMaxBookmarkFileSize = 256ll * 1024 * 1024;
+
+// Reads the bookmark file at `path`. A file that is not a bookmark file, or
+// is written in a character set that cannot be read, is refused with a
+// message that says so.
+IoError ReadBookmarkFile(const QString &path, BookmarkFile *file);
+
+// One URL to export: its address and its description as the files hold
+// them (line breaks as CR LF).
+struct ExportUrl {
+    QString address;
+    QString description;
+};
+
+// One category to export, with its URLs in the order to write them.
+struct ExportCategory {
+    QString name;
+    QList<ExportUrl> urls;
+};
+
+// The text of a bookmark file as browsers write it, with one folder for
+// every category, in the order given. Its lines end with LF. See the .cpp
+// for how a description is written so that it reads back exactly.
+QByteArray BookmarkFileText(const QList<ExportCategory> &categories);
+
+// Writes BookmarkFileText(categories) to `path`, a file the user chose
+// anywhere, as a new file readable by its owner only; an existing file is
+// replaced only once the new one is complete.
+IoError WriteBookmarkFile(const QString &path, const QList<ExportCategory> &categories);
+
+// The categories of user `userNo` written under `stamp` (the owner test),
+// sorted as the category lists show them, each with its URLs written under
+// `stamp`, in file order: what an export writes. Records of other owners
+// are left out.
+IoError ReadCategoriesToExport(int userNo, const QString &stamp, QList<ExportCategory> *categories);
+
+} // namespace modMain

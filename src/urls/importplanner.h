@@ -1,0 +1,97 @@
+#pragma once
+
+#include "storage/records.h"
+#include "urls/bookmarkfile.h"
+#include "urls/importplan.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+// Works out what an import of a bookmark file will write, before anything
+// is written: the plan, and what the user is shown of it first.
+//
+// The rules, link by link in file order:
+//   - Category: the names of the link's folders, outermost first, joined by
+//     " / "; a link outside every folder goes to the category the file's
+//     <H1> names, or "Bookmarks" when it names none. A category whose name
+//     equals an existing one, letter case ignored, receives the URLs under
+//     that category's number; so do two folders whose names differ only in
+//     case. A folder without links or folders becomes an empty category.
+//   - Address: the link's HREF, stored as Add URL stores a typed address
+//     (StoredAddress of the trimmed text). A byte the file could not decode
+//     becomes "?".
+//   - Description: the link's text; when a <DD> with text follows the link,
+//     a line break (CR LF) and the <DD>'s text. Cut at kMaxDescriptionLength
+//     characters.
+//   - Skipped, and counted: a link without address or whose address begins
+//     with "javascript:", "place:" or "data:" (not web addresses); a link
+//     whose address, as View would open it (AddressToOpen), is already
+//     saved in its category, or came earlier in the file for that category.
+//     The same address in two categories is kept in both.
+//   - Every text is made one the cipher can store by the table of
+//     MapToStorable (category names and descriptions; an address is escaped
+//     by StoredAddress instead), and every text so changed is listed.
+//   - Numbers stop at kMaxRecordNo: a new category past the highest
+//     category number, and the URLs past the highest URL number of their
+//     category, are refused here, before anything is written.
+namespace modMain {
+
+// The longest description a URL can have, in characters (a line break, CR
+// LF, counts as two).
+inline constexpr int kMaxDescriptionLength = 250;
+
+// What the planner needs to know of the user's data.
+struct ImportTarget {
+    // The user's categories: name and number.
+    QList<ListEntry> categories;
+    // The highest category number in the index (0 for none): new categories
+    // are numbered on from it.
+    qint64 highestCategoryNo = 0;
+    // The highest URL number in the file of an existing category (0 for an
+    // empty one): its new URLs are numbered on from it. When not set, 0.
+    std::function<qint64(int categoryNo)> highestUrlNo;
+    // Whether an address, as View opens it (AddressToOpen), is already saved
+    // in an existing category. When not set, nothing is.
+    std::function<bool(int categoryNo, const QString &addressToOpen)> isSaved;
+};
+
+// A text changed to fit: which item and field, the text as the file gives
+// it, and the text that will be stored.
+struct FittedText {
+    int line = 0;  // the line of the file of the link (for a name: of its first link, or of
+                   // the heading of an empty folder)
+    QString item;  // the category (for a name) or the URL's stored address
+    QString field; // "Category Name", "URL" or "Description"
+    QString before;
+    QString after;
+};
+
+// URLs refused before writing, for the reason given.
+struct RefusedImport {
+    QString category; // the category's name as it would be stored
+    int urls = 0;     // how many of the file's URLs for it are refused
+    QString reason;
+};
+
+// What the user is shown before an import, and what it then writes.
+struct ImportPreview {
+    ImportPlan plan;
+    int urls = 0;               // URLs the plan adds
+    int newCategories = 0;      // categories the plan creates
+    int existingCategories = 0; // existing categories that receive URLs
+    int alreadySaved = 0;       // links skipped: address already in its category
+    int repeated = 0;           // links skipped: came earlier in the file for its category
+    int notWebAddresses = 0;    // links skipped: empty, javascript:, place: or data:
+    int refusedUrls = 0;        // URLs refused (refused categories' URLs included)
+    int refusedCategories = 0;  // new categories refused
+    QList<FittedText> changes;  // in the order of the file
+    QList<RefusedImport> refused;
+};
+
+// The plan and preview of importing `file` into the data `target`
+// describes.
+ImportPreview PlanImport(const BookmarkFile &file, const ImportTarget &target);
+
+} // namespace modMain
