@@ -8,6 +8,7 @@
 #include "screens/screens.h"
 #include "session/modMain.h"
 #include "session/singleinstance.h"
+#include "storage/journal.h"
 #include "storage/records.h"
 
 using screens::MsgAnswer;
@@ -20,10 +21,11 @@ bool frmMain::Form_Load() {
     // Running unguarded is allowed, but never without the user knowing.
     if (const QString problem = modMain::InstanceLockProblem(); !problem.isEmpty())
         MsgBox::show(this, problem);
-    // What an interrupted rewrite left in the program folder; only this copy
+    // Changes that a crash cut short are finished or undone, and what an
+    // interrupted rewrite left in the program folder goes; only this copy
     // can be writing there.
     if (modMain::InstallationGuarded())
-        ReportIoError(this, modMain::RemoveRewriteLeftovers(modMain::ProgramFolder()));
+        ReportIoError(this, modMain::RecoverProgramFolder());
     modMain::DoCommand(QStringLiteral("SIP"));
     modMain::DoCommand(QStringLiteral("HA"));
     return true;
