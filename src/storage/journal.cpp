@@ -174,6 +174,27 @@ IoError removeTree(const QString &path, FolderFlushes *flushes) {
     return IoError();
 }
 
+// Whether everything in a folder can be removed: every folder in it (itself
+// included) lets its entries be removed. A folder that is not there has
+// nothing to remove.
+IoError removableTree(const QString &path) {
+    struct stat st;
+    if (::lstat(nameOf(path).constData(), &st) != 0)
+        return errno == ENOENT ? IoError() : failed(path, kDelete, errno);
+    if (!S_ISDIR(st.st_mode))
+        return IoError();
+    if (::access(nameOf(path).constData(), W_OK | X_OK) != 0)
+        return failed(path, kDelete, errno);
+    QStringList names;
+    if (IoError err = ListFolder(path, &names); err.failed())
+        return err;
+    for (const QString &name : std::as_const(names)) {
+        if (IoError err = removableTree(path + u'/' + name); err.failed())
+            return err;
+    }
+    return IoError();
+}
+
 // Cuts a file back to the length it had before the change, and flushes it.
 // A file that is gone or not longer has nothing to give back.
 IoError cutBack(const QString &path, qint64 length) {
@@ -240,46 +261,45 @@ IoError undo(const QList<Journal::Entry> &entries, bool onlyTaken) {
             result.keepFirst(removeMade(e.other, &flushes));
             break;
         case Journal::Entry::RemoveFolder:
-            break; // nothing of it happens before the commit
+            // Moved aside before the commit: it goes back to its name.
+            if (!entryExists(e.path) && entryExists(e.other)) {
+                if (const int error = diskio::Rename(e.other, e.path))
+                    result.keepFirst(failed(e.path, kRestore, error));
+                else
+                    flushes.add(folderOf(e.path));
+            }
+            break;
         }
     }
     result.note(flushes.flush(entries.isEmpty() ? QString() : entries.first().path));
     return result;
 }
 
-// Takes the steps of a committed change that are not taken yet, in the
-// order of the journal: each new version that is still there takes its
-// file's place, each folder that is still there goes. Stops at the first
-// failure (the journal stays, and the next start goes on from there).
+// Takes the steps of a committed change that are not taken yet: each new
+// version that is still there takes its file's place, in the order of the
+// journal, and then each folder that goes (moved aside before the commit) is
+// removed. Stops at the first failure (the journal stays, and the next start
+// goes on from there).
 IoError finish(const QList<Journal::Entry> &entries) {
     FolderFlushes flushes;
     for (const Journal::Entry &e : entries) {
-        if (e.kind == Journal::Entry::Replace) {
-            int error = 0;
-            if (!entryExists(e.other, &error)) {
-                if (error)
-                    return failed(e.path, kWriteTo, error);
-                continue; // in its place already, or the file needed none
-            }
-            if (const int renameError = diskio::Rename(e.other, e.path))
-                return failed(e.path, kWriteTo, renameError);
-            flushes.add(folderOf(e.path));
-        } else if (e.kind == Journal::Entry::RemoveFolder) {
-            int error = 0;
-            if (entryExists(e.path, &error)) {
-                // A folder of the moved name is one this change began to
-                // remove before: it goes first, so that the move can be made.
-                if (IoError err = removeTree(e.other, &flushes); err.failed())
-                    return err;
-                if (const int renameError = diskio::Rename(e.path, e.other))
-                    return failed(e.path, kDelete, renameError);
-                flushes.add(folderOf(e.path));
-            } else if (error) {
-                return failed(e.path, kDelete, error);
-            }
-            if (IoError err = removeTree(e.other, &flushes); err.failed())
-                return err;
+        if (e.kind != Journal::Entry::Replace)
+            continue;
+        int error = 0;
+        if (!entryExists(e.other, &error)) {
+            if (error)
+                return failed(e.path, kWriteTo, error);
+            continue; // in its place already, or the file needed none
         }
+        if (const int renameError = diskio::Rename(e.other, e.path))
+            return failed(e.path, kWriteTo, renameError);
+        flushes.add(folderOf(e.path));
+    }
+    for (const Journal::Entry &e : entries) {
+        if (e.kind != Journal::Entry::RemoveFolder)
+            continue;
+        if (IoError err = removeTree(e.other, &flushes); err.failed())
+            return err;
     }
     // Everything taken must be on disk before the journal goes.
     return flushes.flush(entries.isEmpty() ? QString() : entries.first().path);
@@ -518,13 +538,16 @@ IoError Journal::willReplace(const QString &path) {
     e.kind = Entry::Replace;
     e.path = QFileInfo(path).absoluteFilePath();
     // The file's own permission is asked, so that a file made read-only is
-    // refused as an append to it would be.
+    // refused as an append to it would be; and its folder's, which the new
+    // version is written to.
     IoError err;
     Descriptor file(diskio::OpenDataFile(e.path, O_WRONLY, kWriteTo, &err));
     if (!file.valid())
         return err;
     if (QFileInfo(e.path).isSymLink())
         e.path = QFileInfo(e.path).canonicalFilePath();
+    if (::access(nameOf(folderOf(e.path)).constData(), W_OK | X_OK) != 0)
+        return failed(path, kWriteTo, errno);
     e.other = e.path + kNewVersionSuffix;
     if (!entryFor(e.path, {Entry::Replace}))
         entries_.append(e);
@@ -536,6 +559,13 @@ IoError Journal::willRemoveFolder(const QString &path) {
     e.kind = Entry::RemoveFolder;
     e.path = QFileInfo(path).absoluteFilePath();
     e.other = e.path + kGoneSuffix;
+    // Asked now, so that the change is refused before it starts rather than
+    // left to finish: the folder's own folder must let it be moved, and every
+    // folder in it must let its entries be removed.
+    if (::access(nameOf(folderOf(e.path)).constData(), W_OK | X_OK) != 0)
+        return failed(e.path, kDelete, errno);
+    if (IoError err = removableTree(e.path); err.failed())
+        return err;
     entries_.append(e);
     return IoError();
 }
@@ -735,6 +765,17 @@ IoError Journal::commit(bool *committed) {
         const QString folder = folderOf(e.kind == Entry::Replace ? e.other : e.path);
         if (e.taken && e.kind != Entry::Append && !madeIn.contains(folder))
             madeIn.append(folder);
+    }
+    // A folder that goes is moved aside now, so that its name is free the
+    // moment the change is decided; until then, undoing moves it back.
+    for (Entry &e : entries_) {
+        if (e.kind != Entry::RemoveFolder || !entryExists(e.path))
+            continue;
+        e.taken = true;
+        if (const int error = diskio::Rename(e.path, e.other))
+            return abandon(failed(e.path, kDelete, error));
+        if (!madeIn.contains(folderOf(e.path)))
+            madeIn.append(folderOf(e.path));
     }
     for (const QString &folder : std::as_const(madeIn)) {
         if (const int error = diskio::SyncFolder(folder))

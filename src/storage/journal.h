@@ -26,10 +26,12 @@
 //     each file is written beside it, under its name with ".journal-new"
 //     added, and flushed. Then a commit line is added to the journal and
 //     flushed, and only then does each new version take its file's place
-//     (one rename each); a folder that goes is first renamed to its name
-//     with ".journal-gone" added (so its name is free at once) and then
-//     removed with all it holds. Finishing redoes what is left of that; a
-//     change not committed is undone by removing the new versions.
+//     (one rename each). A folder that goes is renamed to its name with
+//     ".journal-gone" added just before the commit line is written (so its
+//     name is free the moment the change is decided), and removed with all
+//     it holds once the new versions are in place. Finishing takes what is
+//     left of those steps; a change not committed is undone by removing the
+//     new versions and giving a folder moved aside its name back.
 //
 // Commit: the data and every changed folder flushed; for a journal with new
 // versions or removals, the commit line flushed and the steps taken; then the
@@ -102,10 +104,12 @@ public:
     // Declares a folder that will be made.
     IoError willMakeFolder(const QString &path);
     // Declares that `path`, an existing file, will get a new version. A file
-    // its user may not write to is refused now. A link is followed: the file
-    // it leads to gets the new version, in that file's folder.
+    // its user may not write to, or in a folder that cannot take its new
+    // version, is refused now. A link is followed: the file it leads to gets
+    // the new version, in that file's folder.
     IoError willReplace(const QString &path);
-    // Declares that the folder `path` will go, with everything in it.
+    // Declares that the folder `path` will go, with everything in it. A
+    // folder whose entries cannot all be removed is refused now.
     IoError willRemoveFolder(const QString &path);
 
     // Writes the journal and flushes it to disk. Refused, with nothing
