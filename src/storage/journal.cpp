@@ -151,6 +151,8 @@ private:
 };
 
 // Removes a folder and everything in it; links are removed, never followed.
+// Only the folder that held `path` needs a flush (given `flushes`): the
+// entries inside go with their folder.
 IoError removeTree(const QString &path, FolderFlushes *flushes) {
     struct stat st;
     if (::lstat(nameOf(path).constData(), &st) != 0)
@@ -158,19 +160,19 @@ IoError removeTree(const QString &path, FolderFlushes *flushes) {
     if (!S_ISDIR(st.st_mode)) {
         if (const int error = diskio::Remove(path))
             return error == ENOENT ? IoError() : failed(path, kDelete, error);
-        flushes->add(folderOf(path));
-        return IoError();
-    }
-    QStringList names;
-    if (IoError err = ListFolder(path, &names); err.failed())
-        return err;
-    for (const QString &name : std::as_const(names)) {
-        if (IoError err = removeTree(path + u'/' + name, flushes); err.failed())
+    } else {
+        QStringList names;
+        if (IoError err = ListFolder(path, &names); err.failed())
             return err;
+        for (const QString &name : std::as_const(names)) {
+            if (IoError err = removeTree(path + u'/' + name, nullptr); err.failed())
+                return err;
+        }
+        if (::rmdir(nameOf(path).constData()) != 0 && errno != ENOENT)
+            return failed(path, kDelete, errno);
     }
-    if (::rmdir(nameOf(path).constData()) != 0 && errno != ENOENT)
-        return failed(path, kDelete, errno);
-    flushes->add(folderOf(path));
+    if (flushes)
+        flushes->add(folderOf(path));
     return IoError();
 }
 
@@ -804,12 +806,11 @@ IoError Journal::commit(bool *committed) {
         *committed = true;
         state_ = State::Closed;
         IoError result = finish(entries_);
-        if (result.failed()) {
+        if (!result.failed())
+            result.take(removeJournal(path_));
+        if (result.failed())
             result.reason += QStringLiteral(". The change will be finished the next time Wayfile "
                                             "starts");
-            return result;
-        }
-        result.note(removeJournal(path_));
         return result;
     }
 

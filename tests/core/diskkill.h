@@ -1,13 +1,15 @@
 #pragma once
 
-// A process stopped dead at one step of a change: disk calls that count
+// A change stopped dead or failed at one of its steps: disk calls that count
 // every write, flush, rename and removal and end the process at the chosen
-// one, as a kill -9 or a power cut would, for a change run in a forked child
-// (forked.h). Running the change once for every step number, until it
-// finishes without being stopped, stops it once at each of its steps.
+// one, as a kill -9 or a power cut would (for a change run in a forked
+// child, forked.h), or make it fail. Running the change once for every step
+// number, until it finishes untouched, stops or fails it once at each of its
+// steps.
 
 #include "storage/datafile.h"
 
+#include <cerrno>
 #include <memory>
 
 #include <unistd.h>
@@ -55,6 +57,57 @@ inline modMain::DiskCalls StopAt(int step, Cut cut = Cut::Before) {
             [reached](const char *path) {
                 if (reached())
                     ::_exit(kStopped);
+                return ::unlink(path);
+            },
+    };
+}
+
+} // namespace diskkill
+
+namespace diskkill {
+
+// Disk calls whose `step`th call (counted from 1, of any of the four kinds)
+// fails with `error`, as a full disk or a failing device fails it; every
+// other call goes to the system. `*failed` tells whether that call came.
+inline modMain::DiskCalls FailAt(int step, int error, bool *failed) {
+    *failed = false;
+    auto count = std::make_shared<int>(0);
+    auto reached = [count, step, failed] {
+        if (++*count != step)
+            return false;
+        *failed = true;
+        return true;
+    };
+    return modMain::DiskCalls{
+        .write = [reached, error](int fd, const char *data, qint64 size) -> qint64 {
+            if (reached()) {
+                errno = error;
+                return -1;
+            }
+            return ::write(fd, data, size_t(size));
+        },
+        .sync =
+            [reached, error](int fd) {
+                if (reached()) {
+                    errno = error;
+                    return -1;
+                }
+                return ::fsync(fd);
+            },
+        .rename =
+            [reached, error](const char *from, const char *to) {
+                if (reached()) {
+                    errno = error;
+                    return -1;
+                }
+                return ::rename(from, to);
+            },
+        .remove =
+            [reached, error](const char *path) {
+                if (reached()) {
+                    errno = error;
+                    return -1;
+                }
                 return ::unlink(path);
             },
     };
