@@ -64,6 +64,13 @@ bool isFolder(const QString &path) {
     return ::lstat(nameOf(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// The journal of a folder. Always written under its one name, so it is
+// looked up under that name only, without listing the folder (the start
+// looks into every user folder).
+QString journalIn(const QString &folder) {
+    return folder.endsWith(u'/') ? folder + kJournalName : folder + u'/' + kJournalName;
+}
+
 QByteArray checksum(QByteArrayView bytes) {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
@@ -483,7 +490,7 @@ template <typename Visit> int readLinesWithEnds(int fd, Visit &&visit) {
 } // namespace
 
 Journal::Journal(const QString &folder)
-    : folder_(QFileInfo(folder).absoluteFilePath()), path_(JoinPath(folder_, kJournalName)) {}
+    : folder_(QFileInfo(folder).absoluteFilePath()), path_(journalIn(folder_)) {}
 
 Journal::~Journal() {
     if (state_ == State::Begun)
@@ -583,7 +590,7 @@ IoError Journal::begin() {
             folders.append(folderOf(e.path));
     }
     for (const QString &folder : std::as_const(folders)) {
-        const QString journal = JoinPath(folder, kJournalName);
+        const QString journal = journalIn(folder);
         int error = 0;
         if (entryExists(journal, &error))
             return unfinished(journal);
@@ -843,7 +850,7 @@ IoError Journal::abandon(const IoError &failure) {
 
 IoError RecoverJournal(const QString &folder) {
     const QString absolute = QFileInfo(folder).absoluteFilePath();
-    const QString path = JoinPath(absolute, kJournalName);
+    const QString path = journalIn(absolute);
     int error = 0;
     if (!entryExists(path, &error))
         return error ? failed(path, kRead, error) : IoError();
