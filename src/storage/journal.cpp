@@ -500,7 +500,7 @@ Journal::~Journal() {
 Journal::Entry *Journal::entryFor(const QString &path, std::initializer_list<Entry::Kind> kinds) {
     const QString wanted = QFileInfo(path).absoluteFilePath();
     for (Entry &e : entries_) {
-        if ((e.path == wanted || e.path == path) &&
+        if ((e.path == wanted || e.declared == wanted) &&
             std::find(kinds.begin(), kinds.end(), e.kind) != kinds.end())
             return &e;
     }
@@ -509,7 +509,7 @@ Journal::Entry *Journal::entryFor(const QString &path, std::initializer_list<Ent
 
 IoError Journal::willAppendTo(const QString &path) {
     Entry e;
-    e.path = QFileInfo(path).absoluteFilePath();
+    e.path = e.declared = QFileInfo(path).absoluteFilePath();
     if (entryFor(e.path, {Entry::Append, Entry::Create}))
         return IoError();
     struct stat st;
@@ -535,7 +535,7 @@ IoError Journal::willAppendTo(const QString &path) {
 IoError Journal::willMakeFolder(const QString &path) {
     Entry e;
     e.kind = Entry::MakeFolder;
-    e.path = QFileInfo(path).absoluteFilePath();
+    e.path = e.declared = QFileInfo(path).absoluteFilePath();
     if (entryExists(e.path))
         return failed(e.path, kCreate, EEXIST);
     entries_.append(e);
@@ -545,7 +545,7 @@ IoError Journal::willMakeFolder(const QString &path) {
 IoError Journal::willReplace(const QString &path) {
     Entry e;
     e.kind = Entry::Replace;
-    e.path = QFileInfo(path).absoluteFilePath();
+    e.path = e.declared = QFileInfo(path).absoluteFilePath();
     // The file's own permission is asked, so that a file made read-only is
     // refused as an append to it would be; and its folder's, which the new
     // version is written to.
@@ -566,7 +566,7 @@ IoError Journal::willReplace(const QString &path) {
 IoError Journal::willRemoveFolder(const QString &path) {
     Entry e;
     e.kind = Entry::RemoveFolder;
-    e.path = QFileInfo(path).absoluteFilePath();
+    e.path = e.declared = QFileInfo(path).absoluteFilePath();
     e.other = e.path + kGoneSuffix;
     // Asked now, so that the change is refused before it starts rather than
     // left to finish: the folder's own folder must let it be moved, and every

@@ -149,6 +149,7 @@ public:
         enum Kind { Append, Create, MakeFolder, Replace, RemoveFolder };
         Kind kind = Append;
         QString path;       // the file or folder (absolute)
+        QString declared;   // the path it was declared by (a link's, for one)
         QString other;      // Replace: the new version; RemoveFolder: the moved name
         qint64 length = 0;  // Append: the file's length before the change
         bool taken = false; // this process made the step (what undoing looks at)

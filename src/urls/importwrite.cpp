@@ -155,6 +155,9 @@ Change ImportCategories(int userNo, const QString &stamp, const ImportPlan &plan
                     .arg(work.urls.size()));
     }
 
+    if (records == 0)
+        return Change(); // nothing to write
+
     Journal journal(folder);
     Change change;
     if (!added.isEmpty() && !change.error.take(journal.willAppendTo(indexPath)))

@@ -401,6 +401,41 @@ INSTANTIATE_TEST_SUITE_P(
         ReadOnlyCase{"delete_inner_folder", "delete", "USR3/sub", "delete", "USR3/sub"}),
     [](const auto &info) { return std::string(info.param.name); });
 
+struct FullDiskCase {
+    const char *name;
+    bool change;
+    const char *file; // named in the message
+};
+
+class AccountFullDisk : public AccountChangeTest,
+                        public ::testing::WithParamInterface<FullDiskCase> {};
+
+// The disk full at the first write after the journal's (the journal's own
+// write, its flush and its folder's flush come first): the change is
+// refused, the file and the reason named, and every file is as it was.
+TEST_P(AccountFullDisk, RefusesWithEverythingUnchanged) {
+    const FullDiskCase c = GetParam();
+    Change change;
+    bool failed = false;
+    {
+        const DiskCallsOverride calls(diskkill::FailAt(4, ENOSPC, &failed));
+        change = c.change ? ChangePassword(QStringLiteral("ann"), QStringLiteral("pw2"),
+                                           QStringLiteral("pw9"))
+                          : DeleteAccount(QStringLiteral("ann"), QStringLiteral("pw2"));
+    }
+    EXPECT_FALSE(change.changed);
+    EXPECT_EQ(change.error.message(),
+              QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: No space left on "
+                             "device.")
+                  .arg(path(QLatin1String(c.file))));
+    EXPECT_EQ(snapshot(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Accounts, AccountFullDisk,
+                         ::testing::Values(FullDiskCase{"change", true, "USR3/CAT.DAT"},
+                                           FullDiskCase{"delete", false, "info.qvx"}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
 // --- A failure at every step ------------------------------------------------------
 
 struct Operation {

@@ -267,6 +267,37 @@ TEST_F(JournalTest, ANewVersionKeepsEveryByteThatIsNotEdited) {
     EXPECT_EQ(entries(user()), (QStringList{"a.txt", "b.txt"}));
 }
 
+// A link is followed: the file it leads to gets the new version, in its own
+// folder (named in the journal by its whole path), and the link stays.
+TEST_F(JournalTest, ANewVersionOfALinkedFileReplacesTheFileTheLinkLeadsTo) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("elsewhere")));
+    const QString real = dir.filePath(QStringLiteral("elsewhere/real.txt"));
+    write(real, "old\r\n");
+    ASSERT_TRUE(QFile::link(real, user("a.txt")));
+    Journal journal(user());
+    ASSERT_FALSE(journal.willReplace(user("a.txt")).failed());
+    ASSERT_FALSE(journal.begin().failed());
+    EXPECT_TRUE(FileBytes(journalFile())
+                    .contains("replace " + QFile::encodeName(real).toPercentEncoding("/") + ' '));
+    const QByteArray replacement = "new";
+    qsizetype edited = 0;
+    ASSERT_FALSE(journal
+                     .writeNewVersion(
+                         user("a.txt"),
+                         [&](QByteArrayView &line, bool *) {
+                             line = replacement;
+                             return true;
+                         },
+                         &edited)
+                     .failed());
+    bool committed = false;
+    ASSERT_FALSE(journal.commit(&committed).failed());
+    EXPECT_TRUE(QFileInfo(user("a.txt")).isSymLink());
+    EXPECT_EQ(FileBytes(real), QByteArray("new\r\n"));
+    EXPECT_EQ(entries(dir.filePath(QStringLiteral("elsewhere"))), QStringList{"real.txt"});
+    EXPECT_EQ(entries(user()), QStringList{"a.txt"});
+}
+
 struct StopCase {
     const char *name;
     const char *stop;   // "commit_write" or "rename"
