@@ -1,6 +1,7 @@
 #include "categories/recovery.h"
 
 #include "categories/categoryindex.h"
+#include "storage/journal.h"
 #include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
@@ -106,6 +107,11 @@ IoError RecoverUserFolder(int userNo) {
     struct stat st;
     if (::stat(QFile::encodeName(folder).constData(), &st) != 0 && errno == ENOENT)
         return IoError();
+
+    // An import cut short is undone first; nothing else is touched while
+    // that cannot be done.
+    if (IoError err = RecoverJournal(folder); err.failed())
+        return err;
 
     // Every step is taken that can be; the first failure is the one told.
     IoError result;

@@ -9,6 +9,8 @@ namespace modMain {
 // after a run that ended (a crash, a power failure, a kill) in the middle of a
 // change. Run before the user's categories are read, and only while no other
 // copy of the program can be changing the same files:
+//   - an import cut short is undone (its journal, see storage/journal.h);
+//     when that fails, nothing else is done;
 //   - the temporary files of interrupted rewrites are removed;
 //   - a URL file that a category delete set aside ("CAT<m>.DAT.deleting")
 //     goes back to its place when category m is still in the index, and is

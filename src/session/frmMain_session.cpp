@@ -9,7 +9,9 @@
 #include "screens/sortedlist.h"
 #include "session/modMain.h"
 #include "session/singleinstance.h"
+#include "storage/journal.h"
 #include "storage/paths.h"
+#include "storage/records.h"
 
 using screens::MsgAnswer;
 using screens::MsgBox;
@@ -21,10 +23,11 @@ bool frmMain::Form_Load() {
     // Running unguarded is allowed, but never without the user knowing.
     if (const QString problem = modMain::InstanceLockProblem(); !problem.isEmpty())
         MsgBox::show(this, problem);
-    // What an interrupted rewrite left in the program folder; only this copy
+    // Changes that a crash cut short are finished or undone, and what an
+    // interrupted rewrite left in the program folder goes; only this copy
     // can be writing there.
     if (modMain::InstallationGuarded())
-        ReportIoError(this, modMain::RemoveRewriteLeftovers(modMain::ProgramFolder()));
+        ReportIoError(this, modMain::RecoverProgramFolder());
     modMain::DoCommand(QStringLiteral("SIP"));
     modMain::DoCommand(QStringLiteral("HA"));
     return true;

@@ -1,5 +1,7 @@
 #include "storage/datafile.h"
 
+#include "storage/diskio.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -190,6 +192,8 @@ public:
 
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
+    // Hands the descriptor over: it is no longer closed here.
+    void release() { fd_ = -1; }
     void reset(int fd = -1) {
         if (fd_ >= 0)
             ::close(fd_);
@@ -910,5 +914,43 @@ IoError WriteNewFile(const QString &path, QByteArrayView content) {
         result.warning.file = path;
     return result;
 }
+
+namespace diskio {
+
+int OpenDataFile(const QString &path, int flags, const QString &action, IoError *err,
+                 bool *created) {
+    FileDescriptor file = openDataFile(path, flags, action, err, created);
+    const int fd = file.get();
+    file.release();
+    return fd;
+}
+
+int WriteAll(int fd, QByteArrayView data) {
+    return writeAll(fd, data);
+}
+
+int SyncFile(int fd) {
+    return syncFile(fd);
+}
+
+int SyncFolder(const QString &folder) {
+    return syncFolder(folder);
+}
+
+int Rename(const QString &from, const QString &to) {
+    return diskRename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0
+               ? 0
+               : errno;
+}
+
+int Remove(const QString &path) {
+    return diskRemove(QFile::encodeName(path).constData()) == 0 ? 0 : errno;
+}
+
+void IgnoreFileSizeSignal() {
+    ignoreFileSizeSignal();
+}
+
+} // namespace diskio
 
 } // namespace modMain

@@ -1,0 +1,329 @@
+#include "accounts/accountchange.h"
+
+#include "categories/categoryindex.h"
+#include "storage/accountfile.h"
+#include "storage/cipher.h"
+#include "storage/journal.h"
+#include "storage/paths.h"
+#include "storage/records.h"
+
+#include <QFile>
+#include <QList>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+
+#include <sys/stat.h>
+
+namespace modMain {
+
+namespace {
+
+Change refusedWith(IoError::Kind kind, const QString &message, const QString &subject = QString()) {
+    Change change;
+    change.error = IoError::refused(kind, message, subject);
+    return change;
+}
+
+// The account record a name and password sign in to.
+struct AccountRecord {
+    qsizetype line = -1; // its place among the lines of the account file
+    QByteArray bytes;    // the line as stored
+    int number = 0;
+    QString name; // as registered
+};
+
+// Reads the account file as the sign-in does, in file order: the first record
+// whose name (letter case ignored) and password match, with a user number
+// that can be stored, is `*found` (line -1 when none). When `otherPassword`
+// is given, `*otherHasIt` tells whether another record of that name has that
+// password. An absent account file holds no record.
+IoError findAccountRecord(const QString &userName, const QString &password,
+                          const QString *otherPassword, AccountRecord *found, bool *otherHasIt) {
+    *found = AccountRecord();
+    if (otherHasIt)
+        *otherHasIt = false;
+    const QString path = AccountFilePath();
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 && errno == ENOENT)
+        return IoError();
+    const QString wantedName = TrimBlanks(userName).toUpper();
+    const QString wantedPassword = TrimBlanks(password);
+    const QString other = otherPassword ? TrimBlanks(*otherPassword) : QString();
+    qsizetype line = -1;
+    return ForEachLine(path, [&](const QString &text) {
+        ++line;
+        const QStringList fields = SplitRecord(text);
+        if (fields.size() < 2)
+            return true; // the reading rule's dummy fields match nothing
+        const QString name = SwapPairs(DecryptText(fields[1]));
+        if (name.size() != wantedName.size() || name.toUpper() != wantedName)
+            return true;
+        const QString tag = SwapPairs(DecryptText(fields[0]));
+        if (!tag.startsWith(QLatin1String("USR"), Qt::CaseInsensitive))
+            return true;
+        const qint64 number = KeyNumber(tag);
+        if (!IsStorableNumber(number))
+            return true;
+        const QString stored = SwapPairs(DecryptText(DecryptText(fields.value(2))));
+        if (found->line < 0 && stored == wantedPassword) {
+            found->line = line;
+            found->bytes = text.toLatin1();
+            found->number = int(number);
+            found->name = name;
+        } else if (otherHasIt && stored == other) {
+            *otherHasIt = true;
+        }
+        return true;
+    });
+}
+
+// Whether a name in a user folder is that of a file of records: the category
+// index "CAT.DAT" or a URL file "CAT<m>.DAT", in any letter case, or a URL
+// file that a category delete set aside. The stamp is the third field of an
+// index record and the fourth of a URL record: `*stampField` (0-based).
+bool isRecordFile(const QString &name, int *stampField) {
+    QStringView rest(name);
+    if (rest.endsWith(kDeletingSuffix))
+        rest.chop(kDeletingSuffix.size());
+    if (!rest.startsWith(QLatin1String("CAT"), Qt::CaseInsensitive) ||
+        !rest.endsWith(QLatin1String(".DAT"), Qt::CaseInsensitive) || rest.size() < 7)
+        return false;
+    const QStringView number = rest.sliced(3, rest.size() - 7);
+    if (number.isEmpty()) {
+        *stampField = 2;
+        return rest.size() == name.size(); // an index set aside is no file of the program
+    }
+    for (const QChar c : number) {
+        if (c < u'0' || c > u'9')
+            return false;
+    }
+    *stampField = 3;
+    return true;
+}
+
+// Gives every record of a line whose stamp stands for the old password the
+// stamp of the new one; everything else of the line stays byte for byte.
+class StampSwap {
+public:
+    StampSwap(const QString &oldPassword, const QString &newPassword)
+        : old_(MakePassStamp(oldPassword)), stamp_(MakePassStamp(newPassword).toLatin1()) {}
+
+    // `stampField`: the 0-based field that holds the stamp. A line with
+    // fewer fields holds no stamp and stays as it is.
+    bool edit(QByteArrayView &line, int stampField) {
+        static const QByteArray sep = kFieldSep.toLatin1();
+        qsizetype start = 0;
+        for (int field = 0; field < stampField; ++field) {
+            const qsizetype at = line.indexOf(sep, start);
+            if (at < 0)
+                return false;
+            start = at + sep.size();
+        }
+        qsizetype end = line.indexOf(sep, start);
+        if (end < 0)
+            end = line.size();
+        const QByteArrayView stored = line.sliced(start, end - start);
+        stored_ = QLatin1StringView(stored.data(), stored.size()); // reused: rarely allocates
+        if (!old_.owns(stored_))
+            return false;
+        line_.resize(0);
+        line_.append(line.first(start));
+        line_.append(stamp_);
+        line_.append(line.sliced(end));
+        line = line_;
+        return true;
+    }
+
+private:
+    OwnerTest old_;
+    QByteArray stamp_;
+    QString stored_;
+    QByteArray line_; // the changed line, while it is written
+};
+
+// The account file's path, and the files of records in user `number`'s
+// folder with the field of their stamps, in name order (the index first).
+struct UserFiles {
+    QStringList paths;
+    QList<int> stampFields;
+};
+
+IoError userRecordFiles(int number, UserFiles *files) {
+    const QString folder = UserFolderPath(number);
+    struct stat st;
+    if (::stat(QFile::encodeName(folder).constData(), &st) != 0 && errno == ENOENT)
+        return IoError(); // a user without a folder has no records
+    QStringList names;
+    if (IoError err = ListFolder(folder, &names); err.failed())
+        return err;
+    for (const QString &name : std::as_const(names)) {
+        int stampField = 0;
+        if (!isRecordFile(name, &stampField))
+            continue;
+        const QString path = JoinPath(folder, name);
+        if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue; // no file of records (a folder of that name is left alone)
+        if (stampField == 2) {
+            files->paths.prepend(path);
+            files->stampFields.prepend(stampField);
+        } else {
+            files->paths.append(path);
+            files->stampFields.append(stampField);
+        }
+    }
+    return IoError();
+}
+
+// Adds up the sizes of files, in kilobytes (at least 1).
+int kilobytesOf(const QStringList &paths) {
+    qint64 bytes = 0;
+    for (const QString &path : paths) {
+        struct stat st;
+        if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+            bytes += st.st_size;
+    }
+    return int(std::max<qint64>(1, (bytes + 1023) / 1024));
+}
+
+// Edits the account file's record line `line` (whose bytes must be
+// `bytes`): `replacement` takes its place, or it goes when that is null.
+LineEdit accountLineEdit(const AccountRecord &record, const QByteArray *replacement) {
+    auto at = std::make_shared<qsizetype>(-1);
+    return [at, record, replacement](QByteArrayView &line, bool *keep) {
+        if (++*at != record.line || line != record.bytes)
+            return false;
+        if (replacement)
+            line = *replacement;
+        else
+            *keep = false;
+        return true;
+    };
+}
+
+} // namespace
+
+Change ChangePassword(const QString &userName, const QString &oldPassword,
+                      const QString &newPassword,
+                      const std::function<void(int done, int total)> &progress) {
+    AccountRecord record;
+    bool otherHasIt = false;
+    Change change;
+    if (!change.error.take(
+            findAccountRecord(userName, oldPassword, &newPassword, &record, &otherHasIt)))
+        return change;
+    if (record.line < 0)
+        return refusedWith(IoError::Kind::NoRecord, kInvalidSignIn);
+    const QString password = TrimBlanks(newPassword);
+    if (password.isEmpty())
+        return refusedWith(IoError::Kind::Unstorable,
+                           QStringLiteral("Sorry, a Password can't be made of blanks only: it "
+                                          "could never be signed in with."),
+                           QStringLiteral("Password"));
+    if (const QString chars = UnstorableChars(password); !chars.isEmpty())
+        return refusedWith(IoError::Kind::Unstorable,
+                           UnstorableMessage(QStringLiteral("Password"), chars),
+                           QStringLiteral("Password"));
+    if (otherHasIt)
+        return refusedWith(IoError::Kind::NameTaken,
+                           QStringLiteral("Sorry, another ID of that User Name already has that "
+                                          "Password, please choose another!"));
+
+    UserFiles files;
+    if (!change.error.take(userRecordFiles(record.number, &files)))
+        return change;
+    const QString accountFile = AccountFilePath();
+
+    Journal journal(ProgramFolder());
+    for (const QString &path : std::as_const(files.paths)) {
+        if (!change.error.take(journal.willReplace(path)))
+            return change;
+    }
+    if (!change.error.take(journal.willReplace(accountFile)))
+        return change;
+    const int total = kilobytesOf(files.paths + QStringList{accountFile});
+    if (!change.error.take(journal.begin()))
+        return change;
+
+    qint64 doneBytes = 0;
+    auto tell = [&](qint64 fileBytes) {
+        if (progress)
+            progress(int(std::min<qint64>(total, (doneBytes + fileBytes) / 1024)), total);
+    };
+    if (progress)
+        progress(0, total);
+    StampSwap stamps(oldPassword, password);
+    for (qsizetype i = 0; i < files.paths.size(); ++i) {
+        const int field = files.stampFields[i];
+        qsizetype edited = 0;
+        qint64 fileBytes = 0;
+        const IoError err = journal.writeNewVersion(
+            files.paths[i], [&](QByteArrayView &line, bool *) { return stamps.edit(line, field); },
+            &edited,
+            [&](qint64 bytesRead) {
+                fileBytes = bytesRead;
+                tell(fileBytes);
+            });
+        if (err.failed()) {
+            change.error = journal.abandon(err);
+            return change;
+        }
+        doneBytes += fileBytes;
+    }
+    const QByteArray accountLine =
+        AccountRecordLine(record.number, record.name, password).toLatin1();
+    qsizetype edited = 0;
+    IoError err =
+        journal.writeNewVersion(accountFile, accountLineEdit(record, &accountLine), &edited, tell);
+    if (!err.failed() && edited != 1)
+        err = IoError::failure(accountFile, QStringLiteral("write to"),
+                               QStringLiteral("The account record was changed by someone else "
+                                              "meanwhile"));
+    if (err.failed()) {
+        change.error = journal.abandon(err);
+        return change;
+    }
+
+    bool committed = false;
+    change.error = journal.commit(&committed);
+    change.changed = committed;
+    change.number = committed ? record.number : 0;
+    if (committed && progress)
+        progress(total, total);
+    return change;
+}
+
+Change DeleteAccount(const QString &userName, const QString &password) {
+    AccountRecord record;
+    Change change;
+    if (!change.error.take(findAccountRecord(userName, password, nullptr, &record, nullptr)))
+        return change;
+    if (record.line < 0)
+        return refusedWith(IoError::Kind::NoRecord, kInvalidSignIn);
+
+    // The folder goes first, so that its name is free before the account
+    // record is: a registration can never find the old files.
+    const QString accountFile = AccountFilePath();
+    Journal journal(ProgramFolder());
+    if (!change.error.take(journal.willRemoveFolder(UserFolderPath(record.number))) ||
+        !change.error.take(journal.willReplace(accountFile)) || !change.error.take(journal.begin()))
+        return change;
+    qsizetype edited = 0;
+    IoError err = journal.writeNewVersion(accountFile, accountLineEdit(record, nullptr), &edited);
+    if (!err.failed() && edited != 1)
+        err = IoError::failure(accountFile, QStringLiteral("write to"),
+                               QStringLiteral("The account record was changed by someone else "
+                                              "meanwhile"));
+    if (err.failed()) {
+        change.error = journal.abandon(err);
+        return change;
+    }
+    bool committed = false;
+    change.error = journal.commit(&committed);
+    change.changed = committed;
+    change.number = committed ? record.number : 0;
+    return change;
+}
+
+} // namespace modMain

@@ -1,0 +1,899 @@
+#include "storage/journal.h"
+
+#include "storage/diskio.h"
+#include "storage/paths.h"
+#include "storage/records.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace modMain {
+
+namespace {
+
+const QString kRead = QStringLiteral("read");
+const QString kWriteTo = QStringLiteral("write to");
+const QString kCreate = QStringLiteral("create");
+const QString kDelete = QStringLiteral("delete");
+const QString kRestore = QStringLiteral("restore");
+const QString kFinish = QStringLiteral("finish the change recorded in");
+
+constexpr char kHeader[] = "Wayfile journal 1";
+
+IoError failed(const QString &file, const QString &action, int errorCode) {
+    return IoError::failure(file, action, qt_error_string(errorCode));
+}
+
+// The outcome of a change of an entry whose folder could not be flushed.
+IoError notSynced(const QString &file, const QString &folder, int errorCode) {
+    IoError result;
+    result.warning = NotSynced{file, folder, qt_error_string(errorCode)};
+    return result;
+}
+
+QByteArray nameOf(const QString &path) {
+    return QFile::encodeName(path);
+}
+
+QString folderOf(const QString &path) {
+    return QFileInfo(path).absolutePath();
+}
+
+// Whether an entry of that name exists (a link counts, wherever it leads);
+// false with `*error` set when that cannot be told.
+bool entryExists(const QString &path, int *error = nullptr) {
+    struct stat st;
+    if (::lstat(nameOf(path).constData(), &st) == 0)
+        return true;
+    if (error)
+        *error = errno == ENOENT ? 0 : errno;
+    return false;
+}
+
+bool isFolder(const QString &path) {
+    struct stat st;
+    return ::lstat(nameOf(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The journal of a folder. Always written under its one name, so it is
+// looked up under that name only, without listing the folder (the start
+// looks into every user folder).
+QString journalIn(const QString &folder) {
+    return folder.endsWith(u'/') ? folder + kJournalName : folder + u'/' + kJournalName;
+}
+
+QByteArray checksum(QByteArrayView bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
+// A path as the journal writes it: relative to the journal's folder when it
+// lies inside, percent-encoded so that it is one word of plain characters.
+QByteArray pathWord(const QString &folder, const QString &path) {
+    const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
+    const QString relative = path.startsWith(prefix) ? path.mid(prefix.size()) : path;
+    return nameOf(relative).toPercentEncoding("/");
+}
+
+QString pathOfWord(const QString &folder, QByteArrayView word) {
+    const QString path = QFile::decodeName(QByteArray::fromPercentEncoding(word.toByteArray()));
+    if (path.startsWith(u'/'))
+        return path;
+    return folder.endsWith(u'/') ? folder + path : folder + u'/' + path;
+}
+
+// Closes a descriptor when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes it: 0, or the errno of a failed close.
+    int close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd >= 0 && ::close(fd) != 0 && errno != EINTR ? errno : 0;
+    }
+
+private:
+    int fd_;
+};
+
+// The whole content of a small file (a journal); false with `*err` set when
+// it cannot be read.
+bool readWhole(const QString &path, QByteArray *bytes, IoError *err) {
+    bytes->clear();
+    Descriptor file(diskio::OpenDataFile(path, O_RDONLY, kRead, err));
+    if (!file.valid())
+        return false;
+    char chunk[16 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(file.get(), chunk, sizeof chunk);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            *err = failed(path, kRead, errno);
+            return false;
+        }
+        if (got == 0)
+            return true;
+        bytes->append(chunk, got);
+    }
+}
+
+// The flushes a group of steps owes: every folder whose entries changed.
+class FolderFlushes {
+public:
+    void add(const QString &folder) {
+        if (!folders_.contains(folder))
+            folders_.append(folder);
+    }
+    // Flushes them all; a folder that cannot be flushed is a warning about
+    // `changed` (the first one kept).
+    IoError flush(const QString &changed) const {
+        IoError result;
+        for (const QString &folder : folders_) {
+            if (const int error = diskio::SyncFolder(folder))
+                result.note(notSynced(changed, folder, error));
+        }
+        return result;
+    }
+
+private:
+    QStringList folders_; // in the order first changed
+};
+
+// Removes a folder and everything in it; links are removed, never followed.
+// Only the folder that held `path` needs a flush (given `flushes`): the
+// entries inside go with their folder.
+IoError removeTree(const QString &path, FolderFlushes *flushes) {
+    struct stat st;
+    if (::lstat(nameOf(path).constData(), &st) != 0)
+        return errno == ENOENT ? IoError() : failed(path, kDelete, errno);
+    if (!S_ISDIR(st.st_mode)) {
+        if (const int error = diskio::Remove(path))
+            return error == ENOENT ? IoError() : failed(path, kDelete, error);
+    } else {
+        QStringList names;
+        if (IoError err = ListFolder(path, &names); err.failed())
+            return err;
+        for (const QString &name : std::as_const(names)) {
+            if (IoError err = removeTree(path + u'/' + name, nullptr); err.failed())
+                return err;
+        }
+        if (::rmdir(nameOf(path).constData()) != 0 && errno != ENOENT)
+            return failed(path, kDelete, errno);
+    }
+    if (flushes)
+        flushes->add(folderOf(path));
+    return IoError();
+}
+
+// Whether everything in a folder can be removed: every folder in it (itself
+// included) lets its entries be removed. A folder that is not there has
+// nothing to remove.
+IoError removableTree(const QString &path) {
+    struct stat st;
+    if (::lstat(nameOf(path).constData(), &st) != 0)
+        return errno == ENOENT ? IoError() : failed(path, kDelete, errno);
+    if (!S_ISDIR(st.st_mode))
+        return IoError();
+    if (::access(nameOf(path).constData(), W_OK | X_OK) != 0)
+        return failed(path, kDelete, errno);
+    QStringList names;
+    if (IoError err = ListFolder(path, &names); err.failed())
+        return err;
+    for (const QString &name : std::as_const(names)) {
+        if (IoError err = removableTree(path + u'/' + name); err.failed())
+            return err;
+    }
+    return IoError();
+}
+
+// Cuts a file back to the length it had before the change, and flushes it.
+// A file that is gone or not longer has nothing to give back.
+IoError cutBack(const QString &path, qint64 length) {
+    struct stat st;
+    if (::stat(nameOf(path).constData(), &st) != 0)
+        return errno == ENOENT ? IoError() : failed(path, kRestore, errno);
+    if (!S_ISREG(st.st_mode) || st.st_size <= length)
+        return IoError();
+    IoError err;
+    Descriptor file(diskio::OpenDataFile(path, O_WRONLY, kRestore, &err));
+    if (!file.valid())
+        return err;
+    int result;
+    do
+        result = ::ftruncate(file.get(), off_t(length));
+    while (result != 0 && errno == EINTR);
+    if (result != 0)
+        return failed(path, kRestore, errno);
+    if (const int error = diskio::SyncFile(file.get()))
+        return failed(path, kRestore, error);
+    if (const int error = file.close())
+        return failed(path, kRestore, error);
+    return IoError();
+}
+
+// Removes a file the change made, when it is there.
+IoError removeMade(const QString &path, FolderFlushes *flushes) {
+    int error = 0;
+    if (!entryExists(path, &error))
+        return error ? failed(path, kDelete, error) : IoError();
+    if (const int removeError = diskio::Remove(path))
+        return removeError == ENOENT ? IoError() : failed(path, kDelete, removeError);
+    flushes->add(folderOf(path));
+    return IoError();
+}
+
+// Undoes the steps of a change that was not committed, the last first:
+// every one of them when `onlyTaken` is false (after a crash nobody knows
+// which were taken), only those this process took otherwise. Every step is
+// tried; the first failure is reported.
+IoError undo(const QList<Journal::Entry> &entries, bool onlyTaken) {
+    IoError result;
+    FolderFlushes flushes;
+    for (auto it = entries.crbegin(); it != entries.crend(); ++it) {
+        const Journal::Entry &e = *it;
+        if (onlyTaken && !e.taken)
+            continue;
+        switch (e.kind) {
+        case Journal::Entry::Append:
+            result.keepFirst(cutBack(e.path, e.length));
+            break;
+        case Journal::Entry::Create:
+            result.keepFirst(removeMade(e.path, &flushes));
+            break;
+        case Journal::Entry::MakeFolder:
+            if (isFolder(e.path)) {
+                if (::rmdir(nameOf(e.path).constData()) != 0)
+                    result.keepFirst(failed(e.path, kDelete, errno));
+                else
+                    flushes.add(folderOf(e.path));
+            }
+            break;
+        case Journal::Entry::Replace:
+            result.keepFirst(removeMade(e.other, &flushes));
+            break;
+        case Journal::Entry::RemoveFolder:
+            // Moved aside before the commit: it goes back to its name.
+            if (!entryExists(e.path) && entryExists(e.other)) {
+                if (const int error = diskio::Rename(e.other, e.path))
+                    result.keepFirst(failed(e.path, kRestore, error));
+                else
+                    flushes.add(folderOf(e.path));
+            }
+            break;
+        }
+    }
+    result.note(flushes.flush(entries.isEmpty() ? QString() : entries.first().path));
+    return result;
+}
+
+// Takes the steps of a committed change that are not taken yet: each new
+// version that is still there takes its file's place, in the order of the
+// journal, and then each folder that goes (moved aside before the commit) is
+// removed. Stops at the first failure (the journal stays, and the next start
+// goes on from there).
+IoError finish(const QList<Journal::Entry> &entries) {
+    FolderFlushes flushes;
+    for (const Journal::Entry &e : entries) {
+        if (e.kind != Journal::Entry::Replace)
+            continue;
+        int error = 0;
+        if (!entryExists(e.other, &error)) {
+            if (error)
+                return failed(e.path, kWriteTo, error);
+            continue; // in its place already, or the file needed none
+        }
+        if (const int renameError = diskio::Rename(e.other, e.path))
+            return failed(e.path, kWriteTo, renameError);
+        flushes.add(folderOf(e.path));
+    }
+    for (const Journal::Entry &e : entries) {
+        if (e.kind != Journal::Entry::RemoveFolder)
+            continue;
+        if (IoError err = removeTree(e.other, &flushes); err.failed())
+            return err;
+    }
+    // Everything taken must be on disk before the journal goes.
+    return flushes.flush(entries.isEmpty() ? QString() : entries.first().path);
+}
+
+// A journal as read back.
+struct ReadJournal {
+    bool whole = false;     // the end line is there and the checksum matches
+    bool committed = false; // a whole commit line follows it
+    QList<Journal::Entry> entries;
+    QString damage; // a whole journal this program cannot read: why
+};
+
+ReadJournal parseJournal(const QString &folder, const QByteArray &bytes) {
+    ReadJournal read;
+    const QByteArray header = QByteArray(kHeader) + '\n';
+    if (!bytes.startsWith(header))
+        return read;
+    // The end line: the first line that starts with "end ".
+    qsizetype at = header.size();
+    qsizetype endLine = -1;
+    QList<QByteArrayView> lines;
+    while (at < bytes.size()) {
+        const qsizetype lf = bytes.indexOf('\n', at);
+        if (lf < 0)
+            return read; // a last line cut short: not whole
+        const QByteArrayView line(bytes.constData() + at, lf - at);
+        if (line.startsWith("end ")) {
+            endLine = at;
+            break;
+        }
+        lines.append(line);
+        at = lf + 1;
+    }
+    if (endLine < 0)
+        return read;
+    const qsizetype endLf = bytes.indexOf('\n', endLine);
+    const QList<QByteArray> endWords = bytes.mid(endLine, endLf - endLine).split(' ');
+    const QByteArray sum = checksum(QByteArrayView(bytes.constData(), endLine));
+    if (endWords.size() != 3 || endWords[1] != QByteArray::number(lines.size()) ||
+        endWords[2] != sum)
+        return read;
+    read.whole = true;
+    read.committed = bytes.mid(endLf + 1).startsWith("commit " + sum + '\n');
+
+    for (const QByteArrayView line : std::as_const(lines)) {
+        const QList<QByteArray> words = line.toByteArray().split(' ');
+        Journal::Entry e;
+        e.taken = true;
+        bool ok = true;
+        const QByteArray &kind = words[0];
+        if (kind == "append" && words.size() == 3) {
+            e.kind = Journal::Entry::Append;
+            e.length = words[1].toLongLong(&ok);
+            ok = ok && e.length >= 0;
+            e.path = pathOfWord(folder, words[2]);
+        } else if (kind == "create" && words.size() == 2) {
+            e.kind = Journal::Entry::Create;
+            e.path = pathOfWord(folder, words[1]);
+        } else if (kind == "mkdir" && words.size() == 2) {
+            e.kind = Journal::Entry::MakeFolder;
+            e.path = pathOfWord(folder, words[1]);
+        } else if ((kind == "replace" || kind == "remove") && words.size() == 3) {
+            e.kind = kind == "replace" ? Journal::Entry::Replace : Journal::Entry::RemoveFolder;
+            e.path = pathOfWord(folder, words[1]);
+            e.other = pathOfWord(folder, words[2]);
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            read.damage = QStringLiteral("It holds a step this version of Wayfile does not know "
+                                         "(\"%1\")")
+                              .arg(QString::fromLatin1(line.toByteArray().left(60)));
+            read.entries.clear();
+            return read;
+        }
+        read.entries.append(e);
+    }
+    return read;
+}
+
+QByteArray journalBody(const QString &folder, const QList<Journal::Entry> &entries) {
+    QByteArray body = QByteArray(kHeader) + '\n';
+    for (const Journal::Entry &e : entries) {
+        switch (e.kind) {
+        case Journal::Entry::Append:
+            body += "append " + QByteArray::number(e.length) + ' ' + pathWord(folder, e.path);
+            break;
+        case Journal::Entry::Create:
+            body += "create " + pathWord(folder, e.path);
+            break;
+        case Journal::Entry::MakeFolder:
+            body += "mkdir " + pathWord(folder, e.path);
+            break;
+        case Journal::Entry::Replace:
+            body += "replace " + pathWord(folder, e.path) + ' ' + pathWord(folder, e.other);
+            break;
+        case Journal::Entry::RemoveFolder:
+            body += "remove " + pathWord(folder, e.path) + ' ' + pathWord(folder, e.other);
+            break;
+        }
+        body += '\n';
+    }
+    body += "end " + QByteArray::number(entries.size()) + ' ' + checksum(body) + '\n';
+    return body;
+}
+
+// Removes a journal file and flushes its folder; the folder's flush failing
+// is a warning.
+IoError removeJournal(const QString &path) {
+    if (const int error = diskio::Remove(path); error && error != ENOENT)
+        return failed(path, kDelete, error);
+    if (const int error = diskio::SyncFolder(folderOf(path)))
+        return notSynced(path, folderOf(path), error);
+    return IoError();
+}
+
+// The failure that says a journal is still there.
+IoError unfinished(const QString &journal) {
+    return IoError::failure(journal, kFinish,
+                            QStringLiteral("An earlier change was cut short and has not been "
+                                           "finished or undone yet; Wayfile does that when it "
+                                           "starts"));
+}
+
+// The line rule of the readers (a line ends at a LF; a CR right before it
+// belongs to the line end), with each line's end handed over as well: hands
+// `visit` (bool(QByteArrayView text, QByteArrayView end)) every line of an
+// open file, in file order, a block at a time. Returns 0, or the errno of a
+// failed read.
+template <typename Visit> int readLinesWithEnds(int fd, Visit &&visit) {
+    constexpr qsizetype kChunk = 256 * 1024;
+    std::vector<char> chunk(kChunk);
+    QByteArray pending; // the start of a line that goes on in the next block
+    auto hand = [&visit](QByteArrayView bytes) -> qsizetype {
+        const char *begin = bytes.data();
+        const char *next = begin;
+        const char *end = begin + bytes.size();
+        while (const void *found = std::memchr(next, '\n', size_t(end - next))) {
+            const char *lf = static_cast<const char *>(found);
+            const char *textEnd = lf > next && lf[-1] == '\r' ? lf - 1 : lf;
+            if (!visit(QByteArrayView(next, textEnd - next),
+                       QByteArrayView(textEnd, lf + 1 - textEnd)))
+                return -1;
+            next = lf + 1;
+        }
+        return next - begin;
+    };
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk.data(), kChunk);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (got == 0)
+            break;
+        QByteArrayView rest(chunk.data(), got);
+        if (!pending.isEmpty()) {
+            const qsizetype lf = rest.indexOf('\n');
+            pending.append(rest.first(lf < 0 ? rest.size() : lf + 1));
+            if (lf < 0)
+                continue;
+            if (hand(pending) < 0)
+                return 0;
+            pending.resize(0);
+            rest = rest.sliced(lf + 1);
+        }
+        const qsizetype used = hand(rest);
+        if (used < 0)
+            return 0;
+        pending.append(rest.sliced(used));
+    }
+    if (!pending.isEmpty())
+        visit(QByteArrayView(pending), QByteArrayView()); // a last line without line end
+    return 0;
+}
+
+} // namespace
+
+Journal::Journal(const QString &folder)
+    : folder_(QFileInfo(folder).absoluteFilePath()), path_(journalIn(folder_)) {}
+
+Journal::~Journal() {
+    if (state_ == State::Begun)
+        abandon(IoError());
+}
+
+Journal::Entry *Journal::entryFor(const QString &path, std::initializer_list<Entry::Kind> kinds) {
+    const QString wanted = QFileInfo(path).absoluteFilePath();
+    for (Entry &e : entries_) {
+        if ((e.path == wanted || e.declared == wanted) &&
+            std::find(kinds.begin(), kinds.end(), e.kind) != kinds.end())
+            return &e;
+    }
+    return nullptr;
+}
+
+IoError Journal::willAppendTo(const QString &path) {
+    Entry e;
+    e.path = e.declared = QFileInfo(path).absoluteFilePath();
+    if (entryFor(e.path, {Entry::Append, Entry::Create}))
+        return IoError();
+    struct stat st;
+    if (::stat(nameOf(e.path).constData(), &st) != 0 && errno == ENOENT &&
+        !QFileInfo(e.path).isSymLink()) {
+        e.kind = Entry::Create;
+    } else {
+        // Opened for writing now, so that a file that cannot be written is
+        // refused before anything is.
+        IoError err;
+        Descriptor file(diskio::OpenDataFile(e.path, O_WRONLY | O_APPEND, kWriteTo, &err));
+        if (!file.valid())
+            return err;
+        if (::fstat(file.get(), &st) != 0)
+            return failed(e.path, kWriteTo, errno);
+        e.kind = Entry::Append;
+        e.length = st.st_size;
+    }
+    entries_.append(e);
+    return IoError();
+}
+
+IoError Journal::willMakeFolder(const QString &path) {
+    Entry e;
+    e.kind = Entry::MakeFolder;
+    e.path = e.declared = QFileInfo(path).absoluteFilePath();
+    if (entryExists(e.path))
+        return failed(e.path, kCreate, EEXIST);
+    entries_.append(e);
+    return IoError();
+}
+
+IoError Journal::willReplace(const QString &path) {
+    Entry e;
+    e.kind = Entry::Replace;
+    e.path = e.declared = QFileInfo(path).absoluteFilePath();
+    // The file's own permission is asked, so that a file made read-only is
+    // refused as an append to it would be; and its folder's, which the new
+    // version is written to.
+    IoError err;
+    Descriptor file(diskio::OpenDataFile(e.path, O_WRONLY, kWriteTo, &err));
+    if (!file.valid())
+        return err;
+    if (QFileInfo(e.path).isSymLink())
+        e.path = QFileInfo(e.path).canonicalFilePath();
+    if (::access(nameOf(folderOf(e.path)).constData(), W_OK | X_OK) != 0)
+        return failed(path, kWriteTo, errno);
+    e.other = e.path + kNewVersionSuffix;
+    if (!entryFor(e.path, {Entry::Replace}))
+        entries_.append(e);
+    return IoError();
+}
+
+IoError Journal::willRemoveFolder(const QString &path) {
+    Entry e;
+    e.kind = Entry::RemoveFolder;
+    e.path = e.declared = QFileInfo(path).absoluteFilePath();
+    e.other = e.path + kGoneSuffix;
+    // Asked now, so that the change is refused before it starts rather than
+    // left to finish: the folder's own folder must let it be moved, and every
+    // folder in it must let its entries be removed.
+    if (::access(nameOf(folderOf(e.path)).constData(), W_OK | X_OK) != 0)
+        return failed(e.path, kDelete, errno);
+    if (IoError err = removableTree(e.path); err.failed())
+        return err;
+    entries_.append(e);
+    return IoError();
+}
+
+IoError Journal::begin() {
+    Q_ASSERT(state_ == State::Planning);
+    // No change may start on top of one that is not finished: the journal's
+    // own folder, every folder the change touches, and the program folder
+    // (whose changes of accounts reach into the user folders).
+    QStringList folders{folder_, QFileInfo(ProgramFolder()).absoluteFilePath()};
+    for (const Entry &e : std::as_const(entries_)) {
+        if (!folders.contains(folderOf(e.path)))
+            folders.append(folderOf(e.path));
+    }
+    for (const QString &folder : std::as_const(folders)) {
+        const QString journal = journalIn(folder);
+        int error = 0;
+        if (entryExists(journal, &error))
+            return unfinished(journal);
+        if (error)
+            return failed(journal, kRead, error);
+    }
+    for (const Entry &e : std::as_const(entries_)) {
+        if ((e.kind == Entry::Replace || e.kind == Entry::RemoveFolder) && entryExists(e.other))
+            return failed(e.other, kCreate, EEXIST);
+    }
+
+    body_ = journalBody(folder_, entries_);
+    sum_ = checksum(QByteArrayView(body_).first(body_.lastIndexOf("end ")));
+    IoError err;
+    bool created = false;
+    Descriptor file(diskio::OpenDataFile(path_, O_WRONLY | O_CREAT, kCreate, &err, &created));
+    if (!file.valid())
+        return err;
+    if (!created)
+        return unfinished(path_);
+    diskio::IgnoreFileSizeSignal();
+    int error = diskio::WriteAll(file.get(), body_);
+    if (!error)
+        error = diskio::SyncFile(file.get());
+    if (!error)
+        error = file.close();
+    // Without its folder flushed, the journal might not survive a power
+    // failure that the data written after it survives.
+    if (!error)
+        error = diskio::SyncFolder(folder_);
+    if (error) {
+        file.close();
+        ::unlink(nameOf(path_).constData());
+        return failed(path_, kCreate, error);
+    }
+    state_ = State::Begun;
+    return IoError();
+}
+
+IoError Journal::append(const QString &path, QByteArrayView bytes) {
+    Q_ASSERT(state_ == State::Begun);
+    Entry *e = entryFor(path, {Entry::Append, Entry::Create});
+    if (!e || state_ != State::Begun)
+        return IoError::failure(path, kWriteTo, QStringLiteral("It is not part of this change"));
+    IoError err;
+    bool created = false;
+    const int flags = O_RDWR | O_APPEND | (e->kind == Entry::Create ? O_CREAT : 0);
+    Descriptor file(diskio::OpenDataFile(e->path, flags, kWriteTo, &err, &created));
+    if (!file.valid())
+        return err;
+    if (e->kind == Entry::Create && !created)
+        return failed(e->path, kWriteTo, EEXIST); // made by someone else: not ours to undo
+    e->taken = true;
+    struct stat st;
+    if (::fstat(file.get(), &st) != 0)
+        return failed(e->path, kWriteTo, errno);
+    if (e->kind == Entry::Append && st.st_size != e->length)
+        return IoError::failure(e->path, kWriteTo,
+                                QStringLiteral("The file was changed by someone else meanwhile"));
+    QByteArray lineEnd;
+    if (st.st_size > 0) {
+        char last = 0;
+        const ssize_t got = ::pread(file.get(), &last, 1, st.st_size - 1);
+        if (got != 1)
+            return failed(e->path, kWriteTo, got < 0 ? errno : EIO);
+        if (last != '\n')
+            lineEnd = "\r\n";
+    }
+    diskio::IgnoreFileSizeSignal();
+    int error = lineEnd.isEmpty() ? 0 : diskio::WriteAll(file.get(), lineEnd);
+    if (!error)
+        error = diskio::WriteAll(file.get(), bytes);
+    if (!error)
+        error = diskio::SyncFile(file.get());
+    if (!error)
+        error = file.close();
+    return error ? failed(e->path, kWriteTo, error) : IoError();
+}
+
+IoError Journal::makeFolder(const QString &path) {
+    Q_ASSERT(state_ == State::Begun);
+    Entry *e = entryFor(path, {Entry::MakeFolder});
+    if (!e || state_ != State::Begun)
+        return IoError::failure(path, kCreate, QStringLiteral("It is not part of this change"));
+    if (::mkdir(nameOf(e->path).constData(), S_IRWXU) != 0)
+        return failed(e->path, kCreate, errno);
+    e->taken = true;
+    if (::chmod(nameOf(e->path).constData(), S_IRWXU) != 0)
+        return failed(e->path, kCreate, errno);
+    return IoError();
+}
+
+IoError Journal::writeNewVersion(const QString &path, const LineEdit &edit, qsizetype *edited,
+                                 const std::function<void(qint64 bytesRead)> &progress) {
+    Q_ASSERT(state_ == State::Begun);
+    *edited = 0;
+    Entry *e = entryFor(path, {Entry::Replace});
+    if (!e || state_ != State::Begun)
+        return IoError::failure(path, kWriteTo, QStringLiteral("It is not part of this change"));
+    IoError err;
+    Descriptor source(diskio::OpenDataFile(e->path, O_RDONLY, kRead, &err));
+    if (!source.valid())
+        return err;
+    struct stat st;
+    if (::fstat(source.get(), &st) != 0)
+        return failed(e->path, kRead, errno);
+    bool created = false;
+    Descriptor target(diskio::OpenDataFile(e->other, O_WRONLY | O_CREAT, kWriteTo, &err, &created));
+    if (!target.valid())
+        return IoError::failure(e->path, kWriteTo, err.reason);
+    if (!created)
+        return failed(e->path, kWriteTo, EEXIST);
+    e->taken = true;
+    // The new version keeps the file's permissions.
+    if (::fchmod(target.get(), st.st_mode & 07777) != 0)
+        return failed(e->path, kWriteTo, errno);
+    diskio::IgnoreFileSizeSignal();
+
+    constexpr qsizetype kBlock = 1024 * 1024;
+    QByteArray block;
+    block.reserve(kBlock);
+    int writeError = 0;
+    qint64 read = 0;
+    qint64 told = 0;
+    auto put = [&](QByteArrayView bytes) {
+        if (block.size() + bytes.size() > kBlock) {
+            writeError = diskio::WriteAll(target.get(), block);
+            block.resize(0);
+        }
+        if (!writeError)
+            block.append(bytes);
+    };
+    const int readError =
+        readLinesWithEnds(source.get(), [&](QByteArrayView text, QByteArrayView lineEnd) {
+            read += text.size() + lineEnd.size();
+            QByteArrayView line = text;
+            bool keep = true;
+            if (edit(line, &keep))
+                ++*edited;
+            if (keep) {
+                put(line);
+                put(lineEnd);
+            }
+            if (progress && read - told >= kBlock) {
+                told = read;
+                progress(read);
+            }
+            return writeError == 0;
+        });
+    if (readError)
+        return failed(e->path, kRead, readError);
+    if (!writeError)
+        writeError = diskio::WriteAll(target.get(), block);
+    if (!writeError && *edited > 0)
+        writeError = diskio::SyncFile(target.get());
+    if (!writeError)
+        writeError = target.close();
+    if (writeError)
+        return failed(e->path, kWriteTo, writeError);
+    if (progress && read != told)
+        progress(read);
+    if (*edited == 0) {
+        // Nothing to change: the file stays as it is.
+        if (const int error = diskio::Remove(e->other))
+            return failed(e->other, kDelete, error);
+        e->taken = false;
+    }
+    return IoError();
+}
+
+IoError Journal::commit(bool *committed) {
+    Q_ASSERT(state_ == State::Begun);
+    *committed = false;
+    // Every entry made in a folder must be on disk before the change counts:
+    // the files and folders made, and the new versions written.
+    QStringList madeIn;
+    bool decides = false; // the change has steps that follow its commit line
+    for (const Entry &e : std::as_const(entries_)) {
+        if (e.kind == Entry::RemoveFolder || (e.kind == Entry::Replace && e.taken))
+            decides = true;
+        const QString folder = folderOf(e.kind == Entry::Replace ? e.other : e.path);
+        if (e.taken && e.kind != Entry::Append && !madeIn.contains(folder))
+            madeIn.append(folder);
+    }
+    // A folder that goes is moved aside now, so that its name is free the
+    // moment the change is decided; until then, undoing moves it back.
+    for (Entry &e : entries_) {
+        if (e.kind != Entry::RemoveFolder || !entryExists(e.path))
+            continue;
+        e.taken = true;
+        if (const int error = diskio::Rename(e.path, e.other))
+            return abandon(failed(e.path, kDelete, error));
+        if (!madeIn.contains(folderOf(e.path)))
+            madeIn.append(folderOf(e.path));
+    }
+    for (const QString &folder : std::as_const(madeIn)) {
+        if (const int error = diskio::SyncFolder(folder))
+            return abandon(failed(folder, kWriteTo, error));
+    }
+
+    if (decides) {
+        IoError err;
+        Descriptor file(diskio::OpenDataFile(path_, O_WRONLY | O_APPEND, kWriteTo, &err));
+        if (!file.valid())
+            return abandon(err);
+        const QByteArray line = "commit " + sum_ + '\n';
+        int error = diskio::WriteAll(file.get(), line);
+        if (!error)
+            error = diskio::SyncFile(file.get());
+        if (error) {
+            // The commit line may be on disk, whole or in part: it is cut off
+            // again before anything is undone, so that nobody finishes a
+            // change whose new versions are gone.
+            if (::ftruncate(file.get(), off_t(body_.size())) == 0)
+                diskio::SyncFile(file.get());
+            file.close();
+            return abandon(failed(path_, kWriteTo, error));
+        }
+        file.close(); // flushed already: a failing close loses nothing
+        *committed = true;
+        state_ = State::Closed;
+        IoError result = finish(entries_);
+        if (!result.failed())
+            result.take(removeJournal(path_));
+        if (result.failed())
+            result.reason += QStringLiteral(". The change will be finished the next time Wayfile "
+                                            "starts");
+        return result;
+    }
+
+    // Only appends: the journal's removal is the commit.
+    if (const int error = diskio::Remove(path_))
+        return abandon(failed(path_, kDelete, error));
+    *committed = true;
+    state_ = State::Closed;
+    if (const int error = diskio::SyncFolder(folder_))
+        return notSynced(path_, folder_, error);
+    return IoError();
+}
+
+IoError Journal::abandon(const IoError &failure) {
+    if (state_ != State::Begun)
+        return failure;
+    state_ = State::Closed;
+    IoError result = failure;
+    IoError undone = undo(entries_, true);
+    if (!undone.failed())
+        undone.take(removeJournal(path_));
+    result.note(undone);
+    if (undone.failed() && result.failed())
+        result.reason += QStringLiteral(". What was written could not be taken back at once "
+                                        "(\"%1\": %2); Wayfile will take it back the next time it "
+                                        "starts")
+                             .arg(undone.file, undone.reason);
+    return result;
+}
+
+IoError RecoverJournal(const QString &folder) {
+    const QString absolute = QFileInfo(folder).absoluteFilePath();
+    const QString path = journalIn(absolute);
+    int error = 0;
+    if (!entryExists(path, &error))
+        return error ? failed(path, kRead, error) : IoError();
+    QByteArray bytes;
+    IoError err;
+    if (!readWhole(path, &bytes, &err))
+        return err;
+    const ReadJournal read = parseJournal(absolute, bytes);
+    if (!read.damage.isEmpty())
+        return IoError::failure(path, kFinish, read.damage);
+    // A journal that is not whole was cut short while it was written: no
+    // step of its change had started.
+    if (read.whole) {
+        IoError steps = read.committed ? finish(read.entries) : undo(read.entries, false);
+        if (steps.failed())
+            return steps;
+        steps.take(removeJournal(path));
+        return steps;
+    }
+    return removeJournal(path);
+}
+
+IoError RecoverProgramFolder() {
+    const QString program = ProgramFolder();
+    IoError result;
+    result.keepFirst(RecoverJournal(program));
+    QStringList names;
+    const IoError listed = ListFolder(program, &names);
+    result.keepFirst(listed);
+    for (const QString &name : std::as_const(names)) {
+        // A user folder: "USR" and a number, in any letter case.
+        if (!name.startsWith(QLatin1String("USR"), Qt::CaseInsensitive) || name.size() < 4)
+            continue;
+        bool digits = true;
+        for (const QChar c : QStringView(name).mid(3))
+            digits = digits && c >= u'0' && c <= u'9';
+        const QString folder = JoinPath(program, name);
+        if (digits && isFolder(folder))
+            result.keepFirst(RecoverJournal(folder));
+    }
+    result.keepFirst(RemoveRewriteLeftovers(program));
+    return result;
+}
+
+} // namespace modMain

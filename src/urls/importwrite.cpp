@@ -1,0 +1,229 @@
+#include "urls/importwrite.h"
+
+#include "categories/categoryindex.h"
+#include "storage/journal.h"
+#include "storage/paths.h"
+#include "storage/records.h"
+#include "urls/urlfile.h"
+
+#include <QFile>
+#include <QHash>
+#include <QList>
+#include <QSet>
+
+#include <algorithm>
+#include <cerrno>
+
+#include <sys/stat.h>
+
+namespace modMain {
+
+namespace {
+
+Change refusedWith(const IoError &err) {
+    Change change;
+    change.error = err;
+    return change;
+}
+
+Change refusedWith(IoError::Kind kind, const QString &message, const QString &subject = QString()) {
+    return refusedWith(IoError::refused(kind, message, subject));
+}
+
+// Whether a file (or a link to one) is there; a failure of the look-up
+// other than "no such file" in `*err`.
+bool fileExists(const QString &path, IoError *err) {
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+        return true;
+    if (errno != ENOENT)
+        *err = IoError::failure(path, QStringLiteral("read"), qt_error_string(errno));
+    return false;
+}
+
+// What the import needs of the category index: every number in it and the
+// number of each name (upper-cased), whatever the owner of the record.
+struct IndexRead {
+    qint64 highest = 0;
+    QSet<qint64> numbers;
+    QHash<QString, qint64> names;
+};
+
+IoError readIndex(const QString &path, IndexRead *read) {
+    IoError err;
+    if (!fileExists(path, &err))
+        return err;
+    return ForEachLine(path, [read](const QString &line) {
+        const QStringList fields = CategoryFields(line);
+        const qint64 number = CategoryNumber(fields);
+        read->highest = std::max(read->highest, number);
+        read->numbers.insert(number);
+        read->names.insert(DecodeField(fields.value(1)).toUpper(), number);
+        return true;
+    });
+}
+
+// The URLs that go to one URL file, in the order of the plan.
+struct FileWork {
+    qint64 category = 0;
+    QString name; // the category's name, for messages
+    QString path;
+    qint64 firstNumber = 1;
+    QList<const PlannedUrl *> urls;
+};
+
+} // namespace
+
+Change ImportCategories(int userNo, const QString &stamp, const ImportPlan &plan,
+                        const std::function<void(int done, int total)> &progress) {
+    // Texts first: what the cipher cannot store is refused before any file
+    // is read.
+    for (const PlannedCategory &category : plan) {
+        if (const QString chars = UnstorableChars(TrimBlanks(category.name)); !chars.isEmpty())
+            return refusedWith(IoError::Kind::Unstorable,
+                               UnstorableMessage(QStringLiteral("Category Name"), chars),
+                               QStringLiteral("Category Name"));
+        for (const PlannedUrl &url : category.urls) {
+            if (const QString chars = UnstorableChars(url.address); !chars.isEmpty())
+                return refusedWith(IoError::Kind::Unstorable,
+                                   UnstorableMessage(QStringLiteral("URL"), chars),
+                                   QStringLiteral("URL"));
+            if (const QString refusal = DescriptionRefusal(url.description); !refusal.isEmpty())
+                return refusedWith(IoError::Kind::Unstorable, refusal,
+                                   QStringLiteral("Description"));
+        }
+    }
+
+    const QString folder = UserFolderPath(userNo);
+    const QString indexPath = JoinPath(folder, kCategoryIndexName);
+    IndexRead index;
+    if (IoError err = readIndex(indexPath, &index); err.failed())
+        return refusedWith(err);
+
+    // The number of every category of the plan; new ones numbered on.
+    struct NewCategory {
+        qint64 number;
+        QString name;
+    };
+    QList<NewCategory> added;
+    QList<FileWork> files;
+    QHash<qint64, qsizetype> fileOf; // category number -> its entry in `files`
+    qint64 next = NextNumber(index.highest);
+    int records = 0;
+    for (const PlannedCategory &category : plan) {
+        const QString name = TrimBlanks(category.name);
+        qint64 number = category.number;
+        if (number == 0) {
+            const auto known = index.names.constFind(name.toUpper());
+            if (known != index.names.cend() && *known > 0) {
+                number = *known;
+            } else {
+                if (!IsStorableNumber(next))
+                    return refusedWith(
+                        IoError::Kind::NumbersUsedUp,
+                        QStringLiteral(
+                            "Sorry, no more Categories can be added: the Category numbers have "
+                            "reached their highest value, 32767."));
+                number = next++;
+                added.append({number, name});
+                index.names.insert(name.toUpper(), number);
+                index.numbers.insert(number);
+                ++records;
+            }
+        } else if (!IsStorableNumber(number) || !index.numbers.contains(number)) {
+            return refusedWith(IoError::Kind::NoRecord,
+                               QStringLiteral("Sorry, the Category ") + name +
+                                   QStringLiteral(" is no longer there, so nothing was imported."));
+        }
+        if (category.urls.isEmpty())
+            continue;
+        if (!fileOf.contains(number)) {
+            fileOf.insert(number, files.size());
+            files.append(FileWork{number, name, JoinPath(folder, UrlFileName(int(number))), 1, {}});
+        }
+        FileWork &work = files[fileOf.value(number)];
+        for (const PlannedUrl &url : category.urls)
+            work.urls.append(&url);
+        records += int(category.urls.size());
+    }
+
+    // The URL numbers go on from each file's highest; none may pass 32767.
+    for (FileWork &work : files) {
+        IoError err;
+        if (fileExists(work.path, &err)) {
+            if (!err.take(GetNextUrlNo(work.path, &work.firstNumber)))
+                return refusedWith(err);
+        } else if (err.failed()) {
+            return refusedWith(err);
+        }
+        if (work.firstNumber + work.urls.size() - 1 > kMaxRecordNo)
+            return refusedWith(
+                IoError::Kind::NumbersUsedUp,
+                QStringLiteral("Sorry, the Category %1 can't take %2 more URLs: its URL numbers "
+                               "would pass the highest one, 32767. Nothing was imported.")
+                    .arg(work.name)
+                    .arg(work.urls.size()));
+    }
+
+    if (records == 0)
+        return Change(); // nothing to write
+
+    Journal journal(folder);
+    Change change;
+    if (!added.isEmpty() && !change.error.take(journal.willAppendTo(indexPath)))
+        return change;
+    for (const FileWork &work : std::as_const(files)) {
+        if (!change.error.take(journal.willAppendTo(work.path)))
+            return change;
+    }
+    if (!change.error.take(journal.begin()))
+        return change;
+
+    int done = 0;
+    if (progress)
+        progress(done, records);
+    if (!added.isEmpty()) {
+        QByteArray block;
+        for (const NewCategory &category : std::as_const(added)) {
+            block += CategoryRecordLine(category.number, category.name, stamp).toLatin1();
+            block += "\r\n";
+        }
+        if (IoError err = journal.append(indexPath, block); err.failed()) {
+            change.error = journal.abandon(err);
+            return change;
+        }
+        done += int(added.size());
+        if (progress)
+            progress(done, records);
+    }
+    constexpr int kProgressStep = 250;
+    for (const FileWork &work : std::as_const(files)) {
+        QByteArray block;
+        qint64 number = work.firstNumber;
+        for (const PlannedUrl *url : work.urls) {
+            block += UrlRecordLine(number++, url->address,
+                                   TrimBlanks(ConvertLineBreaks(url->description, true)), stamp)
+                         .toLatin1();
+            block += "\r\n";
+            if (++done % kProgressStep == 0 && progress)
+                progress(done, records);
+        }
+        if (IoError err = journal.append(work.path, block); err.failed()) {
+            change.error = journal.abandon(err);
+            return change;
+        }
+    }
+
+    bool committed = false;
+    change.error = journal.commit(&committed);
+    change.changed = committed;
+    if (committed) {
+        for (const FileWork &work : std::as_const(files))
+            change.number += work.urls.size();
+        if (progress)
+            progress(records, records);
+    }
+    return change;
+}
+
+} // namespace modMain

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "storage/datafile.h"
+#include "urls/importplan.h"
+
+#include <QString>
+
+#include <functional>
+
+// Writing an import of bookmarks: the plan's new categories and all its URLs,
+// as one change.
+namespace modMain {
+
+// Writes `plan` into the files of user `userNo` under the owner stamp
+// `stamp`, all of it or nothing of it:
+//   - every new category (number 0) gets the next number of the category
+//     index (the highest there, whatever its owner, plus 1, then the next)
+//     and its record at the end of the index; a category the plan calls new
+//     whose name (letter case ignored) is in the index by now receives the
+//     URLs instead of being added twice;
+//   - the URLs of each category go to the end of its URL file (made when
+//     absent), numbered on from the highest number in the file;
+//   - every record is made by the program's own record writers
+//     (CategoryRecordLine, UrlRecordLine), descriptions stored as AppendUrl
+//     stores them.
+// Each file is opened once and gets all its records in one write, flushed
+// once. The change is journaled (see storage/journal.h): a failure, a crash
+// or a kill at any moment leaves, after the next start or sign-in, the files
+// as they were or with the whole import.
+//
+// Refused with nothing written: a category or URL number that would pass
+// 32767, a category the plan names by a number the index no longer holds, a
+// text the cipher cannot store. `progress` (when given) hears how many of the
+// records (new categories and URLs) are written so far, and of how many.
+// The outcome's number is the number of URLs written.
+Change ImportCategories(int userNo, const QString &stamp, const ImportPlan &plan,
+                        const std::function<void(int done, int total)> &progress = {});
+
+} // namespace modMain
