@@ -42,6 +42,13 @@ struct Fixture {
     QByteArray content;
     QString stamp = MakePassStamp(QStringLiteral("benchmark"));
 
+    // The address of URL n.
+    static QString address(int n) {
+        return QStringLiteral("http://www.example%1.com/pages/%2.html")
+            .arg((n * 7919) % kUrls)
+            .arg(n);
+    }
+
     Fixture() {
         main = &bench::BenchWindow();
         SetProgramFolder(dir.path());
@@ -49,10 +56,7 @@ struct Fixture {
         path = UrlFilePath(1, 1);
         for (int n = 1; n <= kUrls; ++n) {
             content +=
-                UrlRecordLine(n,
-                              QStringLiteral("http://www.example%1.com/pages/%2.html")
-                                  .arg((n * 7919) % kUrls)
-                                  .arg(n),
+                UrlRecordLine(n, address(n),
                               QStringLiteral("Description of address %1*QVX*second line").arg(n),
                               stamp)
                     .toLatin1() +
@@ -138,7 +142,7 @@ void DeleteUrl(benchmark::State &state) {
         {
             const QSignalBlocker blocker(f.main->cmbUrlDel);
             f.main->cmbUrlDel->clear();
-            f.main->cmbUrlDel->addItem(QStringLiteral("x"), kUrls / 2);
+            f.main->cmbUrlDel->addItem(Fixture::address(kUrls / 2), kUrls / 2);
             f.main->cmbUrlDel->setCurrentIndex(0);
         }
         state.ResumeTiming();
@@ -155,7 +159,7 @@ void ModifyUrl(benchmark::State &state) {
     {
         const QSignalBlocker blocker(f.main->cmbUrlMod);
         f.main->cmbUrlMod->clear();
-        f.main->cmbUrlMod->addItem(QStringLiteral("x"), kUrls / 2);
+        f.main->cmbUrlMod->addItem(Fixture::address(kUrls / 2), kUrls / 2);
         f.main->cmbUrlMod->setCurrentIndex(0);
     }
     for (auto _ : state)

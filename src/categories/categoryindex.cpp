@@ -23,10 +23,13 @@ Change refused(const IoError &err) {
     return change;
 }
 
-Change noSuchCategory(const QString &path, qint64 number) {
-    return refused(
-        IoError::failure(path, QStringLiteral("find the Category in"),
-                         QStringLiteral("It holds no Category numbered %1").arg(number)));
+// The category chosen on the screen is no longer in the index (changed
+// meanwhile by another program, or a damaged number): `done` is what would
+// have happened to it ("renamed", "deleted").
+Change noLongerThere(const QString &done) {
+    return refused(IoError::refused(QStringLiteral("Sorry, that Category is no longer in the file "
+                                                   "of your Categories, so nothing was %1.")
+                                        .arg(done)));
 }
 
 // A name the cipher cannot store: refused before anything is written.
@@ -55,6 +58,16 @@ QStringList CategoryFields(const QString &line, int dummies) {
 
 qint64 CategoryNumber(const QStringList &fields) {
     return KeyNumber(DecodeField(fields.value(0)));
+}
+
+bool IsWholeCategoryLine(QByteArrayView line) {
+    return IsWholeRecord(line, {FieldShape(), FieldShape(), FieldShape()});
+}
+
+bool IsCategoryRecord(const QString &line, qint64 number, const QString *name) {
+    const QStringList fields = SplitRecord(line);
+    return fields.size() >= 2 && CategoryNumber(fields) == number &&
+           (!name || DecodeField(fields[1]) == *name);
 }
 
 QString CategoryRecordLine(qint64 number, const QString &name, const QString &stamp) {
@@ -144,28 +157,34 @@ Change AppendCategory(qint64 number, const QString &name, const QString &stamp) 
     return change;
 }
 
-Change RenameCategory(qint64 number, const QString &newName, const QString &stamp) {
+Change RenameCategory(qint64 number, const QString &newName, const QString &stamp,
+                      const QString &currentName) {
     const QString path = CategoryIndexPath();
-    if (number < 1)
-        return noSuchCategory(path, number);
+    if (number < 0)
+        return noLongerThere(QStringLiteral("renamed"));
     if (IoError err = unstorableName(newName); err.failed())
         return refused(err);
     const QByteArray record = CategoryRecordLine(number, newName, stamp).toLatin1();
+    // Number 0 is shared by every damaged record: the one meant is found by
+    // its name, and it alone is rewritten.
+    const QString *named = number == 0 ? &currentName : nullptr;
     qsizetype renamed = 0;
+    bool found = false;
     Change change;
     const bool rewritten = change.error.take(RewriteLinesEdited(
         path,
         [&](QByteArrayView &line, bool *) {
-            if (CategoryNumber(CategoryFields(QString::fromLatin1(line))) != number)
+            if ((named && found) || !IsCategoryRecord(QString::fromLatin1(line), number, named))
                 return false;
             line = record;
+            found = true;
             return true;
         },
         &renamed));
     if (!rewritten)
         return change;
     if (renamed == 0)
-        return noSuchCategory(path, number);
+        return noLongerThere(QStringLiteral("renamed"));
     change.changed = true;
     return change;
 }
@@ -187,12 +206,32 @@ Change RenameCategory(qint64 number, const QString &newName, const QString &stam
 // A crash between steps 1 and 3 leaves a URL file under the other name, on
 // disk; RecoverUserFolder puts it back (its category still listed) or
 // removes it (its category gone) the next time the user signs in.
-Change DeleteCategoryFiles(qint64 number) {
+Change DeleteCategoryFiles(qint64 number, const QString &name) {
     const QString path = CategoryIndexPath();
-    // Number 0 is what lines without a separator read as: never a category.
-    if (number < 1)
-        return noSuchCategory(path, number);
+    if (number < 0)
+        return noLongerThere(QStringLiteral("deleted"));
     Change change;
+    // Number 0 is shared by every damaged record (and CAT0.DAT by all of
+    // them): the one meant is found by its name, and the URL file goes only
+    // with the last record that reads as number 0.
+    const QString *named = number == 0 ? &name : nullptr;
+    bool urlFileGoes = true;
+    if (named) {
+        bool found = false;
+        int others = 0;
+        const IoError read = ForEachLine(path, [&](const QString &line) {
+            if (IsCategoryRecord(line, 0)) {
+                if (!found && IsCategoryRecord(line, 0, named))
+                    found = true;
+                else
+                    ++others;
+            }
+            return true;
+        });
+        if (!change.error.take(read))
+            return change;
+        urlFileGoes = others == 0;
+    }
     struct Moved {
         QString from, to;
     };
@@ -201,7 +240,7 @@ Change DeleteCategoryFiles(qint64 number) {
     // them cannot go back.
     auto moveBack = [&moved, &change] {
         for (const Moved &m : std::as_const(moved)) {
-            const IoError back = MoveAside(m.to, m.from);
+            const IoError back = MoveBack(m.to, m.from);
             change.error.note(back);
             if (back.failed())
                 change.error.reason +=
@@ -211,7 +250,9 @@ Change DeleteCategoryFiles(qint64 number) {
         }
     };
 
-    for (const QString &urlFile : EntriesNamed(userFolder(), UrlFileName(int(number)))) {
+    const QStringList urlFiles =
+        urlFileGoes ? EntriesNamed(userFolder(), UrlFileName(int(number))) : QStringList();
+    for (const QString &urlFile : urlFiles) {
         const QString aside = urlFile + kDeletingSuffix;
         if (!change.error.take(MoveAside(urlFile, aside))) {
             moveBack();
@@ -224,7 +265,8 @@ Change DeleteCategoryFiles(qint64 number) {
     const IoError rewritten = RewriteLinesEdited(
         path,
         [&](QByteArrayView &line, bool *keep) {
-            *keep = CategoryNumber(CategoryFields(QString::fromLatin1(line))) != number;
+            *keep = (named && dropped > 0) ||
+                    !IsCategoryRecord(QString::fromLatin1(line), number, named);
             return !*keep;
         },
         &dropped);

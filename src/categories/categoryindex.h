@@ -41,6 +41,15 @@ qint64 CategoryNumber(const QStringList &fields);
 // A complete index line for category `number`.
 QString CategoryRecordLine(qint64 number, const QString &name, const QString &stamp);
 
+// Whether a line (its bytes, without line end) is a whole index record as
+// written: key, name and stamp, each whole enciphered text (see
+// IsWholeRecord).
+bool IsWholeCategoryLine(QByteArrayView line);
+
+// Whether an index line is a record (it holds a separator) numbered
+// `number`, and when `name` is given, also named so.
+bool IsCategoryRecord(const QString &line, qint64 number, const QString *name = nullptr);
+
 // Whether a category of that name is in the index (letter case ignored, any
 // owner); `name` is the candidate, already trimmed. Sets NextCatNo to the
 // number a new category receives (1 for no index); a match ends the reading
@@ -65,15 +74,22 @@ Change AppendCategory(qint64 number, const QString &name, const QString &stamp);
 
 // Rewrites every record numbered `number` with the new name and `stamp`
 // (trimmed); every other line is copied byte for byte. The rewrite is atomic.
-// An index without such a record is left alone and reported; so is a name
-// the cipher cannot store. Numbers below 1 name no category: refused.
-Change RenameCategory(qint64 number, const QString &newName, const QString &stamp);
+// An index without such a record is left alone and the change refused ("no
+// longer in the file"); so is a name the cipher cannot store.
+// Number 0 is that of a damaged record, whose key lost its number (and of
+// every line without separator): only the first record numbered 0 named
+// `currentName` is rewritten, keeping number 0.
+Change RenameCategory(qint64 number, const QString &newName, const QString &stamp,
+                      const QString &currentName = QString());
 
 // Removes every record numbered `number` from the index and deletes the
 // category's URL file (every entry whose name matches "CAT<m>.DAT" without
-// regard to case). Numbers below 1 name no category: refused. See the .cpp for the order of the
-// steps and what each failure leaves behind. `changed` is set once the index no longer holds the
-// category, also when a URL file could not be removed afterwards.
-Change DeleteCategoryFiles(qint64 number);
+// regard to case). For number 0, the number of damaged records, only the
+// first record numbered 0 named `name` goes, and "CAT0.DAT" with it only
+// when no other record of the index is numbered 0. See the .cpp for the
+// order of the steps and what each failure leaves behind. `changed` is set
+// once the index no longer holds the category, also when a URL file could
+// not be removed afterwards.
+Change DeleteCategoryFiles(qint64 number, const QString &name = QString());
 
 } // namespace modMain

@@ -38,15 +38,6 @@ void chooseNumber(QComboBox *combo, int number) {
     combo->setCurrentIndex(screens::FindEntry(combo, number));
 }
 
-// A record whose key holds no number (number 0) is listed under its name but
-// names no category the index can find again: it is refused with this text
-// before anything is written. `action` is "deleted" or "renamed".
-QString damagedRecordMessage(const QString &name, const QString &action) {
-    return QStringLiteral("Sorry, the Category ") + name +
-           QStringLiteral(" is stored in a damaged record and cannot be ") + action +
-           QStringLiteral(" from the program.");
-}
-
 } // namespace
 
 void frmMain::connectCategoryHandlers() {
@@ -250,12 +241,6 @@ void frmMain::cmdCatDel_Click() {
         cmbCatDel->setFocus();
         return;
     }
-    if (screens::EntryData(cmbCatDel, chosen) < 1) {
-        MsgBox::show(this,
-                     damagedRecordMessage(cmbCatDel->itemText(chosen), QStringLiteral("deleted")));
-        cmbCatDel->setFocus();
-        return;
-    }
     if (MsgBox::show(this,
                      QStringLiteral("Are you sure you wish to delete the choosen Category and all "
                                     "the URL's stored under it?"),
@@ -280,16 +265,23 @@ void frmMain::cmdCatDel_Click() {
                                            "stored under it!"),
                   change);
 
-    // From cmbUrlCat, and so from cmbCatMod and lstCatView as well.
+    // From cmbUrlCat, and so from cmbCatMod and lstCatView as well. Number 0
+    // is shared by every damaged record: only the entry of that name goes.
     bool wasUrlCategory = false;
-    screens::RemoveNumber(cmbUrlCat, number, &wasUrlCategory);
+    if (number == 0)
+        screens::RemoveEntry(cmbUrlCat, number, name, &wasUrlCategory);
+    else
+        screens::RemoveNumber(cmbUrlCat, number, &wasUrlCategory);
     if (wasUrlCategory) {
         // The URL screens showed the URLs of the category that is gone.
         lstUrlView->clear();
         cmbUrlDel->clear();
         cmbUrlMod->clear();
     }
-    screens::RemoveNumber(cmbCatDel, number);
+    if (number == 0)
+        screens::RemoveEntry(cmbCatDel, number, name);
+    else
+        screens::RemoveNumber(cmbCatDel, number);
     lblCatView->setText(QString::number(lstCatView->count()) + kCountSuffix);
     cmbCatDel->setFocus();
     cmdCat_Click();
@@ -323,10 +315,6 @@ void frmMain::cmdCatMod_Click() {
         return;
     }
     const QString oldName = cmbCatMod->itemText(chosen);
-    if (screens::EntryData(cmbCatMod, chosen) < 1) {
-        refuse(damagedRecordMessage(oldName, QStringLiteral("renamed")), cmbCatMod, false);
-        return;
-    }
     const QString name = modMain::TrimBlanks(txtCatMod->text());
     if (oldName.toUpper() == name.toUpper()) {
         refuse(QStringLiteral("I don't get it...If the modified name is same as the current name, "
@@ -368,9 +356,15 @@ void frmMain::cmdCatMod_Click() {
                   QStringLiteral("Success, the Category ") + oldName +
                       QStringLiteral(" was modified to ") + name,
                   change);
-    screens::RenameNumber(cmbCatDel, number, name);
-    // In cmbUrlCat, and so in lstCatView and cmbCatMod as well.
-    screens::RenameNumber(cmbUrlCat, number, name);
+    // In cmbUrlCat, and so in lstCatView and cmbCatMod as well. Number 0 is
+    // shared by every damaged record: only the entry of the old name changes.
+    if (number == 0) {
+        screens::RenameEntry(cmbCatDel, number, oldName, name);
+        screens::RenameEntry(cmbUrlCat, number, oldName, name);
+    } else {
+        screens::RenameNumber(cmbCatDel, number, name);
+        screens::RenameNumber(cmbUrlCat, number, name);
+    }
     txtCatMod->clear();
     txtCatMod->setFocus();
     cmdCat_Click();
@@ -432,10 +426,14 @@ modMain::Change frmMain::AddCategory(const QString &name) {
 }
 
 modMain::Change frmMain::DeleteCategory() {
-    return modMain::DeleteCategoryFiles(screens::EntryData(cmbCatDel, cmbCatDel->currentIndex()));
+    const int chosen = cmbCatDel->currentIndex();
+    return modMain::DeleteCategoryFiles(screens::EntryData(cmbCatDel, chosen),
+                                        cmbCatDel->itemText(chosen));
 }
 
 modMain::Change frmMain::ModifyCategory() {
-    return modMain::RenameCategory(screens::EntryData(cmbCatMod, cmbCatMod->currentIndex()),
-                                   modMain::TrimBlanks(txtCatMod->text()), modMain::PassStamp);
+    const int chosen = cmbCatMod->currentIndex();
+    return modMain::RenameCategory(screens::EntryData(cmbCatMod, chosen),
+                                   modMain::TrimBlanks(txtCatMod->text()), modMain::PassStamp,
+                                   cmbCatMod->itemText(chosen));
 }

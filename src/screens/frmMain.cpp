@@ -130,6 +130,11 @@ modMain::Change AfterLookUp(const modMain::IoError &lookUp, modMain::Change chan
     modMain::IoError error;
     error.note(lookUp);
     error.take(change.error);
+    // A look-up that made its file empty, which the change then wrote to:
+    // what the user did was save it.
+    if (change.changed && lookUp.warning.isSet() &&
+        error.warning.kind == modMain::NotSynced::Kind::CreatedEmpty)
+        error.warning.kind = modMain::NotSynced::Kind::Saved;
     change.error = error;
     return change;
 }

@@ -188,5 +188,6 @@ void ReportChanged(QWidget *parent, const QString &success, const modMain::Chang
 // A change made after a look-up of the same operation (whether a name is
 // taken), which may have created the file it read and so raised a warning of
 // its own: the change with that warning kept first, so that the user hears
-// of it once, with the change's outcome.
+// of it once, with the change's outcome. The empty file the look-up made is
+// the one the change wrote to, so the warning then tells of a file saved.
 modMain::Change AfterLookUp(const modMain::IoError &lookUp, modMain::Change change);

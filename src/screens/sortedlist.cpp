@@ -206,18 +206,19 @@ int numberAt(const QAbstractItemModel *model, int row) {
 // Holds the combo boxes of a group quiet while its model changes, and gives
 // each the choice it should have afterwards: none where it had none (a combo
 // box picks the first entry of a model that fills up from empty) or where
-// its chosen entry was numbered `going`, the entry it had otherwise (the
-// combo box follows an entry that moves). The list box's selection follows
-// its entries by itself.
+// its chosen entry was numbered `going` (and, when given, had the text
+// `goingText`), the entry it had otherwise (the combo box follows an entry
+// that moves). The list box's selection follows its entries by itself.
 class KeepChoices {
 public:
     static constexpr int kNothingGoes = INT_MIN;
 
-    KeepChoices(const Group &group, int going = kNothingGoes) {
+    KeepChoices(const Group &group, int going = kNothingGoes, const QString *goingText = nullptr) {
         for (QComboBox *combo : group.combos) {
             const int index = combo->currentIndex();
-            const bool keep =
-                index >= 0 && (going == kNothingGoes || EntryData(combo, index) != going);
+            const bool goes = going != kNothingGoes && EntryData(combo, index) == going &&
+                              (!goingText || combo->itemText(index) == *goingText);
+            const bool keep = index >= 0 && !goes;
             m_held.append({combo, combo->blockSignals(true), keep});
         }
     }
@@ -312,17 +313,34 @@ public:
     }
 };
 
+QString textAt(const QAbstractItemModel *model, int row) {
+    return model->data(model->index(row, 0), Qt::DisplayRole).toString();
+}
+
 // Removes the entries numbered `number` from a group's model, once, and
-// returns how many went.
-int removeFromGroup(const Group &g, int number, bool *listLost) {
+// returns how many went. With `text`, only the first entry of that number
+// and text goes.
+int removeFromGroup(const Group &g, int number, bool *listLost, const QString *text = nullptr) {
     const int selected = g.list ? SelectedRow(g.list) : -1;
-    const bool selectedGoes = selected >= 0 && EntryData(g.list, selected) == number;
+    bool selectedGoes = false;
     int removed = 0;
-    for (int row = g.model->rowCount() - 1; row >= 0; --row) {
-        if (numberAt(g.model, row) != number)
-            continue;
-        g.model->removeRows(row, 1);
-        ++removed;
+    if (text) {
+        for (int row = 0; row < g.model->rowCount(); ++row) {
+            if (numberAt(g.model, row) != number || textAt(g.model, row) != *text)
+                continue;
+            selectedGoes = row == selected;
+            g.model->removeRows(row, 1);
+            removed = 1;
+            break;
+        }
+    } else {
+        selectedGoes = selected >= 0 && EntryData(g.list, selected) == number;
+        for (int row = g.model->rowCount() - 1; row >= 0; --row) {
+            if (numberAt(g.model, row) != number)
+                continue;
+            g.model->removeRows(row, 1);
+            ++removed;
+        }
     }
     if (selectedGoes && removed > 0)
         g.list->clearSelection();
@@ -347,20 +365,23 @@ int insertIntoGroup(const Group &g, const QString &text, int itemData) {
     return pos;
 }
 
-// Gives the entry numbered `number` of a group a new text, chosen again
-// wherever the old one was chosen.
-void renameInGroup(const Group &g, int number, const QString &text) {
+// Gives the entry numbered `number` of a group (with `oldText` when given:
+// the first such entry only) a new text, chosen again wherever the old one
+// was chosen.
+void renameInGroup(const Group &g, int number, const QString &text,
+                   const QString *oldText = nullptr) {
     QList<QComboBox *> chosen;
     for (QComboBox *combo : g.combos) {
         const int index = combo->currentIndex();
-        if (index >= 0 && EntryData(combo, index) == number)
+        if (index >= 0 && EntryData(combo, index) == number &&
+            (!oldText || combo->itemText(index) == *oldText))
             chosen.append(combo);
     }
     bool listChosen = false;
     int pos = -1;
     {
-        KeepChoices keep(g, number);
-        if (removeFromGroup(g, number, &listChosen) == 0)
+        KeepChoices keep(g, number, oldText);
+        if (removeFromGroup(g, number, &listChosen, oldText) == 0)
             return;
         pos = insertIntoGroup(g, text, number);
     }
@@ -532,6 +553,30 @@ void RenameNumber(QListWidget *list, int number, const QString &text) {
 
 void RenameNumber(QComboBox *combo, int number, const QString &text) {
     renameInGroup(groupOf(combo), number, text);
+}
+
+int RemoveEntry(QListWidget *list, int number, const QString &text, bool *wasChosen) {
+    const Group g = groupOf(list);
+    const KeepChoices keep(g, number, &text);
+    return removeFromGroup(g, number, wasChosen, &text);
+}
+
+int RemoveEntry(QComboBox *combo, int number, const QString &text, bool *wasChosen) {
+    const Group g = groupOf(combo);
+    const KeepChoices keep(g, number, &text);
+    const bool loses = keep.loses(combo);
+    const int removed = removeFromGroup(g, number, nullptr, &text);
+    if (wasChosen)
+        *wasChosen = loses && removed > 0;
+    return removed;
+}
+
+void RenameEntry(QListWidget *list, int number, const QString &oldText, const QString &text) {
+    renameInGroup(groupOf(list), number, text, &oldText);
+}
+
+void RenameEntry(QComboBox *combo, int number, const QString &oldText, const QString &text) {
+    renameInGroup(groupOf(combo), number, text, &oldText);
 }
 
 int FindEntry(const QListWidget *list, int itemData) {

@@ -111,6 +111,14 @@ int RemoveNumber(QComboBox *combo, int number, bool *wasChosen = nullptr);
 void RenameNumber(QListWidget *list, int number, const QString &text);
 void RenameNumber(QComboBox *combo, int number, const QString &text);
 
+// The same for one entry only: the first numbered `number` whose text is
+// `text` (`oldText`). For entries that share a number: those of damaged
+// category records (number 0), or URLs of a file that holds a number twice.
+int RemoveEntry(QListWidget *list, int number, const QString &text, bool *wasChosen = nullptr);
+int RemoveEntry(QComboBox *combo, int number, const QString &text, bool *wasChosen = nullptr);
+void RenameEntry(QListWidget *list, int number, const QString &oldText, const QString &text);
+void RenameEntry(QComboBox *combo, int number, const QString &oldText, const QString &text);
+
 // The item data of the entry at `index`; 0 when there is no entry there.
 int EntryData(const QListWidget *list, int index);
 int EntryData(const QComboBox *combo, int index);

@@ -20,10 +20,10 @@ bool frmMain::Form_Load() {
     // Running unguarded is allowed, but never without the user knowing.
     if (const QString problem = modMain::InstanceLockProblem(); !problem.isEmpty())
         MsgBox::show(this, problem);
-    // What an interrupted rewrite left in the program folder; only this copy
-    // can be writing there.
+    // What an interrupted rewrite or registration left in the program folder;
+    // only this copy can be writing there.
     if (modMain::InstallationGuarded())
-        ReportIoError(this, modMain::RemoveRewriteLeftovers(modMain::ProgramFolder()));
+        ReportIoError(this, modMain::RecoverProgramFolder());
     modMain::DoCommand(QStringLiteral("SIP"));
     modMain::DoCommand(QStringLiteral("HA"));
     return true;
@@ -61,8 +61,12 @@ void frmMain::cmdLogin_Click() {
         // A change that a crash cut short is finished or undone before the
         // categories are read (for a new account as well: its folder may be
         // an old one).
-        if (modMain::InstallationGuarded())
-            ReportIoError(this, modMain::RecoverUserFolder(modMain::UserNo));
+        if (modMain::InstallationGuarded()) {
+            QStringList notices; // what was found and left, or moved out of the way
+            ReportIoError(this, modMain::RecoverUserFolder(modMain::UserNo, &notices));
+            for (const QString &notice : std::as_const(notices))
+                MsgBox::show(this, notice);
+        }
         modMain::DoCommand(QStringLiteral("LCD"));
         MsgBox::show(this, QStringLiteral("               Success! You are now logged into the "
                                           "program.\r\n\r\nNow you can View, Edit, Add or Modify "

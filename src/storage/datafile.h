@@ -24,9 +24,20 @@ namespace modMain {
 // A change that was made, but whose folder could not be flushed to disk
 // afterwards, so a power failure might still undo it.
 struct NotSynced {
-    QString file;   // the file or folder that was changed
+    // What was done to the file.
+    enum class Kind {
+        Saved,        // written: new content, or a record added
+        Created,      // made (a folder)
+        CreatedEmpty, // made empty by a read that found no file
+        Removed,      // deleted
+        Moved,        // given another name (movedTo)
+    };
+
+    QString file;   // the file or folder that was changed (before a move: its old name)
     QString folder; // the folder that could not be flushed
     QString reason; // the system's reason, in words
+    Kind kind = Kind::Saved;
+    QString movedTo; // after a move: the name the file has now
 
     bool isSet() const { return !file.isEmpty(); }
 };
@@ -36,8 +47,8 @@ struct NotSynced {
 // set either way.
 struct IoError {
     // The failure: the file or folder concerned, what was being done to it
-    // ("read", "write to", "create", "move away", "delete"), set by the place
-    // that failed, and the system's reason.
+    // ("read", "write to", "create", "move away", "move back", "rename",
+    // "delete"), set by the place that failed, and the system's reason.
     QString file;
     QString action;
     QString reason;
@@ -45,14 +56,25 @@ struct IoError {
     // file was changed for a reason that is no file's fault (a record that is
     // not there, a text that cannot be stored): the whole message.
     QString refusal;
+    // For a failure in a job the user did not ask for (finishing at start-up
+    // or sign-in what an interrupted run left): what the program was doing,
+    // as the start of a sentence ("Wayfile was finishing ..."), and what was
+    // kept and what the user can do. Empty for the user's own changes.
+    QString doing;
+    QString advice;
     NotSynced warning;
 
     bool failed() const { return !file.isEmpty() || !refusal.isEmpty(); }
-    // A complete message for the user: what failed, on which file, and why.
+    // A complete message for the user: what failed, on which file, and why;
+    // within a job, what the program was doing and what to do about it.
     QString message() const;
-    // The message for the warning: what was saved, and why it may not be
-    // safely on disk yet.
+    // The message for the warning: what was done to which file, why it may
+    // not be safely on disk yet, and what to do.
     QString warningMessage() const;
+
+    // Tells a failure (not a refusal) which job it happened in, unless it
+    // knows one already. Returns the error itself.
+    IoError &during(const QString &doingText, const QString &adviceText);
 
     // Takes the outcome of one step of a larger operation: its failure, if
     // any, and its warning unless an earlier step's warning is kept already.
@@ -180,6 +202,25 @@ IoError RemoveFolder(const QString &path);
 // Renames `from` to `to` within one folder in one atomic step. Never replaces
 // an entry already at `to`: that is refused ("File exists").
 IoError MoveAside(const QString &from, const QString &to);
+
+// The same for putting back what MoveAside moved: a failure is one to "move
+// back" `from`.
+IoError MoveBack(const QString &from, const QString &to);
+
+// Renames `from` to `to` within one folder in one atomic step, for a file
+// that takes the place of one that holds nothing: an empty regular file at
+// `to` is replaced, any other entry there is kept and the move refused ("File
+// exists"). A failure is one to "rename" `from`.
+IoError MoveIntoPlace(const QString &from, const QString &to);
+
+// Cuts off the last line of a file when it lacks its line end and `whole`
+// (given its bytes, without a CR at their end) says it is no complete
+// record: what a write that a crash or a power failure cut short leaves
+// behind. Every line before it stays byte for byte; the file is shortened in
+// one step and flushed to disk. `*cut` tells whether a line went. An absent
+// or empty file, and one that ends with a line end, are left as they are.
+IoError CutTornLastLine(const QString &path, const std::function<bool(QByteArrayView line)> &whole,
+                        bool *cut);
 
 // Removes a file.
 IoError RemoveFile(const QString &path);

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+
+#include <initializer_list>
 
 // The record format shared by every data file: the data folder and the path
 // rule, the fields and their framing, numbers, the owner stamp, and which
@@ -76,6 +79,21 @@ QString DecodeField(const QString &field);
 // Splits a record line at every "*QVX*", and joins fields with it.
 QStringList SplitRecord(const QString &line);
 QString JoinRecord(const QStringList &fields);
+
+// The shape of one field of a record as the program writes it: enciphered
+// text, `perChar` digits for each character (6; 36 for a text enciphered
+// twice), empty only when it `mayBeEmpty`.
+struct FieldShape {
+    int perChar = 6;
+    bool mayBeEmpty = false;
+};
+
+// Whether a line (its bytes, without line end) is a whole record of the
+// given shape: exactly that many fields, each of digits only in whole
+// groups, none empty that may not be. A record that a crash cut short fails
+// this, unless the cut fell at the end of a group of its last field, which
+// nothing in the line can tell.
+bool IsWholeRecord(QByteArrayView line, std::initializer_list<FieldShape> shape);
 
 // The numeric value of a text the way stored numbers are read: leading blanks
 // skipped, then the decimal digits up to the first non-digit; no digits give

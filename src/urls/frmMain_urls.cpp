@@ -139,22 +139,25 @@ void frmMain::LoadUrlDetails() {
     if (cmbUrlCat->currentIndex() < 0)
         return;
     int urlNo = 0;
+    QString address; // tells the URL from another of the same number
     if (Showing(pctUrlMod)) {
         if (cmbUrlMod->currentIndex() < 0)
             return;
         urlNo = screens::EntryData(cmbUrlMod, cmbUrlMod->currentIndex());
+        address = cmbUrlMod->currentText();
     } else {
         const int row = screens::SelectedRow(lstUrlView);
         if (row < 0)
             return;
         urlNo = screens::EntryData(lstUrlView, row);
+        address = lstUrlView->item(row)->text();
     }
     const QString path = ChosenUrlFile(this);
     if (!QFileInfo::exists(path))
         return; // nothing to show: both boxes keep their text
 
     modMain::UrlRecord record;
-    if (ReportIoError(this, modMain::FindUrlRecord(path, urlNo, &record)))
+    if (ReportIoError(this, modMain::FindUrlRecord(path, urlNo, &record, address)))
         return;
     if (!record.fields)
         return;
@@ -184,13 +187,14 @@ modMain::Change frmMain::DeleteUrl() {
     const int catNo = ChosenCategory(this);
     const int index = cmbUrlDel->currentIndex();
     const int urlNo = screens::EntryData(cmbUrlDel, index);
-    const modMain::Change change = modMain::DeleteUrlRecord(ChosenUrlFile(this), urlNo);
+    // The address tells the URL meant from another of the same number.
+    const QString address = cmbUrlDel->itemText(index);
+    const modMain::Change change = modMain::DeleteUrlRecord(ChosenUrlFile(this), urlNo, address);
     if (!change.changed)
         return change;
     if (UrlViewCatNo == catNo) {
         const QSignalBlocker blocker(lstUrlView);
-        if (const int row = screens::FindEntry(lstUrlView, urlNo); row >= 0)
-            delete lstUrlView->takeItem(row);
+        screens::RemoveEntry(lstUrlView, urlNo, address);
     }
     const QSignalBlocker blocker(cmbUrlDel);
     cmbUrlDel->removeItem(index);
@@ -207,15 +211,17 @@ modMain::Change frmMain::ModifyUrl() {
     std::optional<QString> description;
     if (!DescriptionAsLoaded(this))
         description = txtUrlModDesc->text();
-    const modMain::Change change = modMain::ReplaceUrlRecord(ChosenUrlFile(this), urlNo, address,
-                                                             description, modMain::PassStamp);
+    // The address tells the URL meant from another of the same number.
+    const QString oldAddress = cmbUrlMod->currentText();
+    const modMain::Change change = modMain::ReplaceUrlRecord(
+        ChosenUrlFile(this), urlNo, address, description, modMain::PassStamp, oldAddress);
     if (!change.changed)
         return change;
     if (UrlViewCatNo == catNo) {
         const QSignalBlocker blocker(lstUrlView);
-        screens::RenameNumber(lstUrlView, urlNo, address);
+        screens::RenameEntry(lstUrlView, urlNo, oldAddress, address);
     }
-    screens::RenameNumber(cmbUrlMod, urlNo, address);
+    screens::RenameEntry(cmbUrlMod, urlNo, oldAddress, address);
     return change;
 }
 

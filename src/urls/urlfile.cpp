@@ -84,6 +84,10 @@ qint64 UrlNoOfLine(const QString &line) {
     return KeyNumber(DecodeField(sep < 0 ? line : line.left(sep)));
 }
 
+bool IsWholeUrlLine(QByteArrayView line) {
+    return IsWholeRecord(line, {FieldShape(), FieldShape(), FieldShape{6, true}, FieldShape()});
+}
+
 QString ConvertLineBreaks(const QString &text, bool toStored) {
     qsizetype end = text.size();
     while (end > 0 && text[end - 1] == u' ')
@@ -210,7 +214,8 @@ IoError ReadUrlList(const QString &path, const QString &stamp, QList<ListEntry> 
     return err;
 }
 
-IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record) {
+IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record,
+                      const QString &address) {
     *record = UrlRecord();
     return ForEachLine(path, [&](const QString &line) {
         // Only the key of every line is deciphered; the rest of the one
@@ -218,7 +223,10 @@ IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record) {
         const QStringList fields = SplitRecord(line);
         if (fields.size() < kUrlFields || KeyNumber(DecodeField(fields[0])) != urlNo)
             return true;
-        *record = DecodeUrlLine(line);
+        UrlRecord found = DecodeUrlLine(line);
+        if (!address.isEmpty() && found.address != address)
+            return true;
+        *record = std::move(found);
         return false;
     });
 }
@@ -260,6 +268,9 @@ Change AppendUrl(const QString &path, const QString &address, const QString &des
     change.changed =
         change.error.take(AppendLine(path, UrlRecordLine(next, address, stored, stamp)));
     change.number = change.changed ? next : 0;
+    // The empty file the look-up made holds the record now: it was saved.
+    if (change.changed && change.error.warning.kind == NotSynced::Kind::CreatedEmpty)
+        change.error.warning.kind = NotSynced::Kind::Saved;
     return change;
 }
 
@@ -284,15 +295,17 @@ Change EditUrlFile(const QString &path,
     return change;
 }
 
-// Tells the record lines of one number from all other lines of a URL file,
-// deciphering no more of a line than its key.
+// Tells the record lines of one number (and, when given, one address) from
+// all other lines of a URL file, deciphering no more of a line than its key,
+// and its address only when the key matches.
 class RecordMatcher {
 public:
-    explicit RecordMatcher(qint64 urlNo) : urlNo_(urlNo) {}
+    RecordMatcher(qint64 urlNo, const QString &address) : urlNo_(urlNo), address_(address) {}
 
     // Whether `line` is a complete record (four fields or more) numbered
-    // `urlNo`. The key is the bytes up to the first separator (the whole line
-    // when there is none); the fields are counted only when the key matches.
+    // `urlNo`, with the address wanted if one is. The key is the bytes up to
+    // the first separator (the whole line when there is none); the fields
+    // are counted only when the key matches.
     bool matches(QByteArrayView line) {
         const std::string_view bytes(line.data(), size_t(line.size()));
         const size_t sep = bytes.find(separator());
@@ -304,7 +317,10 @@ public:
         for (size_t at = sep; at != bytes.npos && fields < kUrlFields;
              at = bytes.find(separator(), at + separator().size()))
             ++fields;
-        return fields >= kUrlFields;
+        if (fields < kUrlFields)
+            return false;
+        return address_.isEmpty() ||
+               DecodeUrlLine(QString::fromLatin1(line.data(), line.size())).address == address_;
     }
 
 private:
@@ -315,13 +331,14 @@ private:
     }
 
     qint64 urlNo_;
+    QString address_;
     QString key_;
 };
 
 } // namespace
 
-Change DeleteUrlRecord(const QString &path, qint64 urlNo) {
-    RecordMatcher record(urlNo);
+Change DeleteUrlRecord(const QString &path, qint64 urlNo, const QString &address) {
+    RecordMatcher record(urlNo, address);
     bool dropped = false;
     return EditUrlFile(
         path,
@@ -338,7 +355,8 @@ Change DeleteUrlRecord(const QString &path, qint64 urlNo) {
 }
 
 Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &address,
-                        const std::optional<QString> &description, const QString &stamp) {
+                        const std::optional<QString> &description, const QString &stamp,
+                        const QString &oldAddress) {
     if (const QString refusal = RecordRefusal(address, description); !refusal.isEmpty()) {
         Change change;
         change.error = IoError::refused(refusal);
@@ -348,13 +366,16 @@ Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &addres
         description
             ? UrlRecordLine(urlNo, address, ConvertLineBreaks(*description, true), stamp).toLatin1()
             : QByteArray();
-    RecordMatcher record(urlNo);
+    RecordMatcher record(urlNo, oldAddress);
     QByteArray kept; // a record that keeps its stored description, while it is written
+    bool replaced = false;
     return EditUrlFile(
         path,
         [&](QByteArrayView &line, bool *) {
-            if (!record.matches(line))
+            // One record changes, even in a file that holds its number twice.
+            if (replaced || !record.matches(line))
                 return false;
+            replaced = true;
             if (description) {
                 line = replacement;
                 return true;
