@@ -23,8 +23,8 @@ const QString kLookingAtSignIn =
 const QString kClearingAtSignIn =
     QStringLiteral("Wayfile was clearing away what an interrupted change left in your folder");
 const QString kCuttingAtSignIn =
-    QStringLiteral("Wayfile was cutting off the unfinished last record that a crash or a power "
-                   "failure left at the end of a file");
+    QStringLiteral("Wayfile was checking the end of a file for a record that a crash or a power "
+                   "failure left unfinished");
 const QString kFinishingDelete =
     QStringLiteral("Wayfile was finishing the deletion of a Category that was cut short");
 const QString kPuttingBackIndex =
@@ -48,8 +48,8 @@ const QString kLookingAtStart =
 const QString kClearingAtStart =
     QStringLiteral("Wayfile was clearing away what an interrupted change left in its folder");
 const QString kCuttingAccount =
-    QStringLiteral("Wayfile was cutting off an account record that a crash or a power failure "
-                   "left unfinished at the end of the account file");
+    QStringLiteral("Wayfile was checking the end of the account file for a record that a crash "
+                   "or a power failure left unfinished");
 const QString kRemovingRegistrationFolder =
     QStringLiteral("Wayfile was removing the empty folder of a registration that a crash or a "
                    "power failure cut short");
@@ -406,8 +406,6 @@ IoError cutTornLines(const QString &folder, const QStringList &names) {
         else
             continue;
         const QString path = folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
-        if (entryKind(path) != S_IFREG)
-            continue;
         bool cut = false;
         result.keepFirst(
             CutTornLastLine(path, whole, &cut).during(kCuttingAtSignIn, kTornKeptAtSignIn));
@@ -425,10 +423,10 @@ IoError RecoverProgramFolder() {
     bool cut = false;
     IoError err = CutTornLastLine(AccountFilePath(), IsWholeAccountLine, &cut);
     result.keepFirst(err.during(kCuttingAccount,
-                                QStringLiteral("The file is kept as it was. Until that record "
-                                               "goes, the user name it was registering cannot be "
-                                               "registered again; Wayfile tries again at its next "
-                                               "start.")));
+                                QStringLiteral("The file is kept as it was. If such a record is "
+                                               "there, the user name it was registering cannot be "
+                                               "registered again until it goes; Wayfile tries "
+                                               "again at its next start.")));
     if (!cut)
         return result;
     // The registration made its folder first, for the number after the
@@ -472,10 +470,16 @@ IoError RecoverUserFolder(int userNo, QStringList *notices) {
         return result;
     }
     result.keepFirst(cutTornLines(folder, names));
-    result.keepFirst(recoverPeerLeftovers(folder, names, notices));
-    if (IoError err = ListFolder(folder, &names); err.failed()) {
-        result.keepFirst(err.during(kLookingAtSignIn, kNothingChangedAtSignIn));
-        return result;
+    const bool peerLeftovers = std::any_of(names.begin(), names.end(), [](const QString &name) {
+        return name.compare(kTempLeftoverName, Qt::CaseInsensitive) == 0;
+    });
+    if (peerLeftovers) {
+        result.keepFirst(recoverPeerLeftovers(folder, names, notices));
+        // They may have become files of their own names.
+        if (IoError err = ListFolder(folder, &names); err.failed()) {
+            result.keepFirst(err.during(kLookingAtSignIn, kNothingChangedAtSignIn));
+            return result;
+        }
     }
 
     bool indexRead = false;

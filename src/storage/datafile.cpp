@@ -842,16 +842,27 @@ IoError RemoveFile(const QString &path) {
 IoError CutTornLastLine(const QString &path, const std::function<bool(QByteArrayView line)> &whole,
                         bool *cut) {
     *cut = false;
+    // Called for every data file of a folder at sign-in: one open, one look
+    // at the file and one read of its last byte are all a complete file
+    // costs. Opening never blocks (a pipe would wait for a writer).
     const QByteArray name = QFile::encodeName(path);
+    int fd;
+    do
+        fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        if (errno == ENOENT && danglingLinkReason(path).isEmpty())
+            return IoError(); // nothing written yet
+        IoError err;
+        openDataFile(path, O_RDONLY, kRead, &err); // the failure, in its usual words
+        return err.failed() ? err : failed(path, kRead, errno);
+    }
+    FileDescriptor file(fd);
     struct stat st;
-    if (::lstat(name.constData(), &st) != 0 && errno == ENOENT)
-        return IoError(); // nothing written yet
-    IoError err;
-    FileDescriptor file = openDataFile(path, O_RDONLY, kRead, &err);
-    if (!file.valid())
-        return err;
     if (::fstat(file.get(), &st) != 0)
         return failed(path, kRead, errno);
+    if (!S_ISREG(st.st_mode))
+        return IoError(); // no write of records leaves anything in it
     const off_t size = st.st_size;
     if (size == 0)
         return IoError();
@@ -872,29 +883,26 @@ IoError CutTornLastLine(const QString &path, const std::function<bool(QByteArray
         }
         return 0;
     };
+    char last = 0;
+    if (const int error = readAt(&last, size - 1, 1))
+        return failed(path, kRead, error);
+    if (last == '\n')
+        return IoError(); // every line is complete
     // Where the last line starts: after the last LF, searched backwards a
     // block at a time.
     constexpr off_t kBlock = 64 * 1024;
-    std::vector<char> block(kBlock);
+    std::vector<char> block(size_t(std::min(kBlock, size)));
     off_t lineStart = 0;
-    bool endsWithLf = false;
     for (off_t end = size; end > 0;) {
         const off_t begin = std::max<off_t>(0, end - kBlock);
         if (const int error = readAt(block.data(), begin, end - begin))
             return failed(path, kRead, error);
-        if (end == size && block[size_t(end - begin - 1)] == '\n') {
-            endsWithLf = true;
-            break;
-        }
-        const void *lf = ::memrchr(block.data(), '\n', size_t(end - begin));
-        if (lf) {
+        if (const void *lf = ::memrchr(block.data(), '\n', size_t(end - begin))) {
             lineStart = begin + (static_cast<const char *>(lf) - block.data()) + 1;
             break;
         }
         end = begin;
     }
-    if (endsWithLf)
-        return IoError(); // every line is complete
     QByteArray line(qsizetype(size - lineStart), Qt::Uninitialized);
     if (const int error = readAt(line.data(), lineStart, line.size()))
         return failed(path, kRead, error);
@@ -904,6 +912,7 @@ IoError CutTornLastLine(const QString &path, const std::function<bool(QByteArray
         return IoError(); // a whole record: only its line end is missing
     file.close();
 
+    IoError err;
     FileDescriptor writer = openDataFile(path, O_WRONLY, kWriteTo, &err);
     if (!writer.valid())
         return err;

@@ -218,7 +218,8 @@ IoError MoveIntoPlace(const QString &from, const QString &to);
 // record: what a write that a crash or a power failure cut short leaves
 // behind. Every line before it stays byte for byte; the file is shortened in
 // one step and flushed to disk. `*cut` tells whether a line went. An absent
-// or empty file, and one that ends with a line end, are left as they are.
+// or empty file, one that ends with a line end, and an entry that is no
+// regular file (its readers report it) are left as they are.
 IoError CutTornLastLine(const QString &path, const std::function<bool(QByteArrayView line)> &whole,
                         bool *cut);
 
