@@ -44,6 +44,13 @@ struct Fixture {
     QByteArray content;
     QString stamp = MakePassStamp(QStringLiteral("benchmark"));
 
+    // The address of URL n.
+    static QString address(int n) {
+        return QStringLiteral("http://www.example%1.com/pages/%2.html")
+            .arg((n * 7919) % kUrls)
+            .arg(n);
+    }
+
     Fixture() {
         main = &bench::BenchWindow();
         SetProgramFolder(dir.path());
@@ -51,10 +58,7 @@ struct Fixture {
         path = UrlFilePath(1, 1);
         for (int n = 1; n <= kUrls; ++n) {
             content +=
-                UrlRecordLine(n,
-                              QStringLiteral("http://www.example%1.com/pages/%2.html")
-                                  .arg((n * 7919) % kUrls)
-                                  .arg(n),
+                UrlRecordLine(n, address(n),
                               QStringLiteral("Description of address %1*QVX*second line").arg(n),
                               stamp)
                     .toLatin1() +

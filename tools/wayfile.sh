@@ -5,13 +5,14 @@
 #                               build and run every test, then build and run them
 #                               all again under AddressSanitizer and UBSan
 #   tools/wayfile.sh install    build a release of the program (in build-release/)
-#                               and install it for the current user, with a
-#                               launcher and an icon; data already there are kept
-#   tools/wayfile.sh uninstall  remove the installed program, launcher and icon;
-#                               the data stay where they are
+#                               and install it for the current user, with its
+#                               readme.txt, a launcher and an icon; data already
+#                               there are kept
+#   tools/wayfile.sh uninstall  remove the installed program, readme, launcher and
+#                               icon; the data stay where they are
 #
-# The installation goes to ${XDG_DATA_HOME:-~/.local/share}: the program and
-# its data in wayfile/, the launcher in applications/, the icon in
+# The installation goes to ${XDG_DATA_HOME:-~/.local/share}: the program, its
+# readme.txt and its data in wayfile/, the launcher in applications/, the icon in
 # icons/hicolor/scalable/apps/. With WAYFILE_INSTALL_FROM set to a build folder,
 # install takes the program from that build as it is instead (the tests do so).
 set -euo pipefail
@@ -61,7 +62,7 @@ install_build() {
 
 if [ "$mode" = uninstall ]; then
   refuse_if_running
-  for f in "$app_dir/wayfile" "$launcher" "$icon"; do
+  for f in "$app_dir/wayfile" "$app_dir/readme.txt" "$launcher" "$icon"; do
     if [ -e "$f" ] || [ -L "$f" ]; then
       rm -f -- "$f"
       echo "Removed $f"

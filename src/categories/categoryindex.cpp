@@ -19,13 +19,14 @@ Change refused(const IoError &err) {
     return change;
 }
 
-// A category the index does not hold, told as what could not be found in
-// which file.
-Change noSuchCategory(const QString &path, qint64 number) {
-    IoError err = IoError::failure(path, QStringLiteral("find the Category in"),
-                                   QStringLiteral("It holds no Category numbered %1").arg(number));
-    err.kind = IoError::Kind::NoRecord;
-    return refused(err);
+// The category chosen on the screen is no longer in the index (changed
+// meanwhile by another program, or a damaged number): `done` is what would
+// have happened to it ("renamed", "deleted").
+Change noLongerThere(const QString &done) {
+    return refused(IoError::refused(IoError::Kind::NoRecord,
+                                    QStringLiteral("Sorry, that Category is no longer in the file "
+                                                   "of your Categories, so nothing was %1.")
+                                        .arg(done)));
 }
 
 // A name the cipher cannot store: refused before anything is written.
@@ -51,6 +52,16 @@ QStringList CategoryFields(const QString &line, int dummies) {
 
 qint64 CategoryNumber(const QStringList &fields) {
     return KeyNumber(DecodeField(fields.value(0)));
+}
+
+bool IsWholeCategoryLine(QByteArrayView line) {
+    return IsWholeRecord(line, {FieldShape(), FieldShape(), FieldShape()});
+}
+
+bool IsCategoryRecord(const QString &line, qint64 number, const QString *name) {
+    const QStringList fields = SplitRecord(line);
+    return fields.size() >= 2 && CategoryNumber(fields) == number &&
+           (!name || DecodeField(fields[1]) == *name);
 }
 
 QString CategoryRecordLine(qint64 number, const QString &name, const QString &stamp) {
@@ -143,21 +154,26 @@ Change AppendCategory(int userNo, const QString &name, const QString &stamp) {
     return change;
 }
 
-Change RenameCategory(int userNo, qint64 number, const QString &newName, const QString &stamp) {
+Change RenameCategory(int userNo, qint64 number, const QString &newName, const QString &stamp,
+                      const QString &currentName) {
     const QString path = CategoryIndexPath(userNo);
-    if (number < 1)
-        return noSuchCategory(path, number);
+    if (number < 0)
+        return noLongerThere(QStringLiteral("renamed"));
     if (IoError err = unstorableName(newName); err.failed())
         return refused(err);
     // One pass over the index: every line's name is compared as it goes by,
     // and the record is rewritten on the way. A name that is taken abandons
-    // the rewrite, which leaves the index as it was.
+    // the rewrite, which leaves the index as it was. Number 0 is shared by
+    // every damaged record: the one meant is found by its name, and it alone
+    // is rewritten.
+    const QString *named = number == 0 ? &currentName : nullptr;
+    bool found = false;
     Change change;
     bool hasData = false;
     if (!change.error.take(FileHasData(path, &hasData)))
         return change;
     if (!hasData)
-        return noSuchCategory(path, number);
+        return noLongerThere(QStringLiteral("renamed"));
     const NameTest wanted(newName);
     const NumberTest numbered(number);
     const QByteArray replacement = CategoryRecordLine(number, newName, stamp).toLatin1();
@@ -170,9 +186,11 @@ Change RenameCategory(int userNo, qint64 number, const QString &newName, const Q
             std::array<QLatin1StringView, 2> fields;
             const bool record = SplitFields(QLatin1StringView(line), &fields) == 2;
             taken = wanted.matches(fields[1]);
-            if (taken || !record || !numbered.matches(fields[0]))
+            if (taken || !record || (named && found) || !numbered.matches(fields[0]) ||
+                (named && DecodeField(QString(fields[1])) != *named))
                 return false;
             line = replacement;
+            found = true;
             return true;
         },
         &renamed, &taken));
@@ -185,10 +203,8 @@ Change RenameCategory(int userNo, qint64 number, const QString &newName, const Q
     }
     if (!rewritten)
         return change;
-    if (renamed == 0) {
-        change.error.take(noSuchCategory(path, number).error);
-        return change;
-    }
+    if (renamed == 0)
+        return noLongerThere(QStringLiteral("renamed"));
     change.changed = true;
     return change;
 }
@@ -210,12 +226,32 @@ Change RenameCategory(int userNo, qint64 number, const QString &newName, const Q
 // A crash between steps 1 and 3 leaves a URL file under the other name, on
 // disk; RecoverUserFolder puts it back (its category still listed) or
 // removes it (its category gone) the next time the user signs in.
-Change DeleteCategoryFiles(int userNo, qint64 number) {
+Change DeleteCategoryFiles(int userNo, qint64 number, const QString &name) {
     const QString path = CategoryIndexPath(userNo);
-    // Number 0 is what lines without a separator read as: never a category.
-    if (number < 1)
-        return noSuchCategory(path, number);
+    if (number < 0)
+        return noLongerThere(QStringLiteral("deleted"));
     Change change;
+    // Number 0 is shared by every damaged record (and CAT0.DAT by all of
+    // them): the one meant is found by its name, and the URL file goes only
+    // with the last record that reads as number 0.
+    const QString *named = number == 0 ? &name : nullptr;
+    bool urlFileGoes = true;
+    if (named) {
+        bool found = false;
+        int others = 0;
+        const IoError read = ForEachLine(path, [&](const QString &line) {
+            if (IsCategoryRecord(line, 0)) {
+                if (!found && IsCategoryRecord(line, 0, named))
+                    found = true;
+                else
+                    ++others;
+            }
+            return true;
+        });
+        if (!change.error.take(read))
+            return change;
+        urlFileGoes = others == 0;
+    }
     struct Moved {
         QString from, to;
     };
@@ -224,7 +260,7 @@ Change DeleteCategoryFiles(int userNo, qint64 number) {
     // them cannot go back.
     auto moveBack = [&moved, &change] {
         for (const Moved &m : std::as_const(moved)) {
-            const IoError back = MoveAside(m.to, m.from);
+            const IoError back = MoveBack(m.to, m.from);
             change.error.note(back);
             if (back.failed())
                 change.error.reason +=
@@ -234,7 +270,10 @@ Change DeleteCategoryFiles(int userNo, qint64 number) {
         }
     };
 
-    for (const QString &urlFile : EntriesNamed(UserFolderPath(userNo), UrlFileName(int(number)))) {
+    const QStringList urlFiles =
+        urlFileGoes ? EntriesNamed(UserFolderPath(userNo), UrlFileName(int(number)))
+                    : QStringList();
+    for (const QString &urlFile : urlFiles) {
         const QString aside = urlFile + kDeletingSuffix;
         if (!change.error.take(MoveAside(urlFile, aside))) {
             moveBack();
@@ -249,10 +288,11 @@ Change DeleteCategoryFiles(int userNo, qint64 number) {
         path,
         [&](QByteArrayView &line, bool *keep) {
             // A line without separator reads as dummy fields, whose key is
-            // no number.
+            // number 0 (and whose name deciphers to "").
             const QLatin1StringView text(line);
             const qsizetype sep = FindFieldSep(text, 0);
-            *keep = sep < 0 || !numbered.matches(text.first(sep));
+            *keep = (named && dropped > 0) || sep < 0 || !numbered.matches(text.first(sep)) ||
+                    (named && !IsCategoryRecord(QString::fromLatin1(line), 0, named));
             return !*keep;
         },
         &dropped);

@@ -42,6 +42,15 @@ qint64 CategoryNumber(const QStringList &fields);
 // A complete index line for category `number`.
 QString CategoryRecordLine(qint64 number, const QString &name, const QString &stamp);
 
+// Whether a line (its bytes, without line end) is a whole index record as
+// written: key, name and stamp, each whole enciphered text (see
+// IsWholeRecord).
+bool IsWholeCategoryLine(QByteArrayView line);
+
+// Whether an index line is a record (it holds a separator) numbered
+// `number`, and when `name` is given, also named so.
+bool IsCategoryRecord(const QString &line, qint64 number, const QString *name = nullptr);
+
 // Whether a category of that name is in the index of user `userNo` (letter
 // case ignored, any owner); `name` is the candidate, already trimmed. Sets
 // `*nextNo` to the number a new category receives: one more than the highest
@@ -74,15 +83,21 @@ Change AppendCategory(int userNo, const QString &name, const QString &stamp);
 // copied byte for byte. The rewrite is atomic. Refused, with nothing
 // written: a name the cipher cannot store (Unstorable), a name any category
 // of the index has, letter case ignored, its own included (NameTaken), and
-// a number the index does not hold, numbers below 1 included (NoRecord).
-Change RenameCategory(int userNo, qint64 number, const QString &newName, const QString &stamp);
+// a number the index does not hold (NoRecord: "no longer in the file").
+// Number 0 is that of a damaged record, whose key lost its number: only the
+// first record numbered 0 named `currentName` is rewritten, keeping number 0.
+Change RenameCategory(int userNo, qint64 number, const QString &newName, const QString &stamp,
+                      const QString &currentName = QString());
 
 // Removes every record numbered `number` from the index of user `userNo` and
 // deletes the category's URL file (every entry whose name matches
-// "CAT<m>.DAT" without regard to case). Numbers below 1 name no category:
-// refused (NoRecord). See the .cpp for the order of the steps and what each
-// failure leaves behind. `changed` is set once the index no longer holds the
-// category, also when a URL file could not be removed afterwards.
-Change DeleteCategoryFiles(int userNo, qint64 number);
+// "CAT<m>.DAT" without regard to case). For number 0, the number of damaged
+// records, only the first record numbered 0 named `name` goes, and
+// "CAT0.DAT" with it only when no other record of the index is numbered 0.
+// Numbers below 0 name no category: refused (NoRecord). See the .cpp for the
+// order of the steps and what each failure leaves behind. `changed` is set
+// once the index no longer holds the category, also when a URL file could
+// not be removed afterwards.
+Change DeleteCategoryFiles(int userNo, qint64 number, const QString &name = QString());
 
 } // namespace modMain

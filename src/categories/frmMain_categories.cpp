@@ -36,15 +36,6 @@ void chooseNumber(DropDownList *combo, int number) {
     combo->setCurrentIndex(combo->entries()->rowOfNumber(number));
 }
 
-// A record whose key holds no number (number 0) is listed under its name but
-// names no category the index can find again: it is refused with this text
-// before anything is written. `action` is "deleted" or "renamed".
-QString damagedRecordMessage(const QString &name, const QString &action) {
-    return QStringLiteral("Sorry, the Category ") + name +
-           QStringLiteral(" is stored in a damaged record and cannot be ") + action +
-           QStringLiteral(" from the program.");
-}
-
 } // namespace
 
 void frmMain::connectCategoryHandlers() {
@@ -221,12 +212,6 @@ void frmMain::cmdCatDel_Click() {
         cmbCatDel->setFocus();
         return;
     }
-    if (cmbCatDel->entries()->numberAt(chosen) < 1) {
-        MsgBox::show(this,
-                     damagedRecordMessage(cmbCatDel->itemText(chosen), QStringLiteral("deleted")));
-        cmbCatDel->setFocus();
-        return;
-    }
     if (MsgBox::show(this,
                      QStringLiteral("Are you sure you wish to delete the choosen Category and all "
                                     "the URL's stored under it?"),
@@ -251,10 +236,12 @@ void frmMain::cmdCatDel_Click() {
                                            "stored under it!"),
                   change);
 
-    // From all four lists.
-    const bool wasUrlCategory =
-        cmbUrlCat->currentIndex() >= 0 && cmbUrlCat->chosenNumber() == number;
-    CategoryModel->removeNumber(number);
+    // From all four lists. Number 0 is shared by every damaged record: only
+    // the entry of that name goes.
+    const bool wasUrlCategory = cmbUrlCat->currentIndex() >= 0 &&
+                                cmbUrlCat->chosenNumber() == number &&
+                                (number != 0 || cmbUrlCat->currentText() == name);
+    CategoryModel->removeNumber(number, number == 0 ? 1 : INT_MAX, number == 0 ? &name : nullptr);
     if (wasUrlCategory) {
         // The URL screens showed the URLs of the category that is gone.
         UrlModel->clear();
@@ -290,10 +277,6 @@ void frmMain::cmdCatMod_Click() {
         return;
     }
     const QString oldName = cmbCatMod->itemText(chosen);
-    if (cmbCatMod->entries()->numberAt(chosen) < 1) {
-        refuse(damagedRecordMessage(oldName, QStringLiteral("renamed")), cmbCatMod);
-        return;
-    }
     const QString name = modMain::TrimBlanks(txtCatMod->text());
     if (oldName.toUpper() == name.toUpper()) {
         refuse(QStringLiteral("I don't get it...If the modified name is same as the current name, "
@@ -322,8 +305,9 @@ void frmMain::cmdCatMod_Click() {
                   QStringLiteral("Success, the Category ") + oldName +
                       QStringLiteral(" was modified to ") + name,
                   change);
-    // In all four lists.
-    CategoryModel->renameNumber(number, name);
+    // In all four lists. Number 0 is shared by every damaged record: only
+    // the entry of the old name changes.
+    CategoryModel->renameNumber(number, name, number == 0 ? &oldName : nullptr);
     txtCatMod->clear();
     txtCatMod->setFocus();
     cmdCat_Click();
@@ -382,10 +366,14 @@ modMain::Change frmMain::AddCategory(const QString &name) {
 }
 
 modMain::Change frmMain::DeleteCategory() {
-    return modMain::DeleteCategoryFiles(modMain::UserNo, cmbCatDel->chosenNumber());
+    const int chosen = cmbCatDel->currentIndex();
+    return modMain::DeleteCategoryFiles(modMain::UserNo, cmbCatDel->chosenNumber(),
+                                        cmbCatDel->itemText(chosen));
 }
 
 modMain::Change frmMain::ModifyCategory() {
+    const int chosen = cmbCatMod->currentIndex();
     return modMain::RenameCategory(modMain::UserNo, cmbCatMod->chosenNumber(),
-                                   modMain::TrimBlanks(txtCatMod->text()), modMain::PassStamp);
+                                   modMain::TrimBlanks(txtCatMod->text()), modMain::PassStamp,
+                                   cmbCatMod->itemText(chosen));
 }

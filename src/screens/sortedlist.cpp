@@ -218,10 +218,10 @@ void SortedListModel::replaceAll(QList<SortedEntry> entries) {
         face->endResetModel();
 }
 
-int SortedListModel::removeNumber(int number, int atMost) {
+int SortedListModel::removeNumber(int number, int atMost, const QString *text) {
     QList<int> going;
     for (int row = 0, rows = count(); row < rows && going.size() < atMost; ++row) {
-        if (m_rows.at(row).number == number)
+        if (m_rows.at(row).number == number && (!text || m_rows.at(row).text == *text))
             going.append(row);
     }
     // From the last, so that the rows of the others stay as found.
@@ -244,11 +244,16 @@ int SortedListModel::removeNumber(int number, int atMost) {
     return removed;
 }
 
-int SortedListModel::renameNumber(int number, const QString &text) {
+int SortedListModel::renameNumber(int number, const QString &text, const QString *oldText) {
     QList<int> renamed;
+    QList<bool> isRenamed(count(), false);
     for (int row = 0, rows = count(); row < rows; ++row) {
-        if (m_rows.at(row).number == number)
-            renamed.append(row);
+        if (m_rows.at(row).number != number || (oldText && m_rows.at(row).text != *oldText))
+            continue;
+        renamed.append(row);
+        isRenamed[row] = true;
+        if (oldText)
+            break; // the first such entry only
     }
     if (renamed.isEmpty())
         return 0;
@@ -258,11 +263,11 @@ int SortedListModel::renameNumber(int number, const QString &text) {
     QList<int> order;
     order.reserve(count());
     for (int row = 0, rows = count(); row < rows; ++row) {
-        if (m_rows.at(row).number != number)
+        if (!isRenamed.at(row))
             order.append(row);
     }
     auto textOf = [&](int oldRow) -> const QString & {
-        return m_rows.at(oldRow).number == number ? text : m_rows.at(oldRow).text;
+        return isRenamed.at(oldRow) ? text : m_rows.at(oldRow).text;
     };
     for (const int oldRow : std::as_const(renamed)) {
         const auto at = std::upper_bound(order.begin(), order.end(), oldRow, [&](int a, int b) {
@@ -298,7 +303,7 @@ int SortedListModel::renameNumber(int number, const QString &text) {
     rows.reserve(count());
     for (const int oldRow : std::as_const(order)) {
         Row row = m_rows.at(oldRow);
-        if (row.number == number)
+        if (isRenamed.at(oldRow))
             row.text = text;
         rows.append(std::move(row));
     }

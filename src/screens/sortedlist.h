@@ -70,12 +70,15 @@ public:
     // one by one would give (one reset of each face).
     void replaceAll(QList<SortedEntry> entries);
     void clear() { replaceAll({}); }
-    // Removes the entries numbered `number`, the first `atMost` of them in
-    // list order; how many went.
-    int removeNumber(int number, int atMost = INT_MAX);
+    // Removes the entries numbered `number` (and, when given, of the text
+    // `text`), the first `atMost` of them in list order; how many went.
+    // Entries share a number when they show damaged category records
+    // (number 0) or the URLs of a file that holds a number twice.
+    int removeNumber(int number, int atMost = INT_MAX, const QString *text = nullptr);
     // Gives every entry numbered `number` the text `text` and moves it to
-    // its sorted place; how many were renamed.
-    int renameNumber(int number, const QString &text);
+    // its sorted place; how many were renamed. With `oldText`, only the
+    // first entry of that number and text is renamed.
+    int renameNumber(int number, const QString &text, const QString *oldText = nullptr);
 
 private:
     friend class ListFace;

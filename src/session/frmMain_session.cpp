@@ -24,8 +24,8 @@ bool frmMain::Form_Load() {
     if (const QString problem = modMain::InstanceLockProblem(); !problem.isEmpty())
         MsgBox::show(this, problem);
     // Changes that a crash cut short are finished or undone, and what an
-    // interrupted rewrite left in the program folder goes; only this copy
-    // can be writing there.
+    // interrupted rewrite or registration left in the program folder goes;
+    // only this copy can be writing there.
     if (modMain::InstallationGuarded())
         ReportIoError(this, modMain::RecoverProgramFolder());
     modMain::DoCommand(QStringLiteral("SIP"));
@@ -65,8 +65,12 @@ void frmMain::cmdLogin_Click() {
         // A change that a crash cut short is finished or undone before the
         // categories are read (for a new account as well: its folder may be
         // an old one).
-        if (modMain::InstallationGuarded())
-            ReportIoError(this, modMain::RecoverUserFolder(modMain::UserNo));
+        if (modMain::InstallationGuarded()) {
+            QStringList notices; // what was found and left, or moved out of the way
+            ReportIoError(this, modMain::RecoverUserFolder(modMain::UserNo, &notices));
+            for (const QString &notice : std::as_const(notices))
+                MsgBox::show(this, notice);
+        }
         modMain::DoCommand(QStringLiteral("LCD"));
         MsgBox::show(this, QStringLiteral("               Success! You are now logged into the "
                                           "program.\r\n\r\nNow you can View, Edit, Add or Modify "

@@ -72,6 +72,23 @@ QString AccountRecordLine(int n, const QString &name, const QString &password) {
     return TrimBlanks(JoinRecord(fields));
 }
 
+bool IsWholeAccountLine(QByteArrayView line) {
+    return IsWholeRecord(line, {FieldShape(), FieldShape(), FieldShape{36, false}});
+}
+
+IoError NextAccountNumber(int *next) {
+    *next = 0;
+    qint64 highest = 0;
+    const IoError err = scanAccountFile([&](const AccountFields &record) {
+        if (const std::optional<QString> tag = accountTag(record[0]))
+            highest = std::max(highest, KeyNumber(*tag));
+        return true;
+    });
+    if (!err.failed())
+        *next = NextNumber(highest);
+    return err;
+}
+
 IoError FindAccount(const QString &userName, bool *taken, int *nextNo) {
     *nextNo = 0;
     *taken = false;

@@ -23,6 +23,16 @@ QString MakePassStamp(const QString &password);
 // The complete account record line for user `n`, trimmed of outer blanks.
 QString AccountRecordLine(int n, const QString &name, const QString &password);
 
+// Whether a line (its bytes, without line end) is a whole account record as
+// written: tag, name and the password enciphered twice, each whole
+// enciphered text (see IsWholeRecord).
+bool IsWholeAccountLine(QByteArrayView line);
+
+// The number a new account receives: one more than the highest user number
+// of the account file (1 when there is none), as FindAccount finds it for a
+// name that is free. An absent account file is created empty.
+IoError NextAccountNumber(int *next);
+
 // Searches the account file for a user name (case ignored, outer blanks of
 // `userName` ignored), reading it a line at a time and stopping at the first
 // record with that name (`*taken`). Sets `*nextNo` to one more than the

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -15,6 +16,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +29,8 @@ const QString kRead = QStringLiteral("read");
 const QString kWriteTo = QStringLiteral("write to");
 const QString kCreate = QStringLiteral("create");
 const QString kMoveAway = QStringLiteral("move away");
+const QString kMoveBack = QStringLiteral("move back");
+const QString kRename = QStringLiteral("rename");
 const QString kDelete = QStringLiteral("delete");
 
 // Between a rewritten file's name and the six characters mkostemp fills in.
@@ -37,15 +41,54 @@ QString systemReason(int errorCode) {
     return qt_error_string(errorCode);
 }
 
-IoError failed(const QString &file, const QString &action, int errorCode) {
-    return IoError::failure(file, action, systemReason(errorCode));
+// The name of a system account, or its number when it has no name.
+QString accountName(uid_t uid) {
+    struct passwd entry;
+    struct passwd *found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+        return QString::fromLocal8Bit(found->pw_name);
+    return QStringLiteral("number %1").arg(uid);
 }
 
-// The change to `file` was made, but `folder` could not be flushed to disk
-// (`errorCode`).
-IoError notSynced(const QString &file, const QString &folder, int errorCode) {
+// The system's reason for a failure on `path`. A refused permission usually
+// means that the data were made by another system account (an installation
+// copied or moved without handing its files over): when the entry itself,
+// or else the folder that holds it, belongs to another account than the one
+// running the program, the reason says so and where to read what to do.
+QString reasonAt(const QString &path, int errorCode) {
+    const QString reason = systemReason(errorCode);
+    if (errorCode != EACCES && errorCode != EPERM)
+        return reason;
+    const uid_t me = ::geteuid();
+    struct stat st;
+    QString whose;
+    if (::lstat(QFile::encodeName(path).constData(), &st) == 0) {
+        if (st.st_uid != me)
+            whose = S_ISDIR(st.st_mode) ? QStringLiteral("the folder") : QStringLiteral("the file");
+    }
+    if (whose.isEmpty()) {
+        const QString folder = QFileInfo(path).absolutePath();
+        if (::stat(QFile::encodeName(folder).constData(), &st) != 0 || st.st_uid == me)
+            return reason;
+        whose = QStringLiteral("the folder \"%1\"").arg(folder);
+    }
+    return QStringLiteral("%1: %2 belongs to another system account (\"%3\"), and only that "
+                          "account may change it. The readme.txt beside the program says how to "
+                          "move an installation to another account")
+        .arg(reason, whose, accountName(st.st_uid));
+}
+
+IoError failed(const QString &file, const QString &action, int errorCode) {
+    return IoError::failure(file, action, reasonAt(file, errorCode));
+}
+
+// The change to `file` (`kind`, and for a move the name it has now) was
+// made, but `folder` could not be flushed to disk (`errorCode`).
+IoError notSynced(const QString &file, NotSynced::Kind kind, const QString &movedTo,
+                  const QString &folder, int errorCode) {
     IoError result;
-    result.warning = NotSynced{file, folder, systemReason(errorCode)};
+    result.warning = NotSynced{file, folder, systemReason(errorCode), kind, movedTo};
     return result;
 }
 
@@ -122,12 +165,14 @@ int syncFolder(const QString &folder) {
     return error == EINVAL || error == ENOTSUP ? 0 : error;
 }
 
-// Flushes the folder of `changed` after a change of its entry: the change
-// stands either way, a failed flush only adds a warning.
-IoError syncFolderOf(const QString &changed) {
-    const QString folder = QFileInfo(changed).absolutePath();
+// Flushes the folder of `changed` after a change of its entry (`kind`; for
+// a move, `changed` is the old name and `movedTo` the new one, in the same
+// folder): the change stands either way, a failed flush only adds a warning.
+IoError syncFolderOf(const QString &changed, NotSynced::Kind kind,
+                     const QString &movedTo = QString()) {
+    const QString folder = QFileInfo(movedTo.isEmpty() ? changed : movedTo).absolutePath();
     if (const int error = syncFolder(folder))
-        return notSynced(changed, folder, error);
+        return notSynced(changed, kind, movedTo, folder, error);
     return IoError();
 }
 
@@ -267,7 +312,7 @@ FileDescriptor openDataFile(const QString &path, int flags, const QString &actio
     if (fd < 0) {
         const int error = errno;
         const QString why = danglingLinkReason(path);
-        *err = IoError::failure(path, action, why.isEmpty() ? systemReason(error) : why);
+        *err = IoError::failure(path, action, why.isEmpty() ? reasonAt(path, error) : why);
         return FileDescriptor();
     }
     FileDescriptor file(fd);
@@ -304,7 +349,7 @@ IoError FileHasData(const QString &path, bool *hasData) {
         return err;
     if (created) {
         file.close();
-        return syncFolderOf(path); // new and therefore empty
+        return syncFolderOf(path, NotSynced::Kind::CreatedEmpty); // new and therefore empty
     }
     struct stat st;
     if (::fstat(file.get(), &st) != 0)
@@ -463,7 +508,7 @@ public:
             return fail(errno);
         temp_.clear(); // in place: nothing to remove any more
         // Only the new folder entry may not be on disk yet.
-        IoError result = syncFolderOf(target_);
+        IoError result = syncFolderOf(target_, NotSynced::Kind::Saved);
         if (result.warning.isSet())
             result.warning.file = path_;
         return result;
@@ -646,7 +691,7 @@ IoError AppendLine(const QString &path, const QString &line) {
     }
     if (const int closeError = file.close())
         return failed(path, kWriteTo, closeError);
-    return created ? syncFolderOf(path) : IoError();
+    return created ? syncFolderOf(path, NotSynced::Kind::Saved) : IoError();
 }
 
 IoError RewriteFile(const QString &path, const QStringList &lines) {
@@ -699,35 +744,140 @@ IoError MakeFolder(const QString &path, bool *made) {
         *made = true;
     // The new folder's entry lives in the folder that holds it: flushed, the
     // folder survives a power failure as the records that name it do.
-    return syncFolderOf(path);
+    return syncFolderOf(path, NotSynced::Kind::Created);
 }
 
 IoError RemoveFolder(const QString &path) {
     if (::rmdir(QFile::encodeName(path).constData()) != 0)
         return failed(path, kDelete, errno);
-    return syncFolderOf(path);
+    return syncFolderOf(path, NotSynced::Kind::Removed);
 }
 
-IoError MoveAside(const QString &from, const QString &to) {
+namespace {
+
+// Renames `from` to `to` in one step. An entry at `to` is kept and the move
+// refused, unless `replaceEmpty` and it is an empty regular file. A failure
+// is one to `action` `from`.
+IoError moveEntry(const QString &from, const QString &to, const QString &action,
+                  bool replaceEmpty) {
     const QByteArray source = QFile::encodeName(from);
     const QByteArray target = QFile::encodeName(to);
     // rename(2) would silently replace an entry at `to`; whatever lies there
     // is kept, and the move refused.
     struct stat st;
-    if (::lstat(target.constData(), &st) == 0)
-        return failed(from, kMoveAway, EEXIST);
+    if (::lstat(target.constData(), &st) == 0 &&
+        !(replaceEmpty && S_ISREG(st.st_mode) && st.st_size == 0))
+        return failed(from, action, EEXIST);
     if (diskRename(source.constData(), target.constData()) != 0)
-        return failed(from, kMoveAway, errno);
-    IoError result = syncFolderOf(to);
-    if (result.warning.isSet())
-        result.warning.file = from;
-    return result;
+        return failed(from, action, errno);
+    return syncFolderOf(from, NotSynced::Kind::Moved, to);
+}
+
+} // namespace
+
+IoError MoveAside(const QString &from, const QString &to) {
+    return moveEntry(from, to, kMoveAway, false);
+}
+
+IoError MoveBack(const QString &from, const QString &to) {
+    return moveEntry(from, to, kMoveBack, false);
+}
+
+IoError MoveIntoPlace(const QString &from, const QString &to) {
+    return moveEntry(from, to, kRename, true);
 }
 
 IoError RemoveFile(const QString &path) {
     if (diskRemove(QFile::encodeName(path).constData()) != 0)
         return failed(path, kDelete, errno);
-    return syncFolderOf(path);
+    return syncFolderOf(path, NotSynced::Kind::Removed);
+}
+
+IoError CutTornLastLine(const QString &path, const std::function<bool(QByteArrayView line)> &whole,
+                        bool *cut) {
+    *cut = false;
+    // Called for every data file of a folder at sign-in: one open, one look
+    // at the file and one read of its last byte are all a complete file
+    // costs. Opening never blocks (a pipe would wait for a writer).
+    const QByteArray name = QFile::encodeName(path);
+    int fd;
+    do
+        fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        if (errno == ENOENT && danglingLinkReason(path).isEmpty())
+            return IoError(); // nothing written yet
+        IoError err;
+        openDataFile(path, O_RDONLY, kRead, &err); // the failure, in its usual words
+        return err.failed() ? err : failed(path, kRead, errno);
+    }
+    FileDescriptor file(fd);
+    struct stat st;
+    if (::fstat(file.get(), &st) != 0)
+        return failed(path, kRead, errno);
+    if (!S_ISREG(st.st_mode))
+        return IoError(); // no write of records leaves anything in it
+    const off_t size = st.st_size;
+    if (size == 0)
+        return IoError();
+
+    // Reads `count` bytes at `at` into `into`; 0, or the errno of a failure.
+    auto readAt = [&file](char *into, off_t at, qsizetype count) {
+        while (count > 0) {
+            const ssize_t got = ::pread(file.get(), into, size_t(count), at);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                return errno;
+            if (got == 0)
+                return EIO; // shorter than it was a moment ago
+            into += got;
+            at += got;
+            count -= got;
+        }
+        return 0;
+    };
+    char last = 0;
+    if (const int error = readAt(&last, size - 1, 1))
+        return failed(path, kRead, error);
+    if (last == '\n')
+        return IoError(); // every line is complete
+    // Where the last line starts: after the last LF, searched backwards a
+    // block at a time.
+    constexpr off_t kBlock = 64 * 1024;
+    std::vector<char> block(size_t(std::min(kBlock, size)));
+    off_t lineStart = 0;
+    for (off_t end = size; end > 0;) {
+        const off_t begin = std::max<off_t>(0, end - kBlock);
+        if (const int error = readAt(block.data(), begin, end - begin))
+            return failed(path, kRead, error);
+        if (const void *lf = ::memrchr(block.data(), '\n', size_t(end - begin))) {
+            lineStart = begin + (static_cast<const char *>(lf) - block.data()) + 1;
+            break;
+        }
+        end = begin;
+    }
+    QByteArray line(qsizetype(size - lineStart), Qt::Uninitialized);
+    if (const int error = readAt(line.data(), lineStart, line.size()))
+        return failed(path, kRead, error);
+    if (line.endsWith('\r'))
+        line.chop(1); // a line end cut between its CR and its LF
+    if (whole(line))
+        return IoError(); // a whole record: only its line end is missing
+    file.close();
+
+    IoError err;
+    FileDescriptor writer = openDataFile(path, O_WRONLY, kWriteTo, &err);
+    if (!writer.valid())
+        return err;
+    if (::ftruncate(writer.get(), lineStart) != 0)
+        return failed(path, kWriteTo, errno);
+    if (const int error = syncFile(writer.get()))
+        return failed(path, kWriteTo, error);
+    if (const int error = writer.close())
+        return failed(path, kWriteTo, error);
+    *cut = true;
+    return IoError();
 }
 
 bool IsRewriteLeftover(const QString &name) {
@@ -909,7 +1059,7 @@ IoError WriteNewFile(const QString &path, QByteArrayView content) {
     if (diskRename(temp.constData(), QFile::encodeName(target).constData()) != 0)
         return fail(errno);
     temp.clear();
-    IoError result = syncFolderOf(target);
+    IoError result = syncFolderOf(target, NotSynced::Kind::Saved);
     if (result.warning.isSet())
         result.warning.file = path;
     return result;

@@ -118,6 +118,26 @@ IoError RemoveFolder(const QString &path);
 // an entry already at `to`: that is refused ("File exists").
 IoError MoveAside(const QString &from, const QString &to);
 
+// The same for putting back what MoveAside moved: a failure is one to "move
+// back" `from`.
+IoError MoveBack(const QString &from, const QString &to);
+
+// Renames `from` to `to` within one folder in one atomic step, for a file
+// that takes the place of one that holds nothing: an empty regular file at
+// `to` is replaced, any other entry there is kept and the move refused ("File
+// exists"). A failure is one to "rename" `from`.
+IoError MoveIntoPlace(const QString &from, const QString &to);
+
+// Cuts off the last line of a file when it lacks its line end and `whole`
+// (given its bytes, without a CR at their end) says it is no complete
+// record: what a write that a crash or a power failure cut short leaves
+// behind. Every line before it stays byte for byte; the file is shortened in
+// one step and flushed to disk. `*cut` tells whether a line went. An absent
+// or empty file, one that ends with a line end, and an entry that is no
+// regular file (its readers report it) are left as they are.
+IoError CutTornLastLine(const QString &path, const std::function<bool(QByteArrayView line)> &whole,
+                        bool *cut);
+
 // Removes a file.
 IoError RemoveFile(const QString &path);
 

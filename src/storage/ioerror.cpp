@@ -8,14 +8,50 @@ QString IoError::message() const {
     QString why = reason;
     if (!why.endsWith(u'.'))
         why += u'.';
-    return QStringLiteral("Wayfile could not %1 \"%2\".\r\n\r\nReason: %3").arg(action, file, why);
+    if (doing.isEmpty())
+        return QStringLiteral("Wayfile could not %1 \"%2\".\r\n\r\nReason: %3")
+            .arg(action, file, why);
+    QString text = QStringLiteral("%1, but could not %2 \"%3\".\r\n\r\nReason: %4")
+                       .arg(doing, action, file, why);
+    if (!advice.isEmpty())
+        text += QStringLiteral("\r\n\r\n") + advice;
+    return text;
 }
 
 QString IoError::warningMessage() const {
-    return QStringLiteral("Wayfile saved \"%1\", but could not make sure that the change is "
-                          "safely on disk: a power failure could still undo it.\r\n\r\n"
-                          "Reason: The folder \"%2\" could not be flushed to disk (%3).")
-        .arg(warning.file, warning.folder, warning.reason);
+    QString done;
+    switch (warning.kind) {
+    case NotSynced::Kind::Saved:
+        done = QStringLiteral("Wayfile saved \"%1\"").arg(warning.file);
+        break;
+    case NotSynced::Kind::Created:
+        done = QStringLiteral("Wayfile created \"%1\"").arg(warning.file);
+        break;
+    case NotSynced::Kind::CreatedEmpty:
+        done = QStringLiteral("Wayfile created the empty file \"%1\"").arg(warning.file);
+        break;
+    case NotSynced::Kind::Removed:
+        done = QStringLiteral("Wayfile removed \"%1\"").arg(warning.file);
+        break;
+    case NotSynced::Kind::Moved:
+        done = QStringLiteral("Wayfile moved \"%1\" to \"%2\"").arg(warning.file, warning.movedTo);
+        break;
+    }
+    return done +
+           QStringLiteral(", but could not make sure that the change is safely on disk: a power "
+                          "failure could still undo it.\r\n\r\nReason: The folder \"%1\" could "
+                          "not be flushed to disk (%2).\r\n\r\nPlease check the disk: it may be "
+                          "full, failing or no longer connected. After a power failure, see "
+                          "whether the change is still there, and make it again if it is not.")
+               .arg(warning.folder, warning.reason);
+}
+
+IoError &IoError::during(const QString &doingText, const QString &adviceText) {
+    if (kind == Kind::File && doing.isEmpty()) {
+        doing = doingText;
+        advice = adviceText;
+    }
+    return *this;
 }
 
 void IoError::note(const IoError &step) {
@@ -40,6 +76,8 @@ bool IoError::take(const IoError &step) {
     reason = step.reason;
     refusal = step.refusal;
     subject = step.subject;
+    doing = step.doing;
+    advice = step.advice;
     return false;
 }
 

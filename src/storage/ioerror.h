@@ -10,9 +10,20 @@ namespace modMain {
 // A change that was made, but whose folder could not be flushed to disk
 // afterwards, so a power failure might still undo it.
 struct NotSynced {
-    QString file;   // the file or folder that was changed
+    // What was done to the file.
+    enum class Kind {
+        Saved,        // written: new content, or a record added
+        Created,      // made (a folder)
+        CreatedEmpty, // made empty by a read that found no file
+        Removed,      // deleted
+        Moved,        // given another name (movedTo)
+    };
+
+    QString file;   // the file or folder that was changed (before a move: its old name)
     QString folder; // the folder that could not be flushed
     QString reason; // the system's reason, in words
+    Kind kind = Kind::Saved;
+    QString movedTo; // after a move: the name the file has now
 
     bool isSet() const { return !file.isEmpty(); }
 };
@@ -49,17 +60,28 @@ struct IoError {
     // What a refusal is about, when a text was refused: the field ("User
     // Name", "Password", "Category Name", "URL", "Description").
     QString subject;
+    // For a failure in a job the user did not ask for (finishing at start-up
+    // or sign-in what an interrupted run left): what the program was doing,
+    // as the start of a sentence ("Wayfile was finishing ..."), and what was
+    // kept and what the user can do. Empty for the user's own changes.
+    QString doing;
+    QString advice;
     NotSynced warning;
 
     bool failed() const { return kind != Kind::None; }
     // Whether this is a refusal of `refusal`.
     bool is(Kind refusal) const { return kind == refusal; }
-    // A complete message for the user: what failed, on which file, and why;
-    // or what was refused.
+    // A complete message for the user: what failed, on which file, and why
+    // (within a job, what the program was doing and what to do about it); or
+    // what was refused.
     QString message() const;
-    // The message for the warning: what was saved, and why it may not be
-    // safely on disk yet.
+    // The message for the warning: what was done to which file, why it may
+    // not be safely on disk yet, and what to do.
     QString warningMessage() const;
+
+    // Tells a failure on a file (not a refusal) which job it happened in,
+    // unless it knows one already. Returns the error itself.
+    IoError &during(const QString &doingText, const QString &adviceText);
 
     // Takes the outcome of one step of a larger operation: its failure, if
     // any, and its warning unless an earlier step's warning is kept already.

@@ -874,7 +874,7 @@ IoError RecoverJournal(const QString &folder) {
     return removeJournal(path);
 }
 
-IoError RecoverProgramFolder() {
+IoError RecoverJournals() {
     const QString program = ProgramFolder();
     IoError result;
     result.keepFirst(RecoverJournal(program));
@@ -892,7 +892,6 @@ IoError RecoverProgramFolder() {
         if (digits && isFolder(folder))
             result.keepFirst(RecoverJournal(folder));
     }
-    result.keepFirst(RemoveRewriteLeftovers(program));
     return result;
 }
 

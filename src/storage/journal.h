@@ -177,9 +177,8 @@ private:
 IoError RecoverJournal(const QString &folder);
 
 // At start-up: recovers the journal of the program folder (the changes of
-// accounts) and then those of every user folder (imports), and removes the
-// temporary files that interrupted rewrites left in the program folder.
-// Every step is taken that can be; the first failure is reported.
-IoError RecoverProgramFolder();
+// accounts) and then those of every user folder (imports). Every step is
+// taken that can be; the first failure is reported.
+IoError RecoverJournals();
 
 } // namespace modMain

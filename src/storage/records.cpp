@@ -138,6 +138,29 @@ QString JoinRecord(const QStringList &fields) {
     return fields.join(kFieldSep);
 }
 
+bool IsWholeRecord(QByteArrayView line, std::initializer_list<FieldShape> shape) {
+    static const QByteArray separator = kFieldSep.toLatin1();
+    qsizetype start = 0;
+    const FieldShape *field = shape.begin();
+    for (; field != shape.end(); ++field) {
+        const bool last = field + 1 == shape.end();
+        qsizetype end = line.indexOf(separator, start);
+        if (last != (end < 0))
+            return false; // fewer or more fields than the shape
+        if (end < 0)
+            end = line.size();
+        const qsizetype size = end - start;
+        if ((size == 0 && !field->mayBeEmpty) || size % field->perChar != 0)
+            return false;
+        for (qsizetype i = start; i < end; ++i) {
+            if (line[i] < '0' || line[i] > '9')
+                return false;
+        }
+        start = end + separator.size();
+    }
+    return shape.size() > 0;
+}
+
 qint64 ReadNumber(QStringView text) {
     constexpr qint64 cap = std::numeric_limits<qint64>::max();
     qsizetype i = 0;

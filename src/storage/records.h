@@ -3,6 +3,7 @@
 #include "storage/cipher.h"
 #include "storage/ioerror.h"
 
+#include <QByteArrayView>
 #include <QLatin1StringView>
 #include <QString>
 #include <QStringList>
@@ -10,6 +11,7 @@
 
 #include <array>
 #include <cstddef>
+#include <initializer_list>
 
 // The record format shared by every data file: the fields and their framing,
 // numbers, the owner stamp, and which characters can be stored. Where the
@@ -113,6 +115,21 @@ qsizetype SplitFields(View line, std::array<View, N> *fields) {
 // Every field of a record line, as texts, and fields joined into a line.
 QStringList SplitRecord(const QString &line);
 QString JoinRecord(const QStringList &fields);
+
+// The shape of one field of a record as the program writes it: enciphered
+// text, `perChar` digits for each character (6; 36 for a text enciphered
+// twice), empty only when it `mayBeEmpty`.
+struct FieldShape {
+    int perChar = 6;
+    bool mayBeEmpty = false;
+};
+
+// Whether a line (its bytes, without line end) is a whole record of the
+// given shape: exactly that many fields, each of digits only in whole
+// groups, none empty that may not be. A record that a crash cut short fails
+// this, unless the cut fell at the end of a group of its last field, which
+// nothing in the line can tell.
+bool IsWholeRecord(QByteArrayView line, std::initializer_list<FieldShape> shape);
 
 // The numeric value of a text the way stored numbers are read: leading blanks
 // skipped, then the decimal digits up to the first non-digit; no digits give

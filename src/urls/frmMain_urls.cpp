@@ -148,22 +148,25 @@ void frmMain::LoadUrlDetails() {
     if (cmbUrlCat->currentIndex() < 0)
         return;
     int urlNo = 0;
+    QString address; // tells the URL from another of the same number
     if (Showing(pctUrlMod)) {
         if (cmbUrlMod->currentIndex() < 0)
             return;
         urlNo = cmbUrlMod->chosenNumber();
+        address = cmbUrlMod->currentText();
     } else {
         const int row = lstUrlView->selectedRow();
         if (row < 0)
             return;
         urlNo = lstUrlView->entries()->numberAt(row);
+        address = lstUrlView->entries()->textAt(row);
     }
     const QString path = ChosenUrlFile(this);
     if (!QFileInfo::exists(path))
         return; // nothing to show: both boxes keep their text
 
     modMain::UrlRecord record;
-    if (ReportIoError(this, modMain::FindUrlRecord(path, urlNo, &record)))
+    if (ReportIoError(this, modMain::FindUrlRecord(path, urlNo, &record, address)))
         return;
     if (!record.fields)
         return;
@@ -191,14 +194,16 @@ modMain::Change frmMain::AddUrl() {
 
 modMain::Change frmMain::DeleteUrl() {
     const int urlNo = cmbUrlDel->chosenNumber();
-    const modMain::Change change = modMain::DeleteUrlRecord(ChosenUrlFile(this), urlNo);
+    // The address tells the URL meant from another of the same number.
+    const QString address = cmbUrlDel->currentText();
+    const modMain::Change change = modMain::DeleteUrlRecord(ChosenUrlFile(this), urlNo, address);
     if (!change.changed)
         return change;
-    // The file lost its first record of that number; the lists that show
-    // the URLs lose their first entry of it, and the chosen entry its choice.
+    // The file lost that record; the lists that show the URLs lose its
+    // entry, and the chosen entry its choice.
     const QSignalBlocker list(lstUrlView);
     const QSignalBlocker del(cmbUrlDel);
-    UrlModel->removeNumber(urlNo, 1);
+    UrlModel->removeNumber(urlNo, 1, &address);
     cmbUrlDel->setCurrentIndex(-1);
     return change;
 }
@@ -211,12 +216,14 @@ modMain::Change frmMain::ModifyUrl() {
     std::optional<QString> description;
     if (!DescriptionAsLoaded(this))
         description = txtUrlModDesc->text();
-    const modMain::Change change = modMain::ReplaceUrlRecord(ChosenUrlFile(this), urlNo, address,
-                                                             description, modMain::PassStamp);
+    // The address tells the URL meant from another of the same number.
+    const QString oldAddress = cmbUrlMod->currentText();
+    const modMain::Change change = modMain::ReplaceUrlRecord(
+        ChosenUrlFile(this), urlNo, address, description, modMain::PassStamp, oldAddress);
     if (!change.changed)
         return change;
     const QSignalBlocker blocker(lstUrlView);
-    UrlModel->renameNumber(urlNo, address);
+    UrlModel->renameNumber(urlNo, address, &oldAddress);
     return change;
 }
 

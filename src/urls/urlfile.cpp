@@ -84,6 +84,10 @@ qint64 UrlNoOfLine(QStringView line) {
     return FieldKeyNumber(RecordSplitter<QStringView>(line).next());
 }
 
+bool IsWholeUrlLine(QByteArrayView line) {
+    return IsWholeRecord(line, {FieldShape(), FieldShape(), FieldShape{6, true}, FieldShape()});
+}
+
 QString ConvertLineBreaks(const QString &text, bool toStored) {
     qsizetype end = text.size();
     while (end > 0 && text[end - 1] == u' ')
@@ -212,7 +216,8 @@ IoError ReadUrlList(const QString &path, const QString &stamp, QList<ListEntry> 
     return err;
 }
 
-IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record) {
+IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record,
+                      const QString &address) {
     *record = UrlRecord();
     std::array<QStringView, kUrlFields> fields;
     return ForEachLine(path, [&](const QString &line) {
@@ -221,7 +226,10 @@ IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record) {
         if (SplitFields(QStringView(line), &fields) < kUrlFields ||
             FieldKeyNumber(fields[0]) != urlNo)
             return true;
-        *record = DecodeUrlLine(line);
+        UrlRecord found = DecodeUrlLine(line);
+        if (!address.isEmpty() && found.address != address)
+            return true;
+        *record = std::move(found);
         return false;
     });
 }
@@ -274,6 +282,9 @@ Change AppendUrl(const QString &path, const QString &address, const QString &des
     change.changed =
         change.error.take(AppendLine(path, UrlRecordLine(next, address, stored, stamp)));
     change.number = change.changed ? next : 0;
+    // The empty file the look-up made holds the record now: it was saved.
+    if (change.changed && change.error.warning.kind == NotSynced::Kind::CreatedEmpty)
+        change.error.warning.kind = NotSynced::Kind::Saved;
     return change;
 }
 
@@ -298,15 +309,18 @@ Change EditUrlFile(const QString &path,
     return change;
 }
 
-// Tells the record lines of one number from all other lines of a URL file,
-// deciphering no more of a line than its key.
+// Tells the record lines of one number (and, when given, one address) from
+// all other lines of a URL file, deciphering no more of a line than its key,
+// and its address only when the key matches.
 class RecordMatcher {
 public:
-    explicit RecordMatcher(qint64 urlNo) : numbered_(urlNo) {}
+    RecordMatcher(qint64 urlNo, const QString &address) : numbered_(urlNo), address_(address) {}
 
     // Whether `line` is a complete record (four fields or more) numbered
-    // `urlNo`. The key is the bytes up to the first separator (the whole line
-    // when there is none); the fields are counted only when the key matches.
+    // `urlNo`, with the address wanted if one is. The key is the bytes up to
+    // the first separator (the whole line when there is none); the fields
+    // are counted only when the key matches, and the address is deciphered
+    // only then.
     bool matches(QByteArrayView line) const {
         RecordSplitter<QLatin1StringView> fields{QLatin1StringView(line)};
         if (!numbered_.matches(fields.next()))
@@ -314,17 +328,21 @@ public:
         int count = 1;
         for (; count < kUrlFields && !fields.atEnd(); ++count)
             fields.next();
-        return count >= kUrlFields;
+        if (count < kUrlFields)
+            return false;
+        return address_.isEmpty() ||
+               DecodeUrlLine(QString::fromLatin1(line.data(), line.size())).address == address_;
     }
 
 private:
     NumberTest numbered_;
+    QString address_;
 };
 
 } // namespace
 
-Change DeleteUrlRecord(const QString &path, qint64 urlNo) {
-    RecordMatcher record(urlNo);
+Change DeleteUrlRecord(const QString &path, qint64 urlNo, const QString &address) {
+    RecordMatcher record(urlNo, address);
     bool dropped = false;
     return EditUrlFile(
         path,
@@ -340,7 +358,8 @@ Change DeleteUrlRecord(const QString &path, qint64 urlNo) {
 }
 
 Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &address,
-                        const std::optional<QString> &description, const QString &stamp) {
+                        const std::optional<QString> &description, const QString &stamp,
+                        const QString &oldAddress) {
     if (IoError refusal = RecordRefusal(address, description); refusal.failed()) {
         Change change;
         change.error = refusal;
@@ -350,13 +369,16 @@ Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &addres
         description
             ? UrlRecordLine(urlNo, address, ConvertLineBreaks(*description, true), stamp).toLatin1()
             : QByteArray();
-    RecordMatcher record(urlNo);
+    RecordMatcher record(urlNo, oldAddress);
     QByteArray kept; // a record that keeps its stored description, while it is written
+    bool replaced = false;
     return EditUrlFile(
         path,
         [&](QByteArrayView &line, bool *) {
-            if (!record.matches(line))
+            // One record changes, even in a file that holds its number twice.
+            if (replaced || !record.matches(line))
                 return false;
+            replaced = true;
             if (description) {
                 line = replacement;
                 return true;

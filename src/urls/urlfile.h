@@ -30,6 +30,11 @@ QString UrlKey(qint64 urlNo);
 // whose first field holds no number.
 qint64 UrlNoOfLine(QStringView line);
 
+// Whether a line (its bytes, without line end) is a whole URL record as
+// written: key, address, description (which may be empty) and stamp, each
+// whole enciphered text (see IsWholeRecord).
+bool IsWholeUrlLine(QByteArrayView line);
+
 // Line breaks of a description to and from their stored form. toStored:
 // every CR LF becomes "*QVX*"; otherwise every "*QVX*" becomes CR LF. The
 // whole text is walked; trailing spaces are dropped, other characters at
@@ -89,9 +94,10 @@ IoError GetNextUrlNo(const QString &path, qint64 *next);
 IoError ReadUrlList(const QString &path, const QString &stamp, QList<ListEntry> *owned,
                     int *foreign);
 
-// Finds the first complete record numbered `urlNo`; `record->fields` is false
-// when there is none.
-IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record);
+// Finds the first complete record numbered `urlNo` (and holding `address`,
+// when one is given); `record->fields` is false when there is none.
+IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record,
+                      const QString &address = QString());
 
 // Adds a URL at the end of a file (created when absent): it receives the
 // next number of the file, which `number` of the outcome gives. `address` is
@@ -105,19 +111,22 @@ IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record);
 Change AppendUrl(const QString &path, const QString &address, const QString &description,
                  const QString &stamp);
 
-// Removes the first complete record numbered `urlNo`; every other line is
-// rewritten exactly as read. A file without such a record is left alone and
-// the change refused (NoRecord).
-Change DeleteUrlRecord(const QString &path, qint64 urlNo);
+// Removes the first complete record numbered `urlNo` (and holding `address`,
+// when one is given: the one meant when a file holds a number twice); every
+// other line is rewritten exactly as read. A file without such a record is
+// left alone and the change refused (NoRecord).
+Change DeleteUrlRecord(const QString &path, qint64 urlNo, const QString &address = QString());
 
-// Replaces every complete record numbered `urlNo`, in place, by a record of
-// the same number (key "URL" + number) with `address` (as given),
-// `description` (as typed) and `stamp`; every other line is rewritten
-// exactly as read. Without a description the record keeps its stored
-// description field byte for byte. A file without such a record is left
-// alone and the change refused (NoRecord); so are an address and a
+// Replaces the first complete record numbered `urlNo` (and holding
+// `oldAddress`, when one is given), in place, by a record of the same number
+// (key "URL" + number) with `address` (as given), `description` (as typed)
+// and `stamp`; every other line, another record of the same number
+// included, is rewritten exactly as read. Without a description the record
+// keeps its stored description field byte for byte. A file without such a
+// record is left alone and the change refused (NoRecord); so are an address and a
 // description refused as AppendUrl refuses them.
 Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &address,
-                        const std::optional<QString> &description, const QString &stamp);
+                        const std::optional<QString> &description, const QString &stamp,
+                        const QString &oldAddress = QString());
 
 } // namespace modMain

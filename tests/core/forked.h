@@ -5,6 +5,7 @@
 // default action, a memory limit, a lock held by another process.
 
 #include <QByteArray>
+#include <QList>
 
 #include <functional>
 #include <string>
@@ -119,9 +120,10 @@ inline constexpr gid_t kOrdinaryGroup = 65534;
 inline const QByteArray kNoOrdinaryUser = "cannot become an ordinary user";
 
 // In a child: when running as root, hands `folder` and everything in it to
-// the ordinary user and becomes that user, for good. An ordinary user stays
-// who it is. False when root cannot drop its rights.
-inline bool becomeOrdinaryUser(const char *folder) {
+// the ordinary user, except the entries `keptByRoot` (which stay root's, as
+// files of another system account), and becomes that user, for good. An
+// ordinary user stays who it is. False when root cannot drop its rights.
+inline bool becomeOrdinaryUser(const char *folder, const QList<QByteArray> &keptByRoot = {}) {
     if (::geteuid() != 0)
         return true;
     const auto handOver = [](const char *path, const struct stat *, int, struct FTW *) {
@@ -129,6 +131,10 @@ inline bool becomeOrdinaryUser(const char *folder) {
     };
     if (::nftw(folder, handOver, 16, FTW_PHYS) != 0)
         return false;
+    for (const QByteArray &path : keptByRoot) {
+        if (::lchown(path.constData(), 0, 0) != 0)
+            return false;
+    }
     return ::setgroups(0, nullptr) == 0 &&
            ::setresgid(kOrdinaryGroup, kOrdinaryGroup, kOrdinaryGroup) == 0 &&
            ::setresuid(kOrdinaryUser, kOrdinaryUser, kOrdinaryUser) == 0 && ::geteuid() != 0;
@@ -137,9 +143,11 @@ inline bool becomeOrdinaryUser(const char *folder) {
 // Runs `work` in a child as an ordinary user who owns `folder` (see
 // becomeOrdinaryUser); the child reports kNoOrdinaryUser instead when it
 // cannot become one.
-inline Outcome runAsOrdinaryUser(const QByteArray &folder,
-                                 const std::function<QByteArray()> &work) {
-    return run([&] { return becomeOrdinaryUser(folder.constData()) ? work() : kNoOrdinaryUser; });
+inline Outcome runAsOrdinaryUser(const QByteArray &folder, const std::function<QByteArray()> &work,
+                                 const QList<QByteArray> &keptByRoot = {}) {
+    return run([&] {
+        return becomeOrdinaryUser(folder.constData(), keptByRoot) ? work() : kNoOrdinaryUser;
+    });
 }
 
 } // namespace forked

@@ -399,9 +399,8 @@ TEST_F(CategoryTest, RenamingANumberTheIndexLacksChangesNothing) {
     EXPECT_FALSE(change.changed);
     EXPECT_TRUE(change.error.is(IoError::Kind::NoRecord));
     EXPECT_EQ(change.error.message(),
-              QStringLiteral("Wayfile could not find the Category in \"%1\".\r\n\r\nReason: It "
-                             "holds no Category numbered 7.")
-                  .arg(index()));
+              QStringLiteral("Sorry, that Category is no longer in the file of your Categories, so "
+                             "nothing was renamed."));
     EXPECT_EQ(bytes(index()), before);
 }
 
@@ -522,15 +521,79 @@ INSTANTIATE_TEST_SUITE_P(Categories, DeleteFaults,
                                            DeleteFault{"url_file_cannot_be_removed", "remove"}),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(CategoryTest, NumberZeroNamesNoCategoryEvenWhereLinesReadAsZero) {
-    const QByteArray before = QByteArray("no separator\r\n") + line(1, "Work");
+// --- Damaged records: a key that lost its number reads as number 0 ----------
+
+namespace {
+
+// An index line whose key holds `key` (no number in it), with its CR LF.
+QByteArray damagedLine(const QString &key, const QString &name) {
+    return JoinRecord({EncodeField(key), EncodeField(name), MakePassStamp(kMine)}).toLatin1() +
+           "\r\n";
+}
+
+} // namespace
+
+// Two damaged records share number 0 and the URL file CAT0.DAT; a line
+// without separator reads as 0 too but is no record. Deleting one damaged
+// record removes that line alone and keeps CAT0.DAT for the other; deleting
+// the last one takes CAT0.DAT with it.
+TEST_F(CategoryTest, ADamagedRecordIsDeletedByItsNameAndCat0GoesWithTheLastOne) {
+    const QByteArray odd = "no separator\r\n", work = line(1, "Work"), home = line(2, "Home");
+    const QByteArray broken = damagedLine(QStringLiteral("CAT"), QStringLiteral("Broken"));
+    const QByteArray other = damagedLine(QStringLiteral("CATx"), QStringLiteral("Other"));
+    write(index(), odd + work + broken + home + other);
+    write(user("CAT0.DAT"), "shared urls\r\n");
+    write(user("CAT1.DAT"), "work urls\r\n");
+
+    Change change = DeleteCategoryFiles(1, 0, QStringLiteral("Broken"));
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    EXPECT_TRUE(change.changed);
+    EXPECT_EQ(bytes(index()), odd + work + home + other);
+    EXPECT_EQ(bytes(user("CAT0.DAT")), QByteArray("shared urls\r\n"));
+
+    change = DeleteCategoryFiles(1, 0, QStringLiteral("Other"));
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    EXPECT_EQ(bytes(index()), odd + work + home);
+    EXPECT_EQ(userFolderEntries(), (QStringList{"CAT.DAT", "CAT1.DAT"}));
+    EXPECT_EQ(bytes(user("CAT1.DAT")), QByteArray("work urls\r\n"));
+}
+
+// Renaming a damaged record rewrites that record alone, found by its name;
+// the other damaged record and every other line stay byte for byte.
+TEST_F(CategoryTest, ADamagedRecordIsRenamedByItsNameAlone) {
+    const QByteArray work = line(1, "Work");
+    const QByteArray broken = damagedLine(QStringLiteral("CAT"), QStringLiteral("Broken"));
+    const QByteArray other = damagedLine(QStringLiteral("CAT"), QStringLiteral("Other"));
+    write(index(), broken + work + other);
+    write(user("CAT0.DAT"), "shared urls\r\n");
+
+    const Change change =
+        RenameCategory(1, 0, QStringLiteral("Mended"), stamp, QStringLiteral("Other"));
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    EXPECT_TRUE(change.changed);
+    const QList<QByteArray> lines = FileLines(index());
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], broken);
+    EXPECT_EQ(lines[1], work);
+    EXPECT_EQ(decoded(), (QStringList{"0 Broken", "1 Work", "0 Mended"}));
+    EXPECT_EQ(CategoryFields(QString::fromLatin1(lines[2].chopped(2))).value(2), stamp);
+    EXPECT_EQ(bytes(user("CAT0.DAT")), QByteArray("shared urls\r\n"));
+}
+
+// A damaged record that is gone from the index meanwhile: nothing is
+// renamed, and a delete takes no other record with it.
+TEST_F(CategoryTest, ADamagedRecordGoneMeanwhileChangesNothing) {
+    const QByteArray before = QByteArray("no separator\r\n") + line(1, "Work") +
+                              damagedLine(QStringLiteral("CAT"), QStringLiteral("Broken"));
     write(index(), before);
     write(user("CAT0.DAT"), "kept\r\n");
-    for (const Change &change :
-         {DeleteCategoryFiles(1, 0), RenameCategory(1, 0, QStringLiteral("X"), stamp)}) {
-        EXPECT_FALSE(change.changed);
-        EXPECT_TRUE(change.error.is(IoError::Kind::NoRecord));
-    }
+    const Change renamed = RenameCategory(1, 0, QStringLiteral("X"), stamp, QStringLiteral("Gone"));
+    EXPECT_FALSE(renamed.changed);
+    EXPECT_TRUE(renamed.error.is(IoError::Kind::NoRecord));
+    EXPECT_EQ(renamed.error.message(),
+              QStringLiteral("Sorry, that Category is no longer in the file of your Categories, so "
+                             "nothing was renamed."));
+    EXPECT_TRUE(DeleteCategoryFiles(1, 0, QStringLiteral("Gone")).changed);
     EXPECT_EQ(bytes(index()), before);
     EXPECT_EQ(bytes(user("CAT0.DAT")), QByteArray("kept\r\n"));
 }

@@ -140,8 +140,9 @@ TEST(DataFile, ARefusalKeepsItsKindThroughTheSteps) {
 TEST(DataFile, AnOperationKeepsTheFirstWarningAndTheFailingStep) {
     IoError whole;
     IoError warned;
-    warned.warning = NotSynced{QStringLiteral("/u/CAT1.DAT"), QStringLiteral("/u"),
-                               QStringLiteral("Input/output error")};
+    warned.warning =
+        NotSynced{QStringLiteral("/u/CAT1.DAT"), QStringLiteral("/u"),
+                  QStringLiteral("Input/output error"), NotSynced::Kind::Saved, QString()};
     EXPECT_TRUE(whole.take(warned));
     EXPECT_TRUE(whole.take(IoError()));
     EXPECT_EQ(whole.warning.file, QStringLiteral("/u/CAT1.DAT"));
@@ -770,28 +771,51 @@ TEST_F(FileTest, AFolderThatCannotBeFlushedIsAWarningNotAFailure) {
     EXPECT_EQ(readBytes(file), QByteArray("new\r\n"));
     EXPECT_FALSE(err.failed());
     EXPECT_TRUE(err.warning.isSet());
-    EXPECT_EQ(err.warningMessage(),
-              QStringLiteral("Wayfile saved \"%1\", but could not make sure that the change is "
-                             "safely on disk: a power failure could still undo it.\r\n\r\nReason: "
-                             "The folder \"%2\" could not be flushed to disk (Input/output error).")
-                  .arg(file, dir.path()));
+    // What happened, then why it may not be on disk, then what to do.
+    const auto expected = [this](const QString &done) {
+        return done + QStringLiteral(", but could not make sure that the change is safely on "
+                                     "disk: a power failure could still undo it.\r\n\r\nReason: "
+                                     "The folder \"%1\" could not be flushed to disk (Input/output "
+                                     "error).\r\n\r\nPlease check the disk: it may be full, "
+                                     "failing or no longer connected. After a power failure, see "
+                                     "whether the change is still there, and make it again if it "
+                                     "is not.")
+                          .arg(dir.path());
+    };
+    EXPECT_EQ(err.warningMessage(), expected(QStringLiteral("Wayfile saved \"%1\"").arg(file)));
 
     const QString folder = path(QStringLiteral("USR1"));
     ASSERT_TRUE(ok(&err, MakeFolder(folder)));
     EXPECT_TRUE(QFileInfo(folder).isDir());
-    EXPECT_TRUE(err.warning.isSet());
-    EXPECT_EQ(err.warning.file, folder);
+    EXPECT_EQ(err.warningMessage(), expected(QStringLiteral("Wayfile created \"%1\"").arg(folder)));
 
     const QString fresh = path(QStringLiteral("CAT1.DAT"));
     ASSERT_TRUE(ok(&err, AppendLine(fresh, QStringLiteral("rec"))));
     EXPECT_EQ(readBytes(fresh), QByteArray("rec\r\n"));
-    EXPECT_TRUE(err.warning.isSet());
+    EXPECT_EQ(err.warningMessage(), expected(QStringLiteral("Wayfile saved \"%1\"").arg(fresh)));
 
+    // A read that found no file made an empty one: never "saved".
     const QString empty = path(QStringLiteral("CAT2.DAT"));
     EXPECT_FALSE(hasData(empty, &err));
     EXPECT_TRUE(QFileInfo::exists(empty));
     EXPECT_FALSE(err.failed());
-    EXPECT_TRUE(err.warning.isSet());
+    EXPECT_EQ(err.warningMessage(),
+              expected(QStringLiteral("Wayfile created the empty file \"%1\"").arg(empty)));
+
+    // A move names the file by the name it has now.
+    const QString aside = path(QStringLiteral("CAT2.DAT.deleting"));
+    ASSERT_TRUE(ok(&err, MoveAside(empty, aside)));
+    EXPECT_EQ(err.warningMessage(),
+              expected(QStringLiteral("Wayfile moved \"%1\" to \"%2\"").arg(empty, aside)));
+    ASSERT_TRUE(ok(&err, MoveBack(aside, empty)));
+    EXPECT_EQ(err.warningMessage(),
+              expected(QStringLiteral("Wayfile moved \"%1\" to \"%2\"").arg(aside, empty)));
+
+    // A removal is never "saved" either.
+    ASSERT_TRUE(ok(&err, RemoveFile(empty)));
+    EXPECT_EQ(err.warningMessage(), expected(QStringLiteral("Wayfile removed \"%1\"").arg(empty)));
+    ASSERT_TRUE(ok(&err, RemoveFolder(folder)));
+    EXPECT_EQ(err.warningMessage(), expected(QStringLiteral("Wayfile removed \"%1\"").arg(folder)));
 }
 
 // The folder entries that make a new file or folder durable are flushed: of
@@ -1035,4 +1059,149 @@ TEST_F(FileTest, RenamesAndRemovesGoThroughTheDiskCalls) {
     const IoError err = RemoveFile(path(QStringLiteral("CAT.DAT.deleting")));
     EXPECT_EQ(err.reason, QStringLiteral("Permission denied"));
     EXPECT_EQ(calls, (QStringList{"rename", "rename", "remove"}));
+}
+
+// --- Moving back and into place ------------------------------------------------
+
+TEST_F(FileTest, MovingBackIsToldAsSuch) {
+    const QString aside = path(QStringLiteral("CAT2.DAT.deleting"));
+    const QString original = path(QStringLiteral("CAT2.DAT"));
+    writeBytes(aside, "urls\r\n");
+    writeBytes(original, "newer\r\n");
+    EXPECT_EQ(MoveBack(aside, original).message(),
+              QStringLiteral("Wayfile could not move back \"%1\".\r\n\r\nReason: File exists.")
+                  .arg(aside));
+    EXPECT_EQ(readBytes(aside), QByteArray("urls\r\n"));
+    EXPECT_EQ(readBytes(original), QByteArray("newer\r\n"));
+}
+
+// A file takes the place of one that is absent or empty, never of one that
+// holds data.
+TEST_F(FileTest, MoveIntoPlaceReplacesOnlyAnEmptyFile) {
+    const QString from = path(QStringLiteral("tmp.DAT"));
+    const QString to = path(QStringLiteral("CAT.DAT"));
+    writeBytes(from, "records\r\n");
+    ASSERT_FALSE(MoveIntoPlace(from, to).failed());
+    EXPECT_EQ(readBytes(to), QByteArray("records\r\n"));
+    EXPECT_FALSE(QFileInfo::exists(from));
+
+    writeBytes(to, "");
+    writeBytes(from, "more records\r\n");
+    ASSERT_FALSE(MoveIntoPlace(from, to).failed());
+    EXPECT_EQ(readBytes(to), QByteArray("more records\r\n"));
+
+    writeBytes(from, "unfinished\r\n");
+    EXPECT_EQ(
+        MoveIntoPlace(from, to).message(),
+        QStringLiteral("Wayfile could not rename \"%1\".\r\n\r\nReason: File exists.").arg(from));
+    EXPECT_EQ(readBytes(to), QByteArray("more records\r\n"));
+    EXPECT_EQ(readBytes(from), QByteArray("unfinished\r\n"));
+}
+
+// --- Cutting off a torn last line ------------------------------------------------
+
+struct TornCase {
+    const char *name;
+    QByteArray before;
+    QByteArray after;
+    bool cut;
+};
+
+class TornLastLines : public FileTest, public ::testing::WithParamInterface<TornCase> {};
+
+// In these cases a whole record is a line that ends in "end".
+TEST_P(TornLastLines, AreCutOffUnlessWhole) {
+    const TornCase c = GetParam();
+    const QString file = path(QStringLiteral("CAT.DAT"));
+    writeBytes(file, c.before);
+    bool cut = !c.cut;
+    const IoError err = CutTornLastLine(
+        file, [](QByteArrayView line) { return line.endsWith("end"); }, &cut);
+    ASSERT_FALSE(err.failed()) << err.message().toStdString();
+    EXPECT_EQ(cut, c.cut);
+    EXPECT_EQ(readBytes(file), c.after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DataFile, TornLastLines,
+    ::testing::Values(TornCase{"complete_lines", "a end\r\nb end\r\n", "a end\r\nb end\r\n", false},
+                      TornCase{"a_torn_line_that_passes_for_a_record_is_kept", "a end\r\nb end",
+                               "a end\r\nb end", false},
+                      TornCase{"a_line_cut_between_cr_and_lf_is_kept", "a end\r\nb end\r",
+                               "a end\r\nb end\r", false},
+                      TornCase{"torn_last_line", "a end\r\nb e", "a end\r\n", true},
+                      TornCase{"torn_only_line", "b e", "", true},
+                      TornCase{"lf_line_ends", "a end\nb", "a end\n", true},
+                      TornCase{"torn_line_longer_than_a_block",
+                               QByteArray("a end\r\n") + QByteArray(200000, '7'), "a end\r\n",
+                               true},
+                      TornCase{"empty_file", "", "", false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(FileTest, AnAbsentFileHasNoTornLine) {
+    const QString file = path(QStringLiteral("info.qvx"));
+    bool cut = true;
+    EXPECT_FALSE(CutTornLastLine(
+                     file, [](QByteArrayView) { return false; }, &cut)
+                     .failed());
+    EXPECT_FALSE(cut);
+    EXPECT_FALSE(QFileInfo::exists(file));
+}
+
+TEST_F(FileTest, ATornLineOfAFileThatCannotBeWrittenStays) {
+    const QString file = path(QStringLiteral("CAT.DAT"));
+    writeBytes(file, "a end\r\nb e");
+    const forked::Outcome outcome =
+        forked::runAsOrdinaryUser(QFile::encodeName(dir.path()), [&]() -> QByteArray {
+            if (::chmod(QFile::encodeName(file).constData(), 0400) != 0)
+                return "chmod failed";
+            bool cut = false;
+            const IoError err = CutTornLastLine(
+                file, [](QByteArrayView) { return false; }, &cut);
+            return (cut ? "cut\n" : "kept\n") + err.message().toLatin1();
+        });
+    if (outcome.report == forked::kNoOrdinaryUser)
+        GTEST_SKIP() << "the test cannot run as an ordinary user here";
+    EXPECT_EQ(QString::fromLatin1(outcome.report),
+              QStringLiteral("kept\nWayfile could not write to \"%1\".\r\n\r\nReason: Permission "
+                             "denied.")
+                  .arg(file));
+    EXPECT_EQ(readBytes(file), QByteArray("a end\r\nb e"));
+}
+
+// --- Files of another system account ------------------------------------------
+
+// Data made by another account (copied over as root, say): the refused
+// permission says whose the file or folder is, and where to read what to do.
+TEST_F(FileTest, APermissionRefusedOnAnotherAccountsDataSaysWhoseItIs) {
+    const QString file = path(QStringLiteral("CAT.DAT"));
+    writeBytes(file, "theirs\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0600), 0);
+    const QString folder = path(QStringLiteral("USR2"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("USR2")));
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+    const forked::Outcome outcome = forked::runAsOrdinaryUser(
+        QFile::encodeName(dir.path()),
+        [&]() -> QByteArray {
+            QStringList lines;
+            QByteArray report = ReadLines(file, &lines).message().toLatin1() + "\n";
+            report += AppendLine(folder + QStringLiteral("/CAT1.DAT"), QStringLiteral("x"))
+                          .message()
+                          .toLatin1();
+            return report;
+        },
+        {QFile::encodeName(file), QFile::encodeName(folder)});
+    if (outcome.report == forked::kNoOrdinaryUser)
+        GTEST_SKIP() << "the test cannot run as an ordinary user here";
+    EXPECT_EQ(QString::fromLatin1(outcome.report),
+              QStringLiteral("Wayfile could not read \"%1\".\r\n\r\nReason: Permission denied: the "
+                             "file belongs to another system account (\"root\"), and only that "
+                             "account may change it. The readme.txt beside the program says how "
+                             "to move an installation to another account.\n"
+                             "Wayfile could not write to \"%2/CAT1.DAT\".\r\n\r\nReason: "
+                             "Permission denied: the folder \"%2\" belongs to another system "
+                             "account (\"root\"), and only that account may change it. The "
+                             "readme.txt beside the program says how to move an installation to "
+                             "another account.")
+                  .arg(file, folder));
 }

@@ -250,23 +250,115 @@ TEST_F(Durability, NothingIsRecoveredWithAnIndexThatCannotBeRead) {
     const QByteArray aside = url(1, "a.example");
     write(user("CAT2.DAT.deleting"), aside);
     const IoError err = RecoverUserFolder(1);
-    EXPECT_EQ(err.message(), QStringLiteral("Wayfile could not read \"%1\".\r\n\r\nReason: It is a "
-                                            "folder, not a file.")
-                                 .arg(index()));
+    EXPECT_EQ(err.message(),
+              QStringLiteral("Wayfile was finishing the deletion of a Category that was cut short, "
+                             "but could not read \"%1\".\r\n\r\nReason: It is a folder, not a "
+                             "file.\r\n\r\nNothing was changed, and the URLs of that Category are "
+                             "kept in \"%2\". Wayfile tries again at your next sign-in.")
+                  .arg(index(), user("CAT2.DAT.deleting")));
     EXPECT_EQ(FileBytes(user("CAT2.DAT.deleting")), aside);
 }
 
-TEST_F(Durability, AFileSetAsideThatCannotBeRemovedIsReportedAndTheRestIsDone) {
-    write(index(), category(1, "Work"));
+// A folder under the name a delete gives a URL file it sets aside is no
+// program's leftover: it is renamed out of the way and told, once; the rest
+// of the recovery is done.
+TEST_F(Durability, AFolderUnderTheSetAsideNameIsMovedOutOfTheWayAndToldOnce) {
+    write(index(), category(1, "Work") + category(5, "Home"));
     ASSERT_TRUE(QDir().mkpath(user("CAT5.DAT.deleting/inside")));
     const QByteArray workUrls = url(1, "work.example");
     write(user("CAT1.DAT.deleting"), workUrls);
-    const IoError err = RecoverUserFolder(1);
-    EXPECT_EQ(err.message(),
-              QStringLiteral("Wayfile could not delete \"%1\".\r\n\r\nReason: Is a directory.")
-                  .arg(user("CAT5.DAT.deleting")));
+    QStringList notices;
+    const IoError err = RecoverUserFolder(1, &notices);
+    ASSERT_FALSE(err.failed()) << err.message().toStdString();
+    EXPECT_EQ(notices,
+              QStringList{
+                  QStringLiteral("Wayfile found a folder, \"%1\", under the name it gives the URLs "
+                                 "of a Category while it deletes that Category, and renamed it to "
+                                 "\"%2\" to keep it out of the way. Wayfile never makes such an "
+                                 "entry: look at it, keep what you need and delete the rest.")
+                      .arg(user("CAT5.DAT.deleting"), user("CAT5.DAT.deleting.kept"))});
+    EXPECT_TRUE(QFileInfo(user("CAT5.DAT.deleting.kept/inside")).isDir());
     EXPECT_EQ(FileBytes(user("CAT1.DAT")), workUrls);
+    EXPECT_EQ(userFolderEntries(), (QStringList{"CAT.DAT", "CAT1.DAT", "CAT5.DAT.deleting.kept"}));
+
+    notices.clear();
+    ASSERT_FALSE(RecoverUserFolder(1, &notices).failed());
+    EXPECT_TRUE(notices.isEmpty());
 }
+
+// A step of the recovery that fails says what the program was doing, what
+// was kept, and what to do.
+struct JobFailure {
+    const char *name;
+    const char *hook;   // "rename" or "remove": the call that fails
+    const char *to;     // the end of the path whose call fails
+    bool categoryKept;  // category 2 is still in the index
+    const char *aside;  // the entry the test leaves for the recovery
+    const char *expect; // the message; %1 the user folder
+};
+
+class FailingRecoverySteps : public Durability, public ::testing::WithParamInterface<JobFailure> {};
+
+TEST_P(FailingRecoverySteps, NameTheirJob) {
+    const JobFailure c = GetParam();
+    write(index(), category(1, "Work") + (c.categoryKept ? category(2, "Home") : QByteArray()));
+    const QByteArray kept = url(1, "a.example");
+    write(user(QString::fromLatin1(c.aside)), kept);
+    const std::string hook = c.hook, to = c.to;
+    DiskCalls calls;
+    if (hook == "rename") {
+        calls.rename = [to](const char *from, const char *target) {
+            if (endsWith(target, to.c_str())) {
+                errno = EIO;
+                return -1;
+            }
+            return ::rename(from, target);
+        };
+    } else {
+        calls.remove = [to](const char *path) {
+            if (endsWith(path, to.c_str())) {
+                errno = EIO;
+                return -1;
+            }
+            return ::unlink(path);
+        };
+    }
+    IoError err;
+    {
+        const DiskCallsOverride faults(calls);
+        err = RecoverUserFolder(1);
+    }
+    EXPECT_EQ(err.message(), QString::fromLatin1(c.expect).arg(user(QString()).chopped(1)));
+    // Nothing is lost: the entry is where the message says.
+    EXPECT_EQ(FileBytes(user(QString::fromLatin1(c.aside))), kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recovery, FailingRecoverySteps,
+    ::testing::Values(
+        JobFailure{"a_deleted_categorys_urls_cannot_go", "remove", ".deleting", false,
+                   "CAT2.DAT.deleting",
+                   "Wayfile was finishing the deletion of a Category that was cut short, but "
+                   "could not delete \"%1/CAT2.DAT.deleting\".\r\n\r\nReason: Input/output "
+                   "error.\r\n\r\nThe Category is deleted. Its URLs are still kept in "
+                   "\"%1/CAT2.DAT.deleting\", which no Category reads; Wayfile tries again to "
+                   "remove that file at your next sign-in, or you may delete it yourself."},
+        JobFailure{"a_kept_categorys_urls_cannot_move_back", "rename", "/CAT2.DAT", true,
+                   "CAT2.DAT.deleting",
+                   "Wayfile was finishing the deletion of a Category that was cut short, but "
+                   "could not move back \"%1/CAT2.DAT.deleting\".\r\n\r\nReason: Input/output "
+                   "error.\r\n\r\nThe Category is still there, and its URLs are kept in "
+                   "\"%1/CAT2.DAT.deleting\". Wayfile tries again to put them back at your next "
+                   "sign-in; if this goes on, close Wayfile and rename that file to "
+                   "\"%1/CAT2.DAT\"."},
+        JobFailure{"a_rewrite_leftover_cannot_go", "remove", ".rewrite-a1b2c3", true,
+                   "CAT2.DAT.rewrite-a1b2c3",
+                   "Wayfile was clearing away what an interrupted change left in your folder, but "
+                   "could not delete \"%1/CAT2.DAT.rewrite-a1b2c3\".\r\n\r\nReason: "
+                   "Input/output error.\r\n\r\nYour data are all kept: the file left behind is "
+                   "an unfinished copy that Wayfile never reads. Wayfile tries again at your next "
+                   "sign-in; you may also delete that file yourself."}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(Durability, AUserWithoutAFolderHasNothingToRecover) {
     UserNo = 2;
@@ -460,8 +552,233 @@ TEST_F(Durability, TheFirstUrlOfACategoryCarriesTheFolderWarning) {
               QStringLiteral("Wayfile saved \"%1\", but could not make sure that the change is "
                              "safely on disk: a power failure could still undo it.\r\n\r\n"
                              "Reason: The folder \"%2\" could not be flushed to disk (Input/output "
-                             "error).")
+                             "error).\r\n\r\nPlease check the disk: it may be full, failing or no "
+                             "longer connected. After a power failure, see whether the change is "
+                             "still there, and make it again if it is not.")
                   .arg(user("CAT1.DAT"), user(QString()).chopped(1)));
+}
+
+// --- A merge at the number ceiling ---------------------------------------------
+
+// The URLs set aside hold the highest number a URL can have: a newer URL whose
+// number is taken gets the lowest free one, so no two URLs share a number, and
+// Modify URL changes that URL alone.
+TEST_F(Durability, AMergeAtTheNumberCeilingGivesTheLowestFreeNumber) {
+    write(index(), category(2, "Home"));
+    write(user("CAT2.DAT.deleting"), url(1, "a.example") + url(32767, "top.example"));
+    write(user("CAT2.DAT"), url(1, "new.example") + url(3, "three.example"));
+
+    const IoError err = RecoverUserFolder(1);
+    ASSERT_FALSE(err.failed()) << err.message().toStdString();
+    EXPECT_EQ(urls(user("CAT2.DAT")), (QStringList{"1 a.example", "32767 top.example",
+                                                   "2 new.example", "3 three.example"}));
+
+    const Change change = ReplaceUrlRecord(user("CAT2.DAT"), 2, QStringLiteral("changed.example"),
+                                           QString(), PassStamp);
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    EXPECT_EQ(urls(user("CAT2.DAT")), (QStringList{"1 a.example", "32767 top.example",
+                                                   "2 changed.example", "3 three.example"}));
+}
+
+// --- Damaged records: the URL file of number 0 ------------------------------------
+
+// A delete of a damaged record cut short: CAT0.DAT goes back while a record
+// numbered 0 is left in the index, and goes when none is.
+TEST_F(Durability, TheUrlFileOfDamagedRecordsFollowsTheIndex) {
+    const QByteArray damaged =
+        JoinRecord({EncodeField(QStringLiteral("CAT")), EncodeField(QStringLiteral("Broken")),
+                    MakePassStamp(kMine)})
+            .toLatin1() +
+        "\r\n";
+    const QByteArray zeroUrls = url(1, "zero.example");
+    write(index(), category(1, "Work") + damaged);
+    write(user("CAT0.DAT.deleting"), zeroUrls);
+    ASSERT_FALSE(RecoverUserFolder(1).failed());
+    EXPECT_EQ(FileBytes(user("CAT0.DAT")), zeroUrls);
+
+    // Only a line without separator reads as 0 now: no record is left.
+    write(index(), category(1, "Work") + "no separator\r\n");
+    ASSERT_TRUE(QFile::rename(user("CAT0.DAT"), user("CAT0.DAT.deleting")));
+    ASSERT_FALSE(RecoverUserFolder(1).failed());
+    EXPECT_EQ(userFolderEntries(), QStringList{"CAT.DAT"});
+}
+
+// --- Records torn at every cut ----------------------------------------------------
+
+struct TornFile {
+    const char *name;
+    const char *file; // in the user folder
+    bool urls;        // URL records, else category records
+};
+
+class TornRecords : public Durability, public ::testing::WithParamInterface<TornFile> {};
+
+// A record cut at every one of its bytes, as a power failure can leave the
+// last line: the next sign-in cuts it off, and every whole record before it
+// stays. Only a cut at the end of a cipher group of the last field (the
+// owner stamp) leaves a line that passes for a whole record: it is kept, as
+// is the whole record without its line end.
+TEST_P(TornRecords, AreCutOffAtSignIn) {
+    const TornFile c = GetParam();
+    const QString path = user(QString::fromLatin1(c.file));
+    write(index(), category(1, "Work"));
+    const QByteArray before =
+        c.urls ? url(1, "a.example", "one") : category(1, "Work") + category(2, "Home");
+    const QByteArray record = (c.urls ? url(2, "b.example", "two") : category(3, "Fun")).chopped(2);
+    const qsizetype lastField = record.lastIndexOf("*QVX*") + 5;
+    for (qsizetype at = 1; at <= record.size(); ++at) {
+        write(path, before + record.left(at));
+        const IoError err = RecoverUserFolder(1);
+        ASSERT_FALSE(err.failed()) << err.message().toStdString();
+        const bool passes = at > lastField && (at - lastField) % 6 == 0;
+        EXPECT_EQ(FileBytes(path), passes ? before + record.left(at) : before)
+            << "cut after " << at << " of " << record.size() << " bytes";
+    }
+    EXPECT_EQ(userFolderEntries(),
+              c.urls ? (QStringList{"CAT.DAT", "CAT1.DAT"}) : QStringList{"CAT.DAT"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Recovery, TornRecords,
+                         ::testing::Values(TornFile{"category_index", "CAT.DAT", false},
+                                           TornFile{"url_file", "CAT1.DAT", true}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// --- Rewrites of another program cut short -----------------------------------------
+
+struct PeerCase {
+    const char *name;
+    const char *leftover;   // its name
+    const char *content;    // "index", "urls", "mixed" or "empty"
+    const char *indexState; // "absent", "empty" or "data"
+    const char *urlFiles;   // URL files with data, of categories 1 and 2: "1", "12" or ""
+    const char *outcome;    // "index", "url2", "removed" or "left"
+};
+
+class PeerLeftovers : public Durability, public ::testing::WithParamInterface<PeerCase> {};
+
+// Another program rewrites the index through "tmp.DAT" and a URL file through
+// "TMP.DAT" (the same name without case), deleting the old file before the
+// rename. What its crash leaves is put back where it belongs, cleared away
+// when its target has data, or left and told once.
+TEST_P(PeerLeftovers, AreFinishedOrClearedAtSignIn) {
+    const PeerCase c = GetParam();
+    const std::string content = c.content, state = c.indexState, files = c.urlFiles,
+                      outcome = c.outcome;
+    const QByteArray categories = category(1, "Work") + category(2, "Home");
+    const QByteArray otherCategories = category(1, "Work") + category(2, "Home");
+    QByteArray leftover;
+    if (content == "index")
+        leftover = categories;
+    else if (content == "urls")
+        leftover = url(1, "peer.example") + url(2, "peer2.example", "two");
+    else if (content == "mixed")
+        leftover = category(1, "Work") + url(1, "peer.example");
+    const QString leftoverPath = user(QString::fromLatin1(c.leftover));
+    write(leftoverPath, leftover);
+    if (state == "empty")
+        write(index(), "");
+    else if (state == "data")
+        write(index(), otherCategories);
+    const QByteArray one = url(1, "one.example"), two = url(1, "two.example");
+    if (files.find('1') != std::string::npos)
+        write(user("CAT1.DAT"), one);
+    if (files.find('2') != std::string::npos)
+        write(user("CAT2.DAT"), two);
+
+    QStringList notices;
+    const IoError err = RecoverUserFolder(1, &notices);
+    ASSERT_FALSE(err.failed()) << err.message().toStdString();
+
+    if (outcome == "index") {
+        EXPECT_EQ(FileBytes(index()), categories);
+    } else if (state == "data") {
+        EXPECT_EQ(FileBytes(index()), otherCategories);
+    }
+    if (outcome == "url2") {
+        EXPECT_EQ(FileBytes(user("CAT2.DAT")), leftover);
+    }
+    if (outcome == "left") {
+        EXPECT_EQ(FileBytes(leftoverPath), leftover);
+        ASSERT_EQ(notices.size(), 1);
+        const QString why =
+            content == "mixed"
+                ? QStringLiteral("its lines are neither all Category records nor all URL records")
+                : QStringLiteral("it holds URLs, and more than one of your Categories has none");
+        EXPECT_EQ(notices[0],
+                  QStringLiteral("Wayfile found \"%1\", left in your folder by a change that was "
+                                 "cut short, but cannot tell where it belongs: %2. It is left as "
+                                 "it is. If some of your Categories or URLs are missing, close "
+                                 "Wayfile and restore your folder from a backup; if nothing is "
+                                 "missing, you may delete that file.")
+                      .arg(leftoverPath, why));
+        // Told once: the next sign-in leaves it without a word.
+        notices.clear();
+        ASSERT_FALSE(RecoverUserFolder(1, &notices).failed());
+        EXPECT_TRUE(notices.isEmpty());
+        EXPECT_EQ(FileBytes(leftoverPath), leftover);
+    } else {
+        EXPECT_TRUE(notices.isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(leftoverPath));
+    }
+    if (files.find('1') != std::string::npos) {
+        EXPECT_EQ(FileBytes(user("CAT1.DAT")), one);
+    }
+    if (files.find('2') != std::string::npos) {
+        EXPECT_EQ(FileBytes(user("CAT2.DAT")), two);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recovery, PeerLeftovers,
+    ::testing::Values(
+        PeerCase{"index_without_an_index", "tmp.DAT", "index", "absent", "", "index"},
+        PeerCase{"index_over_an_empty_index", "tmp.dat", "index", "empty", "", "index"},
+        PeerCase{"index_unfinished", "tmp.DAT", "index", "data", "", "removed"},
+        PeerCase{"urls_of_the_one_category_without", "TMP.DAT", "urls", "data", "1", "url2"},
+        PeerCase{"urls_unfinished", "TMP.DAT", "urls", "data", "12", "removed"},
+        PeerCase{"urls_of_two_categories_without", "TMP.DAT", "urls", "data", "", "left"},
+        PeerCase{"neither", "Tmp.Dat", "mixed", "data", "12", "left"},
+        PeerCase{"empty", "TMP.DAT", "empty", "data", "12", "removed"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// --- A registration torn at every cut ----------------------------------------------
+
+// The account record of a registration cut at every one of its bytes: at
+// the next start the line is cut off and the registration's empty folder
+// removed, so the name is free again and registers on the same number. A
+// cut at the end of a group of the password field passes for a whole record
+// and is kept, as is the whole record without its line end.
+TEST_F(Durability, ATornRegistrationIsUndoneAtStartUp) {
+    const QByteArray first =
+        AccountRecordLine(1, QStringLiteral("Ann"), QStringLiteral("pw")).toLatin1() + "\r\n";
+    const QByteArray record =
+        AccountRecordLine(2, QStringLiteral("Bob"), QStringLiteral("secret")).toLatin1();
+    const qsizetype lastField = record.lastIndexOf("*QVX*") + 5;
+    const QString account = dir.filePath("info.qvx");
+    for (qsizetype at = 1; at <= record.size(); ++at) {
+        write(account, first + record.left(at));
+        QDir(dir.path()).mkdir(QStringLiteral("USR2"));
+        const IoError err = RecoverProgramFolder();
+        ASSERT_FALSE(err.failed()) << err.message().toStdString();
+        const bool passes = at > lastField && (at - lastField) % 36 == 0;
+        ASSERT_EQ(FileBytes(account), passes ? first + record.left(at) : first)
+            << "cut after " << at << " of " << record.size() << " bytes";
+        EXPECT_EQ(QFileInfo::exists(dir.filePath("USR2")), passes) << "cut after " << at;
+        if (!passes) {
+            bool taken = true;
+            int next = 0;
+            ASSERT_FALSE(FindAccount(QStringLiteral("Bob"), &taken, &next).failed());
+            EXPECT_FALSE(taken);
+            EXPECT_EQ(next, 2);
+        }
+    }
+    // A folder that holds something is no empty registration: it stays.
+    write(account, first + record.left(10));
+    const QByteArray work = category(1, "Work");
+    write(dir.filePath("USR2/CAT.DAT"), work);
+    ASSERT_FALSE(RecoverProgramFolder().failed());
+    EXPECT_EQ(FileBytes(account), first);
+    EXPECT_EQ(FileBytes(dir.filePath("USR2/CAT.DAT")), work);
 }
 
 } // namespace

@@ -183,6 +183,10 @@ TEST_F(InstanceLock, AFolderThatCannotBeLockedIsToldOf) {
               QStringLiteral("alone\nguarded\n\nalone\nunguarded\nWayfile could not lock its "
                              "folder \"%1\", so it cannot tell whether another copy of Wayfile is "
                              "using the same data. If one is, each copy could overwrite the "
-                             "changes the other one makes.\r\n\r\nReason: Permission denied.")
+                             "changes the other one makes.\r\n\r\nReason: Permission denied."
+                             "\r\n\r\nPlease close any other Wayfile that uses this folder. This "
+                             "time Wayfile will not finish changes that were cut short, nor clear "
+                             "away what they left behind: that waits for a start at which it can "
+                             "lock its folder.")
                   .arg(programFolder));
 }

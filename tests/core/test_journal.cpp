@@ -416,7 +416,7 @@ TEST_F(JournalTest, TheStartRecoversTheJournalsOfEveryFolder) {
               "\n");
     write(dir.filePath("usr2/a.txt"), "x and more");
 
-    const IoError err = RecoverProgramFolder();
+    const IoError err = RecoverJournals();
     ASSERT_FALSE(err.failed()) << err.message().toStdString();
     EXPECT_EQ(entries(user()), QStringList{"a.txt"});
     EXPECT_EQ(FileBytes(user("a.txt")), QByteArray("0123456789"));

@@ -146,6 +146,47 @@ TEST(Records, SplitAndJoinUseTheUpperCaseSeparator) {
     EXPECT_EQ(SplitRecord(JoinRecord(fields)), fields);
 }
 
+// Whole records as the program writes them, and what a cut leaves of them.
+struct WholeCase {
+    const char *name;
+    const char *line;
+    bool whole;
+};
+
+class WholeUrlRecords : public ::testing::TestWithParam<WholeCase> {};
+
+// The shape of a URL record: four fields of six-digit groups, the third (the
+// description) may be empty.
+TEST_P(WholeUrlRecords, AreToldFromCutOnes) {
+    EXPECT_EQ(IsWholeRecord(QByteArrayView(GetParam().line),
+                            {FieldShape(), FieldShape(), FieldShape{6, true}, FieldShape()}),
+              GetParam().whole);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, WholeUrlRecords,
+    ::testing::Values(
+        WholeCase{"whole", "111111*QVX*222222*QVX*333333*QVX*444444", true},
+        WholeCase{"empty_description", "111111*QVX*222222*QVX**QVX*444444", true},
+        WholeCase{"cut_inside_a_group", "111111*QVX*222222*QVX*333333*QVX*4444", false},
+        WholeCase{"cut_inside_the_separator", "111111*QVX*222222*QVX*333333*QV", false},
+        WholeCase{"cut_after_the_separator", "111111*QVX*222222*QVX*333333*QVX*", false},
+        WholeCase{"a_field_short", "111111*QVX*222222*QVX*333333", false},
+        WholeCase{"a_field_more", "111111*QVX*222222*QVX*333333*QVX*444444*QVX*555555", false},
+        WholeCase{"not_digits", "111111*QVX*22x222*QVX*333333*QVX*444444", false},
+        WholeCase{"empty_address", "111111*QVX**QVX*333333*QVX*444444", false},
+        WholeCase{"empty_line", "", false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// A password field is enciphered twice: 36 digits to a character.
+TEST(Records, ATwiceEncipheredFieldIsWholeOnlyInGroupsOfThirtySix) {
+    const std::initializer_list<FieldShape> account{FieldShape(), FieldShape(), FieldShape{36}};
+    const QByteArray head = "111111*QVX*222222*QVX*";
+    EXPECT_TRUE(IsWholeRecord(head + QByteArray(72, '3'), account));
+    EXPECT_FALSE(IsWholeRecord(head + QByteArray(66, '3'), account));
+    EXPECT_FALSE(IsWholeRecord(head, account));
+}
+
 TEST(Records, FieldsArePairSwappedThenEnciphered) {
     SetRandomKeySource([] { return 1; });
     EXPECT_EQ(EncodeField(QStringLiteral("USR1")), EncryptText(QStringLiteral("SU1R")));

@@ -320,7 +320,8 @@ TEST_F(UrlFileTest, ShortLinesWithTheKeyAreCopiedNotMatched) {
     ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
     EXPECT_EQ(ReadBytes(path()), l1 + shortLine + l3b);
 
-    // Modifying replaces every complete record of the number.
+    // Modifying replaces the first complete record of the number, and it
+    // alone.
     WriteBytes(path(), l1 + shortLine + l3 + l3b);
     change = ReplaceUrlRecord(path(), 3, QStringLiteral("new"), QString(), stamp);
     ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
@@ -328,12 +329,45 @@ TEST_F(UrlFileTest, ShortLinesWithTheKeyAreCopiedNotMatched) {
     ASSERT_EQ(after.size(), 5);
     EXPECT_EQ(after[0] + "\n", l1);
     EXPECT_EQ(after[1] + "\n", shortLine);
-    for (int i : {2, 3}) {
-        const UrlRecord replaced = DecodeUrlLine(QString::fromLatin1(after[i].chopped(1)));
-        EXPECT_EQ(replaced.number, 3) << "line " << i + 1;
-        EXPECT_EQ(replaced.address, QStringLiteral("new")) << "line " << i + 1;
-        EXPECT_EQ(replaced.stampField, stamp) << "line " << i + 1;
-    }
+    const UrlRecord replaced = DecodeUrlLine(QString::fromLatin1(after[2].chopped(1)));
+    EXPECT_EQ(replaced.number, 3);
+    EXPECT_EQ(replaced.address, QStringLiteral("new"));
+    EXPECT_EQ(replaced.stampField, stamp);
+    EXPECT_EQ(after[3] + "\n", l3b);
+}
+
+// A file that holds one number twice (a merge at the number ceiling could
+// leave one): the address tells which record is meant, and Delete and
+// Modify change that one alone.
+TEST_F(UrlFileTest, OfTwoRecordsOfOneNumberTheAddressTellsWhichOneChanges) {
+    const QByteArray a = Line(5, "a.example", "first", stamp),
+                     b = Line(5, "b.example", "second", stamp), c = Line(6, "c.example", "", stamp);
+    WriteBytes(path(), a + b + c);
+
+    UrlRecord found;
+    ASSERT_FALSE(FindUrlRecord(path(), 5, &found, QStringLiteral("b.example")).failed());
+    EXPECT_EQ(found.description(), QStringLiteral("second"));
+
+    Change change = ReplaceUrlRecord(path(), 5, QStringLiteral("d.example"), QString(), stamp,
+                                     QStringLiteral("b.example"));
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    QList<QByteArray> lines = FileLines(path());
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], a);
+    EXPECT_EQ(DecodeUrlLine(QString::fromLatin1(lines[1].chopped(2))).address,
+              QStringLiteral("d.example"));
+    EXPECT_EQ(lines[2], c);
+
+    change = DeleteUrlRecord(path(), 5, QStringLiteral("d.example"));
+    ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
+    EXPECT_EQ(ReadBytes(path()), a + c);
+
+    change = DeleteUrlRecord(path(), 5, QStringLiteral("b.example"));
+    EXPECT_FALSE(change.changed);
+    EXPECT_EQ(change.error.message(),
+              QStringLiteral("Sorry, that URL is no longer in the file of this Category, so "
+                             "nothing was deleted."));
+    EXPECT_EQ(ReadBytes(path()), a + c);
 }
 
 // A URL file that is gone or cannot be read is reported as such, with the

@@ -613,7 +613,11 @@ private slots:
                                              "the change is safely on disk: a power failure "
                                              "could still undo it.\r\n\r\nReason: The folder "
                                              "\"%2\" could not be flushed to disk "
-                                             "(Input/output error).")
+                                             "(Input/output error).\r\n\r\nPlease check the "
+                                             "disk: it may be full, failing or no longer "
+                                             "connected. After a power failure, see whether the "
+                                             "change is still there, and make it again if it is "
+                                             "not.")
                                   .arg(path, folder)}));
         QVERIFY(listsInStep(main, QStringList{"Fun=3", "Travel=2", "Work=1"}));
     }
@@ -843,61 +847,97 @@ private slots:
 
     // ---- A record whose key lost its number ----
 
-    void damagedRecordCannotBeChanged_data() {
+    // Two records whose keys lost their number are both listed under number
+    // 0; each can be deleted and renamed like any other category, and the
+    // change touches that record alone, found by its name. CAT0.DAT, the URL
+    // file of number 0, stays while another record is numbered 0.
+    void damagedRecordIsChangedByItsName_data() {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("panel");
+        QTest::addColumn<QStringList>("index");
+        QTest::addColumn<QStringList>("listed");
 
         QTest::newRow("delete") << "cmdCatViewD"
-                                << "Sorry, the Category Broken is stored in a damaged record and "
-                                   "cannot be deleted from the program."
-                                << "pctCatDel";
+                                << "The Category Broken was succesfully deleted along with any "
+                                   "URL's stored under it!"
+                                << QStringList{"1 Work", "3 Fun", "0 Other"}
+                                << QStringList{"Fun=3", "Other=0", "Work=1"};
         QTest::newRow("rename") << "cmdCatViewM"
-                                << "Sorry, the Category Broken is stored in a damaged record and "
-                                   "cannot be renamed from the program."
-                                << "pctCatMod";
+                                << "Success, the Category Broken was modified to Mended"
+                                << QStringList{"1 Work", "0 Mended", "3 Fun", "0 Other"}
+                                << QStringList{"Fun=3", "Mended=0", "Other=0", "Work=1"};
     }
 
-    void damagedRecordCannotBeChanged() {
+    void damagedRecordIsChangedByItsName() {
         QFETCH(QString, button);
         QFETCH(QString, message);
-        QFETCH(QString, panel);
+        QFETCH(QStringList, index);
+        QFETCH(QStringList, listed);
         GuiTestEnv env;
         WriteUserFiles({{"Work", 1}});
-        // Its key reads "CAT" without a number: listed, but number 0.
+        // Keys that read "CAT" and "CATx", without a number: listed, but
+        // number 0.
         const QString stamp = modMain::MakePassStamp(kTestPassword);
         const QString path = env.path(QStringLiteral("USR1/CAT.DAT"));
-        const QString broken =
-            modMain::JoinRecord({modMain::EncodeField(QStringLiteral("CAT")),
-                                 modMain::EncodeField(QStringLiteral("Broken")), stamp});
-        QVERIFY(!modMain::AppendLine(path, broken).failed());
+        const auto damaged = [&stamp](const char *key, const char *name) {
+            return modMain::JoinRecord({modMain::EncodeField(QLatin1String(key)),
+                                        modMain::EncodeField(QLatin1String(name)), stamp});
+        };
+        QVERIFY(!modMain::AppendLine(path, damaged("CAT", "Broken")).failed());
         QVERIFY(
             !modMain::AppendLine(path, modMain::CategoryRecordLine(3, QStringLiteral("Fun"), stamp))
                  .failed());
-        const QByteArray index = FileBytes(path);
+        QVERIFY(!modMain::AppendLine(path, damaged("CATx", "Other")).failed());
+        const QList<QByteArray> before = FileLines(path);
         WriteFileBytes(env.path(QStringLiteral("USR1/CAT0.DAT")), "urls\r\n");
         frmMain &main = env.mainWindow();
         SignInByKeyboard(main, kTestUser, kTestPassword);
         MsgBox::reset();
-        const QStringList listed{"Broken=0", "Fun=3", "Work=1"};
-        QVERIFY(listsInStep(main, listed));
+        QVERIFY(listsInStep(main, {"Broken=0", "Fun=3", "Other=0", "Work=1"}));
 
         QTest::mouseClick(main.cmdCat, Qt::LeftButton);
         ClickEntry(main.lstCatView, QStringLiteral("Broken"));
         QTest::mouseClick(main.findChild<QPushButton *>(button), Qt::LeftButton);
         MsgBox::queueAnswer(MsgAnswer::Yes);
-        if (panel == QLatin1String("pctCatDel")) {
+        if (button == QLatin1String("cmdCatViewD")) {
+            QCOMPARE(main.cmbCatDel->currentText(), QStringLiteral("Broken"));
             QTest::keyClick(main.cmbCatDel, Qt::Key_Return);
         } else {
+            QCOMPARE(main.cmbCatMod->currentText(), QStringLiteral("Broken"));
             TypeInto(main.txtCatMod, QStringLiteral("Mended"));
             QTest::keyClick(main.txtCatMod, Qt::Key_Return);
         }
 
-        QCOMPARE(ShownTexts(), QStringList{message});
-        QCOMPARE(FileBytes(path), index);
+        QCOMPARE(ShownTexts().last(), message);
+        QCOMPARE(DecodedIndex(path), index);
+        // The other lines stay byte for byte.
+        const QList<QByteArray> after = FileLines(path);
+        QCOMPARE(after.first(), before.first());
+        QCOMPARE(after.last(), before.last());
         QCOMPARE(FileBytes(env.path(QStringLiteral("USR1/CAT0.DAT"))), QByteArray("urls\r\n"));
         QVERIFY(listsInStep(main, listed));
-        QCOMPARE(shownPanel(main), panel);
+        QCOMPARE(shownPanel(main), QStringLiteral("fraCatView"));
+    }
+
+    // A category that is gone from the index meanwhile (another program
+    // changed it): Modify says so in plain words and renames nothing.
+    void renameOfACategoryGoneMeanwhile() {
+        GuiTestEnv env;
+        frmMain &main = SignInWithCategories(env, kThree);
+        QTest::mouseClick(main.cmdCat, Qt::LeftButton);
+        ClickEntry(main.lstCatView, QStringLiteral("Home"));
+        QTest::mouseClick(main.cmdCatViewM, Qt::LeftButton);
+        const QString path = env.path(QStringLiteral("USR1/CAT.DAT"));
+        const QList<QByteArray> lines = FileLines(path);
+        WriteFileBytes(path, lines[0] + lines[2]); // Home is gone
+        TypeInto(main.txtCatMod, QStringLiteral("Travel"));
+        QTest::keyClick(main.txtCatMod, Qt::Key_Return);
+
+        QCOMPARE(ShownTexts(),
+                 QStringList{QStringLiteral("Sorry, that Category is no longer in the file of your "
+                                            "Categories, so nothing was renamed.")});
+        QCOMPARE(FileBytes(path), lines[0] + lines[2]);
+        QCOMPARE(shownPanel(main), QStringLiteral("pctCatMod"));
     }
 
     // ---- Lists out of step after the owner message ----

@@ -9,9 +9,11 @@
 #include "screens/statusbar.h"
 #include "session/modMain.h"
 #include "session/singleinstance.h"
+#include "storage/accountfile.h"
 #include "storage/paths.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -45,6 +47,8 @@ private slots:
     void secondInstanceEndsAtOnce();
     void unlockableInstallationIsToldBeforeTheWindowOpens();
     void startUpClearsInterruptedRewrites();
+    void startUpUndoesATornRegistration();
+    void signInTellsWhatItMovedOutOfTheWay();
     void logoutAnsweredNo();
     void logoutAnsweredYes();
     void signInMovesTheIntroduction();
@@ -105,7 +109,10 @@ void SessionTest::unlockableInstallationIsToldBeforeTheWindowOpens() {
                              "Wayfile could not lock its folder \"%1\", so it cannot tell whether "
                              "another copy of Wayfile is using the same data. If one is, each copy "
                              "could overwrite the changes the other one makes.\r\n\r\nReason: No "
-                             "such file or directory.")
+                             "such file or directory.\r\n\r\nPlease close any other Wayfile that "
+                             "uses this folder. This time Wayfile will not finish changes that "
+                             "were cut short, nor clear away what they left behind: that waits "
+                             "for a start at which it can lock its folder.")
                              .arg(missing)});
     QCOMPARE(main.cmdLogin->text(), QStringLiteral("&Login"));
 }
@@ -119,6 +126,52 @@ void SessionTest::startUpClearsInterruptedRewrites() {
     QCOMPARE(QDir(env.folder()).entryList(QDir::Files, QDir::Name),
              (QStringList{"info.qvx", "info.qvx.rewrite-k3Zq"}));
     QVERIFY(MsgBox::shown().isEmpty());
+}
+
+// A registration that a power failure cut short left part of its account
+// record and an empty folder: both go before the window opens, without a
+// word, and the name can be registered again.
+void SessionTest::startUpUndoesATornRegistration() {
+    GuiTestEnv env;
+    const QByteArray ann =
+        modMain::AccountRecordLine(1, QStringLiteral("Ann"), QStringLiteral("Pw")).toLatin1() +
+        "\r\n";
+    const QByteArray bob =
+        modMain::AccountRecordLine(2, QStringLiteral("Bob"), QStringLiteral("Secret")).toLatin1();
+    WriteFileBytes(env.path(QStringLiteral("info.qvx")), ann + bob.chopped(7));
+    QVERIFY(QDir(env.folder()).mkdir(QStringLiteral("USR2")));
+    env.mainWindow();
+    QCOMPARE(FileBytes(env.path(QStringLiteral("info.qvx"))), ann);
+    QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("USR2"))));
+    QVERIFY(MsgBox::shown().isEmpty());
+    bool taken = true;
+    int next = 0;
+    QVERIFY(!modMain::FindAccount(QStringLiteral("Bob"), &taken, &next).failed());
+    QVERIFY(!taken);
+    QCOMPARE(next, 2);
+}
+
+// What the recovery at sign-in found and moved out of the way is told
+// before the greeting.
+void SessionTest::signInTellsWhatItMovedOutOfTheWay() {
+    GuiTestEnv env;
+    frmMain &main = env.mainWindow();
+    AddAccount(1, QStringLiteral("Ann"), QStringLiteral("Pw"));
+    QVERIFY(QDir(env.folder()).mkpath(QStringLiteral("USR1/CAT3.DAT.deleting")));
+    SignInByKeyboard(main, QStringLiteral("Ann"), QStringLiteral("Pw"));
+    const QString folder = env.path(QStringLiteral("USR1"));
+    QCOMPARE(ShownTexts(),
+             (QStringList{QStringLiteral("Wayfile found a folder, \"%1/CAT3.DAT.deleting\", under "
+                                         "the name it gives the URLs of a Category while it "
+                                         "deletes that Category, and renamed it to "
+                                         "\"%1/CAT3.DAT.deleting.kept\" to keep it out of the "
+                                         "way. Wayfile never makes such an entry: look at it, "
+                                         "keep what you need and delete the rest.")
+                              .arg(folder),
+                          QStringLiteral("               Success! You are now logged into the "
+                                         "program.\r\n\r\nNow you can View, Edit, Add or Modify "
+                                         "your URL's and Categories.")}));
+    QVERIFY(QFileInfo(folder + QStringLiteral("/CAT3.DAT.deleting.kept")).isDir());
 }
 
 void SessionTest::logoutAnsweredNo() {

@@ -569,15 +569,31 @@ void SignInTest::signInTellsWhatCouldNotBeFinished() {
     GuiTestEnv env;
     WriteUserFiles({{QStringLiteral("Work"), 1}});
     const QString folder = env.path(QStringLiteral("USR1"));
-    QVERIFY(QDir().mkpath(folder + "/CAT7.DAT.deleting/inside"));
+    WriteFileBytes(folder + "/CAT7.DAT.deleting", UrlLine({1, QStringLiteral("gone.example")}));
 
     frmMain &main = env.mainWindow();
-    SignInByKeyboard(main, kTestUser, kTestPassword);
-    QCOMPARE(ShownTexts(), (QStringList{QStringLiteral("Wayfile could not delete "
-                                                       "\"%1/CAT7.DAT.deleting\".\r\n\r\nReason: "
-                                                       "Is a directory.")
-                                            .arg(folder),
-                                        kSignedIn}));
+    {
+        // The URLs of the deleted category 7 cannot be removed.
+        const DiskCallsOverride faults(modMain::DiskCalls{.remove = [](const char *path) {
+            if (QByteArray(path).endsWith(".deleting")) {
+                errno = EIO;
+                return -1;
+            }
+            return ::unlink(path);
+        }});
+        SignInByKeyboard(main, kTestUser, kTestPassword);
+    }
+    QCOMPARE(ShownTexts(),
+             (QStringList{QStringLiteral("Wayfile was finishing the deletion of a Category that "
+                                         "was cut short, but could not delete "
+                                         "\"%1/CAT7.DAT.deleting\".\r\n\r\nReason: "
+                                         "Input/output error.\r\n\r\nThe Category is deleted. "
+                                         "Its URLs are still kept in \"%1/CAT7.DAT.deleting\", "
+                                         "which no Category reads; Wayfile tries again to remove "
+                                         "that file at your next sign-in, or you may delete it "
+                                         "yourself.")
+                              .arg(folder),
+                          kSignedIn}));
     QCOMPARE(ListedEntries(main.lstCatView), QStringList{"Work=1"});
     QCOMPARE(main.cmdLogin->text(), QStringLiteral("&Logout"));
 }

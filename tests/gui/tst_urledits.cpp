@@ -96,6 +96,7 @@ private slots:
     void deleteOrModifyFails_data();
     void deleteOrModifyFails();
     void firstUrlWarnsOfAnUnflushedFolder();
+    void oneOfTwoUrlsOfOneNumberChanges();
 };
 
 void tst_UrlEdits::firstUrlByEnterStoresTheHint() {
@@ -804,13 +805,54 @@ void tst_UrlEdits::firstUrlWarnsOfAnUnflushedFolder() {
     }
     const QString folder = env.path(QStringLiteral("USR1"));
     QCOMPARE(ShownTexts(),
-             (QStringList{QStringLiteral("Wayfile saved \"%1/CAT4.DAT\", but could not make sure "
-                                         "that the change is safely on disk: a power failure could "
-                                         "still undo it.\r\n\r\nReason: The folder \"%1\" could "
-                                         "not be flushed to disk (Input/output error).")
+             (QStringList{QStringLiteral("Wayfile created the empty file \"%1/CAT4.DAT\", but "
+                                         "could not make sure that the change is safely on disk: "
+                                         "a power failure could still undo it.\r\n\r\nReason: "
+                                         "The folder \"%1\" could not be flushed to disk "
+                                         "(Input/output error).\r\n\r\nPlease check the disk: it "
+                                         "may be full, failing or no longer connected. After a "
+                                         "power failure, see whether the change is still there, "
+                                         "and make it again if it is not.")
                               .arg(folder),
                           QStringLiteral("Success! The URL was added under the Category News")}));
     QCOMPARE(ListedEntries(main.lstUrlView), QStringList{QStringLiteral("news.example/a=1")});
+}
+
+// A file that holds one number twice: the URL chosen is the one shown,
+// modified and deleted, and the other stays in the file and in the lists.
+void tst_UrlEdits::oneOfTwoUrlsOfOneNumberChanges() {
+    GuiTestEnv env;
+    frmMain &main = SignInWithCategories(env, {{QStringLiteral("News"), 1}});
+    const QByteArray a = UrlLine({5, QStringLiteral("a.org"), QStringLiteral("first")});
+    const QByteArray b = UrlLine({5, QStringLiteral("b.org"), QStringLiteral("second")});
+    const QString path = WriteUrlFile(1, a + b);
+    MenuOn(main, QStringLiteral("News"));
+    ClickEntry(main.lstUrlView, QStringLiteral("b.org"));
+    QCOMPARE(main.txtUrlViewDesc->toPlainText(), QStringLiteral("second"));
+
+    QTest::mouseClick(main.cmdUrlViewM, Qt::LeftButton);
+    QCOMPARE(main.txtUrlModDesc->text(), QStringLiteral("second"));
+    main.txtUrlMod->setText(QStringLiteral("c.org"));
+    QTest::mouseClick(main.cmdUrlMod, Qt::LeftButton);
+    QCOMPARE(ShownTexts(), QStringList{QStringLiteral("The URL was Succesfully Modified!")});
+    QList<QByteArray> lines = FileLines(path);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], a);
+    const modMain::UrlRecord changed =
+        modMain::DecodeUrlLine(QString::fromLatin1(lines[1].chopped(2)));
+    QCOMPARE(changed.address, QStringLiteral("c.org"));
+    QCOMPARE(changed.description(), QStringLiteral("second"));
+    QCOMPARE(ListedEntries(main.lstUrlView), (QStringList{"a.org=5", "c.org=5"}));
+
+    MsgBox::reset();
+    ClickEntry(main.lstUrlView, QStringLiteral("c.org"));
+    QTest::mouseClick(main.cmdUrlViewD, Qt::LeftButton);
+    QCOMPARE(main.cmbUrlDel->currentText(), QStringLiteral("c.org"));
+    QTest::keyClick(main.cmbUrlDel, Qt::Key_Return);
+    QCOMPARE(ShownTexts(),
+             QStringList{QStringLiteral("Success! The URL was succesfully deleted!")});
+    QCOMPARE(FileBytes(path), a);
+    QCOMPARE(ListedEntries(main.lstUrlView), QStringList{"a.org=5"});
 }
 
 QTEST_MAIN(tst_UrlEdits)

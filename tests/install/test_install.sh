@@ -84,6 +84,9 @@ check_installed() {
   check "$name: the program folder is the owner's only" mode_is 700 "$app"
   check "$name: the program is the build's" cmp -s "$build/wayfile" "$app/wayfile"
   check "$name: the program can be run by its owner only" mode_is 700 "$app/wayfile"
+  check "$name: the readme is the build's, beside the program" \
+    cmp -s "$build/readme.txt" "$app/readme.txt"
+  check "$name: the readme is readable by its owner only" mode_is 600 "$app/readme.txt"
   check "$name: the launcher is readable by its owner" mode_is 600 "$launcher"
   check "$name: the icon is the drawn one" cmp -s "$top/data/wayfile.svg" "$icon"
   check "$name: the icon is readable by its owner" mode_is 600 "$icon"
@@ -102,6 +105,24 @@ check_installed() {
   check "$name: the launcher's command runs the program" \
     grep -q "Wayfile needs a graphical desktop to show its windows" "$scratch/started"
 }
+
+# ---- The readme beside the program in the build folder ----
+readme="$build/readme.txt"
+check "the build has readme.txt beside the program" test -f "$readme" -a -x "$build/wayfile"
+expect_line "the readme starts with the program's name" "Wayfile v2.1" <(head -n 1 "$readme")
+for heading in "First steps" "Where the data live" "What the messages mean" \
+  "After a crash or a power failure"; do
+  expect_line "the readme has the part \"$heading\"" "$heading" "$readme"
+done
+expect_line "the readme explains the Imposter message of the categories" \
+  "    Imposter! These Category Files don't seem to belong to you!" "$readme"
+expect_line "the readme explains the Imposter message of the URLs" \
+  "    Imposter! These files don't seem to belong to you." "$readme"
+expect_line "the readme says how to back up" \
+  "    cp -a ~/.local/share/wayfile/info.qvx ~/.local/share/wayfile/USR* /path/to/backup/" "$readme"
+check "the readme is plain text, without images, tables, markers or marks" \
+  bash -c '! grep -nE "^#|^!\[|^\||\*\*|\`|<!--" "$1"' _ "$readme"
+check "the readme leaves out the developers' part" bash -c '! grep -q "Development" "$1"' _ "$readme"
 
 # ---- Installing into the default data folder, ~/.local/share ----
 home="$scratch/home of a user"
@@ -165,6 +186,7 @@ expect_line "uninstall says where the data are" \
   "Your Wayfile data (info.qvx and the USR folders) were kept in $app; install Wayfile again to use them, or delete that folder when you no longer need them." \
   "$out"
 check "uninstall removes the program" absent "$app/wayfile"
+check "uninstall removes the readme" absent "$app/readme.txt"
 check "uninstall removes the launcher" absent "$launcher"
 check "uninstall removes the icon" absent "$icon"
 expect_text "uninstall keeps the data byte for byte" "$before" "$(snapshot "$app")"
