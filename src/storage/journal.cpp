@@ -34,10 +34,14 @@ IoError failed(const QString &file, const QString &action, int errorCode) {
     return IoError::failure(file, action, qt_error_string(errorCode));
 }
 
-// The outcome of a change of an entry whose folder could not be flushed.
-IoError notSynced(const QString &file, const QString &folder, int errorCode) {
+// The outcome of a change (`kind`) of an entry whose folder could not be
+// flushed.
+IoError notSynced(const QString &file, const QString &folder, int errorCode, NotSynced::Kind kind) {
     IoError result;
-    result.warning = NotSynced{file, folder, qt_error_string(errorCode)};
+    result.warning.file = file;
+    result.warning.folder = folder;
+    result.warning.reason = qt_error_string(errorCode);
+    result.warning.kind = kind;
     return result;
 }
 
@@ -149,7 +153,7 @@ public:
         IoError result;
         for (const QString &folder : folders_) {
             if (const int error = diskio::SyncFolder(folder))
-                result.note(notSynced(changed, folder, error));
+                result.note(notSynced(changed, folder, error, NotSynced::Kind::Saved));
         }
         return result;
     }
@@ -423,7 +427,7 @@ IoError removeJournal(const QString &path) {
     if (const int error = diskio::Remove(path); error && error != ENOENT)
         return failed(path, kDelete, error);
     if (const int error = diskio::SyncFolder(folderOf(path)))
-        return notSynced(path, folderOf(path), error);
+        return notSynced(path, folderOf(path), error, NotSynced::Kind::Removed);
     return IoError();
 }
 
@@ -828,7 +832,7 @@ IoError Journal::commit(bool *committed) {
     *committed = true;
     state_ = State::Closed;
     if (const int error = diskio::SyncFolder(folder_))
-        return notSynced(path_, folder_, error);
+        return notSynced(path_, folder_, error, NotSynced::Kind::Removed);
     return IoError();
 }
 
