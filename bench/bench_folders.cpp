@@ -13,10 +13,16 @@
 //   DeleteCategory/x_floor      DeleteCategoryFiles of category 5 (index
 //                               rewritten, URL file removed), likewise
 //   floor_ms / large_ms         the operation in the small / large folder
+//   RecoverUserFolder/x_floor   the sign-in's recovery of the large folder
+//                               (nothing to mend) over its floor: listing
+//                               the folder and opening, reading the last
+//                               byte of and closing every file
+//   recover_ms, floor_ms        those two
 // Everything the operation changed is put back, outside the timing, before
 // the next run.
 
 #include "categories/categoryindex.h"
+#include "categories/recovery.h"
 #include "session/modMain.h"
 #include "storage/accountfile.h"
 #include "storage/datafile.h"
@@ -31,6 +37,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -161,5 +170,41 @@ void BM_DeleteCategory(benchmark::State &state) {
     largeAgainstSmall(state, deleteCategory);
 }
 BENCHMARK(BM_DeleteCategory)->Unit(benchmark::kMillisecond);
+
+// What any look at every file of a folder costs: the listing, and one open,
+// read of the last byte and close per file.
+void lookAtEveryFile(const QString &folder) {
+    QStringList names;
+    if (ListFolder(folder, &names).failed())
+        giveUp(QStringLiteral("could not list ") + folder);
+    for (const QString &name : std::as_const(names)) {
+        const int fd =
+            ::open(QFile::encodeName(folder + u'/' + name).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        char last = 0;
+        benchmark::DoNotOptimize(::pread(fd, &last, 1, 0));
+        ::close(fd);
+    }
+}
+
+void BM_RecoverUserFolder(benchmark::State &state) {
+    folder(kLargeFolder).restore();
+    const QString user = UserFolderPath(1);
+    for (auto _ : state) {
+        if (const IoError err = RecoverUserFolder(1); err.failed()) {
+            state.SkipWithError(qPrintable(err.message()));
+            return;
+        }
+    }
+    bench::InterleavedMinimum times;
+    for (int i = 0; i < 7; ++i)
+        times.round([] { RecoverUserFolder(1); }, [&] { lookAtEveryFile(user); });
+    state.counters["entries"] = kLargeFolder;
+    state.counters["recover_ms"] = times.first() * 1e3;
+    state.counters["floor_ms"] = times.second() * 1e3;
+    state.counters["x_floor"] = times.first() / times.second();
+}
+BENCHMARK(BM_RecoverUserFolder)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
