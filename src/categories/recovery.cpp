@@ -56,6 +56,21 @@ const QString kRemovingRegistrationFolder =
     QStringLiteral("Wayfile was removing the empty folder of a registration that a crash or a "
                    "power failure cut short");
 
+// A change of several files (an import, a password change, an account
+// deletion) that a crash or a power failure cut short: its journal says what
+// to finish or undo, and stays until that is done.
+const QString kFinishingTransaction =
+    QStringLiteral("Wayfile was finishing or undoing a change of several files (an import, a "
+                   "password change or the deletion of an ID) that was cut short");
+const QString kJournalKeptAtStart =
+    QStringLiteral("Nothing is lost: the record of that change is kept, and Wayfile tries again "
+                   "at its next start. Please check that the disk has room and that Wayfile may "
+                   "write to its folder.");
+const QString kJournalKeptAtSignIn =
+    QStringLiteral("Nothing is lost: the record of that change is kept, and Wayfile tries again "
+                   "at your next sign-in. Please check that the disk has room and that Wayfile "
+                   "may write to its folder.");
+
 const QString kTempLeftoverName = QStringLiteral("TMP.DAT");
 
 // What a failure of clearing away rewrite leftovers in `folder` says: a
@@ -422,7 +437,8 @@ IoError RecoverProgramFolder() {
     IoError result;
     // A change of several files cut short is finished or undone first, so
     // that the steps below see whole files.
-    result.keepFirst(RecoverJournals());
+    IoError journals = RecoverJournals();
+    result.keepFirst(journals.during(kFinishingTransaction, kJournalKeptAtStart));
     result.keepFirst(clearingLeftovers(RemoveRewriteLeftovers(folder), folder, true));
 
     bool cut = false;
@@ -467,7 +483,7 @@ IoError RecoverUserFolder(int userNo, QStringList *notices) {
     // An import cut short is undone first; nothing else is touched while
     // that cannot be done.
     if (IoError err = RecoverJournal(folder); err.failed())
-        return err;
+        return err.during(kFinishingTransaction, kJournalKeptAtSignIn);
 
     // Every step is taken that can be; the first failure is the one told.
     IoError result;

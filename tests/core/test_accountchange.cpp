@@ -514,6 +514,48 @@ TEST_P(FailedSteps, LeaveTheFilesAsTheyWereOrTheChangeToFinish) {
     EXPECT_GT(refused, 3);
 }
 
+// A change decided already but not finished, whose finishing at the next
+// start fails too: the message says what Wayfile was doing and that nothing
+// is lost; the journal stays, and the start after that finishes the change.
+TEST_P(FailedSteps, AFinishingThatFailsAtTheStartSaysWhatWasBeingDone) {
+    bool finishedLater = false;
+    for (int step = 1; step < 200 && !finishedLater; ++step) {
+        restore(before);
+        Change change;
+        bool failed = false;
+        {
+            const DiskCallsOverride calls(diskkill::FailAt(step, EIO, &failed));
+            change = run();
+        }
+        if (!failed)
+            break;
+        if (!change.changed || !change.failed())
+            continue;
+        finishedLater = true;
+        IoError started;
+        {
+            const DiskCallsOverride calls(
+                {{}, {}, [](const char *, const char *) { return errno = EIO, -1; }, {}});
+            started = RecoverProgramFolder();
+        }
+        ASSERT_TRUE(started.failed()) << step;
+        const QString message = started.message();
+        EXPECT_TRUE(message.startsWith(QStringLiteral(
+            "Wayfile was finishing or undoing a change of several files (an import, a password "
+            "change or the deletion of an ID) that was cut short, but could not ")))
+            << message.toStdString();
+        EXPECT_TRUE(message.endsWith(QStringLiteral(
+            "Reason: Input/output error.\r\n\r\nNothing is lost: the record of that change is "
+            "kept, and Wayfile tries again at its next start. Please check that the disk has "
+            "room and that Wayfile may write to its folder.")))
+            << message.toStdString();
+        EXPECT_TRUE(QFileInfo::exists(path(kJournalName)));
+        ASSERT_FALSE(RecoverProgramFolder().failed()) << step;
+        expectDone();
+    }
+    EXPECT_TRUE(finishedLater);
+}
+
 INSTANTIATE_TEST_SUITE_P(Accounts, FailedSteps,
                          ::testing::Values(Operation{"password_change", true},
                                            Operation{"account_delete", false}),
