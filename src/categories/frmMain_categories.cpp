@@ -16,6 +16,7 @@
 #include "screens/sortedlist.h"
 #include "session/modMain.h"
 #include "storage/records.h"
+#include "urls/foundurls.h"
 
 #include <QEvent>
 #include <QSignalBlocker>
@@ -376,16 +377,26 @@ modMain::Change frmMain::AddCategory(const QString &name) {
     if (!change.changed)
         return change;
     modMain::NextCatNo = int(change.number);
+    FoundUrls->changing().categoryAdded(modMain::NextCatNo, name);
     // To all four lists.
     CategoryModel->insertSorted(name, modMain::NextCatNo);
     return change;
 }
 
 modMain::Change frmMain::DeleteCategory() {
-    return modMain::DeleteCategoryFiles(modMain::UserNo, cmbCatDel->chosenNumber());
+    const int catNo = cmbCatDel->chosenNumber();
+    const modMain::Change change = modMain::DeleteCategoryFiles(modMain::UserNo, catNo);
+    if (change.changed)
+        FoundUrls->changing().categoryDeleted(catNo);
+    return change;
 }
 
 modMain::Change frmMain::ModifyCategory() {
-    return modMain::RenameCategory(modMain::UserNo, cmbCatMod->chosenNumber(),
-                                   modMain::TrimBlanks(txtCatMod->text()), modMain::PassStamp);
+    const int catNo = cmbCatMod->chosenNumber();
+    const QString name = modMain::TrimBlanks(txtCatMod->text());
+    const modMain::Change change =
+        modMain::RenameCategory(modMain::UserNo, catNo, name, modMain::PassStamp);
+    if (change.changed)
+        FoundUrls->changing().categoryRenamed(catNo, name);
+    return change;
 }

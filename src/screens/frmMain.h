@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include "screens/listbox.h"
 
 namespace screens {
+class FoundUrls;
 class ListFace;
 class SortedListModel;
 class StatusBar;
@@ -122,6 +124,31 @@ public:
 
     // ---- end of the URL screens' handlers ----
 
+    // ---- Find URL: handlers defined in src/urls/frmMain_find.cpp ----
+    // The Find URL menu (cmdUrlViewF, or Ctrl+F anywhere while signed in).
+    void cmdUrlViewF_Click();
+    void txtUrlFind_Change();
+    void lstUrlFind_Click();
+    void lstUrlFind_DblClick();
+    void cmdUrlFindCncl_Click();
+    // The "already saved" hints of the Add and Modify URL panels.
+    void txtUrlAdd_Change();
+    void txtUrlMod_Change();
+    // Ctrl+C in lstUrlView and lstUrlFind: the chosen address as View opens it.
+    void lstUrlView_Copy();
+    void lstUrlFind_Copy();
+    // The signed-in user's URLs for finding them, and the URLs found. Built
+    // at first use ("LFI"); every change procedure keeps it in step through
+    // FoundUrls->changing() once its files changed.
+    screens::FoundUrls *FoundUrls = nullptr;
+    void BuildFindIndex(); // "LFI"
+    void FindUrls();       // "FU": lstUrlFind for the text of txtUrlFind
+    // Sign-out and exit: the index, every box and list of the Find URL menu
+    // and the hints are emptied, and a copied address leaves the clipboard.
+    void ForgetFoundUrls();
+
+    // ---- end of the Find URL handlers ----
+
     // ---- The procedures behind the lists ----
     // They read and write the data files and keep the lists in step with
     // them. Each takes its input from the controls and the session state.
@@ -157,6 +184,7 @@ private:
     // into the command table.
     void connectCategoryHandlers();
     void connectUrlHandlers();
+    void connectFindHandlers();
     // Plugs an operation of this window into the command table; the window
     // unplugs all of them when it goes.
     void plugCommand(const char *code, modMain::Operation operation);

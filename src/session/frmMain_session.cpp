@@ -88,6 +88,7 @@ void frmMain::cmdLogin_Click() {
     // Every category list and every URL list.
     CategoryModel->clear();
     UrlModel->clear();
+    ForgetFoundUrls();
     txtCatAdd->clear();
     txtCatMod->clear();
     txtUrlAdd->clear();
@@ -108,7 +109,9 @@ void frmMain::cmdLogin_Click() {
 }
 
 void frmMain::cmdQuit_Click() {
-    // Every change is already on disk: nothing to save or confirm.
+    // Every change is already on disk: nothing to save or confirm. What the
+    // search held goes first.
+    ForgetFoundUrls();
     close();
     emit programEnd();
 }

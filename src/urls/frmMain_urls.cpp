@@ -12,6 +12,7 @@
 #include "screens/urllayout.h"
 #include "session/modMain.h"
 #include "storage/records.h"
+#include "urls/foundurls.h"
 #include "urls/urlfile.h"
 
 #include <QEvent>
@@ -180,6 +181,7 @@ modMain::Change frmMain::AddUrl() {
     if (!change.changed)
         return change;
     modMain::NextUrlNo = int(change.number);
+    FoundUrls->changing().urlAdded(catNo, modMain::NextUrlNo, address, txtUrlAddCh->text());
     // The URLs listed are the menu's category's; another category's are
     // loaded afresh when the URL menu comes back.
     if (UrlViewCatNo == catNo) {
@@ -194,6 +196,7 @@ modMain::Change frmMain::DeleteUrl() {
     const modMain::Change change = modMain::DeleteUrlRecord(ChosenUrlFile(this), urlNo);
     if (!change.changed)
         return change;
+    FoundUrls->changing().urlDeleted(ChosenCategory(this), urlNo);
     // The file lost its first record of that number; the lists that show
     // the URLs lose their first entry of it, and the chosen entry its choice.
     const QSignalBlocker list(lstUrlView);
@@ -215,6 +218,7 @@ modMain::Change frmMain::ModifyUrl() {
                                                              description, modMain::PassStamp);
     if (!change.changed)
         return change;
+    FoundUrls->changing().urlModified(ChosenCategory(this), urlNo, address, description);
     const QSignalBlocker blocker(lstUrlView);
     UrlModel->renameNumber(urlNo, address);
     return change;
