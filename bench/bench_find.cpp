@@ -24,6 +24,14 @@
 //                        every search starts afresh (no narrowing)
 //   SavedInAsYouType/median_us, worst_us   CPU time of one "already saved"
 //                        look-up while an address is typed letter by letter
+//   FindWindowKeystroke/median_ms, worst_ms   the same typing in the Find URL
+//                        menu of the real window (offscreen): the wall time
+//                        from a key press until the event loop is idle again
+//                        (the box, the search, the list's reset and its
+//                        painting); open_ms: opening the menu the first time,
+//                        the index read then. hint_median_ms, hint_worst_ms:
+//                        the same for each key of an address typed into the
+//                        Add URL panel's box, its "already saved" hint shown
 
 #include "categories/categoryindex.h"
 #include "storage/accountfile.h"
@@ -34,10 +42,18 @@
 #include "urls/urlfile.h"
 
 #include "ratio.h"
+#include "window.h"
+
+#include "screens/sortedlist.h"
+#include "session/modMain.h"
+#include "urls/foundurls.h"
 
 #include <benchmark/benchmark.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QTemporaryDir>
 
 #include <malloc.h>
@@ -356,5 +372,96 @@ BENCHMARK(SavedInAsYouType)
     ->Args({32767, 1})
     ->Unit(benchmark::kMicrosecond)
     ->Iterations(3);
+
+// One key pressed in `widget` (a character, or Backspace when `text` is
+// empty), and the wall time until the event loop has nothing left to do:
+// what the user waits before the window answers the next key.
+double StallOfKey(QWidget *widget, const QString &text) {
+    const int key = text.isEmpty() ? Qt::Key_Backspace : Qt::Key_unknown;
+    QElapsedTimer timer;
+    timer.start();
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(widget, &release);
+    QCoreApplication::processEvents();
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+// Types each text of `texts` in turn into `box`, key by key (each differs
+// from the one before by a letter added or taken back at the end); the
+// stall of each key.
+void TypeKeys(QWidget *box, const QStringList &texts, std::vector<double> *stalls) {
+    QString now;
+    for (const QString &next : texts) {
+        const QString key = next.size() > now.size() ? QString(next.back()) : QString();
+        stalls->push_back(StallOfKey(box, key));
+        now = next;
+    }
+}
+
+void FindWindowKeystroke(benchmark::State &state) {
+    const Collection &files = Files(int(state.range(0)), int(state.range(1)));
+    frmMain &main = bench::BenchWindow();
+    main.show();
+    SetProgramFolder(files.dir.path());
+    UserNo = 1;
+    PassStamp = files.stamp;
+    main.cmdURL->setEnabled(true);
+    DoCommand(QStringLiteral("LCD"));
+    const QStringList keys = Keystrokes();
+    std::vector<double> stalls;
+    std::vector<double> hints;
+    double open = 0;
+    qsizetype found = 0;
+    for (auto _ : state) {
+        main.ForgetFoundUrls();
+        QCoreApplication::processEvents();
+        QElapsedTimer timer;
+        timer.start();
+        main.cmdUrlViewF_Click();
+        QCoreApplication::processEvents();
+        open = double(timer.nsecsElapsed()) / 1e9;
+        stalls.clear();
+        TypeKeys(main.txtUrlFind, keys, &stalls);
+        found = main.lstUrlFind->model()->rowCount();
+
+        hints.clear();
+        main.cmdURL_Click();
+        main.cmdUrlViewA_Click();
+        for (int i = 0; i < 10; ++i) {
+            const QString &address = files.addresses[i * files.addresses.size() / 10];
+            main.txtUrlAdd->setText(QString());
+            QStringList typed;
+            for (qsizetype n = 1; n <= address.size(); ++n)
+                typed << address.left(n);
+            TypeKeys(main.txtUrlAdd, typed, &hints);
+            if (main.lblUrlAddSaved->text().isEmpty())
+                state.SkipWithError("an address saved was not hinted at");
+        }
+    }
+    if (found != 0)
+        state.SkipWithError("the last text typed found something");
+    state.counters["keystrokes"] = double(stalls.size());
+    state.counters["open_ms"] = open * 1e3;
+    state.counters["median_ms"] = Median(stalls) * 1e3;
+    state.counters["worst_ms"] = *std::max_element(stalls.begin(), stalls.end()) * 1e3;
+    state.counters["hint_median_ms"] = Median(hints) * 1e3;
+    state.counters["hint_worst_ms"] = *std::max_element(hints.begin(), hints.end()) * 1e3;
+
+    main.ForgetFoundUrls();
+    main.txtUrlAdd->setText(QString());
+    DoCommand(QStringLiteral("HA"));
+    main.CategoryModel->clear();
+    main.UrlModel->clear();
+    main.cmdURL->setEnabled(false);
+    ResetSession();
+    SetProgramFolder(QString());
+}
+BENCHMARK(FindWindowKeystroke)
+    ->Args({100000, 1000})
+    ->Args({32767, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 } // namespace

@@ -79,4 +79,15 @@ xdotool key Tab; xdotool type "https://www.gnu.org/"
 xdotool key Tab; xdotool type "Free software"; xdotool key Return; xdotool type "and its philosophy"
 sleep 0.5
 import -window root "$out/urls-add.png"
+# Ctrl+F, from any screen: the Find URL menu, searching as the words are
+# typed; Down goes into the results and chooses the first one.
+xdotool key ctrl+f; sleep 0.5
+xdotool type "news"; sleep 0.3
+xdotool key Down; sleep 0.5
+import -window root "$out/find-url.png"
+# The Add URL panel says where an address typed is saved already.
+xdotool key Escape; sleep 0.3
+focus "$main"; xdotool key alt+u; sleep 0.5; xdotool key alt+a; sleep 0.5
+xdotool type "http://news.example.com"; sleep 0.5
+import -window root "$out/urls-add-saved.png"
 echo "screenshots in $out"

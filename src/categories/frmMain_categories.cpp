@@ -16,6 +16,7 @@
 #include "screens/sortedlist.h"
 #include "session/modMain.h"
 #include "storage/records.h"
+#include "urls/foundurls.h"
 
 #include <QEvent>
 #include <QSignalBlocker>
@@ -360,6 +361,7 @@ modMain::Change frmMain::AddCategory(const QString &name) {
     if (!change.changed)
         return change;
     modMain::NextCatNo = int(change.number);
+    FoundUrls->changing().categoryAdded(modMain::NextCatNo, name);
     // To all four lists.
     CategoryModel->insertSorted(name, modMain::NextCatNo);
     return change;
@@ -367,13 +369,24 @@ modMain::Change frmMain::AddCategory(const QString &name) {
 
 modMain::Change frmMain::DeleteCategory() {
     const int chosen = cmbCatDel->currentIndex();
-    return modMain::DeleteCategoryFiles(modMain::UserNo, cmbCatDel->chosenNumber(),
-                                        cmbCatDel->itemText(chosen));
+    const int catNo = cmbCatDel->chosenNumber();
+    const modMain::Change change =
+        modMain::DeleteCategoryFiles(modMain::UserNo, catNo, cmbCatDel->itemText(chosen));
+    if (change.changed)
+        ForgetOrKeepFindIndex(catNo,
+                              [catNo](modMain::FindIndex &index) { index.categoryDeleted(catNo); });
+    return change;
 }
 
 modMain::Change frmMain::ModifyCategory() {
     const int chosen = cmbCatMod->currentIndex();
-    return modMain::RenameCategory(modMain::UserNo, cmbCatMod->chosenNumber(),
-                                   modMain::TrimBlanks(txtCatMod->text()), modMain::PassStamp,
-                                   cmbCatMod->itemText(chosen));
+    const int catNo = cmbCatMod->chosenNumber();
+    const QString name = modMain::TrimBlanks(txtCatMod->text());
+    const modMain::Change change = modMain::RenameCategory(
+        modMain::UserNo, catNo, name, modMain::PassStamp, cmbCatMod->itemText(chosen));
+    if (change.changed)
+        ForgetOrKeepFindIndex(catNo, [catNo, &name](modMain::FindIndex &index) {
+            index.categoryRenamed(catNo, name);
+        });
+    return change;
 }

@@ -30,6 +30,9 @@ QList<ControlName> MainWindowNames() {
         {"cmbUrlMod", "lblUrlMod", nullptr},
         {"txtUrlMod", "lblUrlModCh", nullptr},
         {"txtUrlModDesc", "lblUrlModDesc", nullptr},
+        {"txtUrlFind", "lblUrlFind", nullptr},
+        {"lstUrlFind", "lblUrlFindCh", nullptr},
+        {"txtUrlFindDesc", nullptr, "Description of the chosen URL"},
     };
 }
 

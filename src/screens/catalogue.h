@@ -125,7 +125,25 @@
     X(QPushButton, cmdUrlMod, pctUrlMod, "&Modify", "Click here to Modify the choosen URL", 34,    \
       NoFlags)                                                                                     \
     X(QPushButton, cmdUrlModCncl, pctUrlMod, "&Back", "Click here to Return to the Previous Menu", \
-      35, NoFlags)
+      35, NoFlags)                                                                                 \
+    /* Find URL */                                                                                 \
+    X(QPushButton, cmdUrlViewF, fraUrlView, "&Find URL",                                           \
+      "Click here to Find a URL in all your Categories", 68, NoFlags)                              \
+    X(QLabel, lblUrlAddSaved, pctUrlAdd, "", "", 69, NoFlags)                                      \
+    X(QLabel, lblUrlModSaved, pctUrlMod, "", "", 70, NoFlags)                                      \
+    X(Frame, fraUrlFind, frmMain, "Find URL",                                                      \
+      "Here you can Find a URL by its address, its Description or its Category", 71, NoFlags)      \
+    X(QLabel, lblUrlFind, fraUrlFind, "Please type the words you wish to find : ", "", 72,         \
+      NoFlags)                                                                                     \
+    X(QLineEdit, txtUrlFind, fraUrlFind, "",                                                       \
+      "Type one or more words of the URL, its Description or its Category in here", 73, NoFlags)   \
+    X(QLabel, lblUrlFindCh, fraUrlFind, "0 URL(s) found", "", 74, NoFlags)                         \
+    X(QListView, lstUrlFind, fraUrlFind, "",                                                       \
+      "This is where you can see the URL's found. Press Enter or double-click one to go to it",    \
+      75, NoFlags)                                                                                 \
+    X(QPlainTextEdit, txtUrlFindDesc, fraUrlFind, "", "", 76, VScroll | ReadOnly)                  \
+    X(QPushButton, cmdUrlFindCncl, fraUrlFind, "&Back", "Click here to Return to the Main Menu",   \
+      77, NoFlags)
 
 // X(Type, name, container, caption, toolTip, tab, flags)
 #define WAYFILE_FRMLOGIN_CONTROLS(X)                                                               \

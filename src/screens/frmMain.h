@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -15,7 +16,14 @@
 #include "screens/limitedtextedit.h"
 #include "screens/listbox.h"
 
+#include <functional>
+
+namespace modMain {
+class FindIndex;
+}
+
 namespace screens {
+class FoundUrls;
 class ListFace;
 class SortedListModel;
 class StatusBar;
@@ -122,6 +130,38 @@ public:
 
     // ---- end of the URL screens' handlers ----
 
+    // ---- Find URL: handlers defined in src/urls/frmMain_find.cpp ----
+    // The Find URL menu (cmdUrlViewF, or Ctrl+F anywhere while signed in).
+    void cmdUrlViewF_Click();
+    void txtUrlFind_Change();
+    void lstUrlFind_Click();
+    void lstUrlFind_DblClick();
+    void cmdUrlFindCncl_Click();
+    // The "already saved" hints of the Add and Modify URL panels.
+    void txtUrlAdd_Change();
+    void txtUrlMod_Change();
+    // Ctrl+C in lstUrlView and lstUrlFind: the chosen address as View opens it.
+    void lstUrlView_Copy();
+    void lstUrlFind_Copy();
+    // The signed-in user's URLs for finding them, and the URLs found. Built
+    // at first use ("LFI"); every change procedure keeps it in step through
+    // FoundUrls->changing() once its files changed.
+    screens::FoundUrls *FoundUrls = nullptr;
+    void BuildFindIndex(); // "LFI"
+    void FindUrls();       // "FU": lstUrlFind for the text of txtUrlFind
+    // Sign-out and exit: the index, every box and list of the Find URL menu
+    // and the hints are emptied, and a copied address leaves the clipboard.
+    // Keeps the find index in step with a change to category `catNo` (and,
+    // when given, to URL `urlNo` of the listed category) through `step`.
+    // Damaged category records share number 0, and a URL file can hold a
+    // number twice: the index, which knows them by number, is then dropped
+    // instead, to be read again at its next use.
+    void ForgetOrKeepFindIndex(int catNo, const std::function<void(modMain::FindIndex &)> &step,
+                               int urlNo = 0);
+    void ForgetFoundUrls();
+
+    // ---- end of the Find URL handlers ----
+
     // ---- The procedures behind the lists ----
     // They read and write the data files and keep the lists in step with
     // them. Each takes its input from the controls and the session state.
@@ -157,6 +197,7 @@ private:
     // into the command table.
     void connectCategoryHandlers();
     void connectUrlHandlers();
+    void connectFindHandlers();
     // Plugs an operation of this window into the command table; the window
     // unplugs all of them when it goes.
     void plugCommand(const char *code, modMain::Operation operation);

@@ -376,6 +376,36 @@ MainLayout ComputeMainLayout(const MainLayoutInput &in) {
     // 5. Last, the URL menu's prompt moves closer to Sep3V; the buttons keep
     // its earlier left edge.
     a.setLeft("lblUrlViewCh", Pct(fraUrlView.width, 1) + Sep3V.x1);
+
+    // 6. Finding URLs. The URL menu's Find button stands in its column of
+    // option buttons, in the band between Modify and Back, half as high as
+    // they are. The hints under the address boxes of the Add and Modify URL
+    // panels fill the gap down to the next prompt; their left edges (and the
+    // Modify one's width) follow the boxes when a panel opens.
+    a.place("cmdUrlViewF", u / 2.0f, cmdUrlViewD.width, (u / 4.0f) + B(cmdUrlViewM),
+            lblUrlViewCh.left);
+    a.place("lblUrlAddSaved", Pct(pctUrlAdd.height, 5), txtUrlAdd.width, B(txtUrlAdd), kKeep);
+    a.place("lblUrlModSaved", Pct(pctUrlMod.height, 5), kKeep, B(txtUrlMod), kKeep);
+
+    // The Find URL menu, over the category screens' rectangle: the words to
+    // find after their prompt, the count of the URLs found over their list,
+    // the chosen one's description under it, and Back right of the list,
+    // level with the foot of the description.
+    const Box fraUrlFind =
+        a.place("fraUrlFind", pctCatAdd.height, pctCatAdd.width, pctCatAdd.top, pctCatAdd.left);
+    const float findWidth = fraUrlFind.width / 1.5f;
+    const Box lblUrlFind = a.place("lblUrlFind", Pct(fraUrlFind.height, 7), TWofName("lblUrlFind"),
+                                   Pct(fraUrlFind.height, 7), Pct(fraUrlFind.width, 5));
+    const Box txtUrlFind = a.place("txtUrlFind", Pct(fraUrlFind.height, 7),
+                                   findWidth - lblUrlFind.width, lblUrlFind.top, R(lblUrlFind));
+    const Box lblUrlFindCh = a.place("lblUrlFindCh", Pct(fraUrlFind.height, 5), findWidth,
+                                     Pct(fraUrlFind.height, 3) + B(txtUrlFind), lblUrlFind.left);
+    const Box lstUrlFind = a.place("lstUrlFind", Pct(fraUrlFind.height, 48), findWidth,
+                                   Pct(fraUrlFind.height, 2) + B(lblUrlFindCh), lblUrlFind.left);
+    const Box txtUrlFindDesc = a.place("txtUrlFindDesc", Pct(fraUrlFind.height, 20), findWidth,
+                                       B(lstUrlFind) + Pct(fraUrlFind.height, 1), lstUrlFind.left);
+    a.place("cmdUrlFindCncl", u, cmdUrlViewD.width, B(txtUrlFindDesc) - u,
+            Pct(fraUrlFind.width, 10) + R(lstUrlFind));
     return out;
 }
 

@@ -50,6 +50,9 @@ void LayoutUrlAddPanel(QHash<QString, Box> &b) {
     Box txtUrlAddCh = Get(b, "txtUrlAddCh");
     txtUrlAddCh.left = txtUrlAdd.left;
     Set(b, "txtUrlAddCh", txtUrlAddCh);
+    Box saved = Get(b, "lblUrlAddSaved");
+    saved.left = txtUrlAdd.left;
+    Set(b, "lblUrlAddSaved", saved);
     PlaceButtons(b, txtUrlAddCh, lblUrlAddCh, "cmdUrlAdd", "cmdUrlAddCncl", Get(b, "pctUrlAdd"));
 }
 
@@ -76,6 +79,10 @@ void LayoutUrlModPanel(QHash<QString, Box> &b) {
     txtUrlMod.width = cmbUrlMod.width;
     txtUrlMod.left = lblUrlModCh.left + lblUrlModCh.width;
     Set(b, "txtUrlMod", txtUrlMod);
+    Box saved = Get(b, "lblUrlModSaved");
+    saved.width = txtUrlMod.width;
+    saved.left = txtUrlMod.left;
+    Set(b, "lblUrlModSaved", saved);
     Box lblUrlModDesc = Get(b, "lblUrlModDesc");
     lblUrlModDesc.width = lblUrlMod.width;
     Set(b, "lblUrlModDesc", lblUrlModDesc);

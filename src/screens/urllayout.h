@@ -18,6 +18,7 @@ void ApplyUrlCaptionWidth(QHash<QString, Box> &boxes, const QString &caption, fl
 
 // The Add, Delete and Modify URL panels, laid out after the caption-width rule
 // from the boxes they hold (controls inside a panel relative to the panel).
+// The hint under an address box starts where the box does, as wide as it is.
 void LayoutUrlAddPanel(QHash<QString, Box> &boxes);
 void LayoutUrlDelPanel(QHash<QString, Box> &boxes);
 void LayoutUrlModPanel(QHash<QString, Box> &boxes);

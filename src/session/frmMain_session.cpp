@@ -92,6 +92,7 @@ void frmMain::cmdLogin_Click() {
     // Every category list and every URL list.
     CategoryModel->clear();
     UrlModel->clear();
+    ForgetFoundUrls();
     txtCatAdd->clear();
     txtCatMod->clear();
     txtUrlAdd->clear();
@@ -112,7 +113,9 @@ void frmMain::cmdLogin_Click() {
 }
 
 void frmMain::cmdQuit_Click() {
-    // Every change is already on disk: nothing to save or confirm.
+    // Every change is already on disk: nothing to save or confirm. What the
+    // search held goes first.
+    ForgetFoundUrls();
     close();
     emit programEnd();
 }

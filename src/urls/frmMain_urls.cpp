@@ -12,6 +12,7 @@
 #include "screens/urllayout.h"
 #include "session/modMain.h"
 #include "storage/records.h"
+#include "urls/foundurls.h"
 #include "urls/urlfile.h"
 
 #include <QEvent>
@@ -183,6 +184,7 @@ modMain::Change frmMain::AddUrl() {
     if (!change.changed)
         return change;
     modMain::NextUrlNo = int(change.number);
+    FoundUrls->changing().urlAdded(catNo, modMain::NextUrlNo, address, txtUrlAddCh->text());
     // The URLs listed are the menu's category's; another category's are
     // loaded afresh when the URL menu comes back.
     if (UrlViewCatNo == catNo) {
@@ -199,6 +201,12 @@ modMain::Change frmMain::DeleteUrl() {
     const modMain::Change change = modMain::DeleteUrlRecord(ChosenUrlFile(this), urlNo, address);
     if (!change.changed)
         return change;
+    {
+        const int catNo = ChosenCategory(this);
+        ForgetOrKeepFindIndex(
+            catNo, [catNo, urlNo](modMain::FindIndex &index) { index.urlDeleted(catNo, urlNo); },
+            urlNo);
+    }
     // The file lost that record; the lists that show the URLs lose its
     // entry, and the chosen entry its choice.
     const QSignalBlocker list(lstUrlView);
@@ -222,6 +230,15 @@ modMain::Change frmMain::ModifyUrl() {
         ChosenUrlFile(this), urlNo, address, description, modMain::PassStamp, oldAddress);
     if (!change.changed)
         return change;
+    {
+        const int catNo = ChosenCategory(this);
+        ForgetOrKeepFindIndex(
+            catNo,
+            [&](modMain::FindIndex &index) {
+                index.urlModified(catNo, urlNo, address, description);
+            },
+            urlNo);
+    }
     const QSignalBlocker blocker(lstUrlView);
     UrlModel->renameNumber(urlNo, address, &oldAddress);
     return change;

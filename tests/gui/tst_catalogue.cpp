@@ -100,6 +100,16 @@ const Expected kMainWindow[] = {
     {"txtUrlModDesc", "text box", "pctUrlMod", "Please limit your Description to not more than 250 characters!\r\n", "Enter the Modified Description here", 33},
     {"cmdUrlMod", "button", "pctUrlMod", "&Modify", "Click here to Modify the choosen URL", 34},
     {"cmdUrlModCncl", "button", "pctUrlMod", "&Back", "Click here to Return to the Previous Menu", 35},
+    {"cmdUrlViewF", "button", "fraUrlView", "&Find URL", "Click here to Find a URL in all your Categories", 68},
+    {"lblUrlAddSaved", "label", "pctUrlAdd", "", "", 69},
+    {"lblUrlModSaved", "label", "pctUrlMod", "", "", 70},
+    {"fraUrlFind", "frame", "frmMain", "Find URL", "Here you can Find a URL by its address, its Description or its Category", 71},
+    {"lblUrlFind", "label", "fraUrlFind", "Please type the words you wish to find : ", "", 72},
+    {"txtUrlFind", "text box", "fraUrlFind", "", "Type one or more words of the URL, its Description or its Category in here", 73},
+    {"lblUrlFindCh", "label", "fraUrlFind", "0 URL(s) found", "", 74},
+    {"lstUrlFind", "QListView", "fraUrlFind", "", "This is where you can see the URL's found. Press Enter or double-click one to go to it", 75},
+    {"txtUrlFindDesc", "text box", "fraUrlFind", "", "", 76},
+    {"cmdUrlFindCncl", "button", "fraUrlFind", "&Back", "Click here to Return to the Main Menu", 77},
 };
 
 const Expected kLoginWindow[] = {

@@ -1,0 +1,294 @@
+// Finding URLs: the Find URL menu, which searches every URL of the signed-in
+// user as the user types and leads from a URL found to its place in the URL
+// menu; the "already saved" hints of the Add and Modify URL panels; copying
+// an address out of the URL lists; and the index behind them.
+
+#include "screens/clipboard.h"
+#include "screens/frmMain.h"
+#include "screens/screens.h"
+#include "screens/sortedlist.h"
+#include "session/modMain.h"
+#include "storage/paths.h"
+#include "storage/records.h"
+#include "urls/foundurls.h"
+#include "urls/urlfile.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QShortcut>
+#include <QSignalBlocker>
+
+#include <functional>
+
+namespace {
+
+const QString kFindScreen = QStringLiteral("Find URL Menu");
+
+// Calls `handler` for every key pressed in a widget, before the widget sees
+// it; a handler that returns true takes the key (the widget never sees it).
+class KeyDown : public QObject {
+public:
+    KeyDown(QWidget *widget, std::function<bool(const QKeyEvent &)> handler)
+        : QObject(widget), m_handler(std::move(handler)) {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::KeyPress && m_handler(*static_cast<QKeyEvent *>(event)))
+            return true;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<bool(const QKeyEvent &)> m_handler;
+};
+
+bool IsEnter(const QKeyEvent &key) {
+    return key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
+}
+
+QString FoundCount(int count) {
+    return QString::number(count) + QStringLiteral(" URL(s) found");
+}
+
+// The chosen row of the results; -1 when none is chosen.
+int ChosenRow(const QListView *list) {
+    const QModelIndexList chosen = list->selectionModel()->selectedIndexes();
+    return chosen.isEmpty() ? -1 : chosen.first().row();
+}
+
+void ChooseRow(QListView *list, int row) {
+    const QModelIndex index = list->model()->index(row, 0);
+    list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    list->scrollTo(index);
+}
+
+// Puts an address on the clipboard as View opens it.
+void CopyAddress(const QString &address) {
+    screens::Clipboard::copySecret(modMain::AddressToOpen(address));
+    SetStatus(QStringLiteral("The URL was copied to the Clipboard. It will be cleared from there "
+                             "in 30 seconds."));
+}
+
+// The hint under an address box: the categories that hold the address
+// typed, as it would be stored and as View would open it.
+void ShowSavedIn(frmMain *f, const QLineEdit *box, QLabel *hint) {
+    const QString address = modMain::StoredAddress(modMain::TrimBlanks(box->text()));
+    QStringList names;
+    if (!address.isEmpty() && modMain::UserNo != 0) {
+        modMain::DoCommand(QStringLiteral("LFI"));
+        names = f->FoundUrls->index().savedIn(address);
+    }
+    hint->setText(names.isEmpty()
+                      ? QString()
+                      : QStringLiteral("Already saved in: ") + names.join(QStringLiteral(", ")));
+}
+
+} // namespace
+
+// ---- The procedures behind the Find URL menu ----
+
+void frmMain::BuildFindIndex() {
+    if (FoundUrls->index().isBuilt() || modMain::UserNo == 0)
+        return;
+    // A file that cannot be read is left out and reported once: the index
+    // counts as built and is not read again this sign-in.
+    ReportIoError(this, FoundUrls->changing().build(modMain::UserFolderPath(modMain::UserNo),
+                                                    modMain::PassStamp));
+}
+
+void frmMain::FindUrls() {
+    if (modMain::TrimBlanks(txtUrlFind->text()).isEmpty()) {
+        FoundUrls->clear();
+    } else {
+        BuildFindIndex();
+        FoundUrls->find(txtUrlFind->text());
+    }
+    lblUrlFindCh->setText(FoundCount(FoundUrls->count()));
+    txtUrlFindDesc->clear();
+}
+
+void frmMain::ForgetFoundUrls() {
+    FoundUrls->changing().clear();
+    {
+        // setText, unlike clear, leaves nothing to undo.
+        const QSignalBlocker blocker(txtUrlFind);
+        txtUrlFind->setText(QString());
+    }
+    lblUrlFindCh->setText(FoundCount(0));
+    txtUrlFindDesc->clear();
+    lblUrlAddSaved->clear();
+    lblUrlModSaved->clear();
+    screens::Clipboard::clearCopied();
+}
+
+void frmMain::ForgetOrKeepFindIndex(int catNo,
+                                    const std::function<void(modMain::FindIndex &)> &step,
+                                    int urlNo) {
+    if (!FoundUrls->index().isBuilt())
+        return; // read from the files at its first use
+    bool shared = catNo == 0;
+    for (int row = 0, rows = UrlModel->count(), seen = 0; urlNo != 0 && !shared && row < rows;
+         ++row) {
+        seen += UrlModel->numberAt(row) == urlNo ? 1 : 0;
+        shared = seen > 1;
+    }
+    if (shared)
+        FoundUrls->changing().clear();
+    else
+        step(FoundUrls->changing());
+}
+
+// ---- Wiring ----
+
+void frmMain::connectFindHandlers() {
+    FoundUrls = new screens::FoundUrls(this);
+    lstUrlFind->setModel(FoundUrls);
+    lstUrlFind->setUniformItemSizes(true);
+    lstUrlFind->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstUrlFind->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The hints keep to one line under their box.
+    lblUrlAddSaved->setWordWrap(false);
+    lblUrlModSaved->setWordWrap(false);
+    // Find comes after Modify in the URL menu's column.
+    QWidget::setTabOrder(cmdUrlViewM, cmdUrlViewF);
+
+    connect(cmdUrlViewF, &QPushButton::clicked, this, &frmMain::cmdUrlViewF_Click);
+    connect(cmdUrlFindCncl, &QPushButton::clicked, this, &frmMain::cmdUrlFindCncl_Click);
+    connect(txtUrlFind, &QLineEdit::textChanged, this, &frmMain::txtUrlFind_Change);
+    connect(lstUrlFind->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &frmMain::lstUrlFind_Click);
+    connect(lstUrlFind, &QAbstractItemView::doubleClicked, this, &frmMain::lstUrlFind_DblClick);
+    connect(txtUrlAdd, &QLineEdit::textChanged, this, &frmMain::txtUrlAdd_Change);
+    connect(txtUrlMod, &QLineEdit::textChanged, this, &frmMain::txtUrlMod_Change);
+
+    // Down goes from the words into the results; Enter there (or in the
+    // words) goes to the chosen URL, the first one when none is chosen.
+    new KeyDown(txtUrlFind, [this](const QKeyEvent &key) {
+        if (FoundUrls->count() == 0 || (key.key() != Qt::Key_Down && !IsEnter(key)))
+            return false;
+        if (ChosenRow(lstUrlFind) < 0)
+            ChooseRow(lstUrlFind, 0);
+        if (IsEnter(key))
+            lstUrlFind_DblClick();
+        else
+            lstUrlFind->setFocus();
+        return true;
+    });
+    new KeyDown(lstUrlFind, [this](const QKeyEvent &key) {
+        if (IsEnter(key)) {
+            lstUrlFind_DblClick();
+            return true;
+        }
+        if (key.matches(QKeySequence::Copy)) {
+            lstUrlFind_Copy();
+            return true;
+        }
+        return false;
+    });
+    new KeyDown(lstUrlView, [this](const QKeyEvent &key) {
+        if (!key.matches(QKeySequence::Copy))
+            return false;
+        lstUrlView_Copy();
+        return true;
+    });
+
+    // Ctrl+F anywhere in the window while signed in; Escape leaves the menu.
+    auto *find = new QShortcut(QKeySequence::Find, this);
+    find->setContext(Qt::WindowShortcut);
+    connect(find, &QShortcut::activated, this, [this] {
+        if (cmdURL->isEnabled())
+            cmdUrlViewF_Click();
+    });
+    auto *leave = new QShortcut(QKeySequence(Qt::Key_Escape), fraUrlFind);
+    leave->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(leave, &QShortcut::activated, this, &frmMain::cmdUrlFindCncl_Click);
+
+    // However the program ends, nothing of the search stays behind.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &frmMain::ForgetFoundUrls);
+
+    plugCommand("LFI", [this] { BuildFindIndex(); });
+    plugCommand("FU", [this] { FindUrls(); });
+}
+
+// ---- Find URL menu ----
+
+void frmMain::cmdUrlViewF_Click() {
+    modMain::DoCommand(QStringLiteral("HA"));
+    lblIntro->setVisible(false);
+    lblSubTitle->setVisible(true);
+    lblSubTitle->setText(kFindScreen);
+    fraUrlFind->setVisible(true);
+    // The index is read at its first use; the words left in the box from
+    // the last visit are looked up again, the URLs having changed since.
+    SetStatus(QStringLiteral("Please wait...Loading all your URL's..."));
+    modMain::DoCommand(QStringLiteral("LFI"));
+    modMain::DoCommand(QStringLiteral("FU"));
+    SetStatus(QStringLiteral("Ready (") + kFindScreen + u')');
+    txtUrlFind->selectAll();
+    txtUrlFind->setFocus();
+}
+
+void frmMain::txtUrlFind_Change() {
+    modMain::DoCommand(QStringLiteral("FU"));
+}
+
+void frmMain::lstUrlFind_Click() {
+    const int row = ChosenRow(lstUrlFind);
+    if (row < 0) {
+        txtUrlFindDesc->clear();
+        return;
+    }
+    txtUrlFindDesc->setPlainText(screens::ShownLineBreaks(FoundUrls->descriptionAt(row)));
+}
+
+void frmMain::lstUrlFind_DblClick() {
+    const int row = ChosenRow(lstUrlFind);
+    if (row < 0)
+        return;
+    const int catNo = FoundUrls->categoryNoAt(row);
+    const int urlNo = FoundUrls->urlNoAt(row);
+    // The URL menu, with the category and then the URL chosen there as the
+    // user would choose them: the category's URLs load, the URL's
+    // description shows.
+    cmdURL_Click();
+    const int position = CategoriesShown->rowOfNumber(catNo);
+    if (position < 0)
+        return;
+    cmbUrlCat->setCurrentIndex(position);
+    if (UrlViewCatNo != catNo)
+        return; // its URLs could not be read; loading said so
+    const int urlRow = lstUrlView->entries()->rowOfNumber(urlNo);
+    if (urlRow < 0)
+        return;
+    lstUrlView->setCurrentRow(urlRow);
+    lstUrlView->scrollTo(lstUrlView->model()->index(urlRow, 0));
+    lstUrlView->setFocus();
+}
+
+void frmMain::cmdUrlFindCncl_Click() {
+    BackToMainMenu();
+}
+
+// ---- Hints and copies ----
+
+void frmMain::txtUrlAdd_Change() {
+    ShowSavedIn(this, txtUrlAdd, lblUrlAddSaved);
+}
+
+void frmMain::txtUrlMod_Change() {
+    ShowSavedIn(this, txtUrlMod, lblUrlModSaved);
+}
+
+void frmMain::lstUrlView_Copy() {
+    const int row = lstUrlView->selectedRow();
+    if (row >= 0)
+        CopyAddress(lstUrlView->entries()->textAt(row));
+}
+
+void frmMain::lstUrlFind_Copy() {
+    const int row = ChosenRow(lstUrlFind);
+    if (row >= 0)
+        CopyAddress(FoundUrls->addressAt(row));
+}
