@@ -30,6 +30,9 @@ QList<ControlName> MainWindowNames() {
         {"cmbUrlMod", "lblUrlMod", nullptr},
         {"txtUrlMod", "lblUrlModCh", nullptr},
         {"txtUrlModDesc", "lblUrlModDesc", nullptr},
+        {"lstCatImp", "lblCatImpCh", nullptr},
+        // The progress bar has no prompt: it shows how far an import is.
+        {"prgCatImp", nullptr, "Progress of the import"},
     };
 }
 

@@ -73,6 +73,21 @@
       NoFlags)                                                                                     \
     X(QPushButton, cmdCatModCncl, pctCatMod, "&Back", "Click here to Return to the Previous Menu", \
       15, NoFlags)                                                                                 \
+    X(QPushButton, cmdCatViewI, fraCatView, "&Import Bookmarks",                                   \
+      "Click here to IMPORT the Bookmarks of your Web Browser from a Bookmark file", 68, NoFlags)  \
+    X(QPushButton, cmdCatViewX, fraCatView, "E&xport Bookmarks",                                   \
+      "Click here to EXPORT all your Categories and URL's to a Bookmark file", 69, NoFlags)        \
+    X(Panel, pctCatImp, frmMain, "", "", 70, NoFlags)                                              \
+    X(QLabel, lblCatImp, pctCatImp, "", "", 71, NoFlags)                                           \
+    X(QLabel, lblCatImpCh, pctCatImp, "Texts changed to fit : ", "", 72, NoFlags)                  \
+    X(QTableView, lstCatImp, pctCatImp, "",                                                        \
+      "This is where you can see every text that was changed so that it can be stored", 73,        \
+      NoFlags)                                                                                     \
+    X(QProgressBar, prgCatImp, pctCatImp, "", "", 74, NoFlags)                                     \
+    X(QPushButton, cmdCatImp, pctCatImp, "&Import", "Click here to IMPORT the Bookmarks", 75,      \
+      NoFlags)                                                                                     \
+    X(QPushButton, cmdCatImpCncl, pctCatImp, "&Back",                                              \
+      "Click here to Return to the Previous Menu without importing anything", 76, NoFlags)         \
     /* URL screens */                                                                              \
     X(Frame, fraUrlView, frmMain, "URL(s)", "", 39, NoFlags)                                       \
     X(QLabel, lblUrlView, fraUrlView, "URL(s) under choosen Category are : ", "", 62, NoFlags)     \

@@ -85,6 +85,7 @@ void frmMain::connectHandlers() {
     connect(cmdQuit, &QPushButton::clicked, this, &frmMain::cmdQuit_Click);
     connectCategoryHandlers();
     connectUrlHandlers();
+    connectBookmarkHandlers();
 }
 
 void frmMain::plugCommand(const char *code, modMain::Operation operation) {

@@ -1,5 +1,6 @@
 #include "guitest.h"
 
+#include "screens/filedialog.h"
 #include "screens/msgbox.h"
 #include "screens/screen.h"
 #include "screens/statusbar.h"
@@ -26,6 +27,8 @@ GuiTestEnv::GuiTestEnv(int screenWidth, int screenHeight) {
     modMain::ResetSession();
     screens::MsgBox::setScripted(true);
     screens::MsgBox::reset();
+    screens::FileDialog::setScripted(true);
+    screens::FileDialog::reset();
     screens::SetScreenOverride(
         screens::ScreenMetrics{QRect(0, 0, screenWidth, screenHeight), 15.0f});
 }
@@ -33,6 +36,7 @@ GuiTestEnv::GuiTestEnv(int screenWidth, int screenHeight) {
 GuiTestEnv::~GuiTestEnv() {
     m_main.reset();
     screens::MsgBox::reset();
+    screens::FileDialog::reset();
     screens::SetScreenOverride(std::nullopt);
     modMain::SetInstanceCheck({});
     modMain::ResetSession();
