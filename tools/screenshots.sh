@@ -50,6 +50,15 @@ xdotool key alt+m; sleep 0.5
 xdotool type "Trips"; sleep 0.3
 import -window root "$out/modify-category.png"
 xdotool key alt+b; sleep 0.5   # "&Back": the Categories menu again
+# Alt+I: Qt's own file dialog, the focus in its file-name box; a full path
+# and Enter choose a browser's bookmark file, and the preview panel shows.
+# Escape goes back without importing.
+focus "$main"; xdotool key alt+i; sleep 1
+focus "Import Bookmarks"; xdotool type "$top/tests/core/bookmarks/firefox.html"
+xdotool key Return; sleep 1
+focus "$main"; sleep 0.3
+import -window root "$out/import-preview.png"
+xdotool key Escape; sleep 0.5
 
 # The URLs menu (Alt+U). On the Add URL panel (Alt+A) the focus waits in the
 # address box; Shift+Tab reaches the category chooser, where Down picks the

@@ -33,6 +33,9 @@ QList<ControlName> MainWindowNames() {
         {"txtUrlFind", "lblUrlFind", nullptr},
         {"lstUrlFind", "lblUrlFindCh", nullptr},
         {"txtUrlFindDesc", nullptr, "Description of the chosen URL"},
+        {"lstCatImp", "lblCatImpCh", nullptr},
+        // The progress bar has no prompt: it shows how far an import is.
+        {"prgCatImp", nullptr, "Progress of the import"},
     };
 }
 

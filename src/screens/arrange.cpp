@@ -109,7 +109,7 @@ void HideAll() {
         return;
     const QList<QWidget *> panels{f->fraCatView, f->fraUrlView, f->pctCatAdd, f->pctCatDel,
                                   f->pctCatMod,  f->lblUrlCat,  f->cmbUrlCat, f->pctUrlAdd,
-                                  f->pctUrlDel,  f->pctUrlMod,  f->fraUrlFind};
+                                  f->pctUrlDel,  f->pctUrlMod,  f->fraUrlFind, f->pctCatImp};
     for (QWidget *w : panels)
         w->setVisible(false);
     f->lblSubTitle->setText(QStringLiteral("Main Menu"));

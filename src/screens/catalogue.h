@@ -73,6 +73,21 @@
       NoFlags)                                                                                     \
     X(QPushButton, cmdCatModCncl, pctCatMod, "&Back", "Click here to Return to the Previous Menu", \
       15, NoFlags)                                                                                 \
+    X(QPushButton, cmdCatViewI, fraCatView, "&Import Bookmarks",                                   \
+      "Click here to IMPORT the Bookmarks of your Web Browser from a Bookmark file", 68, NoFlags)  \
+    X(QPushButton, cmdCatViewX, fraCatView, "E&xport Bookmarks",                                   \
+      "Click here to EXPORT all your Categories and URL's to a Bookmark file", 69, NoFlags)        \
+    X(Panel, pctCatImp, frmMain, "", "", 70, NoFlags)                                              \
+    X(QLabel, lblCatImp, pctCatImp, "", "", 71, NoFlags)                                           \
+    X(QLabel, lblCatImpCh, pctCatImp, "Texts changed to fit : ", "", 72, NoFlags)                  \
+    X(QTableView, lstCatImp, pctCatImp, "",                                                        \
+      "This is where you can see every text that was changed so that it can be stored", 73,        \
+      NoFlags)                                                                                     \
+    X(QProgressBar, prgCatImp, pctCatImp, "", "", 74, NoFlags)                                     \
+    X(QPushButton, cmdCatImp, pctCatImp, "&Import", "Click here to IMPORT the Bookmarks", 75,      \
+      NoFlags)                                                                                     \
+    X(QPushButton, cmdCatImpCncl, pctCatImp, "&Back",                                              \
+      "Click here to Return to the Previous Menu without importing anything", 76, NoFlags)         \
     /* URL screens */                                                                              \
     X(Frame, fraUrlView, frmMain, "URL(s)", "", 39, NoFlags)                                       \
     X(QLabel, lblUrlView, fraUrlView, "URL(s) under choosen Category are : ", "", 62, NoFlags)     \
@@ -128,22 +143,22 @@
       35, NoFlags)                                                                                 \
     /* Find URL */                                                                                 \
     X(QPushButton, cmdUrlViewF, fraUrlView, "&Find URL",                                           \
-      "Click here to Find a URL in all your Categories", 68, NoFlags)                              \
-    X(QLabel, lblUrlAddSaved, pctUrlAdd, "", "", 69, NoFlags)                                      \
-    X(QLabel, lblUrlModSaved, pctUrlMod, "", "", 70, NoFlags)                                      \
+      "Click here to Find a URL in all your Categories", 77, NoFlags)                              \
+    X(QLabel, lblUrlAddSaved, pctUrlAdd, "", "", 78, NoFlags)                                      \
+    X(QLabel, lblUrlModSaved, pctUrlMod, "", "", 79, NoFlags)                                      \
     X(Frame, fraUrlFind, frmMain, "Find URL",                                                      \
-      "Here you can Find a URL by its address, its Description or its Category", 71, NoFlags)      \
-    X(QLabel, lblUrlFind, fraUrlFind, "Please type the words you wish to find : ", "", 72,         \
+      "Here you can Find a URL by its address, its Description or its Category", 80, NoFlags)      \
+    X(QLabel, lblUrlFind, fraUrlFind, "Please type the words you wish to find : ", "", 81,         \
       NoFlags)                                                                                     \
     X(QLineEdit, txtUrlFind, fraUrlFind, "",                                                       \
-      "Type one or more words of the URL, its Description or its Category in here", 73, NoFlags)   \
-    X(QLabel, lblUrlFindCh, fraUrlFind, "0 URL(s) found", "", 74, NoFlags)                         \
+      "Type one or more words of the URL, its Description or its Category in here", 82, NoFlags)   \
+    X(QLabel, lblUrlFindCh, fraUrlFind, "0 URL(s) found", "", 83, NoFlags)                         \
     X(QListView, lstUrlFind, fraUrlFind, "",                                                       \
       "This is where you can see the URL's found. Press Enter or double-click one to go to it",    \
-      75, NoFlags)                                                                                 \
-    X(QPlainTextEdit, txtUrlFindDesc, fraUrlFind, "", "", 76, VScroll | ReadOnly)                  \
+      84, NoFlags)                                                                                 \
+    X(QPlainTextEdit, txtUrlFindDesc, fraUrlFind, "", "", 85, VScroll | ReadOnly)                  \
     X(QPushButton, cmdUrlFindCncl, fraUrlFind, "&Back", "Click here to Return to the Main Menu",   \
-      77, NoFlags)
+      86, NoFlags)
 
 // X(Type, name, container, caption, toolTip, tab, flags)
 #define WAYFILE_FRMLOGIN_CONTROLS(X)                                                               \

@@ -86,6 +86,7 @@ void frmMain::connectHandlers() {
     connectCategoryHandlers();
     connectUrlHandlers();
     connectFindHandlers();
+    connectBookmarkHandlers();
 }
 
 void frmMain::plugCommand(const char *code, modMain::Operation operation) {

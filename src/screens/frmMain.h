@@ -10,7 +10,11 @@
 #include <QListView>
 #include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QTableView>
+
+#include <memory>
 
 #include "screens/dropdownlist.h"
 #include "screens/limitedtextedit.h"
@@ -20,7 +24,8 @@
 
 namespace modMain {
 class FindIndex;
-}
+struct ImportPreview;
+} // namespace modMain
 
 namespace screens {
 class FoundUrls;
@@ -91,6 +96,21 @@ public:
     void cmdCatModCncl_Click();
     // Panel selector of the hidden button cmdCatNxt: "A", "D" or "M".
     QString cmdCatNxtTag;
+
+    // ---- Bookmark files: handlers defined in src/categories/frmMain_bookmarks.cpp ----
+    void cmdCatViewI_Click();
+    void cmdCatViewX_Click();
+    void cmdCatImp_Click();
+    void cmdCatImpCncl_Click();
+    // Drops the import the preview panel showed, and its texts (at Back and
+    // at sign-out: nothing of one user's bookmarks stays for the next).
+    void ForgetPendingImport();
+    void lstCatImp_KeyPress(int &keyAscii);
+    // The import the preview panel shows, which cmdCatImp_Click writes;
+    // none while the panel is not shown.
+    std::shared_ptr<const modMain::ImportPreview> PendingImport;
+    QString PendingImportFile;
+    modMain::Change ImportBookmarks(); // "IB"
 
     // ---- end of the category screens' handlers ----
 
@@ -198,6 +218,7 @@ private:
     void connectCategoryHandlers();
     void connectUrlHandlers();
     void connectFindHandlers();
+    void connectBookmarkHandlers();
     // Plugs an operation of this window into the command table; the window
     // unplugs all of them when it goes.
     void plugCommand(const char *code, modMain::Operation operation);
@@ -238,3 +259,15 @@ bool ChangeRefused(QWidget *parent, const modMain::Change &change, const QString
 
 // A change that happened: `success`, then any warning it raised.
 void ReportChanged(QWidget *parent, const QString &success, const modMain::Change &change);
+
+// A change refused because the cipher cannot store a typed text: when the
+// refusal is about the subject ("Category Name", "URL", "Description") of
+// one of `boxes`, and the character table (MapToStorable) makes that box's
+// text one that can be stored, the refusal's box asks whether to store the
+// mapped text instead. Yes puts it into the box (Taken: the handler tries
+// again); No leaves the box as typed, `ready` on the status line and the
+// focus in the box (Declined). NotMade: no offer, the plain refusal follows.
+enum class StorableOffer { NotMade, Taken, Declined };
+StorableOffer OfferStorableText(QWidget *parent, const modMain::Change &change,
+                                const QList<std::pair<QString, QWidget *>> &boxes,
+                                const QString &ready);

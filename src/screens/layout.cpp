@@ -286,7 +286,9 @@ MainLayout ComputeMainLayout(const MainLayoutInput &in) {
         Pct(fraCatView.height, 5) + B(lblCatView), lblCatView.left);
     const Line Sep2V = a.rule("Sep2V", Pct(fraCatView.width, 5) + R(lstCatView), kSameX1,
                               Pct(fraCatView.height, 2), fraCatView.height);
-    const float k = out.k = lstCatView.height / 7.0f;
+    // Six option buttons, each a button's height below the one before, fill
+    // the list's height: eleven button heights.
+    const float k = out.k = lstCatView.height / 11.0f;
     const Box lblCatViewCh =
         a.place("lblCatViewCh", Pct(fraCatView.height, 5), TWofName("lblCatViewCh"), lblCatView.top,
                 Pct(fraCatView.width, 5) + Sep2V.x1);
@@ -295,7 +297,31 @@ MainLayout ComputeMainLayout(const MainLayoutInput &in) {
     a.place("cmdCatViewA", k, cmdCatViewD.width, lstCatView.top, lblCatViewCh.left);
     const Box cmdCatViewM =
         a.place("cmdCatViewM", k, cmdCatViewD.width, (k + k) + cmdCatViewD.top, lblCatViewCh.left);
-    a.place("cmdCatViewCncl", k, cmdCatViewD.width, (k + k) + cmdCatViewM.top, lblCatViewCh.left);
+    const Box cmdCatViewI =
+        a.place("cmdCatViewI", k, cmdCatViewD.width, (k + k) + cmdCatViewM.top, lblCatViewCh.left);
+    const Box cmdCatViewX =
+        a.place("cmdCatViewX", k, cmdCatViewD.width, (k + k) + cmdCatViewI.top, lblCatViewCh.left);
+    a.place("cmdCatViewCncl", k, cmdCatViewD.width, (k + k) + cmdCatViewX.top, lblCatViewCh.left);
+
+    // Import preview: the categories' rectangle; a summary, the list of the
+    // texts changed to fit, the progress bar and the two buttons either side
+    // of the middle.
+    const Box pctCatImp =
+        a.place("pctCatImp", pctCatAdd.height, pctCatAdd.width, pctCatAdd.top, pctCatAdd.left);
+    const Box lblCatImp = a.place("lblCatImp", Pct(pctCatImp.height, 24), Pct(pctCatImp.width, 90),
+                                  Pct(pctCatImp.height, 3), Pct(pctCatImp.width, 5));
+    const Box lblCatImpCh =
+        a.place("lblCatImpCh", Pct(pctCatImp.height, 5), TWofName("lblCatImpCh"),
+                Pct(pctCatImp.height, 2) + B(lblCatImp), lblCatImp.left);
+    const Box lstCatImp = a.place("lstCatImp", Pct(pctCatImp.height, 40), lblCatImp.width,
+                                  B(lblCatImpCh), lblCatImp.left);
+    const Box prgCatImp = a.place("prgCatImp", Pct(pctCatImp.height, 4), lblCatImp.width,
+                                  Pct(pctCatImp.height, 2) + B(lstCatImp), lblCatImp.left);
+    const Box cmdCatImp =
+        a.place("cmdCatImp", Pct(pctCatImp.height, 12), Pct(pctCatImp.width, 10),
+                Pct(pctCatImp.height, 3) + B(prgCatImp), EndsShortOfMiddle(pctCatImp.width, 3));
+    a.place("cmdCatImpCncl", cmdCatImp.height, cmdCatImp.width, cmdCatImp.top,
+            Pct(pctCatImp.width, 6) + R(cmdCatImp));
 
     // Category chooser above the URL screens.
     const Box lblUrlCat = a.place("lblUrlCat", Pct(SH, 7), kKeep, B(cmdLogin), lblSubTitle.left);

@@ -93,6 +93,7 @@ void frmMain::cmdLogin_Click() {
     CategoryModel->clear();
     UrlModel->clear();
     ForgetFoundUrls();
+    ForgetPendingImport();
     txtCatAdd->clear();
     txtCatMod->clear();
     txtUrlAdd->clear();
@@ -114,8 +115,9 @@ void frmMain::cmdLogin_Click() {
 
 void frmMain::cmdQuit_Click() {
     // Every change is already on disk: nothing to save or confirm. What the
-    // search held goes first.
+    // search and an import preview held goes first.
     ForgetFoundUrls();
+    ForgetPendingImport();
     close();
     emit programEnd();
 }

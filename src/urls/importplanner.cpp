@@ -1,10 +1,13 @@
 #include "urls/importplanner.h"
 
+#include "categories/categoryindex.h"
 #include "storage/charmap.h"
 #include "urls/urlfile.h"
 
 #include <QHash>
 #include <QSet>
+
+#include <algorithm>
 
 namespace modMain {
 
@@ -240,6 +243,59 @@ private:
 
 ImportPreview PlanImport(const BookmarkFile &file, const ImportTarget &target) {
     return Planner(file, target).run();
+}
+
+IoError PlanImportForUser(int userNo, const QString &stamp, const BookmarkFile &file,
+                          ImportPreview *preview) {
+    CategoryIndexRead index;
+    if (IoError err = ReadCategoryIndex(userNo, stamp, &index); err.failed())
+        return err;
+    ImportTarget target;
+    target.categories = index.owned;
+    // New categories are numbered on from the highest number of any owner.
+    IoError failure = ForEachLine(CategoryIndexPath(userNo), [&target](const QString &line) {
+        target.highestCategoryNo =
+            std::max(target.highestCategoryNo, CategoryNumber(CategoryFields(line)));
+        return true;
+    });
+    if (failure.failed())
+        return failure;
+
+    // What a category's URL file holds, read once, when the planner first
+    // asks about it.
+    struct UrlFileRead {
+        qint64 highest = 0;
+        QSet<QString> opened; // the saved addresses as View opens them
+    };
+    QHash<int, UrlFileRead> files;
+    auto fileOf = [&](int categoryNo) -> const UrlFileRead & {
+        auto it = files.find(categoryNo);
+        if (it != files.end())
+            return *it;
+        UrlFileRead read;
+        const QString path = UrlFilePath(userNo, categoryNo);
+        qint64 next = 1;
+        QList<ListEntry> owned;
+        int foreign = 0;
+        IoError err = GetNextUrlNo(path, &next);
+        if (!err.failed())
+            err = ReadUrlList(path, stamp, &owned, &foreign);
+        if (err.failed() && !failure.failed())
+            failure = err;
+        read.highest = next - 1;
+        for (const ListEntry &url : std::as_const(owned))
+            read.opened.insert(AddressToOpen(url.text));
+        return *files.insert(categoryNo, std::move(read));
+    };
+    target.highestUrlNo = [&](int categoryNo) { return fileOf(categoryNo).highest; };
+    target.isSaved = [&](int categoryNo, const QString &addressToOpen) {
+        return fileOf(categoryNo).opened.contains(addressToOpen);
+    };
+    ImportPreview planned = PlanImport(file, target);
+    if (failure.failed())
+        return failure;
+    *preview = std::move(planned);
+    return IoError();
 }
 
 } // namespace modMain

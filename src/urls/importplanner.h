@@ -94,4 +94,13 @@ struct ImportPreview {
 // describes.
 ImportPreview PlanImport(const BookmarkFile &file, const ImportTarget &target);
 
+// The plan and preview of importing `file` into the files of user `userNo`
+// (owner stamp `stamp`): the categories are those of the index written
+// under `stamp`, numbered on from the highest number of the whole index; the
+// URL file of a category is read only when the file sends URLs to it, for
+// its highest URL number (every line) and the addresses saved there under
+// `stamp`. The first file that cannot be read fails the preview.
+IoError PlanImportForUser(int userNo, const QString &stamp, const BookmarkFile &file,
+                          ImportPreview *preview);
+
 } // namespace modMain

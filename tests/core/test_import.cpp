@@ -5,6 +5,9 @@
 
 #include "urls/importwrite.h"
 
+#include "urls/bookmarkfile.h"
+#include "urls/importplanner.h"
+
 #include "categories/categoryindex.h"
 #include "categories/recovery.h"
 #include "session/modMain.h"
@@ -164,6 +167,50 @@ TEST_F(ImportTest, NumbersNewCategoriesAndUrlsOnFromTheFilesAndKeepsEveryOldByte
 
 // A category the plan calls new whose name is in the index by now (letter
 // case ignored, whatever its owner) receives the URLs; it is not added twice.
+// The preview of a user's import reads the user's own files: a category of
+// the index, letter case ignored, receives the URLs under its number; an
+// address is saved already only in a record of the user's own; new URLs are
+// numbered on from the highest number of the file, new categories from the
+// highest of the index.
+TEST_F(ImportTest, PreviewOfAUsersImportReadsTheirFiles) {
+    BookmarkFile file;
+    ASSERT_TRUE(ParseBookmarks("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n"
+                               "<DT><H3>WORK</H3>\n<DL><p>\n"
+                               "<DT><A HREF=\"http://a.example\">saved</A>\n"
+                               "<DT><A HREF=\"http://b.example\">another's</A>\n"
+                               "<DT><A HREF=\"https://f.example/\">new</A>\n"
+                               "</DL><p>\n"
+                               "<DT><H3>Fresh</H3>\n<DL><p>\n"
+                               "<DT><A HREF=\"http://a.example\">same address</A>\n"
+                               "</DL><p>\n</DL><p>\n",
+                               QStringLiteral("b.html"), &file)
+                    .isEmpty());
+    ImportPreview preview;
+    ASSERT_FALSE(PlanImportForUser(1, PassStamp, file, &preview).failed());
+    EXPECT_EQ(preview.urls, 3);
+    EXPECT_EQ(preview.alreadySaved, 1);
+    EXPECT_EQ(preview.existingCategories, 1);
+    EXPECT_EQ(preview.newCategories, 1);
+    ASSERT_EQ(preview.plan.size(), 2);
+    EXPECT_EQ(preview.plan[0].name, QStringLiteral("Work"));
+    EXPECT_EQ(preview.plan[0].number, 1);
+    ASSERT_EQ(preview.plan[0].urls.size(), 2);
+    EXPECT_EQ(preview.plan[0].urls[0].address, QStringLiteral("http://b.example"));
+    EXPECT_EQ(preview.plan[0].urls[1].address, QStringLiteral("https://f.example/"));
+    EXPECT_EQ(preview.plan[1].name, QStringLiteral("Fresh"));
+    EXPECT_EQ(preview.plan[1].number, 0);
+    expectUntouched();
+
+    // The highest numbers come from the files: a Work file whose only URL is
+    // number 32767 leaves no number for the three links of WORK.
+    write(user("CAT1.DAT"),
+          (UrlRecordLine(32767, QStringLiteral("z.example"), QString(), PassStamp) + kLineEnd)
+              .toLatin1());
+    ASSERT_FALSE(PlanImportForUser(1, PassStamp, file, &preview).failed());
+    EXPECT_EQ(preview.urls, 1);
+    EXPECT_EQ(preview.refusedUrls, 3);
+}
+
 TEST_F(ImportTest, ANewCategoryWhoseNameIsTakenReceivesTheUrls) {
     const ImportPlan plan{PlannedCategory{QStringLiteral("HOME"), 0, {url("h.example")}}};
     const Change change = ImportCategories(1, PassStamp, plan);

@@ -121,6 +121,10 @@ void tst_Accessibility::mainWindowControls_data() {
     QTest::newRow("category chooser") << "cmbUrlCat"
                                       << "Please choose a Category : "
                                       << "";
+    QTest::newRow("texts changed by an import")
+        << "lstCatImp"
+        << "Texts changed to fit : "
+        << "This is where you can see every text that was changed so that it can be stored";
 }
 
 void tst_Accessibility::mainWindowControls() {

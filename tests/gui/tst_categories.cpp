@@ -449,7 +449,7 @@ private slots:
             << "ab~cd\xc3\xa9"
             << "Sorry, a Category Name can't hold these characters: \"~\" \"\xc3\xa9\"\r\nPlease "
                "use only letters without accents, digits, blanks and the usual punctuation "
-               "marks."
+               "marks.\r\n\r\nStore it as \"ab-cde\" instead?"
             << "ab~cd\xc3\xa9" << before;
         QTest::newRow("separator text in the name")
             << "A*QVX*B"
@@ -786,7 +786,8 @@ private slots:
             << "Work"
             << "x{y}"
             << "Sorry, a Category Name can't hold these characters: \"{\" \"}\"\r\nPlease "
-               "use only letters without accents, digits, blanks and the usual punctuation marks."
+               "use only letters without accents, digits, blanks and the usual punctuation "
+               "marks.\r\n\r\nStore it as \"x(y)\" instead?"
             << "x{y}"
             << "txtCatMod";
         QTest::newRow("nothing chosen") << ""

@@ -181,6 +181,8 @@ void TestLayout::mainFigures1024x768_data() {
     row("cmdCatViewA", "width", 1650.0f);
     row("cmdCatViewM", "width", 1650.0f);
     row("cmdCatViewCncl", "width", 1650.0f);
+    row("cmdCatViewI", "width", 1650.0f);
+    row("cmdCatViewX", "width", 1650.0f);
     // URL option buttons: "&Delete URL" is 907.5 wide, plus two thirds.
     row("cmdUrlViewD", "width", 1512.5f);
     row("cmdUrlViewV", "width", 1512.5f);
@@ -402,16 +404,21 @@ void TestLayout::optionButtonsWidenDeleteCaption() {
         return layout.boxes.value(QString::fromLatin1(name));
     };
     const float k = layout.k;
-    QCOMPARE_EQ(k, box("lstCatView").height / 7.0f);
+    QCOMPARE_EQ(k, box("lstCatView").height / 11.0f);
 
-    // Category options: Add, Delete, Modify, Back two button heights apart,
-    // starting level with the top of the list.
+    // Category options: Add, Delete, Modify, Import, Export, Back two button
+    // heights apart, starting level with the top of the list, the last one
+    // ending level with its bottom.
     const float listTop = box("lstCatView").top;
     QCOMPARE_EQ(box("cmdCatViewA").top, listTop);
     QCOMPARE_EQ(box("cmdCatViewD").top, (k + k) + listTop);
     QCOMPARE_EQ(box("cmdCatViewM").top, (k + k) + box("cmdCatViewD").top);
-    QCOMPARE_EQ(box("cmdCatViewCncl").top, (k + k) + box("cmdCatViewM").top);
-    for (const char *name : {"cmdCatViewA", "cmdCatViewD", "cmdCatViewM", "cmdCatViewCncl"}) {
+    QCOMPARE_EQ(box("cmdCatViewI").top, (k + k) + box("cmdCatViewM").top);
+    QCOMPARE_EQ(box("cmdCatViewX").top, (k + k) + box("cmdCatViewI").top);
+    QCOMPARE_EQ(box("cmdCatViewCncl").top, (k + k) + box("cmdCatViewX").top);
+    QVERIFY(qAbs(box("cmdCatViewCncl").top + k - (listTop + box("lstCatView").height)) < 0.01f);
+    for (const char *name : {"cmdCatViewA", "cmdCatViewD", "cmdCatViewM", "cmdCatViewI",
+                             "cmdCatViewX", "cmdCatViewCncl"}) {
         QCOMPARE_EQ(box(name).height, k);
         QCOMPARE_EQ(box(name).left, box("lblCatViewCh").left);
     }

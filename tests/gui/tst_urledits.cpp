@@ -217,7 +217,8 @@ void tst_UrlEdits::addRefused_data() {
         << "Please choose the Category under which you wish to add the URL.";
     QTest::newRow("accented description")
         << "News"
-        << "a.org" << QStringLiteral("caf\u00e9 au lait") << kAccented;
+        << "a.org" << QStringLiteral("caf\u00e9 au lait")
+        << kAccented + QStringLiteral("\r\n\r\nStore it as \"cafe au lait\" instead?");
     QTest::newRow("marker in the description") << "News"
                                                << "a.org"
                                                << "Use the *QVX* marker" << kMarker;
@@ -532,7 +533,8 @@ void tst_UrlEdits::modifyRefused_data() {
         << "You can't leave the URL field Empty...either leave the Old URL or change it into a "
            "New One!";
     QTest::newRow("accented description")
-        << true << true << "u1.org" << QStringLiteral("\u00e9") << kAccented;
+        << true << true << "u1.org" << QStringLiteral("\u00e9")
+        << kAccented + QStringLiteral("\r\n\r\nStore it as \"e\" instead?");
     QTest::newRow("marker in the description") << true << true << "u1.org"
                                                << "Use the *QVX* marker" << kMarker;
 }
@@ -601,7 +603,7 @@ void tst_UrlEdits::modifyKeepsADescriptionLeftAsLoaded_data() {
         << QStringLiteral("ab{ more")
         << QStringLiteral("Sorry, a Description can't hold these characters: \"{\"\r\nPlease "
                           "use only letters without accents, digits, blanks and the usual "
-                          "punctuation marks.");
+                          "punctuation marks.\r\n\r\nStore it as \"ab( more\" instead?");
     QTest::newRow("description changed, damage mended")
         << QStringLiteral("ab more") << QStringLiteral("The URL was Succesfully Modified!");
 }

@@ -1,6 +1,7 @@
 #include "guitest.h"
 
 #include "screens/clipboard.h"
+#include "screens/filedialog.h"
 #include "screens/msgbox.h"
 #include "screens/screen.h"
 #include "screens/statusbar.h"
@@ -29,6 +30,8 @@ GuiTestEnv::GuiTestEnv(int screenWidth, int screenHeight) {
     screens::MsgBox::reset();
     screens::Clipboard::setScripted(true);
     screens::Clipboard::reset();
+    screens::FileDialog::setScripted(true);
+    screens::FileDialog::reset();
     screens::SetScreenOverride(
         screens::ScreenMetrics{QRect(0, 0, screenWidth, screenHeight), 15.0f});
 }
@@ -37,6 +40,7 @@ GuiTestEnv::~GuiTestEnv() {
     m_main.reset();
     screens::MsgBox::reset();
     screens::Clipboard::reset();
+    screens::FileDialog::reset();
     screens::SetScreenOverride(std::nullopt);
     modMain::SetInstanceCheck({});
     modMain::ResetSession();
