@@ -384,8 +384,11 @@ MainLayout ComputeMainLayout(const MainLayoutInput &in) {
                                        B(lstUrlView) + Pct(fraUrlView.height, 1), lstUrlView.left);
     const Line Sep3V = a.rule("Sep3V", Pct(fraUrlView.width, 5) + R(lstUrlView), kSameX1,
                               Pct(fraUrlView.height, 2), fraUrlView.height);
+    // Six option buttons, each a button's height below the one before, take
+    // eleven button heights: the nine tenths of the list and description
+    // (and 1% of the frame) that the column spans.
     const float u = out.u =
-        ((txtUrlViewDesc.height + lstUrlView.height) + Pct(fraUrlView.height, 1)) / 10.0f;
+        (((txtUrlViewDesc.height + lstUrlView.height) + Pct(fraUrlView.height, 1)) * 0.9f) / 11.0f;
     const Box lblUrlViewCh =
         a.place("lblUrlViewCh", Pct(fraUrlView.height, 5), TWofName("lblUrlViewCh"), lblUrlView.top,
                 Pct(fraUrlView.width, 4.5f) + Sep3V.x1);
@@ -397,19 +400,17 @@ MainLayout ComputeMainLayout(const MainLayoutInput &in) {
     a.place("cmdUrlViewA", u, cmdUrlViewD.width, (u + u) + cmdUrlViewV.top, lblUrlViewCh.left);
     const Box cmdUrlViewM =
         a.place("cmdUrlViewM", u, cmdUrlViewD.width, (u + u) + cmdUrlViewD.top, lblUrlViewCh.left);
-    a.place("cmdUrlViewCncl", u, cmdUrlViewD.width, (u + u) + cmdUrlViewM.top, lblUrlViewCh.left);
+    const Box cmdUrlViewF =
+        a.place("cmdUrlViewF", u, cmdUrlViewD.width, (u + u) + cmdUrlViewM.top, lblUrlViewCh.left);
+    a.place("cmdUrlViewCncl", u, cmdUrlViewD.width, (u + u) + cmdUrlViewF.top, lblUrlViewCh.left);
 
     // 5. Last, the URL menu's prompt moves closer to Sep3V; the buttons keep
     // its earlier left edge.
     a.setLeft("lblUrlViewCh", Pct(fraUrlView.width, 1) + Sep3V.x1);
 
-    // 6. Finding URLs. The URL menu's Find button stands in its column of
-    // option buttons, in the band between Modify and Back, half as high as
-    // they are. The hints under the address boxes of the Add and Modify URL
-    // panels fill the gap down to the next prompt; their left edges (and the
-    // Modify one's width) follow the boxes when a panel opens.
-    a.place("cmdUrlViewF", u / 2.0f, cmdUrlViewD.width, (u / 4.0f) + B(cmdUrlViewM),
-            lblUrlViewCh.left);
+    // 6. Finding URLs. The hints under the address boxes of the Add and
+    // Modify URL panels fill the gap down to the next prompt; their left
+    // edges (and the Modify one's width) follow the boxes when a panel opens.
     a.place("lblUrlAddSaved", Pct(pctUrlAdd.height, 5), txtUrlAdd.width, B(txtUrlAdd), kKeep);
     a.place("lblUrlModSaved", Pct(pctUrlMod.height, 5), kKeep, B(txtUrlMod), kKeep);
 

@@ -424,20 +424,22 @@ void TestLayout::optionButtonsWidenDeleteCaption() {
     }
 
     // URL options: View at 3% of the frame below the list's top, then Add,
-    // Delete, Modify, Back two button heights apart.
+    // Delete, Modify, Find, Back two button heights apart.
     const float u = layout.u;
     const float frameHeight = box("fraUrlView").height;
-    QCOMPARE_EQ(u, ((box("txtUrlViewDesc").height + box("lstUrlView").height) +
-                    frameHeight * 1.0f / 100.0f) /
-                       10.0f);
+    QCOMPARE_EQ(u, (((box("txtUrlViewDesc").height + box("lstUrlView").height) +
+                     frameHeight * 1.0f / 100.0f) *
+                    0.9f) /
+                       11.0f);
     const float urlListTop = box("lstUrlView").top;
     QCOMPARE_EQ(box("cmdUrlViewV").top, frameHeight * 3.0f / 100.0f + urlListTop);
     QCOMPARE_EQ(box("cmdUrlViewA").top, (u + u) + box("cmdUrlViewV").top);
     QCOMPARE_EQ(box("cmdUrlViewD").top, ((u * 4.0f) + urlListTop) + frameHeight * 3.0f / 100.0f);
     QCOMPARE_EQ(box("cmdUrlViewM").top, (u + u) + box("cmdUrlViewD").top);
-    QCOMPARE_EQ(box("cmdUrlViewCncl").top, (u + u) + box("cmdUrlViewM").top);
-    for (const char *name :
-         {"cmdUrlViewV", "cmdUrlViewA", "cmdUrlViewD", "cmdUrlViewM", "cmdUrlViewCncl"})
+    QCOMPARE_EQ(box("cmdUrlViewF").top, (u + u) + box("cmdUrlViewM").top);
+    QCOMPARE_EQ(box("cmdUrlViewCncl").top, (u + u) + box("cmdUrlViewF").top);
+    for (const char *name : {"cmdUrlViewV", "cmdUrlViewA", "cmdUrlViewD", "cmdUrlViewM",
+                             "cmdUrlViewF", "cmdUrlViewCncl"})
         QCOMPARE_EQ(box(name).height, u);
 }
 
@@ -465,8 +467,8 @@ void TestLayout::urlPromptMovesLast() {
     // The buttons keep the prompt's first left edge, 4.5% of the frame right
     // of Sep3V; the prompt itself ends up 1% right of it.
     const float first = frameWidth * 4.5f / 100.0f + sep3v;
-    for (const char *name :
-         {"cmdUrlViewV", "cmdUrlViewA", "cmdUrlViewD", "cmdUrlViewM", "cmdUrlViewCncl"})
+    for (const char *name : {"cmdUrlViewV", "cmdUrlViewA", "cmdUrlViewD", "cmdUrlViewM",
+                             "cmdUrlViewF", "cmdUrlViewCncl"})
         QCOMPARE_EQ(layout.boxes.value(QString::fromLatin1(name)).left, first);
     QCOMPARE_EQ(layout.boxes.value(QStringLiteral("lblUrlViewCh")).left,
                 frameWidth * 1.0f / 100.0f + sep3v);
