@@ -107,8 +107,8 @@ void HideAll() {
     frmMain *f = frmMain::current();
     if (!f)
         return;
-    const QList<QWidget *> panels{f->fraCatView, f->fraUrlView, f->pctCatAdd, f->pctCatDel,
-                                  f->pctCatMod,  f->lblUrlCat,  f->cmbUrlCat, f->pctUrlAdd,
+    const QList<QWidget *> panels{f->fraCatView, f->fraUrlView, f->pctCatAdd,  f->pctCatDel,
+                                  f->pctCatMod,  f->lblUrlCat,  f->cmbUrlCat,  f->pctUrlAdd,
                                   f->pctUrlDel,  f->pctUrlMod,  f->fraUrlFind, f->pctCatImp};
     for (QWidget *w : panels)
         w->setVisible(false);
