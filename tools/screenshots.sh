@@ -26,6 +26,11 @@ import -window root "$out/main-signed-out.png"
 focus "Wayfile V2.1"; xdotool key alt+l; sleep 1
 focus "Login Form"
 import -window root "$out/sign-in.png"
+# Alt+H: the Change Password frame, the name and the current password typed.
+xdotool key alt+h; sleep 0.3
+xdotool type Alice; xdotool key Tab; xdotool type pw1; xdotool key Tab; sleep 0.3
+import -window root "$out/change-password.png"
+xdotool key alt+b; sleep 0.3   # "&Back": the sign-in frame again
 xdotool key alt+n; sleep 0.3
 xdotool type Alice; xdotool key Tab; xdotool type pw1; xdotool key Tab; xdotool type pw1
 xdotool key Return; sleep 1   # the account is created: "Success! Your USER ID was created!"

@@ -23,6 +23,7 @@ void setSignedInMarker() {
 void frmLogin::Form_Load() {
     modMain::DoCommand(QStringLiteral("SIPLS"));
     fraNewUser->setVisible(false);
+    fraChPass->setVisible(false);
     fraLogin->setVisible(true);
 }
 

@@ -41,9 +41,11 @@ QList<ControlName> MainWindowNames() {
 
 QList<ControlName> LoginWindowNames() {
     return {
-        {"txtUser", "lblUser", nullptr},     {"txtPass", "lblPass", nullptr},
-        {"txtNUser", "lblNUser", nullptr},   {"txtNPass", "lblNPass", nullptr},
-        {"txtNRPass", "lblNRPass", nullptr},
+        {"txtUser", "lblUser", nullptr},         {"txtPass", "lblPass", nullptr},
+        {"txtNUser", "lblNUser", nullptr},       {"txtNPass", "lblNPass", nullptr},
+        {"txtNRPass", "lblNRPass", nullptr},     {"txtChUser", "lblChUser", nullptr},
+        {"txtChPass", "lblChPass", nullptr},     {"txtChNPass", "lblChNPass", nullptr},
+        {"txtChNRPass", "lblChNRPass", nullptr},
     };
 }
 

@@ -101,6 +101,7 @@ void ArrangeLoginForm() {
     screens::PlaceBoxes(f, layout.boxes, screen);
     f->fraLogin->setVisible(true);
     f->fraNewUser->setVisible(false);
+    f->fraChPass->setVisible(false);
 }
 
 void HideAll() {

@@ -179,7 +179,29 @@
     X(QLabel, lblNRPass, fraNewUser, "Please Re-Enter the Password : ", "", 16, NoFlags)           \
     X(QLineEdit, txtNRPass, fraNewUser, "", "", 7, Password)                                       \
     X(QPushButton, cmdNCreate, fraNewUser, "Create &ID", "", 8, NoFlags)                           \
-    X(QPushButton, cmdNCancel, fraNewUser, "&Cancel", "", 9, NoFlags)
+    X(QPushButton, cmdNCancel, fraNewUser, "&Cancel", "", 9, NoFlags)                              \
+    X(QPushButton, cmdChangePass, fraLogin, "C&hange Password",                                    \
+      "Click here to Change the Password of your Login ID, or to Delete your Login ID", 17,        \
+      NoFlags)                                                                                     \
+    X(Frame, fraChPass, frmLogin, "Change Password", "", 25, NoFlags)                              \
+    X(QLabel, lblChUser, fraChPass, "&User Name : ", "", 26, NoFlags)                              \
+    X(QLineEdit, txtChUser, fraChPass, "", "Enter the User Name of your Login ID here", 18,        \
+      NoFlags)                                                                                     \
+    X(QLabel, lblChPass, fraChPass, "Current &Password : ", "", 27, NoFlags)                       \
+    X(QLineEdit, txtChPass, fraChPass, "", "Enter the Password you Login with now here", 19,       \
+      Password)                                                                                    \
+    X(QLabel, lblChNPass, fraChPass, "&New Password : ", "", 28, NoFlags)                          \
+    X(QLineEdit, txtChNPass, fraChPass, "", "Enter your New Password here", 20, Password)          \
+    X(QLabel, lblChNRPass, fraChPass, "&Re-Enter New Password : ", "", 29, NoFlags)                \
+    X(QLineEdit, txtChNRPass, fraChPass, "", "Enter your New Password here once more", 21,         \
+      Password)                                                                                    \
+    X(QProgressBar, prgChPass, fraChPass, "", "", 30, NoFlags)                                     \
+    X(QPushButton, cmdChPass, fraChPass, "C&hange", "Click here to CHANGE your Password", 22,      \
+      NoFlags)                                                                                     \
+    X(QPushButton, cmdChDel, fraChPass, "&Delete ID",                                              \
+      "Click here to DELETE your Login ID with all its Categories and URL's", 23, NoFlags)         \
+    X(QPushButton, cmdChCncl, fraChPass, "&Back", "Click here to Return to the Login Menu", 24,    \
+      NoFlags)
 
 // Declares one member pointer per row.
 #define WAYFILE_DECLARE_CONTROL(Type, name, container, caption, toolTip, tab, flags)               \

@@ -36,6 +36,8 @@ frmLogin::~frmLogin() {
     if (g_loginForm == this) {
         g_loginForm = nullptr;
         modMain::SetCommand(QStringLiteral("SIPLS"), {});
+        modMain::SetCommand(QStringLiteral("CP"), modMain::Operation());
+        modMain::SetCommand(QStringLiteral("DI"), modMain::Operation());
     }
 }
 
@@ -61,10 +63,13 @@ void frmLogin::connectHandlers() {
     OnKeyPress(txtNUser, [this](int &k) { txtNUser_KeyPress(k); });
     OnKeyPress(txtNPass, [this](int &k) { txtNPass_KeyPress(k); });
     OnKeyPress(txtNRPass, [this](int &k) { txtNRPass_KeyPress(k); });
+    connectPasswordHandlers();
 }
 
 void frmLogin::clearBoxes() {
     for (QLineEdit *box : {txtUser, txtPass, txtNUser, txtNPass, txtNRPass})
+        box->clear();
+    for (QLineEdit *box : {txtChUser, txtChPass, txtChNPass, txtChNRPass})
         box->clear();
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "screens/catalogue.h"
+#include "session/modMain.h"
 
 #include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 
 using screens::Frame;
@@ -41,11 +43,29 @@ public:
     void txtNPass_KeyPress(int &keyAscii);
     void txtNRPass_KeyPress(int &keyAscii);
 
+    // ---- Change Password frame: handlers defined in src/accounts/frmLogin_password.cpp ----
+    void cmdChangePass_Click();
+    void cmdChPass_Click();
+    void cmdChDel_Click();
+    void cmdChCncl_Click();
+    // Enter in any box of the frame changes the password; Escape anywhere
+    // in it goes back to the sign-in frame.
+    void txtChUser_KeyPress(int &keyAscii);
+    void txtChPass_KeyPress(int &keyAscii);
+    void txtChNPass_KeyPress(int &keyAscii);
+    void txtChNRPass_KeyPress(int &keyAscii);
+    // The two changes, run through DoCommand: they read the frame's boxes
+    // and hand back the outcome for the handler to report.
+    modMain::Change ChangePassword(); // "CP"
+    modMain::Change DeleteId();       // "DI"
+    // ---- end of the Change Password frame's handlers ----
+
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
     void connectHandlers();
+    void connectPasswordHandlers();
     // Empties the five text boxes of both frames.
     void clearBoxes();
 };

@@ -2,6 +2,7 @@
 
 #include "screens/catalogue.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <type_traits>
@@ -494,6 +495,45 @@ LoginLayout ComputeLoginLayout(const LoginLayoutInput &in) {
                                    Pct(FH, 10) + B(txtNRPass), EndsShortOfMiddle(FW, 7));
     a.place("cmdNCancel", cmdNCreate.height, cmdNCreate.width, cmdNCreate.top,
             Pct(FW, 5) + (FW / 2.0f));
+
+    // The sign-in frame's way to the password frame: a low button under the
+    // new-user button, ending where it ends, in the room left at the
+    // frame's foot.
+    const Box cmdNewUser = out.boxes.value(QStringLiteral("cmdNewUser"));
+    a.place("cmdChangePass", Pct(FH, 5), Pct(FW, 30), Pct(FH, 1.5f) + B(cmdNewUser),
+            R(cmdNewUser) - Pct(FW, 30));
+
+    // The password frame, over the same rectangle: four prompts spaced as
+    // the sign-in frame's, the boxes after the longest prompt and ending
+    // where the sign-in frame's boxes end, a progress bar, and three buttons
+    // either side of the window's middle.
+    a.place("fraChPass", fraLogin.height, fraLogin.width, fraLogin.top, fraLogin.left);
+    const Box lblChUser =
+        a.place("lblChUser", Pct(FH, 7), TWofName("lblChUser"), lblUser.top, lblUser.left);
+    const float boxLeft =
+        lblChUser.left + std::max({lblChUser.width, TWofName("lblChPass"), TWofName("lblChNPass"),
+                                   TWofName("lblChNRPass")});
+    const Box txtChUser =
+        a.place("txtChUser", Pct(FH, 8), R(txtUser) - boxLeft, lblChUser.top, boxLeft);
+    const Box lblChPass = a.place("lblChPass", lblChUser.height, TWofName("lblChPass"),
+                                  Pct(FH, 5) + B(txtChUser), lblChUser.left);
+    const Box txtChPass =
+        a.place("txtChPass", txtChUser.height, txtChUser.width, lblChPass.top, txtChUser.left);
+    const Box lblChNPass = a.place("lblChNPass", lblChUser.height, TWofName("lblChNPass"),
+                                   Pct(FH, 5) + B(txtChPass), lblChUser.left);
+    const Box txtChNPass =
+        a.place("txtChNPass", txtChUser.height, txtChUser.width, lblChNPass.top, txtChUser.left);
+    const Box lblChNRPass = a.place("lblChNRPass", lblChUser.height, TWofName("lblChNRPass"),
+                                    Pct(FH, 5) + B(txtChNPass), lblChUser.left);
+    const Box txtChNRPass =
+        a.place("txtChNRPass", txtChUser.height, txtChUser.width, lblChNRPass.top, txtChUser.left);
+    const Box prgChPass = a.place("prgChPass", Pct(FH, 4), R(txtChUser) - lblChUser.left,
+                                  Pct(FH, 3) + B(txtChNRPass), lblChUser.left);
+    const Box cmdChDel = a.place("cmdChDel", Pct(FH, 13), Pct(FW, 22), Pct(FH, 4) + B(prgChPass),
+                                 (FW / 2.0f) - Pct(FW, 11));
+    a.place("cmdChPass", cmdChDel.height, cmdChDel.width, cmdChDel.top,
+            (cmdChDel.left - Pct(FW, 5)) - cmdChDel.width);
+    a.place("cmdChCncl", cmdChDel.height, cmdChDel.width, cmdChDel.top, Pct(FW, 5) + R(cmdChDel));
     return out;
 }
 

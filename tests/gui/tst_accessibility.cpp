@@ -160,6 +160,14 @@ void tst_Accessibility::signInWindowControls_data() {
                                   << "Please Enter a Password : ";
     QTest::newRow("password again") << "txtNRPass"
                                     << "Please Re-Enter the Password : ";
+    QTest::newRow("change: user name") << "txtChUser"
+                                       << "User Name : ";
+    QTest::newRow("change: current password") << "txtChPass"
+                                              << "Current Password : ";
+    QTest::newRow("change: new password") << "txtChNPass"
+                                          << "New Password : ";
+    QTest::newRow("change: new password again") << "txtChNRPass"
+                                                << "Re-Enter New Password : ";
 }
 
 void tst_Accessibility::signInWindowControls() {
@@ -244,17 +252,22 @@ void tst_Accessibility::everyFocusableSignInControlIsNamed() {
     frmMain &main = env.mainWindow();
     QStringList signIn;
     QStringList newUser;
+    QStringList changePassword;
     int focusable = 0;
     WithSignInWindow(main, [&](frmLogin &login) {
         signIn = Unnamed(&login);
         login.cmdNewUser_Click();
         newUser = Unnamed(&login);
+        login.cmdNCancel_Click();
+        login.cmdChangePass_Click();
+        changePassword = Unnamed(&login);
         for (QWidget *w : login.findChildren<QWidget *>())
             focusable += w->focusPolicy() != Qt::NoFocus;
     });
     QVERIFY(focusable >= 10);
     QCOMPARE(signIn, QStringList());
     QCOMPARE(newUser, QStringList());
+    QCOMPARE(changePassword, QStringList());
 }
 
 void tst_Accessibility::promptName_data() {

@@ -139,6 +139,20 @@ const Expected kLoginWindow[] = {
     {"txtNRPass", "text box", "fraNewUser", "", "", 7},
     {"cmdNCreate", "button", "fraNewUser", "Create &ID", "", 8},
     {"cmdNCancel", "button", "fraNewUser", "&Cancel", "", 9},
+    {"cmdChangePass", "button", "fraLogin", "C&hange Password", "Click here to Change the Password of your Login ID, or to Delete your Login ID", 17},
+    {"fraChPass", "frame", "frmLogin", "Change Password", "", 25},
+    {"lblChUser", "label", "fraChPass", "&User Name : ", "", 26},
+    {"txtChUser", "text box", "fraChPass", "", "Enter the User Name of your Login ID here", 18},
+    {"lblChPass", "label", "fraChPass", "Current &Password : ", "", 27},
+    {"txtChPass", "text box", "fraChPass", "", "Enter the Password you Login with now here", 19},
+    {"lblChNPass", "label", "fraChPass", "&New Password : ", "", 28},
+    {"txtChNPass", "text box", "fraChPass", "", "Enter your New Password here", 20},
+    {"lblChNRPass", "label", "fraChPass", "&Re-Enter New Password : ", "", 29},
+    {"txtChNRPass", "text box", "fraChPass", "", "Enter your New Password here once more", 21},
+    {"prgChPass", "QProgressBar", "fraChPass", "", "", 30},
+    {"cmdChPass", "button", "fraChPass", "C&hange", "Click here to CHANGE your Password", 22},
+    {"cmdChDel", "button", "fraChPass", "&Delete ID", "Click here to DELETE your Login ID with all its Categories and URL's", 23},
+    {"cmdChCncl", "button", "fraChPass", "&Back", "Click here to Return to the Login Menu", 24},
 };
 // clang-format on
 
@@ -292,6 +306,10 @@ void CatalogueTest::loginWindowControls() {
     QVERIFY(login.cmdLogin->isDefault());
     QCOMPARE(login.lblUser->buddy(), login.txtUser);
     QCOMPARE(login.lblPass->buddy(), login.txtPass);
+    QCOMPARE(login.lblChUser->buddy(), login.txtChUser);
+    QCOMPARE(login.lblChPass->buddy(), login.txtChPass);
+    QCOMPARE(login.lblChNPass->buddy(), login.txtChNPass);
+    QCOMPARE(login.lblChNRPass->buddy(), login.txtChNRPass);
 }
 
 void CatalogueTest::fonts() {
@@ -325,7 +343,8 @@ void CatalogueTest::passwordBoxesOnly() {
         }
     }
     masked.sort();
-    QCOMPARE(masked, (QStringList{"txtNPass", "txtNRPass", "txtPass"}));
+    QCOMPARE(masked, (QStringList{"txtChNPass", "txtChNRPass", "txtChPass", "txtNPass", "txtNRPass",
+                                  "txtPass"}));
     QCOMPARE(login.txtPass->echoMode(), QLineEdit::Password);
 }
 
@@ -363,9 +382,11 @@ void CatalogueTest::sortedAndDropDownLists() {
 void CatalogueTest::tabOrder() {
     GuiTestEnv env;
     frmLogin login;
-    QCOMPARE(focusChain(login.txtUser, 10),
+    QCOMPARE(focusChain(login.txtUser, 18),
              (QStringList{"txtUser", "txtPass", "cmdLogin", "cmdCancel", "cmdNewUser", "txtNUser",
-                          "txtNPass", "txtNRPass", "cmdNCreate", "cmdNCancel"}));
+                          "txtNPass", "txtNRPass", "cmdNCreate", "cmdNCancel", "cmdChangePass",
+                          "txtChUser", "txtChPass", "txtChNPass", "txtChNRPass", "cmdChPass",
+                          "cmdChDel", "cmdChCncl"}));
     frmMain &main = env.mainWindow();
     QCOMPARE(focusChain(main.cmdLogin, 6), (QStringList{"cmdLogin", "cmdCat", "lstCatView",
                                                         "cmdCatViewA", "txtCatAdd", "cmdCatAdd"}));

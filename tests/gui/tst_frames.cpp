@@ -54,6 +54,9 @@ FrameShot ShootFrame(const QString &screen) {
             if (screen == QLatin1String("new-user frame")) {
                 login.cmdNewUser_Click();
                 shot = Shoot(login.fraNewUser);
+            } else if (screen == QLatin1String("change-password frame")) {
+                login.cmdChangePass_Click();
+                shot = Shoot(login.fraChPass);
             } else {
                 shot = Shoot(login.fraLogin);
             }
@@ -111,6 +114,7 @@ static void frameRows() {
     QTest::newRow("URL menu") << "URL menu";
     QTest::newRow("sign-in frame") << "sign-in frame";
     QTest::newRow("new-user frame") << "new-user frame";
+    QTest::newRow("change-password frame") << "change-password frame";
 }
 
 void tst_Frames::insideIsTheFormColour_data() {

@@ -617,6 +617,34 @@ void TestLayout::loginFramesCoverSameRectangle() {
     const float boxLeft = layout.FW * 3.0f / 100.0f + Right(label);
     for (const char *name : {"txtNUser", "txtNPass", "txtNRPass"})
         QCOMPARE_EQ(layout.boxes.value(QString::fromLatin1(name)).left, boxLeft);
+
+    // The password frame covers it too; its four boxes start after the
+    // longest prompt ("&Re-Enter New Password : ", 25 characters at 82.5
+    // twips) and end where the sign-in frame's boxes end, and everything
+    // in it lies inside it.
+    const Box change = layout.boxes.value(QStringLiteral("fraChPass"));
+    QCOMPARE_EQ(change.left, login.left);
+    QCOMPARE_EQ(change.top, login.top);
+    QCOMPARE_EQ(change.width, login.width);
+    QCOMPARE_EQ(change.height, login.height);
+    const float promptLeft = layout.boxes.value(QStringLiteral("lblChUser")).left;
+    const float signInRight = Right(layout.boxes.value(QStringLiteral("txtUser")));
+    for (const char *name : {"txtChUser", "txtChPass", "txtChNPass", "txtChNRPass"}) {
+        const Box box = layout.boxes.value(QString::fromLatin1(name));
+        QCOMPARE_EQ(box.left, promptLeft + 2062.5f);
+        QCOMPARE_EQ(Right(box), signInRight);
+    }
+    for (const screens::ControlRow &row : frmLogin::catalogue()) {
+        if (qstrcmp(row.container, "fraChPass") != 0)
+            continue;
+        const Box box = layout.boxes.value(QLatin1String(row.name));
+        QVERIFY2(box.left > 0 && Right(box) < change.width, row.name);
+        QVERIFY2(box.top > 0 && Bottom(box) < change.height, row.name);
+    }
+    // The way there sits in the sign-in frame, under the new-user button.
+    const Box way = layout.boxes.value(QStringLiteral("cmdChangePass"));
+    QVERIFY(way.top > Bottom(layout.boxes.value(QStringLiteral("cmdNewUser"))));
+    QVERIFY(Bottom(way) < login.height);
 }
 
 QTEST_GUILESS_MAIN(TestLayout)

@@ -1,0 +1,255 @@
+// Changing the password of a Login ID and deleting a Login ID, in the sign-in
+// window's third frame. Nobody is signed in while the window is open: both
+// changes name their account by the user name and current password typed
+// here, as the sign-in does, and leave the session as it is.
+
+#include "accounts/accountchange.h"
+#include "screens/frmLogin.h"
+#include "screens/frmMain.h"
+#include "screens/keypress.h"
+#include "screens/msgbox.h"
+#include "session/modMain.h"
+#include "storage/accountfile.h"
+#include "storage/records.h"
+
+#include <QCoreApplication>
+
+#include <initializer_list>
+
+using screens::MsgAnswer;
+using screens::MsgBox;
+using screens::MsgButtons;
+
+namespace {
+
+// The frame's ready text after a refusal; back on the sign-in frame it is
+// the sign-in's own.
+const QString kReadyChange = QStringLiteral("Ready (Change Password Menu)");
+const QString kReadyLogin = QStringLiteral("Ready (Login Menu)");
+
+// Escape, which is then swallowed: it leaves the frame instead of closing
+// the window.
+bool TakeEscape(int &keyAscii) {
+    if (keyAscii != 27)
+        return false;
+    keyAscii = 0;
+    return true;
+}
+
+// The first of `boxes` that is empty once trimmed, or nullptr.
+QLineEdit *firstEmpty(std::initializer_list<QLineEdit *> boxes) {
+    for (QLineEdit *box : boxes) {
+        if (modMain::TrimBlanks(box->text()).isEmpty())
+            return box;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void frmLogin::connectPasswordHandlers() {
+    using screens::OnKeyPress;
+    connect(cmdChangePass, &QPushButton::clicked, this, &frmLogin::cmdChangePass_Click);
+    connect(cmdChPass, &QPushButton::clicked, this, &frmLogin::cmdChPass_Click);
+    connect(cmdChDel, &QPushButton::clicked, this, &frmLogin::cmdChDel_Click);
+    connect(cmdChCncl, &QPushButton::clicked, this, &frmLogin::cmdChCncl_Click);
+    OnKeyPress(txtChUser, [this](int &k) { txtChUser_KeyPress(k); });
+    OnKeyPress(txtChPass, [this](int &k) { txtChPass_KeyPress(k); });
+    OnKeyPress(txtChNPass, [this](int &k) { txtChNPass_KeyPress(k); });
+    OnKeyPress(txtChNRPass, [this](int &k) { txtChNRPass_KeyPress(k); });
+    // Escape on a button of the frame goes back too (the window would close).
+    for (QPushButton *button : {cmdChPass, cmdChDel, cmdChCncl}) {
+        OnKeyPress(button, [this](int &k) {
+            if (TakeEscape(k))
+                cmdChCncl_Click();
+        });
+    }
+    // The bar shows only while a password change runs.
+    prgChPass->setRange(0, 100);
+    prgChPass->setVisible(false);
+
+    modMain::SetCommand(QStringLiteral("CP"), [this] { return ChangePassword(); });
+    modMain::SetCommand(QStringLiteral("DI"), [this] { return DeleteId(); });
+}
+
+void frmLogin::cmdChangePass_Click() {
+    clearBoxes();
+    fraLogin->setVisible(false);
+    fraChPass->setVisible(true);
+    prgChPass->setVisible(false);
+    txtChUser->setFocus();
+    SetStatus(QStringLiteral("Please fill in all the fields and click on Change to change your "
+                             "Password"));
+}
+
+void frmLogin::cmdChCncl_Click() {
+    clearBoxes();
+    fraChPass->setVisible(false);
+    fraLogin->setVisible(true);
+    txtUser->setFocus();
+    SetStatus(kReadyLogin);
+}
+
+void frmLogin::cmdChPass_Click() {
+    // A refused attempt: its message, the frame's ready text, the boxes that
+    // held what was refused emptied and the focus to `focus`.
+    auto refuse = [this](const QString &message, std::initializer_list<QLineEdit *> emptied,
+                         QLineEdit *focus) {
+        MsgBox::show(this, message);
+        SetStatus(kReadyChange);
+        for (QLineEdit *box : emptied)
+            box->clear();
+        focus->setFocus();
+    };
+
+    if (QLineEdit *empty = firstEmpty({txtChUser, txtChPass, txtChNPass, txtChNRPass})) {
+        refuse(QStringLiteral("Please fill in all the fields before clicking on me again!"), {},
+               empty);
+        return;
+    }
+    // The account first: nothing about the new password is told to someone
+    // who cannot sign in.
+    qint16 userNo = 0;
+    if (ReportIoError(this, modMain::CheckSignIn(txtChUser->text(), txtChPass->text(), &userNo))) {
+        SetStatus(kReadyChange);
+        return;
+    }
+    if (userNo == 0) {
+        refuse(modMain::kInvalidSignIn, {txtChPass}, txtChPass);
+        return;
+    }
+    if (modMain::TrimBlanks(txtChNPass->text()) != modMain::TrimBlanks(txtChNRPass->text())) {
+        refuse(QStringLiteral("Your passwords don't match!\r\nPlease enter the same Password in "
+                              "both the password fields...remember, passwords are case sensitive"),
+               {txtChNPass, txtChNRPass}, txtChNPass);
+        return;
+    }
+    if (txtChUser->text().toUpper() == txtChNPass->text().toUpper()) {
+        refuse(QStringLiteral("Nope...you can't have your Password same as your User Name...I'm "
+                              "sure you can do better than that...try again!"),
+               {txtChNPass, txtChNRPass}, txtChNPass);
+        return;
+    }
+
+    // Every file of the user is written anew: the bar shows how far it got.
+    SetStatus(QStringLiteral("Please wait...Changing Password..."));
+    prgChPass->setValue(0);
+    prgChPass->setVisible(true);
+    const modMain::Change change = modMain::DoCommand(QStringLiteral("CP"));
+    prgChPass->setVisible(false);
+    if (ChangeRefused(this, change, kReadyChange)) {
+        const modMain::IoError &refusal = change.error;
+        if (refusal.is(modMain::IoError::Kind::NoRecord)) {
+            txtChPass->clear();
+            txtChPass->setFocus();
+        } else if (refusal.is(modMain::IoError::Kind::Unstorable) ||
+                   refusal.is(modMain::IoError::Kind::NameTaken)) {
+            txtChNPass->clear();
+            txtChNRPass->clear();
+            txtChNPass->setFocus();
+        }
+        return;
+    }
+    ReportChanged(this,
+                  QStringLiteral("Success! Your Password was changed! From now on, please Login "
+                                 "with your new Password."),
+                  change);
+    cmdChCncl_Click();
+}
+
+void frmLogin::cmdChDel_Click() {
+    auto refuse = [this](const QString &message, QLineEdit *emptied, QLineEdit *focus) {
+        MsgBox::show(this, message);
+        SetStatus(kReadyChange);
+        if (emptied)
+            emptied->clear();
+        focus->setFocus();
+    };
+
+    if (QLineEdit *empty = firstEmpty({txtChUser, txtChPass})) {
+        refuse(QStringLiteral("Please enter your Username AND Password before clicking me again"),
+               nullptr, empty);
+        return;
+    }
+    qint16 userNo = 0;
+    if (ReportIoError(this, modMain::CheckSignIn(txtChUser->text(), txtChPass->text(), &userNo))) {
+        SetStatus(kReadyChange);
+        return;
+    }
+    if (userNo == 0) {
+        refuse(modMain::kInvalidSignIn, txtChPass, txtChPass);
+        return;
+    }
+    const QString name = modMain::TrimBlanks(txtChUser->text());
+    if (MsgBox::show(this,
+                     QStringLiteral("Are you sure you wish to delete the ID \"") + name +
+                         QStringLiteral("\"? All the Categories and URL's stored under that ID "
+                                        "will be deleted too!"),
+                     MsgButtons::YesNo, QStringLiteral("Confirm Delete")) != MsgAnswer::Yes) {
+        SetStatus(kReadyChange);
+        return;
+    }
+
+    SetStatus(QStringLiteral("Please wait...Deleting ID..."));
+    const modMain::Change change = modMain::DoCommand(QStringLiteral("DI"));
+    if (ChangeRefused(this, change, kReadyChange)) {
+        if (change.error.is(modMain::IoError::Kind::NoRecord)) {
+            txtChPass->clear();
+            txtChPass->setFocus();
+        }
+        return;
+    }
+    ReportChanged(this,
+                  QStringLiteral("Success! The ID \"") + name +
+                      QStringLiteral("\" was deleted, along with all its Categories and URL's!"),
+                  change);
+    cmdChCncl_Click();
+}
+
+void frmLogin::txtChUser_KeyPress(int &keyAscii) {
+    if (screens::TakeEnter(keyAscii))
+        cmdChPass_Click();
+    else if (TakeEscape(keyAscii))
+        cmdChCncl_Click();
+}
+
+void frmLogin::txtChPass_KeyPress(int &keyAscii) {
+    if (screens::TakeEnter(keyAscii))
+        cmdChPass_Click();
+    else if (TakeEscape(keyAscii))
+        cmdChCncl_Click();
+}
+
+void frmLogin::txtChNPass_KeyPress(int &keyAscii) {
+    if (screens::TakeEnter(keyAscii))
+        cmdChPass_Click();
+    else if (TakeEscape(keyAscii))
+        cmdChCncl_Click();
+}
+
+void frmLogin::txtChNRPass_KeyPress(int &keyAscii) {
+    if (screens::TakeEnter(keyAscii))
+        cmdChPass_Click();
+    else if (TakeEscape(keyAscii))
+        cmdChCncl_Click();
+}
+
+modMain::Change frmLogin::ChangePassword() {
+    // The bar moves a percent at a time and is painted at once; keys and
+    // clicks wait until the change is done.
+    int shown = -1;
+    auto progress = [this, &shown](int done, int total) {
+        const int percent = total > 0 ? int(qint64(done) * 100 / total) : 100;
+        if (percent == shown)
+            return;
+        shown = percent;
+        prgChPass->setValue(percent);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
+    return modMain::ChangePassword(txtChUser->text(), txtChPass->text(), txtChNPass->text(),
+                                   progress);
+}
+
+modMain::Change frmLogin::DeleteId() {
+    return modMain::DeleteAccount(txtChUser->text(), txtChPass->text());
+}
