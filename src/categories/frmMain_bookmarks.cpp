@@ -102,8 +102,26 @@ private:
     QList<modMain::FittedText> m_changes;
 };
 
-FittedTextModel *ChangesShown(const frmMain *f) {
-    return static_cast<FittedTextModel *>(f->lstCatImp->model());
+// The texts changed to fit, as the preview's table shows them. The table
+// gets its model when a preview first needs it: its header then measures
+// its captions, which the start of the program need not wait for.
+FittedTextModel *ChangesShown(const frmMain *f, bool make = true) {
+    QTableView *table = f->lstCatImp;
+    if (auto *model = dynamic_cast<FittedTextModel *>(table->model()))
+        return model;
+    if (!make)
+        return nullptr;
+    auto *model = new FittedTextModel(table);
+    table->setModel(model);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setTabKeyNavigation(false);
+    table->setWordWrap(false);
+    table->verticalHeader()->setVisible(false);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    return model;
 }
 
 // What the preview panel says of an import before it is written.
@@ -184,15 +202,6 @@ void frmMain::connectBookmarkHandlers() {
         }
     });
 
-    lstCatImp->setModel(new FittedTextModel(lstCatImp));
-    lstCatImp->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lstCatImp->setSelectionMode(QAbstractItemView::SingleSelection);
-    lstCatImp->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lstCatImp->setTabKeyNavigation(false);
-    lstCatImp->setWordWrap(false);
-    lstCatImp->verticalHeader()->setVisible(false);
-    lstCatImp->horizontalHeader()->setStretchLastSection(true);
-    lstCatImp->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     prgCatImp->setVisible(false);
 
     plugCommand("IB", [this] { return ImportBookmarks(); });
@@ -273,14 +282,16 @@ void frmMain::cmdCatImp_Click() {
         return;
     ReportChanged(this, ImportedText(*PendingImport, change.number), change);
     PendingImport.reset();
-    ChangesShown(this)->setChanges({});
+    if (FittedTextModel *changes = ChangesShown(this, false))
+        changes->setChanges({});
     cmdCat_Click();
 }
 
 void frmMain::ForgetPendingImport() {
     PendingImport.reset();
     PendingImportFile.clear();
-    ChangesShown(this)->setChanges({});
+    if (FittedTextModel *changes = ChangesShown(this, false))
+        changes->setChanges({});
     lblCatImp->clear();
 }
 

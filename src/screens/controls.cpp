@@ -152,9 +152,13 @@ void ApplyRow(QWidget *control, const ControlRow &row) {
     } else if (auto *limited = qobject_cast<LimitedTextEdit *>(control)) {
         if (row.flags & Max250)
             limited->setMaxLength(250);
-        limited->setText(row.caption);
+        // A new box is empty: setting no text would only lay out its
+        // document again.
+        if (!row.caption.isEmpty())
+            limited->setText(row.caption);
     } else if (auto *memo = qobject_cast<QPlainTextEdit *>(control)) {
-        memo->setPlainText(ShownLineBreaks(row.caption));
+        if (!row.caption.isEmpty())
+            memo->setPlainText(ShownLineBreaks(row.caption));
     } else if (auto *frame = qobject_cast<QGroupBox *>(control)) {
         frame->setTitle(row.caption);
         frame->setAutoFillBackground(true);
