@@ -72,13 +72,27 @@ void CopyAddress(const QString &address) {
 }
 
 // The hint under an address box: the categories that hold the address
-// typed, as it would be stored and as View would open it.
-void ShowSavedIn(frmMain *f, const QLineEdit *box, QLabel *hint) {
+// typed, as it would be stored and as View would open it. On the Modify URL
+// panel (`modified`: the URL being changed, as stored) that URL itself does
+// not count: its category is named only when another of its URLs has the
+// address.
+void ShowSavedIn(frmMain *f, const QLineEdit *box, QLabel *hint,
+                 const QString *modified = nullptr) {
     const QString address = modMain::StoredAddress(modMain::TrimBlanks(box->text()));
     QStringList names;
     if (!address.isEmpty() && modMain::UserNo != 0) {
         modMain::DoCommand(QStringLiteral("LFI"));
         names = f->FoundUrls->index().savedIn(address);
+        const QString own = f->cmbUrlCat->currentText();
+        const QString key = modMain::OpenedAddressKey(address);
+        if (modified && names.contains(own) && modMain::OpenedAddressKey(*modified) == key) {
+            // The URLs of the chosen category are those of the lists.
+            int holding = 0;
+            for (int row = 0, rows = f->UrlModel->count(); row < rows && holding < 2; ++row)
+                holding += modMain::OpenedAddressKey(f->UrlModel->textAt(row)) == key ? 1 : 0;
+            if (holding < 2)
+                names.removeOne(own);
+        }
     }
     hint->setText(names.isEmpty()
                       ? QString()
@@ -278,7 +292,8 @@ void frmMain::txtUrlAdd_Change() {
 }
 
 void frmMain::txtUrlMod_Change() {
-    ShowSavedIn(this, txtUrlMod, lblUrlModSaved);
+    const QString modified = cmbUrlMod->currentIndex() >= 0 ? cmbUrlMod->currentText() : QString();
+    ShowSavedIn(this, txtUrlMod, lblUrlModSaved, modified.isEmpty() ? nullptr : &modified);
 }
 
 void frmMain::lstUrlView_Copy() {

@@ -113,6 +113,7 @@ private slots:
     void toTheUrlMenu();
     void savedInHint_data();
     void savedInHint();
+    void modifyHintLeavesOutTheUrlBeingModified();
     void copyAndClear_data();
     void copyAndClear();
     void indexFollowsEveryChange_data();
@@ -421,6 +422,31 @@ void tst_Find::copyAndClear() {
     }
     QCOMPARE(Clipboard::text(), copiedSince ? QStringLiteral("something else") : QString());
     QCOMPARE(Clipboard::pendingMs(), 0);
+}
+
+// On Modify URL, the URL being modified does not count as saved in its own
+// category; another URL of that category with the same address does.
+void tst_Find::modifyHintLeavesOutTheUrlBeingModified() {
+    for (const bool twice : {false, true}) {
+        GuiTestEnv env;
+        frmMain &main = ThreeCategories(env);
+        if (twice)
+            WriteUrlFile(1, UrlLine({1, QStringLiteral("news.example.com"), QString()}) +
+                                UrlLine({2, QStringLiteral("http://news.example.com"), QString()}));
+        QTest::mouseClick(main.cmdURL, Qt::LeftButton);
+        main.cmbUrlCat->setCurrentIndex(main.cmbUrlCat->findText(QStringLiteral("Work")));
+        ClickEntry(main.lstUrlView, QStringLiteral("news.example.com"));
+        QTest::mouseClick(main.cmdUrlViewM, Qt::LeftButton);
+        QCOMPARE(main.cmbUrlMod->currentText(), QStringLiteral("news.example.com"));
+        main.txtUrlMod->clear();
+        TypeInto(main.txtUrlMod, QStringLiteral("news.example.com"));
+        QCOMPARE(main.lblUrlModSaved->text(), twice ? QStringLiteral("Already saved in: Home, Work")
+                                                    : QStringLiteral("Already saved in: Home"));
+        main.txtUrlMod->clear();
+        TypeInto(main.txtUrlMod, QStringLiteral("intranet.local/wiki"));
+        QCOMPARE(main.lblUrlModSaved->text(),
+                 twice ? QString() : QStringLiteral("Already saved in: Work"));
+    }
 }
 
 void tst_Find::indexFollowsEveryChange_data() {
