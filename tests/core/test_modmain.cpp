@@ -32,8 +32,9 @@ protected:
             modMain::SetCommand(QLatin1String(code), {});
     }
 
-    static constexpr const char *kCodes[] = {"SIP", "SIPLS", "HA",  "LCD", "DC", "MC", "AU",
-                                             "LUD", "LUM",   "LUV", "DU",  "MU", "LD"};
+    static constexpr const char *kCodes[] = {"SIP", "SIPLS", "HA",  "LCD", "DC", "MC",
+                                             "AU",  "LUD",   "LUM", "LUV", "DU", "MU",
+                                             "LD",  "LFI",   "FU",  "IB",  "CP", "DI"};
     std::vector<std::string> ran;
 };
 
@@ -64,7 +65,10 @@ INSTANTIATE_TEST_SUITE_P(
         DispatchCase{"lud_lower", "lud", "LUD"}, DispatchCase{"LUM", "LUM", "LUM"},
         DispatchCase{"ld_lower", "ld", "LD"}, DispatchCase{"CUP_not_in_the_table", "CUP", ""},
         DispatchCase{"cup_lower_not_in_the_table", "cup", ""}, DispatchCase{"empty_code", "", ""},
-        DispatchCase{"XYZ_unknown", "XYZ", ""}, DispatchCase{"SIPL_prefix_of_SIPLS", "SIPL", ""}),
+        DispatchCase{"XYZ_unknown", "XYZ", ""}, DispatchCase{"SIPL_prefix_of_SIPLS", "SIPL", ""},
+        DispatchCase{"lfi_lower", "lfi", "LFI"}, DispatchCase{"FU", "FU", "FU"},
+        DispatchCase{"ib_lower", "ib", "IB"}, DispatchCase{"CP", "CP", "CP"},
+        DispatchCase{"di_lower", "di", "DI"}, DispatchCase{"F_prefix_of_FU", "F", ""}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(CommandTable, OnlyCodesOfTheTableCanBePlugged) {
