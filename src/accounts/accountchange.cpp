@@ -202,6 +202,28 @@ LineEdit accountLineEdit(const AccountRecord &record, const QByteArray *replacem
     };
 }
 
+// The end of a change of an account: the account file's new version was
+// written through `journal` (`written`, `edited` records changed in it),
+// which is now committed; or, when that failed or did not touch exactly
+// the one record, abandoned. `number` is the account's.
+Change commitAccountEdit(Journal &journal, const QString &accountFile, IoError written,
+                         qsizetype edited, int number) {
+    Change change;
+    if (!written.failed() && edited != 1)
+        written = IoError::failure(accountFile, QStringLiteral("write to"),
+                                   QStringLiteral("The account record was changed by someone "
+                                                  "else meanwhile"));
+    if (written.failed()) {
+        change.error = journal.abandon(written);
+        return change;
+    }
+    bool committed = false;
+    change.error = journal.commit(&committed);
+    change.changed = committed;
+    change.number = committed ? number : 0;
+    return change;
+}
+
 } // namespace
 
 Change ChangePassword(const QString &userName, const QString &oldPassword,
@@ -274,22 +296,10 @@ Change ChangePassword(const QString &userName, const QString &oldPassword,
     const QByteArray accountLine =
         AccountRecordLine(record.number, record.name, password).toLatin1();
     qsizetype edited = 0;
-    IoError err =
+    const IoError err =
         journal.writeNewVersion(accountFile, accountLineEdit(record, &accountLine), &edited, tell);
-    if (!err.failed() && edited != 1)
-        err = IoError::failure(accountFile, QStringLiteral("write to"),
-                               QStringLiteral("The account record was changed by someone else "
-                                              "meanwhile"));
-    if (err.failed()) {
-        change.error = journal.abandon(err);
-        return change;
-    }
-
-    bool committed = false;
-    change.error = journal.commit(&committed);
-    change.changed = committed;
-    change.number = committed ? record.number : 0;
-    if (committed && progress)
+    change = commitAccountEdit(journal, accountFile, err, edited, record.number);
+    if (change.changed && progress)
         progress(total, total);
     return change;
 }
@@ -310,20 +320,9 @@ Change DeleteAccount(const QString &userName, const QString &password) {
         !change.error.take(journal.willReplace(accountFile)) || !change.error.take(journal.begin()))
         return change;
     qsizetype edited = 0;
-    IoError err = journal.writeNewVersion(accountFile, accountLineEdit(record, nullptr), &edited);
-    if (!err.failed() && edited != 1)
-        err = IoError::failure(accountFile, QStringLiteral("write to"),
-                               QStringLiteral("The account record was changed by someone else "
-                                              "meanwhile"));
-    if (err.failed()) {
-        change.error = journal.abandon(err);
-        return change;
-    }
-    bool committed = false;
-    change.error = journal.commit(&committed);
-    change.changed = committed;
-    change.number = committed ? record.number : 0;
-    return change;
+    const IoError err =
+        journal.writeNewVersion(accountFile, accountLineEdit(record, nullptr), &edited);
+    return commitAccountEdit(journal, accountFile, err, edited, record.number);
 }
 
 } // namespace modMain

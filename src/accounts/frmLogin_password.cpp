@@ -206,6 +206,7 @@ void frmLogin::cmdChDel_Click() {
     cmdChCncl_Click();
 }
 
+// Enter in any box of the frame changes the password; Escape goes back.
 void frmLogin::txtChUser_KeyPress(int &keyAscii) {
     if (screens::TakeEnter(keyAscii))
         cmdChPass_Click();
@@ -214,24 +215,15 @@ void frmLogin::txtChUser_KeyPress(int &keyAscii) {
 }
 
 void frmLogin::txtChPass_KeyPress(int &keyAscii) {
-    if (screens::TakeEnter(keyAscii))
-        cmdChPass_Click();
-    else if (TakeEscape(keyAscii))
-        cmdChCncl_Click();
+    txtChUser_KeyPress(keyAscii);
 }
 
 void frmLogin::txtChNPass_KeyPress(int &keyAscii) {
-    if (screens::TakeEnter(keyAscii))
-        cmdChPass_Click();
-    else if (TakeEscape(keyAscii))
-        cmdChCncl_Click();
+    txtChUser_KeyPress(keyAscii);
 }
 
 void frmLogin::txtChNRPass_KeyPress(int &keyAscii) {
-    if (screens::TakeEnter(keyAscii))
-        cmdChPass_Click();
-    else if (TakeEscape(keyAscii))
-        cmdChCncl_Click();
+    txtChUser_KeyPress(keyAscii);
 }
 
 modMain::Change frmLogin::ChangePassword() {
