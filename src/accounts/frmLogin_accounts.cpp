@@ -1,5 +1,6 @@
 // Signing in and registering in the sign-in window.
 
+#include "accounts/accountchange.h"
 #include "screens/frmLogin.h"
 #include "screens/frmMain.h"
 #include "screens/keypress.h"
@@ -19,6 +20,16 @@ void setSignedInMarker() {
 }
 
 } // namespace
+
+QString NewPasswordRefusal(const QString &userName, const QString &password, const QString &again) {
+    if (modMain::TrimBlanks(password) != modMain::TrimBlanks(again))
+        return QStringLiteral("Your passwords don't match!\r\nPlease enter the same Password in "
+                              "both the password fields...remember, passwords are case sensitive");
+    if (userName.toUpper() == password.toUpper())
+        return QStringLiteral("Nope...you can't have your Password same as your User Name...I'm "
+                              "sure you can do better than that...try again!");
+    return QString();
+}
 
 void frmLogin::Form_Load() {
     modMain::DoCommand(QStringLiteral("SIPLS"));
@@ -52,7 +63,7 @@ void frmLogin::cmdLogin_Click() {
         cmdCancel_Click();
         return;
     }
-    MsgBox::show(this, QStringLiteral("Sorry, your Username OR Password is invalid!"));
+    MsgBox::show(this, modMain::kInvalidSignIn);
     SetStatus(QStringLiteral("Ready (Login Menu)"));
     txtPass->clear();
     txtPass->setFocus();
@@ -112,16 +123,10 @@ void frmLogin::cmdNCreate_Click() {
                txtNUser);
         return;
     }
-    if (modMain::TrimBlanks(txtNPass->text()) != modMain::TrimBlanks(txtNRPass->text())) {
-        refuse(QStringLiteral("Your passwords don't match!\r\nPlease enter the same Password in "
-                              "both the password fields...remember, passwords are case sensitive"),
-               {txtNPass, txtNRPass}, txtNPass);
-        return;
-    }
-    if (txtNUser->text().toUpper() == txtNPass->text().toUpper()) {
-        refuse(QStringLiteral("Nope...you can't have your Password same as your User Name...I'm "
-                              "sure you can do better than that...try again!"),
-               {txtNPass, txtNRPass}, txtNPass);
+    if (const QString refusal =
+            NewPasswordRefusal(txtNUser->text(), txtNPass->text(), txtNRPass->text());
+        !refusal.isEmpty()) {
+        refuse(refusal, {txtNPass, txtNRPass}, txtNPass);
         return;
     }
     // What the name and the password must be (storable, the name not

@@ -118,16 +118,10 @@ void frmLogin::cmdChPass_Click() {
         refuse(modMain::kInvalidSignIn, {txtChPass}, txtChPass);
         return;
     }
-    if (modMain::TrimBlanks(txtChNPass->text()) != modMain::TrimBlanks(txtChNRPass->text())) {
-        refuse(QStringLiteral("Your passwords don't match!\r\nPlease enter the same Password in "
-                              "both the password fields...remember, passwords are case sensitive"),
-               {txtChNPass, txtChNRPass}, txtChNPass);
-        return;
-    }
-    if (txtChUser->text().toUpper() == txtChNPass->text().toUpper()) {
-        refuse(QStringLiteral("Nope...you can't have your Password same as your User Name...I'm "
-                              "sure you can do better than that...try again!"),
-               {txtChNPass, txtChNRPass}, txtChNPass);
+    if (const QString refusal =
+            NewPasswordRefusal(txtChUser->text(), txtChNPass->text(), txtChNRPass->text());
+        !refusal.isEmpty()) {
+        refuse(refusal, {txtChNPass, txtChNRPass}, txtChNPass);
         return;
     }
 

@@ -69,3 +69,10 @@ private:
     // Empties the five text boxes of both frames.
     void clearBoxes();
 };
+
+// Registration's rules for a new password typed twice, in their order: the
+// two boxes, each trimmed, must be equal (letter case counts), and the
+// password must not be the user name (both upper-cased, untrimmed). The
+// message that refuses the password, or "" when it passes. The Change
+// Password frame applies the same rules.
+QString NewPasswordRefusal(const QString &userName, const QString &password, const QString &again);
