@@ -115,9 +115,10 @@ IoError ReadCategoryIndex(int userNo, const QString &stamp, CategoryIndexRead *r
         std::array<QStringView, 3> fields;
         if (SplitFields(QStringView(line), &fields) < 2)
             fields = {};
+        const qint64 number = fields[0].isEmpty() ? 0 : FieldKeyNumber(fields[0]);
+        read->highest = std::max(read->highest, number);
         read->lastOwned = owner.owns(fields[2]);
         if (read->lastOwned) {
-            const qint64 number = FieldKeyNumber(fields[0]);
             read->owned.append(
                 ListEntry{DecodeField(fields[1]),
                           int(std::min<qint64>(number, std::numeric_limits<int>::max()))});

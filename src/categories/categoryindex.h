@@ -64,6 +64,7 @@ struct CategoryIndexRead {
     bool hasData = false;   // the index exists and is not empty
     QList<ListEntry> owned; // records written under `stamp`, in file order
     bool lastOwned = false; // the last line passed the owner test
+    qint64 highest = 0;     // the highest number of any record, whoever owns it
 };
 
 // Reads the index of user `userNo` and applies the owner test to every line.

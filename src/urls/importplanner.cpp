@@ -37,7 +37,7 @@ QString fittedDescription(const QString &text) {
     QString d = MapToStorable(text, true).text;
     // "*QVX*" is how a line break is stored, so it would come back as one;
     // in small letters it stays what it was.
-    const QString marker = QStringLiteral("*QVX*");
+    const QString &marker = kFieldSep;
     while (d.contains(marker))
         d.replace(marker, QStringLiteral("*qvx*"));
     d.replace(QStringLiteral("*QVX\r\n"), QStringLiteral("*qvx\r\n"));
@@ -253,13 +253,8 @@ IoError PlanImportForUser(int userNo, const QString &stamp, const BookmarkFile &
     ImportTarget target;
     target.categories = index.owned;
     // New categories are numbered on from the highest number of any owner.
-    IoError failure = ForEachLine(CategoryIndexPath(userNo), [&target](const QString &line) {
-        target.highestCategoryNo =
-            std::max(target.highestCategoryNo, CategoryNumber(CategoryFields(line)));
-        return true;
-    });
-    if (failure.failed())
-        return failure;
+    target.highestCategoryNo = index.highest;
+    IoError failure;
 
     // What a category's URL file holds, read once, when the planner first
     // asks about it.
@@ -274,15 +269,11 @@ IoError PlanImportForUser(int userNo, const QString &stamp, const BookmarkFile &
             return *it;
         UrlFileRead read;
         const QString path = UrlFilePath(userNo, categoryNo);
-        qint64 next = 1;
         QList<ListEntry> owned;
         int foreign = 0;
-        IoError err = GetNextUrlNo(path, &next);
-        if (!err.failed())
-            err = ReadUrlList(path, stamp, &owned, &foreign);
+        const IoError err = ReadUrlList(path, stamp, &owned, &foreign, &read.highest);
         if (err.failed() && !failure.failed())
             failure = err;
-        read.highest = next - 1;
         for (const ListEntry &url : std::as_const(owned))
             read.opened.insert(AddressToOpen(url.text));
         return *files.insert(categoryNo, std::move(read));

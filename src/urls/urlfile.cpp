@@ -188,15 +188,19 @@ IoError GetNextUrlNo(const QString &path, qint64 *next) {
 }
 
 IoError ReadUrlList(const QString &path, const QString &stamp, QList<ListEntry> *owned,
-                    int *foreign) {
+                    int *foreign, qint64 *highest) {
     owned->clear();
     *foreign = 0;
+    if (highest)
+        *highest = 0;
     bool hasData = false;
     if (IoError err = FileHasData(path, &hasData); err.failed() || !hasData)
         return err;
     const OwnerTest owner(stamp);
     std::array<QStringView, kUrlFields> fields;
     IoError err = ForEachLine(path, [&](const QString &line) {
+        if (highest) // every line counts, as for GetNextUrlNo
+            *highest = qMax(*highest, UrlNoOfLine(line));
         // The fields as views into the line: only the stamp, the key and
         // the address are deciphered, and nothing is copied on the way.
         if (SplitFields(QStringView(line), &fields) < kUrlFields)
@@ -212,6 +216,8 @@ IoError ReadUrlList(const QString &path, const QString &stamp, QList<ListEntry> 
     if (err.failed()) {
         owned->clear();
         *foreign = 0;
+        if (highest)
+            *highest = 0;
     }
     return err;
 }

@@ -90,9 +90,10 @@ IoError GetNextUrlNo(const QString &path, qint64 *next);
 // Reads the URLs of a file in file order: records whose owner stamp stands
 // for the same password as `stamp` go to `owned`; every other complete record
 // adds one to `foreign`. Short lines are skipped. An absent or empty file
-// lists nothing.
+// lists nothing. `highest`, when given, receives the highest URL number of
+// any line, as GetNextUrlNo counts them (0 for none).
 IoError ReadUrlList(const QString &path, const QString &stamp, QList<ListEntry> *owned,
-                    int *foreign);
+                    int *foreign, qint64 *highest = nullptr);
 
 // Finds the first complete record numbered `urlNo` (and holding `address`,
 // when one is given); `record->fields` is false when there is none.
