@@ -941,13 +941,15 @@ void FindIndex::urlsAdded(int catNo, const QList<NewUrl> &urls) {
     std::inplace_merge(d->opened.begin(), d->opened.begin() + qsizetype(middle), d->opened.end());
 }
 
-void FindIndex::urlDeleted(int catNo, int urlNo) {
+void FindIndex::urlDeleted(int catNo, int urlNo, const QString &address) {
     Data::Category *c = d->category(catNo);
     if (!c)
         return;
     qint32 first = -1;
     for (const qint32 slot : c->urls) {
-        if (d->urls[size_t(slot)].number == urlNo && (first < 0 || slot < first))
+        const Data::Url &u = d->urls[size_t(slot)];
+        if (u.number == urlNo && (first < 0 || slot < first) &&
+            (address.isEmpty() || d->address(u) == address))
             first = slot;
     }
     if (first < 0)
@@ -958,14 +960,21 @@ void FindIndex::urlDeleted(int catNo, int urlNo) {
 }
 
 void FindIndex::urlModified(int catNo, int urlNo, const QString &address,
-                            const std::optional<QString> &description) {
+                            const std::optional<QString> &description, const QString &oldAddress) {
     Data::Category *c = d->category(catNo);
     if (!c)
         return;
     std::vector<qint32> changed;
     for (const qint32 slot : c->urls) {
-        if (d->urls[size_t(slot)].number == urlNo)
+        const Data::Url &u = d->urls[size_t(slot)];
+        if (u.number == urlNo && (oldAddress.isEmpty() || d->address(u) == oldAddress))
             changed.push_back(slot);
+    }
+    // With the old address, only the first URL of it changes (the lowest
+    // slot: the one read first), as ReplaceUrlRecord changes one record.
+    if (!oldAddress.isEmpty() && changed.size() > 1) {
+        const qint32 first = *std::min_element(changed.begin(), changed.end());
+        changed.assign(1, first);
     }
     if (changed.empty())
         return;
@@ -1093,13 +1102,17 @@ QStringList FindIndex::savedIn(const QString &address) const {
 }
 
 bool FindIndex::holds(int catNo, const QString &address) const {
+    return countIn(catNo, address) > 0;
+}
+
+int FindIndex::countIn(int catNo, const QString &address) const {
     std::string key;
     OpenedKey(address, &key);
-    bool found = false;
+    int count = 0;
     d->forEachOpened(
-        key, [&](qint32 slot) { found = found || d->urls[size_t(slot)].category == catNo; });
+        key, [&](qint32 slot) { count += d->urls[size_t(slot)].category == catNo ? 1 : 0; });
     Wipe(key);
-    return found;
+    return count;
 }
 
 qsizetype FindIndex::urlCount() const {

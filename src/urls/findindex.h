@@ -83,13 +83,17 @@ public:
     // nothing.
     void urlAdded(int catNo, int urlNo, const QString &address, const QString &description);
     void urlsAdded(int catNo, const QList<NewUrl> &urls);
-    // The first URL numbered `urlNo` of the category goes, as DeleteUrlRecord
-    // removes the first such record of the file.
-    void urlDeleted(int catNo, int urlNo);
-    // Every URL numbered `urlNo` of the category changes, as ReplaceUrlRecord
-    // changes every such record; without a description the old one stays.
+    // The first URL numbered `urlNo` of the category (and holding `address`
+    // as stored, when given) goes, as DeleteUrlRecord removes the first such
+    // record of the file.
+    void urlDeleted(int catNo, int urlNo, const QString &address = QString());
+    // The URLs numbered `urlNo` of the category change: with `oldAddress`
+    // (as stored), the first of them that holds it, as ReplaceUrlRecord
+    // changes one record; without, every one of them. Without a description
+    // the old one stays.
     void urlModified(int catNo, int urlNo, const QString &address,
-                     const std::optional<QString> &description);
+                     const std::optional<QString> &description,
+                     const QString &oldAddress = QString());
     void categoryAdded(int catNo, const QString &name);
     void categoryRenamed(int catNo, const QString &name);
     // The category and all its URLs go.
@@ -116,6 +120,8 @@ public:
     // Whether category `catNo` holds `address` (compared by
     // OpenedAddressKey).
     bool holds(int catNo, const QString &address) const;
+    // How many URLs of category `catNo` hold `address` (compared so).
+    int countIn(int catNo, const QString &address) const;
 
     qsizetype urlCount() const;
     qsizetype categoryCount() const;

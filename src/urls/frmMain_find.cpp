@@ -84,15 +84,10 @@ void ShowSavedIn(frmMain *f, const QLineEdit *box, QLabel *hint,
         modMain::DoCommand(QStringLiteral("LFI"));
         names = f->FoundUrls->index().savedIn(address);
         const QString own = f->cmbUrlCat->currentText();
-        const QString key = modMain::OpenedAddressKey(address);
-        if (modified && names.contains(own) && modMain::OpenedAddressKey(*modified) == key) {
-            // The URLs of the chosen category are those of the lists.
-            int holding = 0;
-            for (int row = 0, rows = f->UrlModel->count(); row < rows && holding < 2; ++row)
-                holding += modMain::OpenedAddressKey(f->UrlModel->textAt(row)) == key ? 1 : 0;
-            if (holding < 2)
-                names.removeOne(own);
-        }
+        if (modified && names.contains(own) &&
+            modMain::OpenedAddressKey(*modified) == modMain::OpenedAddressKey(address) &&
+            f->FoundUrls->index().countIn(f->cmbUrlCat->chosenNumber(), address) < 2)
+            names.removeOne(own);
     }
     hint->setText(names.isEmpty()
                       ? QString()
@@ -138,17 +133,10 @@ void frmMain::ForgetFoundUrls() {
 }
 
 void frmMain::ForgetOrKeepFindIndex(int catNo,
-                                    const std::function<void(modMain::FindIndex &)> &step,
-                                    int urlNo) {
+                                    const std::function<void(modMain::FindIndex &)> &step) {
     if (!FoundUrls->index().isBuilt())
         return; // read from the files at its first use
-    bool shared = catNo == 0;
-    for (int row = 0, rows = UrlModel->count(), seen = 0; urlNo != 0 && !shared && row < rows;
-         ++row) {
-        seen += UrlModel->numberAt(row) == urlNo ? 1 : 0;
-        shared = seen > 1;
-    }
-    if (shared)
+    if (catNo == 0)
         FoundUrls->changing().clear();
     else
         step(FoundUrls->changing());

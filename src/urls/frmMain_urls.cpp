@@ -204,8 +204,7 @@ modMain::Change frmMain::DeleteUrl() {
     {
         const int catNo = ChosenCategory(this);
         ForgetOrKeepFindIndex(
-            catNo, [catNo, urlNo](modMain::FindIndex &index) { index.urlDeleted(catNo, urlNo); },
-            urlNo);
+            catNo, [&](modMain::FindIndex &index) { index.urlDeleted(catNo, urlNo, address); });
     }
     // The file lost that record; the lists that show the URLs lose its
     // entry, and the chosen entry its choice.
@@ -232,12 +231,9 @@ modMain::Change frmMain::ModifyUrl() {
         return change;
     {
         const int catNo = ChosenCategory(this);
-        ForgetOrKeepFindIndex(
-            catNo,
-            [&](modMain::FindIndex &index) {
-                index.urlModified(catNo, urlNo, address, description);
-            },
-            urlNo);
+        ForgetOrKeepFindIndex(catNo, [&](modMain::FindIndex &index) {
+            index.urlModified(catNo, urlNo, address, description, oldAddress);
+        });
     }
     const QSignalBlocker blocker(lstUrlView);
     UrlModel->renameNumber(urlNo, address, &oldAddress);
