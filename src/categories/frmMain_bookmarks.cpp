@@ -238,7 +238,6 @@ void frmMain::cmdCatViewI_Click() {
     }
 
     PendingImport = preview;
-    PendingImportFile = path;
     ShowScreen(kPreviewScreen);
     lblCatImp->setText(screens::ShownLineBreaks(PreviewText(path, *preview)));
     ChangesShown(this)->setChanges(preview->changes);
@@ -281,15 +280,12 @@ void frmMain::cmdCatImp_Click() {
     if (ChangeRefused(this, change, QStringLiteral("Ready (") + kPreviewScreen + u')', lstCatImp))
         return;
     ReportChanged(this, ImportedText(*PendingImport, change.number), change);
-    PendingImport.reset();
-    if (FittedTextModel *changes = ChangesShown(this, false))
-        changes->setChanges({});
+    ForgetPendingImport();
     cmdCat_Click();
 }
 
 void frmMain::ForgetPendingImport() {
     PendingImport.reset();
-    PendingImportFile.clear();
     if (FittedTextModel *changes = ChangesShown(this, false))
         changes->setChanges({});
     lblCatImp->clear();
@@ -400,11 +396,9 @@ StorableOffer OfferStorableText(QWidget *parent, const modMain::Change &change,
             continue;
         const bool multiLine = qobject_cast<LimitedTextEdit *>(box) != nullptr;
         const modMain::MappedText mapped = modMain::MapToStorable(BoxText(box), multiLine);
-        // A text refused for another reason than its characters keeps the
-        // plain refusal.
-        const QString check =
-            multiLine ? QString(mapped.text).remove(QLatin1String("\r\n")) : mapped.text;
-        if (!mapped.changed || !modMain::UnstorableChars(check).isEmpty())
+        // A text that mapping leaves as it is was refused for another
+        // reason than its characters: the plain refusal stands.
+        if (!mapped.changed)
             return StorableOffer::NotMade;
         const MsgAnswer answer =
             MsgBox::show(parent,

@@ -109,7 +109,6 @@ public:
     // The import the preview panel shows, which cmdCatImp_Click writes;
     // none while the panel is not shown.
     std::shared_ptr<const modMain::ImportPreview> PendingImport;
-    QString PendingImportFile;
     modMain::Change ImportBookmarks(); // "IB"
 
     // ---- end of the category screens' handlers ----

@@ -92,7 +92,7 @@ bool isMark(char32_t code) {
 // when it can be stored, its own replacement, a blank for a space, nothing
 // for a mark. False when none of these applies.
 bool mapDirectly(char32_t code, QString *out) {
-    if (code >= 32 && code <= 122) {
+    if (code <= 0xFFFF && IsStorableChar(QChar(char16_t(code)))) {
         out->append(QChar(char16_t(code)));
         return true;
     }

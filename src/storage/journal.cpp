@@ -118,28 +118,6 @@ private:
     int fd_;
 };
 
-// The whole content of a small file (a journal); false with `*err` set when
-// it cannot be read.
-bool readWhole(const QString &path, QByteArray *bytes, IoError *err) {
-    bytes->clear();
-    Descriptor file(diskio::OpenDataFile(path, O_RDONLY, kRead, err));
-    if (!file.valid())
-        return false;
-    char chunk[16 * 1024];
-    for (;;) {
-        const ssize_t got = ::read(file.get(), chunk, sizeof chunk);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            *err = failed(path, kRead, errno);
-            return false;
-        }
-        if (got == 0)
-            return true;
-        bytes->append(chunk, got);
-    }
-}
-
 // The flushes a group of steps owes: every folder whose entries changed.
 class FolderFlushes {
 public:
@@ -859,9 +837,11 @@ IoError RecoverJournal(const QString &folder) {
     int error = 0;
     if (!entryExists(path, &error))
         return error ? failed(path, kRead, error) : IoError();
+    // A journal names every file of its change once: a few megabytes at
+    // the most.
+    constexpr qint64 kMaxJournalSize = 256 * 1024 * 1024;
     QByteArray bytes;
-    IoError err;
-    if (!readWhole(path, &bytes, &err))
+    if (IoError err = ReadWholeFile(path, kMaxJournalSize, &bytes); err.failed())
         return err;
     const ReadJournal read = parseJournal(absolute, bytes);
     if (!read.damage.isEmpty())

@@ -95,7 +95,7 @@ Change ImportCategories(int userNo, const QString &stamp, const ImportPlan &plan
     }
 
     const QString folder = UserFolderPath(userNo);
-    const QString indexPath = JoinPath(folder, kCategoryIndexName);
+    const QString indexPath = CategoryIndexPath(userNo);
     IndexRead index;
     if (IoError err = readIndex(indexPath, &index); err.failed())
         return refusedWith(err);
@@ -139,7 +139,7 @@ Change ImportCategories(int userNo, const QString &stamp, const ImportPlan &plan
             continue;
         if (!fileOf.contains(number)) {
             fileOf.insert(number, files.size());
-            files.append(FileWork{number, name, JoinPath(folder, UrlFileName(int(number))), 1, {}});
+            files.append(FileWork{number, name, UrlFilePath(userNo, int(number)), 1, {}});
         }
         FileWork &work = files[fileOf.value(number)];
         for (const PlannedUrl &url : category.urls)
