@@ -25,13 +25,13 @@ namespace modMain {
 
 namespace {
 
-const QString kRead = QStringLiteral("read");
-const QString kWriteTo = QStringLiteral("write to");
-const QString kCreate = QStringLiteral("create");
+using diskio::kCreate;
+using diskio::kDelete;
+using diskio::kRead;
+using diskio::kWriteTo;
 const QString kMoveAway = QStringLiteral("move away");
 const QString kMoveBack = QStringLiteral("move back");
 const QString kRename = QStringLiteral("rename");
-const QString kDelete = QStringLiteral("delete");
 
 // Between a rewritten file's name and the six characters mkostemp fills in.
 constexpr char kRewriteInfix[] = ".rewrite-";
@@ -1066,6 +1066,15 @@ IoError WriteNewFile(const QString &path, QByteArrayView content) {
 }
 
 namespace diskio {
+
+IoError Failed(const QString &file, const QString &action, int errorCode) {
+    return failed(file, action, errorCode);
+}
+
+IoError NotSyncedWarning(const QString &file, NotSynced::Kind kind, const QString &folder,
+                         int errorCode) {
+    return notSynced(file, kind, QString(), folder, errorCode);
+}
 
 int OpenDataFile(const QString &path, int flags, const QString &action, IoError *err,
                  bool *created) {

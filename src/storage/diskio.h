@@ -11,6 +11,22 @@
 // on EINTR, and with the same checks. Nothing outside src/storage uses them.
 namespace modMain::diskio {
 
+// What was being done to a file when it failed, as messages name it.
+inline const QString kRead = QStringLiteral("read");
+inline const QString kWriteTo = QStringLiteral("write to");
+inline const QString kCreate = QStringLiteral("create");
+inline const QString kDelete = QStringLiteral("delete");
+
+// A failure of `action` on `file` for the system's `errorCode`, in the words
+// of every other failure of the layer (a refused permission on an entry of
+// another system account says so).
+IoError Failed(const QString &file, const QString &action, int errorCode);
+
+// The change to `file` (`kind`) was made, but `folder` could not be flushed
+// to disk (`errorCode`): the warning that says so.
+IoError NotSyncedWarning(const QString &file, NotSynced::Kind kind, const QString &folder,
+                         int errorCode);
+
 // Opens a data file that must be a regular file, as every reader and writer
 // opens one: never blocking, refusing folders, pipes, devices and links that
 // lead nowhere, a new file (O_CREAT) owner-only, `*created` telling whether

@@ -21,28 +21,21 @@ namespace modMain {
 
 namespace {
 
-const QString kRead = QStringLiteral("read");
-const QString kWriteTo = QStringLiteral("write to");
-const QString kCreate = QStringLiteral("create");
-const QString kDelete = QStringLiteral("delete");
+using diskio::kCreate;
+using diskio::kDelete;
+using diskio::kRead;
+using diskio::kWriteTo;
 const QString kRestore = QStringLiteral("restore");
 const QString kFinish = QStringLiteral("finish the change recorded in");
 
 constexpr char kHeader[] = "Wayfile journal 1";
 
 IoError failed(const QString &file, const QString &action, int errorCode) {
-    return IoError::failure(file, action, qt_error_string(errorCode));
+    return diskio::Failed(file, action, errorCode);
 }
 
-// The outcome of a change (`kind`) of an entry whose folder could not be
-// flushed.
 IoError notSynced(const QString &file, const QString &folder, int errorCode, NotSynced::Kind kind) {
-    IoError result;
-    result.warning.file = file;
-    result.warning.folder = folder;
-    result.warning.reason = qt_error_string(errorCode);
-    result.warning.kind = kind;
-    return result;
+    return diskio::NotSyncedWarning(file, kind, folder, errorCode);
 }
 
 QByteArray nameOf(const QString &path) {
