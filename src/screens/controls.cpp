@@ -187,12 +187,16 @@ void ApplyRow(QWidget *control, const ControlRow &row) {
     }
 }
 
-void ApplyTabOrder(QWidget *window, const QList<ControlRow> &rows) {
+namespace {
+
+// Chains the controls that hold a tab position in the order of their
+// positions; `controls` holds the built controls by name.
+void ApplyTabOrder(const QHash<QString, QWidget *> &controls, const QList<ControlRow> &rows) {
     QList<std::pair<int, QWidget *>> order;
     for (const ControlRow &row : rows) {
         if (row.tab < 0)
             continue;
-        QWidget *w = window->findChild<QWidget *>(QLatin1String(row.name));
+        QWidget *w = controls.value(QLatin1String(row.name));
         if (w && w->focusPolicy() != Qt::NoFocus)
             order.append({row.tab, w});
     }
@@ -201,6 +205,8 @@ void ApplyTabOrder(QWidget *window, const QList<ControlRow> &rows) {
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1].second, order[i].second);
 }
+
+} // namespace
 
 void BuildControls(QWidget *window, QWidget *client, const QList<ControlRow> &rows,
                    const std::function<QWidget *(const ControlRow &, QWidget *)> &make) {
@@ -213,7 +219,7 @@ void BuildControls(QWidget *window, QWidget *client, const QList<ControlRow> &ro
         ApplyRow(control, row);
         containers.insert(QLatin1String(row.name), control);
     }
-    ApplyTabOrder(window, rows);
+    ApplyTabOrder(containers, rows);
 }
 
 } // namespace screens

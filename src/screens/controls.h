@@ -105,9 +105,6 @@ QFont StandardFont(double points = kStandardPoints, bool bold = false);
 // Applies a row's texts, font, colours and flags to a freshly made control.
 void ApplyRow(QWidget *control, const ControlRow &row);
 
-// Orders the focus chain of a window by the rows' tab positions.
-void ApplyTabOrder(QWidget *window, const QList<ControlRow> &rows);
-
 // Makes every control of a window from its rows, in order: `make` creates
 // the control of a row inside the given container, each control goes into
 // the container its row names (`client` for the window's own name), gets its

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
+#include <QSet>
 
 #include <algorithm>
 
@@ -39,12 +40,18 @@ void SetScreenOverride(std::optional<ScreenMetrics> screen) {
 }
 
 void PlaceBoxes(QWidget *window, const QHash<QString, Box> &boxes, const ScreenMetrics &screen) {
-    for (auto it = boxes.cbegin(); it != boxes.cend(); ++it) {
-        if (it.key() == QLatin1String("frmMain") || it.key() == QLatin1String("StatusBar"))
+    // One walk over the window's controls: looking each name up in the
+    // window would walk them once per box.
+    QSet<QString> placed;
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        const QString name = w->objectName();
+        if (name.isEmpty() || name == QLatin1String("frmMain") ||
+            name == QLatin1String("StatusBar"))
             continue;
-        QWidget *w = window->findChild<QWidget *>(it.key());
-        if (!w)
+        const auto it = boxes.constFind(name);
+        if (it == boxes.cend() || placed.contains(name))
             continue;
+        placed.insert(name);
         const Box &b = it.value();
         int height = screen.toPixels(b.height);
         const int width = screen.toPixels(b.width);
