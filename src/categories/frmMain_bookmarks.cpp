@@ -186,6 +186,10 @@ void SetBoxText(QWidget *box, const QString &text) {
 } // namespace
 
 void frmMain::connectBookmarkHandlers() {
+    plugCommand("IB", [this] { return ImportBookmarks(); });
+}
+
+void frmMain::connectBookmarkScreens() {
     using screens::OnKeyPress;
     connect(cmdCatViewI, &QPushButton::clicked, this, &frmMain::cmdCatViewI_Click);
     connect(cmdCatViewX, &QPushButton::clicked, this, &frmMain::cmdCatViewX_Click);
@@ -203,8 +207,6 @@ void frmMain::connectBookmarkHandlers() {
     });
 
     prgCatImp->setVisible(false);
-
-    plugCommand("IB", [this] { return ImportBookmarks(); });
 }
 
 // ---- Import Bookmarks ----

@@ -40,13 +40,20 @@ void chooseNumber(DropDownList *combo, int number) {
 } // namespace
 
 void frmMain::connectCategoryHandlers() {
+    connect(cmdCat, &QPushButton::clicked, this, &frmMain::cmdCat_Click);
+    connect(cmdCatNxt, &QPushButton::clicked, this, &frmMain::cmdCatNxt_Click);
+
+    plugCommand("LCD", [this] { LoadCategories(); });
+    plugCommand("DC", [this] { return DeleteCategory(); });
+    plugCommand("MC", [this] { return ModifyCategory(); });
+}
+
+void frmMain::connectCategoryScreens() {
     using screens::OnEvent;
     using screens::OnKeyPress;
-    connect(cmdCat, &QPushButton::clicked, this, &frmMain::cmdCat_Click);
     connect(cmdCatViewA, &QPushButton::clicked, this, &frmMain::cmdCatViewA_Click);
     connect(cmdCatViewD, &QPushButton::clicked, this, &frmMain::cmdCatViewD_Click);
     connect(cmdCatViewM, &QPushButton::clicked, this, &frmMain::cmdCatViewM_Click);
-    connect(cmdCatNxt, &QPushButton::clicked, this, &frmMain::cmdCatNxt_Click);
     connect(cmdCatViewCncl, &QPushButton::clicked, this, &frmMain::cmdCatViewCncl_Click);
     OnEvent(lstCatView->viewport(), QEvent::MouseButtonDblClick, [this] { lstCatView_DblClick(); });
     connect(cmdCatAdd, &QPushButton::clicked, this, &frmMain::cmdCatAdd_Click);
@@ -58,10 +65,6 @@ void frmMain::connectCategoryHandlers() {
     OnKeyPress(txtCatAdd, [this](int &k) { txtCatAdd_KeyPress(k); });
     OnKeyPress(cmbCatDel, [this](int &k) { cmbCatDel_KeyPress(k); });
     OnKeyPress(txtCatMod, [this](int &k) { txtCatMod_KeyPress(k); });
-
-    plugCommand("LCD", [this] { LoadCategories(); });
-    plugCommand("DC", [this] { return DeleteCategory(); });
-    plugCommand("MC", [this] { return ModifyCategory(); });
 }
 
 // ---- Categories menu ----

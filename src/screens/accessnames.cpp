@@ -207,15 +207,15 @@ void InstallComboBoxNames() {
     QAccessible::installFactory(ComboBoxFactory);
 }
 
-void NameControls(QWidget *window, const QList<ControlName> &names) {
+void NameControls(const Controls &controls, const QList<ControlName> &names) {
     InstallComboBoxNames();
     for (const ControlName &entry : names) {
-        QWidget *control = window->findChild<QWidget *>(QLatin1String(entry.control));
+        QWidget *control = controls.value(QLatin1String(entry.control));
         Q_ASSERT(control);
         if (!control)
             continue;
         if (entry.promptLabel) {
-            QLabel *label = window->findChild<QLabel *>(QLatin1String(entry.promptLabel));
+            auto *label = qobject_cast<QLabel *>(controls.value(QLatin1String(entry.promptLabel)));
             Q_ASSERT(label);
             if (!label)
                 continue;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "screens/controls.h"
+
 #include <QList>
 #include <QString>
 
@@ -27,11 +29,11 @@ QList<ControlName> LoginWindowNames();
 // ("3 Existing Categories are : " names its list "Existing Categories are : ").
 QString PromptName(const QString &labelText);
 
-// Makes each prompt label the buddy of its control and gives every named
+// Makes each prompt label the buddy of its control (both in `controls`) and gives every named
 // control its tool tip as the description. The name follows the label's
 // current text: text boxes and combo boxes read it when asked, list boxes
 // take it up whenever they are shown or get the focus.
-void NameControls(QWidget *window, const QList<ControlName> &names);
+void NameControls(const Controls &controls, const QList<ControlName> &names);
 
 // Lets combo boxes give their prompt as their name (by default a combo box
 // is named by its chosen entry). Needed once, before the first combo box is

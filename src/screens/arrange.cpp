@@ -63,26 +63,26 @@ void ArrangeMainForm() {
     f->StatusBar->setPanelWidths(widths);
     f->StatusBar->setStatusText(QStringLiteral("Ready (Main Menu)"));
 
-    // 3. Controls and separator lines.
+    // 3. Controls and separator lines. The controls of the screens, when
+    // they are made later, take their places from here.
     screens::PlaceBoxes(f, layout.boxes, screen);
-    for (auto it = layout.lines.cbegin(); it != layout.lines.cend(); ++it) {
-        if (auto *line = f->findChild<screens::Separator *>(it.key())) {
-            const screens::Line &l = it.value();
-            line->setEnds(screen.toPixels(l.x1), screen.toPixels(l.y1), screen.toPixels(l.x2),
-                          screen.toPixels(l.y2));
-        }
-    }
+    screens::PlaceLines(f, layout.lines, screen);
+    f->Arrangement = layout;
+    f->ArrangedOn = screen;
 
-    // 4. Texts and the signed-out appearance.
+    // 4. Texts and the signed-out appearance (the screens' controls are made
+    // with it).
     f->lblIntro->setText(screens::kSignedOutIntro);
-    f->txtUrlViewDesc->setPlainText(screens::kDescriptionPlaceholder);
     f->cmdLogin->setText(QStringLiteral("&Login"));
     f->cmdCat->setEnabled(false);
     f->cmdURL->setEnabled(false);
     f->lblSubTitle->setVisible(false);
     f->Sep2H->setVisible(false);
-    f->lblUrlCat->setVisible(false);
-    f->cmbUrlCat->setVisible(false);
+    if (f->LaterControlsMade()) {
+        f->txtUrlViewDesc->setPlainText(screens::kDescriptionPlaceholder);
+        f->lblUrlCat->setVisible(false);
+        f->cmbUrlCat->setVisible(false);
+    }
 }
 
 void ArrangeLoginForm() {
@@ -108,11 +108,14 @@ void HideAll() {
     frmMain *f = frmMain::current();
     if (!f)
         return;
-    const QList<QWidget *> panels{f->fraCatView, f->fraUrlView, f->pctCatAdd,  f->pctCatDel,
-                                  f->pctCatMod,  f->lblUrlCat,  f->cmbUrlCat,  f->pctUrlAdd,
-                                  f->pctUrlDel,  f->pctUrlMod,  f->fraUrlFind, f->pctCatImp};
-    for (QWidget *w : panels)
-        w->setVisible(false);
+    // Screens not made yet are hidden already.
+    if (f->LaterControlsMade()) {
+        const QList<QWidget *> panels{f->fraCatView, f->fraUrlView, f->pctCatAdd,  f->pctCatDel,
+                                      f->pctCatMod,  f->lblUrlCat,  f->cmbUrlCat,  f->pctUrlAdd,
+                                      f->pctUrlDel,  f->pctUrlMod,  f->fraUrlFind, f->pctCatImp};
+        for (QWidget *w : panels)
+            w->setVisible(false);
+    }
     f->lblSubTitle->setText(QStringLiteral("Main Menu"));
 }
 

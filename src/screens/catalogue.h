@@ -5,6 +5,7 @@
 // row and build the control from it, so this list is the one place where a
 // control's fixed properties are written down.
 
+#include "screens/control.h"
 #include "screens/controls.h"
 
 // X(Type, name, container, caption, toolTip, tab, flags)
@@ -21,15 +22,15 @@
     X(Separator, Sep1H, frmMain, "", "", -1, NoFlags)                                              \
     X(Separator, Sep1V, frmMain, "", "", -1, NoFlags)                                              \
     X(Separator, Sep2H, frmMain, "", "", -1, NoFlags)                                              \
-    X(QLabel, lblUrlCat, frmMain, "Label1", "", 51, NoFlags)                                       \
-    X(DropDownList, cmbUrlCat, frmMain, "", "", 18, Sorted)                                        \
+    X(QLabel, lblUrlCat, frmMain, "Label1", "", 51, Later)                                         \
+    X(DropDownList, cmbUrlCat, frmMain, "", "", 18, Sorted | Later)                                \
     X(QPushButton, cmdCatNxt, frmMain, "cmdCatNxt", "", 66, NeverShown)                            \
     X(QPushButton, cmdUrlNxt, frmMain, "cmdUrlNxt", "", 65, NeverShown)                            \
     /* Category screens */                                                                         \
     X(Frame, fraCatView, frmMain, "Categorie(s)",                                                  \
       "Here you can View a list of all your Categories and also Add, Delete, Modify "              \
       "Categories",                                                                                \
-      38, NoFlags)                                                                                 \
+      38, Later)                                                                                   \
     X(QLabel, lblCatView, fraCatView, "Existing Categories are : ", "", 64, NoFlags)               \
     X(ListBox, lstCatView, fraCatView, "", "This is where you can see the Existing Categories", 2, \
       Sorted)                                                                                      \
@@ -43,7 +44,7 @@
       "Choose a Category from the list and click here to MODIFY it", 11, NoFlags)                  \
     X(QPushButton, cmdCatViewCncl, fraCatView, "&Back",                                            \
       "Click here to Return to the Previous Menu", 16, NoFlags)                                    \
-    X(Panel, pctCatAdd, frmMain, "", "", 47, NoFlags)                                              \
+    X(Panel, pctCatAdd, frmMain, "", "", 47, Later)                                                \
     X(QLabel, lblCatAdd, pctCatAdd, "Please enter a Name for the Category to be added : ", "", 40, \
       NoFlags)                                                                                     \
     X(QLineEdit, txtCatAdd, pctCatAdd, "",                                                         \
@@ -51,7 +52,7 @@
     X(QPushButton, cmdCatAdd, pctCatAdd, "&Add", "Click here to ADD the Category", 5, NoFlags)     \
     X(QPushButton, cmdCatAddCncl, pctCatAdd, "&Back",                                              \
       "Click here to Return back to the Previous Menu", 6, NoFlags)                                \
-    X(Panel, pctCatDel, frmMain, "", "", 48, NoFlags)                                              \
+    X(Panel, pctCatDel, frmMain, "", "", 48, Later)                                                \
     X(QLabel, lblCatDel, pctCatDel, "Please choose the Category you with to Delete : ", "", 41,    \
       NoFlags)                                                                                     \
     X(DropDownList, cmbCatDel, pctCatDel, "",                                                      \
@@ -60,7 +61,7 @@
       9, NoFlags)                                                                                  \
     X(QPushButton, cmdCatDelCncl, pctCatDel, "&Back", "Click here to Return to Previous Menu", 10, \
       NoFlags)                                                                                     \
-    X(Panel, pctCatMod, frmMain, "", "", 49, NoFlags)                                              \
+    X(Panel, pctCatMod, frmMain, "", "", 49, Later)                                                \
     X(QLabel, lblCatMod, pctCatMod, "Please choose the Category which you wish to modify : ", "",  \
       43, NoFlags)                                                                                 \
     X(DropDownList, cmbCatMod, pctCatMod, "",                                                      \
@@ -77,7 +78,7 @@
       "Click here to IMPORT the Bookmarks of your Web Browser from a Bookmark file", 68, NoFlags)  \
     X(QPushButton, cmdCatViewX, fraCatView, "E&xport Bookmarks",                                   \
       "Click here to EXPORT all your Categories and URL's to a Bookmark file", 69, NoFlags)        \
-    X(Panel, pctCatImp, frmMain, "", "", 70, NoFlags)                                              \
+    X(Panel, pctCatImp, frmMain, "", "", 70, Later)                                                \
     X(QLabel, lblCatImp, pctCatImp, "", "", 71, NoFlags)                                           \
     X(QLabel, lblCatImpCh, pctCatImp, "Texts changed to fit : ", "", 72, NoFlags)                  \
     X(QTableView, lstCatImp, pctCatImp, "",                                                        \
@@ -89,7 +90,7 @@
     X(QPushButton, cmdCatImpCncl, pctCatImp, "&Back",                                              \
       "Click here to Return to the Previous Menu without importing anything", 76, NoFlags)         \
     /* URL screens */                                                                              \
-    X(Frame, fraUrlView, frmMain, "URL(s)", "", 39, NoFlags)                                       \
+    X(Frame, fraUrlView, frmMain, "URL(s)", "", 39, Later)                                         \
     X(QLabel, lblUrlView, fraUrlView, "URL(s) under choosen Category are : ", "", 62, NoFlags)     \
     X(ListBox, lstUrlView, fraUrlView, "",                                                         \
       "This is where you can see a list of URL's under choosen Category", 19, Sorted)              \
@@ -105,7 +106,7 @@
       NoFlags)                                                                                     \
     X(QPushButton, cmdUrlViewCncl, fraUrlView, "&Back",                                            \
       "Click here to return to the Previous Menu", 36, NoFlags)                                    \
-    X(Panel, pctUrlAdd, frmMain, "", "", 52, NoFlags)                                              \
+    X(Panel, pctUrlAdd, frmMain, "", "", 52, Later)                                                \
     X(QLabel, lblUrlAdd, pctUrlAdd, "Please enter the URL you wish to Add : ", "", 55, NoFlags)    \
     X(QLineEdit, txtUrlAdd, pctUrlAdd, "", "Enter the URL here", 22, NoFlags)                      \
     X(QLabel, lblUrlAddCh, pctUrlAdd, "Please enter a short description : ", "", 59, NoFlags)      \
@@ -116,7 +117,7 @@
       "Click here to Add the URL under the choosen Category", 24, NoFlags)                         \
     X(QPushButton, cmdUrlAddCncl, pctUrlAdd, "&Back", "Click here to Return to the Previous Menu", \
       25, NoFlags)                                                                                 \
-    X(Panel, pctUrlDel, frmMain, "", "", 53, NoFlags)                                              \
+    X(Panel, pctUrlDel, frmMain, "", "", 53, Later)                                                \
     X(QLabel, lblUrlDel, pctUrlDel,                                                                \
       "Please choose the URL you wish to Delete from the List : ", "", 56, NoFlags)                \
     X(DropDownList, cmbUrlDel, pctUrlDel, "", "Choose the URL you wish to Delete", 27, Sorted)     \
@@ -124,7 +125,7 @@
       NoFlags)                                                                                     \
     X(QPushButton, cmdUrlDelCncl, pctUrlDel, "&Back", "Click here to Return to the Previous Menu", \
       29, NoFlags)                                                                                 \
-    X(Panel, pctUrlMod, frmMain, "", "", 54, NoFlags)                                              \
+    X(Panel, pctUrlMod, frmMain, "", "", 54, Later)                                                \
     X(QLabel, lblUrlMod, pctUrlMod, "Please choose the URL which you wish to Modify", "", 57,      \
       NoFlags)                                                                                     \
     X(DropDownList, cmbUrlMod, pctUrlMod, "", "Choose the URL you wish to Modify here", 31,        \
@@ -147,7 +148,7 @@
     X(QLabel, lblUrlAddSaved, pctUrlAdd, "", "", 78, NoFlags)                                      \
     X(QLabel, lblUrlModSaved, pctUrlMod, "", "", 79, NoFlags)                                      \
     X(Frame, fraUrlFind, frmMain, "Find URL",                                                      \
-      "Here you can Find a URL by its address, its Description or its Category", 80, NoFlags)      \
+      "Here you can Find a URL by its address, its Description or its Category", 80, Later)        \
     X(QLabel, lblUrlFind, fraUrlFind, "Please type the words you wish to find : ", "", 81,         \
       NoFlags)                                                                                     \
     X(QLineEdit, txtUrlFind, fraUrlFind, "",                                                       \
@@ -206,6 +207,12 @@
 // Declares one member pointer per row.
 #define WAYFILE_DECLARE_CONTROL(Type, name, container, caption, toolTip, tab, flags)               \
     Type *name = nullptr;
+
+// Declares one member per row that makes the controls left for later at the
+// first use of one of them (see control.h), through the window's
+// LaterControls `m_later`.
+#define WAYFILE_DECLARE_LATER_CONTROL(Type, name, container, caption, toolTip, tab, flags)         \
+    screens::Control<Type> name{m_later};
 
 // Inside a BuildControls maker (arguments `row` and `parent`): makes the
 // control of `row` into its member when the row is this member's.

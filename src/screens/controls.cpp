@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QStyle>
 #include <qdrawutil.h>
 
@@ -187,11 +188,7 @@ void ApplyRow(QWidget *control, const ControlRow &row) {
     }
 }
 
-namespace {
-
-// Chains the controls that hold a tab position in the order of their
-// positions; `controls` holds the built controls by name.
-void ApplyTabOrder(const QHash<QString, QWidget *> &controls, const QList<ControlRow> &rows) {
+void ApplyTabOrder(const Controls &controls, const QList<ControlRow> &rows) {
     QList<std::pair<int, QWidget *>> order;
     for (const ControlRow &row : rows) {
         if (row.tab < 0)
@@ -206,20 +203,45 @@ void ApplyTabOrder(const QHash<QString, QWidget *> &controls, const QList<Contro
         QWidget::setTabOrder(order[i - 1].second, order[i].second);
 }
 
-} // namespace
-
-void BuildControls(QWidget *window, QWidget *client, const QList<ControlRow> &rows,
-                   const std::function<QWidget *(const ControlRow &, QWidget *)> &make) {
+void BuildControls(Controls &controls, const QList<ControlRow> &rows, const MakeControl &make) {
     // Combo boxes are named by their prompts from the start.
     InstallComboBoxNames();
-    QHash<QString, QWidget *> containers{{window->objectName(), client}};
     for (const ControlRow &row : rows) {
-        QWidget *control = make(row, containers.value(QLatin1String(row.container), client));
+        QWidget *container = controls.value(QLatin1String(row.container));
+        Q_ASSERT(container);
+        QWidget *control = make(row, container);
         Q_ASSERT(control);
         ApplyRow(control, row);
-        containers.insert(QLatin1String(row.name), control);
+        controls.insert(QLatin1String(row.name), control);
     }
-    ApplyTabOrder(containers, rows);
+}
+
+namespace {
+
+// The rows made later (`later`) or at start-up (otherwise). A container's
+// row comes before the rows inside it.
+QList<ControlRow> RowsMade(const QList<ControlRow> &rows, bool later) {
+    QSet<QString> laterNames;
+    QList<ControlRow> chosen;
+    for (const ControlRow &row : rows) {
+        const bool isLater =
+            (row.flags & Later) || laterNames.contains(QLatin1String(row.container));
+        if (isLater)
+            laterNames.insert(QLatin1String(row.name));
+        if (isLater == later)
+            chosen.append(row);
+    }
+    return chosen;
+}
+
+} // namespace
+
+QList<ControlRow> RowsMadeAtStart(const QList<ControlRow> &rows) {
+    return RowsMade(rows, false);
+}
+
+QList<ControlRow> RowsMadeLater(const QList<ControlRow> &rows) {
+    return RowsMade(rows, true);
 }
 
 } // namespace screens

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QFrame>
 #include <QGroupBox>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -32,17 +33,18 @@ inline constexpr double kTitlePoints = 24.0;
 // Properties of a control beyond its kind, texts and tab position.
 enum ControlFlag : unsigned {
     NoFlags = 0,
-    TitleFont = 1u << 0,     // 24 pt bold
-    BoldFont = 1u << 1,      // standard size, bold
-    Centred = 1u << 2,       // label text centred
-    Sorted = 1u << 3,        // list kept in alphabetical order (see sortedlist.h)
-    Password = 1u << 4,      // shows "*" for each character
-    ReadOnly = 1u << 5,      // text cannot be changed by the user
-    VScroll = 1u << 6,       // multi-line with a vertical scroll bar
-    BothScroll = 1u << 7,    // multi-line with both scroll bars
-    Max250 = 1u << 8,        // at most 250 stored characters
-    NeverShown = 1u << 9,    // exists only so that its click action can be run from code
-    DefaultButton = 1u << 10 // the window's default button (Enter)
+    TitleFont = 1u << 0,      // 24 pt bold
+    BoldFont = 1u << 1,       // standard size, bold
+    Centred = 1u << 2,        // label text centred
+    Sorted = 1u << 3,         // list kept in alphabetical order (see sortedlist.h)
+    Password = 1u << 4,       // shows "*" for each character
+    ReadOnly = 1u << 5,       // text cannot be changed by the user
+    VScroll = 1u << 6,        // multi-line with a vertical scroll bar
+    BothScroll = 1u << 7,     // multi-line with both scroll bars
+    Max250 = 1u << 8,         // at most 250 stored characters
+    NeverShown = 1u << 9,     // exists only so that its click action can be run from code
+    DefaultButton = 1u << 10, // the window's default button (Enter)
+    Later = 1u << 11          // hidden at start-up: made, with what it holds, at its first use
 };
 
 // One control of a window: its name, the container it sits in (the window's
@@ -105,11 +107,24 @@ QFont StandardFont(double points = kStandardPoints, bool bold = false);
 // Applies a row's texts, font, colours and flags to a freshly made control.
 void ApplyRow(QWidget *control, const ControlRow &row);
 
-// Makes every control of a window from its rows, in order: `make` creates
-// the control of a row inside the given container, each control goes into
-// the container its row names (`client` for the window's own name), gets its
-// row's properties, and the focus chain follows the tab positions.
-void BuildControls(QWidget *window, QWidget *client, const QList<ControlRow> &rows,
-                   const std::function<QWidget *(const ControlRow &, QWidget *)> &make);
+// A window's controls by name. The window's own name stands for the widget
+// its controls sit in.
+using Controls = QHash<QString, QWidget *>;
+
+// Creates the control of a row inside the given container.
+using MakeControl = std::function<QWidget *(const ControlRow &, QWidget *)>;
+
+// Makes the controls of `rows`, in order, and adds them to `controls`: each
+// goes into the container its row names, which `controls` holds by then, and
+// gets its row's properties.
+void BuildControls(Controls &controls, const QList<ControlRow> &rows, const MakeControl &make);
+
+// Orders the focus chain of `controls` by the tab positions of `rows`.
+void ApplyTabOrder(const Controls &controls, const QList<ControlRow> &rows);
+
+// The rows of the controls made at start-up, and those left for later: the
+// rows marked Later and every row inside them.
+QList<ControlRow> RowsMadeAtStart(const QList<ControlRow> &rows);
+QList<ControlRow> RowsMadeLater(const QList<ControlRow> &rows);
 
 } // namespace screens

@@ -18,14 +18,16 @@ frmLogin::frmLogin(QWidget *parent) : QDialog(parent) {
     setModal(true);
     StyleWindow(this);
 
-    BuildControls(this, this, catalogue(),
+    Controls controls{{objectName(), this}};
+    BuildControls(controls, catalogue(),
                   [this](const ControlRow &row, QWidget *parent) -> QWidget * {
                       WAYFILE_FRMLOGIN_CONTROLS(WAYFILE_MAKE_CONTROL)
                       return nullptr;
                   });
+    ApplyTabOrder(controls, catalogue());
     // Every prompt becomes its box's buddy: a label's access key moves to
     // the box it names, and screen readers name the box by it.
-    NameControls(this, LoginWindowNames());
+    NameControls(controls, LoginWindowNames());
 
     connectHandlers();
     modMain::SetCommand(QStringLiteral("SIPLS"), [] { modMain::ArrangeLoginForm(); });

@@ -22,28 +22,26 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
     m_client->setObjectName(QStringLiteral("frmMainClient"));
     setCentralWidget(m_client);
 
-    BuildControls(this, m_client, catalogue(),
-                  [this](const ControlRow &row, QWidget *parent) -> QWidget * {
-                      WAYFILE_FRMMAIN_CONTROLS(WAYFILE_MAKE_CONTROL)
-                      return nullptr;
-                  });
-    NameControls(this, MainWindowNames());
+    // The start-up screen's controls now; the screens' controls at the first
+    // use of one of them (makeLaterControls).
+    m_controls.insert(objectName(), m_client);
+    BuildControls(
+        m_controls, RowsMadeAtStart(catalogue()),
+        [this](const ControlRow &row, QWidget *parent) { return makeControl(row, parent); });
+    ApplyTabOrder(m_controls, catalogue());
     Sep1H->setDoubled(true);
     Sep1V->setDoubled(true);
     // Three of the four category lists always hold the same entries (only
     // cmbCatDel can hold others, after the owner message of loading): they
     // show one face of the categories. Each URL list shows the URLs or
-    // nothing on its own.
+    // nothing on its own. The faces are there from the start, for the lists
+    // to show once they are made.
     CategoryModel = new SortedListModel(this);
     CategoriesShown = CategoryModel->addFace();
-    lstCatView->setEntries(CategoriesShown);
-    cmbCatMod->setEntries(CategoriesShown);
-    cmbUrlCat->setEntries(CategoriesShown);
-    cmbCatDel->setEntries(CategoryModel->addFace());
+    m_everyCategory = CategoryModel->addFace();
     UrlModel = new SortedListModel(this);
-    lstUrlView->setEntries(UrlModel->addFace());
-    cmbUrlDel->setEntries(UrlModel->addFace());
-    cmbUrlMod->setEntries(UrlModel->addFace());
+    for (ListFace *&face : m_urlFaces)
+        face = UrlModel->addFace();
 
     StatusBar = new screens::StatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
@@ -55,6 +53,50 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
     plugCommand("SIP", [] { modMain::ArrangeMainForm(); });
     plugCommand("HA", [] { modMain::HideAll(); });
     modMain::ResetSession();
+}
+
+QWidget *frmMain::makeControl(const screens::ControlRow &row, QWidget *parent) {
+    WAYFILE_FRMMAIN_CONTROLS(WAYFILE_MAKE_CONTROL)
+    return nullptr;
+}
+
+void frmMain::makeLaterControls() {
+    using namespace screens;
+    const QList<ControlRow> rows = RowsMadeLater(catalogue());
+    BuildControls(m_controls, rows, [this](const ControlRow &row, QWidget *parent) {
+        return makeControl(row, parent);
+    });
+    ApplyTabOrder(m_controls, catalogue());
+    NameControls(m_controls, MainWindowNames());
+    lstCatView->setEntries(CategoriesShown);
+    cmbCatMod->setEntries(CategoriesShown);
+    cmbUrlCat->setEntries(CategoriesShown);
+    cmbCatDel->setEntries(m_everyCategory);
+    lstUrlView->setEntries(m_urlFaces[0]);
+    cmbUrlDel->setEntries(m_urlFaces[1]);
+    cmbUrlMod->setEntries(m_urlFaces[2]);
+
+    connectCategoryScreens();
+    connectUrlScreens();
+    connectFindScreens();
+    connectBookmarkScreens();
+
+    // As the arrangement and hiding at start-up left them: in their places,
+    // each screen hidden.
+    QHash<QString, Box> boxes;
+    QHash<QString, Line> lines;
+    for (const ControlRow &row : rows) {
+        const QString name = QLatin1String(row.name);
+        if (const auto box = Arrangement.boxes.constFind(name); box != Arrangement.boxes.cend())
+            boxes.insert(name, *box);
+        if (const auto line = Arrangement.lines.constFind(name); line != Arrangement.lines.cend())
+            lines.insert(name, *line);
+        if (row.flags & Later)
+            m_controls.value(name)->setVisible(false);
+    }
+    PlaceBoxes(this, boxes, ArrangedOn);
+    PlaceLines(this, lines, ArrangedOn);
+    txtUrlViewDesc->setPlainText(kDescriptionPlaceholder);
 }
 
 frmMain::~frmMain() {

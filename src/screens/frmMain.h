@@ -1,6 +1,8 @@
 #pragma once
 
 #include "screens/catalogue.h"
+#include "screens/layout.h"
+#include "screens/screen.h"
 #include "session/modMain.h"
 
 #include <QComboBox>
@@ -14,6 +16,7 @@
 #include <QPushButton>
 #include <QTableView>
 
+#include <array>
 #include <memory>
 
 #include "screens/dropdownlist.h"
@@ -45,6 +48,10 @@ using screens::Separator;
 // screens, and the status bar. One instance for the life of the program.
 class frmMain : public QMainWindow {
     Q_OBJECT
+    // Makes the screens hidden at start-up at the first use of one of their
+    // controls (declared before the controls, which refer to it).
+    screens::LaterControls m_later{[this] { makeLaterControls(); }};
+
 public:
     explicit frmMain(QWidget *parent = nullptr);
     ~frmMain() override;
@@ -58,7 +65,16 @@ public:
     // "VALID=TRUE" once a user has signed in or registered there.
     QString Tag;
 
-    WAYFILE_FRMMAIN_CONTROLS(WAYFILE_DECLARE_CONTROL)
+    // The controls. Those of the screens hidden at start-up are made at the
+    // first use of one of them; LaterControlsMade() tells whether they are.
+    WAYFILE_FRMMAIN_CONTROLS(WAYFILE_DECLARE_LATER_CONTROL)
+    bool LaterControlsMade() const { return m_later.made(); }
+    // Makes them now, when they are not made yet.
+    void MakeLaterControls() { m_later.make(); }
+    // Where ArrangeMainForm placed the controls, on which screen: the
+    // controls made later take their places from it.
+    screens::MainLayout Arrangement;
+    screens::ScreenMetrics ArrangedOn;
     screens::StatusBar *StatusBar = nullptr;
 
     // The two families of sorted lists, each one model that its lists show.
@@ -209,13 +225,23 @@ signals:
     void programEnd();
 
 private:
+    // Creates the control of a catalogue row inside `parent`.
+    QWidget *makeControl(const screens::ControlRow &row, QWidget *parent);
+    // Makes, names, wires and places the controls left for later, hidden.
+    void makeLaterControls();
+
     void connectHandlers();
-    // Each screen group wires its own controls and plugs its own commands
-    // into the command table.
+    // Each screen group wires its controls of the start-up screen and plugs
+    // its commands into the command table (connect...Handlers), and wires the
+    // controls of its screens once they are made (connect...Screens).
     void connectCategoryHandlers();
     void connectUrlHandlers();
     void connectFindHandlers();
     void connectBookmarkHandlers();
+    void connectCategoryScreens();
+    void connectUrlScreens();
+    void connectFindScreens();
+    void connectBookmarkScreens();
     // Plugs an operation of this window into the command table; the window
     // unplugs all of them when it goes.
     void plugCommand(const char *code, modMain::Operation operation);
@@ -231,6 +257,10 @@ private:
     QStringList m_commands; // the codes this window plugged in
 
     QWidget *m_client = nullptr;
+    screens::Controls m_controls; // the controls made so far, by name
+    // What cmbCatDel shows, and what lstUrlView, cmbUrlDel and cmbUrlMod show.
+    screens::ListFace *m_everyCategory = nullptr;
+    std::array<screens::ListFace *, 3> m_urlFaces{};
 };
 
 // Writes a text into the message panel of the main window's status bar.

@@ -1,5 +1,7 @@
 #include "screens/screen.h"
 
+#include "screens/controls.h"
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -60,6 +62,16 @@ void PlaceBoxes(QWidget *window, const QHash<QString, Box> &boxes, const ScreenM
                 height = std::max(height, label->heightForWidth(width));
         }
         w->setGeometry(screen.toPixels(b.left), screen.toPixels(b.top), width, height);
+    }
+}
+
+void PlaceLines(QWidget *window, const QHash<QString, Line> &lines, const ScreenMetrics &screen) {
+    for (auto it = lines.cbegin(); it != lines.cend(); ++it) {
+        if (auto *line = window->findChild<Separator *>(it.key())) {
+            const Line &l = it.value();
+            line->setEnds(screen.toPixels(l.x1), screen.toPixels(l.y1), screen.toPixels(l.x2),
+                          screen.toPixels(l.y2));
+        }
     }
 }
 

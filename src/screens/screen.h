@@ -34,6 +34,10 @@ void SetScreenOverride(std::optional<ScreenMetrics> screen);
 // separately and are passed over here.
 void PlaceBoxes(QWidget *window, const QHash<QString, Box> &boxes, const ScreenMetrics &screen);
 
+// Moves the named separator lines of a window between their ends (in twips,
+// relative to their containers).
+void PlaceLines(QWidget *window, const QHash<QString, Line> &lines, const ScreenMetrics &screen);
+
 // The boxes of every named control of a window, as they stand (in twips,
 // relative to their containers): what a rule that moves some of them reads.
 QHash<QString, Box> ReadBoxes(const QWidget *window, const ScreenMetrics &screen);

@@ -120,15 +120,18 @@ void frmMain::FindUrls() {
 
 void frmMain::ForgetFoundUrls() {
     FoundUrls->changing().clear();
-    {
-        // setText, unlike clear, leaves nothing to undo.
-        const QSignalBlocker blocker(txtUrlFind);
-        txtUrlFind->setText(QString());
+    // Screens not made yet have shown nothing.
+    if (LaterControlsMade()) {
+        {
+            // setText, unlike clear, leaves nothing to undo.
+            const QSignalBlocker blocker(txtUrlFind);
+            txtUrlFind->setText(QString());
+        }
+        lblUrlFindCh->setText(FoundCount(0));
+        txtUrlFindDesc->clear();
+        lblUrlAddSaved->clear();
+        lblUrlModSaved->clear();
     }
-    lblUrlFindCh->setText(FoundCount(0));
-    txtUrlFindDesc->clear();
-    lblUrlAddSaved->clear();
-    lblUrlModSaved->clear();
     screens::Clipboard::clearCopied();
 }
 
@@ -146,6 +149,23 @@ void frmMain::ForgetOrKeepFindIndex(int catNo,
 
 void frmMain::connectFindHandlers() {
     FoundUrls = new screens::FoundUrls(this);
+
+    // Ctrl+F anywhere in the window while signed in.
+    auto *find = new QShortcut(QKeySequence::Find, this);
+    find->setContext(Qt::WindowShortcut);
+    connect(find, &QShortcut::activated, this, [this] {
+        if (cmdURL->isEnabled())
+            cmdUrlViewF_Click();
+    });
+
+    // However the program ends, nothing of the search stays behind.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &frmMain::ForgetFoundUrls);
+
+    plugCommand("LFI", [this] { BuildFindIndex(); });
+    plugCommand("FU", [this] { FindUrls(); });
+}
+
+void frmMain::connectFindScreens() {
     lstUrlFind->setModel(FoundUrls);
     lstUrlFind->setUniformItemSizes(true);
     lstUrlFind->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -196,22 +216,10 @@ void frmMain::connectFindHandlers() {
         return true;
     });
 
-    // Ctrl+F anywhere in the window while signed in; Escape leaves the menu.
-    auto *find = new QShortcut(QKeySequence::Find, this);
-    find->setContext(Qt::WindowShortcut);
-    connect(find, &QShortcut::activated, this, [this] {
-        if (cmdURL->isEnabled())
-            cmdUrlViewF_Click();
-    });
+    // Escape leaves the menu.
     auto *leave = new QShortcut(QKeySequence(Qt::Key_Escape), fraUrlFind);
     leave->setContext(Qt::WidgetWithChildrenShortcut);
     connect(leave, &QShortcut::activated, this, &frmMain::cmdUrlFindCncl_Click);
-
-    // However the program ends, nothing of the search stays behind.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, &frmMain::ForgetFoundUrls);
-
-    plugCommand("LFI", [this] { BuildFindIndex(); });
-    plugCommand("FU", [this] { FindUrls(); });
 }
 
 // ---- Find URL menu ----

@@ -244,8 +244,19 @@ modMain::Change frmMain::ModifyUrl() {
 
 void frmMain::connectUrlHandlers() {
     connect(cmdURL, &QPushButton::clicked, this, &frmMain::cmdURL_Click);
-    connect(cmdUrlViewCncl, &QPushButton::clicked, this, &frmMain::cmdUrlViewCncl_Click);
     connect(cmdUrlNxt, &QPushButton::clicked, this, &frmMain::cmdUrlNxt_Click);
+
+    plugCommand("AU", [this] { return AddUrl(); });
+    plugCommand("LUD", [this] { LoadUrlList(QStringLiteral("DEL")); });
+    plugCommand("LUM", [this] { LoadUrlList(QStringLiteral("MOD")); });
+    plugCommand("LUV", [this] { LoadUrlList(QStringLiteral("VIEW")); });
+    plugCommand("DU", [this] { return DeleteUrl(); });
+    plugCommand("MU", [this] { return ModifyUrl(); });
+    plugCommand("LD", [this] { LoadUrlDetails(); });
+}
+
+void frmMain::connectUrlScreens() {
+    connect(cmdUrlViewCncl, &QPushButton::clicked, this, &frmMain::cmdUrlViewCncl_Click);
     connect(cmbUrlCat, &QComboBox::currentIndexChanged, this, &frmMain::cmbUrlCat_Click);
     connect(lstUrlView, &ListBox::choiceChanged, this, &frmMain::lstUrlView_Click);
     connect(cmdUrlViewV, &QPushButton::clicked, this, &frmMain::cmdUrlViewV_Click);
@@ -274,14 +285,6 @@ void frmMain::connectUrlHandlers() {
     OnEvent(txtUrlAddCh, QEvent::FocusIn, [this] { txtUrlAddCh_GotFocus(); });
     OnEvent(txtUrlModDesc->viewport(), QEvent::MouseButtonPress, [this] { txtUrlModDesc_Click(); });
     OnEvent(txtUrlModDesc, QEvent::FocusIn, [this] { txtUrlModDesc_GotFocus(); });
-
-    plugCommand("AU", [this] { return AddUrl(); });
-    plugCommand("LUD", [this] { LoadUrlList(QStringLiteral("DEL")); });
-    plugCommand("LUM", [this] { LoadUrlList(QStringLiteral("MOD")); });
-    plugCommand("LUV", [this] { LoadUrlList(QStringLiteral("VIEW")); });
-    plugCommand("DU", [this] { return DeleteUrl(); });
-    plugCommand("MU", [this] { return ModifyUrl(); });
-    plugCommand("LD", [this] { LoadUrlDetails(); });
 }
 
 // ---- URLs menu ----
@@ -457,7 +460,7 @@ void frmMain::cmdUrlAdd_Click() {
         break;
     }
     if (ChangeRefused(this, change, QStringLiteral("Ready (Add URL Menu)"),
-                      DescriptionRefused(change) ? txtUrlAddCh : nullptr))
+                      DescriptionRefused(change) ? txtUrlAddCh.get() : nullptr))
         return;
     ReportChanged(this,
                   QStringLiteral("Success! The URL was added under the Category ") +
@@ -623,7 +626,7 @@ void frmMain::cmdUrlMod_Click() {
         break;
     }
     if (ChangeRefused(this, change, QStringLiteral("Ready (Modify URL Menu)"),
-                      DescriptionRefused(change) ? txtUrlModDesc : nullptr))
+                      DescriptionRefused(change) ? txtUrlModDesc.get() : nullptr))
         return;
     ReportChanged(this, QStringLiteral("The URL was Succesfully Modified!"), change);
     txtUrlMod->clear();

@@ -287,6 +287,7 @@ private slots:
     void descriptionBoxes();
     void sortedAndDropDownLists();
     void tabOrder();
+    void screensMadeAtFirstUse();
     void statusBarPanels();
     void accessibleTexts();
 };
@@ -294,6 +295,7 @@ private slots:
 void CatalogueTest::mainWindowControls() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
+    main.MakeLaterControls();
     checkControls(&main, frmMain::catalogue(), kMainWindow);
     checkColours(&main, kMainWindow);
 }
@@ -315,12 +317,13 @@ void CatalogueTest::loginWindowControls() {
 void CatalogueTest::fonts() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
-    for (QLabel *title : {main.lblTitle, main.lblSubTitle}) {
+    for (QLabel *title : QList<QLabel *>{main.lblTitle, main.lblSubTitle}) {
         QCOMPARE(title->font().pointSizeF(), 24.0);
         QVERIFY(title->font().bold());
         QVERIFY(title->alignment() & Qt::AlignHCenter);
     }
-    for (QPushButton *b : {main.cmdLogin, main.cmdCat, main.cmdURL, main.cmdQuit}) {
+    for (QPushButton *b :
+         QList<QPushButton *>{main.cmdLogin, main.cmdCat, main.cmdURL, main.cmdQuit}) {
         QCOMPARE(b->font().pointSizeF(), 8.25);
         QVERIFY(b->font().bold());
     }
@@ -332,6 +335,7 @@ void CatalogueTest::fonts() {
 void CatalogueTest::passwordBoxesOnly() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
+    main.MakeLaterControls();
     frmLogin login;
     QStringList masked;
     for (QWidget *window : {static_cast<QWidget *>(&main), static_cast<QWidget *>(&login)}) {
@@ -351,7 +355,8 @@ void CatalogueTest::passwordBoxesOnly() {
 void CatalogueTest::descriptionBoxes() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
-    for (screens::LimitedTextEdit *box : {main.txtUrlAddCh, main.txtUrlModDesc}) {
+    for (screens::LimitedTextEdit *box :
+         QList<screens::LimitedTextEdit *>{main.txtUrlAddCh, main.txtUrlModDesc}) {
         QCOMPARE(box->text(), QStringLiteral("Please limit your Description to not more than 250 "
                                              "characters!\r\n"));
         QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
@@ -368,6 +373,7 @@ void CatalogueTest::descriptionBoxes() {
 void CatalogueTest::sortedAndDropDownLists() {
     GuiTestEnv env;
     frmMain &main = env.mainWindow();
+    main.MakeLaterControls();
     QStringList sorted;
     for (QWidget *w : main.findChildren<QWidget *>())
         if (w->property("sorted").toBool())
@@ -388,8 +394,66 @@ void CatalogueTest::tabOrder() {
                           "txtChUser", "txtChPass", "txtChNPass", "txtChNRPass", "cmdChPass",
                           "cmdChDel", "cmdChCncl"}));
     frmMain &main = env.mainWindow();
+    // The start-up screen alone, then with the screens made: their controls
+    // take their places in the chain.
+    QCOMPARE(focusChain(main.cmdLogin, 4),
+             (QStringList{"cmdLogin", "cmdCat", "cmdURL", "cmdQuit"}));
+    main.MakeLaterControls();
     QCOMPARE(focusChain(main.cmdLogin, 6), (QStringList{"cmdLogin", "cmdCat", "lstCatView",
                                                         "cmdCatViewA", "txtCatAdd", "cmdCatAdd"}));
+}
+
+// Where each control of the screens is, whether it is hidden, and what the
+// description box holds.
+QStringList ScreenControlsAsPlaced(frmMain &main) {
+    QStringList placed;
+    for (const screens::ControlRow &row : screens::RowsMadeLater(frmMain::catalogue())) {
+        const QWidget *w = main.findChild<QWidget *>(QLatin1String(row.name));
+        if (!w) {
+            placed << QLatin1String(row.name) + QStringLiteral(" missing");
+            continue;
+        }
+        placed << QStringLiteral("%1 %2,%3 %4x%5%6")
+                      .arg(QLatin1String(row.name))
+                      .arg(w->x())
+                      .arg(w->y())
+                      .arg(w->width())
+                      .arg(w->height())
+                      .arg(w->isHidden() ? QStringLiteral(" hidden") : QString());
+    }
+    placed << main.txtUrlViewDesc->toPlainText();
+    return placed;
+}
+
+// Start-up makes the start-up screen only. The screens' controls are made at
+// the first use of one of them (here signing in), hidden and placed as if
+// they had been made at start-up, whatever has changed on the screen since.
+void CatalogueTest::screensMadeAtFirstUse() {
+    GuiTestEnv env;
+    QStringList madeAtStart;
+    {
+        frmMain early;
+        QVERIFY(early.Form_Load());
+        early.show();
+        early.MakeLaterControls();
+        madeAtStart = ScreenControlsAsPlaced(early);
+    }
+
+    frmMain &main = env.mainWindow();
+    QVERIFY(!main.LaterControlsMade());
+    for (const char *name : {"fraCatView", "pctCatAdd", "txtCatAdd", "fraUrlFind", "cmbUrlCat"})
+        QVERIFY2(!main.findChild<QWidget *>(QLatin1String(name)), name);
+    QVERIFY(main.lblIntro->isVisible());
+    QVERIFY(main.cmdLogin->isVisible());
+
+    SignInWithCategories(env, {{QStringLiteral("News"), 1}});
+    QVERIFY(main.LaterControlsMade());
+    QCOMPARE(main.lblCatView->text(), QStringLiteral("1 Existing Categories are : "));
+    QCOMPARE(ScreenControlsAsPlaced(main), madeAtStart);
+    QVERIFY(madeAtStart.size() > 70);
+    main.cmdCat_Click();
+    QVERIFY(main.fraCatView->isVisible());
+    QCOMPARE(main.lstCatView->count(), 1);
 }
 
 void CatalogueTest::statusBarPanels() {

@@ -395,10 +395,10 @@ void tst_ListNumbers::mainWindowLists() {
     QVERIFY(main.cmbUrlDel->model() != main.cmbUrlMod->model());
     QVERIFY(main.cmbUrlDel->model() != main.lstUrlView->model());
     // Long lists measure one row, and drop-down lists open below their box.
-    for (const ListBox *list : {main.lstCatView, main.lstUrlView})
+    for (const ListBox *list : QList<const ListBox *>{main.lstCatView, main.lstUrlView})
         QVERIFY2(list->uniformItemSizes(), qPrintable(list->objectName()));
-    for (DropDownList *combo :
-         {main.cmbUrlCat, main.cmbCatDel, main.cmbCatMod, main.cmbUrlDel, main.cmbUrlMod}) {
+    for (DropDownList *combo : QList<DropDownList *>{main.cmbUrlCat, main.cmbCatDel, main.cmbCatMod,
+                                                     main.cmbUrlDel, main.cmbUrlMod}) {
         // The lists they open are made when they first open (showPopup
         // prepares the view first).
         QVERIFY2(combo->findChildren<QAbstractItemView *>().isEmpty(),

@@ -185,9 +185,10 @@ void tst_Urls::backToTheMainMenu() {
     QCOMPARE(StatusText(main), QStringLiteral("Ready (Main Menu)"));
 
     // Every panel's Back leads to the URL menu.
-    for (auto [open, back] : {std::pair{main.cmdUrlViewA, main.cmdUrlAddCncl},
-                              std::pair{main.cmdUrlViewD, main.cmdUrlDelCncl},
-                              std::pair{main.cmdUrlViewM, main.cmdUrlModCncl}}) {
+    using Buttons = std::pair<QPushButton *, QPushButton *>;
+    for (auto [open, back] : {Buttons{main.cmdUrlViewA, main.cmdUrlAddCncl},
+                              Buttons{main.cmdUrlViewD, main.cmdUrlDelCncl},
+                              Buttons{main.cmdUrlViewM, main.cmdUrlModCncl}}) {
         QTest::mouseClick(main.cmdURL, Qt::LeftButton);
         QTest::mouseClick(open, Qt::LeftButton);
         QTest::mouseClick(back, Qt::LeftButton);
