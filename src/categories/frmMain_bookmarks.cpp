@@ -288,6 +288,8 @@ void frmMain::cmdCatImp_Click() {
 
 void frmMain::ForgetPendingImport() {
     PendingImport.reset();
+    if (!LaterControlsMade())
+        return; // the preview panel has shown nothing
     if (FittedTextModel *changes = ChangesShown(this, false))
         changes->setChanges({});
     lblCatImp->clear();

@@ -439,6 +439,18 @@ void CatalogueTest::screensMadeAtFirstUse() {
         madeAtStart = ScreenControlsAsPlaced(early);
     }
 
+    {
+        // Keys on the start screen and Exit there leave them unmade.
+        frmMain quitting;
+        QVERIFY(quitting.Form_Load());
+        quitting.show();
+        QTest::keyClick(&quitting, Qt::Key_Tab);
+        QTest::keyClick(&quitting, Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClick(&quitting, Qt::Key_X);
+        quitting.cmdQuit_Click();
+        QVERIFY(!quitting.LaterControlsMade());
+    }
+
     frmMain &main = env.mainWindow();
     QVERIFY(!main.LaterControlsMade());
     for (const char *name : {"fraCatView", "pctCatAdd", "txtCatAdd", "fraUrlFind", "cmbUrlCat"})
