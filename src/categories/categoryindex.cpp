@@ -152,6 +152,9 @@ Change AppendCategory(int userNo, const QString &name, const QString &stamp) {
     }
     change.changed = change.error.take(AppendLine(path, CategoryRecordLine(number, name, stamp)));
     change.number = change.changed ? number : 0;
+    // The empty index the look-up made holds the record now.
+    if (change.changed)
+        change.error.warning.filled();
     return change;
 }
 

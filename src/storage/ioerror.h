@@ -26,6 +26,12 @@ struct NotSynced {
     QString movedTo; // after a move: the name the file has now
 
     bool isSet() const { return !file.isEmpty(); }
+    // The empty file a read made now holds what was written since: it was
+    // saved.
+    void filled() {
+        if (kind == Kind::CreatedEmpty)
+            kind = Kind::Saved;
+    }
 };
 
 // What went wrong in an operation on the data files, and any warning it

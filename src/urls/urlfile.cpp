@@ -288,9 +288,9 @@ Change AppendUrl(const QString &path, const QString &address, const QString &des
     change.changed =
         change.error.take(AppendLine(path, UrlRecordLine(next, address, stored, stamp)));
     change.number = change.changed ? next : 0;
-    // The empty file the look-up made holds the record now: it was saved.
-    if (change.changed && change.error.warning.kind == NotSynced::Kind::CreatedEmpty)
-        change.error.warning.kind = NotSynced::Kind::Saved;
+    // The empty file the look-up made holds the record now.
+    if (change.changed)
+        change.error.warning.filled();
     return change;
 }
 

@@ -539,13 +539,22 @@ INSTANTIATE_TEST_SUITE_P(Permissions, Umasks, ::testing::Values(mode_t(0222), mo
 
 // --- Warnings ------------------------------------------------------------------
 
-// The first URL of a category whose folder cannot be flushed: the new file's
-// warning comes back with the change.
-TEST_F(Durability, TheFirstUrlOfACategoryCarriesTheFolderWarning) {
+// The first record of a file whose folder cannot be flushed, a category (the
+// index made by the look-up before the add) or a URL: the new file's warning
+// comes back with the change, naming the file as saved.
+enum class FirstRecord { Category, Url };
+
+class FirstRecordWarning : public Durability, public ::testing::WithParamInterface<FirstRecord> {};
+
+TEST_P(FirstRecordWarning, NamesTheNewFileAsSaved) {
+    const bool url = GetParam() == FirstRecord::Url;
+    const QString file = url ? user(QStringLiteral("CAT1.DAT")) : index();
+    ASSERT_FALSE(QFileInfo::exists(file));
     Change change;
     {
         const DiskCallsOverride calls(FolderSyncFails(EIO));
-        change = AppendUrl(UrlFilePath(1, 1), QStringLiteral("a.example"), {}, PassStamp);
+        change = url ? AppendUrl(UrlFilePath(1, 1), QStringLiteral("a.example"), {}, PassStamp)
+                     : AppendCategory(1, QStringLiteral("Work"), PassStamp);
     }
     ASSERT_TRUE(change.changed);
     EXPECT_EQ(change.error.warningMessage(),
@@ -555,8 +564,14 @@ TEST_F(Durability, TheFirstUrlOfACategoryCarriesTheFolderWarning) {
                              "error).\r\n\r\nPlease check the disk: it may be full, failing or no "
                              "longer connected. After a power failure, see whether the change is "
                              "still there, and make it again if it is not.")
-                  .arg(user("CAT1.DAT"), user(QString()).chopped(1)));
+                  .arg(file, user(QString()).chopped(1)));
 }
+
+INSTANTIATE_TEST_SUITE_P(Warnings, FirstRecordWarning,
+                         ::testing::Values(FirstRecord::Category, FirstRecord::Url),
+                         [](const auto &info) {
+                             return info.param == FirstRecord::Url ? "first_url" : "first_category";
+                         });
 
 // --- A merge at the number ceiling ---------------------------------------------
 
