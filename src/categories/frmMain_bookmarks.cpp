@@ -333,8 +333,7 @@ modMain::Change frmMain::ImportBookmarks() {
                 CategoryModel->insertSorted(category.text, category.number);
         }
     }
-    lblCatView->setText(QString::number(lstCatView->count()) +
-                        QStringLiteral(" Existing Categories are : "));
+    ShowCategoryCount(lstCatView->count());
     for (const modMain::PlannedCategory &category : PendingImport->plan) {
         if (category.number != 0 && category.number == UrlViewCatNo)
             UrlViewCatNo = 0;

@@ -29,8 +29,6 @@ using screens::MsgButtons;
 
 namespace {
 
-const QString kCountSuffix = QStringLiteral(" Existing Categories are : ");
-
 // Chooses the entry numbered `number` in a drop-down list, or none when it
 // holds no such entry.
 void chooseNumber(DropDownList *combo, int number) {
@@ -38,6 +36,10 @@ void chooseNumber(DropDownList *combo, int number) {
 }
 
 } // namespace
+
+void frmMain::ShowCategoryCount(int count) {
+    lblCatView->setText(QString::number(count) + QStringLiteral(" Existing Categories are : "));
+}
 
 void frmMain::connectCategoryHandlers() {
     connect(cmdCat, &QPushButton::clicked, this, &frmMain::cmdCat_Click);
@@ -199,7 +201,7 @@ void frmMain::cmdCatAdd_Click() {
     ReportChanged(this,
                   QStringLiteral("Success! The Category ") + name + QStringLiteral(" was Created!"),
                   change);
-    lblCatView->setText(QString::number(lstCatView->count()) + kCountSuffix);
+    ShowCategoryCount(lstCatView->count());
     SetStatus(QStringLiteral("Ready (Add Category Menu)"));
     txtCatAdd->clear();
     txtCatAdd->setFocus();
@@ -260,7 +262,7 @@ void frmMain::cmdCatDel_Click() {
         // The URL screens showed the URLs of the category that is gone.
         UrlModel->clear();
     }
-    lblCatView->setText(QString::number(lstCatView->count()) + kCountSuffix);
+    ShowCategoryCount(lstCatView->count());
     cmbCatDel->setFocus();
     cmdCat_Click();
 }
@@ -368,7 +370,7 @@ void frmMain::LoadCategories() {
         CategoriesShown->showOnlyLater();
     // In the order adding them one by one in file order gives.
     CategoryModel->replaceAll(std::move(read.owned));
-    lblCatView->setText(QString::number(cmbCatDel->count()) + kCountSuffix);
+    ShowCategoryCount(cmbCatDel->count());
 
     if (!read.lastOwned) {
         MsgBox::show(this, QStringLiteral("               Imposter! These Category Files don't "

@@ -112,6 +112,8 @@ public:
     void cmdCatModCncl_Click();
     // Panel selector of the hidden button cmdCatNxt: "A", "D" or "M".
     QString cmdCatNxtTag;
+    // The prompt of the Categories menu's list with the count of categories.
+    void ShowCategoryCount(int count);
 
     // ---- Bookmark files: handlers defined in src/categories/frmMain_bookmarks.cpp ----
     void cmdCatViewI_Click();
