@@ -10,6 +10,8 @@
 #include <QSize>
 #include <QStyleOptionViewItem>
 
+#include <vector>
+
 namespace screens {
 
 // The width of the widest text of a model in a font, kept from one call to
@@ -21,10 +23,15 @@ public:
 
 private:
     void watch(const QAbstractItemModel *model, QObject *context);
+    // The width of the widest of `rows` texts of the model from `first` on.
+    int widestOf(int first, int rows);
 
     QPointer<const QAbstractItemModel> m_model;
     QList<QMetaObject::Connection> m_connections;
     QFont m_font;
+    // The advance of each plain ASCII character in m_font, in 64ths of a
+    // pixel rounded up; empty until the font's first use.
+    std::vector<qint64> m_ascii;
     int m_widest = -1; // -1: to be worked out
 };
 
