@@ -25,6 +25,7 @@ namespace modMain {
 
 namespace {
 
+using diskio::FileDescriptor;
 using diskio::kCreate;
 using diskio::kDelete;
 using diskio::kRead;
@@ -226,35 +227,6 @@ QString danglingLinkReason(const QString &path) {
         .arg(QFile::symLinkTarget(path));
 }
 
-// Closes a descriptor when it goes out of scope.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    ~FileDescriptor() { reset(); }
-    FileDescriptor(FileDescriptor &&other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Hands the descriptor over: it is no longer closed here.
-    void release() { fd_ = -1; }
-    void reset(int fd = -1) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
-    }
-    // Closes the descriptor and returns 0, or the errno of a failed close.
-    int close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd >= 0 && ::close(fd) != 0 && errno != EINTR ? errno : 0;
-    }
-
-private:
-    int fd_;
-};
-
 // Opens a data file that must be a regular file, with `flags` (O_RDONLY,
 // O_RDWR, O_APPEND, O_CREAT...). Never blocks: the entry is inspected
 // first, the open itself is non-blocking (a pipe would otherwise wait for a
@@ -360,67 +332,17 @@ IoError FileHasData(const QString &path, bool *hasData) {
 
 namespace {
 
-// The line rule of every reader. A line ends at a LF; a CR right before the
-// LF belongs to the line end (CR LF), any other CR to the line. Hands every
-// line of `bytes` that a LF ends to `visit` (bool(QByteArrayView line)),
-// without its line end, and returns how many bytes those lines took: the
-// rest is the start of a line that goes on, or a last line without line end.
-// Returns -1 when `visit` asked to stop.
-template <typename Visit> qsizetype handEndedLines(QByteArrayView bytes, Visit &visit) {
-    const char *begin = bytes.data();
-    const char *next = begin;
-    const char *end = begin + bytes.size();
-    while (const void *found = std::memchr(next, '\n', size_t(end - next))) {
-        const char *lf = static_cast<const char *>(found);
-        const char *textEnd = lf > next && lf[-1] == '\r' ? lf - 1 : lf;
-        if (!visit(QByteArrayView(next, textEnd - next)))
-            return -1;
-        next = lf + 1;
-    }
-    return next - begin;
-}
-
-// Reads an open data file a line at a time and hands the bytes of each line,
-// without its line end, to `visit` (bool(QByteArrayView)) in file order; only
-// one line is held in memory at a time. `visit` returns false to stop early.
-// The lines are views into a buffer that the next read reuses: `handed` (no
-// arguments) is called whenever the lines handed so far are about to go.
+// Reads an open data file a line at a time by the line rule of every reader
+// (diskio::ReadLines) and hands the bytes of each line, without its line
+// end, to `visit` (bool(QByteArrayView)) in file order; `visit` returns false
+// to stop early. The lines are views into a buffer that the next read
+// reuses: `handed` (no arguments) is called whenever the lines handed so far
+// are about to go.
 template <typename Visit, typename Handed>
 IoError readLines(int fd, const QString &path, Visit &&visit, Handed &&handed) {
-    constexpr qsizetype kChunk = 64 * 1024;
-    std::vector<char> chunk(kChunk);
-    QByteArray pending; // the start of a line that goes on in the next chunk
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk.data(), kChunk);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return failed(path, kRead, errno);
-        }
-        if (got == 0)
-            break;
-        QByteArrayView rest(chunk.data(), got);
-        if (!pending.isEmpty()) {
-            // The line that began in an earlier chunk ends here, or goes on.
-            const qsizetype lf = rest.indexOf('\n');
-            pending.append(rest.first(lf < 0 ? rest.size() : lf + 1));
-            if (lf < 0)
-                continue;
-            if (handEndedLines(pending, visit) < 0)
-                return IoError();
-            handed();
-            pending.resize(0);
-            rest = rest.sliced(lf + 1);
-        }
-        const qsizetype used = handEndedLines(rest, visit);
-        if (used < 0)
-            return IoError();
-        handed();
-        pending.append(rest.sliced(used));
-    }
-    if (!pending.isEmpty() && visit(QByteArrayView(pending))) // a last line without line end
-        handed();
-    return IoError();
+    const int error = diskio::ReadLines(
+        fd, [&visit](QByteArrayView text, QByteArrayView) { return visit(text); }, handed);
+    return error ? failed(path, kRead, error) : IoError();
 }
 
 template <typename Visit> IoError readLines(int fd, const QString &path, Visit &&visit) {

@@ -10,8 +10,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,6 +19,7 @@ namespace modMain {
 
 namespace {
 
+using diskio::FileDescriptor;
 using diskio::kCreate;
 using diskio::kDelete;
 using diskio::kRead;
@@ -87,29 +86,6 @@ QString pathOfWord(const QString &folder, QByteArrayView word) {
         return path;
     return folder.endsWith(u'/') ? folder + path : folder + u'/' + path;
 }
-
-// Closes a descriptor when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes it: 0, or the errno of a failed close.
-    int close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd >= 0 && ::close(fd) != 0 && errno != EINTR ? errno : 0;
-    }
-
-private:
-    int fd_;
-};
 
 // The flushes a group of steps owes: every folder whose entries changed.
 class FolderFlushes {
@@ -189,7 +165,7 @@ IoError cutBack(const QString &path, qint64 length) {
     if (!S_ISREG(st.st_mode) || st.st_size <= length)
         return IoError();
     IoError err;
-    Descriptor file(diskio::OpenDataFile(path, O_WRONLY, kRestore, &err));
+    FileDescriptor file(diskio::OpenDataFile(path, O_WRONLY, kRestore, &err));
     if (!file.valid())
         return err;
     int result;
@@ -410,59 +386,6 @@ IoError unfinished(const QString &journal) {
                                            "starts"));
 }
 
-// The line rule of the readers (a line ends at a LF; a CR right before it
-// belongs to the line end), with each line's end handed over as well: hands
-// `visit` (bool(QByteArrayView text, QByteArrayView end)) every line of an
-// open file, in file order, a block at a time. Returns 0, or the errno of a
-// failed read.
-template <typename Visit> int readLinesWithEnds(int fd, Visit &&visit) {
-    constexpr qsizetype kChunk = 256 * 1024;
-    std::vector<char> chunk(kChunk);
-    QByteArray pending; // the start of a line that goes on in the next block
-    auto hand = [&visit](QByteArrayView bytes) -> qsizetype {
-        const char *begin = bytes.data();
-        const char *next = begin;
-        const char *end = begin + bytes.size();
-        while (const void *found = std::memchr(next, '\n', size_t(end - next))) {
-            const char *lf = static_cast<const char *>(found);
-            const char *textEnd = lf > next && lf[-1] == '\r' ? lf - 1 : lf;
-            if (!visit(QByteArrayView(next, textEnd - next),
-                       QByteArrayView(textEnd, lf + 1 - textEnd)))
-                return -1;
-            next = lf + 1;
-        }
-        return next - begin;
-    };
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk.data(), kChunk);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (got == 0)
-            break;
-        QByteArrayView rest(chunk.data(), got);
-        if (!pending.isEmpty()) {
-            const qsizetype lf = rest.indexOf('\n');
-            pending.append(rest.first(lf < 0 ? rest.size() : lf + 1));
-            if (lf < 0)
-                continue;
-            if (hand(pending) < 0)
-                return 0;
-            pending.resize(0);
-            rest = rest.sliced(lf + 1);
-        }
-        const qsizetype used = hand(rest);
-        if (used < 0)
-            return 0;
-        pending.append(rest.sliced(used));
-    }
-    if (!pending.isEmpty())
-        visit(QByteArrayView(pending), QByteArrayView()); // a last line without line end
-    return 0;
-}
-
 } // namespace
 
 Journal::Journal(const QString &folder)
@@ -496,7 +419,7 @@ IoError Journal::willAppendTo(const QString &path) {
         // Opened for writing now, so that a file that cannot be written is
         // refused before anything is.
         IoError err;
-        Descriptor file(diskio::OpenDataFile(e.path, O_WRONLY | O_APPEND, kWriteTo, &err));
+        FileDescriptor file(diskio::OpenDataFile(e.path, O_WRONLY | O_APPEND, kWriteTo, &err));
         if (!file.valid())
             return err;
         if (::fstat(file.get(), &st) != 0)
@@ -526,7 +449,7 @@ IoError Journal::willReplace(const QString &path) {
     // refused as an append to it would be; and its folder's, which the new
     // version is written to.
     IoError err;
-    Descriptor file(diskio::OpenDataFile(e.path, O_WRONLY, kWriteTo, &err));
+    FileDescriptor file(diskio::OpenDataFile(e.path, O_WRONLY, kWriteTo, &err));
     if (!file.valid())
         return err;
     if (QFileInfo(e.path).isSymLink())
@@ -582,7 +505,7 @@ IoError Journal::begin() {
     sum_ = checksum(QByteArrayView(body_).first(body_.lastIndexOf("end ")));
     IoError err;
     bool created = false;
-    Descriptor file(diskio::OpenDataFile(path_, O_WRONLY | O_CREAT, kCreate, &err, &created));
+    FileDescriptor file(diskio::OpenDataFile(path_, O_WRONLY | O_CREAT, kCreate, &err, &created));
     if (!file.valid())
         return err;
     if (!created)
@@ -614,7 +537,7 @@ IoError Journal::append(const QString &path, QByteArrayView bytes) {
     IoError err;
     bool created = false;
     const int flags = O_RDWR | O_APPEND | (e->kind == Entry::Create ? O_CREAT : 0);
-    Descriptor file(diskio::OpenDataFile(e->path, flags, kWriteTo, &err, &created));
+    FileDescriptor file(diskio::OpenDataFile(e->path, flags, kWriteTo, &err, &created));
     if (!file.valid())
         return err;
     if (e->kind == Entry::Create && !created)
@@ -667,14 +590,15 @@ IoError Journal::writeNewVersion(const QString &path, const LineEdit &edit, qsiz
     if (!e || state_ != State::Begun)
         return IoError::failure(path, kWriteTo, QStringLiteral("It is not part of this change"));
     IoError err;
-    Descriptor source(diskio::OpenDataFile(e->path, O_RDONLY, kRead, &err));
+    FileDescriptor source(diskio::OpenDataFile(e->path, O_RDONLY, kRead, &err));
     if (!source.valid())
         return err;
     struct stat st;
     if (::fstat(source.get(), &st) != 0)
         return failed(e->path, kRead, errno);
     bool created = false;
-    Descriptor target(diskio::OpenDataFile(e->other, O_WRONLY | O_CREAT, kWriteTo, &err, &created));
+    FileDescriptor target(
+        diskio::OpenDataFile(e->other, O_WRONLY | O_CREAT, kWriteTo, &err, &created));
     if (!target.valid())
         return IoError::failure(e->path, kWriteTo, err.reason);
     if (!created)
@@ -699,8 +623,9 @@ IoError Journal::writeNewVersion(const QString &path, const LineEdit &edit, qsiz
         if (!writeError)
             block.append(bytes);
     };
-    const int readError =
-        readLinesWithEnds(source.get(), [&](QByteArrayView text, QByteArrayView lineEnd) {
+    const int readError = diskio::ReadLines(
+        source.get(),
+        [&](QByteArrayView text, QByteArrayView lineEnd) {
             read += text.size() + lineEnd.size();
             QByteArrayView line = text;
             bool keep = true;
@@ -715,7 +640,8 @@ IoError Journal::writeNewVersion(const QString &path, const LineEdit &edit, qsiz
                 progress(read);
             }
             return writeError == 0;
-        });
+        },
+        [] {});
     if (readError)
         return failed(e->path, kRead, readError);
     if (!writeError)
@@ -769,7 +695,7 @@ IoError Journal::commit(bool *committed) {
 
     if (decides) {
         IoError err;
-        Descriptor file(diskio::OpenDataFile(path_, O_WRONLY | O_APPEND, kWriteTo, &err));
+        FileDescriptor file(diskio::OpenDataFile(path_, O_WRONLY | O_APPEND, kWriteTo, &err));
         if (!file.valid())
             return abandon(err);
         const QByteArray line = "commit " + sum_ + '\n';
