@@ -19,6 +19,7 @@
 using screens::MsgAnswer;
 using screens::MsgBox;
 using screens::MsgButtons;
+using screens::TakeEscape;
 
 namespace {
 
@@ -26,15 +27,6 @@ namespace {
 // the sign-in's own.
 const QString kReadyChange = QStringLiteral("Ready (Change Password Menu)");
 const QString kReadyLogin = QStringLiteral("Ready (Login Menu)");
-
-// Escape, which is then swallowed: it leaves the frame instead of closing
-// the window.
-bool TakeEscape(int &keyAscii) {
-    if (keyAscii != 27)
-        return false;
-    keyAscii = 0;
-    return true;
-}
 
 // The first of `boxes` that is empty once trimmed, or nullptr.
 QLineEdit *firstEmpty(std::initializer_list<QLineEdit *> boxes) {

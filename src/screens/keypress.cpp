@@ -35,6 +35,24 @@ private:
     std::function<void(int &)> m_handler;
 };
 
+class KeyDownFilter : public QObject {
+public:
+    KeyDownFilter(QWidget *widget, std::function<bool(const QKeyEvent &)> handler)
+        : QObject(widget), m_handler(std::move(handler)) {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::KeyPress && m_handler(*static_cast<QKeyEvent *>(event)))
+            return true;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<bool(const QKeyEvent &)> m_handler;
+};
+
 class EventFilter : public QObject {
 public:
     EventFilter(QObject *watched, QEvent::Type type, std::function<void()> handler)
@@ -62,6 +80,10 @@ void OnEvent(QObject *watched, QEvent::Type type, std::function<void()> handler)
 
 void OnKeyPress(QWidget *widget, std::function<void(int &keyAscii)> handler) {
     new KeyPressFilter(widget, std::move(handler));
+}
+
+void OnKeyDown(QWidget *widget, std::function<bool(const QKeyEvent &key)> handler) {
+    new KeyDownFilter(widget, std::move(handler));
 }
 
 } // namespace screens

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class QKeyEvent;
 class QObject;
 class QWidget;
 
@@ -15,6 +16,11 @@ namespace screens {
 // see it.
 void OnKeyPress(QWidget *widget, std::function<void(int &keyAscii)> handler);
 
+// Calls `handler` for every key pressed in `widget`, whatever the key,
+// before the widget sees it; a handler that returns true takes the key (the
+// widget never sees it).
+void OnKeyDown(QWidget *widget, std::function<bool(const QKeyEvent &key)> handler);
+
 // Calls `handler` whenever `watched` receives an event of `type` (a
 // double-click, a mouse press, the focus coming in), before the object
 // handles it itself; the event then goes on as usual.
@@ -24,6 +30,15 @@ void OnEvent(QObject *watched, QEvent::Type type, std::function<void()> handler)
 // presses the screen's main button.
 inline bool TakeEnter(int &keyAscii) {
     if (keyAscii != 13)
+        return false;
+    keyAscii = 0;
+    return true;
+}
+
+// True for Escape, which is then swallowed: for the handlers in which Escape
+// leaves a frame instead of closing the window.
+inline bool TakeEscape(int &keyAscii) {
+    if (keyAscii != 27)
         return false;
     keyAscii = 0;
     return true;

@@ -5,6 +5,7 @@
 
 #include "screens/clipboard.h"
 #include "screens/frmMain.h"
+#include "screens/keypress.h"
 #include "screens/screens.h"
 #include "screens/sortedlist.h"
 #include "session/modMain.h"
@@ -23,26 +24,6 @@
 namespace {
 
 const QString kFindScreen = QStringLiteral("Find URL Menu");
-
-// Calls `handler` for every key pressed in a widget, before the widget sees
-// it; a handler that returns true takes the key (the widget never sees it).
-class KeyDown : public QObject {
-public:
-    KeyDown(QWidget *widget, std::function<bool(const QKeyEvent &)> handler)
-        : QObject(widget), m_handler(std::move(handler)) {
-        widget->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override {
-        if (event->type() == QEvent::KeyPress && m_handler(*static_cast<QKeyEvent *>(event)))
-            return true;
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<bool(const QKeyEvent &)> m_handler;
-};
 
 bool IsEnter(const QKeyEvent &key) {
     return key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
@@ -187,7 +168,7 @@ void frmMain::connectFindScreens() {
 
     // Down goes from the words into the results; Enter there (or in the
     // words) goes to the chosen URL, the first one when none is chosen.
-    new KeyDown(txtUrlFind, [this](const QKeyEvent &key) {
+    screens::OnKeyDown(txtUrlFind, [this](const QKeyEvent &key) {
         if (FoundUrls->count() == 0 || (key.key() != Qt::Key_Down && !IsEnter(key)))
             return false;
         if (ChosenRow(lstUrlFind) < 0)
@@ -198,7 +179,7 @@ void frmMain::connectFindScreens() {
             lstUrlFind->setFocus();
         return true;
     });
-    new KeyDown(lstUrlFind, [this](const QKeyEvent &key) {
+    screens::OnKeyDown(lstUrlFind, [this](const QKeyEvent &key) {
         if (IsEnter(key)) {
             lstUrlFind_DblClick();
             return true;
@@ -209,7 +190,7 @@ void frmMain::connectFindScreens() {
         }
         return false;
     });
-    new KeyDown(lstUrlView, [this](const QKeyEvent &key) {
+    screens::OnKeyDown(lstUrlView, [this](const QKeyEvent &key) {
         if (!key.matches(QKeySequence::Copy))
             return false;
         lstUrlView_Copy();
