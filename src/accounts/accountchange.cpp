@@ -243,10 +243,8 @@ Change ChangePassword(const QString &userName, const QString &oldPassword,
                            QStringLiteral("Sorry, a Password can't be made of blanks only: it "
                                           "could never be signed in with."),
                            QStringLiteral("Password"));
-    if (const QString chars = UnstorableChars(password); !chars.isEmpty())
-        return refusedWith(IoError::Kind::Unstorable,
-                           UnstorableMessage(QStringLiteral("Password"), chars),
-                           QStringLiteral("Password"));
+    if (!change.error.take(UnstorableRefusal(QStringLiteral("Password"), password)))
+        return change;
     if (otherHasIt)
         return refusedWith(IoError::Kind::NameTaken,
                            QStringLiteral("Sorry, another ID of that User Name already has that "

@@ -511,9 +511,9 @@ IoError RewriteLinesEdited(const QString &path,
         run = QByteArrayView();
         return writeError == 0;
     };
-    err = readLines(
-        file.get(), path,
-        [&](QByteArrayView text) {
+    const int readError = diskio::ReadLines(
+        file.get(),
+        [&](QByteArrayView text, QByteArrayView lineEnd) {
             QByteArrayView line = text;
             bool keep = true;
             if (edit(line, &keep))
@@ -522,11 +522,11 @@ IoError RewriteLinesEdited(const QString &path,
                 return false;
             if (!keep)
                 return writeRun();
-            // A line's text is followed in the buffer by its line end (a last
-            // line without one by the terminating zero of its own buffer).
+            // A line kept as read with its CR LF goes on as it lies in the
+            // buffer, text and line end in one.
             const bool asRead = line.data() == text.data() && line.size() == text.size();
-            if (asRead && text.data()[text.size()] == '\r') {
-                const QByteArrayView withEnd(text.data(), text.size() + kCrLf.size());
+            if (asRead && lineEnd == kCrLf) {
+                const QByteArrayView withEnd(text.data(), text.size() + lineEnd.size());
                 if (!run.isEmpty() && run.data() + run.size() == text.data()) {
                     run = QByteArrayView(run.data(), run.size() + withEnd.size());
                     return true;
@@ -544,8 +544,8 @@ IoError RewriteLinesEdited(const QString &path,
             return writeError == 0;
         },
         writeRun);
-    if (err.failed())
-        return err;
+    if (readError)
+        return failed(path, kRead, readError);
     if (writeError)
         return replacement.fail(writeError);
     if (*edited == 0 || (abandon && *abandon))
