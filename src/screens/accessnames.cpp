@@ -232,9 +232,6 @@ void NameControls(const Controls &controls, const QList<ControlName> &names) {
                     new ListNameFollower(view, label);
                     view->setAccessibleDescription(toolTip);
                 });
-            } else if (auto *combo = qobject_cast<QComboBox *>(control)) {
-                new ListNameFollower(combo->view(), label);
-                combo->view()->setAccessibleDescription(control->toolTip());
             }
         } else {
             control->setAccessibleName(QLatin1String(entry.name));

@@ -78,11 +78,7 @@ void ArrangeMainForm() {
     f->cmdURL->setEnabled(false);
     f->lblSubTitle->setVisible(false);
     f->Sep2H->setVisible(false);
-    if (f->LaterControlsMade()) {
-        f->txtUrlViewDesc->setPlainText(screens::kDescriptionPlaceholder);
-        f->lblUrlCat->setVisible(false);
-        f->cmbUrlCat->setVisible(false);
-    }
+    f->HideScreens();
 }
 
 void ArrangeLoginForm() {
@@ -108,14 +104,7 @@ void HideAll() {
     frmMain *f = frmMain::current();
     if (!f)
         return;
-    // Screens not made yet are hidden already.
-    if (f->LaterControlsMade()) {
-        const QList<QWidget *> panels{f->fraCatView, f->fraUrlView, f->pctCatAdd,  f->pctCatDel,
-                                      f->pctCatMod,  f->lblUrlCat,  f->cmbUrlCat,  f->pctUrlAdd,
-                                      f->pctUrlDel,  f->pctUrlMod,  f->fraUrlFind, f->pctCatImp};
-        for (QWidget *w : panels)
-            w->setVisible(false);
-    }
+    f->HideScreens();
     f->lblSubTitle->setText(QStringLiteral("Main Menu"));
 }
 

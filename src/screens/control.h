@@ -55,9 +55,6 @@ public:
     T *operator->() const { return get(); }
     operator T *() const { return get(); }
 
-    // The control when it is made, else nullptr; makes nothing.
-    T *ifMade() const { return m_control; }
-
 private:
     LaterControls *m_later;
     T *m_control = nullptr;

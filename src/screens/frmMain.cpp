@@ -7,6 +7,8 @@
 #include "screens/statusbar.h"
 #include "session/modMain.h"
 
+#include <functional>
+
 namespace {
 frmMain *g_mainForm = nullptr;
 }
@@ -25,23 +27,20 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
     // The start-up screen's controls now; the screens' controls at the first
     // use of one of them (makeLaterControls).
     m_controls.insert(objectName(), m_client);
-    BuildControls(
-        m_controls, RowsMadeAtStart(catalogue()),
-        [this](const ControlRow &row, QWidget *parent) { return makeControl(row, parent); });
+    BuildControls(m_controls, RowsMadeAtStart(catalogue()),
+                  std::bind_front(&frmMain::makeControl, this));
     ApplyTabOrder(m_controls, catalogue());
     Sep1H->setDoubled(true);
     Sep1V->setDoubled(true);
     // Three of the four category lists always hold the same entries (only
     // cmbCatDel can hold others, after the owner message of loading): they
     // show one face of the categories. Each URL list shows the URLs or
-    // nothing on its own. The faces are there from the start, for the lists
-    // to show once they are made.
+    // nothing on its own. The shared face is there from the start (loading
+    // the categories sets what it shows); the lists get theirs when they are
+    // made.
     CategoryModel = new SortedListModel(this);
     CategoriesShown = CategoryModel->addFace();
-    m_everyCategory = CategoryModel->addFace();
     UrlModel = new SortedListModel(this);
-    for (ListFace *&face : m_urlFaces)
-        face = UrlModel->addFace();
 
     StatusBar = new screens::StatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
@@ -63,18 +62,16 @@ QWidget *frmMain::makeControl(const screens::ControlRow &row, QWidget *parent) {
 void frmMain::makeLaterControls() {
     using namespace screens;
     const QList<ControlRow> rows = RowsMadeLater(catalogue());
-    BuildControls(m_controls, rows, [this](const ControlRow &row, QWidget *parent) {
-        return makeControl(row, parent);
-    });
+    BuildControls(m_controls, rows, std::bind_front(&frmMain::makeControl, this));
     ApplyTabOrder(m_controls, catalogue());
     NameControls(m_controls, MainWindowNames());
     lstCatView->setEntries(CategoriesShown);
     cmbCatMod->setEntries(CategoriesShown);
     cmbUrlCat->setEntries(CategoriesShown);
-    cmbCatDel->setEntries(m_everyCategory);
-    lstUrlView->setEntries(m_urlFaces[0]);
-    cmbUrlDel->setEntries(m_urlFaces[1]);
-    cmbUrlMod->setEntries(m_urlFaces[2]);
+    cmbCatDel->setEntries(CategoryModel->addFace());
+    lstUrlView->setEntries(UrlModel->addFace());
+    cmbUrlDel->setEntries(UrlModel->addFace());
+    cmbUrlMod->setEntries(UrlModel->addFace());
 
     connectCategoryScreens();
     connectUrlScreens();
@@ -91,12 +88,20 @@ void frmMain::makeLaterControls() {
             boxes.insert(name, *box);
         if (const auto line = Arrangement.lines.constFind(name); line != Arrangement.lines.cend())
             lines.insert(name, *line);
-        if (row.flags & Later)
-            m_controls.value(name)->setVisible(false);
     }
     PlaceBoxes(this, boxes, ArrangedOn);
     PlaceLines(this, lines, ArrangedOn);
+    HideScreens();
     txtUrlViewDesc->setPlainText(kDescriptionPlaceholder);
+}
+
+void frmMain::HideScreens() {
+    for (const screens::ControlRow &row : catalogue()) {
+        if (row.flags & screens::Later) {
+            if (QWidget *screen = m_controls.value(QLatin1String(row.name)))
+                screen->setVisible(false);
+        }
+    }
 }
 
 frmMain::~frmMain() {

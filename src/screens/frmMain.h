@@ -16,7 +16,6 @@
 #include <QPushButton>
 #include <QTableView>
 
-#include <array>
 #include <memory>
 
 #include "screens/dropdownlist.h"
@@ -71,6 +70,8 @@ public:
     bool LaterControlsMade() const { return m_later.made(); }
     // Makes them now, when they are not made yet.
     void MakeLaterControls() { m_later.make(); }
+    // Hides every screen made so far (the controls marked Later).
+    void HideScreens();
     // Where ArrangeMainForm placed the controls, on which screen: the
     // controls made later take their places from it.
     screens::MainLayout Arrangement;
@@ -260,9 +261,6 @@ private:
 
     QWidget *m_client = nullptr;
     screens::Controls m_controls; // the controls made so far, by name
-    // What cmbCatDel shows, and what lstUrlView, cmbUrlDel and cmbUrlMod show.
-    screens::ListFace *m_everyCategory = nullptr;
-    std::array<screens::ListFace *, 3> m_urlFaces{};
 };
 
 // Writes a text into the message panel of the main window's status bar.

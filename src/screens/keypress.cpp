@@ -8,33 +8,6 @@ namespace screens {
 
 namespace {
 
-class KeyPressFilter : public QObject {
-public:
-    KeyPressFilter(QWidget *widget, std::function<void(int &)> handler)
-        : QObject(widget), m_handler(std::move(handler)) {
-        widget->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override {
-        if (event->type() != QEvent::KeyPress)
-            return QObject::eventFilter(watched, event);
-        auto *key = static_cast<QKeyEvent *>(event);
-        int keyAscii = 0;
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-            keyAscii = 13;
-        else if (!key->text().isEmpty())
-            keyAscii = key->text().at(0).unicode();
-        if (keyAscii == 0)
-            return false;
-        m_handler(keyAscii);
-        return keyAscii == 0;
-    }
-
-private:
-    std::function<void(int &)> m_handler;
-};
-
 class KeyDownFilter : public QObject {
 public:
     KeyDownFilter(QWidget *widget, std::function<bool(const QKeyEvent &)> handler)
@@ -79,7 +52,17 @@ void OnEvent(QObject *watched, QEvent::Type type, std::function<void()> handler)
 }
 
 void OnKeyPress(QWidget *widget, std::function<void(int &keyAscii)> handler) {
-    new KeyPressFilter(widget, std::move(handler));
+    OnKeyDown(widget, [handler = std::move(handler)](const QKeyEvent &key) {
+        int keyAscii = 0;
+        if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter)
+            keyAscii = 13;
+        else if (!key.text().isEmpty())
+            keyAscii = key.text().at(0).unicode();
+        if (keyAscii == 0)
+            return false;
+        handler(keyAscii);
+        return keyAscii == 0;
+    });
 }
 
 void OnKeyDown(QWidget *widget, std::function<bool(const QKeyEvent &key)> handler) {
