@@ -200,10 +200,8 @@ void frmMain::connectBookmarkScreens() {
     OnKeyPress(lstCatImp, [this](int &k) { lstCatImp_KeyPress(k); });
     OnKeyPress(cmdCatImp, [this](int &k) { lstCatImp_KeyPress(k); });
     OnKeyPress(cmdCatImpCncl, [this](int &k) {
-        if (k == 13 || k == 27) {
-            k = 0;
+        if (screens::TakeEnter(k) || screens::TakeEscape(k))
             cmdCatImpCncl_Click();
-        }
     });
 
     prgCatImp->setVisible(false);
@@ -259,8 +257,7 @@ void frmMain::cmdCatViewI_Click() {
 void frmMain::lstCatImp_KeyPress(int &keyAscii) {
     if (screens::TakeEnter(keyAscii)) {
         cmdCatImp_Click();
-    } else if (keyAscii == 27) {
-        keyAscii = 0;
+    } else if (screens::TakeEscape(keyAscii)) {
         cmdCatImpCncl_Click();
     }
 }

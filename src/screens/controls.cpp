@@ -152,7 +152,7 @@ void ApplyRow(QWidget *control, const ControlRow &row) {
         }
     } else if (auto *limited = qobject_cast<LimitedTextEdit *>(control)) {
         if (row.flags & Max250)
-            limited->setMaxLength(250);
+            limited->setMaxLength(kDescriptionMaxLength);
         // A new box is empty: setting no text would only lay out its
         // document again.
         if (!row.caption.isEmpty())

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "storage/records.h"
+
 #include <QPlainTextEdit>
 
 namespace screens {
 
 // Most characters a URL description may hold, counted in stored form.
-inline constexpr int kDescriptionMaxLength = 250;
+using modMain::kDescriptionMaxLength;
 
 // A multi-line text box that holds at most a set number of characters,
 // counted as the text is stored: every line break as the two characters

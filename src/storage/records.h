@@ -55,6 +55,10 @@ QString UnstorableChars(const QString &text);
 // scrambles their neighbours as well.
 QString UnstorableMessage(const QString &what, const QString &chars);
 
+// The longest description a URL can have, in characters (a line break, CR
+// LF, counts as two).
+inline constexpr int kDescriptionMaxLength = 250;
+
 // The refusal of a text that holds characters the cipher cannot store: kind
 // Unstorable, about `what`, with UnstorableMessage. No failure when every
 // character of `text` can be stored.

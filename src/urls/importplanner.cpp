@@ -41,8 +41,8 @@ QString fittedDescription(const QString &text) {
     while (d.contains(marker))
         d.replace(marker, QStringLiteral("*qvx*"));
     d.replace(QStringLiteral("*QVX\r\n"), QStringLiteral("*qvx\r\n"));
-    if (d.size() > kMaxDescriptionLength) {
-        qsizetype cut = kMaxDescriptionLength;
+    if (d.size() > kDescriptionMaxLength) {
+        qsizetype cut = kDescriptionMaxLength;
         if (d[cut - 1] == u'\r' && d[cut] == u'\n')
             --cut;
         d.truncate(cut);

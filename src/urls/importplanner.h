@@ -23,7 +23,7 @@
 //     (StoredAddress of the trimmed text). A byte the file could not decode
 //     becomes "?".
 //   - Description: the link's text; when a <DD> with text follows the link,
-//     a line break (CR LF) and the <DD>'s text. Cut at kMaxDescriptionLength
+//     a line break (CR LF) and the <DD>'s text. Cut at kDescriptionMaxLength
 //     characters.
 //   - Skipped, and counted: a link without address or whose address begins
 //     with "javascript:", "place:" or "data:" (not web addresses); a link
@@ -37,10 +37,6 @@
 //     category number, and the URLs past the highest URL number of their
 //     category, are refused here, before anything is written.
 namespace modMain {
-
-// The longest description a URL can have, in characters (a line break, CR
-// LF, counts as two).
-inline constexpr int kMaxDescriptionLength = 250;
 
 // What the planner needs to know of the user's data.
 struct ImportTarget {

@@ -79,18 +79,13 @@ Change ImportCategories(int userNo, const QString &stamp, const ImportPlan &plan
     // Texts first: what the cipher cannot store is refused before any file
     // is read.
     for (const PlannedCategory &category : plan) {
-        if (const QString chars = UnstorableChars(TrimBlanks(category.name)); !chars.isEmpty())
-            return refusedWith(IoError::Kind::Unstorable,
-                               UnstorableMessage(QStringLiteral("Category Name"), chars),
-                               QStringLiteral("Category Name"));
+        if (IoError err =
+                UnstorableRefusal(QStringLiteral("Category Name"), TrimBlanks(category.name));
+            err.failed())
+            return refusedWith(err);
         for (const PlannedUrl &url : category.urls) {
-            if (const QString chars = UnstorableChars(url.address); !chars.isEmpty())
-                return refusedWith(IoError::Kind::Unstorable,
-                                   UnstorableMessage(QStringLiteral("URL"), chars),
-                                   QStringLiteral("URL"));
-            if (const QString refusal = DescriptionRefusal(url.description); !refusal.isEmpty())
-                return refusedWith(IoError::Kind::Unstorable, refusal,
-                                   QStringLiteral("Description"));
+            if (IoError err = RecordRefusal(url.address, url.description); err.failed())
+                return refusedWith(err);
         }
     }
 

@@ -154,6 +154,15 @@ QString DescriptionRefusal(const QString &description) {
     return QString();
 }
 
+IoError RecordRefusal(const QString &address, const std::optional<QString> &description) {
+    if (IoError err = UnstorableRefusal(QStringLiteral("URL"), address); err.failed())
+        return err;
+    const QString refusal = description ? DescriptionRefusal(*description) : QString();
+    return refusal.isEmpty() ? IoError()
+                             : IoError::refused(IoError::Kind::Unstorable, refusal,
+                                                QStringLiteral("Description"));
+}
+
 QString UrlRecordLine(qint64 urlNo, const QString &address, const QString &storedDescription,
                       const QString &stamp) {
     return JoinRecord({EncodeField(UrlKey(urlNo)), EncodeField(address),
@@ -241,19 +250,6 @@ IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record,
 }
 
 namespace {
-
-// The refusal of an address or a description before anything is written
-// (kind Unstorable, about "URL" or "Description"); none when both can be
-// stored. A line break in either would end the record's line early, and the
-// cipher would drop any other character outside its range.
-IoError RecordRefusal(const QString &address, const std::optional<QString> &description) {
-    if (IoError err = UnstorableRefusal(QStringLiteral("URL"), address); err.failed())
-        return err;
-    const QString refusal = description ? DescriptionRefusal(*description) : QString();
-    return refusal.isEmpty() ? IoError()
-                             : IoError::refused(IoError::Kind::Unstorable, refusal,
-                                                QStringLiteral("Description"));
-}
 
 // A record that is no longer in the file: the change `what` ("deleted",
 // "modified") refused.

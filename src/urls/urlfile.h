@@ -61,6 +61,12 @@ QString AddressToOpen(const QString &address);
 // drops, do not count.
 QString DescriptionRefusal(const QString &description);
 
+// The refusal of an address or a description before anything is written
+// (kind Unstorable, about "URL" or "Description"); none when both can be
+// stored. A line break in either would end the record's line early, and the
+// cipher would drop any other character outside its range.
+IoError RecordRefusal(const QString &address, const std::optional<QString> &description);
+
 // A complete URL record line for URL `urlNo`: key "URL" + number; `address`
 // and `storedDescription` are written as given; `stamp` is trimmed.
 QString UrlRecordLine(qint64 urlNo, const QString &address, const QString &storedDescription,
