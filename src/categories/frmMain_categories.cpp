@@ -398,8 +398,7 @@ modMain::Change frmMain::DeleteCategory() {
     const modMain::Change change =
         modMain::DeleteCategoryFiles(modMain::UserNo, catNo, cmbCatDel->itemText(chosen));
     if (change.changed)
-        ForgetOrKeepFindIndex(catNo,
-                              [catNo](modMain::FindIndex &index) { index.categoryDeleted(catNo); });
+        FoundUrls->changing().categoryDeleted(catNo);
     return change;
 }
 
@@ -410,8 +409,6 @@ modMain::Change frmMain::ModifyCategory() {
     const modMain::Change change = modMain::RenameCategory(
         modMain::UserNo, catNo, name, modMain::PassStamp, cmbCatMod->itemText(chosen));
     if (change.changed)
-        ForgetOrKeepFindIndex(catNo, [catNo, &name](modMain::FindIndex &index) {
-            index.categoryRenamed(catNo, name);
-        });
+        FoundUrls->changing().categoryRenamed(catNo, name);
     return change;
 }

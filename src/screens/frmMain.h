@@ -187,11 +187,6 @@ public:
     screens::FoundUrls *FoundUrls = nullptr;
     void BuildFindIndex(); // "LFI"
     void FindUrls();       // "FU": lstUrlFind for the text of txtUrlFind
-    // Keeps the find index in step with a change to category `catNo`
-    // through `step`. Damaged category records share number 0: the index,
-    // which knows categories by number, is then dropped instead, to be read
-    // again at its next use.
-    void ForgetOrKeepFindIndex(int catNo, const std::function<void(modMain::FindIndex &)> &step);
     // Sign-out and exit: the index, every box and list of the Find URL menu
     // and the hints are emptied, and a copied address leaves the clipboard.
     void ForgetFoundUrls();

@@ -116,16 +116,6 @@ void frmMain::ForgetFoundUrls() {
     screens::Clipboard::clearCopied();
 }
 
-void frmMain::ForgetOrKeepFindIndex(int catNo,
-                                    const std::function<void(modMain::FindIndex &)> &step) {
-    if (!FoundUrls->index().isBuilt())
-        return; // read from the files at its first use
-    if (catNo == 0)
-        FoundUrls->changing().clear();
-    else
-        step(FoundUrls->changing());
-}
-
 // ---- Wiring ----
 
 void frmMain::connectFindHandlers() {

@@ -201,11 +201,7 @@ modMain::Change frmMain::DeleteUrl() {
     const modMain::Change change = modMain::DeleteUrlRecord(ChosenUrlFile(this), urlNo, address);
     if (!change.changed)
         return change;
-    {
-        const int catNo = ChosenCategory(this);
-        ForgetOrKeepFindIndex(
-            catNo, [&](modMain::FindIndex &index) { index.urlDeleted(catNo, urlNo, address); });
-    }
+    FoundUrls->changing().urlDeleted(ChosenCategory(this), urlNo, address);
     // The file lost that record; the lists that show the URLs lose its
     // entry, and the chosen entry its choice.
     const QSignalBlocker list(lstUrlView);
@@ -229,12 +225,8 @@ modMain::Change frmMain::ModifyUrl() {
         ChosenUrlFile(this), urlNo, address, description, modMain::PassStamp, oldAddress);
     if (!change.changed)
         return change;
-    {
-        const int catNo = ChosenCategory(this);
-        ForgetOrKeepFindIndex(catNo, [&](modMain::FindIndex &index) {
-            index.urlModified(catNo, urlNo, address, description, oldAddress);
-        });
-    }
+    FoundUrls->changing().urlModified(ChosenCategory(this), urlNo, address, description,
+                                      oldAddress);
     const QSignalBlocker blocker(lstUrlView);
     UrlModel->renameNumber(urlNo, address, &oldAddress);
     return change;
