@@ -26,57 +26,19 @@ Change refusedWith(IoError::Kind kind, const QString &message, const QString &su
     return change;
 }
 
-// The account record a name and password sign in to.
-struct AccountRecord {
-    qsizetype line = -1; // its place among the lines of the account file
-    QByteArray bytes;    // the line as stored
-    int number = 0;
-    QString name; // as registered
-};
-
-// Reads the account file as the sign-in does, in file order: the first record
-// whose name (letter case ignored) and password match, with a user number
-// that can be stored, is `*found` (line -1 when none). When `otherPassword`
-// is given, `*otherHasIt` tells whether another record of that name has that
-// password. An absent account file holds no record.
+// The account record a name and password sign in to, as the sign-in finds
+// it (FindSignInRecord). An absent account file holds no record, and is not
+// made here.
 IoError findAccountRecord(const QString &userName, const QString &password,
-                          const QString *otherPassword, AccountRecord *found, bool *otherHasIt) {
-    *found = AccountRecord();
-    if (otherHasIt)
-        *otherHasIt = false;
-    const QString path = AccountFilePath();
+                          const QString *otherPassword, SignInRecord *found, bool *otherHasIt) {
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 && errno == ENOENT)
+    if (::stat(QFile::encodeName(AccountFilePath()).constData(), &st) != 0 && errno == ENOENT) {
+        *found = SignInRecord();
+        if (otherHasIt)
+            *otherHasIt = false;
         return IoError();
-    const QString wantedName = TrimBlanks(userName).toUpper();
-    const QString wantedPassword = TrimBlanks(password);
-    const QString other = otherPassword ? TrimBlanks(*otherPassword) : QString();
-    qsizetype line = -1;
-    return ForEachLine(path, [&](const QString &text) {
-        ++line;
-        const QStringList fields = SplitRecord(text);
-        if (fields.size() < 2)
-            return true; // the reading rule's dummy fields match nothing
-        const QString name = SwapPairs(DecryptText(fields[1]));
-        if (name.size() != wantedName.size() || name.toUpper() != wantedName)
-            return true;
-        const QString tag = SwapPairs(DecryptText(fields[0]));
-        if (!tag.startsWith(QLatin1String("USR"), Qt::CaseInsensitive))
-            return true;
-        const qint64 number = KeyNumber(tag);
-        if (!IsStorableNumber(number))
-            return true;
-        const QString stored = SwapPairs(DecryptText(DecryptText(fields.value(2))));
-        if (found->line < 0 && stored == wantedPassword) {
-            found->line = line;
-            found->bytes = text.toLatin1();
-            found->number = int(number);
-            found->name = name;
-        } else if (otherHasIt && stored == other) {
-            *otherHasIt = true;
-        }
-        return true;
-    });
+    }
+    return FindSignInRecord(userName, password, found, otherPassword, otherHasIt);
 }
 
 // Whether a name in a user folder is that of a file of records: the category
@@ -189,7 +151,7 @@ int kilobytesOf(const QStringList &paths) {
 
 // Edits the account file's record line `line` (whose bytes must be
 // `bytes`): `replacement` takes its place, or it goes when that is null.
-LineEdit accountLineEdit(const AccountRecord &record, const QByteArray *replacement) {
+LineEdit accountLineEdit(const SignInRecord &record, const QByteArray *replacement) {
     auto at = std::make_shared<qsizetype>(-1);
     return [at, record, replacement](QByteArrayView &line, bool *keep) {
         if (++*at != record.line || line != record.bytes)
@@ -229,7 +191,7 @@ Change commitAccountEdit(Journal &journal, const QString &accountFile, IoError w
 Change ChangePassword(const QString &userName, const QString &oldPassword,
                       const QString &newPassword,
                       const std::function<void(int done, int total)> &progress) {
-    AccountRecord record;
+    SignInRecord record;
     bool otherHasIt = false;
     Change change;
     if (!change.error.take(
@@ -303,7 +265,7 @@ Change ChangePassword(const QString &userName, const QString &oldPassword,
 }
 
 Change DeleteAccount(const QString &userName, const QString &password) {
-    AccountRecord record;
+    SignInRecord record;
     Change change;
     if (!change.error.take(findAccountRecord(userName, password, nullptr, &record, nullptr)))
         return change;

@@ -29,19 +29,24 @@ std::optional<QString> accountTag(QStringView field) {
 
 // Reads the account file by the reading rule, one line at a time, in file
 // order, and hands every line that holds a separator to `visit` (which
-// returns false to stop). A line without separator (blank lines included)
-// gets dummy fields that decipher to "", so it can never be an account and
-// is skipped at once. Nothing but the current line is held, whatever the
-// size of the file. An absent account file is created empty (and so holds
-// no record). False when the file cannot be read.
-IoError scanAccountFile(const std::function<bool(const AccountFields &)> &visit) {
+// returns false to stop): its fields, the line and its place among all the
+// lines of the file (from 0). A line without separator (blank lines
+// included) gets dummy fields that decipher to "", so it can never be an
+// account and is skipped at once. Nothing but the current line is held,
+// whatever the size of the file. An absent account file is created empty
+// (and so holds no record). False when the file cannot be read.
+using AccountVisit =
+    std::function<bool(const AccountFields &, const QString &line, qsizetype lineNo)>;
+IoError scanAccountFile(const AccountVisit &visit) {
     const QString path = AccountFilePath();
     bool hasData = false;
     if (IoError err = FileHasData(path, &hasData); err.failed() || !hasData)
         return err;
     AccountFields fields;
+    qsizetype lineNo = -1;
     return ForEachLine(path, [&](const QString &line) {
-        return SplitFields(QStringView(line), &fields) < 2 || visit(fields);
+        ++lineNo;
+        return SplitFields(QStringView(line), &fields) < 2 || visit(fields, line, lineNo);
     });
 }
 
@@ -79,11 +84,12 @@ bool IsWholeAccountLine(QByteArrayView line) {
 IoError NextAccountNumber(int *next) {
     *next = 0;
     qint64 highest = 0;
-    const IoError err = scanAccountFile([&](const AccountFields &record) {
-        if (const std::optional<QString> tag = accountTag(record[0]))
-            highest = std::max(highest, KeyNumber(*tag));
-        return true;
-    });
+    const IoError err =
+        scanAccountFile([&](const AccountFields &record, const QString &, qsizetype) {
+            if (const std::optional<QString> tag = accountTag(record[0]))
+                highest = std::max(highest, KeyNumber(*tag));
+            return true;
+        });
     if (!err.failed())
         *next = NextNumber(highest);
     return err;
@@ -94,16 +100,17 @@ IoError FindAccount(const QString &userName, bool *taken, int *nextNo) {
     *taken = false;
     const NameTest wanted(TrimBlanks(userName));
     qint64 highest = 0;
-    const IoError err = scanAccountFile([&](const AccountFields &record) {
-        const std::optional<QString> tag = accountTag(record[0]);
-        if (!tag)
-            return true;
-        highest = std::max(highest, KeyNumber(*tag));
-        if (!wanted.matches(record[1]))
-            return true;
-        *taken = true;
-        return false; // the first match ends the search
-    });
+    const IoError err =
+        scanAccountFile([&](const AccountFields &record, const QString &, qsizetype) {
+            const std::optional<QString> tag = accountTag(record[0]);
+            if (!tag)
+                return true;
+            highest = std::max(highest, KeyNumber(*tag));
+            if (!wanted.matches(record[1]))
+                return true;
+            *taken = true;
+            return false; // the first match ends the search
+        });
     if (err.failed()) {
         *taken = false;
         return err; // *nextNo stays 0, which is no storable number
@@ -112,12 +119,15 @@ IoError FindAccount(const QString &userName, bool *taken, int *nextNo) {
     return err;
 }
 
-IoError CheckSignIn(const QString &userName, const QString &password, qint16 *userNo) {
-    *userNo = 0;
+IoError FindSignInRecord(const QString &userName, const QString &password, SignInRecord *found,
+                         const QString *otherPassword, bool *otherHasIt) {
+    *found = SignInRecord();
+    if (otherHasIt)
+        *otherHasIt = false;
     const NameTest wantedName(TrimBlanks(userName));
     const QString wantedPassword = TrimBlanks(password);
-    qint16 signedIn = 0;
-    const IoError err = scanAccountFile([&](const AccountFields &record) {
+    const QString other = otherPassword ? TrimBlanks(*otherPassword) : QString();
+    return scanAccountFile([&](const AccountFields &record, const QString &line, qsizetype lineNo) {
         // The name first: tag and password are deciphered only for a
         // record whose name matches. A record signs in when all of its
         // checks pass, so their order changes nothing in the result.
@@ -126,19 +136,32 @@ IoError CheckSignIn(const QString &userName, const QString &password, qint16 *us
         const std::optional<QString> tag = accountTag(record[0]);
         if (!tag)
             return true;
-        if (SwapPairs(DecryptText(DecryptText(record[2]))) != wantedPassword)
-            return true;
         // A record whose number cannot be a 16-bit user number (0, or
         // above 32767) would sign in as a wrapped or signed-out user: it
         // is taken as not matching, and the search goes on.
         const qint64 number = KeyNumber(*tag);
         if (!IsStorableNumber(number))
             return true;
-        signedIn = qint16(number);
-        return false;
+        const QString stored = SwapPairs(DecryptText(DecryptText(record[2])));
+        if (found->line < 0 && stored == wantedPassword) {
+            found->line = lineNo;
+            found->bytes = line.toLatin1();
+            found->number = int(number);
+            found->name = SwapPairs(DecryptText(record[1]));
+            return otherPassword != nullptr; // the other password is looked for to the end
+        }
+        if (otherHasIt && stored == other)
+            *otherHasIt = true;
+        return true;
     });
+}
+
+IoError CheckSignIn(const QString &userName, const QString &password, qint16 *userNo) {
+    *userNo = 0;
+    SignInRecord found;
+    const IoError err = FindSignInRecord(userName, password, &found);
     if (!err.failed())
-        *userNo = signedIn;
+        *userNo = qint16(found.number);
     return err;
 }
 

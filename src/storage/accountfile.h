@@ -44,6 +44,22 @@ IoError NextAccountNumber(int *next);
 // read, `*nextNo` is 0.
 IoError FindAccount(const QString &userName, bool *taken, int *nextNo);
 
+// The account record a name and password sign in to.
+struct SignInRecord {
+    qsizetype line = -1; // its place among the lines of the account file; -1: none
+    QByteArray bytes;    // the line as stored
+    int number = 0;      // the user number; 0 when none signs in
+    QString name;        // as registered
+};
+
+// Reads the account file as CheckSignIn does: the first record that the name
+// and password sign in to is `*found`. When `otherPassword` is given, every
+// record is read, and `*otherHasIt` tells whether another record of that name
+// has that password. An absent account file is created empty (and matches
+// nothing).
+IoError FindSignInRecord(const QString &userName, const QString &password, SignInRecord *found,
+                         const QString *otherPassword = nullptr, bool *otherHasIt = nullptr);
+
 // Checks a user name (case and outer blanks ignored) and password (exact,
 // outer blanks ignored) against the account file, read a line at a time in
 // file order; the first record that matches both wins and gives `*userNo`,
