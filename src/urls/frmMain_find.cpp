@@ -232,12 +232,20 @@ void frmMain::lstUrlFind_DblClick() {
     const int urlNo = FoundUrls->urlNoAt(row);
     // The URL menu, with the category and then the URL chosen there as the
     // user would choose them: the category's URLs load, the URL's
-    // description shows.
-    cmdURL_Click();
+    // description shows. The category is chosen before the menu opens, so
+    // that the menu reads its file alone, not first the file of a category
+    // a URL panel left chosen.
     const int position = CategoriesShown->rowOfNumber(catNo);
+    const bool otherChosen = position >= 0 && cmbUrlCat->currentIndex() != position;
+    if (otherChosen) {
+        const QSignalBlocker quiet(cmbUrlCat);
+        cmbUrlCat->setCurrentIndex(position);
+    }
+    cmdURL_Click();
     if (position < 0)
         return;
-    cmbUrlCat->setCurrentIndex(position);
+    if (otherChosen)
+        SetStatus(QStringLiteral("Ready (URL(s) Menu)"));
     if (UrlViewCatNo != catNo)
         return; // its URLs could not be read; loading said so
     const int urlRow = lstUrlView->entries()->rowOfNumber(urlNo);

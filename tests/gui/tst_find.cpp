@@ -111,6 +111,7 @@ private slots:
     void descriptionOfTheChosenRow();
     void toTheUrlMenu_data();
     void toTheUrlMenu();
+    void toTheUrlMenuReadsOnlyTheFoundCategory();
     void savedInHint_data();
     void savedInHint();
     void modifyHintLeavesOutTheUrlBeingModified();
@@ -245,6 +246,30 @@ void tst_Find::descriptionOfTheChosenRow() {
     TypeInto(main.txtUrlFind, QStringLiteral(" daily"));
     QCOMPARE(FoundRows(main), QStringList{QStringLiteral("news.example.com   (Work)")});
     QCOMPARE(main.txtUrlFindDesc->toPlainText(), QString());
+}
+
+// A panel that left another category chosen: going to a URL found reads the
+// found URL's category alone, so the other one's foreign record is not
+// announced again on the way.
+void tst_Find::toTheUrlMenuReadsOnlyTheFoundCategory() {
+    GuiTestEnv env;
+    frmMain &main = ThreeCategories(env);
+    main.cmdURL_Click();
+    main.cmdUrlViewD_Click();
+    // Home chosen on the Delete URL panel: its list loads, announcing the
+    // foreign record, and the menu's list is left empty.
+    main.cmbUrlCat->setCurrentIndex(main.cmbUrlCat->findText(QStringLiteral("Home")));
+    QCOMPARE(main.cmbUrlDel->count(), 2);
+    QCOMPARE(main.UrlViewCatNo, 0);
+    MsgBox::reset();
+    PressFind(main);
+    main.txtUrlFind->setText(QStringLiteral("apps"));
+    QTest::keyClick(main.txtUrlFind, Qt::Key_Return);
+    QCOMPARE(main.cmbUrlCat->currentText(), QStringLiteral("Apps"));
+    QCOMPARE(main.UrlViewCatNo, 3);
+    QCOMPARE(main.lstUrlView->count(), 1);
+    QCOMPARE(StatusText(main), QStringLiteral("Ready (URL View Menu)"));
+    QCOMPARE(MsgBox::shown().size(), 0);
 }
 
 void tst_Find::toTheUrlMenu_data() {
