@@ -386,11 +386,11 @@ void frmMain::cmdCatViewX_Click() {
 
 // ---- Texts the cipher cannot store ----
 
-StorableOffer OfferStorableText(QWidget *parent, const modMain::Change &change,
-                                const QList<std::pair<QString, QWidget *>> &boxes,
-                                const QString &ready) {
+bool OfferStorableText(QWidget *parent, const modMain::Change &change,
+                       const QList<std::pair<QString, QWidget *>> &boxes, const QString &ready,
+                       const std::function<void()> &tryAgain) {
     if (!change.error.is(modMain::IoError::Kind::Unstorable))
-        return StorableOffer::NotMade;
+        return false;
     for (const auto &[subject, box] : boxes) {
         if (change.error.subject != subject)
             continue;
@@ -399,7 +399,7 @@ StorableOffer OfferStorableText(QWidget *parent, const modMain::Change &change,
         // A text that mapping leaves as it is was refused for another
         // reason than its characters: the plain refusal stands.
         if (!mapped.changed)
-            return StorableOffer::NotMade;
+            return false;
         const MsgAnswer answer =
             MsgBox::show(parent,
                          change.error.message() + QStringLiteral("\r\n\r\nStore it as \"") +
@@ -407,11 +407,12 @@ StorableOffer OfferStorableText(QWidget *parent, const modMain::Change &change,
                          MsgButtons::YesNo);
         if (answer == MsgAnswer::Yes) {
             SetBoxText(box, mapped.text);
-            return StorableOffer::Taken;
+            tryAgain();
+        } else {
+            SetStatus(ready);
+            box->setFocus();
         }
-        SetStatus(ready);
-        box->setFocus();
-        return StorableOffer::Declined;
+        return true;
     }
-    return StorableOffer::NotMade;
+    return false;
 }

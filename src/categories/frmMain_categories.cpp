@@ -183,16 +183,10 @@ void frmMain::cmdCatAdd_Click() {
     // left, the index decides.
     SetStatus(QStringLiteral("Please Wait...Adding Category!"));
     const modMain::Change change = AddCategory(name);
-    switch (OfferStorableText(this, change, {{QStringLiteral("Category Name"), txtCatAdd}},
-                              QStringLiteral("Ready (Add Category Menu)"))) {
-    case StorableOffer::Taken:
-        cmdCatAdd_Click();
+    if (OfferStorableText(this, change, {{QStringLiteral("Category Name"), txtCatAdd}},
+                          QStringLiteral("Ready (Add Category Menu)"),
+                          [this] { cmdCatAdd_Click(); }))
         return;
-    case StorableOffer::Declined:
-        return;
-    case StorableOffer::NotMade:
-        break;
-    }
     if (ChangeRefused(this, change, QStringLiteral("Ready (Add Category Menu)"), txtCatAdd)) {
         if (change.error.is(modMain::IoError::Kind::NameTaken))
             txtCatAdd->clear();
@@ -312,16 +306,10 @@ void frmMain::cmdCatMod_Click() {
     const int number = cmbCatMod->entries()->numberAt(chosen);
     SetStatus(QStringLiteral("Please Wait...Modifying Category Information..."));
     const modMain::Change change = modMain::DoCommand(QStringLiteral("MC"));
-    switch (OfferStorableText(this, change, {{QStringLiteral("Category Name"), txtCatMod}},
-                              QStringLiteral("Ready (Modify Category Menu)"))) {
-    case StorableOffer::Taken:
-        cmdCatMod_Click();
+    if (OfferStorableText(this, change, {{QStringLiteral("Category Name"), txtCatMod}},
+                          QStringLiteral("Ready (Modify Category Menu)"),
+                          [this] { cmdCatMod_Click(); }))
         return;
-    case StorableOffer::Declined:
-        return;
-    case StorableOffer::NotMade:
-        break;
-    }
     if (ChangeRefused(this, change, QStringLiteral("Ready (Modify Category Menu)"), txtCatMod)) {
         if (change.error.is(modMain::IoError::Kind::NameTaken))
             txtCatMod->clear();

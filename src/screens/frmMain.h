@@ -286,10 +286,10 @@ void ReportChanged(QWidget *parent, const QString &success, const modMain::Chang
 // refusal is about the subject ("Category Name", "URL", "Description") of
 // one of `boxes`, and the character table (MapToStorable) makes that box's
 // text one that can be stored, the refusal's box asks whether to store the
-// mapped text instead. Yes puts it into the box (Taken: the handler tries
-// again); No leaves the box as typed, `ready` on the status line and the
-// focus in the box (Declined). NotMade: no offer, the plain refusal follows.
-enum class StorableOffer { NotMade, Taken, Declined };
-StorableOffer OfferStorableText(QWidget *parent, const modMain::Change &change,
-                                const QList<std::pair<QString, QWidget *>> &boxes,
-                                const QString &ready);
+// mapped text instead. Yes puts it into the box and runs `tryAgain` (the
+// handler once more); No leaves the box as typed, `ready` on the status line
+// and the focus in the box. True when the offer was made, and the handler
+// ends there; false: no offer, the plain refusal follows.
+bool OfferStorableText(QWidget *parent, const modMain::Change &change,
+                       const QList<std::pair<QString, QWidget *>> &boxes, const QString &ready,
+                       const std::function<void()> &tryAgain);

@@ -439,18 +439,11 @@ void frmMain::cmdUrlAdd_Click() {
     // box keeps it for the user to change.
     SetStatus(QStringLiteral("Please wait...Adding URL..."));
     const modMain::Change change = modMain::DoCommand(QStringLiteral("AU"));
-    switch (OfferStorableText(
-        this, change,
-        {{QStringLiteral("URL"), txtUrlAdd}, {QStringLiteral("Description"), txtUrlAddCh}},
-        QStringLiteral("Ready (Add URL Menu)"))) {
-    case StorableOffer::Taken:
-        cmdUrlAdd_Click();
+    if (OfferStorableText(
+            this, change,
+            {{QStringLiteral("URL"), txtUrlAdd}, {QStringLiteral("Description"), txtUrlAddCh}},
+            QStringLiteral("Ready (Add URL Menu)"), [this] { cmdUrlAdd_Click(); }))
         return;
-    case StorableOffer::Declined:
-        return;
-    case StorableOffer::NotMade:
-        break;
-    }
     if (ChangeRefused(this, change, QStringLiteral("Ready (Add URL Menu)"),
                       DescriptionRefused(change) ? txtUrlAddCh.get() : nullptr))
         return;
@@ -605,18 +598,11 @@ void frmMain::cmdUrlMod_Click() {
     // left as loaded is kept as stored (see ModifyUrl).
     SetStatus(QStringLiteral("Please wait...Modifying URL Data..."));
     const modMain::Change change = modMain::DoCommand(QStringLiteral("MU"));
-    switch (OfferStorableText(
-        this, change,
-        {{QStringLiteral("URL"), txtUrlMod}, {QStringLiteral("Description"), txtUrlModDesc}},
-        QStringLiteral("Ready (Modify URL Menu)"))) {
-    case StorableOffer::Taken:
-        cmdUrlMod_Click();
+    if (OfferStorableText(
+            this, change,
+            {{QStringLiteral("URL"), txtUrlMod}, {QStringLiteral("Description"), txtUrlModDesc}},
+            QStringLiteral("Ready (Modify URL Menu)"), [this] { cmdUrlMod_Click(); }))
         return;
-    case StorableOffer::Declined:
-        return;
-    case StorableOffer::NotMade:
-        break;
-    }
     if (ChangeRefused(this, change, QStringLiteral("Ready (Modify URL Menu)"),
                       DescriptionRefused(change) ? txtUrlModDesc.get() : nullptr))
         return;
