@@ -474,8 +474,8 @@ LoginLayout ComputeLoginLayout(const LoginLayoutInput &in) {
                                  EndsShortOfMiddle(FW, 5));
     const Box cmdCancel = a.place("cmdCancel", cmdLogin.height, cmdLogin.width, cmdLogin.top,
                                   Pct(FW, 5) + (FW / 2.0f));
-    a.place("cmdNewUser", Pct(FH, 13), R(txtUser) - lblUser.left, Pct(FH, 7) + B(cmdCancel),
-            lblUser.left);
+    const Box cmdNewUser = a.place("cmdNewUser", Pct(FH, 13), R(txtUser) - lblUser.left,
+                                   Pct(FH, 7) + B(cmdCancel), lblUser.left);
 
     // The new-user frame, over the same rectangle.
     a.place("fraNewUser", fraLogin.height, fraLogin.width, fraLogin.top, fraLogin.left);
@@ -499,7 +499,6 @@ LoginLayout ComputeLoginLayout(const LoginLayoutInput &in) {
     // The sign-in frame's way to the password frame: a low button under the
     // new-user button, ending where it ends, in the room left at the
     // frame's foot.
-    const Box cmdNewUser = out.boxes.value(QStringLiteral("cmdNewUser"));
     a.place("cmdChangePass", Pct(FH, 5), Pct(FW, 30), Pct(FH, 1.5f) + B(cmdNewUser),
             R(cmdNewUser) - Pct(FW, 30));
 
