@@ -788,16 +788,8 @@ IoError CutTornLastLine(const QString &path, const std::function<bool(QByteArray
         return IoError(); // a whole record: only its line end is missing
     file.close();
 
-    IoError err;
-    FileDescriptor writer = openDataFile(path, O_WRONLY, kWriteTo, &err);
-    if (!writer.valid())
+    if (IoError err = diskio::CutFile(path, lineStart, kWriteTo); err.failed())
         return err;
-    if (::ftruncate(writer.get(), lineStart) != 0)
-        return failed(path, kWriteTo, errno);
-    if (const int error = syncFile(writer.get()))
-        return failed(path, kWriteTo, error);
-    if (const int error = writer.close())
-        return failed(path, kWriteTo, error);
     *cut = true;
     return IoError();
 }
@@ -998,12 +990,27 @@ IoError NotSyncedWarning(const QString &file, NotSynced::Kind kind, const QStrin
     return notSynced(file, kind, QString(), folder, errorCode);
 }
 
-int OpenDataFile(const QString &path, int flags, const QString &action, IoError *err,
-                 bool *created) {
-    FileDescriptor file = openDataFile(path, flags, action, err, created);
-    const int fd = file.get();
-    file.release();
-    return fd;
+FileDescriptor OpenDataFile(const QString &path, int flags, const QString &action, IoError *err,
+                            bool *created) {
+    return openDataFile(path, flags, action, err, created);
+}
+
+IoError CutFile(const QString &path, qint64 length, const QString &action) {
+    IoError err;
+    FileDescriptor file = openDataFile(path, O_WRONLY, action, &err);
+    if (!file.valid())
+        return err;
+    int result;
+    do
+        result = ::ftruncate(file.get(), off_t(length));
+    while (result != 0 && errno == EINTR);
+    if (result != 0)
+        return failed(path, action, errno);
+    if (const int error = syncFile(file.get()))
+        return failed(path, action, error);
+    if (const int error = file.close())
+        return failed(path, action, error);
+    return IoError();
 }
 
 int WriteAll(int fd, QByteArrayView data) {

@@ -29,8 +29,6 @@ public:
 
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
-    // Hands the descriptor over: it is no longer closed here.
-    void release() { fd_ = -1; }
     void reset(int fd = -1) {
         if (fd_ >= 0)
             ::close(fd_);
@@ -66,10 +64,14 @@ IoError NotSyncedWarning(const QString &file, NotSynced::Kind kind, const QStrin
 // Opens a data file that must be a regular file, as every reader and writer
 // opens one: never blocking, refusing folders, pipes, devices and links that
 // lead nowhere, a new file (O_CREAT) owner-only, `*created` telling whether
-// this call made it. Returns the descriptor (the caller closes it), or -1
-// with the failure, reported as one to `action` the file, in `*err`.
-int OpenDataFile(const QString &path, int flags, const QString &action, IoError *err,
-                 bool *created = nullptr);
+// this call made it. Returns the descriptor, not valid with the failure,
+// reported as one to `action` the file, in `*err`.
+FileDescriptor OpenDataFile(const QString &path, int flags, const QString &action, IoError *err,
+                            bool *created = nullptr);
+
+// Cuts a data file to its first `length` bytes and flushes it; a failure is
+// one to `action` the file.
+IoError CutFile(const QString &path, qint64 length, const QString &action);
 
 // Writes all of `data` (DiskCalls::write). Returns 0 or the errno.
 int WriteAll(int fd, QByteArrayView data);

@@ -164,21 +164,7 @@ IoError cutBack(const QString &path, qint64 length) {
         return errno == ENOENT ? IoError() : failed(path, kRestore, errno);
     if (!S_ISREG(st.st_mode) || st.st_size <= length)
         return IoError();
-    IoError err;
-    FileDescriptor file(diskio::OpenDataFile(path, O_WRONLY, kRestore, &err));
-    if (!file.valid())
-        return err;
-    int result;
-    do
-        result = ::ftruncate(file.get(), off_t(length));
-    while (result != 0 && errno == EINTR);
-    if (result != 0)
-        return failed(path, kRestore, errno);
-    if (const int error = diskio::SyncFile(file.get()))
-        return failed(path, kRestore, error);
-    if (const int error = file.close())
-        return failed(path, kRestore, error);
-    return IoError();
+    return diskio::CutFile(path, length, kRestore);
 }
 
 // Removes a file the change made, when it is there.
