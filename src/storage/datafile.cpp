@@ -349,6 +349,35 @@ template <typename Visit> IoError readLines(int fd, const QString &path, Visit &
     return readLines(fd, path, std::forward<Visit>(visit), [] {});
 }
 
+// What a new content of `path` replaces: `*target`, the file itself or the
+// one a link to it leads to, and `*mode`, its permissions (0600 for a new
+// file). Refuses what is no data file, a file its user may not write to (the
+// rename would need only the folder's permission) and a link that leads
+// nowhere. A look-up that fails for another reason than a missing file is
+// left to the caller: `*statError` holds its errno (0 otherwise).
+IoError replacedTarget(const QString &path, QString *target, mode_t *mode, int *statError) {
+    *target = path;
+    *mode = S_IRUSR | S_IWUSR;
+    *statError = 0;
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
+        if (const QString why = notAFileReason(st.st_mode); !why.isEmpty())
+            return IoError::failure(path, kWriteTo, why);
+        IoError err;
+        if (!openDataFile(path, O_WRONLY, kWriteTo, &err).valid())
+            return err;
+        *mode = st.st_mode & 07777;
+        if (QFileInfo(path).isSymLink())
+            *target = QFileInfo(path).canonicalFilePath();
+    } else if (errno == ENOENT) {
+        if (const QString why = danglingLinkReason(path); !why.isEmpty())
+            return IoError::failure(path, kWriteTo, why);
+    } else {
+        *statError = errno;
+    }
+    return IoError();
+}
+
 // The new content of a data file on its way in: a temporary file beside the
 // file it replaces (beside the file a link leads to, which keeps its place
 // and its permissions; a new file is the owner's only), written as the
@@ -367,26 +396,13 @@ public:
     IoError start(const QString &path) {
         ignoreFileSizeSignal();
         path_ = path;
-        target_ = path;
-        const QByteArray name = QFile::encodeName(path);
-        mode_t mode = S_IRUSR | S_IWUSR;
-        struct stat st;
-        if (::stat(name.constData(), &st) == 0) {
-            if (const QString why = notAFileReason(st.st_mode); !why.isEmpty())
-                return IoError::failure(path, kWriteTo, why);
-            // The rename below needs only the folder's permission; the
-            // file's own is asked here, so that a file made read-only stays
-            // as it is, refused as an append to it would be.
-            IoError err;
-            if (!openDataFile(path, O_WRONLY, kWriteTo, &err).valid())
-                return err;
-            mode = st.st_mode & 07777;
-            if (QFileInfo(path).isSymLink())
-                target_ = QFileInfo(path).canonicalFilePath();
-        } else if (errno == ENOENT) {
-            if (const QString why = danglingLinkReason(path); !why.isEmpty())
-                return IoError::failure(path, kWriteTo, why);
-        }
+        // A file made read-only stays as it is, refused as an append to it
+        // would be; a failed look-up shows in the making of the temporary
+        // file.
+        mode_t mode = 0;
+        int statError = 0;
+        if (IoError err = replacedTarget(path, &target_, &mode, &statError); err.failed())
+            return err;
         // The temporary file lies beside the file it replaces: a rename
         // within one folder is atomic. Its name is one that
         // RemoveRewriteLeftovers knows, should a crash leave it behind.
@@ -905,25 +921,13 @@ QByteArray freshRewriteName(const QString &target) {
 
 IoError WriteNewFile(const QString &path, QByteArrayView content) {
     ignoreFileSizeSignal();
-    const QByteArray name = QFile::encodeName(path);
-    QString target = path;
-    struct stat st;
-    if (::stat(name.constData(), &st) == 0) {
-        if (const QString why = notAFileReason(st.st_mode); !why.isEmpty())
-            return IoError::failure(path, kWriteTo, why);
-        // The rename below needs only the folder's permission; a file its
-        // user may not write to is refused all the same.
-        IoError err;
-        if (!openDataFile(path, O_WRONLY, kWriteTo, &err).valid())
-            return err;
-        if (QFileInfo(path).isSymLink())
-            target = QFileInfo(path).canonicalFilePath();
-    } else if (errno == ENOENT) {
-        if (const QString why = danglingLinkReason(path); !why.isEmpty())
-            return IoError::failure(path, kWriteTo, why);
-    } else {
-        return failed(path, kWriteTo, errno);
-    }
+    QString target;
+    mode_t mode = 0; // the file written is always the owner's alone
+    int statError = 0;
+    if (IoError err = replacedTarget(path, &target, &mode, &statError); err.failed())
+        return err;
+    if (statError)
+        return failed(path, kWriteTo, statError);
     const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
 
     // The content goes into a file without a name in the target's folder
