@@ -208,8 +208,13 @@ IoError ReadUrlList(const QString &path, const QString &stamp, QList<ListEntry> 
     const OwnerTest owner(stamp);
     std::array<QStringView, kUrlFields> fields;
     IoError err = ForEachLine(path, [&](const QString &line) {
-        if (highest) // every line counts, as for GetNextUrlNo
-            *highest = qMax(*highest, UrlNoOfLine(line));
+        // The key is deciphered once: every line counts for the highest
+        // number (as for GetNextUrlNo), and an owned one gives its number.
+        std::optional<qint64> number;
+        if (highest) {
+            number = UrlNoOfLine(line);
+            *highest = qMax(*highest, *number);
+        }
         // The fields as views into the line: only the stamp, the key and
         // the address are deciphered, and nothing is copied on the way.
         if (SplitFields(QStringView(line), &fields) < kUrlFields)
@@ -218,8 +223,9 @@ IoError ReadUrlList(const QString &path, const QString &stamp, QList<ListEntry> 
             ++*foreign;
             return true;
         }
-        const qint64 number = FieldKeyNumber(fields[0]);
-        owned->append(ListEntry{DecodeField(fields[1]), int(qMin<qint64>(number, INT_MAX))});
+        if (!number)
+            number = FieldKeyNumber(fields[0]);
+        owned->append(ListEntry{DecodeField(fields[1]), int(qMin<qint64>(*number, INT_MAX))});
         return true;
     });
     if (err.failed()) {
