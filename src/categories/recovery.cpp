@@ -20,10 +20,6 @@ namespace modMain {
 namespace {
 
 // What the program was doing when a step failed, and what to do about it.
-const QString kLookingAtSignIn =
-    QStringLiteral("Wayfile was looking in your folder for changes that were cut short");
-const QString kClearingAtSignIn =
-    QStringLiteral("Wayfile was clearing away what an interrupted change left in your folder");
 const QString kCuttingAtSignIn =
     QStringLiteral("Wayfile was checking the end of a file for a record that a crash or a power "
                    "failure left unfinished");
@@ -35,20 +31,10 @@ const QString kPuttingBackIndex =
 const QString kPuttingBackUrls =
     QStringLiteral("Wayfile was putting back the file of a Category's URLs after a change that was "
                    "cut short");
-const QString kNothingChangedAtSignIn =
-    QStringLiteral("Nothing was changed. Wayfile tries again at your next sign-in.");
-const QString kUnfinishedCopyAtSignIn =
-    QStringLiteral("Your data are all kept: the file left behind is an unfinished copy that "
-                   "Wayfile never reads. Wayfile tries again at your next sign-in; you may also "
-                   "delete that file yourself.");
 const QString kTornKeptAtSignIn =
     QStringLiteral("The file is kept as it was. Wayfile tries again at your next sign-in.");
 
 // The same jobs at start-up, in the program folder.
-const QString kLookingAtStart =
-    QStringLiteral("Wayfile was looking in its folder for changes that were cut short");
-const QString kClearingAtStart =
-    QStringLiteral("Wayfile was clearing away what an interrupted change left in its folder");
 const QString kCuttingAccount =
     QStringLiteral("Wayfile was checking the end of the account file for a record that a crash "
                    "or a power failure left unfinished");
@@ -62,34 +48,54 @@ const QString kRemovingRegistrationFolder =
 const QString kFinishingTransaction =
     QStringLiteral("Wayfile was finishing or undoing a change of several files (an import, a "
                    "password change or the deletion of an ID) that was cut short");
-const QString kJournalKeptAtStart =
-    QStringLiteral("Nothing is lost: the record of that change is kept, and Wayfile tries again "
-                   "at its next start. Please check that the disk has room and that Wayfile may "
-                   "write to its folder.");
-const QString kJournalKeptAtSignIn =
-    QStringLiteral("Nothing is lost: the record of that change is kept, and Wayfile tries again "
-                   "at your next sign-in. Please check that the disk has room and that Wayfile "
-                   "may write to its folder.");
 
 const QString kTempLeftoverName = QStringLiteral("TMP.DAT");
+
+// Where a job runs, as its texts name it: at start-up in the program's
+// folder, or at sign-in in the user's.
+struct Occasion {
+    QLatin1StringView folder; // the folder looked in
+    QLatin1StringView next;   // when the job is tried again
+};
+constexpr Occasion kAtStart{QLatin1StringView("its folder"), QLatin1StringView("its next start")};
+constexpr Occasion kAtSignIn{QLatin1StringView("your folder"),
+                             QLatin1StringView("your next sign-in")};
+
+// The jobs that run on both occasions, and what to do when they fail.
+QString looking(const Occasion &o) {
+    return QStringLiteral("Wayfile was looking in %1 for changes that were cut short")
+        .arg(o.folder);
+}
+QString clearing(const Occasion &o) {
+    return QStringLiteral("Wayfile was clearing away what an interrupted change left in %1")
+        .arg(o.folder);
+}
+QString nothingChanged(const Occasion &o) {
+    return QStringLiteral("Nothing was changed. Wayfile tries again at %1.").arg(o.next);
+}
+QString unfinishedCopy(const Occasion &o) {
+    return QStringLiteral("Your data are all kept: the file left behind is an unfinished copy "
+                          "that Wayfile never reads. Wayfile tries again at %1; you may also "
+                          "delete that file yourself.")
+        .arg(o.next);
+}
+// The journal stays in the program's folder on both occasions.
+QString journalKept(const Occasion &o) {
+    return QStringLiteral("Nothing is lost: the record of that change is kept, and Wayfile tries "
+                          "again at %1. Please check that the disk has room and that Wayfile may "
+                          "write to its folder.")
+        .arg(o.next);
+}
 
 // What a failure of clearing away rewrite leftovers in `folder` says: a
 // folder that cannot be read changed nothing; a leftover that cannot go is
 // an unfinished copy.
-IoError clearingLeftovers(IoError err, const QString &folder, bool atStart) {
+IoError clearingLeftovers(IoError err, const QString &folder, const Occasion &o) {
     if (!err.failed())
         return err;
-    const bool listing = err.file == folder;
-    if (atStart)
-        return err.during(listing ? kLookingAtStart : kClearingAtStart,
-                          listing ? QStringLiteral("Nothing was changed. Wayfile tries again at "
-                                                   "its next start.")
-                                  : QStringLiteral("Your data are all kept: the file left behind "
-                                                   "is an unfinished copy that Wayfile never "
-                                                   "reads. Wayfile tries again at its next start; "
-                                                   "you may also delete that file yourself."));
-    return err.during(listing ? kLookingAtSignIn : kClearingAtSignIn,
-                      listing ? kNothingChangedAtSignIn : kUnfinishedCopyAtSignIn);
+    if (err.file == folder)
+        return err.during(looking(o), nothingChanged(o));
+    return err.during(clearing(o), unfinishedCopy(o));
 }
 
 // The category whose URL file a name is ("CAT<m>.DAT" in any letter case,
@@ -321,7 +327,7 @@ IoError recoverPeerLeftovers(const QString &folder, const QStringList &names,
         }
         LeftoverKind kind = LeftoverKind::Unknown;
         if (IoError err = leftoverKind(path, &kind); err.failed()) {
-            result.keepFirst(err.during(kLookingAtSignIn, kNothingChangedAtSignIn));
+            result.keepFirst(err.during(looking(kAtSignIn), nothingChanged(kAtSignIn)));
             continue;
         }
         leftovers.append({path, kind});
@@ -334,13 +340,14 @@ IoError recoverPeerLeftovers(const QString &folder, const QStringList &names,
         const QString &path = leftover.path;
         switch (leftover.kind) {
         case LeftoverKind::Empty:
-            result.keepFirst(RemoveFile(path).during(kClearingAtSignIn, kUnfinishedCopyAtSignIn));
+            result.keepFirst(
+                RemoveFile(path).during(clearing(kAtSignIn), unfinishedCopy(kAtSignIn)));
             break;
         case LeftoverKind::Index: {
             const QString index = JoinPath(folder, kCategoryIndexName);
             if (holdsData(index)) {
                 result.keepFirst(
-                    RemoveFile(path).during(kClearingAtSignIn, kUnfinishedCopyAtSignIn));
+                    RemoveFile(path).during(clearing(kAtSignIn), unfinishedCopy(kAtSignIn)));
                 break;
             }
             result.keepFirst(
@@ -356,7 +363,7 @@ IoError recoverPeerLeftovers(const QString &folder, const QStringList &names,
         case LeftoverKind::Urls: {
             QSet<qint64> indexed;
             if (IoError err = indexedCategories(folder, &indexed); err.failed()) {
-                result.keepFirst(err.during(kPuttingBackUrls, kNothingChangedAtSignIn));
+                result.keepFirst(err.during(kPuttingBackUrls, nothingChanged(kAtSignIn)));
                 break;
             }
             QList<qint64> numbers(indexed.begin(), indexed.end());
@@ -382,7 +389,7 @@ IoError recoverPeerLeftovers(const QString &folder, const QStringList &names,
                 // Every file it could have become holds data: it never
                 // took the place of any.
                 result.keepFirst(
-                    RemoveFile(path).during(kClearingAtSignIn, kUnfinishedCopyAtSignIn));
+                    RemoveFile(path).during(clearing(kAtSignIn), unfinishedCopy(kAtSignIn)));
             } else {
                 tellLeftLeftover(path,
                                  without.isEmpty()
@@ -438,8 +445,8 @@ IoError RecoverProgramFolder() {
     // A change of several files cut short is finished or undone first, so
     // that the steps below see whole files.
     IoError journals = RecoverJournals();
-    result.keepFirst(journals.during(kFinishingTransaction, kJournalKeptAtStart));
-    result.keepFirst(clearingLeftovers(RemoveRewriteLeftovers(folder), folder, true));
+    result.keepFirst(journals.during(kFinishingTransaction, journalKept(kAtStart)));
+    result.keepFirst(clearingLeftovers(RemoveRewriteLeftovers(folder), folder, kAtStart));
 
     bool cut = false;
     IoError err = CutTornLastLine(AccountFilePath(), IsWholeAccountLine, &cut);
@@ -483,16 +490,16 @@ IoError RecoverUserFolder(int userNo, QStringList *notices) {
     // An import cut short is undone first; nothing else is touched while
     // that cannot be done.
     if (IoError err = RecoverJournal(folder); err.failed())
-        return err.during(kFinishingTransaction, kJournalKeptAtSignIn);
+        return err.during(kFinishingTransaction, journalKept(kAtSignIn));
 
     // Every step is taken that can be; the first failure is the one told.
     IoError result;
 
-    result.keepFirst(clearingLeftovers(RemoveRewriteLeftovers(folder), folder, false));
+    result.keepFirst(clearingLeftovers(RemoveRewriteLeftovers(folder), folder, kAtSignIn));
 
     QStringList names;
     if (IoError err = ListFolder(folder, &names); err.failed()) {
-        result.keepFirst(err.during(kLookingAtSignIn, kNothingChangedAtSignIn));
+        result.keepFirst(err.during(looking(kAtSignIn), nothingChanged(kAtSignIn)));
         return result;
     }
     result.keepFirst(cutTornLines(folder, names));
@@ -503,7 +510,7 @@ IoError RecoverUserFolder(int userNo, QStringList *notices) {
         result.keepFirst(recoverPeerLeftovers(folder, names, notices));
         // They may have become files of their own names.
         if (IoError err = ListFolder(folder, &names); err.failed()) {
-            result.keepFirst(err.during(kLookingAtSignIn, kNothingChangedAtSignIn));
+            result.keepFirst(err.during(looking(kAtSignIn), nothingChanged(kAtSignIn)));
             return result;
         }
     }
