@@ -213,19 +213,8 @@ void frmLogin::txtChNRPass_KeyPress(int &keyAscii) {
 }
 
 modMain::Change frmLogin::ChangePassword() {
-    // The bar moves a percent at a time and is painted at once; keys and
-    // clicks wait until the change is done.
-    int shown = -1;
-    auto progress = [this, &shown](int done, int total) {
-        const int percent = total > 0 ? int(qint64(done) * 100 / total) : 100;
-        if (percent == shown)
-            return;
-        shown = percent;
-        prgChPass->setValue(percent);
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
     return modMain::ChangePassword(txtChUser->text(), txtChPass->text(), txtChNPass->text(),
-                                   progress);
+                                   screens::ProgressOn(prgChPass));
 }
 
 modMain::Change frmLogin::DeleteId() {

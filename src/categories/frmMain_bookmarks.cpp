@@ -301,20 +301,8 @@ void frmMain::cmdCatImpCncl_Click() {
 modMain::Change frmMain::ImportBookmarks() {
     if (!PendingImport)
         return modMain::Change();
-    // The bar moves on each whole per cent; the window repaints then, and
-    // takes no input until the import is done.
-    int shown = -1;
-    const auto progress = [this, &shown](int done, int total) {
-        const int percent = total > 0 ? int(qint64(done) * 100 / total) : 100;
-        if (percent == shown)
-            return;
-        shown = percent;
-        prgCatImp->setRange(0, 100);
-        prgCatImp->setValue(percent);
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
-    const modMain::Change change = modMain::ImportCategories(modMain::UserNo, modMain::PassStamp,
-                                                             PendingImport->plan, progress);
+    const modMain::Change change = modMain::ImportCategories(
+        modMain::UserNo, modMain::PassStamp, PendingImport->plan, screens::ProgressOn(prgCatImp));
     if (!change.changed)
         return change;
 

@@ -4,17 +4,20 @@
 #include "screens/limitedtextedit.h"
 #include "screens/screens.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSet>
 #include <QStyle>
 #include <qdrawutil.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace screens {
 
@@ -119,6 +122,19 @@ void StyleWindow(QWidget *window) {
     window->setPalette(pal);
     window->setAutoFillBackground(true);
     window->setFont(StandardFont());
+}
+
+std::function<void(int done, int total)> ProgressOn(QProgressBar *bar) {
+    bar->setRange(0, 100);
+    auto shown = std::make_shared<int>(-1);
+    return [bar, shown](int done, int total) {
+        const int percent = total > 0 ? int(qint64(done) * 100 / total) : 100;
+        if (percent == *shown)
+            return;
+        *shown = percent;
+        bar->setValue(percent);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
 }
 
 void ApplyRow(QWidget *control, const ControlRow &row) {

@@ -13,6 +13,7 @@
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QWidget;
 
@@ -103,6 +104,11 @@ void StyleWindow(QWidget *window);
 
 // The standard font at `points`, optionally bold: a sans-serif face.
 QFont StandardFont(double points = kStandardPoints, bool bold = false);
+
+// How a long job that reports `done` of `total` moves `bar`: a whole per
+// cent at a time (0 to 100), painted at once; keys and clicks wait until the
+// job is done.
+std::function<void(int done, int total)> ProgressOn(QProgressBar *bar);
 
 // Applies a row's texts, font, colours and flags to a freshly made control.
 void ApplyRow(QWidget *control, const ControlRow &row);
