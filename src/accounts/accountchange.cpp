@@ -75,19 +75,16 @@ public:
     // `stampField`: the 0-based field that holds the stamp. A line with
     // fewer fields holds no stamp and stays as it is.
     bool edit(QByteArrayView &line, int stampField) {
-        static const QByteArray sep = kFieldSep.toLatin1();
-        qsizetype start = 0;
+        RecordSplitter<QLatin1StringView> fields(QLatin1StringView(line.data(), line.size()));
         for (int field = 0; field < stampField; ++field) {
-            const qsizetype at = line.indexOf(sep, start);
-            if (at < 0)
+            fields.next();
+            if (fields.atEnd())
                 return false;
-            start = at + sep.size();
         }
-        qsizetype end = line.indexOf(sep, start);
-        if (end < 0)
-            end = line.size();
-        const QByteArrayView stored = line.sliced(start, end - start);
-        stored_ = QLatin1StringView(stored.data(), stored.size()); // reused: rarely allocates
+        const QLatin1StringView stored = fields.next();
+        const qsizetype start = stored.data() - line.data();
+        const qsizetype end = start + stored.size();
+        stored_ = stored; // reused: rarely allocates
         if (!old_.owns(stored_))
             return false;
         line_.resize(0);

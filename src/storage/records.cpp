@@ -139,26 +139,19 @@ QString JoinRecord(const QStringList &fields) {
 }
 
 bool IsWholeRecord(QByteArrayView line, std::initializer_list<FieldShape> shape) {
-    static const QByteArray separator = kFieldSep.toLatin1();
-    qsizetype start = 0;
-    const FieldShape *field = shape.begin();
-    for (; field != shape.end(); ++field) {
-        const bool last = field + 1 == shape.end();
-        qsizetype end = line.indexOf(separator, start);
-        if (last != (end < 0))
-            return false; // fewer or more fields than the shape
-        if (end < 0)
-            end = line.size();
-        const qsizetype size = end - start;
-        if ((size == 0 && !field->mayBeEmpty) || size % field->perChar != 0)
+    RecordSplitter<QLatin1StringView> fields(QLatin1StringView(line.data(), line.size()));
+    for (const FieldShape &wanted : shape) {
+        if (fields.atEnd())
+            return false; // fewer fields than the shape
+        const QLatin1StringView field = fields.next();
+        if ((field.isEmpty() && !wanted.mayBeEmpty) || field.size() % wanted.perChar != 0)
             return false;
-        for (qsizetype i = start; i < end; ++i) {
-            if (line[i] < '0' || line[i] > '9')
+        for (const char c : field) {
+            if (c < '0' || c > '9')
                 return false;
         }
-        start = end + separator.size();
     }
-    return shape.size() > 0;
+    return shape.size() > 0 && fields.atEnd(); // and no more fields
 }
 
 qint64 ReadNumber(QStringView text) {
