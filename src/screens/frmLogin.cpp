@@ -69,9 +69,8 @@ void frmLogin::connectHandlers() {
 }
 
 void frmLogin::clearBoxes() {
-    for (QLineEdit *box : {txtUser, txtPass, txtNUser, txtNPass, txtNRPass})
-        box->clear();
-    for (QLineEdit *box : {txtChUser, txtChPass, txtChNPass, txtChNRPass})
+    for (QLineEdit *box : {txtUser, txtPass, txtNUser, txtNPass, txtNRPass, txtChUser, txtChPass,
+                           txtChNPass, txtChNRPass})
         box->clear();
 }
 

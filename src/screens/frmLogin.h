@@ -66,7 +66,7 @@ protected:
 private:
     void connectHandlers();
     void connectPasswordHandlers();
-    // Empties the five text boxes of both frames.
+    // Empties the text boxes of all three frames.
     void clearBoxes();
 };
 
