@@ -19,23 +19,17 @@ namespace modMain {
 
 namespace {
 
+using diskio::Failed;
 using diskio::FileDescriptor;
 using diskio::kCreate;
 using diskio::kDelete;
 using diskio::kRead;
 using diskio::kWriteTo;
+using diskio::NotSyncedWarning;
 const QString kRestore = QStringLiteral("restore");
 const QString kFinish = QStringLiteral("finish the change recorded in");
 
 constexpr char kHeader[] = "Wayfile journal 1";
-
-IoError failed(const QString &file, const QString &action, int errorCode) {
-    return diskio::Failed(file, action, errorCode);
-}
-
-IoError notSynced(const QString &file, const QString &folder, int errorCode, NotSynced::Kind kind) {
-    return diskio::NotSyncedWarning(file, kind, folder, errorCode);
-}
 
 QByteArray nameOf(const QString &path) {
     return QFile::encodeName(path);
@@ -100,7 +94,7 @@ public:
         IoError result;
         for (const QString &folder : folders_) {
             if (const int error = diskio::SyncFolder(folder))
-                result.note(notSynced(changed, folder, error, NotSynced::Kind::Saved));
+                result.note(NotSyncedWarning(changed, NotSynced::Kind::Saved, folder, error));
         }
         return result;
     }
@@ -115,10 +109,10 @@ private:
 IoError removeTree(const QString &path, FolderFlushes *flushes) {
     struct stat st;
     if (::lstat(nameOf(path).constData(), &st) != 0)
-        return errno == ENOENT ? IoError() : failed(path, kDelete, errno);
+        return errno == ENOENT ? IoError() : Failed(path, kDelete, errno);
     if (!S_ISDIR(st.st_mode)) {
         if (const int error = diskio::Remove(path))
-            return error == ENOENT ? IoError() : failed(path, kDelete, error);
+            return error == ENOENT ? IoError() : Failed(path, kDelete, error);
     } else {
         QStringList names;
         if (IoError err = ListFolder(path, &names); err.failed())
@@ -128,7 +122,7 @@ IoError removeTree(const QString &path, FolderFlushes *flushes) {
                 return err;
         }
         if (::rmdir(nameOf(path).constData()) != 0 && errno != ENOENT)
-            return failed(path, kDelete, errno);
+            return Failed(path, kDelete, errno);
     }
     if (flushes)
         flushes->add(folderOf(path));
@@ -141,11 +135,11 @@ IoError removeTree(const QString &path, FolderFlushes *flushes) {
 IoError removableTree(const QString &path) {
     struct stat st;
     if (::lstat(nameOf(path).constData(), &st) != 0)
-        return errno == ENOENT ? IoError() : failed(path, kDelete, errno);
+        return errno == ENOENT ? IoError() : Failed(path, kDelete, errno);
     if (!S_ISDIR(st.st_mode))
         return IoError();
     if (::access(nameOf(path).constData(), W_OK | X_OK) != 0)
-        return failed(path, kDelete, errno);
+        return Failed(path, kDelete, errno);
     QStringList names;
     if (IoError err = ListFolder(path, &names); err.failed())
         return err;
@@ -161,7 +155,7 @@ IoError removableTree(const QString &path) {
 IoError cutBack(const QString &path, qint64 length) {
     struct stat st;
     if (::stat(nameOf(path).constData(), &st) != 0)
-        return errno == ENOENT ? IoError() : failed(path, kRestore, errno);
+        return errno == ENOENT ? IoError() : Failed(path, kRestore, errno);
     if (!S_ISREG(st.st_mode) || st.st_size <= length)
         return IoError();
     return diskio::CutFile(path, length, kRestore);
@@ -171,9 +165,9 @@ IoError cutBack(const QString &path, qint64 length) {
 IoError removeMade(const QString &path, FolderFlushes *flushes) {
     int error = 0;
     if (!entryExists(path, &error))
-        return error ? failed(path, kDelete, error) : IoError();
+        return error ? Failed(path, kDelete, error) : IoError();
     if (const int removeError = diskio::Remove(path))
-        return removeError == ENOENT ? IoError() : failed(path, kDelete, removeError);
+        return removeError == ENOENT ? IoError() : Failed(path, kDelete, removeError);
     flushes->add(folderOf(path));
     return IoError();
 }
@@ -199,7 +193,7 @@ IoError undo(const QList<Journal::Entry> &entries, bool onlyTaken) {
         case Journal::Entry::MakeFolder:
             if (isFolder(e.path)) {
                 if (::rmdir(nameOf(e.path).constData()) != 0)
-                    result.keepFirst(failed(e.path, kDelete, errno));
+                    result.keepFirst(Failed(e.path, kDelete, errno));
                 else
                     flushes.add(folderOf(e.path));
             }
@@ -211,7 +205,7 @@ IoError undo(const QList<Journal::Entry> &entries, bool onlyTaken) {
             // Moved aside before the commit: it goes back to its name.
             if (!entryExists(e.path) && entryExists(e.other)) {
                 if (const int error = diskio::Rename(e.other, e.path))
-                    result.keepFirst(failed(e.path, kRestore, error));
+                    result.keepFirst(Failed(e.path, kRestore, error));
                 else
                     flushes.add(folderOf(e.path));
             }
@@ -235,11 +229,11 @@ IoError finish(const QList<Journal::Entry> &entries) {
         int error = 0;
         if (!entryExists(e.other, &error)) {
             if (error)
-                return failed(e.path, kWriteTo, error);
+                return Failed(e.path, kWriteTo, error);
             continue; // in its place already, or the file needed none
         }
         if (const int renameError = diskio::Rename(e.other, e.path))
-            return failed(e.path, kWriteTo, renameError);
+            return Failed(e.path, kWriteTo, renameError);
         flushes.add(folderOf(e.path));
     }
     for (const Journal::Entry &e : entries) {
@@ -358,9 +352,9 @@ QByteArray journalBody(const QString &folder, const QList<Journal::Entry> &entri
 // is a warning.
 IoError removeJournal(const QString &path) {
     if (const int error = diskio::Remove(path); error && error != ENOENT)
-        return failed(path, kDelete, error);
+        return Failed(path, kDelete, error);
     if (const int error = diskio::SyncFolder(folderOf(path)))
-        return notSynced(path, folderOf(path), error, NotSynced::Kind::Removed);
+        return NotSyncedWarning(path, NotSynced::Kind::Removed, folderOf(path), error);
     return IoError();
 }
 
@@ -409,7 +403,7 @@ IoError Journal::willAppendTo(const QString &path) {
         if (!file.valid())
             return err;
         if (::fstat(file.get(), &st) != 0)
-            return failed(e.path, kWriteTo, errno);
+            return Failed(e.path, kWriteTo, errno);
         e.kind = Entry::Append;
         e.length = st.st_size;
     }
@@ -422,7 +416,7 @@ IoError Journal::willMakeFolder(const QString &path) {
     e.kind = Entry::MakeFolder;
     e.path = e.declared = QFileInfo(path).absoluteFilePath();
     if (entryExists(e.path))
-        return failed(e.path, kCreate, EEXIST);
+        return Failed(e.path, kCreate, EEXIST);
     entries_.append(e);
     return IoError();
 }
@@ -441,7 +435,7 @@ IoError Journal::willReplace(const QString &path) {
     if (QFileInfo(e.path).isSymLink())
         e.path = QFileInfo(e.path).canonicalFilePath();
     if (::access(nameOf(folderOf(e.path)).constData(), W_OK | X_OK) != 0)
-        return failed(path, kWriteTo, errno);
+        return Failed(path, kWriteTo, errno);
     e.other = e.path + kNewVersionSuffix;
     if (!entryFor(e.path, {Entry::Replace}))
         entries_.append(e);
@@ -457,7 +451,7 @@ IoError Journal::willRemoveFolder(const QString &path) {
     // left to finish: the folder's own folder must let it be moved, and every
     // folder in it must let its entries be removed.
     if (::access(nameOf(folderOf(e.path)).constData(), W_OK | X_OK) != 0)
-        return failed(e.path, kDelete, errno);
+        return Failed(e.path, kDelete, errno);
     if (IoError err = removableTree(e.path); err.failed())
         return err;
     entries_.append(e);
@@ -480,11 +474,11 @@ IoError Journal::begin() {
         if (entryExists(journal, &error))
             return unfinished(journal);
         if (error)
-            return failed(journal, kRead, error);
+            return Failed(journal, kRead, error);
     }
     for (const Entry &e : std::as_const(entries_)) {
         if ((e.kind == Entry::Replace || e.kind == Entry::RemoveFolder) && entryExists(e.other))
-            return failed(e.other, kCreate, EEXIST);
+            return Failed(e.other, kCreate, EEXIST);
     }
 
     body_ = journalBody(folder_, entries_);
@@ -509,7 +503,7 @@ IoError Journal::begin() {
     if (error) {
         file.close();
         ::unlink(nameOf(path_).constData());
-        return failed(path_, kCreate, error);
+        return Failed(path_, kCreate, error);
     }
     state_ = State::Begun;
     return IoError();
@@ -527,11 +521,11 @@ IoError Journal::append(const QString &path, QByteArrayView bytes) {
     if (!file.valid())
         return err;
     if (e->kind == Entry::Create && !created)
-        return failed(e->path, kWriteTo, EEXIST); // made by someone else: not ours to undo
+        return Failed(e->path, kWriteTo, EEXIST); // made by someone else: not ours to undo
     e->taken = true;
     struct stat st;
     if (::fstat(file.get(), &st) != 0)
-        return failed(e->path, kWriteTo, errno);
+        return Failed(e->path, kWriteTo, errno);
     if (e->kind == Entry::Append && st.st_size != e->length)
         return IoError::failure(e->path, kWriteTo,
                                 QStringLiteral("The file was changed by someone else meanwhile"));
@@ -540,7 +534,7 @@ IoError Journal::append(const QString &path, QByteArrayView bytes) {
         char last = 0;
         const ssize_t got = ::pread(file.get(), &last, 1, st.st_size - 1);
         if (got != 1)
-            return failed(e->path, kWriteTo, got < 0 ? errno : EIO);
+            return Failed(e->path, kWriteTo, got < 0 ? errno : EIO);
         if (last != '\n')
             lineEnd = "\r\n";
     }
@@ -552,7 +546,7 @@ IoError Journal::append(const QString &path, QByteArrayView bytes) {
         error = diskio::SyncFile(file.get());
     if (!error)
         error = file.close();
-    return error ? failed(e->path, kWriteTo, error) : IoError();
+    return error ? Failed(e->path, kWriteTo, error) : IoError();
 }
 
 IoError Journal::makeFolder(const QString &path) {
@@ -561,10 +555,10 @@ IoError Journal::makeFolder(const QString &path) {
     if (!e || state_ != State::Begun)
         return IoError::failure(path, kCreate, QStringLiteral("It is not part of this change"));
     if (::mkdir(nameOf(e->path).constData(), S_IRWXU) != 0)
-        return failed(e->path, kCreate, errno);
+        return Failed(e->path, kCreate, errno);
     e->taken = true;
     if (::chmod(nameOf(e->path).constData(), S_IRWXU) != 0)
-        return failed(e->path, kCreate, errno);
+        return Failed(e->path, kCreate, errno);
     return IoError();
 }
 
@@ -581,18 +575,18 @@ IoError Journal::writeNewVersion(const QString &path, const LineEdit &edit, qsiz
         return err;
     struct stat st;
     if (::fstat(source.get(), &st) != 0)
-        return failed(e->path, kRead, errno);
+        return Failed(e->path, kRead, errno);
     bool created = false;
     FileDescriptor target(
         diskio::OpenDataFile(e->other, O_WRONLY | O_CREAT, kWriteTo, &err, &created));
     if (!target.valid())
         return IoError::failure(e->path, kWriteTo, err.reason);
     if (!created)
-        return failed(e->path, kWriteTo, EEXIST);
+        return Failed(e->path, kWriteTo, EEXIST);
     e->taken = true;
     // The new version keeps the file's permissions.
     if (::fchmod(target.get(), st.st_mode & 07777) != 0)
-        return failed(e->path, kWriteTo, errno);
+        return Failed(e->path, kWriteTo, errno);
     diskio::IgnoreFileSizeSignal();
 
     constexpr qsizetype kBlock = 1024 * 1024;
@@ -629,7 +623,7 @@ IoError Journal::writeNewVersion(const QString &path, const LineEdit &edit, qsiz
         },
         [] {});
     if (readError)
-        return failed(e->path, kRead, readError);
+        return Failed(e->path, kRead, readError);
     if (!writeError)
         writeError = diskio::WriteAll(target.get(), block);
     if (!writeError && *edited > 0)
@@ -637,13 +631,13 @@ IoError Journal::writeNewVersion(const QString &path, const LineEdit &edit, qsiz
     if (!writeError)
         writeError = target.close();
     if (writeError)
-        return failed(e->path, kWriteTo, writeError);
+        return Failed(e->path, kWriteTo, writeError);
     if (progress && read != told)
         progress(read);
     if (*edited == 0) {
         // Nothing to change: the file stays as it is.
         if (const int error = diskio::Remove(e->other))
-            return failed(e->other, kDelete, error);
+            return Failed(e->other, kDelete, error);
         e->taken = false;
     }
     return IoError();
@@ -670,13 +664,13 @@ IoError Journal::commit(bool *committed) {
             continue;
         e.taken = true;
         if (const int error = diskio::Rename(e.path, e.other))
-            return abandon(failed(e.path, kDelete, error));
+            return abandon(Failed(e.path, kDelete, error));
         if (!madeIn.contains(folderOf(e.path)))
             madeIn.append(folderOf(e.path));
     }
     for (const QString &folder : std::as_const(madeIn)) {
         if (const int error = diskio::SyncFolder(folder))
-            return abandon(failed(folder, kWriteTo, error));
+            return abandon(Failed(folder, kWriteTo, error));
     }
 
     if (decides) {
@@ -695,7 +689,7 @@ IoError Journal::commit(bool *committed) {
             if (::ftruncate(file.get(), off_t(body_.size())) == 0)
                 diskio::SyncFile(file.get());
             file.close();
-            return abandon(failed(path_, kWriteTo, error));
+            return abandon(Failed(path_, kWriteTo, error));
         }
         file.close(); // flushed already: a failing close loses nothing
         *committed = true;
@@ -711,11 +705,11 @@ IoError Journal::commit(bool *committed) {
 
     // Only appends: the journal's removal is the commit.
     if (const int error = diskio::Remove(path_))
-        return abandon(failed(path_, kDelete, error));
+        return abandon(Failed(path_, kDelete, error));
     *committed = true;
     state_ = State::Closed;
     if (const int error = diskio::SyncFolder(folder_))
-        return notSynced(path_, folder_, error, NotSynced::Kind::Removed);
+        return NotSyncedWarning(path_, NotSynced::Kind::Removed, folder_, error);
     return IoError();
 }
 
@@ -741,7 +735,7 @@ IoError RecoverJournal(const QString &folder) {
     const QString path = journalIn(absolute);
     int error = 0;
     if (!entryExists(path, &error))
-        return error ? failed(path, kRead, error) : IoError();
+        return error ? Failed(path, kRead, error) : IoError();
     // A journal names every file of its change once: a few megabytes at
     // the most.
     constexpr qint64 kMaxJournalSize = 256 * 1024 * 1024;
