@@ -32,10 +32,13 @@ public:
 
 DropDownList::DropDownList(QWidget *parent) : QComboBox(parent) {}
 
+ListFace *DropDownList::entries() const {
+    return qobject_cast<ListFace *>(model());
+}
+
 void DropDownList::setEntries(ListFace *entries) {
-    if (m_entries)
-        disconnect(m_entries, nullptr, this, nullptr);
-    m_entries = entries;
+    if (ListFace *shown = this->entries())
+        disconnect(shown, nullptr, this, nullptr);
     // A renamed entry changes the text of a box that has it chosen: the box
     // tells nobody, as for any other change of the entries. This connection,
     // made before the box's own, holds its signals for that; the one made
@@ -78,7 +81,8 @@ void DropDownList::settleChoice() {
 
 int DropDownList::chosenNumber() const {
     const int chosen = currentIndex();
-    return chosen >= 0 && m_entries ? m_entries->numberAt(chosen) : 0;
+    const ListFace *shown = entries();
+    return chosen >= 0 && shown ? shown->numberAt(chosen) : 0;
 }
 
 void DropDownList::prepareView() {

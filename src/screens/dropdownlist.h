@@ -30,7 +30,7 @@ public:
 
     // Shows `entries` (the box takes no ownership).
     void setEntries(ListFace *entries);
-    ListFace *entries() const { return m_entries; }
+    ListFace *entries() const;
 
     // The number of the chosen entry; 0 when none is chosen.
     int chosenNumber() const;
@@ -46,7 +46,6 @@ private:
     void holdChoice(bool goes);
     void settleChoice();
 
-    ListFace *m_entries = nullptr;
     bool m_viewMade = false;
     std::function<void(QAbstractItemView *)> m_whenViewMade;
     // While the entries change: the choice before, whether its entry goes,

@@ -35,8 +35,11 @@ ListBox::ListBox(QWidget *parent) : QListView(parent) {
 }
 
 void ListBox::setEntries(ListFace *entries) {
-    m_entries = entries;
     setModel(entries);
+}
+
+ListFace *ListBox::entries() const {
+    return qobject_cast<ListFace *>(model());
 }
 
 int ListBox::count() const {

@@ -27,7 +27,7 @@ public:
 
     // Shows `entries` (the list takes no ownership).
     void setEntries(ListFace *entries);
-    ListFace *entries() const { return m_entries; }
+    ListFace *entries() const;
 
     // The number of entries shown.
     int count() const;
@@ -52,7 +52,6 @@ protected:
 
 private:
     using QListView::setModel; // entries come through setEntries
-    ListFace *m_entries = nullptr;
 };
 
 } // namespace screens
