@@ -896,9 +896,8 @@ IoError ReadCategoriesToExport(int userNo, const QString &stamp,
         }
         if (hasData) {
             const IoError read = ForEachLine(path, [&](const QString &line) {
-                const UrlRecord record = DecodeUrlLine(line);
-                if (record.fields && owner.owns(record.stampField))
-                    category.urls.append(ExportUrl{record.address, record.description()});
+                if (const std::optional<UrlRecord> record = DecodeOwnedUrlLine(line, owner))
+                    category.urls.append(ExportUrl{record->address, record->description()});
                 return true;
             });
             if (!result.take(read)) {

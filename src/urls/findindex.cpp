@@ -880,11 +880,11 @@ IoError FindIndex::build(const QString &userFolder, const QString &stamp) {
         const qsizetype charsMark = d->textChars;
         const size_t urlsMark = d->urls.size();
         const IoError err = ForEachLine(JoinPath(userFolder, name), [&](const QString &line) {
-            UrlRecord record = DecodeUrlLine(line);
-            if (!record.fields || !owner.owns(record.stampField))
+            const std::optional<UrlRecord> record = DecodeOwnedUrlLine(line, owner);
+            if (!record)
                 return true;
-            const qint32 slot = d->appendUrl(c.number, Saturated(record.number), record.address,
-                                             record.description());
+            const qint32 slot = d->appendUrl(c.number, Saturated(record->number), record->address,
+                                             record->description());
             d->opened.emplace_back(d->hashOf(d->urls[size_t(slot)]), slot);
             return true;
         });

@@ -173,17 +173,32 @@ QString UrlRecord::description() const {
     return ConvertLineBreaks(DecodeField(rawDescription), false);
 }
 
-UrlRecord DecodeUrlLine(QStringView line) {
+namespace {
+
+UrlRecord decodeFields(const std::array<QStringView, kUrlFields> &fields) {
     UrlRecord r;
-    std::array<QStringView, kUrlFields> fields;
-    if (SplitFields(line, &fields) < kUrlFields)
-        return r;
     r.fields = true;
     r.number = FieldKeyNumber(fields[0]);
     r.address = DecodeField(fields[1]);
     r.rawDescription = fields[2].toString();
     r.stampField = fields[3].toString();
     return r;
+}
+
+} // namespace
+
+UrlRecord DecodeUrlLine(QStringView line) {
+    std::array<QStringView, kUrlFields> fields;
+    if (SplitFields(line, &fields) < kUrlFields)
+        return UrlRecord();
+    return decodeFields(fields);
+}
+
+std::optional<UrlRecord> DecodeOwnedUrlLine(QStringView line, const OwnerTest &owner) {
+    std::array<QStringView, kUrlFields> fields;
+    if (SplitFields(line, &fields) < kUrlFields || !owner.owns(fields[3]))
+        return std::nullopt;
+    return decodeFields(fields);
 }
 
 IoError GetNextUrlNo(const QString &path, qint64 *next) {

@@ -88,6 +88,10 @@ struct UrlRecord {
 // Splits and decodes a line: key and address; the description only on demand.
 UrlRecord DecodeUrlLine(QStringView line);
 
+// The same for a record `owner` owns; nothing (not even the key) is
+// deciphered of any other line, which gives an empty optional.
+std::optional<UrlRecord> DecodeOwnedUrlLine(QStringView line, const OwnerTest &owner);
+
 // The number the next URL of the file receives: the highest URL number in
 // the file plus 1 (1 for an empty file). Every line takes part, whatever its
 // owner. The result may exceed kMaxRecordNo; the caller refuses it.
