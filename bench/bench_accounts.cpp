@@ -19,8 +19,8 @@
 //                                    the same against streaming the lines
 //                                    (ForEachLine) and splitting them
 
+#include "accounts/accountfile.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/datafile.h"
 #include "storage/paths.h"
 #include "storage/records.h"

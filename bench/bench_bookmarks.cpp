@@ -13,13 +13,13 @@
 //                              deciphering the same files alone; at most 1.5
 //   ExportBookmarks/export_ms, floor_ms: the two sides
 
+#include "accounts/accountfile.h"
+#include "bookmarks/bookmarkfile.h"
+#include "bookmarks/importplanner.h"
 #include "categories/categoryindex.h"
-#include "storage/accountfile.h"
 #include "storage/datafile.h"
 #include "storage/paths.h"
 #include "storage/records.h"
-#include "urls/bookmarkfile.h"
-#include "urls/importplanner.h"
 #include "urls/urlfile.h"
 
 #include "ratio.h"

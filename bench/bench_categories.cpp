@@ -26,16 +26,16 @@
 //                                 load over the same base (VmHWM, reset
 //                                 through /proc/self/clear_refs just before)
 
+#include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
 #include "screens/frmMain.h"
 #include "screens/msgbox.h"
-#include "screens/sortedlist.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/cipher.h"
 #include "storage/datafile.h"
 #include "storage/paths.h"
 #include "storage/records.h"
+#include "userdata/sortedlist.h"
 
 #include "floors.h"
 #include "memory.h"

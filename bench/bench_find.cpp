@@ -33,8 +33,8 @@
 //                        the same for each key of an address typed into the
 //                        Add URL panel's box, its "already saved" hint shown
 
+#include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
-#include "storage/accountfile.h"
 #include "storage/datafile.h"
 #include "storage/paths.h"
 #include "storage/records.h"
@@ -44,9 +44,9 @@
 #include "ratio.h"
 #include "window.h"
 
-#include "screens/sortedlist.h"
+#include "screens/foundurls.h"
 #include "session/modMain.h"
-#include "urls/foundurls.h"
+#include "userdata/sortedlist.h"
 
 #include <benchmark/benchmark.h>
 

@@ -21,10 +21,10 @@
 // Everything the operation changed is put back, outside the timing, before
 // the next run.
 
+#include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
 #include "categories/recovery.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/datafile.h"
 #include "storage/paths.h"
 #include "storage/records.h"

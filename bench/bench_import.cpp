@@ -14,12 +14,12 @@
 // stores them), the file opened once, all its records written in one write,
 // flushed once; the folder flushed once at the end for the files made.
 
+#include "accounts/accountfile.h"
+#include "bookmarks/importwrite.h"
 #include "categories/categoryindex.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/paths.h"
 #include "storage/records.h"
-#include "urls/importwrite.h"
 #include "urls/urlfile.h"
 
 #include "ratio.h"

@@ -15,16 +15,16 @@
 //                        follow (the popup painted) and hidePopup; the
 //                        largest of the runs (least_ms: the smallest)
 
+#include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
 #include "screens/frmMain.h"
 #include "screens/msgbox.h"
-#include "screens/sortedlist.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/datafile.h"
 #include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
+#include "userdata/sortedlist.h"
 
 #include "window.h"
 

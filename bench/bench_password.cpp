@@ -21,9 +21,9 @@
 //   megabytes              the size of the user's files
 
 #include "accounts/accountchange.h"
+#include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/datafile.h"
 #include "storage/paths.h"
 #include "storage/records.h"

@@ -14,8 +14,8 @@
 // The file is put back to its first content, outside the timing, before
 // every run of either side.
 
+#include "accounts/accountfile.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/datafile.h"
 #include "storage/paths.h"
 #include "storage/records.h"

@@ -8,15 +8,15 @@
 //   AddUrl, DeleteUrl, ModifyUrl: time of one operation on that file (the
 //                        rewrites and the append include their flush to disk)
 
+#include "accounts/accountfile.h"
 #include "screens/frmMain.h"
 #include "screens/msgbox.h"
-#include "screens/sortedlist.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/datafile.h"
 #include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
+#include "userdata/sortedlist.h"
 
 #include "ratio.h"
 #include "window.h"

@@ -1,7 +1,7 @@
 #include "accounts/accountchange.h"
 
+#include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
-#include "storage/accountfile.h"
 #include "storage/cipher.h"
 #include "storage/journal.h"
 #include "storage/paths.h"

@@ -1,12 +1,12 @@
 // Signing in and registering in the sign-in window.
 
 #include "accounts/accountchange.h"
+#include "accounts/accountfile.h"
 #include "screens/frmLogin.h"
 #include "screens/frmMain.h"
 #include "screens/keypress.h"
 #include "screens/msgbox.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 
 #include <initializer_list>
 

@@ -4,12 +4,12 @@
 // here, as the sign-in does, and leave the session as it is.
 
 #include "accounts/accountchange.h"
+#include "accounts/accountfile.h"
 #include "screens/frmLogin.h"
 #include "screens/frmMain.h"
 #include "screens/keypress.h"
 #include "screens/msgbox.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/records.h"
 
 #include <QCoreApplication>

@@ -10,13 +10,13 @@
 // one list need not exist in another.
 
 #include "categories/categoryindex.h"
+#include "screens/foundurls.h"
 #include "screens/frmMain.h"
 #include "screens/keypress.h"
 #include "screens/msgbox.h"
-#include "screens/sortedlist.h"
 #include "session/modMain.h"
 #include "storage/records.h"
-#include "urls/foundurls.h"
+#include "userdata/sortedlist.h"
 
 #include <QEvent>
 #include <QSignalBlocker>

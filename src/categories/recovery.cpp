@@ -1,7 +1,7 @@
 #include "categories/recovery.h"
 
+#include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
-#include "storage/accountfile.h"
 #include "storage/journal.h"
 #include "storage/paths.h"
 #include "storage/records.h"

@@ -1,7 +1,7 @@
 #include "screens/dropdownlist.h"
 
-#include "screens/sortedlist.h"
 #include "screens/widesttext.h"
+#include "userdata/sortedlist.h"
 
 #include <QCoreApplication>
 #include <QItemDelegate>

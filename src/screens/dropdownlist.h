@@ -4,9 +4,13 @@
 
 #include <functional>
 
+namespace modMain {
+class ListFace;
+} // namespace modMain
+
 namespace screens {
 
-class ListFace;
+using modMain::ListFace;
 
 // A drop-down list showing the entries of a sorted list (a ListFace of a
 // SortedListModel; see sortedlist.h). Its entries change only through that

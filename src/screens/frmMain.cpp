@@ -3,9 +3,9 @@
 #include "screens/accessnames.h"
 #include "screens/msgbox.h"
 #include "screens/screens.h"
-#include "screens/sortedlist.h"
 #include "screens/statusbar.h"
 #include "session/modMain.h"
+#include "userdata/sortedlist.h"
 
 #include <functional>
 
@@ -38,9 +38,9 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
     // nothing on its own. The shared face is there from the start (loading
     // the categories sets what it shows); the lists get theirs when they are
     // made.
-    CategoryModel = new SortedListModel(this);
+    CategoryModel = new modMain::SortedListModel(this);
     CategoriesShown = CategoryModel->addFace();
-    UrlModel = new SortedListModel(this);
+    UrlModel = new modMain::SortedListModel(this);
 
     StatusBar = new screens::StatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));

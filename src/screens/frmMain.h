@@ -27,12 +27,12 @@
 namespace modMain {
 class FindIndex;
 struct ImportPreview;
+class ListFace;
+class SortedListModel;
 } // namespace modMain
 
 namespace screens {
 class FoundUrls;
-class ListFace;
-class SortedListModel;
 class StatusBar;
 } // namespace screens
 
@@ -84,9 +84,9 @@ public:
     // LoadCategories holds back the categories loaded (CategoriesShown).
     // The URLs of a category: lstUrlView, cmbUrlDel and cmbUrlMod each show
     // them or nothing, as the URL screens load them.
-    screens::SortedListModel *CategoryModel = nullptr;
-    screens::ListFace *CategoriesShown = nullptr;
-    screens::SortedListModel *UrlModel = nullptr;
+    modMain::SortedListModel *CategoryModel = nullptr;
+    modMain::ListFace *CategoriesShown = nullptr;
+    modMain::SortedListModel *UrlModel = nullptr;
 
     // Start-up: refuses a second running instance (returns false: the program
     // must end), arranges the window and hides every panel.
@@ -116,7 +116,7 @@ public:
     // The prompt of the Categories menu's list with the count of categories.
     void ShowCategoryCount(int count);
 
-    // ---- Bookmark files: handlers defined in src/categories/frmMain_bookmarks.cpp ----
+    // ---- Bookmark files: handlers defined in src/bookmarks/frmMain_bookmarks.cpp ----
     void cmdCatViewI_Click();
     void cmdCatViewX_Click();
     void cmdCatImp_Click();

@@ -1,7 +1,7 @@
 #include "screens/listbox.h"
 
-#include "screens/sortedlist.h"
 #include "screens/widesttext.h"
+#include "userdata/sortedlist.h"
 
 #include <QKeyEvent>
 #include <QStyledItemDelegate>

@@ -2,9 +2,13 @@
 
 #include <QListView>
 
+namespace modMain {
+class ListFace;
+} // namespace modMain
+
 namespace screens {
 
-class ListFace;
+using modMain::ListFace;
 
 // A list box showing the entries of a sorted list (a ListFace of a
 // SortedListModel; see sortedlist.h). Every row has the height of one line

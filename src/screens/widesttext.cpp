@@ -1,6 +1,6 @@
 #include "screens/widesttext.h"
 
-#include "screens/sortedlist.h"
+#include "userdata/sortedlist.h"
 
 #include <QFontMetricsF>
 
@@ -36,7 +36,7 @@ int WidestText::widestOf(int first, int rows) {
         return width;
     };
     qint64 widest = 0;
-    if (const auto *face = qobject_cast<const ListFace *>(m_model)) {
+    if (const auto *face = qobject_cast<const modMain::ListFace *>(m_model)) {
         for (int row = first; row < first + rows; ++row)
             widest = std::max(widest, widthOf(face->textView(row)));
     } else {

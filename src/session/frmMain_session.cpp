@@ -6,12 +6,12 @@
 #include "screens/msgbox.h"
 #include "screens/screen.h"
 #include "screens/screens.h"
-#include "screens/sortedlist.h"
 #include "session/modMain.h"
 #include "session/singleinstance.h"
 #include "storage/journal.h"
 #include "storage/paths.h"
 #include "storage/records.h"
+#include "userdata/sortedlist.h"
 
 using screens::MsgAnswer;
 using screens::MsgBox;

@@ -4,15 +4,15 @@
 // an address out of the URL lists; and the index behind them.
 
 #include "screens/clipboard.h"
+#include "screens/foundurls.h"
 #include "screens/frmMain.h"
 #include "screens/keypress.h"
 #include "screens/screens.h"
-#include "screens/sortedlist.h"
 #include "session/modMain.h"
 #include "storage/paths.h"
 #include "storage/records.h"
-#include "urls/foundurls.h"
 #include "urls/urlfile.h"
+#include "userdata/sortedlist.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -2,18 +2,18 @@
 // Modify URL panels, and the module procedures that fill their lists and
 // write the URL files.
 
+#include "screens/foundurls.h"
 #include "screens/frmMain.h"
 #include "screens/keypress.h"
 #include "screens/msgbox.h"
 #include "screens/openaddress.h"
 #include "screens/screen.h"
 #include "screens/screens.h"
-#include "screens/sortedlist.h"
 #include "screens/urllayout.h"
 #include "session/modMain.h"
 #include "storage/records.h"
-#include "urls/foundurls.h"
 #include "urls/urlfile.h"
+#include "userdata/sortedlist.h"
 
 #include <QEvent>
 #include <QFileInfo>
@@ -110,7 +110,7 @@ void frmMain::LoadUrlList(const QString &mode) {
         // The list of the mode shows the URLs it loads, the other two none.
         const QSignalBlocker list(lstUrlView);
         UrlModel->clear();
-        auto showIf = [](screens::ListFace *face, bool shows) {
+        auto showIf = [](modMain::ListFace *face, bool shows) {
             if (shows)
                 face->showEvery();
             else

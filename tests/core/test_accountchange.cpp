@@ -6,10 +6,10 @@
 
 #include "accounts/accountchange.h"
 
+#include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
 #include "categories/recovery.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/cipher.h"
 #include "storage/journal.h"
 #include "storage/paths.h"

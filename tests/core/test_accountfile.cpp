@@ -1,4 +1,4 @@
-#include "storage/accountfile.h"
+#include "accounts/accountfile.h"
 
 #include "session/modMain.h"
 #include "storage/cipher.h"

@@ -1,8 +1,8 @@
-#include "urls/bookmarkfile.h"
-#include "urls/importplanner.h"
+#include "bookmarks/bookmarkfile.h"
+#include "bookmarks/importplanner.h"
 
+#include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
-#include "storage/accountfile.h"
 #include "storage/datafile.h"
 #include "storage/paths.h"
 #include "storage/records.h"

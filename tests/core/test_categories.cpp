@@ -1,6 +1,6 @@
 #include "categories/categoryindex.h"
 
-#include "storage/accountfile.h"
+#include "accounts/accountfile.h"
 #include "storage/cipher.h"
 #include "storage/datafile.h"
 #include "storage/paths.h"

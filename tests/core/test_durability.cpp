@@ -3,10 +3,10 @@
 // recovery, the leftovers of interrupted rewrites, files made read-only, and
 // the modes of what the program creates.
 
+#include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
 #include "categories/recovery.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/datafile.h"
 #include "storage/paths.h"
 #include "storage/records.h"

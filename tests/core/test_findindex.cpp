@@ -1,8 +1,8 @@
 #include "urls/findindex.h"
 
+#include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"

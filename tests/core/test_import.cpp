@@ -3,15 +3,15 @@
 // full disk and a read-only folder, and the import stopped at each of its
 // steps: after the recovery, nothing of it or all of it.
 
-#include "urls/importwrite.h"
+#include "bookmarks/importwrite.h"
 
-#include "urls/bookmarkfile.h"
-#include "urls/importplanner.h"
+#include "bookmarks/bookmarkfile.h"
+#include "bookmarks/importplanner.h"
 
+#include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
 #include "categories/recovery.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/journal.h"
 #include "storage/paths.h"
 #include "storage/records.h"

@@ -2,9 +2,9 @@
 // every text must come back from the file as it was given, and no text may
 // end a record's line early. A refusal writes nothing at all.
 
+#include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"

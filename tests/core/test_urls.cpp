@@ -1,7 +1,7 @@
 #include "urls/urlfile.h"
 
+#include "accounts/accountfile.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/cipher.h"
 #include "storage/paths.h"
 #include "storage/records.h"

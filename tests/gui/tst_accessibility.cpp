@@ -5,10 +5,10 @@
 
 #include "guitest.h"
 
+#include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
 #include "screens/accessnames.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/records.h"
 
 #include <QAccessible>

@@ -6,17 +6,17 @@
 
 #include "guitest.h"
 
+#include "bookmarks/bookmarkfile.h"
 #include "categories/categoryindex.h"
 #include "screens/filedialog.h"
+#include "screens/foundurls.h"
 #include "screens/msgbox.h"
-#include "screens/sortedlist.h"
 #include "session/modMain.h"
 #include "storage/paths.h"
 #include "storage/records.h"
-#include "urls/bookmarkfile.h"
 #include "urls/findindex.h"
-#include "urls/foundurls.h"
 #include "urls/urlfile.h"
+#include "userdata/sortedlist.h"
 
 #include <QDir>
 #include <QFile>

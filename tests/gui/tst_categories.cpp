@@ -3,14 +3,14 @@
 
 #include "guitest.h"
 
+#include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
 #include "screens/msgbox.h"
-#include "screens/sortedlist.h"
 #include "screens/statusbar.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
+#include "userdata/sortedlist.h"
 
 #include <QDir>
 #include <QFile>
@@ -137,7 +137,7 @@ private slots:
         Categories index;
         for (int i = 0; i < names.size(); ++i)
             index.append({names[i], i + 1});
-        screens::SortedListModel oneByOne;
+        modMain::SortedListModel oneByOne;
         ListBox oneByOneList;
         oneByOneList.setEntries(oneByOne.addFace());
         for (int i = 0; i < names.size(); ++i)

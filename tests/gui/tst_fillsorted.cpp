@@ -3,16 +3,16 @@
 
 #include "screens/dropdownlist.h"
 #include "screens/listbox.h"
-#include "screens/sortedlist.h"
+#include "userdata/sortedlist.h"
 
 #include <QItemSelectionModel>
 #include <QSignalSpy>
 #include <QTest>
 
+using modMain::SortedEntry;
+using modMain::SortedListModel;
 using screens::DropDownList;
 using screens::ListBox;
-using screens::SortedEntry;
-using screens::SortedListModel;
 
 class tst_FillSorted : public QObject {
     Q_OBJECT

@@ -6,11 +6,11 @@
 #include "guitest.h"
 
 #include "screens/clipboard.h"
+#include "screens/foundurls.h"
 #include "screens/msgbox.h"
 #include "session/modMain.h"
 #include "storage/paths.h"
 #include "urls/findindex.h"
-#include "urls/foundurls.h"
 #include "urls/urlfile.h"
 
 #include <QDir>

@@ -3,9 +3,9 @@
 
 #include "guitest.h"
 
+#include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 
 #include <QApplication>
 #include <QDir>

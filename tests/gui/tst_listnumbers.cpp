@@ -6,7 +6,7 @@
 
 #include "screens/dropdownlist.h"
 #include "screens/listbox.h"
-#include "screens/sortedlist.h"
+#include "userdata/sortedlist.h"
 
 #include <QAbstractItemView>
 #include <QListView>
@@ -16,10 +16,10 @@
 
 #include <memory>
 
+using modMain::ListFace;
+using modMain::SortedListModel;
 using screens::DropDownList;
 using screens::ListBox;
-using screens::ListFace;
-using screens::SortedListModel;
 
 namespace {
 

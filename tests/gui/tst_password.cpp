@@ -5,10 +5,10 @@
 
 #include "../core/forked.h"
 
+#include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
 #include "screens/msgbox.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/paths.h"
 
 #include <QDir>

@@ -3,14 +3,14 @@
 
 #include "guitest.h"
 
+#include "accounts/accountfile.h"
 #include "screens/msgbox.h"
 #include "screens/screens.h"
-#include "screens/sortedlist.h"
 #include "screens/statusbar.h"
 #include "session/modMain.h"
 #include "session/singleinstance.h"
-#include "storage/accountfile.h"
 #include "storage/paths.h"
+#include "userdata/sortedlist.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,10 +2,10 @@
 
 #include "guitest.h"
 
+#include "accounts/accountfile.h"
 #include "screens/msgbox.h"
 #include "screens/statusbar.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/cipher.h"
 #include "storage/records.h"
 

@@ -1,6 +1,6 @@
 #include "screens/dropdownlist.h"
 #include "screens/listbox.h"
-#include "screens/sortedlist.h"
+#include "userdata/sortedlist.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <numeric>
 
-using screens::CompareEntries;
+using modMain::CompareEntries;
+using modMain::SortedListModel;
 using screens::DropDownList;
 using screens::ListBox;
-using screens::SortedListModel;
 
 namespace {
 

@@ -3,15 +3,15 @@
 
 #include "guitest.h"
 
+#include "accounts/accountfile.h"
 #include "screens/msgbox.h"
 #include "screens/screens.h"
-#include "screens/sortedlist.h"
 #include "session/modMain.h"
-#include "storage/accountfile.h"
 #include "storage/cipher.h"
 #include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
+#include "userdata/sortedlist.h"
 
 #include <QDir>
 #include <QFile>

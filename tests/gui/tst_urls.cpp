@@ -6,10 +6,10 @@
 #include "screens/layout.h"
 #include "screens/msgbox.h"
 #include "screens/openaddress.h"
-#include "screens/sortedlist.h"
 #include "session/modMain.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
+#include "userdata/sortedlist.h"
 
 #include <QFileInfo>
 #include <QTest>

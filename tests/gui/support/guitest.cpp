@@ -1,5 +1,6 @@
 #include "guitest.h"
 
+#include "accounts/accountfile.h"
 #include "screens/clipboard.h"
 #include "screens/filedialog.h"
 #include "screens/msgbox.h"
@@ -7,7 +8,6 @@
 #include "screens/statusbar.h"
 #include "session/modMain.h"
 #include "session/singleinstance.h"
-#include "storage/accountfile.h"
 #include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"

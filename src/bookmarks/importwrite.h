@@ -1,7 +1,7 @@
 #pragma once
 
+#include "bookmarks/importplan.h"
 #include "storage/datafile.h"
-#include "urls/importplan.h"
 
 #include <QString>
 

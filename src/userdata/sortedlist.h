@@ -28,14 +28,11 @@
 //
 // Lists can hold up to 32,767 entries. An entry takes its text and two
 // integers; filling a model is one sort and one reset of each face.
-namespace screens {
-
-// The order of every sorted list (see entryorder.h).
-using modMain::CompareEntries;
+namespace modMain {
 
 // One entry of a list: its text and item data (the number of the record it
 // shows), as the data files' readers return it.
-using SortedEntry = modMain::ListEntry;
+using SortedEntry = ListEntry;
 
 // Puts entries into the order they take when added one by one in their
 // present order (a stable sort: equal texts keep their order). Entries
@@ -152,4 +149,4 @@ private:
     mutable bool m_shownRowsValid = false;
 };
 
-} // namespace screens
+} // namespace modMain

@@ -1,4 +1,4 @@
-#include "urls/importwrite.h"
+#include "bookmarks/importwrite.h"
 
 #include "categories/categoryindex.h"
 #include "storage/journal.h"

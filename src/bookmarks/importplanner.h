@@ -1,8 +1,8 @@
 #pragma once
 
+#include "bookmarks/bookmarkfile.h"
+#include "bookmarks/importplan.h"
 #include "storage/records.h"
-#include "urls/bookmarkfile.h"
-#include "urls/importplan.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "urls/bookmarkfile.h"
+#include "bookmarks/bookmarkfile.h"
 
 #include "categories/categoryindex.h"
 #include "storage/entryorder.h"

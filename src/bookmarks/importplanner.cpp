@@ -1,4 +1,4 @@
-#include "urls/importplanner.h"
+#include "bookmarks/importplanner.h"
 
 #include "categories/categoryindex.h"
 #include "storage/charmap.h"

@@ -4,20 +4,20 @@
 // bookmark file. Also the offer, where a typed text is refused because the
 // cipher cannot store it, to store it as the character table maps it.
 
+#include "bookmarks/bookmarkfile.h"
+#include "bookmarks/importplanner.h"
+#include "bookmarks/importwrite.h"
 #include "categories/categoryindex.h"
 #include "screens/filedialog.h"
+#include "screens/foundurls.h"
 #include "screens/frmMain.h"
 #include "screens/keypress.h"
 #include "screens/msgbox.h"
 #include "screens/screens.h"
-#include "screens/sortedlist.h"
 #include "session/modMain.h"
 #include "storage/charmap.h"
 #include "storage/records.h"
-#include "urls/bookmarkfile.h"
-#include "urls/foundurls.h"
-#include "urls/importplanner.h"
-#include "urls/importwrite.h"
+#include "userdata/sortedlist.h"
 
 #include <QAbstractTableModel>
 #include <QCoreApplication>

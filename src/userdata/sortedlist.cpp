@@ -1,10 +1,10 @@
-#include "screens/sortedlist.h"
+#include "userdata/sortedlist.h"
 
 #include <algorithm>
 #include <utility>
 #include <vector>
 
-namespace screens {
+namespace modMain {
 
 namespace {
 
@@ -456,4 +456,4 @@ Qt::ItemFlags ListFace::flags(const QModelIndex &index) const {
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
 }
 
-} // namespace screens
+} // namespace modMain

@@ -1,4 +1,4 @@
-#include "urls/foundurls.h"
+#include "screens/foundurls.h"
 
 #include "screens/screens.h"
 

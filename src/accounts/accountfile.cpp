@@ -1,4 +1,4 @@
-#include "storage/accountfile.h"
+#include "accounts/accountfile.h"
 
 #include "storage/cipher.h"
 #include "storage/datafile.h"
