@@ -38,8 +38,8 @@
 #include "storage/datafile.h"
 #include "storage/paths.h"
 #include "storage/records.h"
-#include "urls/findindex.h"
 #include "urls/urlfile.h"
+#include "userdata/findindex.h"
 
 #include "ratio.h"
 #include "window.h"

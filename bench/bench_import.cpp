@@ -145,9 +145,9 @@ void BM_ImportTenThousandUrls(benchmark::State &state) {
     SetProgramFolder(folder.path());
     int progressCalls = 0;
     const auto import = [&] {
-        const Change change =
+        const ImportResult change =
             ImportCategories(1, folder.stamp(), folder.plan(), [&](int, int) { ++progressCalls; });
-        if (!change.changed || change.failed() || change.number != kCategories * kUrlsEach)
+        if (!change.changed || change.failed() || change.urlsWritten != kCategories * kUrlsEach)
             giveUp("the import failed");
     };
     for (auto _ : state) {

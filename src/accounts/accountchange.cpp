@@ -20,10 +20,8 @@ namespace modMain {
 
 namespace {
 
-Change refusedWith(IoError::Kind kind, const QString &message, const QString &subject = QString()) {
-    Change change;
-    change.error = IoError::refused(kind, message, subject);
-    return change;
+Change refusedWith(IoError::Kind kind, const QString &message, Field subject = Field::None) {
+    return Refused(IoError::refused(kind, message, subject));
 }
 
 // The account record a name and password sign in to, as the sign-in finds
@@ -201,8 +199,8 @@ Change ChangePassword(const QString &userName, const QString &oldPassword,
         return refusedWith(IoError::Kind::Unstorable,
                            QStringLiteral("Sorry, a Password can't be made of blanks only: it "
                                           "could never be signed in with."),
-                           QStringLiteral("Password"));
-    if (!change.error.take(UnstorableRefusal(QStringLiteral("Password"), password)))
+                           Field::Password);
+    if (!change.error.take(UnstorableRefusal(Field::Password, password)))
         return change;
     if (otherHasIt)
         return refusedWith(IoError::Kind::NameTaken,

@@ -173,9 +173,9 @@ IoError AppendAccount(int n, const QString &name, const QString &password) {
 
 Change RegisterUser(const QString &name, const QString &password) {
     Change change;
-    for (const auto &[what, text] :
-         {std::pair{"User Name", TrimBlanks(name)}, std::pair{"Password", TrimBlanks(password)}}) {
-        if (!change.error.take(UnstorableRefusal(QLatin1String(what), text)))
+    for (const auto &[what, text] : {std::pair{Field::UserName, TrimBlanks(name)},
+                                     std::pair{Field::Password, TrimBlanks(password)}}) {
+        if (!change.error.take(UnstorableRefusal(what, text)))
             return change;
     }
     bool taken = false;

@@ -138,7 +138,7 @@ void frmLogin::cmdNCreate_Click() {
         if (refusal.is(modMain::IoError::Kind::NameTaken))
             retry({txtNUser, txtNPass, txtNRPass}, txtNUser);
         else if (refusal.is(modMain::IoError::Kind::Unstorable) &&
-                 refusal.subject == QLatin1String("User Name"))
+                 refusal.subject == modMain::Field::UserName)
             retry({txtNUser}, txtNUser);
         else if (refusal.is(modMain::IoError::Kind::Unstorable))
             retry({txtNPass, txtNRPass}, txtNPass);

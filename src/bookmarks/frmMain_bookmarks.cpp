@@ -9,7 +9,6 @@
 #include "bookmarks/importwrite.h"
 #include "categories/categoryindex.h"
 #include "screens/filedialog.h"
-#include "screens/foundurls.h"
 #include "screens/frmMain.h"
 #include "screens/keypress.h"
 #include "screens/msgbox.h"
@@ -18,6 +17,7 @@
 #include "storage/charmap.h"
 #include "storage/records.h"
 #include "userdata/sortedlist.h"
+#include "userdata/userdata.h"
 
 #include <QAbstractTableModel>
 #include <QCoreApplication>
@@ -278,7 +278,8 @@ void frmMain::cmdCatImp_Click() {
     // Nothing was written: the preview stays, for the user to go back.
     if (ChangeRefused(this, change, QStringLiteral("Ready (") + kPreviewScreen + u')', lstCatImp))
         return;
-    ReportChanged(this, ImportedText(*PendingImport, change.number), change);
+    // An import is written whole or not at all: every URL of the plan was.
+    ReportChanged(this, ImportedText(*PendingImport, PendingImport->urls), change);
     ForgetPendingImport();
     cmdCat_Click();
 }
@@ -301,32 +302,14 @@ void frmMain::cmdCatImpCncl_Click() {
 modMain::Change frmMain::ImportBookmarks() {
     if (!PendingImport)
         return modMain::Change();
-    const modMain::Change change = modMain::ImportCategories(
-        modMain::UserNo, modMain::PassStamp, PendingImport->plan, screens::ProgressOn(prgCatImp));
-    if (!change.changed)
-        return change;
-
-    // The new categories go into all four lists, under the numbers the index
-    // gave them; the URL list reloads when it showed a category that
-    // received URLs.
-    modMain::CategoryIndexRead read;
-    const modMain::IoError err =
-        modMain::ReadCategoryIndex(modMain::UserNo, modMain::PassStamp, &read);
-    if (!ReportIoError(this, err)) {
-        for (const modMain::ListEntry &category : std::as_const(read.owned)) {
-            if (CategoryModel->rowOfNumber(category.number) < 0)
-                CategoryModel->insertSorted(category.text, category.number);
-        }
-    }
-    ShowCategoryCount(lstCatView->count());
-    for (const modMain::PlannedCategory &category : PendingImport->plan) {
-        if (category.number != 0 && category.number == UrlViewCatNo)
-            UrlViewCatNo = 0;
-    }
-    // The find index, when it was read, is read again at its next use.
-    if (FoundUrls->index().isBuilt())
-        FoundUrls->changing().clear();
-    return change;
+    // The new categories join the lists under the numbers the index gave
+    // them; a URL list that showed a category that received URLs is read
+    // again when it is shown again.
+    const modMain::ImportResult result =
+        Data->importBookmarks(PendingImport->plan, screens::ProgressOn(prgCatImp));
+    if (result.changed)
+        ShowCategoryCount(lstCatView->count());
+    return result;
 }
 
 // ---- Export Bookmarks ----
@@ -375,8 +358,8 @@ void frmMain::cmdCatViewX_Click() {
 // ---- Texts the cipher cannot store ----
 
 bool OfferStorableText(QWidget *parent, const modMain::Change &change,
-                       const QList<std::pair<QString, QWidget *>> &boxes, const QString &ready,
-                       const std::function<void()> &tryAgain) {
+                       const QList<std::pair<modMain::Field, QWidget *>> &boxes,
+                       const QString &ready, const std::function<void()> &tryAgain) {
     if (!change.error.is(modMain::IoError::Kind::Unstorable))
         return false;
     for (const auto &[subject, box] : boxes) {

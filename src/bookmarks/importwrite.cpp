@@ -20,14 +20,12 @@ namespace modMain {
 
 namespace {
 
-Change refusedWith(const IoError &err) {
-    Change change;
-    change.error = err;
-    return change;
+ImportResult refusedWith(const IoError &err) {
+    return Refused<ImportResult>(err);
 }
 
-Change refusedWith(IoError::Kind kind, const QString &message, const QString &subject = QString()) {
-    return refusedWith(IoError::refused(kind, message, subject));
+ImportResult refusedWith(IoError::Kind kind, const QString &message) {
+    return refusedWith(IoError::refused(kind, message));
 }
 
 // Whether a file (or a link to one) is there; a failure of the look-up
@@ -74,13 +72,12 @@ struct FileWork {
 
 } // namespace
 
-Change ImportCategories(int userNo, const QString &stamp, const ImportPlan &plan,
-                        const std::function<void(int done, int total)> &progress) {
+ImportResult ImportCategories(int userNo, const QString &stamp, const ImportPlan &plan,
+                              const std::function<void(int done, int total)> &progress) {
     // Texts first: what the cipher cannot store is refused before any file
     // is read.
     for (const PlannedCategory &category : plan) {
-        if (IoError err =
-                UnstorableRefusal(QStringLiteral("Category Name"), TrimBlanks(category.name));
+        if (IoError err = UnstorableRefusal(Field::CategoryName, TrimBlanks(category.name));
             err.failed())
             return refusedWith(err);
         for (const PlannedUrl &url : category.urls) {
@@ -161,10 +158,10 @@ Change ImportCategories(int userNo, const QString &stamp, const ImportPlan &plan
     }
 
     if (records == 0)
-        return Change(); // nothing to write
+        return ImportResult(); // nothing to write
 
     Journal journal(folder);
-    Change change;
+    ImportResult change;
     if (!added.isEmpty() && !change.error.take(journal.willAppendTo(indexPath)))
         return change;
     for (const FileWork &work : std::as_const(files)) {
@@ -213,8 +210,16 @@ Change ImportCategories(int userNo, const QString &stamp, const ImportPlan &plan
     change.error = journal.commit(&committed);
     change.changed = committed;
     if (committed) {
-        for (const FileWork &work : std::as_const(files))
-            change.number += work.urls.size();
+        for (const NewCategory &category : std::as_const(added))
+            change.categoriesAdded.append(ListEntry{category.name, int(category.number)});
+        for (const FileWork &work : std::as_const(files)) {
+            ImportResult::UrlsAdded urls{int(work.category), {}};
+            int number = int(work.firstNumber);
+            for (const PlannedUrl *url : work.urls)
+                urls.urls.append({number++, url->address, url->description});
+            change.urlsWritten += int(work.urls.size());
+            change.urlsAdded.append(std::move(urls));
+        }
         if (progress)
             progress(records, records);
     }

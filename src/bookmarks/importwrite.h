@@ -2,7 +2,9 @@
 
 #include "bookmarks/importplan.h"
 #include "storage/datafile.h"
+#include "storage/records.h"
 
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -10,6 +12,21 @@
 // Writing an import of bookmarks: the plan's new categories and all its URLs,
 // as one change.
 namespace modMain {
+
+// What an import wrote, for the copies of the user's data to follow without
+// reading the files again.
+struct ImportResult : Change {
+    // The URLs written, in all.
+    int urlsWritten = 0;
+    // The categories added to the index: each name as written, and its number.
+    QList<ListEntry> categoriesAdded;
+    // The URLs each category received, numbered as written.
+    struct UrlsAdded {
+        int category = 0;
+        QList<AddedUrl> urls;
+    };
+    QList<UrlsAdded> urlsAdded;
+};
 
 // Writes `plan` into the files of user `userNo` under the owner stamp
 // `stamp`, all of it or nothing of it:
@@ -32,8 +49,7 @@ namespace modMain {
 // 32767, a category the plan names by a number the index no longer holds, a
 // text the cipher cannot store. `progress` (when given) hears how many of the
 // records (new categories and URLs) are written so far, and of how many.
-// The outcome's number is the number of URLs written.
-Change ImportCategories(int userNo, const QString &stamp, const ImportPlan &plan,
-                        const std::function<void(int done, int total)> &progress = {});
+ImportResult ImportCategories(int userNo, const QString &stamp, const ImportPlan &plan,
+                              const std::function<void(int done, int total)> &progress = {});
 
 } // namespace modMain

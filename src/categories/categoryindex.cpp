@@ -13,17 +13,11 @@ namespace {
 
 const QString kDummyField = QStringLiteral("*qvx*");
 
-Change refused(const IoError &err) {
-    Change change;
-    change.error = err;
-    return change;
-}
-
 // The category chosen on the screen is no longer in the index (changed
 // meanwhile by another program, or a damaged number): `done` is what would
 // have happened to it ("renamed", "deleted").
 Change noLongerThere(const QString &done) {
-    return refused(IoError::refused(IoError::Kind::NoRecord,
+    return Refused(IoError::refused(IoError::Kind::NoRecord,
                                     QStringLiteral("Sorry, that Category is no longer in the file "
                                                    "of your Categories, so nothing was %1.")
                                         .arg(done)));
@@ -31,7 +25,7 @@ Change noLongerThere(const QString &done) {
 
 // A name the cipher cannot store: refused before anything is written.
 IoError unstorableName(const QString &name) {
-    return UnstorableRefusal(QStringLiteral("Category Name"), name);
+    return UnstorableRefusal(Field::CategoryName, name);
 }
 
 } // namespace
@@ -106,9 +100,14 @@ IoError ReadCategoryIndex(int userNo, const QString &stamp, CategoryIndexRead *r
     const QString path = CategoryIndexPath(userNo);
     if (IoError err = FileHasData(path, &read->hasData); err.failed() || !read->hasData)
         return err;
+    return ReadCategoryIndexFile(path, stamp, read);
+}
 
+IoError ReadCategoryIndexFile(const QString &path, const QString &stamp, CategoryIndexRead *read) {
+    *read = CategoryIndexRead();
     const OwnerTest owner(stamp);
     return ForEachLine(path, [&](const QString &line) {
+        read->hasData = true;
         // The first three fields, as views into the line, are all that
         // loading reads. Those a line lacks read as dummy fields would: they
         // decipher to "", so the key is no number and the owner test fails.
@@ -130,7 +129,7 @@ IoError ReadCategoryIndex(int userNo, const QString &stamp, CategoryIndexRead *r
 Change AppendCategory(int userNo, const QString &name, const QString &stamp) {
     const QString path = CategoryIndexPath(userNo);
     if (IoError err = unstorableName(name); err.failed())
-        return refused(err);
+        return Refused(err);
     Change change;
     bool exists = false;
     int number = 0;
@@ -164,7 +163,7 @@ Change RenameCategory(int userNo, qint64 number, const QString &newName, const Q
     if (number < 0)
         return noLongerThere(QStringLiteral("renamed"));
     if (IoError err = unstorableName(newName); err.failed())
-        return refused(err);
+        return Refused(err);
     // One pass over the index: every line's name is compared as it goes by,
     // and the record is rewritten on the way. A name that is taken abandons
     // the rewrite, which leaves the index as it was. Number 0 is shared by

@@ -70,6 +70,8 @@ struct CategoryIndexRead {
 // Reads the index of user `userNo` and applies the owner test to every line.
 // An absent index is created empty (and holds nothing).
 IoError ReadCategoryIndex(int userNo, const QString &stamp, CategoryIndexRead *read);
+// The same for the index file at `path`, which must exist (it is not made).
+IoError ReadCategoryIndexFile(const QString &path, const QString &stamp, CategoryIndexRead *read);
 
 // Adds category `name` (trimmed already) to the index of user `userNo`,
 // created when absent, under the next number (CategoryExists), which

@@ -2,21 +2,20 @@
 // Delete and Modify Category panels, and the procedures that fill and update
 // the four category lists (lstCatView, cmbCatDel, cmbCatMod, cmbUrlCat).
 //
-// The four lists show one model, the window's CategoryModel (see frmMain's
-// constructor): each change is made once, to the model, by category number
-// (each entry's item data), and every list follows. A position is never
-// carried from one list to another: after the owner message of
+// The four lists show one model, the categories of the window's Data (see
+// userdata.h): each change is made once, by Data, to the model, by category
+// number (each entry's item data), and every list follows. A position is
+// never carried from one list to another: after the owner message of
 // LoadCategories only cmbCatDel shows the owned categories, so a position in
 // one list need not exist in another.
 
-#include "categories/categoryindex.h"
-#include "screens/foundurls.h"
 #include "screens/frmMain.h"
 #include "screens/keypress.h"
 #include "screens/msgbox.h"
 #include "session/modMain.h"
 #include "storage/records.h"
 #include "userdata/sortedlist.h"
+#include "userdata/userdata.h"
 
 #include <QEvent>
 #include <QSignalBlocker>
@@ -183,7 +182,7 @@ void frmMain::cmdCatAdd_Click() {
     // left, the index decides.
     SetStatus(QStringLiteral("Please Wait...Adding Category!"));
     const modMain::Change change = AddCategory(name);
-    if (OfferStorableText(this, change, {{QStringLiteral("Category Name"), txtCatAdd}},
+    if (OfferStorableText(this, change, {{modMain::Field::CategoryName, txtCatAdd}},
                           QStringLiteral("Ready (Add Category Menu)"),
                           [this] { cmdCatAdd_Click(); }))
         return;
@@ -229,7 +228,6 @@ void frmMain::cmdCatDel_Click() {
         return;
 
     const QString name = cmbCatDel->itemText(chosen);
-    const int number = cmbCatDel->entries()->numberAt(chosen);
     SetStatus(QStringLiteral("Please Wait...Deleting Category and other related information..."));
     const modMain::Change change = modMain::DoCommand(QStringLiteral("DC"));
     // Nothing changed on disk: the lists stay, the panel stays open.
@@ -245,17 +243,6 @@ void frmMain::cmdCatDel_Click() {
                             QStringLiteral(" was succesfully deleted along with any URL's "
                                            "stored under it!"),
                   change);
-
-    // From all four lists. Number 0 is shared by every damaged record: only
-    // the entry of that name goes.
-    const bool wasUrlCategory = cmbUrlCat->currentIndex() >= 0 &&
-                                cmbUrlCat->chosenNumber() == number &&
-                                (number != 0 || cmbUrlCat->currentText() == name);
-    CategoryModel->removeNumber(number, number == 0 ? 1 : INT_MAX, number == 0 ? &name : nullptr);
-    if (wasUrlCategory) {
-        // The URL screens showed the URLs of the category that is gone.
-        UrlModel->clear();
-    }
     ShowCategoryCount(lstCatView->count());
     cmbCatDel->setFocus();
     cmdCat_Click();
@@ -303,10 +290,9 @@ void frmMain::cmdCatMod_Click() {
     }
 
     // What the new name must be (storable, not taken), the index decides.
-    const int number = cmbCatMod->entries()->numberAt(chosen);
     SetStatus(QStringLiteral("Please Wait...Modifying Category Information..."));
     const modMain::Change change = modMain::DoCommand(QStringLiteral("MC"));
-    if (OfferStorableText(this, change, {{QStringLiteral("Category Name"), txtCatMod}},
+    if (OfferStorableText(this, change, {{modMain::Field::CategoryName, txtCatMod}},
                           QStringLiteral("Ready (Modify Category Menu)"),
                           [this] { cmdCatMod_Click(); }))
         return;
@@ -319,9 +305,6 @@ void frmMain::cmdCatMod_Click() {
                   QStringLiteral("Success, the Category ") + oldName +
                       QStringLiteral(" was modified to ") + name,
                   change);
-    // In all four lists. Number 0 is shared by every damaged record: only
-    // the entry of the old name changes.
-    CategoryModel->renameNumber(number, name, number == 0 ? &oldName : nullptr);
     txtCatMod->clear();
     txtCatMod->setFocus();
     cmdCat_Click();
@@ -340,27 +323,17 @@ void frmMain::cmdCatModCncl_Click() {
 // ---- The procedures behind the lists ----
 
 void frmMain::LoadCategories() {
-    // Sign-out has emptied the lists already.
-    CategoriesShown->showEvery();
-    CategoryModel->clear();
-    modMain::CategoryIndexRead read;
-    const modMain::IoError err =
-        modMain::ReadCategoryIndex(modMain::UserNo, modMain::PassStamp, &read);
-    if (ReportIoError(this, err)) // a warning: the index was made just now
+    const modMain::UserData::CategoriesLoaded loaded = Data->loadCategories();
+    if (ReportIoError(this, loaded.error)) // a warning: the index was made just now
         return;
-    if (!read.hasData)
+    if (!loaded.hasData)
         return;
+    ShowCategoryCount(cmbCatDel->count());
 
     // The last record decides: after the owner message only cmbCatDel lists
     // the owned records, and the other three lists stay empty (they list
     // only the categories added from now on).
-    if (!read.lastOwned)
-        CategoriesShown->showOnlyLater();
-    // In the order adding them one by one in file order gives.
-    CategoryModel->replaceAll(std::move(read.owned));
-    ShowCategoryCount(cmbCatDel->count());
-
-    if (!read.lastOwned) {
+    if (!loaded.lastOwned) {
         MsgBox::show(this, QStringLiteral("               Imposter! These Category Files don't "
                                           "seem to belong to you!\r\n\r\nPlease refer to the "
                                           "readme file for more details."));
@@ -369,34 +342,14 @@ void frmMain::LoadCategories() {
 
 modMain::Change frmMain::AddCategory(const QString &name) {
     SetStatus(QStringLiteral("Please Wait...Adding Category!"));
-    const modMain::Change change =
-        modMain::AppendCategory(modMain::UserNo, name, modMain::PassStamp);
-    if (!change.changed)
-        return change;
-    modMain::NextCatNo = int(change.number);
-    FoundUrls->changing().categoryAdded(modMain::NextCatNo, name);
-    // To all four lists.
-    CategoryModel->insertSorted(name, modMain::NextCatNo);
-    return change;
+    return Data->addCategory(name);
 }
 
 modMain::Change frmMain::DeleteCategory() {
-    const int chosen = cmbCatDel->currentIndex();
-    const int catNo = cmbCatDel->chosenNumber();
-    const modMain::Change change =
-        modMain::DeleteCategoryFiles(modMain::UserNo, catNo, cmbCatDel->itemText(chosen));
-    if (change.changed)
-        FoundUrls->changing().categoryDeleted(catNo);
-    return change;
+    return Data->deleteCategory(cmbCatDel->chosenNumber(), cmbCatDel->currentText());
 }
 
 modMain::Change frmMain::ModifyCategory() {
-    const int chosen = cmbCatMod->currentIndex();
-    const int catNo = cmbCatMod->chosenNumber();
-    const QString name = modMain::TrimBlanks(txtCatMod->text());
-    const modMain::Change change = modMain::RenameCategory(
-        modMain::UserNo, catNo, name, modMain::PassStamp, cmbCatMod->itemText(chosen));
-    if (change.changed)
-        FoundUrls->changing().categoryRenamed(catNo, name);
-    return change;
+    return Data->renameCategory(cmbCatMod->chosenNumber(), cmbCatMod->currentText(),
+                                modMain::TrimBlanks(txtCatMod->text()));
 }

@@ -1,21 +1,20 @@
 #include "screens/foundurls.h"
 
 #include "screens/screens.h"
+#include "userdata/userdata.h"
 
 namespace screens {
 
-FoundUrls::FoundUrls(QObject *parent) : QAbstractListModel(parent) {}
+FoundUrls::FoundUrls(modMain::UserData *data, QObject *parent)
+    : QAbstractListModel(parent), m_data(data), m_index(data->index()) {
+    connect(data, &modMain::UserData::indexChanging, this, &FoundUrls::clear);
+}
 
 FoundUrls::~FoundUrls() = default;
 
-modMain::FindIndex &FoundUrls::changing() {
-    clear();
-    return m_index;
-}
-
 void FoundUrls::find(const QString &text) {
     beginResetModel();
-    m_hits = m_index.find(text);
+    m_hits = m_data->find(text);
     endResetModel();
 }
 

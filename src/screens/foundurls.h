@@ -1,30 +1,26 @@
 #pragma once
 
-#include "urls/findindex.h"
+#include "userdata/findindex.h"
 
 #include <QAbstractListModel>
 #include <QList>
 
+namespace modMain {
+class UserData;
+}
+
 // The URLs found for what the user typed in the Find URL menu, as the model
 // its results list shows: one row a URL, "address   (Category)", in the
-// index's order (category name, then address). It owns the find index they
-// come from, so that nothing can change the index while the rows still name
-// its URLs: every change goes through changing(), which empties the rows
-// first (the next search fills them anew).
+// index's order (category name, then address). The rows name URLs of the
+// index of the user's data, so they go whenever that index is about to
+// change (UserData::indexChanging); the next search fills them anew.
 namespace screens {
 
 class FoundUrls : public QAbstractListModel {
     Q_OBJECT
 public:
-    explicit FoundUrls(QObject *parent = nullptr);
+    FoundUrls(modMain::UserData *data, QObject *parent = nullptr);
     ~FoundUrls() override;
-
-    // The index, for searches and look-ups.
-    modMain::FindIndex &index() { return m_index; }
-    const modMain::FindIndex &index() const { return m_index; }
-    // The index, to change it (build, clear, keep it in step): the rows go
-    // first.
-    modMain::FindIndex &changing();
 
     // Fills the rows with the URLs for `text` (see FindIndex::find).
     void find(const QString &text);
@@ -48,7 +44,8 @@ public:
 private:
     bool hasRow(int row) const { return row >= 0 && row < m_hits.size(); }
 
-    modMain::FindIndex m_index;
+    modMain::UserData *m_data;
+    const modMain::FindIndex &m_index;
     QList<modMain::FindIndex::Hit> m_hits;
 };
 

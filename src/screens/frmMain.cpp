@@ -6,6 +6,7 @@
 #include "screens/statusbar.h"
 #include "session/modMain.h"
 #include "userdata/sortedlist.h"
+#include "userdata/userdata.h"
 
 #include <functional>
 
@@ -38,9 +39,10 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
     // nothing on its own. The shared face is there from the start (loading
     // the categories sets what it shows); the lists get theirs when they are
     // made.
-    CategoryModel = new modMain::SortedListModel(this);
-    CategoriesShown = CategoryModel->addFace();
-    UrlModel = new modMain::SortedListModel(this);
+    Data = new modMain::UserData(this);
+    CategoryModel = Data->categories();
+    CategoriesShown = Data->categoriesShown();
+    UrlModel = Data->urls();
 
     StatusBar = new screens::StatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));

@@ -29,6 +29,7 @@ class FindIndex;
 struct ImportPreview;
 class ListFace;
 class SortedListModel;
+class UserData;
 } // namespace modMain
 
 namespace screens {
@@ -78,9 +79,12 @@ public:
     screens::ScreenMetrics ArrangedOn;
     screens::StatusBar *StatusBar = nullptr;
 
-    // The two families of sorted lists, each one model that its lists show.
-    // The categories: cmbCatDel shows them all; lstCatView, cmbCatMod and
-    // cmbUrlCat show one face of them, which after the owner message of
+    // The signed-in user's data: the lists' models and the find index, which
+    // the procedures change through it (see userdata.h).
+    modMain::UserData *Data = nullptr;
+    // The two families of sorted lists, each one model of Data that its lists
+    // show. The categories: cmbCatDel shows them all; lstCatView, cmbCatMod
+    // and cmbUrlCat show one face of them, which after the owner message of
     // LoadCategories holds back the categories loaded (CategoriesShown).
     // The URLs of a category: lstUrlView, cmbUrlDel and cmbUrlMod each show
     // them or nothing, as the URL screens load them.
@@ -181,24 +185,23 @@ public:
     // Ctrl+C in lstUrlView and lstUrlFind: the chosen address as View opens it.
     void lstUrlView_Copy();
     void lstUrlFind_Copy();
-    // The signed-in user's URLs for finding them, and the URLs found. Built
-    // at first use ("LFI"); every change procedure keeps it in step through
-    // FoundUrls->changing() once its files changed.
+    // The URLs found in the index of Data. The index is built at its first
+    // use ("LFI"), and Data keeps it in step with every change.
     screens::FoundUrls *FoundUrls = nullptr;
     void BuildFindIndex(); // "LFI"
     void FindUrls();       // "FU": lstUrlFind for the text of txtUrlFind
-    // Sign-out and exit: the index, every box and list of the Find URL menu
-    // and the hints are emptied, and a copied address leaves the clipboard.
+    // Sign-out and exit: every box and list of the Find URL menu and the
+    // hints are emptied, and a copied address leaves the clipboard.
     void ForgetFoundUrls();
 
     // ---- end of the Find URL handlers ----
 
     // ---- The procedures behind the lists ----
-    // They read and write the data files and keep the lists in step with
-    // them. Each takes its input from the controls and the session state.
-    // Loads report their own read failures. Changes hand their outcome back
-    // (through DoCommand) to the handler that ran them, which reports it;
-    // they change the lists only once the files changed.
+    // Each takes its input from the controls and hands it to Data, which
+    // reads and writes the files and keeps the lists and the index in step
+    // with them. Loads report their own read failures. Changes hand their
+    // outcome back (through DoCommand) to the handler that ran them, which
+    // reports it.
     void LoadCategories();                            // "LCD"
     modMain::Change AddCategory(const QString &name); // called directly
     modMain::Change DeleteCategory();                 // "DC"
@@ -283,7 +286,7 @@ bool ChangeRefused(QWidget *parent, const modMain::Change &change, const QString
 void ReportChanged(QWidget *parent, const QString &success, const modMain::Change &change);
 
 // A change refused because the cipher cannot store a typed text: when the
-// refusal is about the subject ("Category Name", "URL", "Description") of
+// refusal is about the field (Field::CategoryName, Url, Description) of
 // one of `boxes`, and the character table (MapToStorable) makes that box's
 // text one that can be stored, the refusal's box asks whether to store the
 // mapped text instead. Yes puts it into the box and runs `tryAgain` (the
@@ -291,5 +294,5 @@ void ReportChanged(QWidget *parent, const QString &success, const modMain::Chang
 // and the focus in the box. True when the offer was made, and the handler
 // ends there; false: no offer, the plain refusal follows.
 bool OfferStorableText(QWidget *parent, const modMain::Change &change,
-                       const QList<std::pair<QString, QWidget *>> &boxes, const QString &ready,
-                       const std::function<void()> &tryAgain);
+                       const QList<std::pair<modMain::Field, QWidget *>> &boxes,
+                       const QString &ready, const std::function<void()> &tryAgain);

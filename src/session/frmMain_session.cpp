@@ -11,7 +11,7 @@
 #include "storage/journal.h"
 #include "storage/paths.h"
 #include "storage/records.h"
-#include "userdata/sortedlist.h"
+#include "userdata/userdata.h"
 
 using screens::MsgAnswer;
 using screens::MsgBox;
@@ -87,11 +87,8 @@ void frmMain::cmdLogin_Click() {
         return;
     }
     SetStatus(QStringLiteral("Please wait...Logging you out of the Program..."));
-    modMain::ResetSession();
-
-    // Every category list and every URL list.
-    CategoryModel->clear();
-    UrlModel->clear();
+    // The session, every category list and every URL list, the find index.
+    Data->forget();
     ForgetFoundUrls();
     ForgetPendingImport();
     txtCatAdd->clear();
@@ -115,7 +112,8 @@ void frmMain::cmdLogin_Click() {
 
 void frmMain::cmdQuit_Click() {
     // Every change is already on disk: nothing to save or confirm. What the
-    // search and an import preview held goes first.
+    // user's data, the search and an import preview held goes first.
+    Data->forget();
     ForgetFoundUrls();
     ForgetPendingImport();
     close();

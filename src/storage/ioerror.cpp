@@ -2,6 +2,24 @@
 
 namespace modMain {
 
+QString FieldName(Field field) {
+    switch (field) {
+    case Field::UserName:
+        return QStringLiteral("User Name");
+    case Field::Password:
+        return QStringLiteral("Password");
+    case Field::CategoryName:
+        return QStringLiteral("Category Name");
+    case Field::Url:
+        return QStringLiteral("URL");
+    case Field::Description:
+        return QStringLiteral("Description");
+    case Field::None:
+        break;
+    }
+    return QString();
+}
+
 QString IoError::message() const {
     if (!refusal.isEmpty())
         return refusal;
@@ -90,7 +108,7 @@ IoError IoError::failure(const QString &file, const QString &action, const QStri
     return result;
 }
 
-IoError IoError::refused(Kind kind, const QString &message, const QString &subject) {
+IoError IoError::refused(Kind kind, const QString &message, Field subject) {
     IoError result;
     result.kind = kind;
     result.refusal = message;

@@ -7,6 +7,13 @@
 // which kind, and any warning raised on the way.
 namespace modMain {
 
+// The field of a window that a refused text was typed into.
+enum class Field { None, UserName, Password, CategoryName, Url, Description };
+
+// The field's name as the messages write it: "User Name", "Password",
+// "Category Name", "URL", "Description"; "" for none.
+QString FieldName(Field field);
+
 // A change that was made, but whose folder could not be flushed to disk
 // afterwards, so a power failure might still undo it.
 struct NotSynced {
@@ -63,9 +70,8 @@ struct IoError {
     // A refusal's whole message, when it is not told as file, action and
     // reason.
     QString refusal;
-    // What a refusal is about, when a text was refused: the field ("User
-    // Name", "Password", "Category Name", "URL", "Description").
-    QString subject;
+    // What a refusal is about, when a text was refused: its field.
+    Field subject = Field::None;
     // For a failure in a job the user did not ask for (finishing at start-up
     // or sign-in what an interrupted run left): what the program was doing,
     // as the start of a sentence ("Wayfile was finishing ..."), and what was
@@ -105,7 +111,7 @@ struct IoError {
     // A failure of `action` on `file` for `reason`.
     static IoError failure(const QString &file, const QString &action, const QString &reason);
     // A refusal of kind `kind` with its whole message, about `subject`.
-    static IoError refused(Kind kind, const QString &message, const QString &subject = QString());
+    static IoError refused(Kind kind, const QString &message, Field subject = Field::None);
 };
 
 // The outcome of a change to the data files (a record added, renamed or
@@ -122,5 +128,14 @@ struct Change {
 
     bool failed() const { return error.failed(); }
 };
+
+// A change (or a result that is one) that did not happen, for the reason
+// `error` gives: what every change returns when it refuses or fails before
+// anything changed.
+template <typename Result = Change> Result Refused(const IoError &error) {
+    Result result;
+    result.error = error;
+    return result;
+}
 
 } // namespace modMain

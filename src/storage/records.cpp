@@ -43,7 +43,7 @@ QString UnstorableChars(const QString &text) {
     return result;
 }
 
-QString UnstorableMessage(const QString &what, const QString &chars) {
+QString UnstorableMessage(Field what, const QString &chars) {
     QStringList parts;
     for (const QChar c : chars) {
         if (c.unicode() < 32 || c.unicode() == 127)
@@ -53,10 +53,10 @@ QString UnstorableMessage(const QString &what, const QString &chars) {
     }
     return QStringLiteral("Sorry, a %1 can't hold these characters: %2\r\nPlease use only letters "
                           "without accents, digits, blanks and the usual punctuation marks.")
-        .arg(what, parts.join(QLatin1Char(' ')));
+        .arg(FieldName(what), parts.join(QLatin1Char(' ')));
 }
 
-IoError UnstorableRefusal(const QString &what, const QString &text) {
+IoError UnstorableRefusal(Field what, const QString &text) {
     const QString chars = UnstorableChars(text);
     return chars.isEmpty()
                ? IoError()

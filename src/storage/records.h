@@ -49,11 +49,11 @@ inline bool IsStorableChar(QChar c) {
 QString UnstorableChars(const QString &text);
 
 // The message that refuses a text holding characters the cipher cannot
-// store. `what` names the field ("User Name", "Category Name", ...) and
+// store. `what` is the field (named as FieldName names it) and
 // `chars` is what UnstorableChars found. Storing such a text is never an
 // option: the cipher would drop those characters after the pair swap, which
 // scrambles their neighbours as well.
-QString UnstorableMessage(const QString &what, const QString &chars);
+QString UnstorableMessage(Field what, const QString &chars);
 
 // The longest description a URL can have, in characters (a line break, CR
 // LF, counts as two).
@@ -62,7 +62,7 @@ inline constexpr int kDescriptionMaxLength = 250;
 // The refusal of a text that holds characters the cipher cannot store: kind
 // Unstorable, about `what`, with UnstorableMessage. No failure when every
 // character of `text` can be stored.
-IoError UnstorableRefusal(const QString &what, const QString &text);
+IoError UnstorableRefusal(Field what, const QString &text);
 
 // A text field as stored: EncryptText(SwapPairs(text)), and back.
 QString EncodeField(const QString &text);
@@ -202,6 +202,14 @@ private:
 struct ListEntry {
     QString text;
     int number = 0;
+};
+
+// A URL just written to its category's file: its number there, its address
+// as stored and its description as typed (line breaks as CR LF).
+struct AddedUrl {
+    int number = 0;
+    QString address;
+    QString description;
 };
 
 } // namespace modMain

@@ -13,6 +13,7 @@
 #include "storage/records.h"
 #include "urls/urlfile.h"
 #include "userdata/sortedlist.h"
+#include "userdata/userdata.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -63,11 +64,11 @@ void ShowSavedIn(frmMain *f, const QLineEdit *box, QLabel *hint,
     QStringList names;
     if (!address.isEmpty() && modMain::UserNo != 0) {
         modMain::DoCommand(QStringLiteral("LFI"));
-        names = f->FoundUrls->index().savedIn(address);
+        names = f->Data->index().savedIn(address);
         const QString own = f->cmbUrlCat->currentText();
         if (modified && names.contains(own) &&
             modMain::OpenedAddressKey(*modified) == modMain::OpenedAddressKey(address) &&
-            f->FoundUrls->index().countIn(f->cmbUrlCat->chosenNumber(), address) < 2)
+            f->Data->index().countIn(f->cmbUrlCat->chosenNumber(), address) < 2)
             names.removeOne(own);
     }
     hint->setText(names.isEmpty()
@@ -80,12 +81,9 @@ void ShowSavedIn(frmMain *f, const QLineEdit *box, QLabel *hint,
 // ---- The procedures behind the Find URL menu ----
 
 void frmMain::BuildFindIndex() {
-    if (FoundUrls->index().isBuilt() || modMain::UserNo == 0)
-        return;
     // A file that cannot be read is left out and reported once: the index
     // counts as built and is not read again this sign-in.
-    ReportIoError(this, FoundUrls->changing().build(modMain::UserFolderPath(modMain::UserNo),
-                                                    modMain::PassStamp));
+    ReportIoError(this, Data->buildIndex());
 }
 
 void frmMain::FindUrls() {
@@ -100,7 +98,7 @@ void frmMain::FindUrls() {
 }
 
 void frmMain::ForgetFoundUrls() {
-    FoundUrls->changing().clear();
+    FoundUrls->clear();
     // Screens not made yet have shown nothing.
     if (LaterControlsMade()) {
         {
@@ -119,7 +117,7 @@ void frmMain::ForgetFoundUrls() {
 // ---- Wiring ----
 
 void frmMain::connectFindHandlers() {
-    FoundUrls = new screens::FoundUrls(this);
+    FoundUrls = new screens::FoundUrls(Data, this);
 
     // Ctrl+F anywhere in the window while signed in.
     auto *find = new QShortcut(QKeySequence::Find, this);
@@ -129,8 +127,12 @@ void frmMain::connectFindHandlers() {
             cmdUrlViewF_Click();
     });
 
-    // However the program ends, nothing of the search stays behind.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, &frmMain::ForgetFoundUrls);
+    // However the program ends, nothing of the user's data or the search
+    // stays behind.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        Data->forget();
+        ForgetFoundUrls();
+    });
 
     plugCommand("LFI", [this] { BuildFindIndex(); });
     plugCommand("FU", [this] { FindUrls(); });

@@ -2,7 +2,6 @@
 // Modify URL panels, and the module procedures that fill their lists and
 // write the URL files.
 
-#include "screens/foundurls.h"
 #include "screens/frmMain.h"
 #include "screens/keypress.h"
 #include "screens/msgbox.h"
@@ -14,6 +13,7 @@
 #include "storage/records.h"
 #include "urls/urlfile.h"
 #include "userdata/sortedlist.h"
+#include "userdata/userdata.h"
 
 #include <QEvent>
 #include <QFileInfo>
@@ -91,7 +91,7 @@ void SetUrlCount(frmMain *f) {
 // user to change).
 bool DescriptionRefused(const modMain::Change &change) {
     return change.error.is(modMain::IoError::Kind::Unstorable) &&
-           change.error.subject == QLatin1String("Description");
+           change.error.subject == modMain::Field::Description;
 }
 
 // Whether the Modify URL panel's description box still holds the description
@@ -109,7 +109,7 @@ void frmMain::LoadUrlList(const QString &mode) {
     {
         // The list of the mode shows the URLs it loads, the other two none.
         const QSignalBlocker list(lstUrlView);
-        UrlModel->clear();
+        Data->clearUrls();
         auto showIf = [](modMain::ListFace *face, bool shows) {
             if (shows)
                 face->showEvery();
@@ -125,20 +125,17 @@ void frmMain::LoadUrlList(const QString &mode) {
         return;
 
     const int catNo = ChosenCategory(this);
-    QList<modMain::ListEntry> owned;
-    int foreign = 0;
-    const modMain::IoError err =
-        modMain::ReadUrlList(ChosenUrlFile(this), modMain::PassStamp, &owned, &foreign);
+    modMain::UserData::UrlsLoaded loaded;
+    {
+        const QSignalBlocker list(lstUrlView);
+        loaded = Data->loadUrls(catNo, cmbUrlCat->currentText());
+    }
+    const modMain::IoError &err = loaded.error;
     ReportIoError(this, err); // a warning: the category's URL file was made just now
-    for (int i = 0; i < foreign; ++i)
+    for (int i = 0; i < loaded.foreign; ++i)
         MsgBox::show(this, QStringLiteral("               Imposter! These files don't seem to "
                                           "belong to you.\r\n\r\n          Please refer the "
                                           "readme.txt file for more information."));
-
-    {
-        const QSignalBlocker list(lstUrlView);
-        UrlModel->replaceAll(std::move(owned));
-    }
     if (view && !err.failed())
         UrlViewCatNo = catNo;
     if (view)
@@ -177,59 +174,38 @@ void frmMain::LoadUrlDetails() {
 }
 
 modMain::Change frmMain::AddUrl() {
-    const int catNo = ChosenCategory(this);
-    const QString address = modMain::StoredAddress(modMain::TrimBlanks(txtUrlAdd->text()));
-    const modMain::Change change =
-        modMain::AppendUrl(ChosenUrlFile(this), address, txtUrlAddCh->text(), modMain::PassStamp);
-    if (!change.changed)
-        return change;
-    modMain::NextUrlNo = int(change.number);
-    FoundUrls->changing().urlAdded(catNo, modMain::NextUrlNo, address, txtUrlAddCh->text());
-    // The URLs listed are the menu's category's; another category's are
-    // loaded afresh when the URL menu comes back.
-    if (UrlViewCatNo == catNo) {
-        const QSignalBlocker blocker(lstUrlView);
-        UrlModel->insertSorted(address, modMain::NextUrlNo);
-    }
-    return change;
+    // The URLs listed are those of the menu's category; the new one joins
+    // them when it goes to that category.
+    const QSignalBlocker blocker(lstUrlView);
+    return Data->addUrl(ChosenCategory(this), modMain::TrimBlanks(txtUrlAdd->text()),
+                        txtUrlAddCh->text());
 }
 
 modMain::Change frmMain::DeleteUrl() {
-    const int urlNo = cmbUrlDel->chosenNumber();
-    // The address tells the URL meant from another of the same number.
-    const QString address = cmbUrlDel->currentText();
-    const modMain::Change change = modMain::DeleteUrlRecord(ChosenUrlFile(this), urlNo, address);
-    if (!change.changed)
-        return change;
-    FoundUrls->changing().urlDeleted(ChosenCategory(this), urlNo, address);
-    // The file lost that record; the lists that show the URLs lose its
-    // entry, and the chosen entry its choice.
+    // The address tells the URL meant from another of the same number. The
+    // lists that show the URLs lose its entry, and the chosen entry its
+    // choice.
     const QSignalBlocker list(lstUrlView);
     const QSignalBlocker del(cmbUrlDel);
-    UrlModel->removeNumber(urlNo, 1, &address);
-    cmbUrlDel->setCurrentIndex(-1);
+    const modMain::Change change =
+        Data->deleteUrl(ChosenCategory(this), cmbUrlDel->chosenNumber(), cmbUrlDel->currentText());
+    if (change.changed)
+        cmbUrlDel->setCurrentIndex(-1);
     return change;
 }
 
 modMain::Change frmMain::ModifyUrl() {
     const int urlNo = cmbUrlMod->chosenNumber();
-    const QString address = modMain::StoredAddress(modMain::TrimBlanks(txtUrlMod->text()));
+    const QString address = modMain::TrimBlanks(txtUrlMod->text());
     // A description left as loaded is kept as the file holds it, whatever it
     // deciphers to; only one the user changed is written anew.
     std::optional<QString> description;
     if (!DescriptionAsLoaded(this))
         description = txtUrlModDesc->text();
     // The address tells the URL meant from another of the same number.
-    const QString oldAddress = cmbUrlMod->currentText();
-    const modMain::Change change = modMain::ReplaceUrlRecord(
-        ChosenUrlFile(this), urlNo, address, description, modMain::PassStamp, oldAddress);
-    if (!change.changed)
-        return change;
-    FoundUrls->changing().urlModified(ChosenCategory(this), urlNo, address, description,
-                                      oldAddress);
     const QSignalBlocker blocker(lstUrlView);
-    UrlModel->renameNumber(urlNo, address, &oldAddress);
-    return change;
+    return Data->modifyUrl(ChosenCategory(this), urlNo, cmbUrlMod->currentText(), address,
+                           description);
 }
 
 // ---- Wiring ----
@@ -441,7 +417,7 @@ void frmMain::cmdUrlAdd_Click() {
     const modMain::Change change = modMain::DoCommand(QStringLiteral("AU"));
     if (OfferStorableText(
             this, change,
-            {{QStringLiteral("URL"), txtUrlAdd}, {QStringLiteral("Description"), txtUrlAddCh}},
+            {{modMain::Field::Url, txtUrlAdd}, {modMain::Field::Description, txtUrlAddCh}},
             QStringLiteral("Ready (Add URL Menu)"), [this] { cmdUrlAdd_Click(); }))
         return;
     if (ChangeRefused(this, change, QStringLiteral("Ready (Add URL Menu)"),
@@ -600,7 +576,7 @@ void frmMain::cmdUrlMod_Click() {
     const modMain::Change change = modMain::DoCommand(QStringLiteral("MU"));
     if (OfferStorableText(
             this, change,
-            {{QStringLiteral("URL"), txtUrlMod}, {QStringLiteral("Description"), txtUrlModDesc}},
+            {{modMain::Field::Url, txtUrlMod}, {modMain::Field::Description, txtUrlModDesc}},
             QStringLiteral("Ready (Modify URL Menu)"), [this] { cmdUrlMod_Click(); }))
         return;
     if (ChangeRefused(this, change, QStringLiteral("Ready (Modify URL Menu)"),

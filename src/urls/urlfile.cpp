@@ -140,7 +140,7 @@ QString DescriptionRefusal(const QString &description) {
     // Line breaks (CR LF) can be stored; every other character is checked.
     if (const QString chars = UnstorableChars(QString(description).remove(QLatin1String("\r\n")));
         !chars.isEmpty())
-        return UnstorableMessage(QStringLiteral("Description"), chars);
+        return UnstorableMessage(Field::Description, chars);
     // What LoadUrlDetails would show of the stored form. The store drops
     // outer blanks (AppendUrl both, ReplaceUrlRecord the trailing ones), and
     // the marker's letters and the line break are no blanks, so trimming
@@ -155,12 +155,12 @@ QString DescriptionRefusal(const QString &description) {
 }
 
 IoError RecordRefusal(const QString &address, const std::optional<QString> &description) {
-    if (IoError err = UnstorableRefusal(QStringLiteral("URL"), address); err.failed())
+    if (IoError err = UnstorableRefusal(Field::Url, address); err.failed())
         return err;
     const QString refusal = description ? DescriptionRefusal(*description) : QString();
-    return refusal.isEmpty() ? IoError()
-                             : IoError::refused(IoError::Kind::Unstorable, refusal,
-                                                QStringLiteral("Description"));
+    return refusal.isEmpty()
+               ? IoError()
+               : IoError::refused(IoError::Kind::Unstorable, refusal, Field::Description);
 }
 
 QString UrlRecordLine(qint64 urlNo, const QString &address, const QString &storedDescription,
@@ -383,11 +383,8 @@ Change DeleteUrlRecord(const QString &path, qint64 urlNo, const QString &address
 Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &address,
                         const std::optional<QString> &description, const QString &stamp,
                         const QString &oldAddress) {
-    if (IoError refusal = RecordRefusal(address, description); refusal.failed()) {
-        Change change;
-        change.error = refusal;
-        return change;
-    }
+    if (IoError refusal = RecordRefusal(address, description); refusal.failed())
+        return Refused(refusal);
     const QByteArray replacement =
         description
             ? UrlRecordLine(urlNo, address, ConvertLineBreaks(*description, true), stamp).toLatin1()

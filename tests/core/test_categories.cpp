@@ -293,7 +293,7 @@ TEST_F(CategoryTest, AddingAndRenamingRefuseAnUnstorableNameByItsKind) {
                                  RenameCategory(1, 1, QStringLiteral("Tab\there"), stamp)}) {
         EXPECT_FALSE(change.changed);
         EXPECT_TRUE(change.error.is(IoError::Kind::Unstorable));
-        EXPECT_EQ(change.error.subject, QStringLiteral("Category Name"));
+        EXPECT_EQ(change.error.subject, Field::CategoryName);
     }
     EXPECT_EQ(bytes(index()), before);
 }

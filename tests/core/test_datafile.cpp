@@ -125,10 +125,10 @@ TEST(DataFile, ErrorMessageNamesActionFileAndReason) {
 TEST(DataFile, ARefusalKeepsItsKindThroughTheSteps) {
     IoError whole;
     EXPECT_TRUE(whole.is(IoError::Kind::None));
-    EXPECT_FALSE(whole.take(IoError::refused(IoError::Kind::Unstorable, QStringLiteral("No tabs."),
-                                             QStringLiteral("Password"))));
+    EXPECT_FALSE(whole.take(
+        IoError::refused(IoError::Kind::Unstorable, QStringLiteral("No tabs."), Field::Password)));
     EXPECT_TRUE(whole.is(IoError::Kind::Unstorable));
-    EXPECT_EQ(whole.subject, QStringLiteral("Password"));
+    EXPECT_EQ(whole.subject, Field::Password);
     EXPECT_EQ(whole.message(), QStringLiteral("No tabs."));
     whole.keepFirst(IoError::failure(QStringLiteral("/u"), QStringLiteral("read"),
                                      QStringLiteral("Input/output error")));

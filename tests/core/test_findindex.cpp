@@ -1,4 +1,4 @@
-#include "urls/findindex.h"
+#include "userdata/findindex.h"
 
 #include "accounts/accountfile.h"
 #include "categories/categoryindex.h"

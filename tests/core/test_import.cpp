@@ -151,12 +151,12 @@ protected:
 
 TEST_F(ImportTest, NumbersNewCategoriesAndUrlsOnFromTheFilesAndKeepsEveryOldByte) {
     QList<std::pair<int, int>> told;
-    const Change change = ImportCategories(1, PassStamp, plan(), [&](int done, int total) {
+    const ImportResult change = ImportCategories(1, PassStamp, plan(), [&](int done, int total) {
         told.append({done, total});
     });
     ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
     EXPECT_TRUE(change.changed);
-    EXPECT_EQ(change.number, 3);
+    EXPECT_EQ(change.urlsWritten, 3);
     expectImported();
     ASSERT_FALSE(told.isEmpty());
     EXPECT_EQ(told.first(), std::make_pair(0, 5));

@@ -14,9 +14,10 @@
 #include "session/modMain.h"
 #include "storage/paths.h"
 #include "storage/records.h"
-#include "urls/findindex.h"
 #include "urls/urlfile.h"
+#include "userdata/findindex.h"
 #include "userdata/sortedlist.h"
+#include "userdata/userdata.h"
 
 #include <QDir>
 #include <QFile>
@@ -251,7 +252,7 @@ void tst_Bookmarks::findSeesWhatWasImported() {
     frmMain &main = SignInWithPhpSaved(env);
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
     QTest::mouseClick(main.cmdUrlViewF, Qt::LeftButton);
-    QVERIFY(main.FoundUrls->index().isBuilt());
+    QVERIFY(main.Data->index().isBuilt());
     main.cmdCat_Click();
     OpenImport(main, Fixture("firefox.html"));
     QTest::keyClick(main.lstCatImp, Qt::Key_Return);

@@ -10,8 +10,9 @@
 #include "screens/msgbox.h"
 #include "session/modMain.h"
 #include "storage/paths.h"
-#include "urls/findindex.h"
 #include "urls/urlfile.h"
+#include "userdata/findindex.h"
+#include "userdata/userdata.h"
 
 #include <QDir>
 #include <QFile>
@@ -511,7 +512,7 @@ void tst_Find::indexFollowsEveryChange() {
     // The index is read at the first find, before the change.
     QTest::mouseClick(main.cmdURL, Qt::LeftButton);
     QTest::mouseClick(main.cmdUrlViewF, Qt::LeftButton);
-    QVERIFY(main.FoundUrls->index().isBuilt());
+    QVERIFY(main.Data->index().isBuilt());
     Find(main, QStringLiteral("example"));
     QCOMPARE(main.lblUrlFindCh->text(), QStringLiteral("4 URL(s) found"));
 
@@ -616,10 +617,10 @@ void tst_Find::signOutLeavesNothing() {
     QTest::mouseClick(main.cmdLogin, Qt::LeftButton);
     QCOMPARE(modMain::UserNo, qint16(0));
 
-    QVERIFY(!main.FoundUrls->index().isBuilt());
-    QCOMPARE(main.FoundUrls->index().urlCount(), 0);
-    QCOMPARE(main.FoundUrls->index().categoryCount(), 0);
-    QCOMPARE(main.FoundUrls->index().memoryBytes(), 0);
+    QVERIFY(!main.Data->index().isBuilt());
+    QCOMPARE(main.Data->index().urlCount(), 0);
+    QCOMPARE(main.Data->index().categoryCount(), 0);
+    QCOMPARE(main.Data->index().memoryBytes(), 0);
     QCOMPARE(main.lstUrlFind->model()->rowCount(), 0);
     QCOMPARE(main.txtUrlFind->text(), QString());
     QVERIFY(!main.txtUrlFind->isUndoAvailable());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "storage/datafile.h"
+#include "storage/records.h"
 
 #include <QList>
 #include <QString>
@@ -45,14 +46,8 @@ QString OpenedAddressKey(const QString &address);
 
 class FindIndex {
 public:
-    // One URL of a bulk addition (an import): its number in its category's
-    // file, its address as stored and its description as typed (line breaks
-    // as CR LF), as AppendUrl takes them.
-    struct NewUrl {
-        int number = 0;
-        QString address;
-        QString description;
-    };
+    // One URL of a bulk addition (an import), as AppendUrl takes it.
+    using NewUrl = AddedUrl;
 
     // A URL in a result. Valid until the index next changes (any of the
     // calls below but the searches and look-ups).
@@ -70,6 +65,11 @@ public:
     // is read; the first such failure is returned, for the caller to report
     // once. The index counts as built afterwards either way.
     IoError build(const QString &userFolder, const QString &stamp);
+    // The same for the categories `categories` (each name and number, as the
+    // category lists hold them), whatever the index says of their owners:
+    // the user's data builds the index for the categories its lists show.
+    IoError build(const QString &userFolder, const QString &stamp,
+                  const QList<ListEntry> &categories);
     bool isBuilt() const;
 
     // Drops every text, number and result, and gives their memory back

@@ -1,7 +1,8 @@
-#include "urls/findindex.h"
+#include "userdata/findindex.h"
 
 #include "categories/categoryindex.h"
 #include "storage/entryorder.h"
+#include "storage/folderentries.h"
 #include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
@@ -818,6 +819,23 @@ void FindIndex::clear() {
 }
 
 IoError FindIndex::build(const QString &userFolder, const QString &stamp) {
+    // The user's categories, as the category lists hold them at sign-in: the
+    // owned records, when the last record is owned. An index that is not
+    // there (in any letter case) holds none, and is not made.
+    CategoryIndexRead read;
+    if (!FolderEntriesNamed(userFolder, kCategoryIndexName).isEmpty()) {
+        const QString path = JoinPath(userFolder, kCategoryIndexName);
+        if (const IoError err = ReadCategoryIndexFile(path, stamp, &read); err.failed()) {
+            clear();
+            d->built = true;
+            return err;
+        }
+    }
+    return build(userFolder, stamp, read.lastOwned ? read.owned : QList<ListEntry>());
+}
+
+IoError FindIndex::build(const QString &userFolder, const QString &stamp,
+                         const QList<ListEntry> &categories) {
     clear();
     d->built = true;
     const OwnerTest owner(stamp);
@@ -831,29 +849,16 @@ IoError FindIndex::build(const QString &userFolder, const QString &stamp) {
     for (const QString &entry : std::as_const(entries))
         names.insert(entry.toUpper());
 
-    // The user's categories, as the category lists hold them: the owned
-    // records, when the last record is owned. A number given twice (only a
-    // damaged index holds one) is read once, under its first name.
+    // A number given twice (only a damaged index holds one) is read once,
+    // under its first name.
     struct Listed {
         qint32 number;
         QString name;
     };
     std::vector<Listed> listed;
-    bool lastOwned = false;
-    const QString index = JoinPath(userFolder, kCategoryIndexName);
-    if (names.contains(kCategoryIndexName.toUpper())) {
-        const IoError err = ForEachLine(index, [&](const QString &line) {
-            const QStringList fields = CategoryFields(line);
-            lastOwned = owner.owns(fields.value(2));
-            if (lastOwned)
-                listed.push_back({Saturated(CategoryNumber(fields)), DecodeField(fields.value(1))});
-            return true;
-        });
-        if (err.failed())
-            return err;
-    }
-    if (!lastOwned)
-        listed.clear();
+    listed.reserve(size_t(categories.size()));
+    for (const ListEntry &category : categories)
+        listed.push_back({category.number, category.text});
     std::stable_sort(listed.begin(), listed.end(), [](const Listed &a, const Listed &b) {
         const int order = CompareEntries(a.name, b.name);
         return order != 0 ? order < 0 : a.number < b.number;
