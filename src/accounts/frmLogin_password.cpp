@@ -60,8 +60,8 @@ void frmLogin::connectPasswordHandlers() {
     prgChPass->setRange(0, 100);
     prgChPass->setVisible(false);
 
-    modMain::SetCommand(QStringLiteral("CP"), [this] { return ChangePassword(); });
-    modMain::SetCommand(QStringLiteral("DI"), [this] { return DeleteId(); });
+    m_commands.plug("CP", [this] { return ChangePassword(); });
+    m_commands.plug("DI", [this] { return DeleteId(); });
 }
 
 void frmLogin::cmdChangePass_Click() {

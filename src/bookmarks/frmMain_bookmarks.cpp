@@ -186,7 +186,7 @@ void SetBoxText(QWidget *box, const QString &text) {
 } // namespace
 
 void frmMain::connectBookmarkHandlers() {
-    plugCommand("IB", [this] { return ImportBookmarks(); });
+    m_commands.plug("IB", [this] { return ImportBookmarks(); });
 }
 
 void frmMain::connectBookmarkScreens() {

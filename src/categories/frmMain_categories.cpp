@@ -44,9 +44,9 @@ void frmMain::connectCategoryHandlers() {
     connect(cmdCat, &QPushButton::clicked, this, &frmMain::cmdCat_Click);
     connect(cmdCatNxt, &QPushButton::clicked, this, &frmMain::cmdCatNxt_Click);
 
-    plugCommand("LCD", [this] { LoadCategories(); });
-    plugCommand("DC", [this] { return DeleteCategory(); });
-    plugCommand("MC", [this] { return ModifyCategory(); });
+    m_commands.plug("LCD", [this] { LoadCategories(); });
+    m_commands.plug("DC", [this] { return DeleteCategory(); });
+    m_commands.plug("MC", [this] { return ModifyCategory(); });
 }
 
 void frmMain::connectCategoryScreens() {

@@ -30,16 +30,14 @@ frmLogin::frmLogin(QWidget *parent) : QDialog(parent) {
     NameControls(controls, LoginWindowNames());
 
     connectHandlers();
-    modMain::SetCommand(QStringLiteral("SIPLS"), [] { modMain::ArrangeLoginForm(); });
+    m_commands.plug("SIPLS", [] { modMain::ArrangeLoginForm(); });
     Form_Load();
 }
 
 frmLogin::~frmLogin() {
     if (g_loginForm == this) {
         g_loginForm = nullptr;
-        modMain::SetCommand(QStringLiteral("SIPLS"), {});
-        modMain::SetCommand(QStringLiteral("CP"), modMain::Operation());
-        modMain::SetCommand(QStringLiteral("DI"), modMain::Operation());
+        m_commands.unplugAll();
     }
 }
 

@@ -12,9 +12,9 @@
 
 using screens::Frame;
 
-// The sign-in window: a sign-in frame and a new-user frame, one shown at a
-// time. Opened modally by the main window's Login button and set up afresh
-// for every opening.
+// The sign-in window: a sign-in frame, a new-user frame and a Change
+// Password frame, one shown at a time. Opened modally by the main window's
+// Login button and set up afresh for every opening.
 class frmLogin : public QDialog {
     Q_OBJECT
 public:
@@ -68,6 +68,10 @@ private:
     void connectPasswordHandlers();
     // Empties the text boxes of all three frames.
     void clearBoxes();
+
+    // The operations of this window in the command table; the window
+    // unplugs all of them when it goes.
+    modMain::CommandPlugs m_commands;
 };
 
 // Registration's rules for a new password typed twice, in their order: the

@@ -51,8 +51,8 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
     setStatusBar(StatusBar);
 
     connectHandlers();
-    plugCommand("SIP", [] { modMain::ArrangeMainForm(); });
-    plugCommand("HA", [] { modMain::HideAll(); });
+    m_commands.plug("SIP", [] { modMain::ArrangeMainForm(); });
+    m_commands.plug("HA", [] { modMain::HideAll(); });
     modMain::ResetSession();
 }
 
@@ -114,8 +114,7 @@ frmMain::~frmMain() {
         QObject::disconnect(child, nullptr, this, nullptr);
     if (g_mainForm == this) {
         g_mainForm = nullptr;
-        for (const QString &code : std::as_const(m_commands))
-            modMain::SetCommand(code, modMain::Operation());
+        m_commands.unplugAll();
     }
 }
 
@@ -136,13 +135,6 @@ void frmMain::connectHandlers() {
     connectUrlHandlers();
     connectFindHandlers();
     connectBookmarkHandlers();
-}
-
-void frmMain::plugCommand(const char *code, modMain::Operation operation) {
-    const QString name = QLatin1String(code);
-    modMain::SetCommand(name, std::move(operation));
-    if (!m_commands.contains(name))
-        m_commands.append(name);
 }
 
 void frmMain::ShowScreen(const QString &screen) {

@@ -243,19 +243,9 @@ private:
     void connectUrlScreens();
     void connectFindScreens();
     void connectBookmarkScreens();
-    // Plugs an operation of this window into the command table; the window
+    // The operations of this window in the command table; the window
     // unplugs all of them when it goes.
-    void plugCommand(const char *code, modMain::Operation operation);
-    template <typename F>
-    requires std::is_void_v<std::invoke_result_t<F &>>
-    void plugCommand(const char *code, F operation) {
-        plugCommand(code, modMain::Operation([operation = std::move(operation)]() mutable {
-                        operation();
-                        return modMain::Change();
-                    }));
-    }
-
-    QStringList m_commands; // the codes this window plugged in
+    modMain::CommandPlugs m_commands;
 
     QWidget *m_client = nullptr;
     screens::Controls m_controls; // the controls made so far, by name

@@ -1,8 +1,10 @@
 #pragma once
 
-// The module procedures that arrange and reset the two windows. They work on
-// the one main window and the open sign-in window, and are run through
-// DoCommand ("SIP", "SIPLS", "HA").
+// What the screens of both windows share: the fixed texts that more than one
+// handler shows, the line-break forms of the text boxes, and the module
+// procedures that arrange and reset the two windows (run through DoCommand:
+// "SIP", "SIPLS", "HA"), which work on the one main window and the open
+// sign-in window.
 #include <QString>
 
 namespace screens {
@@ -40,8 +42,8 @@ namespace modMain {
 // out.
 void ArrangeMainForm();
 
-// Sizes the sign-in window to a fraction of the screen, places both frames'
-// controls and shows the sign-in frame.
+// Sizes the sign-in window to a fraction of the screen, places the controls
+// of its three frames and shows the sign-in frame.
 void ArrangeLoginForm();
 
 // Hides every panel, both menu frames and the category chooser, and sets the

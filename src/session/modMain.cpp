@@ -49,9 +49,17 @@ bool SetCommand(const QString &code, Operation operation) {
     return true;
 }
 
-void ClearCommands() {
-    for (Operation &operation : operations())
-        operation = nullptr;
+void CommandPlugs::plug(const char *code, Operation operation) {
+    const QString name = QLatin1String(code);
+    SetCommand(name, std::move(operation));
+    if (!m_codes.contains(name))
+        m_codes.append(name);
+}
+
+void CommandPlugs::unplugAll() {
+    for (const QString &code : std::as_const(m_codes))
+        SetCommand(code, Operation());
+    m_codes.clear();
 }
 
 } // namespace modMain

@@ -3,6 +3,7 @@
 #include "storage/ioerror.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -17,9 +18,10 @@ extern qint16 UserNo;
 // Owner stamp of the current sign-in; "" while nobody is signed in.
 extern QString PassStamp;
 
-// Scratch numbers of single operations: the number the next new account,
-// category or URL receives. Wider than 16 bits so that "highest + 1" past
-// 32767 is seen and refused rather than wrapping.
+// Scratch numbers of single operations: the number the last new account,
+// category or URL received, set by the change that added it. Nothing reads
+// them back: each change works out its number from its file. Sign-out
+// leaves them as they are.
 extern int NextUserNo;
 extern int NextCatNo;
 extern int NextUrlNo;
@@ -60,7 +62,25 @@ bool SetCommand(const QString &code, F operation) {
                       }));
 }
 
-// Removes every operation from the table.
-void ClearCommands();
+// The operations one window plugs into the command table, so that they can
+// all be unplugged again when the window goes.
+class CommandPlugs {
+public:
+    // Plugs `operation` in under `code` (see SetCommand) and keeps the code.
+    void plug(const char *code, Operation operation);
+    template <typename F>
+    requires std::is_void_v<std::invoke_result_t<F &>>
+    void plug(const char *code, F operation) {
+        plug(code, Operation([operation = std::move(operation)]() mutable {
+                 operation();
+                 return Change();
+             }));
+    }
+    // Unplugs every operation plugged through this.
+    void unplugAll();
+
+private:
+    QStringList m_codes;
+};
 
 } // namespace modMain

@@ -134,8 +134,8 @@ void frmMain::connectFindHandlers() {
         ForgetFoundUrls();
     });
 
-    plugCommand("LFI", [this] { BuildFindIndex(); });
-    plugCommand("FU", [this] { FindUrls(); });
+    m_commands.plug("LFI", [this] { BuildFindIndex(); });
+    m_commands.plug("FU", [this] { FindUrls(); });
 }
 
 void frmMain::connectFindScreens() {

@@ -214,13 +214,13 @@ void frmMain::connectUrlHandlers() {
     connect(cmdURL, &QPushButton::clicked, this, &frmMain::cmdURL_Click);
     connect(cmdUrlNxt, &QPushButton::clicked, this, &frmMain::cmdUrlNxt_Click);
 
-    plugCommand("AU", [this] { return AddUrl(); });
-    plugCommand("LUD", [this] { LoadUrlList(QStringLiteral("DEL")); });
-    plugCommand("LUM", [this] { LoadUrlList(QStringLiteral("MOD")); });
-    plugCommand("LUV", [this] { LoadUrlList(QStringLiteral("VIEW")); });
-    plugCommand("DU", [this] { return DeleteUrl(); });
-    plugCommand("MU", [this] { return ModifyUrl(); });
-    plugCommand("LD", [this] { LoadUrlDetails(); });
+    m_commands.plug("AU", [this] { return AddUrl(); });
+    m_commands.plug("LUD", [this] { LoadUrlList(QStringLiteral("DEL")); });
+    m_commands.plug("LUM", [this] { LoadUrlList(QStringLiteral("MOD")); });
+    m_commands.plug("LUV", [this] { LoadUrlList(QStringLiteral("VIEW")); });
+    m_commands.plug("DU", [this] { return DeleteUrl(); });
+    m_commands.plug("MU", [this] { return ModifyUrl(); });
+    m_commands.plug("LD", [this] { LoadUrlDetails(); });
 }
 
 void frmMain::connectUrlScreens() {
