@@ -110,12 +110,8 @@ ImportResult ImportCategories(int userNo, const QString &stamp, const ImportPlan
             if (known != index.names.cend() && *known > 0) {
                 number = *known;
             } else {
-                if (!IsStorableNumber(next))
-                    return refusedWith(
-                        IoError::Kind::NumbersUsedUp,
-                        QStringLiteral(
-                            "Sorry, no more Categories can be added: the Category numbers have "
-                            "reached their highest value, 32767."));
+                if (IoError err = NewCategoryNumberRefusal(next); err.failed())
+                    return refusedWith(err);
                 number = next++;
                 added.append({number, name});
                 index.names.insert(name.toUpper(), number);
@@ -193,9 +189,9 @@ ImportResult ImportCategories(int userNo, const QString &stamp, const ImportPlan
         QByteArray block;
         qint64 number = work.firstNumber;
         for (const PlannedUrl *url : work.urls) {
-            block += UrlRecordLine(number++, url->address,
-                                   TrimBlanks(ConvertLineBreaks(url->description, true)), stamp)
-                         .toLatin1();
+            block +=
+                UrlRecordLine(number++, url->address, StoredDescription(url->description), stamp)
+                    .toLatin1();
             block += "\r\n";
             if (++done % kProgressStep == 0 && progress)
                 progress(done, records);

@@ -126,6 +126,15 @@ IoError ReadCategoryIndexFile(const QString &path, const QString &stamp, Categor
     });
 }
 
+IoError NewCategoryNumberRefusal(qint64 number) {
+    return IsStorableNumber(number)
+               ? IoError()
+               : IoError::refused(IoError::Kind::NumbersUsedUp,
+                                  QStringLiteral("Sorry, no more Categories can be added: the "
+                                                 "Category numbers have reached their highest "
+                                                 "value, 32767."));
+}
+
 Change AppendCategory(int userNo, const QString &name, const QString &stamp) {
     const QString path = CategoryIndexPath(userNo);
     if (IoError err = unstorableName(name); err.failed())
@@ -142,13 +151,8 @@ Change AppendCategory(int userNo, const QString &name, const QString &stamp) {
                            "name.")));
         return change;
     }
-    if (!IsStorableNumber(number)) {
-        change.error.take(IoError::refused(
-            IoError::Kind::NumbersUsedUp,
-            QStringLiteral("Sorry, no more Categories can be added: the Category numbers have "
-                           "reached their highest value, 32767.")));
+    if (!change.error.take(NewCategoryNumberRefusal(number)))
         return change;
-    }
     change.changed = change.error.take(AppendLine(path, CategoryRecordLine(number, name, stamp)));
     change.number = change.changed ? number : 0;
     // The empty index the look-up made holds the record now.

@@ -59,6 +59,10 @@ bool IsCategoryRecord(const QString &line, qint64 number, const QString *name = 
 // read. When the index cannot be read, `*nextNo` is 0.
 IoError CategoryExists(int userNo, const QString &name, bool *exists, int *nextNo);
 
+// The refusal of a new category's number `number` (one past the highest of
+// the index) when it is past kMaxRecordNo (NumbersUsedUp); none otherwise.
+IoError NewCategoryNumberRefusal(qint64 number);
+
 // What LoadCategories needs from the index.
 struct CategoryIndexRead {
     bool hasData = false;   // the index exists and is not empty

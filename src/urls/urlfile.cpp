@@ -109,6 +109,10 @@ QString ConvertLineBreaks(const QString &text, bool toStored) {
     return out;
 }
 
+QString StoredDescription(const QString &typed) {
+    return TrimBlanks(ConvertLineBreaks(typed, true));
+}
+
 QString StoredAddress(const QString &address) {
     qsizetype start = 0;
     qsizetype end = 0;
@@ -301,7 +305,7 @@ Change AppendUrl(const QString &path, const QString &address, const QString &des
                            "its URL numbers have reached the highest one, 32767.")));
         return change;
     }
-    const QString stored = TrimBlanks(ConvertLineBreaks(description, true));
+    const QString stored = StoredDescription(description);
     change.changed =
         change.error.take(AppendLine(path, UrlRecordLine(next, address, stored, stamp)));
     change.number = change.changed ? next : 0;

@@ -41,6 +41,11 @@ bool IsWholeUrlLine(QByteArrayView line);
 // either end (leading spaces, line breaks, tabs) stay.
 QString ConvertLineBreaks(const QString &text, bool toStored);
 
+// The stored form of a description as typed (line breaks as CR LF): line
+// breaks as "*QVX*", outer blanks dropped. Every writer of a new URL record
+// stores this form.
+QString StoredDescription(const QString &typed);
+
 // The stored form of an address: the same address with every character the
 // cipher cannot carry written as percent-escapes of its UTF-8 bytes ("~" as
 // %7E, "|" as %7C, "{" as %7B, "}" as %7D, "é" as %C3%A9, a tab as %09), and

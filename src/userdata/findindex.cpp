@@ -369,7 +369,7 @@ qint32 Saturated(qint64 number) {
 // What AppendUrl stores of a typed description, and what ReplaceUrlRecord
 // stores, as the files read them back (LoadUrlDetails's display form).
 QString AddedDescription(const QString &typed) {
-    return ConvertLineBreaks(TrimBlanks(ConvertLineBreaks(typed, true)), false);
+    return ConvertLineBreaks(StoredDescription(typed), false);
 }
 QString ReplacedDescription(const QString &typed) {
     return ConvertLineBreaks(ConvertLineBreaks(typed, true), false);
