@@ -136,10 +136,31 @@ void frmLogin::cmdChPass_Click() {
         }
         return;
     }
-    ReportChanged(this,
-                  QStringLiteral("Success! Your Password was changed! From now on, please Login "
-                                 "with your new Password."),
-                  change);
+    if (!change.failed()) {
+        ReportChanged(this,
+                      QStringLiteral("Success! Your Password was changed! From now on, please "
+                                     "Login with your new Password."),
+                      change);
+    } else {
+        // Decided, but not every file took its new version: the next start
+        // finishes it. Which password signs in until then, the account file
+        // tells.
+        qint16 userNo = 0;
+        const bool newSignsIn =
+            !modMain::CheckSignIn(txtChUser->text(), txtChNPass->text(), &userNo).failed() &&
+            userNo != 0;
+        ReportChanged(
+            this,
+            QStringLiteral("Success! Your Password was changed, but Wayfile could not finish "
+                           "writing every file of your ID:\r\n\r\n") +
+                change.error.message() +
+                QStringLiteral("\r\n\r\nPlease close Wayfile and start it again before you "
+                               "Login: Wayfile finishes the change when it starts. After that, "
+                               "please Login with your new Password.") +
+                (newSignsIn ? QString()
+                            : QStringLiteral(" Until then, only your old Password signs in.")),
+            change);
+    }
     cmdChCncl_Click();
 }
 
@@ -185,10 +206,19 @@ void frmLogin::cmdChDel_Click() {
         }
         return;
     }
-    ReportChanged(this,
-                  QStringLiteral("Success! The ID \"") + name +
-                      QStringLiteral("\" was deleted, along with all its Categories and URL's!"),
-                  change);
+    ReportChanged(
+        this,
+        change.failed()
+            ? QStringLiteral("Success! The ID \"") + name +
+                  QStringLiteral("\" was deleted, but Wayfile could not finish removing all its "
+                                 "files:\r\n\r\n") +
+                  change.error.message() +
+                  QStringLiteral("\r\n\r\nPlease close Wayfile and start it again: Wayfile "
+                                 "finishes the deletion when it starts. Until then, please do "
+                                 "not Login to that ID or register its name again.")
+            : QStringLiteral("Success! The ID \"") + name +
+                  QStringLiteral("\" was deleted, along with all its Categories and URL's!"),
+        change);
     cmdChCncl_Click();
 }
 

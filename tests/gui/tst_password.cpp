@@ -7,6 +7,7 @@
 
 #include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
+#include "categories/recovery.h"
 #include "screens/msgbox.h"
 #include "session/modMain.h"
 #include "storage/paths.h"
@@ -193,6 +194,8 @@ private slots:
     void readOnlyFolderRefuses_data();
     void readOnlyFolderRefuses();
     void fullDiskRefuses();
+    void decidedButUnfinished_data();
+    void decidedButUnfinished();
     void keyboardOnly();
 };
 
@@ -493,6 +496,67 @@ void PasswordTest::fullDiskRefuses() {
     SignInByKeyboard(main, kTestUser, kTestPassword);
     QCOMPARE(homeUrls(main), (QStringList{"a.example=2", "b.example=1"}));
     QCOMPARE(ShownTexts(), QStringList{kSignedIn});
+}
+
+// A change decided (its journal committed) whose new versions could not all
+// take their files' places: the success is told with what is left, and the
+// next start finishes it.
+void PasswordTest::decidedButUnfinished_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("told");
+    // The first file whose new version could not take its place.
+    const auto why = [](const char *file) {
+        return QStringLiteral("\r\n\r\nWayfile could not write to \"%1/") + QLatin1String(file) +
+               QStringLiteral("\".\r\n\r\nReason: Input/output error. The change will be "
+                              "finished the next time Wayfile starts.\r\n\r\n");
+    };
+    QTest::newRow("password change")
+        << "cmdChPass"
+        << QStringLiteral("Success! Your Password was changed, but Wayfile could not finish "
+                          "writing every file of your ID:") +
+               why("USR1/CAT.DAT") +
+               QStringLiteral("Please close Wayfile and start it again before you Login: Wayfile "
+                              "finishes the change when it starts. After that, please Login with "
+                              "your new Password. Until then, only your old Password signs in.");
+    QTest::newRow("delete ID")
+        << "cmdChDel"
+        << QStringLiteral("Success! The ID \"Ann\" was deleted, but Wayfile could not finish "
+                          "removing all its files:") +
+               why("info.qvx") +
+               QStringLiteral("Please close Wayfile and start it again: Wayfile finishes the "
+                              "deletion when it starts. Until then, please do not Login to that "
+                              "ID or register its name again.");
+}
+
+void PasswordTest::decidedButUnfinished() {
+    QFETCH(QString, button);
+    QFETCH(QString, told);
+    GuiTestEnv env;
+    WriteTwoUsers();
+    frmMain &main = env.mainWindow();
+    {
+        // Every new version fails to take its file's place.
+        const DiskCallsOverride calls(
+            modMain::DiskCalls{.rename = [](const char *from, const char *to) {
+                if (QByteArray(from).endsWith(".journal-new")) {
+                    errno = EIO;
+                    return -1;
+                }
+                return ::rename(from, to);
+            }});
+        MsgBox::queueAnswer(MsgAnswer::Yes); // the deletion's question
+        fillAndPress(main, {"Ann", "Pw", "pw2", "pw2"}, button);
+    }
+    QStringList shown = ShownTexts();
+    if (button == QLatin1String("cmdChDel"))
+        shown.removeFirst(); // the question
+    QCOMPARE(shown, QStringList{told.arg(env.folder())});
+
+    // The next start finishes the change.
+    MsgBox::reset();
+    QVERIFY(!modMain::RecoverProgramFolder().failed());
+    SignInByKeyboard(main, kTestUser, QStringLiteral("pw2"));
+    QCOMPARE(modMain::UserNo, qint16(button == QLatin1String("cmdChPass") ? 1 : 0));
 }
 
 void PasswordTest::keyboardOnly() {
