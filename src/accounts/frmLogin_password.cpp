@@ -123,7 +123,8 @@ void frmLogin::cmdChPass_Click() {
     prgChPass->setVisible(true);
     const modMain::Change change = modMain::DoCommand(QStringLiteral("CP"));
     prgChPass->setVisible(false);
-    if (ChangeRefused(this, change, kReadyChange)) {
+    if (ChangeRefused(this, change, kReadyChange, nullptr,
+                      QStringLiteral("Your old Password still works."))) {
         const modMain::IoError &refusal = change.error;
         if (refusal.is(modMain::IoError::Kind::NoRecord)) {
             txtChPass->clear();

@@ -163,10 +163,16 @@ bool ReportIoError(QWidget *parent, const modMain::IoError &err) {
 }
 
 bool ChangeRefused(QWidget *parent, const modMain::Change &change, const QString &ready,
-                   QWidget *focus) {
+                   QWidget *focus, const QString &stillHolds) {
     if (change.changed)
         return false;
-    screens::MsgBox::show(parent, change.error.message());
+    QString text = change.error.message();
+    // A full disk is the one failure the user can mend at once.
+    if (change.error.diskFull())
+        text += QStringLiteral("\r\n\r\nNothing was saved, and the file is as it was. Please "
+                               "free some space on the disk and try again.") +
+                (stillHolds.isEmpty() ? QString() : u' ' + stillHolds);
+    screens::MsgBox::show(parent, text);
     WarnIfNotSynced(parent, change.error);
     SetStatus(ready);
     if (focus)

@@ -267,10 +267,12 @@ bool ReportIoError(QWidget *parent, const modMain::IoError &err);
 // How every change handler ends. A change that did not happen: its message
 // (and any warning raised before it failed), the screen's ready text `ready`
 // on the status line and the focus back to `focus` (when given); returns
-// true. A change that happened: returns false
-// and shows nothing, for the handler to report its success.
+// true. A full disk's message adds that nothing was saved and what to do,
+// and then `stillHolds` (what the user can still rely on), when given. A
+// change that happened: returns false and shows nothing, for the handler to
+// report its success.
 bool ChangeRefused(QWidget *parent, const modMain::Change &change, const QString &ready,
-                   QWidget *focus = nullptr);
+                   QWidget *focus = nullptr, const QString &stillHolds = QString());
 
 // A change that happened: `success`, then any warning it raised.
 void ReportChanged(QWidget *parent, const QString &success, const modMain::Change &change);

@@ -81,7 +81,7 @@ QString reasonAt(const QString &path, int errorCode) {
 }
 
 IoError failed(const QString &file, const QString &action, int errorCode) {
-    return IoError::failure(file, action, reasonAt(file, errorCode));
+    return IoError::failure(file, action, reasonAt(file, errorCode), errorCode);
 }
 
 // The change to `file` (`kind`, and for a move the name it has now) was
@@ -284,7 +284,7 @@ FileDescriptor openDataFile(const QString &path, int flags, const QString &actio
     if (fd < 0) {
         const int error = errno;
         const QString why = danglingLinkReason(path);
-        *err = IoError::failure(path, action, why.isEmpty() ? reasonAt(path, error) : why);
+        *err = IoError::failure(path, action, why.isEmpty() ? reasonAt(path, error) : why, error);
         return FileDescriptor();
     }
     FileDescriptor file(fd);
@@ -625,7 +625,7 @@ IoError AppendLine(const QString &path, const QString &line) {
             reason += QStringLiteral(" (the file could not be restored to its former length: %1)")
                           .arg(systemReason(errno));
         }
-        return IoError::failure(path, kWriteTo, reason);
+        return IoError::failure(path, kWriteTo, reason, error);
     }
     if (const int closeError = file.close())
         return failed(path, kWriteTo, closeError);

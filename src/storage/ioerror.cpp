@@ -1,5 +1,7 @@
 #include "storage/ioerror.h"
 
+#include <cerrno>
+
 namespace modMain {
 
 QString FieldName(Field field) {
@@ -18,6 +20,10 @@ QString FieldName(Field field) {
         break;
     }
     return QString();
+}
+
+bool IoError::diskFull() const {
+    return kind == Kind::File && (systemError == ENOSPC || systemError == EDQUOT);
 }
 
 QString IoError::message() const {
@@ -92,6 +98,7 @@ bool IoError::take(const IoError &step) {
     file = step.file;
     action = step.action;
     reason = step.reason;
+    systemError = step.systemError;
     refusal = step.refusal;
     subject = step.subject;
     doing = step.doing;
@@ -99,12 +106,14 @@ bool IoError::take(const IoError &step) {
     return false;
 }
 
-IoError IoError::failure(const QString &file, const QString &action, const QString &reason) {
+IoError IoError::failure(const QString &file, const QString &action, const QString &reason,
+                         int systemError) {
     IoError result;
     result.kind = Kind::File;
     result.file = file;
     result.action = action;
     result.reason = reason;
+    result.systemError = systemError;
     return result;
 }
 

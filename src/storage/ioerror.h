@@ -67,6 +67,8 @@ struct IoError {
     QString file;
     QString action;
     QString reason;
+    // The system's error number of a failure on a file; 0 when none is known.
+    int systemError = 0;
     // A refusal's whole message, when it is not told as file, action and
     // reason.
     QString refusal;
@@ -81,6 +83,9 @@ struct IoError {
     NotSynced warning;
 
     bool failed() const { return kind != Kind::None; }
+    // Whether a file could not be written for want of room on its disk (or
+    // of the user's disk quota).
+    bool diskFull() const;
     // Whether this is a refusal of `refusal`.
     bool is(Kind refusal) const { return kind == refusal; }
     // A complete message for the user: what failed, on which file, and why
@@ -108,8 +113,10 @@ struct IoError {
     // does. The first failure is the one told.
     void keepFirst(const IoError &step);
 
-    // A failure of `action` on `file` for `reason`.
-    static IoError failure(const QString &file, const QString &action, const QString &reason);
+    // A failure of `action` on `file` for `reason` (the system's error
+    // `systemError`, when there was one).
+    static IoError failure(const QString &file, const QString &action, const QString &reason,
+                           int systemError = 0);
     // A refusal of kind `kind` with its whole message, about `subject`.
     static IoError refused(Kind kind, const QString &message, Field subject = Field::None);
 };

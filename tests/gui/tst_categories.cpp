@@ -544,7 +544,11 @@ private slots:
                        << QString(c.press) << QString(c.panel) << QString(c.status);
             };
             row("past the file-size limit") << WriteFault::FileSizeLimit << "File too large";
-            row("on a full disk") << WriteFault::FullDisk << "No space left on device";
+            // A full disk says what the user can do.
+            row("on a full disk") << WriteFault::FullDisk
+                                  << "No space left on device.\r\n\r\nNothing was saved, and the "
+                                     "file is as it was. Please free some space on the disk and "
+                                     "try again";
             row("when the file cannot be flushed")
                 << WriteFault::FlushFails << "Input/output error";
         }

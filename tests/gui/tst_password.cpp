@@ -483,10 +483,12 @@ void PasswordTest::fullDiskRefuses() {
         after = fillAndPress(main, {"Ann", "Pw", "pw2", "pw2"}, QStringLiteral("cmdChPass"));
     }
     // The first write is the journal's, before any file of the user.
-    QCOMPARE(ShownTexts(), QStringList{QStringLiteral("Wayfile could not create "
-                                                      "\"%1/wayfile.journal\".\r\n\r\nReason: No "
-                                                      "space left on device.")
-                                           .arg(env.folder())});
+    QCOMPARE(ShownTexts(),
+             QStringList{QStringLiteral("Wayfile could not create \"%1/wayfile.journal\".\r\n\r\n"
+                                        "Reason: No space left on device.\r\n\r\nNothing was "
+                                        "saved, and the file is as it was. Please free some space "
+                                        "on the disk and try again. Your old Password still works.")
+                             .arg(env.folder())});
     QCOMPARE(after.boxes, (QStringList{"Ann", "Pw", "pw2", "pw2"}));
     QCOMPARE(after.status, kReadyChange);
     QCOMPARE(Snapshot(env.folder()), before);

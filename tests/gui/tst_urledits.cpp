@@ -733,7 +733,9 @@ void tst_UrlEdits::deleteOrModifyFails_data() {
         row("past the file-size limit")
             << WriteFault::FileSizeLimit << false << writeTo + "File too large.";
         row("on a full disk") << WriteFault::FullDisk << false
-                              << writeTo + "No space left on device.";
+                              << writeTo + "No space left on device.\r\n\r\nNothing was saved, "
+                                           "and the file is as it was. Please free some space on "
+                                           "the disk and try again.";
         row("when the file cannot be flushed")
             << WriteFault::FlushFails << false << writeTo + "Input/output error.";
         row("of a URL gone from the file meanwhile")
