@@ -28,6 +28,13 @@
 //
 // Lists can hold up to 32,767 entries. An entry takes its text and two
 // integers; filling a model is one sort and one reset of each face.
+//
+// A face is not a QSortFilterProxyModel: a proxy keeps a row map of its own
+// and remakes it on every insertion, about 0.1 ms per proxy at 32,767 rows
+// (Qt 6.4), where a face that shows every entry maps nothing and one that
+// shows some keeps a list it remakes only when asked. Four proxies would
+// turn an import of thousands of new categories, each inserted into its
+// place, into seconds.
 namespace modMain {
 
 // One entry of a list: its text and item data (the number of the record it
