@@ -30,67 +30,17 @@ using diskio::kCreate;
 using diskio::kDelete;
 using diskio::kRead;
 using diskio::kWriteTo;
+using diskio::Replacement;
 const QString kMoveAway = QStringLiteral("move away");
 const QString kMoveBack = QStringLiteral("move back");
 const QString kRename = QStringLiteral("rename");
 
-// Between a rewritten file's name and the six characters mkostemp fills in.
+// Between a rewritten file's name and the six characters that make it fresh.
 constexpr char kRewriteInfix[] = ".rewrite-";
 constexpr int kRewriteUniqueChars = 6;
 
 QString systemReason(int errorCode) {
     return qt_error_string(errorCode);
-}
-
-// The name of a system account, or its number when it has no name.
-QString accountName(uid_t uid) {
-    struct passwd entry;
-    struct passwd *found = nullptr;
-    std::vector<char> buffer(16384);
-    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
-        return QString::fromLocal8Bit(found->pw_name);
-    return QStringLiteral("number %1").arg(uid);
-}
-
-// The system's reason for a failure on `path`. A refused permission usually
-// means that the data were made by another system account (an installation
-// copied or moved without handing its files over): when the entry itself,
-// or else the folder that holds it, belongs to another account than the one
-// running the program, the reason says so and where to read what to do.
-QString reasonAt(const QString &path, int errorCode) {
-    const QString reason = systemReason(errorCode);
-    if (errorCode != EACCES && errorCode != EPERM)
-        return reason;
-    const uid_t me = ::geteuid();
-    struct stat st;
-    QString whose;
-    if (::lstat(QFile::encodeName(path).constData(), &st) == 0) {
-        if (st.st_uid != me)
-            whose = S_ISDIR(st.st_mode) ? QStringLiteral("the folder") : QStringLiteral("the file");
-    }
-    if (whose.isEmpty()) {
-        const QString folder = QFileInfo(path).absolutePath();
-        if (::stat(QFile::encodeName(folder).constData(), &st) != 0 || st.st_uid == me)
-            return reason;
-        whose = QStringLiteral("the folder \"%1\"").arg(folder);
-    }
-    return QStringLiteral("%1: %2 belongs to another system account (\"%3\"), and only that "
-                          "account may change it. The readme.txt beside the program says how to "
-                          "move an installation to another account")
-        .arg(reason, whose, accountName(st.st_uid));
-}
-
-IoError failed(const QString &file, const QString &action, int errorCode) {
-    return IoError::failure(file, action, reasonAt(file, errorCode), errorCode);
-}
-
-// The change to `file` (`kind`, and for a move the name it has now) was
-// made, but `folder` could not be flushed to disk (`errorCode`).
-IoError notSynced(const QString &file, NotSynced::Kind kind, const QString &movedTo,
-                  const QString &folder, int errorCode) {
-    IoError result;
-    result.warning = NotSynced{file, folder, systemReason(errorCode), kind, movedTo};
-    return result;
 }
 
 DiskCalls &diskCalls() {
@@ -116,6 +66,97 @@ int diskRename(const char *from, const char *to) {
 int diskRemove(const char *path) {
     const DiskCalls &calls = diskCalls();
     return calls.remove ? calls.remove(path) : ::unlink(path);
+}
+
+int diskMakeFolder(const char *path, mode_t mode) {
+    const DiskCalls &calls = diskCalls();
+    return calls.makeFolder ? calls.makeFolder(path, mode) : ::mkdir(path, mode);
+}
+
+int diskRemoveFolder(const char *path) {
+    const DiskCalls &calls = diskCalls();
+    return calls.removeFolder ? calls.removeFolder(path) : ::rmdir(path);
+}
+
+int diskTruncate(int fd, qint64 length) {
+    const DiskCalls &calls = diskCalls();
+    return calls.truncate ? calls.truncate(fd, length) : ::ftruncate(fd, off_t(length));
+}
+
+// open(2), retried when a signal interrupts it.
+int diskOpen(const char *path, int flags, mode_t mode = 0) {
+    const DiskCalls &calls = diskCalls();
+    int fd;
+    do
+        fd = calls.open ? calls.open(path, flags, mode) : ::open(path, flags, mode);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+int diskStat(const char *path, struct stat *st) {
+    const DiskCalls &calls = diskCalls();
+    return calls.stat ? calls.stat(path, st) : ::stat(path, st);
+}
+
+int diskLstat(const char *path, struct stat *st) {
+    const DiskCalls &calls = diskCalls();
+    return calls.lstat ? calls.lstat(path, st) : ::lstat(path, st);
+}
+
+int diskAccess(const char *path, int mode) {
+    const DiskCalls &calls = diskCalls();
+    return calls.access ? calls.access(path, mode) : ::access(path, mode);
+}
+
+// The name of a system account, or its number when it has no name.
+QString accountName(uid_t uid) {
+    struct passwd entry;
+    struct passwd *found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+        return QString::fromLocal8Bit(found->pw_name);
+    return QStringLiteral("number %1").arg(uid);
+}
+
+// The system's reason for a failure on `path`. A refused permission usually
+// means that the data were made by another system account (an installation
+// copied or moved without handing its files over): when the entry itself,
+// or else the folder that holds it, belongs to another account than the one
+// running the program, the reason says so and where to read what to do.
+QString reasonAt(const QString &path, int errorCode) {
+    const QString reason = systemReason(errorCode);
+    if (errorCode != EACCES && errorCode != EPERM)
+        return reason;
+    const uid_t me = ::geteuid();
+    struct stat st;
+    QString whose;
+    if (diskLstat(QFile::encodeName(path).constData(), &st) == 0) {
+        if (st.st_uid != me)
+            whose = S_ISDIR(st.st_mode) ? QStringLiteral("the folder") : QStringLiteral("the file");
+    }
+    if (whose.isEmpty()) {
+        const QString folder = QFileInfo(path).absolutePath();
+        if (diskStat(QFile::encodeName(folder).constData(), &st) != 0 || st.st_uid == me)
+            return reason;
+        whose = QStringLiteral("the folder \"%1\"").arg(folder);
+    }
+    return QStringLiteral("%1: %2 belongs to another system account (\"%3\"), and only that "
+                          "account may change it. The readme.txt beside the program says how to "
+                          "move an installation to another account")
+        .arg(reason, whose, accountName(st.st_uid));
+}
+
+IoError failed(const QString &file, const QString &action, int errorCode) {
+    return IoError::failure(file, action, reasonAt(file, errorCode), errorCode);
+}
+
+// The change to `file` (`kind`, and for a move the name it has now) was
+// made, but `folder` could not be flushed to disk (`errorCode`).
+IoError notSynced(const QString &file, NotSynced::Kind kind, const QString &movedTo,
+                  const QString &folder, int errorCode) {
+    IoError result;
+    result.warning = NotSynced{file, folder, systemReason(errorCode), kind, movedTo};
+    return result;
 }
 
 // Writes all of `data`: normally in one write. A full disk or a file-size
@@ -155,8 +196,8 @@ int syncFile(int fd) {
 // renamed or removed inside it stays so after a power failure. Returns 0, or
 // the errno of the failure.
 int syncFolder(const QString &folder) {
-    const int fd = ::open(QFile::encodeName(folder).constData(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+    const int fd = diskOpen(QFile::encodeName(folder).constData(),
+                            O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return errno;
     const int error = syncFile(fd);
@@ -219,9 +260,9 @@ QString notAFileReason(mode_t mode) {
 QString danglingLinkReason(const QString &path) {
     const QByteArray name = QFile::encodeName(path);
     struct stat st;
-    if (::lstat(name.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+    if (diskLstat(name.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
         return QString();
-    if (::stat(name.constData(), &st) == 0 || errno != ENOENT)
+    if (diskStat(name.constData(), &st) == 0 || errno != ENOENT)
         return QString();
     return QStringLiteral("It is a link to \"%1\", which does not exist")
         .arg(QFile::symLinkTarget(path));
@@ -240,7 +281,7 @@ FileDescriptor openDataFile(const QString &path, int flags, const QString &actio
         *created = false;
     const QByteArray name = QFile::encodeName(path);
     struct stat st;
-    if (::stat(name.constData(), &st) == 0) {
+    if (diskStat(name.constData(), &st) == 0) {
         if (const QString why = notAFileReason(st.st_mode); !why.isEmpty()) {
             *err = IoError::failure(path, action, why);
             return FileDescriptor();
@@ -256,9 +297,7 @@ FileDescriptor openDataFile(const QString &path, int flags, const QString &actio
     int fd = -1;
     if (flags & O_CREAT) {
         // Exclusive first, so that the caller knows whether it made the file.
-        do
-            fd = ::open(name.constData(), flags | always | O_EXCL, S_IRUSR | S_IWUSR);
-        while (fd < 0 && errno == EINTR);
+        fd = diskOpen(name.constData(), flags | always | O_EXCL, S_IRUSR | S_IWUSR);
         if (fd >= 0) {
             // The umask may take the owner's own rights away (0222 would
             // leave a file nobody can write to again): the mode is set
@@ -266,7 +305,7 @@ FileDescriptor openDataFile(const QString &path, int flags, const QString &actio
             if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0) {
                 const int error = errno;
                 ::close(fd);
-                ::unlink(name.constData());
+                diskRemove(name.constData());
                 *err = failed(path, action, error);
                 return FileDescriptor();
             }
@@ -276,11 +315,8 @@ FileDescriptor openDataFile(const QString &path, int flags, const QString &actio
         if (fd < 0 && errno == EEXIST)
             flags &= ~O_CREAT; // there already (or made in the meantime): open it
     }
-    if (fd < 0 && !(flags & O_CREAT)) {
-        do
-            fd = ::open(name.constData(), flags | always);
-        while (fd < 0 && errno == EINTR);
-    }
+    if (fd < 0 && !(flags & O_CREAT))
+        fd = diskOpen(name.constData(), flags | always);
     if (fd < 0) {
         const int error = errno;
         const QString why = danglingLinkReason(path);
@@ -353,133 +389,184 @@ template <typename Visit> IoError readLines(int fd, const QString &path, Visit &
 // one a link to it leads to, and `*mode`, its permissions (0600 for a new
 // file). Refuses what is no data file, a file its user may not write to (the
 // rename would need only the folder's permission) and a link that leads
-// nowhere. A look-up that fails for another reason than a missing file is
-// left to the caller: `*statError` holds its errno (0 otherwise).
+// nowhere. A look-up that fails is left to the caller: `*statError` holds
+// its errno (ENOENT when there is no file yet, 0 when there is one).
 IoError replacedTarget(const QString &path, QString *target, mode_t *mode, int *statError) {
     *target = path;
     *mode = S_IRUSR | S_IWUSR;
     *statError = 0;
+    const QByteArray name = QFile::encodeName(path);
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
+    if (diskStat(name.constData(), &st) == 0) {
         if (const QString why = notAFileReason(st.st_mode); !why.isEmpty())
             return IoError::failure(path, kWriteTo, why);
         IoError err;
         if (!openDataFile(path, O_WRONLY, kWriteTo, &err).valid())
             return err;
         *mode = st.st_mode & 07777;
-        if (QFileInfo(path).isSymLink())
+        struct stat entry;
+        if (diskLstat(name.constData(), &entry) == 0 && S_ISLNK(entry.st_mode))
             *target = QFileInfo(path).canonicalFilePath();
-    } else if (errno == ENOENT) {
+        return IoError();
+    }
+    *statError = errno;
+    if (errno == ENOENT) {
         if (const QString why = danglingLinkReason(path); !why.isEmpty())
             return IoError::failure(path, kWriteTo, why);
-    } else {
-        *statError = errno;
     }
     return IoError();
 }
 
-// The new content of a data file on its way in: a temporary file beside the
-// file it replaces (beside the file a link leads to, which keeps its place
-// and its permissions; a new file is the owner's only), written as the
-// content comes, which takes the file's place in one atomic step once it is
-// complete. Until then the old file is untouched; a replacement that is not
-// committed is removed again.
-class Replacement {
-public:
-    Replacement() = default;
-    Replacement(const Replacement &) = delete;
-    Replacement &operator=(const Replacement &) = delete;
-    ~Replacement() { abandon(); }
+// A name for the new content of `target` that no entry of its folder has
+// yet: "<target>.rewrite-" and six letters or digits.
+QByteArray freshRewriteName(const QString &target) {
+    static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QByteArray name = QFile::encodeName(target) + kRewriteInfix;
+    for (int i = 0; i < kRewriteUniqueChars; ++i)
+        name += kChars[QRandomGenerator::global()->bounded(int(sizeof(kChars) - 1))];
+    return name;
+}
 
-    // Makes the temporary file for `path`. Every failure of the replacement
-    // is a failure to write to `path`.
-    IoError start(const QString &path) {
-        ignoreFileSizeSignal();
-        path_ = path;
-        // A file made read-only stays as it is, refused as an append to it
-        // would be; a failed look-up shows in the making of the temporary
-        // file.
-        mode_t mode = 0;
-        int statError = 0;
-        if (IoError err = replacedTarget(path, &target_, &mode, &statError); err.failed())
-            return err;
-        // The temporary file lies beside the file it replaces: a rename
-        // within one folder is atomic. Its name is one that
-        // RemoveRewriteLeftovers knows, should a crash leave it behind.
-        QByteArray temp = QFile::encodeName(target_) + kRewriteInfix + "XXXXXX";
-        file_.reset(::mkostemp(temp.data(), O_CLOEXEC));
-        if (!file_.valid())
-            return failed(path, kWriteTo, errno);
-        temp_ = temp;
-        if (::fchmod(file_.get(), mode) != 0)
-            return fail(errno);
-        return IoError();
+// Makes a new, empty file named `name` for writing, owner-only until its
+// mode is set; an entry of that name already there is refused (EEXIST).
+// Returns its descriptor, or -1 with errno set.
+int createNewFile(const QByteArray &name) {
+    return diskOpen(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC,
+                    S_IRUSR | S_IWUSR);
+}
+
+// Makes a new, empty file beside `target` under a fresh rewrite name
+// (freshRewriteName), which `*name` receives. Returns its descriptor, or -1
+// with errno set.
+int createRewriteFile(const QString &target, QByteArray *name) {
+    // Six characters out of 62 leave a clash to chance alone; a folder that
+    // still refuses a hundred fresh names in a row has something wrong.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        *name = freshRewriteName(target);
+        const int fd = createNewFile(*name);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
     }
+    errno = EEXIST;
+    return -1;
+}
 
-    // Adds `bytes` to the new content. Short pieces are gathered into blocks,
-    // so that a content of many lines still takes few writes. Returns 0, or
-    // the errno of a failed write.
-    int write(QByteArrayView bytes) {
-        constexpr qsizetype kBlock = 1024 * 1024;
-        if (block_.size() + bytes.size() > kBlock) {
-            if (const int error = flush())
-                return error;
-        }
-        if (bytes.size() >= kBlock)
-            return writeAll(file_.get(), bytes);
-        if (block_.capacity() < kBlock)
-            block_.reserve(kBlock);
-        block_.append(bytes);
-        return 0;
-    }
-
-    // Puts the new content in the file's place: written out, flushed to
-    // disk, renamed over the file, and its folder flushed.
-    IoError commit() {
-        if (const int error = flush())
-            return fail(error);
-        if (const int error = syncFile(file_.get()))
-            return fail(error);
-        if (const int error = file_.close())
-            return fail(error);
-        if (diskRename(temp_.constData(), QFile::encodeName(target_).constData()) != 0)
-            return fail(errno);
-        temp_.clear(); // in place: nothing to remove any more
-        // Only the new folder entry may not be on disk yet.
-        IoError result = syncFolderOf(target_, NotSynced::Kind::Saved);
-        if (result.warning.isSet())
-            result.warning.file = path_;
-        return result;
-    }
-
-    // Gives up for the reason `error`, reported as a failure to write.
-    IoError fail(int error) {
-        abandon();
-        return failed(path_, kWriteTo, error);
-    }
-
-private:
-    int flush() {
-        const int error = writeAll(file_.get(), block_);
-        block_.resize(0);
+// Makes a folder readable by its owner only (whatever the umask). Returns 0,
+// or the errno of the failure, which leaves no folder behind.
+int makeOwnerFolder(const QByteArray &name) {
+    if (diskMakeFolder(name.constData(), S_IRWXU) != 0)
+        return errno;
+    // The umask may have taken some of the owner's rights away.
+    if (::chmod(name.constData(), S_IRWXU) != 0) {
+        const int error = errno;
+        diskRemoveFolder(name.constData());
         return error;
     }
-
-    void abandon() {
-        file_.reset();
-        if (!temp_.isEmpty())
-            ::unlink(temp_.constData());
-        temp_.clear();
-    }
-
-    QString path_;
-    QString target_;  // the file really replaced
-    QByteArray temp_; // the temporary file's name while it exists
-    FileDescriptor file_;
-    QByteArray block_; // bytes not written yet
-};
+    return 0;
+}
 
 } // namespace
+
+namespace diskio {
+
+Replacement::~Replacement() {
+    abandon();
+}
+
+IoError Replacement::start(const QString &path, const QString &keptAs) {
+    ignoreFileSizeSignal();
+    path_ = path;
+    // A file made read-only stays as it is, refused as an append to it
+    // would be; a failed look-up shows in the making of the new file.
+    mode_t mode = 0;
+    int statError = 0;
+    if (IoError err = replacedTarget(path, &target_, &mode, &statError); err.failed())
+        return err;
+    // The new file lies beside the file it replaces: a rename within one
+    // folder is atomic. A temporary name is one that RemoveRewriteLeftovers
+    // knows, should a crash leave it behind.
+    QByteArray name = QFile::encodeName(keptAs);
+    file_.reset(keptAs.isEmpty() ? createRewriteFile(target_, &name) : createNewFile(name));
+    if (!file_.valid())
+        return failed(path, kWriteTo, errno);
+    name_ = name;
+    if (::fchmod(file_.get(), mode) != 0)
+        return fail(errno);
+    return IoError();
+}
+
+int Replacement::write(QByteArrayView bytes) {
+    constexpr qsizetype kBlock = 1024 * 1024;
+    if (block_.size() + bytes.size() > kBlock) {
+        if (const int error = flush())
+            return error;
+    }
+    if (bytes.size() >= kBlock)
+        return writeAll(file_.get(), bytes);
+    if (block_.capacity() < kBlock)
+        block_.reserve(kBlock);
+    block_.append(bytes);
+    return 0;
+}
+
+IoError Replacement::commit() {
+    if (IoError err = finishWriting(); err.failed())
+        return err;
+    if (diskRename(name_.constData(), QFile::encodeName(target_).constData()) != 0)
+        return fail(errno);
+    name_.clear(); // in place: nothing to remove any more
+    // Only the new folder entry may not be on disk yet.
+    IoError result = syncFolderOf(target_, NotSynced::Kind::Saved);
+    if (result.warning.isSet())
+        result.warning.file = path_;
+    return result;
+}
+
+IoError Replacement::keep() {
+    if (IoError err = finishWriting(); err.failed())
+        return err;
+    name_.clear(); // kept: no longer this object's to remove
+    return IoError();
+}
+
+IoError Replacement::discard() {
+    file_.reset();
+    block_.resize(0);
+    const QByteArray name = std::exchange(name_, QByteArray());
+    if (!name.isEmpty() && diskRemove(name.constData()) != 0)
+        return failed(QFile::decodeName(name), kDelete, errno);
+    return IoError();
+}
+
+IoError Replacement::fail(int error) {
+    abandon();
+    return failed(path_, kWriteTo, error);
+}
+
+IoError Replacement::finishWriting() {
+    if (const int error = flush())
+        return fail(error);
+    if (const int error = syncFile(file_.get()))
+        return fail(error);
+    if (const int error = file_.close())
+        return fail(error);
+    return IoError();
+}
+
+int Replacement::flush() {
+    const int error = writeAll(file_.get(), block_);
+    block_.resize(0);
+    return error;
+}
+
+void Replacement::abandon() {
+    file_.reset();
+    if (!name_.isEmpty())
+        diskRemove(name_.constData());
+    name_.clear();
+}
+
+} // namespace diskio
 
 IoError ForEachLine(const QString &path, const std::function<bool(const QString &line)> &visit) {
     IoError err;
@@ -570,66 +657,13 @@ IoError RewriteLinesEdited(const QString &path,
 }
 
 IoError AppendLine(const QString &path, const QString &line) {
-    ignoreFileSizeSignal();
-    // O_APPEND: every write lands at the end of the file as it is at that
-    // moment, never at an end read earlier, so no record can overwrite
-    // another one.
-    IoError err;
-    bool created = false;
-    FileDescriptor file = openDataFile(path, O_RDWR | O_APPEND | O_CREAT, kWriteTo, &err, &created);
-    if (!file.valid())
+    QByteArray record = line.toLatin1();
+    record += "\r\n";
+    bool made = false;
+    if (IoError err = diskio::AppendBytes(path, record, diskio::AppendTo::AnyFile, 0, &made);
+        err.failed())
         return err;
-
-    // Only one copy of the program runs per installation, but should two
-    // writers ever meet, each holds the file alone from reading its end to
-    // the cut-back of a failed write: neither sees the other's record half
-    // written (and adds a needless line end), nor cuts it away. The lock goes
-    // with the descriptor. A file system without flock is used unlocked.
-    int locked;
-    do
-        locked = ::flock(file.get(), LOCK_EX);
-    while (locked != 0 && errno == EINTR);
-
-    struct stat st;
-    if (::fstat(file.get(), &st) != 0)
-        return failed(path, kWriteTo, errno);
-    const off_t oldSize = st.st_size;
-    // The whole record, and the line end that a last line without one still
-    // needs, go out in one write.
-    QByteArray data;
-    if (oldSize > 0) {
-        char last = 0;
-        const ssize_t got = ::pread(file.get(), &last, 1, oldSize - 1);
-        if (got < 0)
-            return failed(path, kWriteTo, errno);
-        if (got != 1)
-            return IoError::failure(path, kWriteTo,
-                                    QStringLiteral("The file became shorter while it was read"));
-        if (last != '\n')
-            data += "\r\n";
-    }
-    data += line.toLatin1();
-    data += "\r\n";
-
-    int error = writeAll(file.get(), data);
-    if (!error)
-        error = syncFile(file.get());
-    if (error) {
-        // Leave no partial record behind: a new file goes again, an old one
-        // gets its former length back.
-        QString reason = systemReason(error);
-        if (created) {
-            file.close();
-            ::unlink(QFile::encodeName(path).constData());
-        } else if (::ftruncate(file.get(), oldSize) != 0) {
-            reason += QStringLiteral(" (the file could not be restored to its former length: %1)")
-                          .arg(systemReason(errno));
-        }
-        return IoError::failure(path, kWriteTo, reason, error);
-    }
-    if (const int closeError = file.close())
-        return failed(path, kWriteTo, closeError);
-    return created ? syncFolderOf(path, NotSynced::Kind::Saved) : IoError();
+    return made ? syncFolderOf(path, NotSynced::Kind::Saved) : IoError();
 }
 
 IoError RewriteFile(const QString &path, const QStringList &lines) {
@@ -652,7 +686,7 @@ IoError MakeFolder(const QString &path, bool *made) {
         *made = false;
     const QByteArray name = QFile::encodeName(path);
     struct stat st;
-    if (::stat(name.constData(), &st) == 0) {
+    if (diskStat(name.constData(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return IoError(); // an existing folder, or a link to one, is reused
         if (S_ISREG(st.st_mode))
@@ -666,16 +700,9 @@ IoError MakeFolder(const QString &path, bool *made) {
         if (const QString why = danglingLinkReason(path); !why.isEmpty())
             return IoError::failure(path, kCreate, why);
     }
-    if (::mkdir(name.constData(), S_IRWXU) != 0) {
-        const int error = errno;
-        if (error == EEXIST && QFileInfo(path).isDir())
+    if (const int error = makeOwnerFolder(name)) {
+        if (error == EEXIST && diskStat(name.constData(), &st) == 0 && S_ISDIR(st.st_mode))
             return IoError(); // made by someone else in the meantime
-        return failed(path, kCreate, error);
-    }
-    // The umask may have taken some of the owner's rights away.
-    if (::chmod(name.constData(), S_IRWXU) != 0) {
-        const int error = errno;
-        ::rmdir(name.constData());
         return failed(path, kCreate, error);
     }
     if (made)
@@ -686,7 +713,7 @@ IoError MakeFolder(const QString &path, bool *made) {
 }
 
 IoError RemoveFolder(const QString &path) {
-    if (::rmdir(QFile::encodeName(path).constData()) != 0)
+    if (diskRemoveFolder(QFile::encodeName(path).constData()) != 0)
         return failed(path, kDelete, errno);
     return syncFolderOf(path, NotSynced::Kind::Removed);
 }
@@ -703,7 +730,7 @@ IoError moveEntry(const QString &from, const QString &to, const QString &action,
     // rename(2) would silently replace an entry at `to`; whatever lies there
     // is kept, and the move refused.
     struct stat st;
-    if (::lstat(target.constData(), &st) == 0 &&
+    if (diskLstat(target.constData(), &st) == 0 &&
         !(replaceEmpty && S_ISREG(st.st_mode) && st.st_size == 0))
         return failed(from, action, EEXIST);
     if (diskRename(source.constData(), target.constData()) != 0)
@@ -737,11 +764,8 @@ IoError CutTornLastLine(const QString &path, const std::function<bool(QByteArray
     // Called for every data file of a folder at sign-in: one open, one look
     // at the file and one read of its last byte are all a complete file
     // costs. Opening never blocks (a pipe would wait for a writer).
-    const QByteArray name = QFile::encodeName(path);
-    int fd;
-    do
-        fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
+    const int fd =
+        diskOpen(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT && danglingLinkReason(path).isEmpty())
             return IoError(); // nothing written yet
@@ -835,7 +859,7 @@ IoError RemoveRewriteLeftovers(const QString &folder) {
         // Only a regular file can be a rewrite's; a folder or a link of that
         // name was made by someone else and stays.
         struct stat st;
-        if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+        if (diskLstat(QFile::encodeName(path).constData(), &st) != 0) {
             if (errno != ENOENT)
                 result.keepFirst(failed(path, kDelete, errno));
             continue;
@@ -849,9 +873,15 @@ IoError RemoveRewriteLeftovers(const QString &folder) {
 
 IoError ListFolder(const QString &folder, QStringList *names) {
     names->clear();
-    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
-    if (!dir)
-        return failed(folder, kRead, errno);
+    const int fd = diskOpen(QFile::encodeName(folder).constData(),
+                            O_RDONLY | O_DIRECTORY | O_NOCTTY | O_CLOEXEC);
+    DIR *dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!dir) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        return failed(folder, kRead, error);
+    }
     for (;;) {
         errno = 0;
         const dirent *entry = ::readdir(dir);
@@ -905,20 +935,6 @@ IoError ReadWholeFile(const QString &path, qint64 maxSize, QByteArray *bytes) {
     return IoError();
 }
 
-namespace {
-
-// A name for the new content of `target` that no entry of its folder has
-// yet: "<target>.rewrite-" and six letters or digits.
-QByteArray freshRewriteName(const QString &target) {
-    static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    QByteArray name = QFile::encodeName(target) + kRewriteInfix;
-    for (int i = 0; i < kRewriteUniqueChars; ++i)
-        name += kChars[QRandomGenerator::global()->bounded(int(sizeof(kChars) - 1))];
-    return name;
-}
-
-} // namespace
-
 IoError WriteNewFile(const QString &path, QByteArrayView content) {
     ignoreFileSizeSignal();
     QString target;
@@ -926,7 +942,7 @@ IoError WriteNewFile(const QString &path, QByteArrayView content) {
     int statError = 0;
     if (IoError err = replacedTarget(path, &target, &mode, &statError); err.failed())
         return err;
-    if (statError)
+    if (statError && statError != ENOENT)
         return failed(path, kWriteTo, statError);
     const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
 
@@ -938,19 +954,19 @@ IoError WriteNewFile(const QString &path, QByteArrayView content) {
     FileDescriptor file;
     bool unnamed = false;
     if (::access("/proc/self/fd", X_OK) == 0) {
-        file.reset(::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR));
+        file.reset(
+            diskOpen(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR));
         unnamed = file.valid();
     }
     if (!unnamed) {
-        temp = QFile::encodeName(target) + kRewriteInfix + "XXXXXX";
-        file.reset(::mkostemp(temp.data(), O_CLOEXEC));
+        file.reset(createRewriteFile(target, &temp));
         if (!file.valid())
             return failed(path, kWriteTo, errno);
     }
     const auto fail = [&](int error) {
         file.reset();
         if (!temp.isEmpty())
-            ::unlink(temp.constData());
+            diskRemove(temp.constData());
         return failed(path, kWriteTo, error);
     };
     if (::fchmod(file.get(), S_IRUSR | S_IWUSR) != 0)
@@ -1006,7 +1022,7 @@ IoError CutFile(const QString &path, qint64 length, const QString &action) {
         return err;
     int result;
     do
-        result = ::ftruncate(file.get(), off_t(length));
+        result = diskTruncate(file.get(), length);
     while (result != 0 && errno == EINTR);
     if (result != 0)
         return failed(path, action, errno);
@@ -1015,6 +1031,110 @@ IoError CutFile(const QString &path, qint64 length, const QString &action) {
     if (const int error = file.close())
         return failed(path, action, error);
     return IoError();
+}
+
+IoError AppendBytes(const QString &path, QByteArrayView bytes, AppendTo to, qint64 length,
+                    bool *madeFile) {
+    ignoreFileSizeSignal();
+    if (madeFile)
+        *madeFile = false;
+    // O_APPEND: every write lands at the end of the file as it is at that
+    // moment, never at an end read earlier, so no record can overwrite
+    // another one.
+    IoError err;
+    bool created = false;
+    const int flags = O_RDWR | O_APPEND | (to == AppendTo::KnownFile ? 0 : O_CREAT);
+    FileDescriptor file = openDataFile(path, flags, kWriteTo, &err, &created);
+    if (!file.valid())
+        return err;
+    if (to == AppendTo::NewFile && !created)
+        return failed(path, kWriteTo, EEXIST);
+    if (madeFile)
+        *madeFile = created;
+
+    // Only one copy of the program runs per installation, but should two
+    // writers ever meet, each holds the file alone from reading its end to
+    // the cut-back of a failed write: neither sees the other's record half
+    // written (and adds a needless line end), nor cuts it away. The lock goes
+    // with the descriptor. A file system without flock is used unlocked.
+    int locked;
+    do
+        locked = ::flock(file.get(), LOCK_EX);
+    while (locked != 0 && errno == EINTR);
+
+    struct stat st;
+    if (::fstat(file.get(), &st) != 0)
+        return failed(path, kWriteTo, errno);
+    const off_t oldSize = st.st_size;
+    if (to == AppendTo::KnownFile && oldSize != length)
+        return IoError::failure(path, kWriteTo,
+                                QStringLiteral("The file was changed by someone else meanwhile"));
+    // The new lines, and the line end that a last line without one still
+    // needs, go out in one write.
+    QByteArray joined;
+    QByteArrayView data = bytes;
+    if (oldSize > 0) {
+        char last = 0;
+        const ssize_t got = ::pread(file.get(), &last, 1, oldSize - 1);
+        if (got < 0)
+            return failed(path, kWriteTo, errno);
+        if (got != 1)
+            return IoError::failure(path, kWriteTo,
+                                    QStringLiteral("The file became shorter while it was read"));
+        if (last != '\n') {
+            joined.reserve(bytes.size() + 2);
+            joined += "\r\n";
+            joined += bytes;
+            data = joined;
+        }
+    }
+
+    int error = writeAll(file.get(), data);
+    if (!error)
+        error = syncFile(file.get());
+    if (error) {
+        // Leave no partial line behind: a new file goes again, an old one
+        // gets its former length back. The cut is flushed as far as the disk
+        // lets it: a disk that failed the write may fail that flush as well,
+        // and it would lose the bytes the cut takes away with it.
+        QString reason = systemReason(error);
+        if (created) {
+            file.close();
+            diskRemove(QFile::encodeName(path).constData());
+        } else if (diskTruncate(file.get(), oldSize) != 0) {
+            reason += QStringLiteral(" (the file could not be restored to its former length: %1)")
+                          .arg(systemReason(errno));
+        } else {
+            syncFile(file.get());
+        }
+        return IoError::failure(path, kWriteTo, reason, error);
+    }
+    file.close(); // flushed already: a failing close loses nothing
+    return IoError();
+}
+
+IoError ReplacedTarget(const QString &path, QString *target, mode_t *mode, int *statError) {
+    return replacedTarget(path, target, mode, statError);
+}
+
+int MakeOwnerFolder(const QString &path) {
+    return makeOwnerFolder(QFile::encodeName(path));
+}
+
+int RemoveEmptyFolder(const QString &path) {
+    return diskRemoveFolder(QFile::encodeName(path).constData()) == 0 ? 0 : errno;
+}
+
+int EntryStatus(const QString &path, struct stat *st) {
+    return diskLstat(QFile::encodeName(path).constData(), st) == 0 ? 0 : errno;
+}
+
+int FileStatus(const QString &path, struct stat *st) {
+    return diskStat(QFile::encodeName(path).constData(), st) == 0 ? 0 : errno;
+}
+
+int Access(const QString &path, int mode) {
+    return diskAccess(QFile::encodeName(path).constData(), mode) == 0 ? 0 : errno;
 }
 
 int WriteAll(int fd, QByteArrayView data) {

@@ -8,6 +8,9 @@
 
 #include <functional>
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
 // The data-file layer: every read and write of a data file or folder goes
 // through here, with its checks, its durability and its fault seam. It knows
 // nothing of records; it moves lines and entries.
@@ -26,13 +29,25 @@ namespace modMain {
 // The system calls through which the data files reach the disk. Tests
 // replace them to produce faults the machine cannot produce on demand (a full
 // disk, a failing flush, a crash between two steps); each must behave like
-// its system call: write(2) returns the bytes written, the others 0, and all
-// return -1 with errno set on failure.
+// its system call: write(2) returns the bytes written, open(2) the new
+// descriptor, the others 0, and all return -1 with errno set on failure.
+// Every call of this layer and of the journal that changes what is on disk
+// goes through them, and every look-up and opening of a data file or folder
+// by its path. Left to the system are reading, locking and setting the mode
+// of an open file, the mode of a folder just made, the name linked to a file
+// written without one, and following a link to the file it leads to.
 struct DiskCalls {
     std::function<qint64(int fd, const char *data, qint64 size)> write = {}; // write(2)
     std::function<int(int fd)> sync = {};                                    // fsync(2)
     std::function<int(const char *from, const char *to)> rename = {};        // rename(2)
     std::function<int(const char *path)> remove = {};                        // unlink(2)
+    std::function<int(const char *path, mode_t mode)> makeFolder = {};       // mkdir(2)
+    std::function<int(const char *path)> removeFolder = {};                  // rmdir(2)
+    std::function<int(int fd, qint64 length)> truncate = {};                 // ftruncate(2)
+    std::function<int(const char *path, int flags, mode_t mode)> open = {};  // open(2)
+    std::function<int(const char *path, struct stat *st)> stat = {};         // stat(2)
+    std::function<int(const char *path, struct stat *st)> lstat = {};        // lstat(2)
+    std::function<int(const char *path, int mode)> access = {};              // access(2)
 };
 
 // Replaces the disk calls; an empty member restores the system's own.

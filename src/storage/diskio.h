@@ -10,12 +10,14 @@
 #include <cstring>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
-// The data-file layer's own system calls, for the parts of that layer that
-// live in files of their own (the journal). They are the calls every writer
-// of datafile.cpp makes: through the disk-call seam (SetDiskCalls), retried
-// on EINTR, and with the same checks. Nothing outside src/storage uses them.
+// The data-file layer's own primitives, for the parts of that layer that
+// live in files of their own (the journal): the system calls every writer of
+// datafile.cpp makes, through the disk-call seam (SetDiskCalls), retried on
+// EINTR, and with the same checks; the one replacement of a file's content
+// and the one append. Nothing outside src/storage uses them.
 namespace modMain::diskio {
 
 // Closes a descriptor when it goes out of scope.
@@ -72,6 +74,111 @@ FileDescriptor OpenDataFile(const QString &path, int flags, const QString &actio
 // Cuts a data file to its first `length` bytes and flushes it; a failure is
 // one to `action` the file.
 IoError CutFile(const QString &path, qint64 length, const QString &action);
+
+// Which file an append writes to.
+enum class AppendTo {
+    AnyFile,  // the file as it is, made (owner-only) when absent
+    NewFile,  // a file the append makes (owner-only); one there already is
+              // refused ("File exists"): it is not the append's to undo
+    KnownFile // the file as it was seen before: it must be there and still
+              // of the length given, else the append is refused
+};
+
+// Appends `bytes` (whole lines, each with its line end) to a data file, as
+// AppendLine appends its record: the file held alone (an exclusive lock on
+// it) from reading its end to the cut-back of a failed write; when its last
+// line lacks a line end, a CR LF first; everything in a single write on a
+// descriptor opened for appending, so that it always lands at the current
+// end of the file; then flushed to disk. If the write or the flush fails,
+// the file is cut back to its old length (a file this call made is removed
+// again). `*madeFile` (when given) tells whether this call made the file. A
+// file made is not flushed into its folder: the caller does that (AppendLine
+// at once, a journal at its commit).
+IoError AppendBytes(const QString &path, QByteArrayView bytes, AppendTo to = AppendTo::AnyFile,
+                    qint64 length = 0, bool *madeFile = nullptr);
+
+// The new content of a data file on its way in: a new file beside the file
+// it replaces (beside the file a link leads to, which keeps its place and its
+// permissions; a new file is the owner's only), written as the content comes.
+// Once it is complete it takes the file's place in one atomic step
+// (commit()), or it is kept under its own name for someone else to put in
+// place later (keep()). Until then the old file is untouched; a new file
+// neither committed nor kept is removed again.
+class Replacement {
+public:
+    Replacement() = default;
+    Replacement(const Replacement &) = delete;
+    Replacement &operator=(const Replacement &) = delete;
+    ~Replacement();
+
+    // Makes the new file for `path`: under a temporary name (one that
+    // IsRewriteLeftover knows) or, when `keptAs` is given, under that name,
+    // which must be free and lie in the folder of the file really replaced.
+    // The file is refused as a rewrite refuses it. Every failure of the
+    // replacement is a failure to write to `path`.
+    IoError start(const QString &path, const QString &keptAs = QString());
+
+    // Adds `bytes` to the new content. Short pieces are gathered into blocks,
+    // so that a content of many lines still takes few writes. Returns 0, or
+    // the errno of a failed write.
+    int write(QByteArrayView bytes);
+
+    // Puts the new content in the file's place: written out, flushed to
+    // disk, renamed over the file, and its folder flushed.
+    IoError commit();
+
+    // Writes the new content out and flushes it to disk, and leaves it under
+    // its name (keptAs), which no longer goes with this object. Its folder is
+    // not flushed.
+    IoError keep();
+
+    // Gives the new content up at once: its file is removed. A failure is
+    // one to delete that file.
+    IoError discard();
+
+    // Gives up for the reason `error`, reported as a failure to write.
+    IoError fail(int error);
+
+    // The file really replaced (that of a link).
+    QString target() const { return target_; }
+
+private:
+    IoError finishWriting();
+    int flush();
+    void abandon();
+
+    QString path_;
+    QString target_;  // the file really replaced
+    QByteArray name_; // the new file's name while this object must remove it
+    FileDescriptor file_;
+    QByteArray block_; // bytes not written yet
+};
+
+// What a new content of `path` replaces: `*target`, the file itself or the
+// one a link to it leads to, and `*mode`, its permissions (0600 for a new
+// file). Refuses, as a failure to write to `path`, what is no data file, a
+// file its user may not write to and a link that leads nowhere. A look-up
+// that fails is left to the caller: `*statError` holds its errno (ENOENT
+// when there is no such file, 0 when there is).
+IoError ReplacedTarget(const QString &path, QString *target, mode_t *mode, int *statError);
+
+// mkdir(2) (DiskCalls::makeFolder) of a folder readable by its owner only,
+// whatever the umask. Returns 0, or the errno of the failure, which leaves
+// no folder behind.
+int MakeOwnerFolder(const QString &path);
+
+// rmdir(2) (DiskCalls::removeFolder). Returns 0 or the errno.
+int RemoveEmptyFolder(const QString &path);
+
+// lstat(2) (DiskCalls::lstat): the entry itself, a link not followed.
+// Returns 0 or the errno.
+int EntryStatus(const QString &path, struct stat *st);
+
+// stat(2) (DiskCalls::stat): a link followed. Returns 0 or the errno.
+int FileStatus(const QString &path, struct stat *st);
+
+// access(2) (DiskCalls::access). Returns 0 or the errno.
+int Access(const QString &path, int mode);
 
 // Writes all of `data` (DiskCalls::write). Returns 0 or the errno.
 int WriteAll(int fd, QByteArrayView data);

@@ -1,8 +1,9 @@
 #pragma once
 
 // A change stopped dead or failed at one of its steps: disk calls that count
-// every write, flush, rename and removal and end the process at the chosen
-// one, as a kill -9 or a power cut would (for a change run in a forked
+// every call that changes the disk (a write, a flush, a rename, a removal of
+// a file or a folder, a folder made, a file cut short) and end the process
+// at the chosen one, as a kill -9 or a power cut would (for a change run in a forked
 // child, forked.h), or make it fail. Running the change once for every step
 // number, until it finishes untouched, stops or fails it once at each of its
 // steps.
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <memory>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace diskkill {
@@ -27,7 +29,8 @@ enum class Cut {
 };
 
 // Disk calls that end the process at the `step`th call (counted from 1) of
-// any of the four kinds; the calls before it go to the system.
+// any of the kinds that change the disk; the calls before it, and every call
+// that only opens or looks, go to the system.
 inline modMain::DiskCalls StopAt(int step, Cut cut = Cut::Before) {
     auto count = std::make_shared<int>(0);
     auto reached = [count, step] { return ++*count == step; };
@@ -59,6 +62,24 @@ inline modMain::DiskCalls StopAt(int step, Cut cut = Cut::Before) {
                     ::_exit(kStopped);
                 return ::unlink(path);
             },
+        .makeFolder =
+            [reached](const char *path, mode_t mode) {
+                if (reached())
+                    ::_exit(kStopped);
+                return ::mkdir(path, mode);
+            },
+        .removeFolder =
+            [reached](const char *path) {
+                if (reached())
+                    ::_exit(kStopped);
+                return ::rmdir(path);
+            },
+        .truncate =
+            [reached](int fd, qint64 length) {
+                if (reached())
+                    ::_exit(kStopped);
+                return ::ftruncate(fd, off_t(length));
+            },
     };
 }
 
@@ -66,8 +87,8 @@ inline modMain::DiskCalls StopAt(int step, Cut cut = Cut::Before) {
 
 namespace diskkill {
 
-// Disk calls whose `step`th call (counted from 1, of any of the four kinds)
-// fails with `error`, as a full disk or a failing device fails it; every
+// Disk calls whose `step`th call (counted from 1, of any of the kinds that
+// change the disk) fails with `error`, as a full disk or a failing device fails it; every
 // other call goes to the system. `*failed` tells whether that call came.
 inline modMain::DiskCalls FailAt(int step, int error, bool *failed) {
     *failed = false;
@@ -109,6 +130,30 @@ inline modMain::DiskCalls FailAt(int step, int error, bool *failed) {
                     return -1;
                 }
                 return ::unlink(path);
+            },
+        .makeFolder =
+            [reached, error](const char *path, mode_t mode) {
+                if (reached()) {
+                    errno = error;
+                    return -1;
+                }
+                return ::mkdir(path, mode);
+            },
+        .removeFolder =
+            [reached, error](const char *path) {
+                if (reached()) {
+                    errno = error;
+                    return -1;
+                }
+                return ::rmdir(path);
+            },
+        .truncate =
+            [reached, error](int fd, qint64 length) {
+                if (reached()) {
+                    errno = error;
+                    return -1;
+                }
+                return ::ftruncate(fd, off_t(length));
             },
     };
 }

@@ -21,6 +21,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <ostream>
 #include <random>
 
 #include <csignal>
@@ -1060,6 +1061,103 @@ TEST_F(FileTest, RenamesAndRemovesGoThroughTheDiskCalls) {
     EXPECT_EQ(err.reason, QStringLiteral("Permission denied"));
     EXPECT_EQ(calls, (QStringList{"rename", "rename", "remove"}));
 }
+
+// The other calls that change the disk, and those that open and look up
+// files, go through the disk calls as well: a fault in any of them reaches
+// the routine, which names the file and the system's reason.
+struct SeamCallCase {
+    const char *name;
+    std::function<DiskCalls()> calls;
+    std::function<IoError(const QString &folder)> run;
+    const char *message; // %1: the test's folder
+};
+
+// A case is shown by its name when it fails.
+void PrintTo(const SeamCallCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
+class SeamCalls : public FileTest, public ::testing::WithParamInterface<SeamCallCase> {};
+
+TEST_P(SeamCalls, CarryTheirFaultsToTheRoutine) {
+    const SeamCallCase c = GetParam();
+    writeBytes(path(QStringLiteral("CAT.DAT")), "a end\r\nb e");
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("USR1")));
+    const QStringList before = entriesOf(dir.path());
+    IoError err;
+    {
+        const DiskCallsOverride faults(c.calls());
+        err = c.run(dir.path());
+    }
+    EXPECT_EQ(err.message(), QString::fromLatin1(c.message).arg(dir.path()));
+    EXPECT_EQ(readBytes(path(QStringLiteral("CAT.DAT"))), QByteArray("a end\r\nb e"));
+    EXPECT_EQ(entriesOf(dir.path()), before);
+}
+
+int failWith(int error) {
+    errno = error;
+    return -1;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DataFile, SeamCalls,
+    ::testing::Values(
+        SeamCallCase{"make_folder",
+                     [] {
+                         return DiskCalls{
+                             .makeFolder = [](const char *, mode_t) { return failWith(ENOSPC); }};
+                     },
+                     [](const QString &folder) { return MakeFolder(folder + "/USR2"); },
+                     "Wayfile could not create \"%1/USR2\".\r\n\r\nReason: No space left on "
+                     "device."},
+        SeamCallCase{
+            "remove_folder",
+            [] { return DiskCalls{.removeFolder = [](const char *) { return failWith(EBUSY); }}; },
+            [](const QString &folder) { return RemoveFolder(folder + "/USR1"); },
+            "Wayfile could not delete \"%1/USR1\".\r\n\r\nReason: Device or resource busy."},
+        SeamCallCase{
+            "cut_a_torn_line",
+            [] { return DiskCalls{.truncate = [](int, qint64) { return failWith(EIO); }}; },
+            [](const QString &folder) {
+                bool cut = false;
+                return CutTornLastLine(
+                    folder + "/CAT.DAT", [](QByteArrayView) { return false; }, &cut);
+            },
+            "Wayfile could not write to \"%1/CAT.DAT\".\r\n\r\nReason: Input/output "
+            "error."},
+        SeamCallCase{"cut_a_failed_append_back",
+                     [] {
+                         return DiskCalls{.write = [](int, const char *, qint64) -> qint64 {
+                                              return failWith(ENOSPC);
+                                          },
+                                          .truncate = [](int, qint64) { return failWith(EIO); }};
+                     },
+                     [](const QString &folder) {
+                         return AppendLine(folder + "/CAT.DAT", QStringLiteral("c end"));
+                     },
+                     "Wayfile could not write to \"%1/CAT.DAT\".\r\n\r\nReason: No space left "
+                     "on device (the file could not be restored to its former length: "
+                     "Input/output error)."},
+        SeamCallCase{"open",
+                     [] {
+                         return DiskCalls{
+                             .open = [](const char *, int, mode_t) { return failWith(EMFILE); }};
+                     },
+                     [](const QString &folder) {
+                         QStringList lines;
+                         return ReadLines(folder + "/CAT.DAT", &lines);
+                     },
+                     "Wayfile could not read \"%1/CAT.DAT\".\r\n\r\nReason: Too many open "
+                     "files."},
+        SeamCallCase{
+            "look_up",
+            [] {
+                return DiskCalls{.stat = [](const char *, struct stat *) { return failWith(EIO); }};
+            },
+            [](const QString &folder) { return WriteNewFile(folder + "/export.txt", "x\r\n"); },
+            "Wayfile could not write to \"%1/export.txt\".\r\n\r\nReason: "
+            "Input/output error."}),
+    caseName<SeamCallCase>);
 
 // --- Moving back and into place ------------------------------------------------
 
