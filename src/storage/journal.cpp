@@ -43,16 +43,15 @@ QString folderOf(const QString &path) {
 // false with `*error` set when that cannot be told.
 bool entryExists(const QString &path, int *error = nullptr) {
     struct stat st;
-    if (::lstat(nameOf(path).constData(), &st) == 0)
-        return true;
+    const int lookUp = diskio::EntryStatus(path, &st);
     if (error)
-        *error = errno == ENOENT ? 0 : errno;
-    return false;
+        *error = lookUp == ENOENT ? 0 : lookUp;
+    return lookUp == 0;
 }
 
 bool isFolder(const QString &path) {
     struct stat st;
-    return ::lstat(nameOf(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    return diskio::EntryStatus(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // The journal of a folder. Always written under its one name, so it is
@@ -108,8 +107,8 @@ private:
 // entries inside go with their folder.
 IoError removeTree(const QString &path, FolderFlushes *flushes) {
     struct stat st;
-    if (::lstat(nameOf(path).constData(), &st) != 0)
-        return errno == ENOENT ? IoError() : Failed(path, kDelete, errno);
+    if (const int error = diskio::EntryStatus(path, &st))
+        return error == ENOENT ? IoError() : Failed(path, kDelete, error);
     if (!S_ISDIR(st.st_mode)) {
         if (const int error = diskio::Remove(path))
             return error == ENOENT ? IoError() : Failed(path, kDelete, error);
@@ -121,8 +120,8 @@ IoError removeTree(const QString &path, FolderFlushes *flushes) {
             if (IoError err = removeTree(path + u'/' + name, nullptr); err.failed())
                 return err;
         }
-        if (::rmdir(nameOf(path).constData()) != 0 && errno != ENOENT)
-            return Failed(path, kDelete, errno);
+        if (const int error = diskio::RemoveEmptyFolder(path); error && error != ENOENT)
+            return Failed(path, kDelete, error);
     }
     if (flushes)
         flushes->add(folderOf(path));
@@ -134,12 +133,12 @@ IoError removeTree(const QString &path, FolderFlushes *flushes) {
 // nothing to remove.
 IoError removableTree(const QString &path) {
     struct stat st;
-    if (::lstat(nameOf(path).constData(), &st) != 0)
-        return errno == ENOENT ? IoError() : Failed(path, kDelete, errno);
+    if (const int error = diskio::EntryStatus(path, &st))
+        return error == ENOENT ? IoError() : Failed(path, kDelete, error);
     if (!S_ISDIR(st.st_mode))
         return IoError();
-    if (::access(nameOf(path).constData(), W_OK | X_OK) != 0)
-        return Failed(path, kDelete, errno);
+    if (const int error = diskio::Access(path, W_OK | X_OK))
+        return Failed(path, kDelete, error);
     QStringList names;
     if (IoError err = ListFolder(path, &names); err.failed())
         return err;
@@ -154,8 +153,8 @@ IoError removableTree(const QString &path) {
 // A file that is gone or not longer has nothing to give back.
 IoError cutBack(const QString &path, qint64 length) {
     struct stat st;
-    if (::stat(nameOf(path).constData(), &st) != 0)
-        return errno == ENOENT ? IoError() : Failed(path, kRestore, errno);
+    if (const int error = diskio::FileStatus(path, &st))
+        return error == ENOENT ? IoError() : Failed(path, kRestore, error);
     if (!S_ISREG(st.st_mode) || st.st_size <= length)
         return IoError();
     return diskio::CutFile(path, length, kRestore);
@@ -192,8 +191,8 @@ IoError undo(const QList<Journal::Entry> &entries, bool onlyTaken) {
             break;
         case Journal::Entry::MakeFolder:
             if (isFolder(e.path)) {
-                if (::rmdir(nameOf(e.path).constData()) != 0)
-                    result.keepFirst(Failed(e.path, kDelete, errno));
+                if (const int error = diskio::RemoveEmptyFolder(e.path))
+                    result.keepFirst(Failed(e.path, kDelete, error));
                 else
                     flushes.add(folderOf(e.path));
             }
@@ -391,9 +390,10 @@ IoError Journal::willAppendTo(const QString &path) {
     e.path = e.declared = QFileInfo(path).absoluteFilePath();
     if (entryFor(e.path, {Entry::Append, Entry::Create}))
         return IoError();
+    // Nothing at all of that name (a link that leads nowhere is something):
+    // the file will be made.
     struct stat st;
-    if (::stat(nameOf(e.path).constData(), &st) != 0 && errno == ENOENT &&
-        !QFileInfo(e.path).isSymLink()) {
+    if (diskio::FileStatus(e.path, &st) == ENOENT && !entryExists(e.path)) {
         e.kind = Entry::Create;
     } else {
         // Opened for writing now, so that a file that cannot be written is
@@ -402,8 +402,8 @@ IoError Journal::willAppendTo(const QString &path) {
         FileDescriptor file(diskio::OpenDataFile(e.path, O_WRONLY | O_APPEND, kWriteTo, &err));
         if (!file.valid())
             return err;
-        if (::fstat(file.get(), &st) != 0)
-            return Failed(e.path, kWriteTo, errno);
+        if (const int error = diskio::FileStatus(e.path, &st))
+            return Failed(e.path, kWriteTo, error);
         e.kind = Entry::Append;
         e.length = st.st_size;
     }
@@ -425,17 +425,17 @@ IoError Journal::willReplace(const QString &path) {
     Entry e;
     e.kind = Entry::Replace;
     e.path = e.declared = QFileInfo(path).absoluteFilePath();
-    // The file's own permission is asked, so that a file made read-only is
-    // refused as an append to it would be; and its folder's, which the new
+    // Refused now as its rewrite would refuse it: a file made read-only, as
+    // an append to it would be. Its folder is asked too, which the new
     // version is written to.
-    IoError err;
-    FileDescriptor file(diskio::OpenDataFile(e.path, O_WRONLY, kWriteTo, &err));
-    if (!file.valid())
+    mode_t mode = 0;
+    int statError = 0;
+    if (IoError err = diskio::ReplacedTarget(e.declared, &e.path, &mode, &statError); err.failed())
         return err;
-    if (QFileInfo(e.path).isSymLink())
-        e.path = QFileInfo(e.path).canonicalFilePath();
-    if (::access(nameOf(folderOf(e.path)).constData(), W_OK | X_OK) != 0)
-        return Failed(path, kWriteTo, errno);
+    if (statError)
+        return Failed(e.declared, kWriteTo, statError); // a file that is not there, too
+    if (const int error = diskio::Access(folderOf(e.path), W_OK | X_OK))
+        return Failed(path, kWriteTo, error);
     e.other = e.path + kNewVersionSuffix;
     if (!entryFor(e.path, {Entry::Replace}))
         entries_.append(e);
@@ -450,8 +450,8 @@ IoError Journal::willRemoveFolder(const QString &path) {
     // Asked now, so that the change is refused before it starts rather than
     // left to finish: the folder's own folder must let it be moved, and every
     // folder in it must let its entries be removed.
-    if (::access(nameOf(folderOf(e.path)).constData(), W_OK | X_OK) != 0)
-        return Failed(e.path, kDelete, errno);
+    if (const int error = diskio::Access(folderOf(e.path), W_OK | X_OK))
+        return Failed(e.path, kDelete, error);
     if (IoError err = removableTree(e.path); err.failed())
         return err;
     entries_.append(e);
@@ -502,7 +502,7 @@ IoError Journal::begin() {
         error = diskio::SyncFolder(folder_);
     if (error) {
         file.close();
-        ::unlink(nameOf(path_).constData());
+        diskio::Remove(path_);
         return Failed(path_, kCreate, error);
     }
     state_ = State::Begun;
@@ -514,39 +514,17 @@ IoError Journal::append(const QString &path, QByteArrayView bytes) {
     Entry *e = entryFor(path, {Entry::Append, Entry::Create});
     if (!e || state_ != State::Begun)
         return IoError::failure(path, kWriteTo, QStringLiteral("It is not part of this change"));
-    IoError err;
-    bool created = false;
-    const int flags = O_RDWR | O_APPEND | (e->kind == Entry::Create ? O_CREAT : 0);
-    FileDescriptor file(diskio::OpenDataFile(e->path, flags, kWriteTo, &err, &created));
-    if (!file.valid())
-        return err;
-    if (e->kind == Entry::Create && !created)
-        return Failed(e->path, kWriteTo, EEXIST); // made by someone else: not ours to undo
-    e->taken = true;
-    struct stat st;
-    if (::fstat(file.get(), &st) != 0)
-        return Failed(e->path, kWriteTo, errno);
-    if (e->kind == Entry::Append && st.st_size != e->length)
-        return IoError::failure(e->path, kWriteTo,
-                                QStringLiteral("The file was changed by someone else meanwhile"));
-    QByteArray lineEnd;
-    if (st.st_size > 0) {
-        char last = 0;
-        const ssize_t got = ::pread(file.get(), &last, 1, st.st_size - 1);
-        if (got != 1)
-            return Failed(e->path, kWriteTo, got < 0 ? errno : EIO);
-        if (last != '\n')
-            lineEnd = "\r\n";
-    }
-    diskio::IgnoreFileSizeSignal();
-    int error = lineEnd.isEmpty() ? 0 : diskio::WriteAll(file.get(), lineEnd);
-    if (!error)
-        error = diskio::WriteAll(file.get(), bytes);
-    if (!error)
-        error = diskio::SyncFile(file.get());
-    if (!error)
-        error = file.close();
-    return error ? Failed(e->path, kWriteTo, error) : IoError();
+    // A file to be made must be made by this append (one made by someone
+    // else is not this change's to undo), one appended to must still be as
+    // long as it was when the change was declared.
+    bool made = false;
+    const IoError err =
+        e->kind == Entry::Create
+            ? diskio::AppendBytes(e->path, bytes, diskio::AppendTo::NewFile, 0, &made)
+            : diskio::AppendBytes(e->path, bytes, diskio::AppendTo::KnownFile, e->length);
+    if (e->kind == Entry::Append || made)
+        e->taken = true;
+    return err;
 }
 
 IoError Journal::makeFolder(const QString &path) {
@@ -554,11 +532,9 @@ IoError Journal::makeFolder(const QString &path) {
     Entry *e = entryFor(path, {Entry::MakeFolder});
     if (!e || state_ != State::Begun)
         return IoError::failure(path, kCreate, QStringLiteral("It is not part of this change"));
-    if (::mkdir(nameOf(e->path).constData(), S_IRWXU) != 0)
-        return Failed(e->path, kCreate, errno);
+    if (const int error = diskio::MakeOwnerFolder(e->path))
+        return Failed(e->path, kCreate, error);
     e->taken = true;
-    if (::chmod(nameOf(e->path).constData(), S_IRWXU) != 0)
-        return Failed(e->path, kCreate, errno);
     return IoError();
 }
 
@@ -573,36 +549,17 @@ IoError Journal::writeNewVersion(const QString &path, const LineEdit &edit, qsiz
     FileDescriptor source(diskio::OpenDataFile(e->path, O_RDONLY, kRead, &err));
     if (!source.valid())
         return err;
-    struct stat st;
-    if (::fstat(source.get(), &st) != 0)
-        return Failed(e->path, kRead, errno);
-    bool created = false;
-    FileDescriptor target(
-        diskio::OpenDataFile(e->other, O_WRONLY | O_CREAT, kWriteTo, &err, &created));
-    if (!target.valid())
-        return IoError::failure(e->path, kWriteTo, err.reason);
-    if (!created)
-        return Failed(e->path, kWriteTo, EEXIST);
+    // The new version keeps the file's permissions, under the name the
+    // journal gives it; a failure removes it at once.
+    diskio::Replacement replacement;
+    if (err = replacement.start(e->path, e->other); err.failed())
+        return err;
     e->taken = true;
-    // The new version keeps the file's permissions.
-    if (::fchmod(target.get(), st.st_mode & 07777) != 0)
-        return Failed(e->path, kWriteTo, errno);
-    diskio::IgnoreFileSizeSignal();
 
-    constexpr qsizetype kBlock = 1024 * 1024;
-    QByteArray block;
-    block.reserve(kBlock);
+    constexpr qint64 kTellEvery = 1024 * 1024;
     int writeError = 0;
     qint64 read = 0;
     qint64 told = 0;
-    auto put = [&](QByteArrayView bytes) {
-        if (block.size() + bytes.size() > kBlock) {
-            writeError = diskio::WriteAll(target.get(), block);
-            block.resize(0);
-        }
-        if (!writeError)
-            block.append(bytes);
-    };
     const int readError = diskio::ReadLines(
         source.get(),
         [&](QByteArrayView text, QByteArrayView lineEnd) {
@@ -612,10 +569,11 @@ IoError Journal::writeNewVersion(const QString &path, const LineEdit &edit, qsiz
             if (edit(line, &keep))
                 ++*edited;
             if (keep) {
-                put(line);
-                put(lineEnd);
+                writeError = replacement.write(line);
+                if (!writeError)
+                    writeError = replacement.write(lineEnd);
             }
-            if (progress && read - told >= kBlock) {
+            if (progress && read - told >= kTellEvery) {
                 told = read;
                 progress(read);
             }
@@ -624,20 +582,18 @@ IoError Journal::writeNewVersion(const QString &path, const LineEdit &edit, qsiz
         [] {});
     if (readError)
         return Failed(e->path, kRead, readError);
-    if (!writeError)
-        writeError = diskio::WriteAll(target.get(), block);
-    if (!writeError && *edited > 0)
-        writeError = diskio::SyncFile(target.get());
-    if (!writeError)
-        writeError = target.close();
     if (writeError)
-        return Failed(e->path, kWriteTo, writeError);
+        return replacement.fail(writeError);
+    if (*edited > 0) {
+        if (err = replacement.keep(); err.failed())
+            return err;
+    }
     if (progress && read != told)
         progress(read);
     if (*edited == 0) {
         // Nothing to change: the file stays as it is.
-        if (const int error = diskio::Remove(e->other))
-            return Failed(e->other, kDelete, error);
+        if (err = replacement.discard(); err.failed())
+            return err;
         e->taken = false;
     }
     return IoError();
@@ -674,24 +630,15 @@ IoError Journal::commit(bool *committed) {
     }
 
     if (decides) {
-        IoError err;
-        FileDescriptor file(diskio::OpenDataFile(path_, O_WRONLY | O_APPEND, kWriteTo, &err));
-        if (!file.valid())
-            return abandon(err);
+        // Appended as every line is: should the write or its flush fail, the
+        // commit line, which may be on disk whole or in part, is cut off
+        // again before anything is undone, so that nobody finishes a change
+        // whose new versions are gone.
         const QByteArray line = "commit " + sum_ + '\n';
-        int error = diskio::WriteAll(file.get(), line);
-        if (!error)
-            error = diskio::SyncFile(file.get());
-        if (error) {
-            // The commit line may be on disk, whole or in part: it is cut off
-            // again before anything is undone, so that nobody finishes a
-            // change whose new versions are gone.
-            if (::ftruncate(file.get(), off_t(body_.size())) == 0)
-                diskio::SyncFile(file.get());
-            file.close();
-            return abandon(Failed(path_, kWriteTo, error));
-        }
-        file.close(); // flushed already: a failing close loses nothing
+        if (IoError err =
+                diskio::AppendBytes(path_, line, diskio::AppendTo::KnownFile, body_.size());
+            err.failed())
+            return abandon(err);
         *committed = true;
         state_ = State::Closed;
         IoError result = finish(entries_);

@@ -119,9 +119,11 @@ public:
     IoError begin();
 
     // Appends `bytes` (whole lines, each with its line end) to a file
-    // declared by willAppendTo: one write, then flushed to disk. When the
-    // file's last line lacks a line end, one (CR LF) is written first. A file
-    // that was absent is made now (owner-only).
+    // declared by willAppendTo, as AppendLine appends a record: the file
+    // locked, a CR LF first when its last line lacks a line end, all in one
+    // write, then flushed to disk; a failed write is cut back at once. A file
+    // that was absent is made now (owner-only); one that was there must
+    // still be as long as it was when it was declared.
     IoError append(const QString &path, QByteArrayView bytes);
     // Makes a folder declared by willMakeFolder (owner-only).
     IoError makeFolder(const QString &path);

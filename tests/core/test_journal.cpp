@@ -23,8 +23,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
+#include <ostream>
 #include <string>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -155,6 +159,188 @@ TEST_F(JournalTest, AFailedAppendIsTakenBackAtOnce) {
     EXPECT_EQ(FileBytes(user("a.txt")), QByteArray("old\r\n"));
     EXPECT_EQ(entries(user()), QStringList{"a.txt"});
 }
+
+// The file an open descriptor belongs to.
+QString fileOf(int fd) {
+    return QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));
+}
+
+// The journal appends as every writer of records does: each file locked
+// while its new lines go out, and the line end that a last line lacks sent
+// with them, in one write on a descriptor that appends.
+TEST_F(JournalTest, AnAppendLocksItsFileAndWritesOnce) {
+    write(user("a.txt"), "old line\r\nno line end");
+    Journal journal(user());
+    ASSERT_FALSE(journal.willAppendTo(user("a.txt")).failed());
+    ASSERT_FALSE(journal.willAppendTo(user("b.txt")).failed());
+    ASSERT_FALSE(journal.begin().failed());
+
+    struct Write {
+        QString file;
+        QByteArray data;
+        bool appending = false;
+        bool locked = false; // another opening of the file could not lock it
+    };
+    QList<Write> writes;
+    {
+        const DiskCallsOverride calls(
+            DiskCalls{.write = [&writes](int fd, const char *data, qint64 size) -> qint64 {
+                Write seen{fileOf(fd), QByteArray(data, size)};
+                seen.appending = (::fcntl(fd, F_GETFL) & O_APPEND) != 0;
+                const int other =
+                    ::open(QFile::encodeName(seen.file).constData(), O_RDONLY | O_CLOEXEC);
+                seen.locked = ::flock(other, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+                ::close(other);
+                writes.append(seen);
+                return ::write(fd, data, size_t(size));
+            }});
+        ASSERT_FALSE(journal.append(user("a.txt"), "more\r\nlines\r\n").failed());
+        ASSERT_FALSE(journal.append(user("b.txt"), "new\r\n").failed());
+    }
+    ASSERT_EQ(writes.size(), 2);
+    const QString folder = QFileInfo(user()).canonicalFilePath();
+    EXPECT_EQ(writes[0].file, folder + "/a.txt");
+    EXPECT_EQ(writes[0].data, QByteArray("\r\nmore\r\nlines\r\n"));
+    EXPECT_EQ(writes[1].file, folder + "/b.txt");
+    EXPECT_EQ(writes[1].data, QByteArray("new\r\n"));
+    for (const Write &w : std::as_const(writes)) {
+        EXPECT_TRUE(w.appending) << w.file.toStdString();
+        EXPECT_TRUE(w.locked) << w.file.toStdString();
+    }
+    bool committed = false;
+    ASSERT_FALSE(journal.commit(&committed).failed());
+    EXPECT_EQ(FileBytes(user("a.txt")), QByteArray("old line\r\nno line end\r\nmore\r\nlines\r\n"));
+    EXPECT_EQ(FileBytes(user("b.txt")), QByteArray("new\r\n"));
+}
+
+// A fault of the disk that strikes one of the journal's own steps.
+struct StepFault {
+    const char *name;
+    std::function<DiskCalls()> calls;
+    const char *message; // %1: the user folder
+    bool journalStays;   // left for the next start to finish or undo
+    bool changed;        // what that start leaves: the change made, or none of it
+};
+
+// A case is shown by its name when it fails.
+void PrintTo(const StepFault &c, std::ostream *os) {
+    *os << c.name;
+}
+
+// A write to the file `name` (in any folder) fails with EIO.
+qint64 writeFailingTo(const char *name, int fd, const char *data, qint64 size) {
+    if (fileOf(fd).endsWith(QLatin1String(name))) {
+        errno = EIO;
+        return -1;
+    }
+    return ::write(fd, data, size_t(size));
+}
+
+int failsWithEio() {
+    errno = EIO;
+    return -1;
+}
+
+class StepFaults : public JournalTest, public ::testing::WithParamInterface<StepFault> {};
+
+// Every disk call of the journal goes through the disk calls, so a fault in
+// any of its steps reaches it: the change is refused and undone at once,
+// naming the file and the reason; what cannot be undone or finished at once
+// is left to the next start, which makes the files whole.
+TEST_P(StepFaults, ReachTheJournalAndLeaveTheFilesWhole) {
+    const StepFault fault = GetParam();
+    write(user("a.txt"), "old\r\n");
+    ASSERT_TRUE(QDir().mkpath(user("gone/inner")));
+    write(user("gone/inner/file"), "x");
+    Journal journal(user());
+    for (const IoError &err :
+         {journal.willAppendTo(user("a.txt")), journal.willAppendTo(user("b.txt")),
+          journal.willMakeFolder(user("sub")), journal.willRemoveFolder(user("gone")),
+          journal.begin()}) {
+        ASSERT_FALSE(err.failed()) << err.message().toStdString();
+    }
+    IoError err;
+    bool committed = false;
+    {
+        const DiskCallsOverride calls(fault.calls());
+        err = journal.append(user("a.txt"), "more\r\n");
+        if (!err.failed())
+            err = journal.makeFolder(user("sub"));
+        if (!err.failed())
+            err = journal.append(user("b.txt"), "new\r\n");
+        err = err.failed() ? journal.abandon(err) : journal.commit(&committed);
+    }
+    EXPECT_EQ(err.message(), QString::fromLatin1(fault.message).arg(user()));
+    EXPECT_EQ(committed, fault.changed);
+    EXPECT_EQ(QFileInfo::exists(journalFile()), fault.journalStays);
+
+    const IoError recovered = RecoverJournal(user());
+    ASSERT_FALSE(recovered.failed()) << recovered.message().toStdString();
+    if (fault.changed) {
+        EXPECT_EQ(FileBytes(user("a.txt")), QByteArray("old\r\nmore\r\n"));
+        EXPECT_EQ(FileBytes(user("b.txt")), QByteArray("new\r\n"));
+        EXPECT_EQ(entries(user()), (QStringList{"a.txt", "b.txt", "sub"}));
+    } else {
+        EXPECT_EQ(FileBytes(user("a.txt")), QByteArray("old\r\n"));
+        EXPECT_EQ(FileBytes(user("gone/inner/file")), QByteArray("x"));
+        EXPECT_EQ(entries(user()), (QStringList{"a.txt", "gone"}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Journal, StepFaults,
+    ::testing::Values(
+        StepFault{"folder_not_made",
+                  [] {
+                      return DiskCalls{
+                          .makeFolder = [](const char *, mode_t) { return failsWithEio(); }};
+                  },
+                  "Wayfile could not create \"%1/sub\".\r\n\r\nReason: Input/output error.", false,
+                  false},
+        StepFault{"new_file_not_opened",
+                  [] {
+                      return DiskCalls{.open = [](const char *path, int flags, mode_t mode) {
+                          if (QByteArrayView(path).endsWith("/b.txt")) {
+                              errno = EDQUOT;
+                              return -1;
+                          }
+                          return ::open(path, flags, mode);
+                      }};
+                  },
+                  "Wayfile could not write to \"%1/b.txt\".\r\n\r\nReason: Disk quota exceeded.",
+                  false, false},
+        StepFault{"append_not_cut_back",
+                  [] {
+                      return DiskCalls{.write =
+                                           [](int fd, const char *data, qint64 size) {
+                                               return writeFailingTo("/b.txt", fd, data, size);
+                                           },
+                                       .truncate = [](int, qint64) { return failsWithEio(); }};
+                  },
+                  "Wayfile could not write to \"%1/b.txt\".\r\n\r\nReason: Input/output "
+                  "error. What was written could not be taken back at once (\"%1/a.txt\": "
+                  "Input/output error); Wayfile will take it back the next time it starts.",
+                  true, false},
+        StepFault{"folder_made_not_removed",
+                  [] {
+                      return DiskCalls{.write =
+                                           [](int fd, const char *data, qint64 size) {
+                                               return writeFailingTo("/b.txt", fd, data, size);
+                                           },
+                                       .removeFolder = [](const char *) { return failsWithEio(); }};
+                  },
+                  "Wayfile could not write to \"%1/b.txt\".\r\n\r\nReason: Input/output "
+                  "error. What was written could not be taken back at once (\"%1/sub\": "
+                  "Input/output error); Wayfile will take it back the next time it starts.",
+                  true, false},
+        StepFault{
+            "folder_gone_not_removed",
+            [] { return DiskCalls{.removeFolder = [](const char *) { return failsWithEio(); }}; },
+            "Wayfile could not delete \"%1/gone.journal-gone/inner\".\r\n\r\nReason: "
+            "Input/output error. The change will be finished the next time Wayfile "
+            "starts.",
+            true, true}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 // --- The journal file ------------------------------------------------------------
 
