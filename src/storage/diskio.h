@@ -89,11 +89,12 @@ enum class AppendTo {
 // it) from reading its end to the cut-back of a failed write; when its last
 // line lacks a line end, a CR LF first; everything in a single write on a
 // descriptor opened for appending, so that it always lands at the current
-// end of the file; then flushed to disk. If the write or the flush fails,
-// the file is cut back to its old length (a file this call made is removed
-// again). `*madeFile` (when given) tells whether this call made the file. A
-// file made is not flushed into its folder: the caller does that (AppendLine
-// at once, a journal at its commit).
+// end of the file; then flushed to disk (a close that fails after that loses
+// nothing and is no failure). If the write or the flush fails, the file is
+// cut back to its old length (a file this call made is removed again).
+// `*madeFile` (when given) tells whether this call made the file. A file
+// made is not flushed into its folder: the caller does that (AppendLine at
+// once, a journal at its commit).
 IoError AppendBytes(const QString &path, QByteArrayView bytes, AppendTo to = AppendTo::AnyFile,
                     qint64 length = 0, bool *madeFile = nullptr);
 
@@ -138,9 +139,6 @@ public:
 
     // Gives up for the reason `error`, reported as a failure to write.
     IoError fail(int error);
-
-    // The file really replaced (that of a link).
-    QString target() const { return target_; }
 
 private:
     IoError finishWriting();
