@@ -17,53 +17,70 @@ namespace modMain {
 
 namespace {
 
-// Which bytes a part of the address has escaped ("%" and two hex digits):
-// one bit per part, for each byte below 128; every byte from 127 on, and
-// every control character, is escaped in every part.
-enum EscapedIn : quint8 {
+// What a byte is to each part of an address, one bit per part: whether the
+// part has it escaped ("%" and two hex digits), whether a host name may not
+// hold it, whether it ends the authority and a path segment. Every control
+// character and every byte from 127 on is escaped in every part.
+enum ByteClass : quint8 {
     kInPath = 1,
     kInQuery = 2,
     kInFragment = 4,
     kInUserInfo = 8,
+    kNotInHost = 16,
+    kEndsSegment = 32, // "/", "\", "?", "#"
 };
 
-constexpr std::array<quint8, 128> EscapeTable() {
-    std::array<quint8, 128> table{};
+constexpr std::array<quint8, 256> ClassTable() {
+    constexpr quint8 kEverywhere = kInPath | kInQuery | kInFragment | kInUserInfo;
+    std::array<quint8, 256> table{};
     for (int c = 0; c < 32; ++c)
-        table[size_t(c)] = kInPath | kInQuery | kInFragment | kInUserInfo;
-    table[127] = kInPath | kInQuery | kInFragment | kInUserInfo;
-    auto mark = [&table](std::string_view chars, quint8 parts) {
+        table[size_t(c)] = kEverywhere | kNotInHost;
+    table[127] = kEverywhere | kNotInHost;
+    for (int c = 128; c < 256; ++c)
+        table[size_t(c)] = kEverywhere;
+    auto mark = [&table](std::string_view chars, int classes) {
         for (const char c : chars)
-            table[size_t(uchar(c))] |= parts;
+            table[size_t(uchar(c))] |= quint8(classes);
     };
-    mark(" \"<>", kInPath | kInQuery | kInFragment | kInUserInfo);
+    mark(" \"<>", kEverywhere);
     mark("#?^`{}", kInPath | kInUserInfo);
     mark("#'", kInQuery);
     mark("`", kInFragment);
     mark("/:;=@[\\]|", kInUserInfo);
+    mark(" #%/:<>?@[\\]^|", kNotInHost);
+    mark("/\\?#", kEndsSegment);
     return table;
 }
 
-constexpr std::array<quint8, 128> kEscapeTable = EscapeTable();
+constexpr std::array<quint8, 256> kClasses = ClassTable();
 
-bool Escaped(uchar c, EscapedIn part) {
-    return c >= 128 || (kEscapeTable[c] & part) != 0;
+bool Is(char c, ByteClass what) {
+    return (kClasses[uchar(c)] & what) != 0;
+}
+
+// Where the first byte of `text` from `from` on that ends a path segment
+// (or the authority) lies; the size of `text` when none does.
+size_t SegmentEnd(std::string_view text, size_t from = 0) {
+    while (from < text.size() && !Is(text[from], kEndsSegment))
+        ++from;
+    return from;
 }
 
 // Appends `text` with the bytes `part` escapes as "%" and two upper-case hex
 // digits; every other byte, a "%" included, as it is.
-void AppendEscaped(std::string_view text, EscapedIn part, std::string *out) {
+void AppendEscaped(std::string_view text, ByteClass part, std::string *out) {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    for (const char ch : text) {
-        const auto c = uchar(ch);
-        if (Escaped(c, part)) {
-            out->push_back('%');
-            out->push_back(kHex[c >> 4]);
-            out->push_back(kHex[c & 15]);
-        } else {
-            out->push_back(ch);
-        }
+    size_t from = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (!Is(text[i], part))
+            continue;
+        const auto c = uchar(text[i]);
+        out->append(text.substr(from, i - from));
+        const char escape[3] = {'%', kHex[c >> 4], kHex[c & 15]};
+        out->append(escape, 3);
+        from = i + 1;
     }
+    out->append(text.substr(from));
 }
 
 int HexValue(char c) {
@@ -100,12 +117,6 @@ bool IsSingleDot(std::string_view segment) {
 bool IsDoubleDot(std::string_view segment) {
     return segment == ".." || EqualsNoCase(segment, ".%2e") || EqualsNoCase(segment, "%2e.") ||
            EqualsNoCase(segment, "%2e%2e");
-}
-
-// Characters no host name may hold once its escapes are decoded.
-bool IsForbiddenInHost(uchar c) {
-    return c <= 32 || c == 127 ||
-           std::string_view("#%/:<>?@[\\]^|").find(char(c)) != std::string_view::npos;
 }
 
 // ---- IPv4 ----
@@ -339,17 +350,21 @@ bool AppendHost(std::string_view host, std::string *out) {
         return true;
     }
     const size_t start = out->size();
-    bool ascii = true;
-    for (size_t i = 0; i < host.size(); ++i) {
-        char c = host[i];
-        if (c == '%' && i + 2 < host.size() && HexValue(host[i + 1]) >= 0 &&
-            HexValue(host[i + 2]) >= 0) {
-            c = char(HexValue(host[i + 1]) * 16 + HexValue(host[i + 2]));
-            i += 2;
+    if (host.find('%') == std::string_view::npos) {
+        out->append(host);
+    } else {
+        for (size_t i = 0; i < host.size(); ++i) {
+            char c = host[i];
+            if (c == '%' && i + 2 < host.size() && HexValue(host[i + 1]) >= 0 &&
+                HexValue(host[i + 2]) >= 0) {
+                c = char(HexValue(host[i + 1]) * 16 + HexValue(host[i + 2]));
+                i += 2;
+            }
+            out->push_back(c);
         }
-        ascii = ascii && uchar(c) < 128;
-        out->push_back(c);
     }
+    const bool ascii = std::all_of(out->begin() + qsizetype(start), out->end(),
+                                   [](char c) { return uchar(c) < 128; });
     if (!ascii) {
         // A name in other letters: each label in its ASCII form, as every
         // resolver asks for it (none when it has none). Label by label, so
@@ -378,7 +393,7 @@ bool AppendHost(std::string_view host, std::string *out) {
     }
     for (size_t i = start; i < out->size(); ++i) {
         (*out)[i] = Lower((*out)[i]);
-        if (IsForbiddenInHost(uchar((*out)[i])))
+        if (Is((*out)[i], kNotInHost))
             return false;
     }
     const std::string_view name(out->data() + start, out->size() - start);
@@ -434,7 +449,7 @@ void AppendPathOn(std::string_view rest, std::string *out) {
     if (i < rest.size() && (rest[i] == '/' || rest[i] == '\\'))
         ++i;
     for (;;) {
-        const size_t end = std::min(rest.find_first_of("/\\?#", i), rest.size());
+        const size_t end = SegmentEnd(rest, i);
         const std::string_view segment = rest.substr(i, end - i);
         const bool slash = end < rest.size() && (rest[end] == '/' || rest[end] == '\\');
         if (IsDoubleDot(segment)) {
@@ -473,7 +488,7 @@ bool AppendIdentity(std::string_view rest, bool https, std::string *out) {
     out->append(https ? "https://" : "http://");
     while (!rest.empty() && (rest.front() == '/' || rest.front() == '\\'))
         rest.remove_prefix(1);
-    const size_t authorityEnd = std::min(rest.find_first_of("/\\?#"), rest.size());
+    const size_t authorityEnd = SegmentEnd(rest);
     std::string_view hostAndPort = rest.substr(0, authorityEnd);
     if (const size_t at = hostAndPort.rfind('@'); at != std::string_view::npos) {
         AppendUserInfo(hostAndPort.substr(0, at), out);
