@@ -2,6 +2,7 @@
 
 #include "categories/categoryindex.h"
 #include "storage/charmap.h"
+#include "urls/addressidentity.h"
 #include "urls/urlfile.h"
 
 #include <QHash>
@@ -82,7 +83,7 @@ private:
         int planned = -1;   // its index in the plan; -1 while nothing is planned for it
         int refused = -1;   // its index among the refusals; -1 when nothing was refused
         qint64 room = 0;    // how many URLs it can still receive
-        QSet<QString> seen; // addresses (as opened) already planned for it
+        QSet<QString> seen; // identities of the addresses already planned for it
     };
 
     // The folders of a link or an empty folder, and the category they name.
@@ -193,19 +194,19 @@ private:
         QString href = link.href;
         href.replace(QChar(QChar::ReplacementCharacter), u'?');
         const QString address = StoredAddress(TrimBlanks(href));
-        const QString opened = AddressToOpen(address);
+        const QString identity = AddressIdentity(address);
 
         Folders &folders = foldersOf(link.folders);
         Slot &slot = slots_[folders.slot];
-        if (slot.number != 0 && target_.isSaved && target_.isSaved(slot.number, opened)) {
+        if (slot.number != 0 && target_.isSaved && target_.isSaved(slot.number, identity)) {
             ++preview_.alreadySaved;
             return;
         }
-        if (slot.seen.contains(opened)) {
+        if (slot.seen.contains(identity)) {
             ++preview_.repeated;
             return;
         }
-        slot.seen.insert(opened);
+        slot.seen.insert(identity);
         if (!plan(folders, link.line)) {
             ++preview_.refusedUrls;
             ++preview_.refused[slot.refused].urls;
@@ -260,7 +261,7 @@ IoError PlanImportForUser(int userNo, const QString &stamp, const BookmarkFile &
     // asks about it.
     struct UrlFileRead {
         qint64 highest = 0;
-        QSet<QString> opened; // the saved addresses as View opens them
+        QSet<QString> identities; // of the saved addresses
     };
     QHash<int, UrlFileRead> files;
     auto fileOf = [&](int categoryNo) -> const UrlFileRead & {
@@ -275,12 +276,12 @@ IoError PlanImportForUser(int userNo, const QString &stamp, const BookmarkFile &
         if (err.failed() && !failure.failed())
             failure = err;
         for (const ListEntry &url : std::as_const(owned))
-            read.opened.insert(AddressToOpen(url.text));
+            read.identities.insert(AddressIdentity(url.text));
         return *files.insert(categoryNo, std::move(read));
     };
     target.highestUrlNo = [&](int categoryNo) { return fileOf(categoryNo).highest; };
-    target.isSaved = [&](int categoryNo, const QString &addressToOpen) {
-        return fileOf(categoryNo).opened.contains(addressToOpen);
+    target.isSaved = [&](int categoryNo, const QString &identity) {
+        return fileOf(categoryNo).identities.contains(identity);
     };
     ImportPreview planned = PlanImport(file, target);
     if (failure.failed())

@@ -27,9 +27,10 @@
 //     characters.
 //   - Skipped, and counted: a link without address or whose address begins
 //     with "javascript:", "place:" or "data:" (not web addresses); a link
-//     whose address, as View would open it (AddressToOpen), is already
-//     saved in its category, or came earlier in the file for that category.
-//     The same address in two categories is kept in both.
+//     whose address is the same address (AddressIdentity: as a browser
+//     opens it) as one already saved in its category, or as one that came
+//     earlier in the file for that category. The same address in two
+//     categories is kept in both.
 //   - Every text is made one the cipher can store by the table of
 //     MapToStorable (category names and descriptions; an address is escaped
 //     by StoredAddress instead), and every text so changed is listed.
@@ -48,9 +49,9 @@ struct ImportTarget {
     // The highest URL number in the file of an existing category (0 for an
     // empty one): its new URLs are numbered on from it. When not set, 0.
     std::function<qint64(int categoryNo)> highestUrlNo;
-    // Whether an address, as View opens it (AddressToOpen), is already saved
-    // in an existing category. When not set, nothing is.
-    std::function<bool(int categoryNo, const QString &addressToOpen)> isSaved;
+    // Whether an address, given by its identity (AddressIdentity), is
+    // already saved in an existing category. When not set, nothing is.
+    std::function<bool(int categoryNo, const QString &identity)> isSaved;
 };
 
 // A text changed to fit: which item and field, the text as the file gives

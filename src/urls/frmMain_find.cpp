@@ -11,6 +11,7 @@
 #include "session/modMain.h"
 #include "storage/paths.h"
 #include "storage/records.h"
+#include "urls/addressidentity.h"
 #include "urls/urlfile.h"
 #include "userdata/sortedlist.h"
 #include "userdata/userdata.h"
@@ -54,10 +55,10 @@ void CopyAddress(const QString &address) {
 }
 
 // The hint under an address box: the categories that hold the address
-// typed, as it would be stored and as View would open it. On the Modify URL
-// panel (`modified`: the URL being changed, as stored) that URL itself does
-// not count: its category is named only when another of its URLs has the
-// address.
+// typed, as it would be stored, compared as a browser opens it
+// (AddressIdentity). On the Modify URL panel (`modified`: the URL being
+// changed, as stored) that URL itself does not count: its category is named
+// only when another of its URLs has the address.
 void ShowSavedIn(frmMain *f, const QLineEdit *box, QLabel *hint,
                  const QString *modified = nullptr) {
     const QString address = modMain::StoredAddress(modMain::TrimBlanks(box->text()));
@@ -67,7 +68,7 @@ void ShowSavedIn(frmMain *f, const QLineEdit *box, QLabel *hint,
         names = f->Data->index().savedIn(address);
         const QString own = f->cmbUrlCat->currentText();
         if (modified && names.contains(own) &&
-            modMain::OpenedAddressKey(*modified) == modMain::OpenedAddressKey(address) &&
+            modMain::AddressIdentity(*modified) == modMain::AddressIdentity(address) &&
             f->Data->index().countIn(f->cmbUrlCat->chosenNumber(), address) < 2)
             names.removeOne(own);
     }

@@ -5,6 +5,7 @@
 #include "storage/folderentries.h"
 #include "storage/paths.h"
 #include "storage/records.h"
+#include "urls/addressidentity.h"
 #include "urls/urlfile.h"
 
 #include <QHashFunctions>
@@ -281,80 +282,11 @@ bool Contains(std::string_view haystack, std::string_view needle) {
     return haystack.find(needle) != std::string_view::npos;
 }
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z')
-            c = char(c + ('a' - 'A'));
-        if (c != prefix[i])
-            return false;
-    }
-    return true;
-}
-
 // Whether every byte of an address is one the files can hold (32..122):
 // such an address is its own stored form.
 bool IsStoredForm(std::string_view address) {
     return std::all_of(address.begin(), address.end(),
                        [](char c) { return uchar(c) >= 32 && uchar(c) <= 122; });
-}
-
-// OpenedAddressKey of an address in its stored form, into `key`.
-void OpenedKeyOfStored(std::string_view rest, std::string *key) {
-    key->clear();
-    while (!rest.empty() && rest.front() == ' ')
-        rest.remove_prefix(1);
-    while (!rest.empty() && rest.back() == ' ')
-        rest.remove_suffix(1);
-    if (rest.empty())
-        return;
-
-    // The scheme as View opens the address: "http://" unless it has
-    // "http://" or "https://" of its own.
-    if (StartsWithNoCase(rest, "http://")) {
-        rest.remove_prefix(7);
-    } else if (StartsWithNoCase(rest, "https://")) {
-        key->append("https");
-        rest.remove_prefix(8);
-    }
-    if (key->empty())
-        key->append("http");
-    key->append("://");
-
-    // The authority, up to the path, query or fragment; its host (past any
-    // user name) and port in lower case.
-    const size_t authorityEnd = std::min(rest.find_first_of("/?#"), rest.size());
-    const size_t at = rest.substr(0, authorityEnd).rfind('@');
-    const size_t hostStart = at == std::string_view::npos ? 0 : at + 1;
-    key->append(rest.substr(0, hostStart));
-    for (size_t i = hostStart; i < authorityEnd; ++i) {
-        char c = rest[i];
-        if (c >= 'A' && c <= 'Z')
-            c = char(c + ('a' - 'A'));
-        key->push_back(c);
-    }
-    rest.remove_prefix(authorityEnd);
-    if (rest.empty() || rest.front() != '/')
-        key->push_back('/');
-    key->append(rest);
-}
-
-// OpenedAddressKey into `key` (ASCII).
-void OpenedKey(QStringView address, std::string *key) {
-    // An address that holds only characters the files can hold is its own
-    // stored form; any other is put in that form first.
-    QString stored;
-    if (!std::all_of(address.begin(), address.end(), IsStorableChar)) {
-        stored = StoredAddress(address.toString());
-        address = stored;
-    }
-    std::string text(size_t(address.size()), '\0');
-    for (qsizetype i = 0; i < address.size(); ++i)
-        text[size_t(i)] = char(address[i].unicode());
-    OpenedKeyOfStored(text, key);
-    Wipe(text);
 }
 
 quint32 KeyHash(const std::string &key) {
@@ -376,12 +308,6 @@ QString ReplacedDescription(const QString &typed) {
 }
 
 } // namespace
-
-QString OpenedAddressKey(const QString &address) {
-    std::string key;
-    OpenedKey(address, &key);
-    return QString::fromLatin1(key.data(), qsizetype(key.size()));
-}
 
 // The URLs sit in `urls`, their slot being their place there; a URL keeps
 // its slot for as long as it is in the index, and slots follow the order of
@@ -430,11 +356,12 @@ struct FindIndex::Data {
     qsizetype deadUrls = 0;
     std::vector<Category> categories; // in result order: name, then number
     std::vector<qint32> positionOf;   // category number -> place in `categories`, or -1
-    std::vector<std::pair<quint32, qint32>> opened; // (hash of the opened address, slot), by hash
+    std::vector<std::pair<quint32, qint32>>
+        identities; // (hash of the address's identity, slot), by hash
     qsizetype textChars = 0;
     // The searches of the text being typed, each narrowing the one before.
     std::vector<Step> steps;
-    // Room for the opened address being worked out.
+    // Room for the identity being worked out.
     mutable std::string scratch;
 
     // ---- Reading the texts back ----
@@ -622,14 +549,14 @@ struct FindIndex::Data {
         deadBytes += c.size();
     }
 
-    // ---- The table of opened addresses ----
+    // ---- The table of identities ----
 
-    // The opened address of `u`, into `key`.
+    // The identity of the address of `u`, into `key`.
     void keyOf(const Url &u, std::string *key) const {
         if (const std::string_view bytes = addressBytes(u); u.ascii && IsStoredForm(bytes))
-            OpenedKeyOfStored(bytes, key);
+            StoredAddressIdentity(bytes, key);
         else
-            OpenedKey(address(u), key);
+            AddressIdentity(address(u), key);
     }
 
     quint32 hashOf(const Url &u) const {
@@ -637,26 +564,26 @@ struct FindIndex::Data {
         return KeyHash(scratch);
     }
 
-    void addOpened(qint32 slot) {
+    void addIdentity(qint32 slot) {
         const std::pair<quint32, qint32> entry{hashOf(urls[size_t(slot)]), slot};
-        opened.insert(std::upper_bound(opened.begin(), opened.end(), entry), entry);
+        identities.insert(std::upper_bound(identities.begin(), identities.end(), entry), entry);
     }
 
-    void removeOpened(qint32 slot) {
+    void removeIdentity(qint32 slot) {
         const quint32 hash = hashOf(urls[size_t(slot)]);
-        auto [from, to] =
-            std::equal_range(opened.begin(), opened.end(), std::pair<quint32, qint32>{hash, slot});
-        opened.erase(from, to);
+        auto [from, to] = std::equal_range(identities.begin(), identities.end(),
+                                           std::pair<quint32, qint32>{hash, slot});
+        identities.erase(from, to);
     }
 
-    // Every slot whose address opens as `key`.
-    template <typename Visit> void forEachOpened(const std::string &key, Visit visit) const {
+    // Every slot whose address has the identity `key`.
+    template <typename Visit> void forEachSame(const std::string &key, Visit visit) const {
         if (key.empty())
             return;
         const quint32 hash = KeyHash(key);
-        auto from = std::lower_bound(opened.begin(), opened.end(),
+        auto from = std::lower_bound(identities.begin(), identities.end(),
                                      std::pair<quint32, qint32>{hash, INT_MIN});
-        for (; from != opened.end() && from->first == hash; ++from) {
+        for (; from != identities.end() && from->first == hash; ++from) {
             keyOf(urls[size_t(from->second)], &scratch);
             if (scratch == key)
                 visit(from->second);
@@ -677,7 +604,7 @@ struct FindIndex::Data {
     // texts; its slot stays, marked gone.
     void dropUrl(Category &c, qint32 slot) {
         c.urls.erase(std::find(c.urls.begin(), c.urls.end(), slot));
-        removeOpened(slot);
+        removeIdentity(slot);
         Url &u = urls[size_t(slot)];
         dropUrlText(u);
         u.category = 0;
@@ -715,10 +642,10 @@ struct FindIndex::Data {
                 slot = slotOf[size_t(slot)];
             c.urls.shrink_to_fit();
         }
-        for (auto &entry : opened)
+        for (auto &entry : identities)
             entry.second = slotOf[size_t(entry.second)];
-        std::sort(opened.begin(), opened.end());
-        opened.shrink_to_fit();
+        std::sort(identities.begin(), identities.end());
+        identities.shrink_to_fit();
         text.takeFrom(fresh);
         urls = std::move(kept);
         deadBytes = 0;
@@ -811,7 +738,7 @@ void FindIndex::clear() {
     std::vector<Data::Url>().swap(d->urls);
     std::vector<Data::Category>().swap(d->categories);
     std::vector<qint32>().swap(d->positionOf);
-    std::vector<std::pair<quint32, qint32>>().swap(d->opened);
+    std::vector<std::pair<quint32, qint32>>().swap(d->identities);
     d->deadBytes = 0;
     d->deadUrls = 0;
     d->textChars = 0;
@@ -890,7 +817,7 @@ IoError FindIndex::build(const QString &userFolder, const QString &stamp,
                 return true;
             const qint32 slot = d->appendUrl(c.number, Saturated(record->number), record->address,
                                              record->description());
-            d->opened.emplace_back(d->hashOf(d->urls[size_t(slot)]), slot);
+            d->identities.emplace_back(d->hashOf(d->urls[size_t(slot)]), slot);
             return true;
         });
         if (err.failed()) {
@@ -899,7 +826,7 @@ IoError FindIndex::build(const QString &userFolder, const QString &stamp,
             d->text.truncate(textMark);
             d->textChars = charsMark;
             d->urls.resize(urlsMark);
-            std::erase_if(d->opened, [urlsMark](const std::pair<quint32, qint32> &entry) {
+            std::erase_if(d->identities, [urlsMark](const std::pair<quint32, qint32> &entry) {
                 return size_t(entry.second) >= urlsMark;
             });
             continue;
@@ -909,8 +836,8 @@ IoError FindIndex::build(const QString &userFolder, const QString &stamp,
             c.urls[i] = qint32(urlsMark + i);
         d->sortUrls(c);
     }
-    std::sort(d->opened.begin(), d->opened.end());
-    d->opened.shrink_to_fit();
+    std::sort(d->identities.begin(), d->identities.end());
+    d->identities.shrink_to_fit();
     d->urls.shrink_to_fit();
     return failure;
 }
@@ -930,20 +857,21 @@ void FindIndex::urlsAdded(int catNo, const QList<NewUrl> &urls) {
             d->appendUrl(c->number, url.number, url.address, AddedDescription(url.description));
         if (urls.size() == 1) {
             d->placeUrl(*c, slot);
-            d->addOpened(slot);
+            d->addIdentity(slot);
         }
     }
     if (urls.size() == 1)
         return;
     // Many at once: sort the category and merge the table once.
-    const size_t middle = d->opened.size();
+    const size_t middle = d->identities.size();
     for (size_t slot = first; slot < d->urls.size(); ++slot) {
         c->urls.push_back(qint32(slot));
-        d->opened.emplace_back(d->hashOf(d->urls[slot]), qint32(slot));
+        d->identities.emplace_back(d->hashOf(d->urls[slot]), qint32(slot));
     }
     d->sortUrls(*c);
-    std::sort(d->opened.begin() + qsizetype(middle), d->opened.end());
-    std::inplace_merge(d->opened.begin(), d->opened.begin() + qsizetype(middle), d->opened.end());
+    std::sort(d->identities.begin() + qsizetype(middle), d->identities.end());
+    std::inplace_merge(d->identities.begin(), d->identities.begin() + qsizetype(middle),
+                       d->identities.end());
 }
 
 void FindIndex::urlDeleted(int catNo, int urlNo, const QString &address) {
@@ -988,13 +916,13 @@ void FindIndex::urlModified(int catNo, int urlNo, const QString &address,
         description ? std::optional<QString>(ReplacedDescription(*description)) : std::nullopt;
     for (const qint32 slot : changed) {
         c->urls.erase(std::find(c->urls.begin(), c->urls.end(), slot));
-        d->removeOpened(slot);
+        d->removeIdentity(slot);
         Data::Url &u = d->urls[size_t(slot)];
         const QString kept = shown ? *shown : d->description(u);
         d->dropUrlText(u);
         d->writeUrlText(u, address, kept);
         d->placeUrl(*c, slot);
-        d->addOpened(slot);
+        d->addIdentity(slot);
     }
     d->compactIfWasteful();
 }
@@ -1033,7 +961,7 @@ void FindIndex::categoryDeleted(int catNo) {
         u.category = 0;
         ++d->deadUrls;
     }
-    std::erase_if(d->opened, [this](const std::pair<quint32, qint32> &entry) {
+    std::erase_if(d->identities, [this](const std::pair<quint32, qint32> &entry) {
         return d->urls[size_t(entry.second)].category == 0;
     });
     d->dropName(*c);
@@ -1092,9 +1020,9 @@ QString FindIndex::description(Hit hit) const {
 
 QStringList FindIndex::savedIn(const QString &address) const {
     std::string key;
-    OpenedKey(address, &key);
+    AddressIdentity(address, &key);
     std::vector<qint32> places;
-    d->forEachOpened(key, [&](qint32 slot) {
+    d->forEachSame(key, [&](qint32 slot) {
         places.push_back(d->positionOf[size_t(d->urls[size_t(slot)].category)]);
     });
     Wipe(key);
@@ -1112,10 +1040,10 @@ bool FindIndex::holds(int catNo, const QString &address) const {
 
 int FindIndex::countIn(int catNo, const QString &address) const {
     std::string key;
-    OpenedKey(address, &key);
+    AddressIdentity(address, &key);
     int count = 0;
-    d->forEachOpened(
-        key, [&](qint32 slot) { count += d->urls[size_t(slot)].category == catNo ? 1 : 0; });
+    d->forEachSame(key,
+                   [&](qint32 slot) { count += d->urls[size_t(slot)].category == catNo ? 1 : 0; });
     Wipe(key);
     return count;
 }
@@ -1141,7 +1069,7 @@ qsizetype FindIndex::memoryBytes() const {
     for (const Data::Category &c : d->categories)
         bytes += qsizetype(c.urls.capacity() * sizeof(qint32));
     bytes += qsizetype(d->positionOf.capacity() * sizeof(qint32));
-    bytes += qsizetype(d->opened.capacity() * sizeof(d->opened.front()));
+    bytes += qsizetype(d->identities.capacity() * sizeof(d->identities.front()));
     bytes += qsizetype(d->steps.capacity() * sizeof(Data::Step));
     for (const Data::Step &step : d->steps) {
         bytes += qsizetype(step.hits.capacity() * sizeof(qint32));

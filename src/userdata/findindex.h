@@ -31,18 +31,9 @@
 // description, walks the URLs already in result order (category name, then
 // address), and narrows the result of an earlier search when the new text
 // only adds to it (one more letter, one more word). The "already saved"
-// look-up goes through a table of hashes of the addresses as they open.
+// look-up goes through a table of hashes of the addresses' identities
+// (AddressIdentity).
 namespace modMain {
-
-// An address as the browser opens it, in the form two addresses are
-// compared in: the stored form of the address (StoredAddress), opened as
-// View opens it (AddressToOpen: "example.org" is "http://example.org"), with
-// the letter case of the scheme and of the host name ignored (both lower
-// case) and an empty path written as "/" ("http://example.org" is
-// "http://example.org/"). Everything else counts as written: the path, the
-// query and the port, "http" and "https", "www." or not. A blank address
-// opens nothing and gives "".
-QString OpenedAddressKey(const QString &address);
 
 class FindIndex {
 public:
@@ -114,11 +105,11 @@ public:
     QString description(Hit hit) const;
 
     // The names of the categories that hold `address` (compared by
-    // OpenedAddressKey), each once, sorted as the category lists are. Empty
-    // for a blank address.
+    // AddressIdentity: the same address as a browser opens it), each once,
+    // sorted as the category lists are. Empty for a blank address.
     QStringList savedIn(const QString &address) const;
     // Whether category `catNo` holds `address` (compared by
-    // OpenedAddressKey).
+    // AddressIdentity).
     bool holds(int catNo, const QString &address) const;
     // How many URLs of category `catNo` hold `address` (compared so).
     int countIn(int catNo, const QString &address) const;

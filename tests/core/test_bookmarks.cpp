@@ -425,6 +425,48 @@ TEST(ImportPlanner, CountsSkipsAndExistingCategories) {
                                                  {3, QStringLiteral("http://c.example/")}}));
 }
 
+// A link of a folder repeats an earlier one of the same category when its
+// address is the same address, as a browser opens it: the first is planned,
+// the second counted as repeated. The addresses are stored as they came.
+struct RepeatCase {
+    const char *name;
+    const char *first;
+    const char *second;
+    bool repeated;
+};
+
+class RepeatedLinks : public ::testing::TestWithParam<RepeatCase> {};
+
+TEST_P(RepeatedLinks, AreTheSameAddressAsAnEarlierOne) {
+    const RepeatCase &c = GetParam();
+    const BookmarkFile file =
+        Parsed(kHead + "<DL><p>\n<DT><H3>News</H3>\n<DL><p>\n<DT><A HREF=\"" + c.first +
+               "\">first</A>\n<DT><A HREF=\"" + c.second + "\">second</A>\n</DL><p>\n</DL><p>\n");
+    const ImportPreview preview = PlanImport(file, ImportTarget{});
+    QStringList expected{QStringLiteral("News #0"),
+                         QStringLiteral("  %1 | first").arg(QLatin1String(c.first))};
+    if (!c.repeated)
+        expected << QStringLiteral("  %1 | second").arg(QLatin1String(c.second));
+    EXPECT_EQ(PlanText(preview.plan), expected);
+    EXPECT_EQ(preview.repeated, c.repeated ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ImportPlanner, RepeatedLinks,
+    ::testing::Values(
+        RepeatCase{"same_text", "http://example.org/", "http://example.org/", true},
+        RepeatCase{"host_case_and_empty_path", "http://Example.org", "example.org/", true},
+        RepeatCase{"default_port", "https://example.org:443/a", "https://example.org/a", true},
+        RepeatCase{"dot_segments", "http://example.org/a/./b/../c", "http://example.org/a/c", true},
+        RepeatCase{"backslash", "http://example.org\\a", "http://example.org/a", true},
+        RepeatCase{"escaped_blank", "http://example.org/a b", "http://example.org/a%20b", true},
+        RepeatCase{"secure_scheme", "http://example.org/", "https://example.org/", false},
+        RepeatCase{"www", "http://example.org/", "http://www.example.org/", false},
+        RepeatCase{"trailing_slash", "http://example.org/a", "http://example.org/a/", false},
+        RepeatCase{"path_case", "http://example.org/a", "http://example.org/A", false},
+        RepeatCase{"query", "http://example.org/", "http://example.org/?", false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 TEST(ImportPlanner, CutsDescriptionsAndKeepsTheLineBreakMarkerOut) {
     const QByteArray title(240, 'T');
     const BookmarkFile file =

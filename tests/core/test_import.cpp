@@ -211,6 +211,46 @@ TEST_F(ImportTest, PreviewOfAUsersImportReadsTheirFiles) {
     EXPECT_EQ(preview.refusedUrls, 3);
 }
 
+// A link of WORK is saved already when its address is the same address as
+// one saved in Work, as a browser opens it, however it is spelt; Work holds
+// "a.example" and "c.example" of its own and "b.example" of another password.
+struct SavedCase {
+    const char *name;
+    const char *href;
+    bool saved;
+};
+
+class SavedAlready : public ImportTest, public ::testing::WithParamInterface<SavedCase> {};
+
+TEST_P(SavedAlready, WhenTheSameAddressIsInItsCategory) {
+    BookmarkFile file;
+    ASSERT_TRUE(ParseBookmarks(QByteArray("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n"
+                                          "<DT><H3>WORK</H3>\n<DL><p>\n<DT><A HREF=\"") +
+                                   GetParam().href + "\">link</A>\n</DL><p>\n</DL><p>\n",
+                               QStringLiteral("b.html"), &file)
+                    .isEmpty());
+    ImportPreview preview;
+    ASSERT_FALSE(PlanImportForUser(1, PassStamp, file, &preview).failed());
+    EXPECT_EQ(preview.alreadySaved, GetParam().saved ? 1 : 0);
+    EXPECT_EQ(preview.urls, GetParam().saved ? 0 : 1);
+    expectUntouched();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ImportTest, SavedAlready,
+    ::testing::Values(SavedCase{"as_saved", "a.example", true},
+                      SavedCase{"as_firefox_writes_it", "http://a.example/", true},
+                      SavedCase{"scheme_and_host_in_capitals", "HTTP://A.Example", true},
+                      SavedCase{"default_port", "http://a.example:80/", true},
+                      SavedCase{"dot_segments", "http://c.example/x/../", true},
+                      SavedCase{"escaped_host_letter", "http://%63.example", true},
+                      SavedCase{"secure_scheme", "https://a.example/", false},
+                      SavedCase{"www", "http://www.a.example/", false},
+                      SavedCase{"other_path", "http://a.example/x", false},
+                      SavedCase{"other_port", "http://a.example:8080/", false},
+                      SavedCase{"another_passwords_address", "http://b.example/", false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 TEST_F(ImportTest, ANewCategoryWhoseNameIsTakenReceivesTheUrls) {
     const ImportPlan plan{PlannedCategory{QStringLiteral("HOME"), 0, {url("h.example")}}};
     const Change change = ImportCategories(1, PassStamp, plan);

@@ -350,6 +350,7 @@ void tst_Find::savedInHint_data() {
     QTest::newRow("with http://, as View opens it") << "http://news.example.com" << both;
     QTest::newRow("scheme and host in capitals, path /") << "HTTP://NEWS.Example.COM/" << both;
     QTest::newRow("blanks around") << "  news.example.com  " << both;
+    QTest::newRow("default port, dot segment") << "news.example.com:80/a/.." << both;
     QTest::newRow("stored with http:// and capitals") << "intranet.local/wiki"
                                                       << "Already saved in: Work";
     QTest::newRow("https is another address") << "https://news.example.com"
