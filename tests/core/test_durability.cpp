@@ -420,6 +420,18 @@ TEST_F(Durability, ARewriteKilledBeforeItsRenameLeavesAFileThatIsClearedAway) {
     EXPECT_EQ(FileBytes(index()), work);
 }
 
+// Given the names its caller listed, the clearing looks at those alone.
+TEST_F(Durability, TheLeftoversAmongTheNamesGivenAreClearedAway) {
+    const QStringList leftovers{"CAT.DAT.rewrite-aaaaaa", "CAT1.DAT.rewrite-bbbbbb"};
+    for (const QString &name : leftovers)
+        write(user(name), "unfinished\r\n");
+    write(index(), category(1, "Work"));
+    const IoError err =
+        RemoveRewriteLeftovers(user(QString()), {"CAT.DAT", "CAT1.DAT.rewrite-bbbbbb"});
+    ASSERT_FALSE(err.failed()) << err.message().toStdString();
+    EXPECT_EQ(userFolderEntries(), (QStringList{"CAT.DAT", "CAT.DAT.rewrite-aaaaaa"}));
+}
+
 TEST_F(Durability, AFolderThatCannotBeListedIsReported) {
     const QString missing = dir.filePath("nowhere");
     EXPECT_EQ(RemoveRewriteLeftovers(missing).message(),
