@@ -34,6 +34,10 @@ QString CategoryIndexPath(int userNo) {
     return JoinPath(UserFolderPath(userNo), kCategoryIndexName);
 }
 
+bool IsCategoryIndexName(const QString &name) {
+    return name.compare(kCategoryIndexName, Qt::CaseInsensitive) == 0;
+}
+
 QStringList CategoryFields(const QString &line, int dummies) {
     QStringList fields = SplitRecord(line);
     if (fields.size() < 2) {

@@ -21,14 +21,12 @@ namespace modMain {
 
 inline const QString kCategoryIndexName = QStringLiteral("CAT.DAT");
 
-// Added to the name of a URL file while its category is being deleted
-// ("CAT2.DAT" becomes "CAT2.DAT.deleting"). A name that differs from every
-// "CAT<m>.DAT" (in any case), so no category ever reads a file in this state
-// as its own.
-inline const QString kDeletingSuffix = QStringLiteral(".deleting");
-
 // Full path of the category index of user `userNo`.
 QString CategoryIndexPath(int userNo);
+
+// Whether a folder entry's name is that of the category index, in any letter
+// case.
+bool IsCategoryIndexName(const QString &name);
 
 // The fields of an index line; a line without separator gives `dummies`
 // fields of "*qvx*" (which decipher to ""), so it matches no name, has

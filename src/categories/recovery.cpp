@@ -98,31 +98,6 @@ IoError clearingLeftovers(IoError err, const QString &folder, const Occasion &o)
     return err.during(clearing(o), unfinishedCopy(o));
 }
 
-// The category whose URL file a name is ("CAT<m>.DAT" in any letter case,
-// the number without leading zero or sign; 0 included, the file of damaged
-// records); -1 for any other name.
-qint64 urlFileCategory(const QString &name) {
-    if (name.size() < 8 || !name.startsWith(QLatin1String("CAT"), Qt::CaseInsensitive))
-        return -1;
-    const qint64 number = ReadNumber(QStringView(name).mid(3));
-    if (number > kMaxRecordNo || name.compare(UrlFileName(int(number)), Qt::CaseInsensitive) != 0)
-        return -1;
-    return number;
-}
-
-// The category of a URL file that a delete set aside, "CAT<m>.DAT.deleting"
-// (the URL file's name in whatever letter case it had), with the URL file's
-// name in `*original`; -1 for any other name.
-qint64 asideCategory(const QString &name, QString *original) {
-    if (!name.endsWith(kDeletingSuffix))
-        return -1;
-    const QString base = name.chopped(kDeletingSuffix.size());
-    const qint64 number = urlFileCategory(base);
-    if (number >= 0)
-        *original = base;
-    return number;
-}
-
 // The category numbers of the index, whatever the owner of each record; a
 // line without separator is no record and names none. An absent index is
 // made empty, as loading the categories would make it.
@@ -418,10 +393,9 @@ IoError cutTornLines(const QString &folder, const QStringList &names) {
     IoError result;
     for (const QString &name : names) {
         std::function<bool(QByteArrayView)> whole;
-        QString original;
-        if (name.compare(kCategoryIndexName, Qt::CaseInsensitive) == 0)
+        if (IsCategoryIndexName(name))
             whole = IsWholeCategoryLine;
-        else if (urlFileCategory(name) >= 0 || asideCategory(name, &original) >= 0)
+        else if (UrlFileCategory(name) >= 0 || SetAsideUrlFileCategory(name) >= 0)
             whole = IsWholeUrlLine;
         else if (name.compare(kTempLeftoverName, Qt::CaseInsensitive) == 0)
             whole = [](QByteArrayView line) {
@@ -519,7 +493,7 @@ IoError RecoverUserFolder(int userNo, QStringList *notices) {
     QSet<qint64> indexed;
     for (const QString &name : std::as_const(names)) {
         QString original;
-        const qint64 number = asideCategory(name, &original);
+        const qint64 number = SetAsideUrlFileCategory(name, &original);
         if (number < 0)
             continue;
         const QString aside = JoinPath(folder, name);

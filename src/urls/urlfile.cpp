@@ -76,6 +76,35 @@ QString UrlFilePath(int userNo, int catNo) {
     return JoinPath(UserFolderPath(userNo), UrlFileName(catNo));
 }
 
+qint64 UrlFileCategory(QStringView name) {
+    // "CAT", one to five digits, ".DAT": at least 8 characters.
+    constexpr qsizetype kFrame = 7;
+    if (name.size() <= kFrame || name.size() > kFrame + 5 ||
+        !name.startsWith(QLatin1StringView("CAT"), Qt::CaseInsensitive) ||
+        !name.endsWith(QLatin1StringView(".DAT"), Qt::CaseInsensitive))
+        return -1;
+    const QStringView digits = name.sliced(3, name.size() - kFrame);
+    if (digits.size() > 1 && digits.front() == u'0')
+        return -1;
+    qint64 number = 0;
+    for (const QChar c : digits) {
+        if (c < u'0' || c > u'9')
+            return -1;
+        number = number * 10 + (c.unicode() - u'0');
+    }
+    return number <= kMaxRecordNo ? number : -1;
+}
+
+qint64 SetAsideUrlFileCategory(const QString &name, QString *original) {
+    if (!name.endsWith(kDeletingSuffix))
+        return -1;
+    const QStringView base = QStringView(name).chopped(kDeletingSuffix.size());
+    const qint64 number = UrlFileCategory(base);
+    if (number >= 0 && original)
+        *original = base.toString();
+    return number;
+}
+
 QString UrlKey(qint64 urlNo) {
     return QStringLiteral("URL") + QString::number(urlNo);
 }

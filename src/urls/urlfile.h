@@ -23,6 +23,22 @@ namespace modMain {
 QString UrlFileName(int catNo);
 QString UrlFilePath(int userNo, int catNo);
 
+// The category whose URL file a folder entry's name is: "CAT<m>.DAT" in any
+// letter case, the number as UrlFileName writes it (no sign, no leading
+// zero), 0 included (the file of damaged records); -1 for any other name.
+qint64 UrlFileCategory(QStringView name);
+
+// Added to the name of a URL file while its category is being deleted
+// ("CAT2.DAT" becomes "CAT2.DAT.deleting"). A name that differs from every
+// "CAT<m>.DAT" (in any case), so no category ever reads a file in this state
+// as its own.
+inline const QString kDeletingSuffix = QStringLiteral(".deleting");
+
+// The category of a URL file that a category delete set aside: the URL
+// file's name (in whatever letter case it had, which `*original` receives
+// when given) followed by kDeletingSuffix; -1 for any other name.
+qint64 SetAsideUrlFileCategory(const QString &name, QString *original = nullptr);
+
 // "URL" + n.
 QString UrlKey(qint64 urlNo);
 
