@@ -23,7 +23,7 @@
 
 #include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
-#include "categories/recovery.h"
+#include "recovery/recovery.h"
 #include "session/modMain.h"
 #include "storage/datafile.h"
 #include "storage/paths.h"

@@ -6,6 +6,7 @@
 #include "storage/journal.h"
 #include "storage/paths.h"
 #include "storage/records.h"
+#include "urls/urlfile.h"
 
 #include <QFile>
 #include <QList>
@@ -40,27 +41,16 @@ IoError findAccountRecord(const QString &userName, const QString &password,
 }
 
 // Whether a name in a user folder is that of a file of records: the category
-// index "CAT.DAT" or a URL file "CAT<m>.DAT", in any letter case, or a URL
-// file that a category delete set aside. The stamp is the third field of an
-// index record and the fourth of a URL record: `*stampField` (0-based).
+// index or a URL file, or a URL file that a category delete set aside. The
+// stamp is the third field of an index record and the fourth of a URL
+// record: `*stampField` (0-based).
 bool isRecordFile(const QString &name, int *stampField) {
-    QStringView rest(name);
-    if (rest.endsWith(kDeletingSuffix))
-        rest.chop(kDeletingSuffix.size());
-    if (!rest.startsWith(QLatin1String("CAT"), Qt::CaseInsensitive) ||
-        !rest.endsWith(QLatin1String(".DAT"), Qt::CaseInsensitive) || rest.size() < 7)
-        return false;
-    const QStringView number = rest.sliced(3, rest.size() - 7);
-    if (number.isEmpty()) {
+    if (IsCategoryIndexName(name)) {
         *stampField = 2;
-        return rest.size() == name.size(); // an index set aside is no file of the program
-    }
-    for (const QChar c : number) {
-        if (c < u'0' || c > u'9')
-            return false;
+        return true;
     }
     *stampField = 3;
-    return true;
+    return UrlFileCategory(name) >= 0 || SetAsideUrlFileCategory(name) >= 0;
 }
 
 // Gives every record of a line whose stamp stands for the old password the

@@ -2,6 +2,7 @@
 
 #include "storage/cipher.h"
 #include "storage/datafile.h"
+#include "storage/folderentries.h"
 #include "storage/paths.h"
 
 #include <algorithm>
@@ -205,6 +206,43 @@ Change RegisterUser(const QString &name, const QString &password) {
     change.changed = true;
     change.number = n;
     return change;
+}
+
+// --- Repairs after a crash ----------------------------------------------------
+
+IoError RepairAccountFile() {
+    const QString cutting =
+        QStringLiteral("Wayfile was checking the end of the account file for a record that a "
+                       "crash or a power failure left unfinished");
+    const QString removingFolder =
+        QStringLiteral("Wayfile was removing the empty folder of a registration that a crash or "
+                       "a power failure cut short");
+    const QString folderStays = QStringLiteral("The account file is mended; the folder stays and "
+                                               "serves the next user who registers.");
+    bool cut = false;
+    IoError result = CutTornLastLine(AccountFilePath(), IsWholeAccountLine, &cut);
+    result.during(cutting, QStringLiteral("The file is kept as it was. If such a record is there, "
+                                          "the user name it was registering cannot be registered "
+                                          "again until it goes; Wayfile tries again at its next "
+                                          "start."));
+    if (!cut)
+        return result;
+    // The registration made its folder first, for the number after the
+    // highest of the file: gone while it is empty.
+    int next = 0;
+    if (IoError read = NextAccountNumber(&next); read.failed()) {
+        result.keepFirst(read.during(removingFolder, folderStays));
+        return result;
+    }
+    if (!IsStorableNumber(next))
+        return result;
+    const QString folder = UserFolderPath(next);
+    QStringList inside;
+    if (KindOfEntry(folder) != EntryKind::Folder || ListFolder(folder, &inside).failed() ||
+        !inside.isEmpty())
+        return result; // not there, or in use: it stays
+    result.keepFirst(RemoveFolder(folder).during(removingFolder, folderStays));
+    return result;
 }
 
 } // namespace modMain

@@ -82,4 +82,14 @@ IoError AppendAccount(int n, const QString &name, const QString &password);
 // number past kMaxRecordNo (NumbersUsedUp).
 Change RegisterUser(const QString &name, const QString &password);
 
+// --- Repairs after a crash ----------------------------------------------------
+
+// Mends the account file at start-up, after a run that a crash or a power
+// failure cut short: a last line that lacks its line end and is no whole
+// record (a registration cut short) is cut off, and the folder made for that
+// registration is removed when it is empty, as if the registration had
+// failed, so that the name can be registered again, on the same number. A
+// failure says what was being done, what was kept and what to do.
+IoError RepairAccountFile();
+
 } // namespace modMain

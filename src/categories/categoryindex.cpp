@@ -1,6 +1,8 @@
 #include "categories/categoryindex.h"
 
+#include "storage/crashrepair.h"
 #include "storage/datafile.h"
+#include "storage/folderentries.h"
 #include "storage/paths.h"
 #include "urls/urlfile.h"
 
@@ -32,6 +34,10 @@ IoError unstorableName(const QString &name) {
 
 QString CategoryIndexPath(int userNo) {
     return JoinPath(UserFolderPath(userNo), kCategoryIndexName);
+}
+
+bool IsCategoryIndexName(const QString &name) {
+    return name.compare(kCategoryIndexName, Qt::CaseInsensitive) == 0;
 }
 
 QStringList CategoryFields(const QString &line, int dummies) {
@@ -95,6 +101,29 @@ IoError CategoryExists(int userNo, const QString &name, bool *exists, int *nextN
     return err;
 }
 
+namespace {
+
+// The first three fields of an index line, as views into the line: all that
+// its readers look at.
+using IndexFields = std::array<QStringView, 3>;
+
+// Reads the index file at `path` a line at a time and hands `visit` the
+// fields of every line, its category number and whether it is a record (it
+// holds a separator). The fields a line lacks read as dummy fields would:
+// they decipher to "", so the key is no number and the owner test fails.
+template <typename Visit> IoError forEachIndexLine(const QString &path, Visit &&visit) {
+    IndexFields fields;
+    return ForEachLine(path, [&](const QString &line) {
+        const bool record = SplitFields(QStringView(line), &fields) >= 2;
+        if (!record)
+            fields = {};
+        visit(fields, fields[0].isEmpty() ? 0 : FieldKeyNumber(fields[0]), record);
+        return true;
+    });
+}
+
+} // namespace
+
 IoError ReadCategoryIndex(int userNo, const QString &stamp, CategoryIndexRead *read) {
     *read = CategoryIndexRead();
     const QString path = CategoryIndexPath(userNo);
@@ -106,15 +135,8 @@ IoError ReadCategoryIndex(int userNo, const QString &stamp, CategoryIndexRead *r
 IoError ReadCategoryIndexFile(const QString &path, const QString &stamp, CategoryIndexRead *read) {
     *read = CategoryIndexRead();
     const OwnerTest owner(stamp);
-    return ForEachLine(path, [&](const QString &line) {
+    return forEachIndexLine(path, [&](const IndexFields &fields, qint64 number, bool) {
         read->hasData = true;
-        // The first three fields, as views into the line, are all that
-        // loading reads. Those a line lacks read as dummy fields would: they
-        // decipher to "", so the key is no number and the owner test fails.
-        std::array<QStringView, 3> fields;
-        if (SplitFields(QStringView(line), &fields) < 2)
-            fields = {};
-        const qint64 number = fields[0].isEmpty() ? 0 : FieldKeyNumber(fields[0]);
         read->highest = std::max(read->highest, number);
         read->lastOwned = owner.owns(fields[2]);
         if (read->lastOwned) {
@@ -122,7 +144,6 @@ IoError ReadCategoryIndexFile(const QString &path, const QString &stamp, Categor
                 ListEntry{DecodeField(fields[1]),
                           int(std::min<qint64>(number, std::numeric_limits<int>::max()))});
         }
-        return true;
     });
 }
 
@@ -314,6 +335,33 @@ Change DeleteCategoryFiles(int userNo, qint64 number, const QString &name) {
         change.error.keepFirst(RemoveFile(m.to));
     }
     return change;
+}
+
+// --- Repairs after a crash ----------------------------------------------------
+
+IoError ReadCategoryNumbers(int userNo, QSet<qint64> *numbers) {
+    numbers->clear();
+    const QString path = CategoryIndexPath(userNo);
+    bool hasData = false;
+    if (IoError err = FileHasData(path, &hasData); err.failed() || !hasData)
+        return err;
+    return forEachIndexLine(path, [numbers](const IndexFields &, qint64 number, bool record) {
+        if (record)
+            numbers->insert(number);
+    });
+}
+
+IoError PlaceIndexLeftover(int userNo, const QString &leftover) {
+    const QString index = CategoryIndexPath(userNo);
+    if (SizeOfEntry(index) > 0)
+        return RemoveUnfinishedCopy(leftover, kAtSignIn);
+    return MoveIntoPlace(leftover, index)
+        .during(QStringLiteral("Wayfile was putting back the file of your Categories after a "
+                               "change that was cut short"),
+                QStringLiteral("Your Categories are kept in \"%1\". Wayfile tries again at your "
+                               "next sign-in; if this goes on, close Wayfile and rename that file "
+                               "to \"%2\".")
+                    .arg(leftover, index));
 }
 
 } // namespace modMain

@@ -4,6 +4,7 @@
 #include "storage/records.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -21,14 +22,12 @@ namespace modMain {
 
 inline const QString kCategoryIndexName = QStringLiteral("CAT.DAT");
 
-// Added to the name of a URL file while its category is being deleted
-// ("CAT2.DAT" becomes "CAT2.DAT.deleting"). A name that differs from every
-// "CAT<m>.DAT" (in any case), so no category ever reads a file in this state
-// as its own.
-inline const QString kDeletingSuffix = QStringLiteral(".deleting");
-
 // Full path of the category index of user `userNo`.
 QString CategoryIndexPath(int userNo);
+
+// Whether a folder entry's name is that of the category index, in any letter
+// case.
+bool IsCategoryIndexName(const QString &name);
 
 // The fields of an index line; a line without separator gives `dummies`
 // fields of "*qvx*" (which decipher to ""), so it matches no name, has
@@ -106,5 +105,22 @@ Change RenameCategory(int userNo, qint64 number, const QString &newName, const Q
 // once the index no longer holds the category, also when a URL file could
 // not be removed afterwards.
 Change DeleteCategoryFiles(int userNo, qint64 number, const QString &name = QString());
+
+// --- Repairs after a crash ----------------------------------------------------
+
+// The numbers of every record of the index of user `userNo`, whatever its
+// owner, read as ReadCategoryIndex reads them; a line without separator is
+// no record and names none. An absent index is created empty, as loading the
+// categories would make it.
+IoError ReadCategoryNumbers(int userNo, QSet<qint64> *numbers);
+
+// Puts in its place a file of category records, `leftover`, that another
+// program following the same file format left in the folder of user
+// `userNo` (it rewrites the index through such a file, deleting the old
+// index before renaming the new one into place): it becomes the index when
+// that is absent or empty; when the index has data, it never took its place
+// and, an unfinished copy, is removed. A failure says what was being done and
+// where the categories are kept.
+IoError PlaceIndexLeftover(int userNo, const QString &leftover);
 
 } // namespace modMain

@@ -1,6 +1,6 @@
 // Start-up, sign-in, sign-out and exit of the main window.
 
-#include "categories/recovery.h"
+#include "recovery/recovery.h"
 #include "screens/frmLogin.h"
 #include "screens/frmMain.h"
 #include "screens/msgbox.h"
@@ -67,7 +67,9 @@ void frmMain::cmdLogin_Click() {
         // an old one).
         if (modMain::InstallationGuarded()) {
             QStringList notices; // what was found and left, or moved out of the way
-            ReportIoError(this, modMain::RecoverUserFolder(modMain::UserNo, &notices));
+            // What was found and left is told once in this run, whoever signs in.
+            static modMain::ToldLeftovers told;
+            ReportIoError(this, modMain::RecoverUserFolder(modMain::UserNo, &notices, &told));
             for (const QString &notice : std::as_const(notices))
                 MsgBox::show(this, notice);
         }

@@ -851,6 +851,10 @@ IoError RemoveRewriteLeftovers(const QString &folder) {
     QStringList names;
     if (IoError err = ListFolder(folder, &names); err.failed())
         return err;
+    return RemoveRewriteLeftovers(folder, names);
+}
+
+IoError RemoveRewriteLeftovers(const QString &folder, const QStringList &names) {
     IoError result;
     for (const QString &name : std::as_const(names)) {
         if (!IsRewriteLeftover(name))

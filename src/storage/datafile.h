@@ -117,6 +117,9 @@ bool IsRewriteLeftover(const QString &name);
 // Every leftover that can go goes; the first failure is reported.
 IoError RemoveRewriteLeftovers(const QString &folder);
 
+// The same among `names`, the entries of `folder` as listed by its caller.
+IoError RemoveRewriteLeftovers(const QString &folder, const QStringList &names);
+
 // The names of the entries of a folder ("." and ".." left out), in name
 // order. A folder that cannot be read is a failure to read it.
 IoError ListFolder(const QString &folder, QStringList *names);

@@ -239,4 +239,26 @@ QStringList FolderEntriesNamed(const QString &folder, const QString &name) {
     return folderCache().entriesNamed(folder, name);
 }
 
+EntryKind KindOfEntry(const QString &path, Links links) {
+    const QByteArray encoded = QFile::encodeName(path);
+    struct stat st;
+    const int looked = links == Links::Followed ? ::stat(encoded.constData(), &st)
+                                                : ::lstat(encoded.constData(), &st);
+    if (looked != 0)
+        return errno == ENOENT ? EntryKind::Absent : EntryKind::Unseen;
+    switch (st.st_mode & S_IFMT) {
+    case S_IFREG:
+        return EntryKind::File;
+    case S_IFDIR:
+        return EntryKind::Folder;
+    default:
+        return EntryKind::Other;
+    }
+}
+
+qint64 SizeOfEntry(const QString &path) {
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? qint64(st.st_size) : -1;
+}
+
 } // namespace modMain

@@ -1,10 +1,13 @@
 #include "urls/urlfile.h"
 
+#include "storage/crashrepair.h"
 #include "storage/datafile.h"
+#include "storage/folderentries.h"
 #include "storage/paths.h"
 
 #include <QUrl>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 
@@ -74,6 +77,35 @@ QString UrlFileName(int catNo) {
 
 QString UrlFilePath(int userNo, int catNo) {
     return JoinPath(UserFolderPath(userNo), UrlFileName(catNo));
+}
+
+qint64 UrlFileCategory(QStringView name) {
+    // "CAT", one to five digits, ".DAT": at least 8 characters.
+    constexpr qsizetype kFrame = 7;
+    if (name.size() <= kFrame || name.size() > kFrame + 5 ||
+        !name.startsWith(QLatin1StringView("CAT"), Qt::CaseInsensitive) ||
+        !name.endsWith(QLatin1StringView(".DAT"), Qt::CaseInsensitive))
+        return -1;
+    const QStringView digits = name.sliced(3, name.size() - kFrame);
+    if (digits.size() > 1 && digits.front() == u'0')
+        return -1;
+    qint64 number = 0;
+    for (const QChar c : digits) {
+        if (c < u'0' || c > u'9')
+            return -1;
+        number = number * 10 + (c.unicode() - u'0');
+    }
+    return number <= kMaxRecordNo ? number : -1;
+}
+
+qint64 SetAsideUrlFileCategory(const QString &name, QString *original) {
+    if (!name.endsWith(kDeletingSuffix))
+        return -1;
+    const QStringView base = QStringView(name).chopped(kDeletingSuffix.size());
+    const qint64 number = UrlFileCategory(base);
+    if (number >= 0 && original)
+        *original = base.toString();
+    return number;
 }
 
 QString UrlKey(qint64 urlNo) {
@@ -417,6 +449,221 @@ Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &addres
             return true;
         },
         noSuchUrl(QStringLiteral("modified")));
+}
+
+// --- Repairs after a crash ----------------------------------------------------
+
+namespace {
+
+const QString kPuttingBackUrls =
+    QStringLiteral("Wayfile was putting back the file of a Category's URLs after a change that was "
+                   "cut short");
+const QString kFinishingDelete =
+    QStringLiteral("Wayfile was finishing the deletion of a Category that was cut short");
+
+// The lines of a URL file made after its category's file was set aside, to
+// follow the lines set aside (`older`): every record whose number is taken
+// already, in `older` or by a line before it, gets a number no line of
+// either file has: the next one after the highest, or, when that would pass
+// the highest number a URL can have, the lowest one free. Lines that are no
+// complete record, and records whose number is free, stay as they are.
+QStringList renumbered(const QStringList &older, QStringList newer) {
+    QSet<qint64> taken;
+    QSet<qint64> inUse; // every number of either file, and those given here
+    qint64 highest = 0;
+    for (const QString &line : older) {
+        const qint64 n = UrlNoOfLine(line);
+        taken.insert(n);
+        inUse.insert(n);
+        highest = std::max(highest, n);
+    }
+    for (const QString &line : std::as_const(newer)) {
+        const qint64 n = UrlNoOfLine(line);
+        inUse.insert(n);
+        highest = std::max(highest, n);
+    }
+    qint64 lowestFree = 1;
+    for (QString &line : newer) {
+        const UrlRecord record = DecodeUrlLine(line);
+        if (!record.fields || record.number < 1) {
+            taken.insert(UrlNoOfLine(line));
+            continue;
+        }
+        qint64 number = record.number;
+        if (taken.contains(number)) {
+            qint64 next = NextNumber(highest);
+            if (!IsStorableNumber(next)) {
+                while (lowestFree <= kMaxRecordNo && inUse.contains(lowestFree))
+                    ++lowestFree;
+                next = lowestFree;
+            }
+            if (IsStorableNumber(next)) {
+                QStringList fields = SplitRecord(line);
+                fields[0] = EncodeField(UrlKey(next));
+                line = JoinRecord(fields);
+                number = next;
+                highest = std::max(highest, next);
+                inUse.insert(next);
+            }
+        }
+        taken.insert(number);
+    }
+    return newer;
+}
+
+// Puts the lines of `aside` in front of those of `current`, the URL file of
+// the same category made since, and removes `aside`. When `current` already
+// begins with every line of `aside`, this merge was made before and cut short
+// by a crash: only the removal is left to do.
+IoError mergeBack(const QString &aside, const QString &current) {
+    const QString apart =
+        QStringLiteral("The Category is still there. The URLs it had are kept in \"%1\", and those "
+                       "added since in \"%2\"; Wayfile tries again to bring them together at your "
+                       "next sign-in.")
+            .arg(aside, current);
+    IoError err;
+    QStringList older;
+    QStringList newer;
+    if (!err.take(ReadLines(aside, &older)) || !err.take(ReadLines(current, &newer)))
+        return err.during(kFinishingDelete, apart);
+    const bool merged =
+        newer.size() >= older.size() && std::equal(older.begin(), older.end(), newer.begin());
+    if (!merged && !err.take(RewriteFile(current, older + renumbered(older, newer))))
+        return err.during(kFinishingDelete, apart);
+    err.take(RemoveFile(aside));
+    return err.during(kFinishingDelete,
+                      QStringLiteral("All the URLs of the Category are back in \"%1\"; the copy in "
+                                     "\"%2\" is no longer needed. Wayfile tries again to remove it "
+                                     "at your next sign-in, or you may delete it yourself.")
+                          .arg(current, aside));
+}
+
+// Renames an entry named as a set-aside URL file that is no file (`kind`: a
+// folder, or another entry the program never makes) out of the way, to
+// "<name>.kept" (or "<name>.kept2", ...), and tells the user in `notices`.
+IoError moveOutOfTheWay(const QString &folder, const QString &name, EntryKind kind,
+                        QStringList *notices) {
+    const QString path = JoinPath(folder, name);
+    QString target;
+    for (int n = 1; n <= 99 && target.isEmpty(); ++n) {
+        const QString candidate = JoinPath(folder, name + QStringLiteral(".kept") +
+                                                       (n > 1 ? QString::number(n) : QString()));
+        if (KindOfEntry(candidate) == EntryKind::Absent)
+            target = candidate;
+    }
+    const QString advice = QStringLiteral("That entry is no file: Wayfile never makes one of that "
+                                          "name. Please move it out of your folder yourself; "
+                                          "until then Wayfile tries again at every sign-in.");
+    if (target.isEmpty()) {
+        IoError err = IoError::failure(path, QStringLiteral("move away"),
+                                       QStringLiteral("Every name it could take is in use"));
+        return err.during(kFinishingDelete, advice);
+    }
+    IoError err = MoveAside(path, target);
+    if (err.failed())
+        return err.during(kFinishingDelete, advice);
+    if (notices)
+        notices->append(
+            QStringLiteral("Wayfile found %1, \"%2\", under the name it gives the URLs of a "
+                           "Category while it deletes that Category, and renamed it to \"%3\" to "
+                           "keep it out of the way. Wayfile never makes such an entry: look at "
+                           "it, keep what you need and delete the rest.")
+                .arg(kind == EntryKind::Folder ? QStringLiteral("a folder")
+                                               : QStringLiteral("an entry that is no file"),
+                     path, target));
+    return err;
+}
+
+} // namespace
+
+IoError PlaceUrlLeftover(const QString &folder, const QString &leftover,
+                         const CategoryNumbers &categories, QString *undecided) {
+    QSet<qint64> indexed;
+    if (IoError err = categories(&indexed); err.failed())
+        return err.during(kPuttingBackUrls, NothingChanged(kAtSignIn));
+    QList<qint64> numbers(indexed.begin(), indexed.end());
+    std::sort(numbers.begin(), numbers.end());
+    QStringList without; // the URL files of listed categories that hold nothing
+    for (const qint64 number : std::as_const(numbers)) {
+        if (!IsStorableNumber(number))
+            continue;
+        const QString file = JoinPath(folder, UrlFileName(int(number)));
+        if (SizeOfEntry(file) <= 0)
+            without.append(file);
+    }
+    if (without.size() == 1) {
+        return MoveIntoPlace(leftover, without.first())
+            .during(kPuttingBackUrls,
+                    QStringLiteral("Those URLs are kept in \"%1\". Wayfile tries again at your "
+                                   "next sign-in; if this goes on, close Wayfile and rename that "
+                                   "file to \"%2\".")
+                        .arg(leftover, without.first()));
+    }
+    // Every file it could have become holds data: it never took the place
+    // of any.
+    if (without.isEmpty() && !numbers.isEmpty())
+        return RemoveUnfinishedCopy(leftover, kAtSignIn);
+    *undecided = without.isEmpty()
+                     ? QStringLiteral("it holds URLs, and you have no Category")
+                     : QStringLiteral("it holds URLs, and more than one of your Categories has "
+                                      "none");
+    return IoError();
+}
+
+IoError RestoreSetAsideUrlFiles(const QString &folder, const QStringList &names,
+                                const CategoryNumbers &categories, QStringList *notices) {
+    IoError result;
+    bool indexRead = false;
+    QSet<qint64> indexed;
+    for (const QString &name : names) {
+        QString original;
+        const qint64 number = SetAsideUrlFileCategory(name, &original);
+        if (number < 0)
+            continue;
+        const QString aside = JoinPath(folder, name);
+        if (const EntryKind kind = KindOfEntry(aside); kind != EntryKind::File) {
+            if (kind == EntryKind::Folder || kind == EntryKind::Other)
+                result.keepFirst(moveOutOfTheWay(folder, name, kind, notices));
+            continue;
+        }
+        if (!indexRead) {
+            // Nothing is put back or removed on an index that cannot be read.
+            IoError err = categories(&indexed);
+            result.keepFirst(err.during(
+                kFinishingDelete, QStringLiteral("Nothing was changed, and the URLs of that "
+                                                 "Category are kept in \"%1\". Wayfile tries again "
+                                                 "at your next sign-in.")
+                                      .arg(aside)));
+            if (err.failed())
+                return result;
+            indexRead = true;
+        }
+        if (!indexed.contains(number)) {
+            // The delete went through: its URLs go with it.
+            result.keepFirst(RemoveFile(aside).during(
+                kFinishingDelete,
+                QStringLiteral("The Category is deleted. Its URLs are still kept in \"%1\", which "
+                               "no Category reads; Wayfile tries again to remove that file at your "
+                               "next sign-in, or you may delete it yourself.")
+                    .arg(aside)));
+            continue;
+        }
+        const QStringList current = EntriesNamed(folder, original);
+        if (current.isEmpty()) {
+            const QString back = JoinPath(folder, original);
+            result.keepFirst(
+                MoveBack(aside, back)
+                    .during(kFinishingDelete,
+                            QStringLiteral(
+                                "The Category is still there, and its URLs are kept in \"%1\". "
+                                "Wayfile tries again to put them back at your next sign-in; if "
+                                "this goes on, close Wayfile and rename that file to \"%2\".")
+                                .arg(aside, back)));
+        } else {
+            result.keepFirst(mergeBack(aside, current.first()));
+        }
+    }
+    return result;
 }
 
 } // namespace modMain

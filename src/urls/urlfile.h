@@ -3,9 +3,11 @@
 #include "storage/ioerror.h"
 #include "storage/records.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // The URL file of one category, "CAT<m>.DAT" in the user's folder: one line
@@ -22,6 +24,22 @@ namespace modMain {
 // "CAT<m>.DAT", and its full path in the folder of user `userNo`.
 QString UrlFileName(int catNo);
 QString UrlFilePath(int userNo, int catNo);
+
+// The category whose URL file a folder entry's name is: "CAT<m>.DAT" in any
+// letter case, the number as UrlFileName writes it (no sign, no leading
+// zero), 0 included (the file of damaged records); -1 for any other name.
+qint64 UrlFileCategory(QStringView name);
+
+// Added to the name of a URL file while its category is being deleted
+// ("CAT2.DAT" becomes "CAT2.DAT.deleting"). A name that differs from every
+// "CAT<m>.DAT" (in any case), so no category ever reads a file in this state
+// as its own.
+inline const QString kDeletingSuffix = QStringLiteral(".deleting");
+
+// The category of a URL file that a category delete set aside: the URL
+// file's name (in whatever letter case it had, which `*original` receives
+// when given) followed by kDeletingSuffix; -1 for any other name.
+qint64 SetAsideUrlFileCategory(const QString &name, QString *original = nullptr);
 
 // "URL" + n.
 QString UrlKey(qint64 urlNo);
@@ -144,5 +162,41 @@ Change DeleteUrlRecord(const QString &path, qint64 urlNo, const QString &address
 Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &address,
                         const std::optional<QString> &description, const QString &stamp,
                         const QString &oldAddress = QString());
+
+// --- Repairs after a crash ----------------------------------------------------
+
+// The numbers of the categories of the index (the category index reads
+// them: ReadCategoryNumbers), for the repairs below that must know which
+// categories there are; read when a repair first needs them.
+using CategoryNumbers = std::function<IoError(QSet<qint64> *numbers)>;
+
+// Puts in its place a file of URL records, `leftover`, that another program
+// following the same file format left in `folder` (it rewrites a URL file
+// through such a file, deleting the old file before renaming the new one
+// into place). It becomes the URL file of the one category of the index
+// whose URL file is absent or empty; when every category's file has data, it
+// never took the place of any and, an unfinished copy, is removed. Otherwise
+// (no category, or more than one without URLs) it is left as it is, and
+// `*undecided` says why in words ("it holds URLs, and ..."). A failure says
+// what was being done and where the URLs are kept.
+IoError PlaceUrlLeftover(const QString &folder, const QString &leftover,
+                         const CategoryNumbers &categories, QString *undecided);
+
+// Finishes the category deletes that a crash cut short in `folder`, whose
+// entries are `names`: a URL file that a delete set aside
+// (SetAsideUrlFileCategory) goes back to its place when its category is
+// still in the index, and is removed when it is not. When a URL file of that
+// category was made since (choosing the category makes an empty one), the
+// two are merged: the lines set aside first, then the newer file's lines,
+// whose records are given new numbers where theirs are taken already (the
+// next number after the highest, or at the ceiling any free one); nothing
+// else of any line changes. A merge that a crash cut short is not made
+// twice. An entry of such a name that is no file (a folder) is renamed out
+// of the way and told in `notices` (when given). Nothing is put back or
+// removed while the index cannot be read. Every step that can is taken; the
+// first failure is reported, saying what was being done and where the URLs
+// are kept.
+IoError RestoreSetAsideUrlFiles(const QString &folder, const QStringList &names,
+                                const CategoryNumbers &categories, QStringList *notices);
 
 } // namespace modMain

@@ -605,3 +605,39 @@ TEST_F(CategoryTest, DeletingFromAnIndexThatCannotBeReadTouchesNothing) {
     EXPECT_EQ(change.error.file, index());
     EXPECT_EQ(bytes(user("CAT2.DAT")), QByteArray("urls\r\n"));
 }
+
+// --- Repairs after a crash ------------------------------------------------------
+
+// Every record names its number, whoever owns it, a damaged key the number 0;
+// a line without separator names none. An absent index is made empty.
+TEST_F(CategoryTest, TheIndexNamesTheNumbersOfEveryRecordWhateverItsOwner) {
+    QSet<qint64> numbers{99};
+    ASSERT_FALSE(ReadCategoryNumbers(1, &numbers).failed());
+    EXPECT_TRUE(numbers.isEmpty());
+    EXPECT_EQ(bytes(index()), QByteArray());
+
+    const QByteArray records = line(3, QStringLiteral("Work")) +
+                               line(7, QStringLiteral("Theirs"), kOther) + "no separator\r\n" +
+                               line(40000, QStringLiteral("Huge"));
+    write(index(), records);
+    ASSERT_FALSE(ReadCategoryNumbers(1, &numbers).failed());
+    EXPECT_EQ(numbers, (QSet<qint64>{3, 7, 40000}));
+
+    const QByteArray damaged = JoinRecord({EncodeField(QStringLiteral("CAT")),
+                                           EncodeField(QStringLiteral("Broken")), stamp})
+                                   .toLatin1() +
+                               "\r\n";
+    write(index(), records + damaged);
+    ASSERT_FALSE(ReadCategoryNumbers(1, &numbers).failed());
+    EXPECT_EQ(numbers, (QSet<qint64>{0, 3, 7, 40000}));
+}
+
+TEST_F(CategoryTest, AnIndexThatCannotBeReadNamesNoNumbers) {
+    ASSERT_TRUE(QDir().mkdir(index()));
+    QSet<qint64> numbers;
+    EXPECT_EQ(ReadCategoryNumbers(1, &numbers).message(),
+              QStringLiteral("Wayfile could not read \"%1\".\r\n\r\nReason: It is a folder, not a "
+                             "file.")
+                  .arg(index()));
+    EXPECT_TRUE(numbers.isEmpty());
+}

@@ -3,6 +3,7 @@
 #include "storage/records.h"
 
 #include "storage/cipher.h"
+#include "storage/folderentries.h"
 #include "storage/paths.h"
 
 #include "forked.h"
@@ -1303,3 +1304,57 @@ TEST_F(FileTest, APermissionRefusedOnAnotherAccountsDataSaysWhoseItIs) {
                              "another account.")
                   .arg(file, folder));
 }
+
+// --- What an entry is ----------------------------------------------------------
+
+struct KindCase {
+    const char *name;
+    const char *entry; // in the test folder (see EntryKinds)
+    EntryKind itself;
+    EntryKind followed; // a link followed
+    qint64 size;        // SizeOfEntry; kAnySize for a folder, whose size the file system sets
+};
+
+constexpr qint64 kAnySize = -2;
+
+class EntryKinds : public FileTest, public ::testing::WithParamInterface<KindCase> {
+protected:
+    // "afile" (one byte), "empty", "folder", "link" to "afile", "dangling"
+    // to nothing, and the pipe "pipe".
+    void SetUp() override {
+        FileTest::SetUp();
+        writeBytes(path(QStringLiteral("empty")), QByteArray());
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+        ASSERT_EQ(::symlink("afile", QFile::encodeName(path(QStringLiteral("link"))).constData()),
+                  0);
+        ASSERT_EQ(
+            ::symlink("nowhere", QFile::encodeName(path(QStringLiteral("dangling"))).constData()),
+            0);
+        ASSERT_EQ(::mkfifo(QFile::encodeName(path(QStringLiteral("pipe"))).constData(), 0600), 0);
+    }
+};
+
+TEST_P(EntryKinds, AreToldWithoutOpeningTheEntry) {
+    const KindCase c = GetParam();
+    const QString entry = path(QString::fromLatin1(c.entry));
+    EXPECT_EQ(KindOfEntry(entry), c.itself);
+    EXPECT_EQ(KindOfEntry(entry, Links::Followed), c.followed);
+    if (c.size == kAnySize) {
+        EXPECT_GE(SizeOfEntry(entry), 0);
+    } else {
+        EXPECT_EQ(SizeOfEntry(entry), c.size);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, EntryKinds,
+    ::testing::Values(
+        KindCase{"absent", "nothing", EntryKind::Absent, EntryKind::Absent, -1},
+        KindCase{"file", "afile", EntryKind::File, EntryKind::File, 1},
+        KindCase{"empty_file", "empty", EntryKind::File, EntryKind::File, 0},
+        KindCase{"folder", "folder", EntryKind::Folder, EntryKind::Folder, kAnySize},
+        KindCase{"link_to_a_file", "link", EntryKind::Other, EntryKind::File, 1},
+        KindCase{"link_to_nothing", "dangling", EntryKind::Other, EntryKind::Absent, -1},
+        KindCase{"pipe", "pipe", EntryKind::Other, EntryKind::Other, 0},
+        KindCase{"below_a_file", "afile/x", EntryKind::Unseen, EntryKind::Unseen, -1}),
+    [](const auto &info) { return std::string(info.param.name); });

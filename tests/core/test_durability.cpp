@@ -5,7 +5,7 @@
 
 #include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
-#include "categories/recovery.h"
+#include "recovery/recovery.h"
 #include "session/modMain.h"
 #include "storage/datafile.h"
 #include "storage/paths.h"
@@ -420,6 +420,18 @@ TEST_F(Durability, ARewriteKilledBeforeItsRenameLeavesAFileThatIsClearedAway) {
     EXPECT_EQ(FileBytes(index()), work);
 }
 
+// Given the names its caller listed, the clearing looks at those alone.
+TEST_F(Durability, TheLeftoversAmongTheNamesGivenAreClearedAway) {
+    const QStringList leftovers{"CAT.DAT.rewrite-aaaaaa", "CAT1.DAT.rewrite-bbbbbb"};
+    for (const QString &name : leftovers)
+        write(user(name), "unfinished\r\n");
+    write(index(), category(1, "Work"));
+    const IoError err =
+        RemoveRewriteLeftovers(user(QString()), {"CAT.DAT", "CAT1.DAT.rewrite-bbbbbb"});
+    ASSERT_FALSE(err.failed()) << err.message().toStdString();
+    EXPECT_EQ(userFolderEntries(), (QStringList{"CAT.DAT", "CAT.DAT.rewrite-aaaaaa"}));
+}
+
 TEST_F(Durability, AFolderThatCannotBeListedIsReported) {
     const QString missing = dir.filePath("nowhere");
     EXPECT_EQ(RemoveRewriteLeftovers(missing).message(),
@@ -701,7 +713,8 @@ TEST_P(PeerLeftovers, AreFinishedOrClearedAtSignIn) {
         write(user("CAT2.DAT"), two);
 
     QStringList notices;
-    const IoError err = RecoverUserFolder(1, &notices);
+    ToldLeftovers told; // what this run told
+    const IoError err = RecoverUserFolder(1, &notices, &told);
     ASSERT_FALSE(err.failed()) << err.message().toStdString();
 
     if (outcome == "index") {
@@ -726,11 +739,16 @@ TEST_P(PeerLeftovers, AreFinishedOrClearedAtSignIn) {
                                  "Wayfile and restore your folder from a backup; if nothing is "
                                  "missing, you may delete that file.")
                       .arg(leftoverPath, why));
-        // Told once: the next sign-in leaves it without a word.
+        // Told once: the next sign-in of the run leaves it without a word.
+        const QStringList firstTime = notices;
         notices.clear();
-        ASSERT_FALSE(RecoverUserFolder(1, &notices).failed());
+        ASSERT_FALSE(RecoverUserFolder(1, &notices, &told).failed());
         EXPECT_TRUE(notices.isEmpty());
         EXPECT_EQ(FileBytes(leftoverPath), leftover);
+        // The next run tells it again.
+        ToldLeftovers nextRun;
+        ASSERT_FALSE(RecoverUserFolder(1, &notices, &nextRun).failed());
+        EXPECT_EQ(notices, firstTime);
     } else {
         EXPECT_TRUE(notices.isEmpty());
         EXPECT_FALSE(QFileInfo::exists(leftoverPath));

@@ -10,7 +10,7 @@
 
 #include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
-#include "categories/recovery.h"
+#include "recovery/recovery.h"
 #include "session/modMain.h"
 #include "storage/journal.h"
 #include "storage/paths.h"

@@ -169,6 +169,50 @@ TEST(Urls, TheFileOfACategoryLiesInTheUserFolder) {
     SetProgramFolder(QString());
 }
 
+// --- The names of URL files ------------------------------------------------------
+
+struct FileNameCase {
+    const char *name;
+    const char *entry;
+    qint64 category;    // UrlFileCategory
+    qint64 setAside;    // SetAsideUrlFileCategory
+    const char *before; // the URL file's name that was set aside, if one was
+};
+
+class UrlFileNames : public ::testing::TestWithParam<FileNameCase> {};
+
+// A URL file's name is "CAT<m>.DAT" as UrlFileName writes it, in any letter
+// case; set aside by a delete, that name with ".deleting" after it.
+TEST_P(UrlFileNames, NameTheirCategoryAsUrlFileNameWritesIt) {
+    const FileNameCase c = GetParam();
+    const QString entry = QString::fromLatin1(c.entry);
+    EXPECT_EQ(UrlFileCategory(entry), c.category);
+    QString original = QStringLiteral("untouched");
+    EXPECT_EQ(SetAsideUrlFileCategory(entry, &original), c.setAside);
+    EXPECT_EQ(original, c.before ? QString::fromLatin1(c.before) : QStringLiteral("untouched"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Urls, UrlFileNames,
+    ::testing::Values(FileNameCase{"plain", "CAT5.DAT", 5, -1, nullptr},
+                      FileNameCase{"any_case", "cAt12.dAt", 12, -1, nullptr},
+                      FileNameCase{"damaged_records", "CAT0.DAT", 0, -1, nullptr},
+                      FileNameCase{"highest", "CAT32767.DAT", 32767, -1, nullptr},
+                      FileNameCase{"past_the_highest", "CAT32768.DAT", -1, -1, nullptr},
+                      FileNameCase{"leading_zero", "CAT05.DAT", -1, -1, nullptr},
+                      FileNameCase{"blank", "CAT 5.DAT", -1, -1, nullptr},
+                      FileNameCase{"sign", "CAT+5.DAT", -1, -1, nullptr},
+                      FileNameCase{"index", "CAT.DAT", -1, -1, nullptr},
+                      FileNameCase{"other_end", "CAT5.DATA", -1, -1, nullptr},
+                      FileNameCase{"other_start", "XCAT5.DAT", -1, -1, nullptr},
+                      FileNameCase{"set_aside", "CAT5.DAT.deleting", -1, 5, "CAT5.DAT"},
+                      FileNameCase{"set_aside_in_its_case", "cat7.Dat.deleting", -1, 7, "cat7.Dat"},
+                      FileNameCase{"suffix_in_capitals", "CAT5.DAT.DELETING", -1, -1, nullptr},
+                      FileNameCase{"index_set_aside", "CAT.DAT.deleting", -1, -1, nullptr},
+                      FileNameCase{"leading_zero_set_aside", "CAT05.DAT.deleting", -1, -1, nullptr},
+                      FileNameCase{"after_the_suffix", "CAT5.DAT.deleting.old", -1, -1, nullptr}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 TEST_F(UrlFileTest, ARecordDecodesToWhatWasWritten) {
     const QString line = UrlRecordLine(14, QStringLiteral("a.org"), QStringLiteral("one*QVX*two"),
                                        QStringLiteral("  ") + stamp);

@@ -7,7 +7,7 @@
 
 #include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
-#include "categories/recovery.h"
+#include "recovery/recovery.h"
 #include "screens/msgbox.h"
 #include "session/modMain.h"
 #include "storage/paths.h"

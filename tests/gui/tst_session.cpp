@@ -49,6 +49,7 @@ private slots:
     void startUpClearsInterruptedRewrites();
     void startUpUndoesATornRegistration();
     void signInTellsWhatItMovedOutOfTheWay();
+    void signInTellsALeftoverItLeavesOncePerRun();
     void logoutAnsweredNo();
     void logoutAnsweredYes();
     void signInMovesTheIntroduction();
@@ -172,6 +173,36 @@ void SessionTest::signInTellsWhatItMovedOutOfTheWay() {
                                          "program.\r\n\r\nNow you can View, Edit, Add or Modify "
                                          "your URL's and Categories.")}));
     QVERIFY(QFileInfo(folder + QStringLiteral("/CAT3.DAT.deleting.kept")).isDir());
+}
+
+// A leftover of another program that the recovery at sign-in cannot place
+// is told at the first sign-in of the run, not at the next ones.
+void SessionTest::signInTellsALeftoverItLeavesOncePerRun() {
+    GuiTestEnv env;
+    frmMain &main = env.mainWindow();
+    AddAccount(1, QStringLiteral("Ann"), QStringLiteral("Pw"));
+    QVERIFY(QDir(env.folder()).mkpath(QStringLiteral("USR1/TMP.DAT")));
+    const QString success =
+        QStringLiteral("               Success! You are now logged into the program.\r\n\r\nNow "
+                       "you can View, Edit, Add or Modify your URL's and Categories.");
+    SignInByKeyboard(main, QStringLiteral("Ann"), QStringLiteral("Pw"));
+    QCOMPARE(ShownTexts(),
+             (QStringList{QStringLiteral("Wayfile found \"%1\", left in your folder by a change "
+                                         "that was cut short, but cannot tell where it belongs: "
+                                         "it is no file. It is left as it is. If some of your "
+                                         "Categories or URLs are missing, close Wayfile and "
+                                         "restore your folder from a backup; if nothing is "
+                                         "missing, you may delete that file.")
+                              .arg(env.path(QStringLiteral("USR1/TMP.DAT"))),
+                          success}));
+
+    MsgBox::queueAnswer(MsgAnswer::Yes);
+    QTest::mouseClick(main.cmdLogin, Qt::LeftButton);
+    QCOMPARE(modMain::UserNo, qint16(0));
+    MsgBox::reset();
+    SignInByKeyboard(main, QStringLiteral("Ann"), QStringLiteral("Pw"));
+    QCOMPARE(ShownTexts(), QStringList{success});
+    QVERIFY(QFileInfo(env.path(QStringLiteral("USR1/TMP.DAT"))).isDir());
 }
 
 void SessionTest::logoutAnsweredNo() {

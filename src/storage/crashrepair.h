@@ -1,0 +1,41 @@
+#pragma once
+
+#include "storage/ioerror.h"
+
+#include <QLatin1StringView>
+#include <QString>
+
+// What every repair after a crash shares: the occasion it runs on (at
+// start-up in the program's folder, at sign-in in the user's) and the texts
+// of its failures that name that occasion. A failure in such a job says what
+// the program was doing and what was kept (IoError::doing and
+// IoError::advice).
+namespace modMain {
+
+// Where a repair runs, as its texts name it.
+struct Occasion {
+    QLatin1StringView folder; // the folder looked in
+    QLatin1StringView next;   // when the job is tried again
+};
+inline constexpr Occasion kAtStart{QLatin1StringView("its folder"),
+                                   QLatin1StringView("its next start")};
+inline constexpr Occasion kAtSignIn{QLatin1StringView("your folder"),
+                                    QLatin1StringView("your next sign-in")};
+
+// What the program was doing: looking in the folder for changes that were
+// cut short, or clearing away what one left there.
+QString LookingForCutShort(const Occasion &o);
+QString ClearingAway(const Occasion &o);
+
+// What was kept and what to do: nothing changed; the file left behind is an
+// unfinished copy; the journal of a change of several files stays (it is kept
+// in the program's folder on both occasions).
+QString NothingChanged(const Occasion &o);
+QString UnfinishedCopy(const Occasion &o);
+QString JournalKept(const Occasion &o);
+
+// Removes `path`, a copy that a write cut short left unfinished and that the
+// program never reads; a failure says so.
+IoError RemoveUnfinishedCopy(const QString &path, const Occasion &o);
+
+} // namespace modMain
