@@ -445,62 +445,64 @@ LoginLayout ComputeLoginLayout(const LoginLayoutInput &in) {
     Arrangement a(out.boxes);
     const auto TWofName = [&](const char *name) { return TWof(QLatin1String(name)); };
 
-    // Window size by screen height: up to 600 pixels (9000 twips) the window
-    // takes 60% of each side, taller screens 40% of the height and 35% of
-    // the width. Height first, then width.
-    if (SH <= 9000.0f) {
-        out.FH = Pct(SH, 60);
-        out.FW = Pct(SW, 60);
-    } else {
-        out.FH = Pct(SH, 40);
-        out.FW = Pct(SW, 35);
-    }
+    // Sizes by screen height: up to 600 pixels (9000 twips) the rows are
+    // fractions of a height H of 60% of the screen height and the window is
+    // 60% of the screen width wide; on taller screens H is 40% of the
+    // height and the width 35%. Height first, then width. The window is H
+    // and the sign-in frame's last row high: the Change Password button, as
+    // high as Login and Cancel (15% of H), 7% of H under the new-user
+    // button.
+    const float H = SH <= 9000.0f ? Pct(SH, 60) : Pct(SH, 40);
+    const float changeRow = Pct(H, 7) + Pct(H, 15);
+    out.FH = H + changeRow;
+    out.FW = SH <= 9000.0f ? Pct(SW, 60) : Pct(SW, 35);
     const float FW = out.FW;
-    const float FH = out.FH;
 
     // Rows: name, Height, Width, Top, Left; positions inside the frame,
-    // fractions of the whole window.
+    // fractions of H and of the window's width. The three frames cover the
+    // same rectangle, 2% of H from the window's top, ending 12% of H short
+    // of its foot.
     const Box fraLogin =
-        a.place("fraLogin", FH - Pct(FH, 14), FW - Pct(FW, 6), Pct(FH, 2), Pct(FW, 2));
-    const Box lblUser =
-        a.place("lblUser", Pct(FH, 7), TWofName("lblUser"), Pct(FH, 12), Pct(FW, 10));
+        a.place("fraLogin", (H - Pct(H, 14)) + changeRow, FW - Pct(FW, 6), Pct(H, 2), Pct(FW, 2));
+    const Box lblUser = a.place("lblUser", Pct(H, 7), TWofName("lblUser"), Pct(H, 12), Pct(FW, 10));
     const Box txtUser =
-        a.place("txtUser", Pct(FH, 8), (FW - lblUser.width) - Pct(FW, 26), lblUser.top, R(lblUser));
+        a.place("txtUser", Pct(H, 8), (FW - lblUser.width) - Pct(FW, 26), lblUser.top, R(lblUser));
     const Box lblPass = a.place("lblPass", lblUser.height, TWofName("lblPass"),
-                                Pct(FH, 5) + B(txtUser), lblUser.left);
+                                Pct(H, 5) + B(txtUser), lblUser.left);
     const Box txtPass =
         a.place("txtPass", txtUser.height, txtUser.width, lblPass.top, txtUser.left);
-    const Box cmdLogin = a.place("cmdLogin", Pct(FH, 15), Pct(FW, 20), Pct(FH, 10) + B(txtPass),
+    const Box cmdLogin = a.place("cmdLogin", Pct(H, 15), Pct(FW, 20), Pct(H, 10) + B(txtPass),
                                  EndsShortOfMiddle(FW, 5));
     const Box cmdCancel = a.place("cmdCancel", cmdLogin.height, cmdLogin.width, cmdLogin.top,
                                   Pct(FW, 5) + (FW / 2.0f));
-    const Box cmdNewUser = a.place("cmdNewUser", Pct(FH, 13), R(txtUser) - lblUser.left,
-                                   Pct(FH, 7) + B(cmdCancel), lblUser.left);
+    const Box cmdNewUser = a.place("cmdNewUser", Pct(H, 13), R(txtUser) - lblUser.left,
+                                   Pct(H, 7) + B(cmdCancel), lblUser.left);
 
     // The new-user frame, over the same rectangle.
     a.place("fraNewUser", fraLogin.height, fraLogin.width, fraLogin.top, fraLogin.left);
     const Box lblNUser =
-        a.place("lblNUser", Pct(FH, 7), TWofName("lblNUser"), lblUser.top, Pct(FW, 5));
+        a.place("lblNUser", Pct(H, 7), TWofName("lblNUser"), lblUser.top, Pct(FW, 5));
     const Box txtNUser =
-        a.place("txtNUser", Pct(FH, 8), Pct(FW, 40), lblNUser.top, Pct(FW, 3) + R(lblNUser));
+        a.place("txtNUser", Pct(H, 8), Pct(FW, 40), lblNUser.top, Pct(FW, 3) + R(lblNUser));
     const Box lblNPass = a.place("lblNPass", lblNUser.height, TWofName("lblNPass"),
-                                 Pct(FH, 7) + B(txtNUser), lblNUser.left);
+                                 Pct(H, 7) + B(txtNUser), lblNUser.left);
     const Box txtNPass =
         a.place("txtNPass", txtNUser.height, txtNUser.width, lblNPass.top, txtNUser.left);
     const Box lblNRPass = a.place("lblNRPass", lblNPass.height, TWofName("lblNRPass"),
-                                  Pct(FH, 7) + B(txtNPass), lblNPass.left);
+                                  Pct(H, 7) + B(txtNPass), lblNPass.left);
     const Box txtNRPass =
         a.place("txtNRPass", txtNPass.height, txtNPass.width, lblNRPass.top, txtNPass.left);
-    const Box cmdNCreate = a.place("cmdNCreate", Pct(FH, 15), Pct(FW, 20),
-                                   Pct(FH, 10) + B(txtNRPass), EndsShortOfMiddle(FW, 7));
+    const Box cmdNCreate = a.place("cmdNCreate", Pct(H, 15), Pct(FW, 20), Pct(H, 10) + B(txtNRPass),
+                                   EndsShortOfMiddle(FW, 7));
     a.place("cmdNCancel", cmdNCreate.height, cmdNCreate.width, cmdNCreate.top,
             Pct(FW, 5) + (FW / 2.0f));
 
-    // The sign-in frame's way to the password frame: a low button under the
-    // new-user button, ending where it ends, in the room left at the
-    // frame's foot.
-    a.place("cmdChangePass", Pct(FH, 5), Pct(FW, 30), Pct(FH, 1.5f) + B(cmdNewUser),
-            R(cmdNewUser) - Pct(FW, 30));
+    // The sign-in frame's way to the password frame: a button as high as
+    // Login and Cancel in the frame's last row, as wide as its caption
+    // needs, ending where the new-user button ends.
+    const float changeWidth = Widened(TWofName("cmdChangePass"), 4.0f);
+    a.place("cmdChangePass", cmdLogin.height, changeWidth, Pct(H, 7) + B(cmdNewUser),
+            R(cmdNewUser) - changeWidth);
 
     // The password frame, over the same rectangle: four prompts spaced as
     // the sign-in frame's, the boxes after the longest prompt and ending
@@ -508,27 +510,27 @@ LoginLayout ComputeLoginLayout(const LoginLayoutInput &in) {
     // either side of the window's middle.
     a.place("fraChPass", fraLogin.height, fraLogin.width, fraLogin.top, fraLogin.left);
     const Box lblChUser =
-        a.place("lblChUser", Pct(FH, 7), TWofName("lblChUser"), lblUser.top, lblUser.left);
+        a.place("lblChUser", Pct(H, 7), TWofName("lblChUser"), lblUser.top, lblUser.left);
     const float boxLeft =
         lblChUser.left + std::max({lblChUser.width, TWofName("lblChPass"), TWofName("lblChNPass"),
                                    TWofName("lblChNRPass")});
     const Box txtChUser =
-        a.place("txtChUser", Pct(FH, 8), R(txtUser) - boxLeft, lblChUser.top, boxLeft);
+        a.place("txtChUser", Pct(H, 8), R(txtUser) - boxLeft, lblChUser.top, boxLeft);
     const Box lblChPass = a.place("lblChPass", lblChUser.height, TWofName("lblChPass"),
-                                  Pct(FH, 5) + B(txtChUser), lblChUser.left);
+                                  Pct(H, 5) + B(txtChUser), lblChUser.left);
     const Box txtChPass =
         a.place("txtChPass", txtChUser.height, txtChUser.width, lblChPass.top, txtChUser.left);
     const Box lblChNPass = a.place("lblChNPass", lblChUser.height, TWofName("lblChNPass"),
-                                   Pct(FH, 5) + B(txtChPass), lblChUser.left);
+                                   Pct(H, 5) + B(txtChPass), lblChUser.left);
     const Box txtChNPass =
         a.place("txtChNPass", txtChUser.height, txtChUser.width, lblChNPass.top, txtChUser.left);
     const Box lblChNRPass = a.place("lblChNRPass", lblChUser.height, TWofName("lblChNRPass"),
-                                    Pct(FH, 5) + B(txtChNPass), lblChUser.left);
+                                    Pct(H, 5) + B(txtChNPass), lblChUser.left);
     const Box txtChNRPass =
         a.place("txtChNRPass", txtChUser.height, txtChUser.width, lblChNRPass.top, txtChUser.left);
-    const Box prgChPass = a.place("prgChPass", Pct(FH, 4), R(txtChUser) - lblChUser.left,
-                                  Pct(FH, 3) + B(txtChNRPass), lblChUser.left);
-    const Box cmdChDel = a.place("cmdChDel", Pct(FH, 13), Pct(FW, 22), Pct(FH, 4) + B(prgChPass),
+    const Box prgChPass = a.place("prgChPass", Pct(H, 4), R(txtChUser) - lblChUser.left,
+                                  Pct(H, 3) + B(txtChNRPass), lblChUser.left);
+    const Box cmdChDel = a.place("cmdChDel", Pct(H, 13), Pct(FW, 22), Pct(H, 4) + B(prgChPass),
                                  (FW / 2.0f) - Pct(FW, 11));
     a.place("cmdChPass", cmdChDel.height, cmdChDel.width, cmdChDel.top,
             (cmdChDel.left - Pct(FW, 5)) - cmdChDel.width);

@@ -105,6 +105,8 @@ private slots:
     void loginFigures800x600();
     void loginUserBoxShrinksWithLabel();
     void loginFramesCoverSameRectangle();
+    void loginChangePassFitsFrame_data();
+    void loginChangePassFitsFrame();
 };
 
 void TestLayout::captionWidth_data() {
@@ -526,11 +528,13 @@ void TestLayout::loginWindowSize_data() {
     QTest::addColumn<float>("expectedWidth");
     QTest::addColumn<float>("expectedHeight");
 
-    // Up to 600 pixels high: 60% of each side; taller: 35% wide, 40% high.
-    QTest::newRow("800x600, exactly 9000 twips") << 800 << 600 << 7200.0f << 5400.0f;
-    QTest::newRow("800x601, 9015 twips") << 800 << 601 << 4200.0f << 3606.0f;
-    QTest::newRow("640x480") << 640 << 480 << 5760.0f << 4320.0f;
-    QTest::newRow("1024x768") << 1024 << 768 << 5376.0f << 4608.0f;
+    // Up to 600 pixels high: 60% of the width, and 60% of the height for
+    // the rows; taller: 35% and 40%. The window is as high as the rows and
+    // the Change Password row, 22% of them, besides (5400 + 1188 = 6588).
+    QTest::newRow("800x600, exactly 9000 twips") << 800 << 600 << 7200.0f << 6588.0f;
+    QTest::newRow("800x601, 9015 twips") << 800 << 601 << 4200.0f << 4399.32f;
+    QTest::newRow("640x480") << 640 << 480 << 5760.0f << 5270.4f;
+    QTest::newRow("1024x768") << 1024 << 768 << 5376.0f << 5621.76f;
 }
 
 void TestLayout::loginWindowSize() {
@@ -553,7 +557,8 @@ void TestLayout::loginFigures800x600_data() {
             << QString::fromLatin1(control) << QString::fromLatin1(property) << expected;
     };
     row("fraLogin", "width", 6768.0f);
-    row("fraLogin", "height", 4644.0f);
+    // 86% of the rows' 5400, and the Change Password row's 1188.
+    row("fraLogin", "height", 5832.0f);
     row("fraLogin", "left", 144.0f);
     row("fraLogin", "top", 108.0f);
     row("cmdLogin", "width", 1440.0f);
@@ -571,6 +576,14 @@ void TestLayout::loginFigures800x600_data() {
     // The new-user button spans the label and the box: 720 to 6048.
     row("cmdNewUser", "left", 720.0f);
     row("cmdNewUser", "width", 5328.0f);
+    row("cmdNewUser", "top", 3510.0f);
+    row("cmdNewUser", "height", 702.0f);
+    // As high as Login, 378 (7%) under the new-user button, as wide as its
+    // 16 characters (1320) and a quarter more, ending where it ends.
+    row("cmdChangePass", "height", 810.0f);
+    row("cmdChangePass", "top", 4590.0f);
+    row("cmdChangePass", "width", 1650.0f);
+    row("cmdChangePass", "left", 4398.0f);
     row("lblNUser", "left", 360.0f);
     row("txtNUser", "width", 2880.0f);
     row("txtNRPass", "width", 2880.0f);
@@ -641,10 +654,36 @@ void TestLayout::loginFramesCoverSameRectangle() {
         QVERIFY2(box.left > 0 && Right(box) < change.width, row.name);
         QVERIFY2(box.top > 0 && Bottom(box) < change.height, row.name);
     }
-    // The way there sits in the sign-in frame, under the new-user button.
+}
+
+void TestLayout::loginChangePassFitsFrame_data() {
+    QTest::addColumn<int>("widthPx");
+    QTest::addColumn<int>("heightPx");
+    QTest::newRow("640x480") << 640 << 480;
+    QTest::newRow("800x600, the last of 60%") << 800 << 600;
+    QTest::newRow("800x601, the first of 40%") << 800 << 601;
+    QTest::newRow("1920x1080") << 1920 << 1080;
+}
+
+void TestLayout::loginChangePassFitsFrame() {
+    QFETCH(int, widthPx);
+    QFETCH(int, heightPx);
+    const auto layout = screens::ComputeLoginLayout(LoginScreen(widthPx, heightPx));
+    const Box frame = layout.boxes.value(QStringLiteral("fraLogin"));
+    const Box login = layout.boxes.value(QStringLiteral("cmdLogin"));
     const Box way = layout.boxes.value(QStringLiteral("cmdChangePass"));
+
+    // As high as Login, and as wide as its caption (16 characters at 82.5
+    // twips) and more, under the new-user button and wholly inside the
+    // sign-in frame (whose boxes are relative to it).
+    QCOMPARE_EQ(way.height, login.height);
+    QVERIFY(way.width > 1320.0f);
     QVERIFY(way.top > Bottom(layout.boxes.value(QStringLiteral("cmdNewUser"))));
-    QVERIFY(Bottom(way) < login.height);
+    QVERIFY(way.left > 0 && Right(way) < frame.width);
+    QVERIFY(way.top > 0 && Bottom(way) < frame.height);
+    // The frame wholly inside the window.
+    QVERIFY(frame.left > 0 && Right(frame) < layout.FW);
+    QVERIFY(frame.top > 0 && Bottom(frame) < layout.FH);
 }
 
 QTEST_GUILESS_MAIN(TestLayout)

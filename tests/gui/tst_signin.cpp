@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <QWindow>
 
@@ -92,6 +94,8 @@ private slots:
     void failedFolderLeavesNoAccount();
     void numbersRunOut();
     void newUserFrameSwitching();
+    void changePasswordButtonFits_data();
+    void changePasswordButtonFits();
     void keyboardOnlyRegistration();
 
     void signInFinishesWhatACrashLeft();
@@ -507,6 +511,44 @@ void SignInTest::newUserFrameSwitching() {
         for (QLineEdit *box :
              {login.txtUser, login.txtPass, login.txtNUser, login.txtNPass, login.txtNRPass})
             QCOMPARE(box->text(), QString());
+    });
+}
+
+void SignInTest::changePasswordButtonFits_data() {
+    QTest::addColumn<int>("widthPx");
+    QTest::addColumn<int>("heightPx");
+    QTest::newRow("640x480") << 640 << 480;
+    QTest::newRow("1024x768") << 1024 << 768;
+    QTest::newRow("1920x1080") << 1920 << 1080;
+}
+
+// The Change Password button as the sign-in window shows it: as high as
+// Login, its caption in full, under the new-user button and wholly inside the
+// sign-in frame's border, which lies wholly inside the window.
+void SignInTest::changePasswordButtonFits() {
+    QFETCH(int, widthPx);
+    QFETCH(int, heightPx);
+    GuiTestEnv env(widthPx, heightPx);
+    WithSignInWindow(env.mainWindow(), [&](frmLogin &login) {
+        QPushButton *way = login.cmdChangePass;
+        QVERIFY(way->isVisible());
+        QCOMPARE(way->height(), login.cmdLogin->height());
+        QVERIFY(way->y() > login.cmdNewUser->geometry().bottom());
+        QVERIFY(login.fraLogin->contentsRect().contains(way->geometry()));
+        QVERIFY(login.rect().contains(login.fraLogin->geometry()));
+        // The caption's width and the margins the style puts around it.
+        for (QPushButton *button : {login.cmdLogin, login.cmdCancel, way}) {
+            const QStyle *style = button->style();
+            const int needed =
+                button->fontMetrics().size(Qt::TextShowMnemonic, button->text()).width() +
+                style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
+                2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
+            QVERIFY2(needed <= button->width(),
+                     qPrintable(QStringLiteral("%1 needs %2 pixels, has %3")
+                                    .arg(button->objectName())
+                                    .arg(needed)
+                                    .arg(button->width())));
+        }
     });
 }
 

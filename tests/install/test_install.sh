@@ -120,9 +120,64 @@ expect_line "the readme explains the Imposter message of the URLs" \
   "    Imposter! These files don't seem to belong to you." "$readme"
 expect_line "the readme says how to back up" \
   "    cp -a ~/.local/share/wayfile/info.qvx ~/.local/share/wayfile/USR* /path/to/backup/" "$readme"
-check "the readme is plain text, without images, tables, markers or marks" \
+check "the readme is plain text, without images, table pipes, markers or marks" \
   bash -c '! grep -nE "^#|^!\[|^\||\*\*|\`|<!--" "$1"' _ "$readme"
 check "the readme leaves out the developers' part" bash -c '! grep -q "Development" "$1"' _ "$readme"
+# The character table that the refusals of unstorable characters point to,
+# in columns: lined up by characters, not bytes, and "\|" a pipe of its text.
+expect_line "the readme keeps the character table's heading row" \
+  "Characters                                     Stored as" "$readme"
+expect_line "the readme underlines the heading row with dashes" "$(printf -- '-%.0s' {1..86})" \
+  "$readme"
+expect_line "the readme lines up a row of several-byte characters" \
+  "typographic quotes ‘ ’ ‚ ‹ › ´ / “ ” „ « »     ' / \"" "$readme"
+expect_line "the readme keeps an escaped pipe in a cell" \
+  "{ } ~ |                                        ( ) - /" "$readme"
+
+# The same conversion on a README of its own: a table outside the readme's
+# part is not taken, a table of images alone goes, and a table of text keeps
+# its rows, each column as wide as its widest cell.
+cat >"$scratch/README.md" <<'END'
+| Not | taken |
+|---|---|
+| a | b |
+<!-- readme.txt -->
+# Keys
+
+Before the tables.
+
+| Key | What it does |
+|---|:---|
+| `Alt+L` | **Login** |
+| `é` or `\|` | an accent; a pipe |
+| Ctrl+F | find |
+
+| Picture | Another |
+|---|---|
+| ![](a.png) | ![](b.png) |
+
+After the tables.
+<!-- /readme.txt -->
+END
+expected="Keys
+====
+
+Before the tables.
+
+Key     What it does
+-------------------------
+Alt+L   Login
+é or |  an accent; a pipe
+Ctrl+F  find
+
+After the tables."
+if cmake -DINPUT="$scratch/README.md" -DOUTPUT="$scratch/readme.txt" \
+  -P "$top/cmake/ReadmeText.cmake" >"$out" 2>&1; then
+  expect_text "a table becomes aligned plain text" "$expected" "$(cat "$scratch/readme.txt")"
+else
+  fail "a table becomes aligned plain text"
+  sed 's/^/  /' "$out"
+fi
 
 # ---- Installing into the default data folder, ~/.local/share ----
 home="$scratch/home of a user"
