@@ -211,7 +211,9 @@ expect_text "installing again keeps the data byte for byte" "$before" "$(snapsho
 QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR=/usr/share/fonts HOME=$home "$app/wayfile" \
   >"$scratch/running" 2>&1 &
 holder=$!
-for _ in $(seq 1 300); do
+# A checking build starts slowly on a busy machine: wait up to two minutes
+# for the program to take its folder's lock (the loop ends once it has).
+for _ in $(seq 1 1200); do
   flock -n "$app" true 2>/dev/null || break
   sleep 0.1
 done
