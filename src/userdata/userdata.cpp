@@ -35,6 +35,10 @@ FindIndex &UserData::changingIndex() {
 UserData::CategoriesLoaded UserData::loadCategories() {
     m_categoriesShown->showEvery();
     m_categories->clear();
+    // The index holds the categories the lists show: it is read anew at its
+    // next use.
+    if (m_index.isBuilt())
+        changingIndex().clear();
     CategoryIndexRead read;
     CategoriesLoaded loaded;
     loaded.error = ReadCategoryIndex(userNo(), stamp(), &read);

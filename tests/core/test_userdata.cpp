@@ -247,6 +247,22 @@ TEST_F(UserDataTest, TheIndexKeepsWhatTheListsShowWhenTheLastRecordChangesOwner)
               (QStringList{"garden.example.org (Home)", "news.example.com (Work)"}));
 }
 
+// Loading the categories again (a sign-in) drops an index read before: it
+// is read anew, for the categories the lists show now.
+TEST_F(UserDataTest, LoadingTheCategoriesAgainReadsTheIndexAnew) {
+    UserData data;
+    data.loadCategories();
+    ASSERT_FALSE(data.buildIndex().failed());
+    ASSERT_TRUE(AppendUrl(UrlFilePath(1, 2), QStringLiteral("pumpkins.example.org"), QString(),
+                          PassStamp)
+                    .changed); // written behind the index's back
+    data.loadCategories();
+    EXPECT_FALSE(data.index().isBuilt());
+    ASSERT_FALSE(data.buildIndex().failed());
+    FindIndex &index = const_cast<FindIndex &>(data.index());
+    EXPECT_EQ(found(index, QStringLiteral("pumpkins")), QStringList{"pumpkins.example.org (Home)"});
+}
+
 // Signing out: the session is reset and every copy emptied.
 TEST_F(UserDataTest, ForgetLeavesNothingOfTheUser) {
     UserData data;
