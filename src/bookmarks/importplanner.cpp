@@ -117,6 +117,23 @@ private:
         if (const auto found = slotOfName_.constFind(upper); found != slotOfName_.cend()) {
             entry.slot = *found;
         } else {
+            // A name another password's category has is taken, as Add
+            // Category would refuse it: the new category gets the first free
+            // name "<name> (2)", "<name> (3)"..., which the preview lists as
+            // changed to fit.
+            if (!existing_.contains(upper) && target_.takenNames.contains(upper)) {
+                const QString base = entry.fitted;
+                for (int n = 2;; ++n) {
+                    const QString name = QStringLiteral("%1 (%2)").arg(base).arg(n);
+                    const QString nameKey = name.toUpper();
+                    if (!existing_.contains(nameKey) && !target_.takenNames.contains(nameKey) &&
+                        !slotOfName_.contains(nameKey)) {
+                        entry.fitted = name;
+                        slotOfName_.insert(nameKey, slots_.size());
+                        break;
+                    }
+                }
+            }
             Slot slot;
             slot.name = entry.fitted;
             if (const auto known = existing_.constFind(upper); known != existing_.cend()) {
@@ -253,6 +270,7 @@ IoError PlanImportForUser(int userNo, const QString &stamp, const BookmarkFile &
         return err;
     ImportTarget target;
     target.categories = index.owned;
+    target.takenNames = index.takenNames;
     // New categories are numbered on from the highest number of any owner.
     target.highestCategoryNo = index.highest;
     IoError failure;

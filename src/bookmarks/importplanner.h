@@ -5,6 +5,7 @@
 #include "storage/records.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -43,6 +44,9 @@ namespace modMain {
 struct ImportTarget {
     // The user's categories: name and number.
     QList<ListEntry> categories;
+    // The names other passwords' categories have, upper-cased: a new
+    // category of the file that would bear one gets a free name instead.
+    QSet<QString> takenNames;
     // The highest category number in the index (0 for none): new categories
     // are numbered on from it.
     qint64 highestCategoryNo = 0;

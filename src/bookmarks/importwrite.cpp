@@ -1,20 +1,17 @@
 #include "bookmarks/importwrite.h"
 
 #include "categories/categoryindex.h"
+#include "storage/folderentries.h"
 #include "storage/journal.h"
 #include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
 
-#include <QFile>
 #include <QHash>
 #include <QList>
 #include <QSet>
 
 #include <algorithm>
-#include <cerrno>
-
-#include <sys/stat.h>
 
 namespace modMain {
 
@@ -28,37 +25,35 @@ ImportResult refusedWith(IoError::Kind kind, const QString &message) {
     return refusedWith(IoError::refused(kind, message));
 }
 
-// Whether a file (or a link to one) is there; a failure of the look-up
-// other than "no such file" in `*err`.
-bool fileExists(const QString &path, IoError *err) {
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
-        return true;
-    if (errno != ENOENT)
-        *err = IoError::failure(path, QStringLiteral("read"), qt_error_string(errno));
-    return false;
+// Whether a file (or what a link leads to) is there. One that cannot be
+// looked at counts as there: reading it tells why.
+bool fileExists(const QString &path) {
+    return KindOfEntry(path, Links::Followed) != EntryKind::Absent;
 }
 
-// What the import needs of the category index: every number in it and the
-// number of each name (upper-cased), whatever the owner of the record.
+// What the import needs of the category index: the number of each of the
+// user's categories by name (upper-cased), the names other passwords'
+// categories have, and the highest number of any record.
 struct IndexRead {
     qint64 highest = 0;
     QSet<qint64> numbers;
     QHash<QString, qint64> names;
+    QSet<QString> taken;
 };
 
-IoError readIndex(const QString &path, IndexRead *read) {
-    IoError err;
-    if (!fileExists(path, &err))
+IoError readIndex(const QString &path, const QString &stamp, IndexRead *read) {
+    if (!fileExists(path))
+        return IoError();
+    CategoryIndexRead index;
+    if (IoError err = ReadCategoryIndexFile(path, stamp, &index); err.failed())
         return err;
-    return ForEachLine(path, [read](const QString &line) {
-        const QStringList fields = CategoryFields(line);
-        const qint64 number = CategoryNumber(fields);
-        read->highest = std::max(read->highest, number);
-        read->numbers.insert(number);
-        read->names.insert(DecodeField(fields.value(1)).toUpper(), number);
-        return true;
-    });
+    read->highest = index.highest;
+    read->taken = std::move(index.takenNames);
+    for (const ListEntry &category : std::as_const(index.owned)) {
+        read->numbers.insert(category.number);
+        read->names.insert(category.text.toUpper(), category.number);
+    }
+    return IoError();
 }
 
 // The URLs that go to one URL file, in the order of the plan.
@@ -89,7 +84,7 @@ ImportResult ImportCategories(int userNo, const QString &stamp, const ImportPlan
     const QString folder = UserFolderPath(userNo);
     const QString indexPath = CategoryIndexPath(userNo);
     IndexRead index;
-    if (IoError err = readIndex(indexPath, &index); err.failed())
+    if (IoError err = readIndex(indexPath, stamp, &index); err.failed())
         return refusedWith(err);
 
     // The number of every category of the plan; new ones numbered on.
@@ -109,6 +104,14 @@ ImportResult ImportCategories(int userNo, const QString &stamp, const ImportPlan
             const auto known = index.names.constFind(name.toUpper());
             if (known != index.names.cend() && *known > 0) {
                 number = *known;
+            } else if (index.taken.contains(name.toUpper())) {
+                // Another password's category has had the name since the
+                // preview: its URLs never go there.
+                return refusedWith(IoError::Kind::NameTaken,
+                                   QStringLiteral("Sorry, there exists a Category by the name ") +
+                                       name +
+                                       QStringLiteral(" by now, so nothing was imported. Please "
+                                                      "choose the file again."));
             } else {
                 if (IoError err = NewCategoryNumberRefusal(next); err.failed())
                     return refusedWith(err);
@@ -137,12 +140,9 @@ ImportResult ImportCategories(int userNo, const QString &stamp, const ImportPlan
 
     // The URL numbers go on from each file's highest; none may pass 32767.
     for (FileWork &work : files) {
-        IoError err;
-        if (fileExists(work.path, &err)) {
-            if (!err.take(GetNextUrlNo(work.path, &work.firstNumber)))
+        if (fileExists(work.path)) {
+            if (IoError err = GetNextUrlNo(work.path, &work.firstNumber); err.failed())
                 return refusedWith(err);
-        } else if (err.failed()) {
-            return refusedWith(err);
         }
         if (work.firstNumber + work.urls.size() - 1 > kMaxRecordNo)
             return refusedWith(

@@ -135,7 +135,7 @@ IoError ReadCategoryIndex(int userNo, const QString &stamp, CategoryIndexRead *r
 IoError ReadCategoryIndexFile(const QString &path, const QString &stamp, CategoryIndexRead *read) {
     *read = CategoryIndexRead();
     const OwnerTest owner(stamp);
-    return forEachIndexLine(path, [&](const IndexFields &fields, qint64 number, bool) {
+    return forEachIndexLine(path, [&](const IndexFields &fields, qint64 number, bool record) {
         read->hasData = true;
         read->highest = std::max(read->highest, number);
         read->lastOwned = owner.owns(fields[2]);
@@ -143,6 +143,8 @@ IoError ReadCategoryIndexFile(const QString &path, const QString &stamp, Categor
             read->owned.append(
                 ListEntry{DecodeField(fields[1]),
                           int(std::min<qint64>(number, std::numeric_limits<int>::max()))});
+        } else if (record) {
+            read->takenNames.insert(DecodeField(fields[1]).toUpper());
         }
     });
 }

@@ -68,6 +68,10 @@ struct CategoryIndexRead {
     QList<ListEntry> owned; // records written under `stamp`, in file order
     bool lastOwned = false; // the last line passed the owner test
     qint64 highest = 0;     // the highest number of any record, whoever owns it
+    // The names of the records of other passwords, upper-cased: names a new
+    // category of this user cannot take (the index's names are unique,
+    // letter case ignored, whoever owns them).
+    QSet<QString> takenNames;
 };
 
 // Reads the index of user `userNo` and applies the owner test to every line.

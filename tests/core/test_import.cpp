@@ -251,12 +251,56 @@ INSTANTIATE_TEST_SUITE_P(
                       SavedCase{"another_passwords_address", "http://b.example/", false}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// A category the plan calls new whose name one of the user's categories has
+// by now receives the URLs instead of being added twice.
 TEST_F(ImportTest, ANewCategoryWhoseNameIsTakenReceivesTheUrls) {
-    const ImportPlan plan{PlannedCategory{QStringLiteral("HOME"), 0, {url("h.example")}}};
+    const ImportPlan plan{PlannedCategory{QStringLiteral("OLD"), 0, {url("h.example")}}};
     const Change change = ImportCategories(1, PassStamp, plan);
     ASSERT_FALSE(change.failed()) << change.error.message().toStdString();
     EXPECT_EQ(FileBytes(user("CAT.DAT")), indexBefore);
-    EXPECT_EQ(urls(user("CAT2.DAT")), QStringList{"1 h.example "});
+    EXPECT_EQ(urls(user("CAT4.DAT")), QStringList{"1 h.example "});
+}
+
+// Another password's category by that name never receives the user's URLs:
+// the import is refused, and every file stays as it was.
+TEST_F(ImportTest, ANewCategoryNamedAsAnotherPasswordsIsRefused) {
+    const ImportPlan plan{PlannedCategory{QStringLiteral("HOME"), 0, {url("h.example")}}};
+    const Change change = ImportCategories(1, PassStamp, plan);
+    EXPECT_TRUE(change.error.is(IoError::Kind::NameTaken));
+    EXPECT_EQ(change.error.message(),
+              QStringLiteral("Sorry, there exists a Category by the name HOME by now, so nothing "
+                             "was imported. Please choose the file again."));
+    EXPECT_FALSE(change.changed);
+    expectUntouched();
+}
+
+// The preview gives a folder named as another password's category a free
+// name of its own, and lists it as changed to fit; the URLs go there.
+TEST_F(ImportTest, AFolderNamedAsAnotherPasswordsCategoryGetsAFreeName) {
+    BookmarkFile file;
+    ASSERT_TRUE(ParseBookmarks("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n"
+                               "<DT><H3>home</H3>\n<DL><p>\n"
+                               "<DT><A HREF=\"http://h.example/\">mine</A>\n"
+                               "</DL><p>\n</DL><p>\n",
+                               QStringLiteral("b.html"), &file)
+                    .isEmpty());
+    ImportPreview preview;
+    ASSERT_FALSE(PlanImportForUser(1, PassStamp, file, &preview).failed());
+    ASSERT_EQ(preview.plan.size(), 1);
+    EXPECT_EQ(preview.plan[0].name, QStringLiteral("home (2)"));
+    EXPECT_EQ(preview.plan[0].number, 0);
+    EXPECT_EQ(preview.newCategories, 1);
+    ASSERT_EQ(preview.changes.size(), 1);
+    EXPECT_EQ(preview.changes[0].field, QStringLiteral("Category Name"));
+    EXPECT_EQ(preview.changes[0].before, QStringLiteral("home"));
+    EXPECT_EQ(preview.changes[0].after, QStringLiteral("home (2)"));
+
+    const Change change = ImportCategories(1, PassStamp, preview.plan);
+    ASSERT_TRUE(change.changed) << change.error.message().toStdString();
+    EXPECT_EQ(DecodedIndex(user("CAT.DAT")),
+              (QStringList{"1 Work", "2 Home", "4 Old", "5 home (2)"}));
+    EXPECT_EQ(urls(user("CAT5.DAT")), QStringList{"1 http://h.example/ mine"});
+    EXPECT_FALSE(QFileInfo::exists(user("CAT2.DAT")));
 }
 
 struct RefusalCase {
