@@ -212,9 +212,14 @@ QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR=/usr/share/fonts HOME=$home "$app/wayfi
   >"$scratch/running" 2>&1 &
 holder=$!
 # A checking build starts slowly on a busy machine: wait up to two minutes
-# for the program to take its folder's lock (the loop ends once it has).
+# for the program to take its folder's lock (the loop ends once it has, or
+# once the program has ended). The wait reads the system's table of locks
+# instead of trying the lock itself: a try that held the lock at the moment
+# the program looked would make it end as a second copy.
+inode=$(stat -c %i "$app")
 for _ in $(seq 1 1200); do
-  flock -n "$app" true 2>/dev/null || break
+  grep -qE "FLOCK +ADVISORY +WRITE +$holder +[0-9a-f]+:[0-9a-f]+:$inode " /proc/locks && break
+  kill -0 "$holder" 2>/dev/null || break
   sleep 0.1
 done
 if flock -n "$app" true 2>/dev/null; then
