@@ -56,12 +56,14 @@ UserData::CategoriesLoaded UserData::loadCategories() {
 }
 
 UserData::UrlsLoaded UserData::loadUrls(int catNo, const QString &name) {
-    m_urls->clear();
+    UrlsLoaded loaded;
+    if (catNo < 0) {
+        clearUrls();
+        return loaded;
+    }
+    // The entries read replace the model's in one reset.
     m_urlCategory = -1;
     m_urlCategoryName.clear();
-    UrlsLoaded loaded;
-    if (catNo < 0)
-        return loaded;
     QList<ListEntry> owned;
     loaded.error = ReadUrlList(UrlFilePath(userNo(), catNo), stamp(), &owned, &loaded.foreign);
     m_urls->replaceAll(std::move(owned));
