@@ -1,5 +1,8 @@
+#include "privacy/awaysignout.h"
+#include "privacy/settings.h"
 #include "screens/application.h"
 #include "screens/frmMain.h"
+#include "screens/msgbox.h"
 
 #include <QApplication>
 
@@ -48,6 +51,17 @@ int main(int argc, char *argv[]) {
     if (!window.Form_Load())
         return 0; // another copy of the program is already running
     QObject::connect(&window, &frmMain::programEnd, &app, &QApplication::quit);
+
+    // Signing out when the user is away: after the settings' minutes
+    // without input or a suspend as long, and when the screen locks.
+    QString problem;
+    const privacy::Settings settings = privacy::LoadSettings(&problem);
+    if (!problem.isEmpty())
+        screens::MsgBox::show(&window, problem);
+    privacy::AwaySignOut away(settings,
+                              [&window](const QString &notice) { window.SignOut(notice); });
+    if (settings.signOutOnScreenLock)
+        away.screenLock().listenToDesktop();
     window.show();
     return app.exec();
 }

@@ -1,5 +1,7 @@
 #include "screens/filedialog.h"
 
+#include "privacy/openmodals.h"
+
 #include <QFileDialog>
 #include <QQueue>
 
@@ -20,6 +22,9 @@ Script &script() {
 
 QString ask(QWidget *parent, const QString &caption, const QString &start, const QString &filter,
             bool save) {
+    // A sign-out is closing every window: cancelled at once, unseen.
+    if (privacy::OpenModals::closing())
+        return QString();
     Script &s = script();
     if (s.on) {
         s.asked.append({caption, start, save});
@@ -32,7 +37,7 @@ QString ask(QWidget *parent, const QString &caption, const QString &start, const
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (save)
         dialog.selectFile(start);
-    if (dialog.exec() != QDialog::Accepted)
+    if (privacy::OpenModals::exec(dialog) != QDialog::Accepted)
         return QString();
     return dialog.selectedFiles().value(0);
 }

@@ -16,7 +16,9 @@ struct AskedFile {
 
 // Every file the user chooses goes through here. The dialog is Qt's own, not
 // the desktop's, so it looks and behaves the same everywhere: typing a full
-// path into its file-name box and pressing Enter chooses that file.
+// path into its file-name box and pressing Enter chooses that file. A
+// sign-out cancels an open dialog, and while it signs out, a dialog is
+// cancelled at once without showing.
 //
 // Tests switch on scripted mode: no dialog is shown, each one takes the next
 // queued answer (a path, or "" for Cancel; "" when none is queued), and

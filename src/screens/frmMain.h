@@ -97,6 +97,11 @@ public:
     bool Form_Load();
     void cmdLogin_Click();
     void cmdQuit_Click();
+    // Signs the user out, as Logout does once the user has confirmed it, and
+    // leaves nothing of the user in any list, box (hidden ones as well),
+    // index or the clipboard. An automatic sign-out adds `notice` to the
+    // introduction, saying why; Logout passes none.
+    void SignOut(const QString &notice = QString());
 
     // ---- Category screens: handlers defined in src/categories/frmMain_categories.cpp ----
     void cmdCat_Click();

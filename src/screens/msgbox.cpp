@@ -1,5 +1,6 @@
 #include "screens/msgbox.h"
 
+#include "privacy/openmodals.h"
 #include "screens/screens.h"
 
 #include <QMessageBox>
@@ -24,6 +25,10 @@ Script &script() {
 
 MsgAnswer MsgBox::show(QWidget *parent, const QString &text, MsgButtons buttons,
                        const QString &title) {
+    // A sign-out is closing every box: this one is answered at once, unseen,
+    // as its No (or its only button) would answer it.
+    if (privacy::OpenModals::closing())
+        return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::No;
     Script &s = script();
     if (s.on) {
         s.shown.append({text, title, buttons});
@@ -45,7 +50,7 @@ MsgAnswer MsgBox::show(QWidget *parent, const QString &text, MsgButtons buttons,
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
     }
-    const int result = box.exec();
+    const int result = privacy::OpenModals::exec(box);
     if (buttons == MsgButtons::Ok)
         return MsgAnswer::Ok;
     return result == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;

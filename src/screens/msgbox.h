@@ -21,6 +21,8 @@ struct ShownMessage {
 };
 
 // Every message box of the program goes through here. A box shows no icon.
+// A sign-out closes an open box as its No (or its only button) would answer
+// it, and while it signs out, a box is answered so at once without showing.
 //
 // Tests switch on scripted mode: no real box is shown, each box takes the
 // next queued answer (or OK, respectively No, when none is queued), and every

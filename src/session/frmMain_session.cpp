@@ -1,5 +1,6 @@
 // Start-up, sign-in, sign-out and exit of the main window.
 
+#include "privacy/openmodals.h"
 #include "recovery/recovery.h"
 #include "screens/frmLogin.h"
 #include "screens/frmMain.h"
@@ -41,7 +42,8 @@ void frmMain::cmdLogin_Click() {
             login.txtUser->clear();
             login.txtPass->clear();
             Tag = QStringLiteral("VALID=FALSE");
-            login.exec();
+            // A sign-out closes it as its Cancel does.
+            privacy::OpenModals::exec(login, [&login] { login.cmdCancel_Click(); });
         }
         if (Tag != QLatin1String("VALID=TRUE"))
             return;
@@ -89,27 +91,42 @@ void frmMain::cmdLogin_Click() {
         return;
     }
     SetStatus(QStringLiteral("Please wait...Logging you out of the Program..."));
+    SignOut();
+    MsgBox::show(this, QStringLiteral("Success! You have been Logged Off the program...Byeee...Cya "
+                                      "Soon!!"));
+    SetStatus(QStringLiteral("Ready (Main Menu)"));
+}
+
+void frmMain::SignOut(const QString &notice) {
     // The session, every category list and every URL list, the find index.
     Data->forget();
     ForgetFoundUrls();
     ForgetPendingImport();
-    txtCatAdd->clear();
-    txtCatMod->clear();
-    txtUrlAdd->clear();
-    txtUrlAddCh->clear();
-    txtUrlMod->clear();
-    txtUrlModDesc->clear();
+    // What the boxes of the screens hold: typed, or a chosen URL's address
+    // and description. setText and setPlainText, unlike clear, leave nothing
+    // to undo. Screens not made yet have shown nothing.
+    if (LaterControlsMade()) {
+        for (QLineEdit *box : {txtCatAdd.get(), txtCatMod.get(), txtUrlAdd.get(), txtUrlMod.get()})
+            box->setText(QString());
+        for (QPlainTextEdit *box : {static_cast<QPlainTextEdit *>(txtUrlAddCh.get()),
+                                    static_cast<QPlainTextEdit *>(txtUrlModDesc.get())})
+            box->setPlainText(QString());
+        // Hidden, but screen readers can still read it.
+        txtUrlViewDesc->setPlainText(screens::kDescriptionPlaceholder);
+    }
+    UrlViewCatNo = 0;
     // The sign-in window is set up afresh, with empty boxes, every time it opens.
 
     modMain::DoCommand(QStringLiteral("HA"));
     lblIntro->setVisible(true);
-    lblIntro->setText(screens::kSignedOutIntro);
+    lblIntro->setText(notice.isEmpty()
+                          ? screens::kSignedOutIntro
+                          : screens::kSignedOutIntro + QStringLiteral("\n\n") + notice);
     cmdCat->setEnabled(false);
     cmdURL->setEnabled(false);
     cmdLogin->setText(QStringLiteral("&Login"));
-    MsgBox::show(this, QStringLiteral("Success! You have been Logged Off the program...Byeee...Cya "
-                                      "Soon!!"));
-    SetStatus(QStringLiteral("Ready (Main Menu)"));
+    if (!notice.isEmpty())
+        SetStatus(QStringLiteral("Ready (Main Menu)"));
 }
 
 void frmMain::cmdQuit_Click() {

@@ -25,6 +25,9 @@ int codeIndex(const QString &code) {
     return -1;
 }
 
+// How many operations DoCommand runs, one inside the other.
+int g_running = 0;
+
 } // namespace
 
 void ResetSession() {
@@ -38,7 +41,15 @@ Change DoCommand(const QString &code) {
         return Change();
     // Copy first: the operation may replace its own table entry.
     const Operation operation = operations()[size_t(index)];
+    struct Running {
+        Running() { ++g_running; }
+        ~Running() { --g_running; }
+    } running;
     return operation();
+}
+
+bool CommandRunning() {
+    return g_running > 0;
 }
 
 bool SetCommand(const QString &code, Operation operation) {

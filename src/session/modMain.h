@@ -46,6 +46,10 @@ using Operation = std::function<Change()>;
 // return an empty outcome.
 Change DoCommand(const QString &code);
 
+// True while an operation that DoCommand runs has not returned: a sign-out
+// waits for it (an import, for one, lets timers run while it works).
+bool CommandRunning();
+
 // Plugs an operation into the command table under one of kCommandCodes
 // (except "CUP"); an empty function removes the operation again. Returns
 // false for a code that is not in the table.
