@@ -92,7 +92,7 @@ fi
 
 packages=(g++ cmake make pkg-config qt6-base-dev qt6-qpa-plugins libgtest-dev
           libbenchmark-dev fonts-dejavu-core fonts-liberation2 clang-format
-          desktop-file-utils)
+          desktop-file-utils dbus-daemon)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -312,6 +312,8 @@ private slots:
 
     void idleSignOutLeavesNothing();
     void logoutLeavesNothing();
+    void noticeFitsTheIntroduction_data();
+    void noticeFitsTheIntroduction();
     void idleClosesAnOpenMessageBox();
     void idleAnswersAnOpenQuestionNo_data();
     void idleAnswersAnOpenQuestionNo();
@@ -508,6 +510,30 @@ void tst_Privacy::logoutLeavesNothing() {
                           QStringLiteral("Success! You have been Logged Off the "
                                          "program...Byeee...Cya Soon!!")}));
     QCOMPARE(main.txtUrlViewDesc->toPlainText(), screens::kDescriptionPlaceholder);
+}
+
+void tst_Privacy::noticeFitsTheIntroduction_data() {
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::newRow("800 x 600") << 800 << 600;
+    QTest::newRow("1024 x 768") << 1024 << 768;
+}
+
+// The added sentence shows whole in the introduction's box, on the smallest
+// screen too.
+void tst_Privacy::noticeFitsTheIntroduction() {
+    QFETCH(int, width);
+    QFETCH(int, height);
+    GuiTestEnv env(width, height);
+    frmMain &main = SignInWithCategories(env, {{kCategory, 1}});
+    const auto away = WatchAway(main);
+    QTRY_COMPARE(modMain::UserNo, qint16(0));
+    QCOMPARE(main.lblIntro->text(), kIdleIntro);
+    const int needed = main.lblIntro->wordWrap()
+                           ? main.lblIntro->heightForWidth(main.lblIntro->width())
+                           : main.lblIntro->sizeHint().height();
+    QVERIFY2(needed <= main.lblIntro->height(),
+             qPrintable(QStringLiteral("%1 > %2").arg(needed).arg(main.lblIntro->height())));
 }
 
 void tst_Privacy::idleClosesAnOpenMessageBox() {
