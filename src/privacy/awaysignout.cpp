@@ -3,6 +3,7 @@
 #include "privacy/openmodals.h"
 #include "session/modMain.h"
 
+#include <QApplication>
 #include <QTimer>
 
 namespace privacy {
@@ -52,8 +53,10 @@ void AwaySignOut::request(AwayCause cause) {
 
 void AwaySignOut::tryNow() {
     OpenModals::setClosing(true);
-    OpenModals::closeAll();
-    if (OpenModals::depth() > 0 || modMain::CommandRunning()) {
+    // One window at a time: the handler under it returns before the next
+    // one closes.
+    OpenModals::closeInnermost();
+    if (OpenModals::depth() > 0 || QApplication::activeModalWidget() || modMain::CommandRunning()) {
         QTimer::singleShot(kRetryMs, this, &AwaySignOut::tryNow);
         return;
     }

@@ -71,21 +71,10 @@ void OpenModals::setClosing(bool closing) {
     state().closing = closing;
 }
 
-void OpenModals::closeAll() {
-    // The active modal window is the innermost one; leaving it hides it
-    // and makes the one under it active. A window that will not go ends
-    // the loop rather than spinning on it.
-    while (QWidget *window = QApplication::activeModalWidget()) {
+void OpenModals::closeInnermost() {
+    // The active modal window is the innermost one.
+    if (QWidget *window = QApplication::activeModalWidget())
         leave(window);
-        if (QApplication::activeModalWidget() == window)
-            break;
-    }
-    // Ours that are not shown (yet, or any more) but whose exec runs.
-    const QList<Open> open = state().open;
-    for (qsizetype i = open.size() - 1; i >= 0; --i) {
-        if (open[i].dialog && open[i].dialog->isVisible())
-            leave(open[i].dialog);
-    }
 }
 
 } // namespace privacy

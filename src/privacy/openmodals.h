@@ -8,11 +8,14 @@ class QDialog;
 // dialogs, the sign-in window), so that a sign-out can close them all first.
 //
 // Every modal window of the program runs through exec() here. A sign-out
-// that finds some open sets the closing state, and closeAll() answers each
-// as its Cancel, No or Back would, the innermost first; each handler then
-// goes on as after that answer. While the state lasts, a window the
-// handlers open is not shown at all and gets the same answer at once, so
-// that every handler on the way out ends without waiting for anyone.
+// that finds some open sets the closing state and closes them one at a
+// time, the innermost first, each answered as its Cancel, No or Back would:
+// the handler that opened it goes on as after that answer and returns
+// before the window under it closes, so each handler ends in its own order
+// (and the status line says what the last one to end says). While the
+// state lasts, a window the handlers open is not shown at all and gets the
+// same answer at once, so that every handler on the way out ends without
+// waiting for anyone.
 namespace privacy {
 
 class OpenModals {
@@ -27,10 +30,10 @@ public:
 
     static bool closing();
     static void setClosing(bool closing);
-    // Closes every modal window, the innermost first: those opened through
-    // exec() by their `back`, any other (a question a file dialog asks
-    // itself) by rejecting it.
-    static void closeAll();
+    // Closes the innermost modal window: one opened through exec() by its
+    // `back`, any other (a question a file dialog asks itself) by rejecting
+    // it. Nothing when none is open.
+    static void closeInnermost();
 };
 
 } // namespace privacy

@@ -327,6 +327,7 @@ private slots:
     void wallClockJump_data();
     void wallClockJump();
     void timeZoneChangeMovesNoClock();
+    void firstKeyAfterASuspendReachesNothing_data();
     void firstKeyAfterASuspendReachesNothing();
 
     void screenSaverSignal_data();
@@ -620,15 +621,30 @@ void tst_Privacy::idleCancelsAnOpenFileDialog() {
 
 void tst_Privacy::idleClosesTheSignInWindow_data() {
     QTest::addColumn<bool>("registering");
-    QTest::newRow("half-typed sign-in") << false;
-    QTest::newRow("half-filled registration") << true;
+    // A box the window shows over itself, as shown; "" none.
+    QTest::addColumn<QString>("boxOver");
+    QTest::newRow("half-typed sign-in") << false << QString();
+    QTest::newRow("half-filled registration") << true << QString();
+    QTest::newRow("sign-in refused, its box open")
+        << false
+        << QStringLiteral("Please enter your Username AND Password before clicking me again");
+    QTest::newRow("registration refused, its box open")
+        << true
+        << QStringLiteral("Your passwords don't match!\nPlease enter the same Password in both "
+                          "the password fields...remember, passwords are case sensitive");
 }
 
 // Nobody is signed in: the sign-in window closes as its Cancel does, and
-// nothing is created; the introduction stays as it was.
+// nothing is created; the introduction stays as it was. A box open over it
+// closes first, and its handler ends before the window closes.
 void tst_Privacy::idleClosesTheSignInWindow() {
     QFETCH(bool, registering);
+    QFETCH(QString, boxOver);
     GuiTestEnv env;
+    std::optional<RealWindows> real;
+    std::optional<SeenWindow> seen;
+    if (!boxOver.isEmpty())
+        real.emplace();
     frmMain &main = env.mainWindow();
     AddAccount(1, kTestUser, kTestPassword);
     const QByteArray accountsBefore = FileBytes(modMain::AccountFilePath());
@@ -643,11 +659,21 @@ void tst_Privacy::idleClosesTheSignInWindow() {
             QTest::mouseClick(login->cmdNewUser, Qt::LeftButton);
             QTest::keyClicks(login->txtNUser, QStringLiteral("Walrus"));
             QTest::keyClicks(login->txtNPass, QStringLiteral("Tusks"));
-            QTest::keyClicks(login->txtNRPass, QStringLiteral("Tusks"));
+            QTest::keyClicks(login->txtNRPass,
+                             boxOver.isEmpty() ? QStringLiteral("Tusks") : QStringLiteral("Tusk"));
         } else {
             QTest::keyClicks(login->txtUser, kTestUser);
         }
         typed = true;
+        if (boxOver.isEmpty())
+            return;
+        NoteOpenWindow(&seen);
+        QTimer::singleShot(0, login, [login, registering] {
+            if (registering)
+                login->cmdNCreate_Click();
+            else
+                login->cmdLogin_Click();
+        });
     });
     // Returns once the window has closed: the sign-out closed it.
     QTest::mouseClick(main.cmdLogin, Qt::LeftButton);
@@ -661,6 +687,11 @@ void tst_Privacy::idleClosesTheSignInWindow() {
     QCOMPARE(main.lblIntro->text(), kSignedOutIntro);
     QCOMPARE(StatusText(main), QStringLiteral("Ready (Main Menu)"));
     QCOMPARE(ShownTexts(), QStringList());
+    if (!boxOver.isEmpty()) {
+        QVERIFY(seen);
+        QCOMPARE(seen->text, boxOver);
+        QCOMPARE(real->leftOpen(), QStringList());
+    }
 }
 
 // Keys and mouse input in the window keep the user signed in past the
@@ -783,9 +814,17 @@ void tst_Privacy::timeZoneChangeMovesNoClock() {
     QVERIFY(away.ms < 1000);
 }
 
+void tst_Privacy::firstKeyAfterASuspendReachesNothing_data() {
+    QTest::addColumn<bool>("keyPressed"); // else: the window is only activated
+    QTest::newRow("a key pressed") << true;
+    QTest::newRow("the window activated") << false;
+}
+
 // The first key pressed after waking from a long suspend signs out, and
-// reaches no box of the user.
+// reaches no box of the user; so does the window being activated again, with
+// no key pressed at all.
 void tst_Privacy::firstKeyAfterASuspendReachesNothing() {
+    QFETCH(bool, keyPressed);
     GuiTestEnv env;
     frmMain &main = SignInAndLeaveTraces(env);
     const auto away = WatchAway(main, int(10 * kMinute));
@@ -793,8 +832,14 @@ void tst_Privacy::firstKeyAfterASuspendReachesNothing() {
     away->idle().setClock(&clock);
     QSignalSpy signedOut(away.get(), &AwaySignOut::signedOut);
     clock.move(2000, 3 * 60 * kMinute);
-    QTest::keyClick(main.txtCatAdd, Qt::Key_Backspace);
-    QCOMPARE(main.txtCatAdd->text(), kTyped);
+    if (keyPressed) {
+        QTest::keyClick(main.txtCatAdd, Qt::Key_Backspace);
+        QCOMPARE(main.txtCatAdd->text(), kTyped);
+    } else {
+        QEvent activated(QEvent::WindowActivate);
+        QApplication::sendEvent(&main, &activated);
+    }
+    QCOMPARE(modMain::UserNo, qint16(1)); // not inside the event: from the event loop
     QTRY_COMPARE(signedOut.count(), 1);
     QCOMPARE(signedOut.at(0).at(0).value<privacy::AwayCause>(), privacy::AwayCause::Suspend);
     CheckSignedOut(main, kIdleIntro);
