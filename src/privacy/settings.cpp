@@ -1,6 +1,7 @@
 #include "privacy/settings.h"
 
-#include <QDir>
+#include "storage/datafile.h"
+
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -8,7 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace privacy {
@@ -37,22 +37,27 @@ QString cannotWrite(const QString &path, const QString &why) {
 // Makes the folder (owner-only) and the empty file (owner-only) when they
 // are missing, so that QSettings, which keeps an existing file's
 // permissions when it rewrites it, never leaves it readable by others.
-// Returns the system's reason of a failure, or "".
+// Returns the message of a failure, or "".
 QString makeFile(const QString &path) {
-    // Each missing folder on the way, from the top down.
+    // Each missing folder on the way, from the top down (an existing one is
+    // left as it is).
     QString folder;
     const QStringList parts = QFileInfo(path).absolutePath().split(u'/', Qt::SkipEmptyParts);
     for (const QString &part : parts) {
         folder += u'/' + part;
-        if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST)
-            return reason(errno);
+        if (const modMain::IoError err = modMain::MakeFolder(folder); err.failed())
+            return err.message() +
+                   QStringLiteral("\r\n\r\nUntil Wayfile can write its settings file \"%1\", "
+                                  "it signs you out after 10 minutes without use and when the "
+                                  "screen locks.")
+                       .arg(path);
     }
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
-        return errno == EEXIST ? QString() : reason(errno);
+        return errno == EEXIST ? QString() : cannotWrite(path, reason(errno));
     if (::close(fd) != 0)
-        return reason(errno);
+        return cannotWrite(path, reason(errno));
     return QString();
 }
 
@@ -76,8 +81,8 @@ Settings LoadSettings(QString *problem) {
 
     const bool existed = QFileInfo::exists(path);
     if (!existed) {
-        if (const QString why = makeFile(path); !why.isEmpty()) {
-            *problem = cannotWrite(path, why);
+        if (const QString failed = makeFile(path); !failed.isEmpty()) {
+            *problem = failed;
             return settings;
         }
     }

@@ -306,6 +306,7 @@ private slots:
     void settingsFile();
     void settingsFileFollowsXdgConfigHome();
     void settingsFileThatCannotBeWritten();
+    void settingsFileWithANameTooLong();
 
     void awayTime_data();
     void awayTime();
@@ -434,8 +435,8 @@ void tst_Privacy::settingsFileFollowsXdgConfigHome() {
              QByteArray("[Privacy]\nSignOutAfterMinutes=10\nSignOutOnScreenLock=true\n"));
 }
 
-// A folder that cannot be made is told with the system's reason, and the
-// defaults count.
+// A folder that cannot be made is named with the reason, and the defaults
+// count.
 void tst_Privacy::settingsFileThatCannotBeWritten() {
     QTemporaryDir home;
     WriteFileBytes(home.filePath(QStringLiteral("config")), "a file, not a folder");
@@ -445,9 +446,24 @@ void tst_Privacy::settingsFileThatCannotBeWritten() {
     const privacy::Settings settings = privacy::LoadSettings(&told);
     QCOMPARE(settings.signOutAfterMinutes, 10);
     QCOMPARE(settings.signOutOnScreenLock, true);
+    QCOMPARE(told, QStringLiteral("Wayfile could not create \"%1\".\r\n\r\nReason: A "
+                                  "file of that name already exists.\r\n\r\nUntil Wayfile can "
+                                  "write its settings file \"%2\", it signs you out after 10 "
+                                  "minutes without use and when the screen locks.")
+                       .arg(home.filePath(QStringLiteral("config")), path));
+}
+
+// A file that cannot be made is named with the system's reason.
+void tst_Privacy::settingsFileWithANameTooLong() {
+    QTemporaryDir home;
+    const QString path = home.filePath(QString(300, u'w'));
+    privacy::SetSettingsFile(path);
+    QString told;
+    const privacy::Settings settings = privacy::LoadSettings(&told);
+    QCOMPARE(settings.signOutAfterMinutes, 10);
     QCOMPARE(told, QStringLiteral("Wayfile could not write its settings file \"%1\".\r\n\r\n"
-                                  "Reason: Not a directory.\r\n\r\nUntil it can, Wayfile signs "
-                                  "you out after 10 minutes without use and when the screen "
+                                  "Reason: File name too long.\r\n\r\nUntil it can, Wayfile "
+                                  "signs you out after 10 minutes without use and when the screen "
                                   "locks.")
                        .arg(path));
 }
