@@ -284,7 +284,7 @@ private:
 } // namespace
 
 // logind's manager, as much of it as the program asks: which object is
-// session "7" (and which one the program's own process is in).
+// session "7" (and that the program's own process is in session "8").
 class FakeLogind : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
@@ -333,6 +333,7 @@ private slots:
 
     void screenSaverSignal_data();
     void screenSaverSignal();
+    void logindLockSignal_data();
     void logindLockSignal();
     void screenLockSettingOff();
 };
@@ -868,19 +869,25 @@ void tst_Privacy::screenSaverSignal_data() {
     QTest::addColumn<QString>("interface");
     QTest::addColumn<QVariant>("argument");
     QTest::addColumn<bool>("signsOut");
+    QTest::addColumn<QString>("member");
     const QString saver = QStringLiteral("org.freedesktop.ScreenSaver");
     QTest::newRow("locked, on /org/freedesktop/ScreenSaver")
-        << QStringLiteral("/org/freedesktop/ScreenSaver") << saver << QVariant(true) << true;
+        << QStringLiteral("/org/freedesktop/ScreenSaver") << saver << QVariant(true) << true
+        << QStringLiteral("ActiveChanged");
     QTest::newRow("locked, on /ScreenSaver")
-        << QStringLiteral("/ScreenSaver") << saver << QVariant(true) << true;
+        << QStringLiteral("/ScreenSaver") << saver << QVariant(true) << true
+        << QStringLiteral("ActiveChanged");
     QTest::newRow("unlocked") << QStringLiteral("/org/freedesktop/ScreenSaver") << saver
-                              << QVariant(false) << false;
+                              << QVariant(false) << false << QStringLiteral("ActiveChanged");
     QTest::newRow("a text, not a truth value")
         << QStringLiteral("/org/freedesktop/ScreenSaver") << saver
-        << QVariant(QStringLiteral("true")) << false;
+        << QVariant(QStringLiteral("true")) << false << QStringLiteral("ActiveChanged");
     QTest::newRow("another interface")
         << QStringLiteral("/org/freedesktop/ScreenSaver")
-        << QStringLiteral("org.gnome.ScreenSaver.Other") << QVariant(true) << false;
+        << QStringLiteral("org.gnome.ScreenSaver.Other") << QVariant(true) << false
+        << QStringLiteral("ActiveChanged");
+    QTest::newRow("another member") << QStringLiteral("/org/freedesktop/ScreenSaver") << saver
+                                    << QVariant(true) << false << QStringLiteral("ActiveChanging");
 }
 
 // The screen saver's ActiveChanged as a desktop sends it, on a bus of the
@@ -890,6 +897,7 @@ void tst_Privacy::screenSaverSignal() {
     QFETCH(QString, interface);
     QFETCH(QVariant, argument);
     QFETCH(bool, signsOut);
+    QFETCH(QString, member);
     PrivateBus bus;
     if (!bus.running())
         QSKIP("dbus-daemon could not start a bus for the test");
@@ -900,8 +908,7 @@ void tst_Privacy::screenSaverSignal() {
     QDBusConnection desktop = bus.connect(QStringLiteral("desktop"));
     QVERIFY(desktop.isConnected());
     QSignalSpy heard(&away->screenLock(), &privacy::ScreenLockListener::locked);
-    QDBusMessage signal =
-        QDBusMessage::createSignal(path, interface, QStringLiteral("ActiveChanged"));
+    QDBusMessage signal = QDBusMessage::createSignal(path, interface, member);
     signal << argument;
     QVERIFY(desktop.send(signal));
     if (signsOut) {
@@ -923,7 +930,18 @@ void tst_Privacy::screenSaverSignal() {
 
 // logind's Lock of this session, found through the manager by the session
 // id; a Lock of another session changes nothing.
+void tst_Privacy::logindLockSignal_data() {
+    QTest::addColumn<QString>("sessionId");
+    QTest::addColumn<QString>("sessionPath");
+    QTest::newRow("by XDG_SESSION_ID")
+        << QStringLiteral("7") << QStringLiteral("/org/freedesktop/login1/session/_37");
+    QTest::newRow("by the program's process")
+        << QString() << QStringLiteral("/org/freedesktop/login1/session/_38");
+}
+
 void tst_Privacy::logindLockSignal() {
+    QFETCH(QString, sessionId);
+    QFETCH(QString, sessionPath);
     PrivateBus bus;
     if (!bus.running())
         QSKIP("dbus-daemon could not start a bus for the test");
@@ -937,11 +955,9 @@ void tst_Privacy::logindLockSignal() {
     frmMain &main = SignInAndLeaveTraces(env);
     const auto away = WatchAway(main, int(10 * kMinute));
     QSignalSpy found(&away->screenLock(), &privacy::ScreenLockListener::sessionFound);
-    QVERIFY(away->screenLock().listenToSession(bus.connect(QStringLiteral("program")),
-                                               QStringLiteral("7")));
+    QVERIFY(away->screenLock().listenToSession(bus.connect(QStringLiteral("program")), sessionId));
     QTRY_COMPARE(found.count(), 1);
-    QCOMPARE(away->screenLock().sessionPath(),
-             QStringLiteral("/org/freedesktop/login1/session/_37"));
+    QCOMPARE(away->screenLock().sessionPath(), sessionPath);
 
     // Another session's lock first: one sender's signals arrive in order,
     // so once this session's lock signed out, the other one was heard (and
@@ -949,9 +965,8 @@ void tst_Privacy::logindLockSignal() {
     QSignalSpy heard(&away->screenLock(), &privacy::ScreenLockListener::locked);
     const QString session = QStringLiteral("org.freedesktop.login1.Session");
     QVERIFY(system.send(QDBusMessage::createSignal(
-        QStringLiteral("/org/freedesktop/login1/session/_38"), session, QStringLiteral("Lock"))));
-    QVERIFY(system.send(QDBusMessage::createSignal(
-        QStringLiteral("/org/freedesktop/login1/session/_37"), session, QStringLiteral("Lock"))));
+        QStringLiteral("/org/freedesktop/login1/session/_39"), session, QStringLiteral("Lock"))));
+    QVERIFY(system.send(QDBusMessage::createSignal(sessionPath, session, QStringLiteral("Lock"))));
     QTRY_COMPARE_WITH_TIMEOUT(modMain::UserNo, qint16(0), 1000);
     QCOMPARE(heard.count(), 1);
     CheckSignedOut(main, kLockIntro);
