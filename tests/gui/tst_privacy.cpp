@@ -311,6 +311,8 @@ private slots:
     void awayTime_data();
     void awayTime();
 
+    void awayNotice_data();
+    void awayNotice();
     void idleSignOutLeavesNothing();
     void logoutLeavesNothing();
     void noticeFitsTheIntroduction_data();
@@ -498,6 +500,33 @@ void tst_Privacy::awayTime() {
         privacy::AwaySince(since, {since.monotonicMs + ran, since.wallMs + wallPassed});
     QCOMPARE(time.ms, away);
     QCOMPARE(time.slept, slept);
+}
+
+// ---- What the introduction adds ----
+
+void tst_Privacy::awayNotice_data() {
+    QTest::addColumn<privacy::AwayCause>("cause");
+    QTest::addColumn<int>("minutes");
+    QTest::addColumn<QString>("notice");
+    QTest::newRow("idle, 10 minutes") << privacy::AwayCause::Idle << 10
+                                      << QStringLiteral("You were logged off after 10 minutes "
+                                                        "without use.");
+    QTest::newRow("idle, 1 minute")
+        << privacy::AwayCause::Idle << 1
+        << QStringLiteral("You were logged off after 1 minute without use.");
+    QTest::newRow("suspend, 25 minutes")
+        << privacy::AwayCause::Suspend << 25
+        << QStringLiteral("You were logged off after 25 minutes without use.");
+    QTest::newRow("screen lock") << privacy::AwayCause::ScreenLock << 10
+                                 << QStringLiteral("You were logged off when the screen was "
+                                                   "locked.");
+}
+
+void tst_Privacy::awayNotice() {
+    QFETCH(privacy::AwayCause, cause);
+    QFETCH(int, minutes);
+    QFETCH(QString, notice);
+    QCOMPARE(privacy::AwayNotice(cause, minutes), notice);
 }
 
 // ---- Idle sign-out ----
