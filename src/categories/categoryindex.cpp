@@ -353,10 +353,19 @@ IoError ReadCategoryNumbers(int userNo, QSet<qint64> *numbers) {
     });
 }
 
-IoError PlaceIndexLeftover(int userNo, const QString &leftover) {
+IoError PlaceIndexLeftover(int userNo, const QString &leftover, QString *keptAs) {
     const QString index = CategoryIndexPath(userNo);
-    if (SizeOfEntry(index) > 0)
-        return RemoveUnfinishedCopy(leftover, kAtSignIn);
+    if (SizeOfEntry(index) > 0) {
+        QString kept;
+        IoError err = KeepAside(leftover, &kept);
+        if (keptAs)
+            *keptAs = kept;
+        return err.during(QStringLiteral("Wayfile was setting aside a file of Categories that a "
+                                         "change cut short left in your folder"),
+                          QStringLiteral("Your Categories are kept in \"%1\" and in \"%2\". "
+                                         "Wayfile tries again at your next sign-in.")
+                              .arg(index, leftover));
+    }
     return MoveIntoPlace(leftover, index)
         .during(QStringLiteral("Wayfile was putting back the file of your Categories after a "
                                "change that was cut short"),

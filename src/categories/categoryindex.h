@@ -122,9 +122,11 @@ IoError ReadCategoryNumbers(int userNo, QSet<qint64> *numbers);
 // program following the same file format left in the folder of user
 // `userNo` (it rewrites the index through such a file, deleting the old
 // index before renaming the new one into place): it becomes the index when
-// that is absent or empty; when the index has data, it never took its place
-// and, an unfinished copy, is removed. A failure says what was being done and
-// where the categories are kept.
-IoError PlaceIndexLeftover(int userNo, const QString &leftover);
+// that is absent or empty. When the index has data, it is not known which of
+// the two holds what the other lacks (the leftover may be an unfinished copy,
+// or the only copy of categories the index lost since): it is kept aside
+// (KeepAside), and `*keptAs` names it, for the user to be told. A failure
+// says what was being done and where the categories are kept.
+IoError PlaceIndexLeftover(int userNo, const QString &leftover, QString *keptAs = nullptr);
 
 } // namespace modMain

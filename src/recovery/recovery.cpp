@@ -16,13 +16,6 @@ namespace modMain {
 
 namespace {
 
-// A change of several files (an import, a password change, an account
-// deletion) that a crash or a power failure cut short: its journal says what
-// to finish or undo, and stays until that is done.
-const QString kFinishingTransaction =
-    QStringLiteral("Wayfile was finishing or undoing a change of several files (an import, a "
-                   "password change or the deletion of an ID) that was cut short");
-
 // The name another program rewrites the index and the URL files through.
 const QString kTempLeftoverName = QStringLiteral("TMP.DAT");
 
@@ -91,6 +84,22 @@ struct Telling {
                                        "backup; if nothing is missing, you may delete that file.")
                             .arg(path, why));
     }
+
+    // A leftover that may be the only copy of what it holds, moved aside to
+    // `keptAs` instead of being deleted: told once, under its new name.
+    void leftoverKept(const QString &path, const QString &keptAs, const QString &what) const {
+        if (!notices || keptAs.isEmpty() || (told && !told->firstTime(keptAs)))
+            return;
+        notices->append(QStringLiteral("Wayfile found \"%1\", left in your folder by a change that "
+                                       "was cut short. It holds %2, and the files it could belong "
+                                       "to hold data again, so it may be an unfinished copy or "
+                                       "the only copy of some of them. Wayfile kept it as \"%3\". "
+                                       "If some of your Categories or URLs are missing, close "
+                                       "Wayfile and restore your folder from a backup, or keep "
+                                       "that file for someone who can bring its records back; if "
+                                       "nothing is missing, you may delete it.")
+                            .arg(path, what, keptAs));
+    }
 };
 
 // What a rewrite file another program left holds.
@@ -146,15 +155,18 @@ IoError recoverPeerLeftovers(int userNo, const QString &folder, const QStringLis
 
     for (const auto &[path, kind] : std::as_const(leftovers)) {
         QString undecided;
+        QString keptAs;
         switch (kind) {
         case LeftoverKind::Empty:
             result.keepFirst(RemoveUnfinishedCopy(path, kAtSignIn));
             break;
         case LeftoverKind::Index:
-            result.keepFirst(PlaceIndexLeftover(userNo, path));
+            result.keepFirst(PlaceIndexLeftover(userNo, path, &keptAs));
+            tell.leftoverKept(path, keptAs, QStringLiteral("Categories"));
             break;
         case LeftoverKind::Urls:
-            result.keepFirst(PlaceUrlLeftover(folder, path, categories, &undecided));
+            result.keepFirst(PlaceUrlLeftover(folder, path, categories, &undecided, &keptAs));
+            tell.leftoverKept(path, keptAs, QStringLiteral("URLs"));
             break;
         case LeftoverKind::Unknown:
             undecided = QStringLiteral("its lines are neither all Category records nor all URL "
@@ -181,8 +193,10 @@ IoError RecoverProgramFolder() {
     IoError result;
     // A change of several files cut short is finished or undone first, so
     // that the steps below see whole files.
-    IoError journals = RecoverJournals();
-    result.keepFirst(journals.during(kFinishingTransaction, JournalKept(kAtStart)));
+    QString failedIn; // the folder of the journal that could not be recovered
+    IoError journals = RecoverJournals(&failedIn);
+    result.keepFirst(
+        journals.during(FinishingChange(failedIn), JournalKept(kAtStart, journals, failedIn)));
     QStringList names;
     result.keepFirst(listOnce(folder, kAtStart, &names));
     result.keepFirst(clearRewriteLeftovers(folder, names, kAtStart));
@@ -198,7 +212,7 @@ IoError RecoverUserFolder(int userNo, QStringList *notices, ToldLeftovers *told)
     // An import cut short is undone first; nothing else is touched while
     // that cannot be done.
     if (IoError err = RecoverJournal(folder); err.failed())
-        return err.during(kFinishingTransaction, JournalKept(kAtSignIn));
+        return err.during(FinishingChange(folder), JournalKept(kAtSignIn, err, folder));
 
     // The folder is listed once: each step below looks at the names that
     // concern it, and none makes or removes a name that a later one looks

@@ -51,10 +51,11 @@ private:
 //   - a file that another program following the same file format left
 //     behind, "tmp.DAT" in any letter case (it rewrites through it, deleting
 //     the old file before renaming it): an empty one is removed; one of
-//     category records is put in place by PlaceIndexLeftover, one of URL
-//     records by PlaceUrlLeftover. Anything else is left as it is and told
-//     in `notices`, once per run when `told` is given (without it, every
-//     time);
+//     category records goes to PlaceIndexLeftover, one of URL records to
+//     PlaceUrlLeftover, which put it in place or keep it aside as ".kept"
+//     when it may be the only copy of its records (told in `notices`).
+//     Anything else is left as it is and told in `notices`, once per run
+//     when `told` is given (without it, every time);
 //   - the category deletes that a crash cut short are finished
 //     (RestoreSetAsideUrlFiles): a URL file set aside goes back, merged with
 //     one made since, or goes with its category.

@@ -28,14 +28,29 @@ QString LookingForCutShort(const Occasion &o);
 QString ClearingAway(const Occasion &o);
 
 // What was kept and what to do: nothing changed; the file left behind is an
-// unfinished copy; the journal of a change of several files stays (it is kept
-// in the program's folder on both occasions).
+// unfinished copy.
 QString NothingChanged(const Occasion &o);
 QString UnfinishedCopy(const Occasion &o);
-QString JournalKept(const Occasion &o);
+
+// A change of several files that a crash cut short and that the recovery
+// could not finish or undo, the journal of which lies in `folder`: what the
+// program was doing, naming the change its journal records, and what was
+// kept and what to do, as fits `failure` (a file changed since, a journal
+// that cannot be read, a full disk, a folder it may not write to, a failing
+// disk). The files stay half-changed until it is done, and no other change
+// of them runs.
+QString FinishingChange(const QString &folder);
+QString JournalKept(const Occasion &o, const IoError &failure, const QString &folder);
 
 // Removes `path`, a copy that a write cut short left unfinished and that the
 // program never reads; a failure says so.
 IoError RemoveUnfinishedCopy(const QString &path, const Occasion &o);
+
+// Moves `path`, which a repair may not delete (it may be the only copy of
+// what it holds), aside under the first free name of its name with ".kept",
+// ".kept2", ".kept3"... added, in the same folder (one rename, the folder
+// flushed); `*keptAs` receives that name. A failure is one to "move away"
+// `path`.
+IoError KeepAside(const QString &path, QString *keptAs);
 
 } // namespace modMain

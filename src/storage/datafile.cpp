@@ -1038,7 +1038,8 @@ IoError CutFile(const QString &path, qint64 length, const QString &action) {
 }
 
 IoError AppendBytes(const QString &path, QByteArrayView bytes, AppendTo to, qint64 length,
-                    bool *madeFile) {
+                    bool *madeFile,
+                    const std::function<IoError(QByteArrayView written)> &beforeWrite) {
     ignoreFileSizeSignal();
     if (madeFile)
         *madeFile = false;
@@ -1093,6 +1094,17 @@ IoError AppendBytes(const QString &path, QByteArrayView bytes, AppendTo to, qint
         }
     }
 
+    if (beforeWrite) {
+        if (IoError refused = beforeWrite(data); refused.failed()) {
+            if (created) {
+                file.close();
+                diskRemove(QFile::encodeName(path).constData());
+                if (madeFile)
+                    *madeFile = false;
+            }
+            return refused;
+        }
+    }
     int error = writeAll(file.get(), data);
     if (!error)
         error = syncFile(file.get());

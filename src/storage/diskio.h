@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include <sys/stat.h>
@@ -94,9 +95,13 @@ enum class AppendTo {
 // cut back to its old length (a file this call made is removed again).
 // `*madeFile` (when given) tells whether this call made the file. A file
 // made is not flushed into its folder: the caller does that (AppendLine at
-// once, a journal at its commit).
+// once, a journal at its commit). `beforeWrite` (when given) hears the exact
+// bytes that go out (the line end a last line lacked included), while the
+// file is held and before anything is written; a failure it returns stops
+// the append with nothing written (a file this call made is removed again).
 IoError AppendBytes(const QString &path, QByteArrayView bytes, AppendTo to = AppendTo::AnyFile,
-                    qint64 length = 0, bool *madeFile = nullptr);
+                    qint64 length = 0, bool *madeFile = nullptr,
+                    const std::function<IoError(QByteArrayView written)> &beforeWrite = {});
 
 // The new content of a data file on its way in: a new file beside the file
 // it replaces (beside the file a link leads to, which keeps its place and its

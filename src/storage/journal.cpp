@@ -1,5 +1,6 @@
 #include "storage/journal.h"
 
+#include "storage/crashrepair.h"
 #include "storage/diskio.h"
 #include "storage/paths.h"
 #include "storage/records.h"
@@ -29,7 +30,16 @@ using diskio::NotSyncedWarning;
 const QString kRestore = QStringLiteral("restore");
 const QString kFinish = QStringLiteral("finish the change recorded in");
 
-constexpr char kHeader[] = "Wayfile journal 1";
+// The journal's first line: what this program writes, and the first
+// version, which it still reads (see journal.h).
+constexpr char kHeader[] = "Wayfile journal 2";
+constexpr char kFirstHeader[] = "Wayfile journal 1";
+// What a recovery names when it leaves a file alone that was changed since.
+const QString kTakeBack = QStringLiteral("take back the change to");
+const QString kFinishOn = QStringLiteral("finish the change to");
+// A journal names every file of its change once, and holds the bytes its
+// appends add: as much as an import adds at the most.
+constexpr qint64 kMaxJournalSize = 256 * 1024 * 1024;
 
 QByteArray nameOf(const QString &path) {
     return QFile::encodeName(path);
@@ -171,6 +181,123 @@ IoError removeMade(const QString &path, FolderFlushes *flushes) {
     return IoError();
 }
 
+// What a file holds, as far as the recovery's checks look at it.
+struct FileLook {
+    bool exists = false;
+    qint64 length = 0;
+    QByteArray sum;      // the SHA-256 (hex) of all of it
+    QByteArray tail;     // its bytes from the offset asked for, up to the count asked for
+    bool longer = false; // more bytes follow the tail
+};
+
+// Reads the file at `path` (a link followed) for its checks: its bytes from
+// `from` on are kept, at most `keep` of them.
+IoError lookAt(const QString &path, qint64 from, qint64 keep, FileLook *look) {
+    *look = FileLook();
+    struct stat st;
+    if (const int error = diskio::FileStatus(path, &st))
+        return error == ENOENT ? IoError() : Failed(path, kRead, error);
+    IoError err;
+    FileDescriptor file(diskio::OpenDataFile(path, O_RDONLY, kRead, &err));
+    if (!file.valid())
+        return err;
+    look->exists = true;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const auto take = [&](QByteArrayView part) {
+        hash.addData(part);
+        const qint64 start = std::max<qint64>(0, from - look->length);
+        look->length += part.size();
+        if (start >= part.size())
+            return;
+        const qint64 wanted = part.size() - start;
+        const qint64 room = std::max<qint64>(0, keep - look->tail.size());
+        look->tail.append(part.sliced(start, std::min(wanted, room)));
+        look->longer = look->longer || wanted > room;
+    };
+    const int readError = diskio::ReadLines(
+        file.get(),
+        [&](QByteArrayView text, QByteArrayView lineEnd) {
+            take(text);
+            take(lineEnd);
+            return true;
+        },
+        [] {});
+    if (readError)
+        return Failed(path, kRead, readError);
+    look->sum = hash.result().toHex();
+    return IoError();
+}
+
+// Whether the recovery may take the step of `e` that it is about to take
+// (undo it, or for a committed change finish it), as the journal says the
+// file must look; `*changed` is cleared when it may not. A journal of the
+// first version says nothing, and anything may be done.
+IoError mayTouch(const Journal::Entry &e, bool committed, bool *allowed) {
+    *allowed = true;
+    FileLook look;
+    switch (e.kind) {
+    case Journal::Entry::Append:
+    case Journal::Entry::Create: {
+        if (committed)
+            return IoError(); // nothing is undone
+        const qint64 from = e.kind == Journal::Entry::Append ? e.length : 0;
+        if (IoError err = lookAt(e.path, from, e.written.size(), &look); err.failed())
+            return err;
+        if (!look.exists) {
+            // A file to be made that is not there has nothing to undo; one
+            // appended to that is gone was moved or deleted since.
+            *allowed = e.kind == Journal::Entry::Create;
+        } else if (look.length == from) {
+            // Nothing written yet (a file made, not yet written to, is empty).
+        } else {
+            // What is there after the old end must be what this change
+            // wrote, or a start of it (a write cut short).
+            *allowed =
+                look.length > from && e.recorded && !look.longer && e.written.startsWith(look.tail);
+        }
+        return IoError();
+    }
+    case Journal::Entry::Replace: {
+        if (!committed)
+            return IoError(); // only the new version goes
+        int error = 0;
+        if (!entryExists(e.other, &error)) {
+            if (error)
+                return Failed(e.other, kRead, error);
+            // In its place already, or needed none; but one set aside by an
+            // earlier recovery is a change still undecided.
+            *allowed = !entryExists(e.other + kKeptSuffix);
+            return IoError();
+        }
+        if (e.oldLength < 0)
+            return IoError(); // a journal of the first version
+        if (IoError err = lookAt(e.path, 0, 0, &look); err.failed())
+            return err;
+        *allowed = look.exists && look.length == e.oldLength && look.sum == e.oldSum;
+        return IoError();
+    }
+    case Journal::Entry::MakeFolder:
+    case Journal::Entry::RemoveFolder:
+        // A folder made is only removed when empty, and a folder moved aside
+        // only takes a free name back: neither can destroy anything.
+        return IoError();
+    }
+    return IoError();
+}
+
+// Moves each new version the journal wrote aside, under a free ".kept" name,
+// so that no later recovery or change renames it over its file.
+IoError setNewVersionsAside(const QList<Journal::Entry> &entries) {
+    IoError result;
+    for (const Journal::Entry &e : entries) {
+        if (e.kind != Journal::Entry::Replace || !entryExists(e.other))
+            continue;
+        QString kept;
+        result.keepFirst(KeepAside(e.other, &kept));
+    }
+    return result;
+}
+
 // Undoes the steps of a change that was not committed, the last first:
 // every one of them when `onlyTaken` is false (after a crash nobody knows
 // which were taken), only those this process took otherwise. Every step is
@@ -249,13 +376,17 @@ IoError finish(const QList<Journal::Entry> &entries) {
 struct ReadJournal {
     bool whole = false;     // the end line is there and the checksum matches
     bool committed = false; // a whole commit line follows it
+    bool checked = false;   // a journal that says what each file must look like
     QList<Journal::Entry> entries;
     QString damage; // a whole journal this program cannot read: why
 };
 
 ReadJournal parseJournal(const QString &folder, const QByteArray &bytes) {
     ReadJournal read;
-    const QByteArray header = QByteArray(kHeader) + '\n';
+    QByteArray header = QByteArray(kHeader) + '\n';
+    read.checked = bytes.startsWith(header);
+    if (!read.checked)
+        header = QByteArray(kFirstHeader) + '\n';
     if (!bytes.startsWith(header))
         return read;
     // The end line: the first line that starts with "end ".
@@ -283,7 +414,6 @@ ReadJournal parseJournal(const QString &folder, const QByteArray &bytes) {
         endWords[2] != sum)
         return read;
     read.whole = true;
-    read.committed = bytes.mid(endLf + 1).startsWith("commit " + sum + '\n');
 
     for (const QByteArrayView line : std::as_const(lines)) {
         const QList<QByteArray> words = line.toByteArray().split(' ');
@@ -317,6 +447,52 @@ ReadJournal parseJournal(const QString &folder, const QByteArray &bytes) {
             return read;
         }
         read.entries.append(e);
+    }
+
+    // What follows the end line, each whole or not there at all: a line cut
+    // short, or bytes that do not match their checksum, were being written
+    // when the change stopped, and nothing followed them.
+    at = endLf + 1;
+    while (at < bytes.size()) {
+        const qsizetype lf = bytes.indexOf('\n', at);
+        if (lf < 0)
+            break;
+        const QList<QByteArray> words = bytes.mid(at, lf - at).split(' ');
+        if (words.size() == 2 && words[0] == "commit") {
+            read.committed = words[1] == sum;
+            break;
+        }
+        if (!read.checked || words.size() != 4)
+            break;
+        bool ok = false;
+        const qint64 number = words[2].toLongLong(&ok);
+        if (!ok || number < 0)
+            break;
+        const QString path = pathOfWord(folder, words[1]);
+        Journal::Entry *e = nullptr;
+        for (Journal::Entry &entry : read.entries) {
+            if (entry.path == path && entry.kind != Journal::Entry::MakeFolder &&
+                entry.kind != Journal::Entry::RemoveFolder)
+                e = &entry;
+        }
+        if (!e)
+            break;
+        if (words[0] == "written" && e->kind != Journal::Entry::Replace) {
+            if (lf + 1 + number >= bytes.size() || bytes[lf + 1 + number] != '\n')
+                break;
+            const QByteArray written = bytes.mid(lf + 1, number);
+            if (checksum(written) != words[3])
+                break;
+            e->written = written;
+            e->recorded = true;
+            at = lf + 1 + number + 1;
+        } else if (words[0] == "replacing" && e->kind == Journal::Entry::Replace) {
+            e->oldLength = number;
+            e->oldSum = words[3];
+            at = lf + 1;
+        } else {
+            break;
+        }
     }
     return read;
 }
@@ -357,12 +533,23 @@ IoError removeJournal(const QString &path) {
     return IoError();
 }
 
-// The failure that says a journal is still there.
-IoError unfinished(const QString &journal) {
-    return IoError::failure(journal, kFinish,
-                            QStringLiteral("An earlier change was cut short and has not been "
-                                           "finished or undone yet; Wayfile does that when it "
-                                           "starts"));
+// The refusal of a change while the journal `journal` of an earlier one is
+// still there: in full, or (`again`) in short for the user who was told.
+IoError unfinished(const QString &journal, bool again = false) {
+    IoError err = IoError::failure(journal, kFinish,
+                                   QStringLiteral("An earlier change was cut short and is not "
+                                                  "finished yet"));
+    err.refusal =
+        again ? QStringLiteral("Your change was not made: the earlier change that was cut short "
+                               "is still not finished. Please close Wayfile and start it again.")
+              : QStringLiteral("Your change was not made: an earlier change of your files was cut "
+                               "short and is not finished yet (it is recorded in \"%1\"). "
+                               "Please close Wayfile and start it again, so that it can finish "
+                               "that change first; if another copy of Wayfile is running, close "
+                               "that one too. Should this message come back after the new start, "
+                               "see the message Wayfile shows when you sign in.")
+                    .arg(journal);
+    return err;
 }
 
 } // namespace
@@ -505,7 +692,16 @@ IoError Journal::begin() {
         diskio::Remove(path_);
         return Failed(path_, kCreate, error);
     }
+    size_ = body_.size();
     state_ = State::Begun;
+    return IoError();
+}
+
+IoError Journal::record(QByteArrayView lines) {
+    if (IoError err = diskio::AppendBytes(path_, lines, diskio::AppendTo::KnownFile, size_);
+        err.failed())
+        return err;
+    size_ += lines.size();
     return IoError();
 }
 
@@ -517,11 +713,28 @@ IoError Journal::append(const QString &path, QByteArrayView bytes) {
     // A file to be made must be made by this append (one made by someone
     // else is not this change's to undo), one appended to must still be as
     // long as it was when the change was declared.
+    // The bytes that go out are recorded in the journal first, so that a
+    // recovery can tell them from what someone else may add after them.
+    const auto recordWritten = [this, e](QByteArrayView written) {
+        IoError err = record("written " + pathWord(folder_, e->path) + ' ' +
+                             QByteArray::number(written.size()) + ' ' + checksum(written) + '\n' +
+                             written.toByteArray() + '\n');
+        if (err.failed()) {
+            // Told as the write to the file it was for: that is what did not
+            // happen, for the reason the journal gives.
+            err.file = e->path;
+            return err;
+        }
+        e->written = written.toByteArray();
+        e->recorded = true;
+        return err;
+    };
     bool made = false;
-    const IoError err =
-        e->kind == Entry::Create
-            ? diskio::AppendBytes(e->path, bytes, diskio::AppendTo::NewFile, 0, &made)
-            : diskio::AppendBytes(e->path, bytes, diskio::AppendTo::KnownFile, e->length);
+    const IoError err = e->kind == Entry::Create
+                            ? diskio::AppendBytes(e->path, bytes, diskio::AppendTo::NewFile, 0,
+                                                  &made, recordWritten)
+                            : diskio::AppendBytes(e->path, bytes, diskio::AppendTo::KnownFile,
+                                                  e->length, nullptr, recordWritten);
     if (e->kind == Entry::Append || made)
         e->taken = true;
     return err;
@@ -560,10 +773,14 @@ IoError Journal::writeNewVersion(const QString &path, const LineEdit &edit, qsiz
     int writeError = 0;
     qint64 read = 0;
     qint64 told = 0;
+    // The version read, as the journal records it for the recovery's check.
+    QCryptographicHash oldSum(QCryptographicHash::Sha256);
     const int readError = diskio::ReadLines(
         source.get(),
         [&](QByteArrayView text, QByteArrayView lineEnd) {
             read += text.size() + lineEnd.size();
+            oldSum.addData(text);
+            oldSum.addData(lineEnd);
             QByteArrayView line = text;
             bool keep = true;
             if (edit(line, &keep))
@@ -586,6 +803,12 @@ IoError Journal::writeNewVersion(const QString &path, const LineEdit &edit, qsiz
         return replacement.fail(writeError);
     if (*edited > 0) {
         if (err = replacement.keep(); err.failed())
+            return err;
+        e->oldLength = read;
+        e->oldSum = oldSum.result().toHex();
+        if (err = record("replacing " + pathWord(folder_, e->path) + ' ' +
+                         QByteArray::number(e->oldLength) + ' ' + e->oldSum + '\n');
+            err.failed())
             return err;
     }
     if (progress && read != told)
@@ -634,10 +857,7 @@ IoError Journal::commit(bool *committed) {
         // commit line, which may be on disk whole or in part, is cut off
         // again before anything is undone, so that nobody finishes a change
         // whose new versions are gone.
-        const QByteArray line = "commit " + sum_ + '\n';
-        if (IoError err =
-                diskio::AppendBytes(path_, line, diskio::AppendTo::KnownFile, body_.size());
-            err.failed())
+        if (IoError err = record("commit " + sum_ + '\n'); err.failed())
             return abandon(err);
         *committed = true;
         state_ = State::Closed;
@@ -683,9 +903,6 @@ IoError RecoverJournal(const QString &folder) {
     int error = 0;
     if (!entryExists(path, &error))
         return error ? Failed(path, kRead, error) : IoError();
-    // A journal names every file of its change once: a few megabytes at
-    // the most.
-    constexpr qint64 kMaxJournalSize = 256 * 1024 * 1024;
     QByteArray bytes;
     if (IoError err = ReadWholeFile(path, kMaxJournalSize, &bytes); err.failed())
         return err;
@@ -694,6 +911,22 @@ IoError RecoverJournal(const QString &folder) {
         return IoError::failure(path, kFinish, read.damage);
     // A journal that is not whole was cut short while it was written: no
     // step of its change had started.
+    if (read.whole && read.checked) {
+        // Every file is looked at before any is touched: one that was
+        // changed since keeps the whole change as it is.
+        for (const Journal::Entry &e : read.entries) {
+            bool allowed = true;
+            if (IoError err = mayTouch(e, read.committed, &allowed); err.failed())
+                return err;
+            if (!allowed) {
+                IoError kept = IoError::failure(e.path, read.committed ? kFinishOn : kTakeBack,
+                                                kChangedSinceReason);
+                const IoError setAside = setNewVersionsAside(read.entries);
+                kept.note(setAside);
+                return setAside.failed() ? setAside : kept;
+            }
+        }
+    }
     if (read.whole) {
         IoError steps = read.committed ? finish(read.entries) : undo(read.entries, false);
         if (steps.failed())
@@ -704,10 +937,58 @@ IoError RecoverJournal(const QString &folder) {
     return removeJournal(path);
 }
 
-IoError RecoverJournals() {
+IoError UnfinishedChangeIn(const QString &folder, bool again) {
+    for (const QString &each :
+         {QFileInfo(folder).absoluteFilePath(), QFileInfo(ProgramFolder()).absoluteFilePath()}) {
+        const QString journal = journalIn(each);
+        int error = 0;
+        if (entryExists(journal, &error))
+            return unfinished(journal, again);
+        if (error)
+            return Failed(journal, kRead, error);
+    }
+    return IoError();
+}
+
+QString JournalPath(const QString &folder) {
+    return journalIn(QFileInfo(folder).absoluteFilePath());
+}
+
+RecordedChange ChangeRecordedIn(const QString &folder) {
+    const QString absolute = QFileInfo(folder).absoluteFilePath();
+    QByteArray bytes;
+    if (ReadWholeFile(journalIn(absolute), kMaxJournalSize, &bytes).failed())
+        return RecordedChange::Unknown;
+    const ReadJournal read = parseJournal(absolute, bytes);
+    if (!read.whole || read.entries.isEmpty())
+        return RecordedChange::Unknown;
+    bool replaces = false;
+    bool removes = false;
+    bool adds = false;
+    for (const Journal::Entry &e : read.entries) {
+        replaces = replaces || e.kind == Journal::Entry::Replace;
+        removes = removes || e.kind == Journal::Entry::RemoveFolder;
+        adds = adds || e.kind == Journal::Entry::Append || e.kind == Journal::Entry::Create ||
+               e.kind == Journal::Entry::MakeFolder;
+    }
+    if (absolute == QFileInfo(ProgramFolder()).absoluteFilePath()) {
+        if (adds)
+            return RecordedChange::Unknown;
+        return removes ? RecordedChange::AccountDeletion : RecordedChange::PasswordChange;
+    }
+    return replaces || removes ? RecordedChange::Unknown : RecordedChange::Import;
+}
+
+IoError RecoverJournals(QString *failedIn) {
     const QString program = ProgramFolder();
     IoError result;
-    result.keepFirst(RecoverJournal(program));
+    const auto recover = [&result, failedIn](const QString &folder) {
+        const IoError err = RecoverJournal(folder);
+        if (err.failed() && !result.failed() && failedIn)
+            *failedIn = folder;
+        result.keepFirst(err);
+    };
+    recover(program);
     QStringList names;
     const IoError listed = ListFolder(program, &names);
     result.keepFirst(listed);
@@ -720,7 +1001,7 @@ IoError RecoverJournals() {
             digits = digits && c >= u'0' && c <= u'9';
         const QString folder = JoinPath(program, name);
         if (digits && isFolder(folder))
-            result.keepFirst(RecoverJournal(folder));
+            recover(folder);
     }
     return result;
 }

@@ -42,7 +42,7 @@
 // each, every path percent-encoded and relative to the journal's folder
 // (absolute only for a file outside it, which a link can lead to):
 //
-//   Wayfile journal 1
+//   Wayfile journal 2
 //   append <length> <path>        a file that will be appended to
 //   create <path>                 a file that will be made
 //   mkdir <path>                  a folder that will be made
@@ -50,17 +50,37 @@
 //   remove <path> <moved to>      a folder that will go
 //   end <entries> <sha-256>       the number of entry lines, and the
 //                                 SHA-256 of every byte before this line
-//   commit <sha-256>              the same checksum: the change is decided
 //
-// A torn write: the journal is written in one write to a new file and
-// flushed (file and folder) before any data is touched, and the commit line
-// is flushed before any new version takes its file's place. A journal that
-// is not whole (no end line, a wrong count or checksum: a crash while it was
-// being written) was therefore never committed, and no step of its change
-// had started yet: it is simply removed. A commit line that is not whole
-// (cut short, a checksum that is not the journal's) means the commit never
-// happened: the change is undone. A whole journal that says something this
-// program does not know is left alone and reported.
+// and then, each added and flushed as the change goes on:
+//
+//   written <path> <count> <sha-256>
+//   <count bytes>                 before an append (or the file it makes)
+//                                 is written: the exact bytes it adds, and
+//                                 their SHA-256, followed by a LF
+//   replacing <path> <length> <sha-256>
+//                                 once a new version is written: the length
+//                                 and SHA-256 of the version it was made
+//                                 from, which its rename will overwrite
+//   commit <sha-256>              the end line's checksum: the change is
+//                                 decided
+//
+// A journal of the first version ("Wayfile journal 1": the same lines up to
+// the end line, then at most the commit line) is still read, and recovered
+// as it always was, without the checks below.
+//
+// What the journal says each file must look like is checked before the
+// recovery touches it: an appended file must be as long as it was, or hold
+// after that length nothing but the start of (or all of) the bytes the
+// change wrote; a file the change made, nothing but those bytes; a file that
+// gets its new version, exactly the version it was made from. A file that
+// is otherwise was written since the change was cut short (by another
+// program sharing the folder, by a copy of Wayfile that could not take the
+// lock, or by hand), and undoing or finishing the change would destroy that
+// work. Then nothing is cut back, removed or renamed: the files stay as they
+// are, the journal stays (and so no new change starts in its folders), the
+// new versions the journal wrote are moved aside, each under its name with
+// ".kept" added (kKeptSuffix; a free name), and the recovery fails, naming
+// the file that differs.
 //
 // Only one copy of the program may write the data files at a time: journals
 // are undone or finished only while no other copy can be in the middle of a
@@ -73,6 +93,17 @@ inline const QString kJournalName = QStringLiteral("wayfile.journal");
 inline const QString kNewVersionSuffix = QStringLiteral(".journal-new");
 // Added to a folder's name while a journal removes it.
 inline const QString kGoneSuffix = QStringLiteral(".journal-gone");
+// Added to the name of what a recovery set aside instead of deleting or
+// renaming it over a file (a new version of a journal that could not be
+// finished, a leftover that may be the only copy of its records); when that
+// name is taken, ".kept2", ".kept3" and so on.
+inline const QString kKeptSuffix = QStringLiteral(".kept");
+// The reason a recovery gives when a file is no longer as the journal left
+// it, and it kept everything as it is (see above).
+inline const QString kChangedSinceReason =
+    QStringLiteral("It was changed after an earlier change of several files was cut short: "
+                   "Wayfile left it, and the record of that change, as they are, so that "
+                   "nothing written since is lost");
 
 // Edits one line of a file on its way to a new version, as RewriteLinesEdited
 // does: `line` holds the line's bytes without its line end; `edit` may point
@@ -155,18 +186,30 @@ public:
         QString other;      // Replace: the new version; RemoveFolder: the moved name
         qint64 length = 0;  // Append: the file's length before the change
         bool taken = false; // this process made the step (what undoing looks at)
+        // Append, Create: the bytes the change adds, once they are recorded
+        // (just before they are written).
+        QByteArray written;
+        bool recorded = false;
+        // Replace: the length and SHA-256 (hex) of the version the new one
+        // was made from, once it is written; -1 until then.
+        qint64 oldLength = -1;
+        QByteArray oldSum;
     };
 
 private:
     enum class State { Planning, Begun, Closed };
 
     Entry *entryFor(const QString &path, std::initializer_list<Entry::Kind> kinds);
+    // Adds `lines` to the journal file and flushes it; a failed write is cut
+    // back at once.
+    IoError record(QByteArrayView lines);
 
     QString folder_;
     QString path_;
     QList<Entry> entries_;
     QByteArray body_; // the journal as written, up to and with its end line
     QByteArray sum_;  // the checksum its end line and its commit line carry
+    qint64 size_ = 0; // the journal file's length on disk
     State state_ = State::Planning;
 };
 
@@ -175,12 +218,31 @@ private:
 // Run at start-up and sign-in only, while no other copy of the program can
 // be making a change. A folder without a journal has nothing to do. When a
 // step fails, the journal stays (the next start tries again) and the first
-// failure is reported.
+// failure is reported. A file no longer as the journal says leaves every
+// file as it is (see above): the failure names it, with kChangedSinceReason.
 IoError RecoverJournal(const QString &folder);
 
 // At start-up: recovers the journal of the program folder (the changes of
 // accounts) and then those of every user folder (imports). Every step is
-// taken that can be; the first failure is reported.
-IoError RecoverJournals();
+// taken that can be; the first failure is reported, and `*failedIn` (when
+// given) names the folder whose journal it concerns.
+IoError RecoverJournals(QString *failedIn = nullptr);
+
+// The change a journal records, as its steps tell: in the program folder, a
+// password change (new versions only) or the deletion of an ID (a folder
+// goes); in a user folder, an import (appends and new files and folders
+// only). Anything else, or a journal that cannot be read, is Unknown.
+enum class RecordedChange { Unknown, Import, PasswordChange, AccountDeletion };
+RecordedChange ChangeRecordedIn(const QString &folder);
+
+// The journal file of `folder`.
+QString JournalPath(const QString &folder);
+
+// The refusal of a change of the files in `folder` while an earlier change
+// is not finished (its journal lies there or in the program folder), as
+// begin() refuses one: it says that the change was not made, why, and what
+// to do; `again` gives it in short, for a user who was told already. No
+// failure when no journal is there.
+IoError UnfinishedChangeIn(const QString &folder, bool again = false);
 
 } // namespace modMain

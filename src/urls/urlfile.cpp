@@ -577,7 +577,7 @@ IoError moveOutOfTheWay(const QString &folder, const QString &name, EntryKind ki
 } // namespace
 
 IoError PlaceUrlLeftover(const QString &folder, const QString &leftover,
-                         const CategoryNumbers &categories, QString *undecided) {
+                         const CategoryNumbers &categories, QString *undecided, QString *keptAs) {
     QSet<qint64> indexed;
     if (IoError err = categories(&indexed); err.failed())
         return err.during(kPuttingBackUrls, NothingChanged(kAtSignIn));
@@ -591,20 +591,23 @@ IoError PlaceUrlLeftover(const QString &folder, const QString &leftover,
         if (SizeOfEntry(file) <= 0)
             without.append(file);
     }
-    if (without.size() == 1) {
-        return MoveIntoPlace(leftover, without.first())
-            .during(kPuttingBackUrls,
-                    QStringLiteral("Those URLs are kept in \"%1\". Wayfile tries again at your "
-                                   "next sign-in; if this goes on, close Wayfile and rename that "
-                                   "file to \"%2\".")
-                        .arg(leftover, without.first()));
+    // Every file it could have become holds data: it is an unfinished copy,
+    // or the only copy of URLs one of them lost since.
+    if (without.isEmpty() && !numbers.isEmpty()) {
+        QString kept;
+        IoError err = KeepAside(leftover, &kept);
+        if (keptAs)
+            *keptAs = kept;
+        return err.during(QStringLiteral("Wayfile was setting aside a file of URLs that a change "
+                                         "cut short left in your folder"),
+                          QStringLiteral("Those URLs are kept in \"%1\". Wayfile tries again at "
+                                         "your next sign-in.")
+                              .arg(leftover));
     }
-    // Every file it could have become holds data: it never took the place
-    // of any.
-    if (without.isEmpty() && !numbers.isEmpty())
-        return RemoveUnfinishedCopy(leftover, kAtSignIn);
-    *undecided = without.isEmpty()
-                     ? QStringLiteral("it holds URLs, and you have no Category")
+    *undecided = numbers.isEmpty() ? QStringLiteral("it holds URLs, and you have no Category")
+                 : without.size() == 1
+                     ? QStringLiteral("it holds URLs, but its records do not say which Category "
+                                      "they belong to, and it may not be the one without URLs")
                      : QStringLiteral("it holds URLs, and more than one of your Categories has "
                                       "none");
     return IoError();

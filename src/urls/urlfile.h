@@ -173,14 +173,17 @@ using CategoryNumbers = std::function<IoError(QSet<qint64> *numbers)>;
 // Puts in its place a file of URL records, `leftover`, that another program
 // following the same file format left in `folder` (it rewrites a URL file
 // through such a file, deleting the old file before renaming the new one
-// into place). It becomes the URL file of the one category of the index
-// whose URL file is absent or empty; when every category's file has data, it
-// never took the place of any and, an unfinished copy, is removed. Otherwise
-// (no category, or more than one without URLs) it is left as it is, and
-// `*undecided` says why in words ("it holds URLs, and ..."). A failure says
-// what was being done and where the URLs are kept.
+// into place). A URL record does not say which category it belongs to, so
+// the leftover is never given to a URL file: when every category's file has
+// data, it may be an unfinished copy or the only copy of URLs a file lost
+// since, and is kept aside (KeepAside; `*keptAs` names it, for the user to be
+// told). Otherwise (no category, or categories without URLs, any of which it
+// may belong to) it is left as it is, and `*undecided` says why in words
+// ("it holds URLs, and ..."). A failure says what was being done and where
+// the URLs are kept.
 IoError PlaceUrlLeftover(const QString &folder, const QString &leftover,
-                         const CategoryNumbers &categories, QString *undecided);
+                         const CategoryNumbers &categories, QString *undecided,
+                         QString *keptAs = nullptr);
 
 // Finishes the category deletes that a crash cut short in `folder`, whose
 // entries are `names`: a URL file that a delete set aside

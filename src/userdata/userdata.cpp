@@ -2,6 +2,7 @@
 
 #include "categories/categoryindex.h"
 #include "session/modMain.h"
+#include "storage/journal.h"
 #include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
@@ -98,7 +99,16 @@ IoError UserData::buildIndex() {
 
 // ---- Changes ----
 
+IoError UserData::heldBack() {
+    IoError err = UnfinishedChangeIn(UserFolderPath(userNo()), m_toldUnfinished);
+    if (err.failed())
+        m_toldUnfinished = true;
+    return err;
+}
+
 Change UserData::addCategory(const QString &name) {
+    if (IoError held = heldBack(); held.failed())
+        return Refused(held);
     const Change change = AppendCategory(userNo(), name, stamp());
     if (!change.changed)
         return change;
@@ -110,6 +120,8 @@ Change UserData::addCategory(const QString &name) {
 }
 
 Change UserData::renameCategory(int catNo, const QString &oldName, const QString &name) {
+    if (IoError held = heldBack(); held.failed())
+        return Refused(held);
     const Change change = RenameCategory(userNo(), catNo, name, stamp(), oldName);
     if (!change.changed)
         return change;
@@ -124,6 +136,8 @@ Change UserData::renameCategory(int catNo, const QString &oldName, const QString
 }
 
 Change UserData::deleteCategory(int catNo, const QString &name) {
+    if (IoError held = heldBack(); held.failed())
+        return Refused(held);
     const Change change = DeleteCategoryFiles(userNo(), catNo, name);
     if (!change.changed)
         return change;
@@ -138,6 +152,8 @@ Change UserData::deleteCategory(int catNo, const QString &name) {
 }
 
 Change UserData::addUrl(int catNo, const QString &address, const QString &description) {
+    if (IoError held = heldBack(); held.failed())
+        return Refused(held);
     const QString stored = StoredAddress(address);
     const Change change = AppendUrl(UrlFilePath(userNo(), catNo), stored, description, stamp());
     if (!change.changed)
@@ -151,6 +167,8 @@ Change UserData::addUrl(int catNo, const QString &address, const QString &descri
 }
 
 Change UserData::deleteUrl(int catNo, int urlNo, const QString &address) {
+    if (IoError held = heldBack(); held.failed())
+        return Refused(held);
     const Change change = DeleteUrlRecord(UrlFilePath(userNo(), catNo), urlNo, address);
     if (!change.changed)
         return change;
@@ -163,6 +181,8 @@ Change UserData::deleteUrl(int catNo, int urlNo, const QString &address) {
 
 Change UserData::modifyUrl(int catNo, int urlNo, const QString &oldAddress, const QString &address,
                            const std::optional<QString> &description) {
+    if (IoError held = heldBack(); held.failed())
+        return Refused(held);
     const QString stored = StoredAddress(address);
     const Change change = ReplaceUrlRecord(UrlFilePath(userNo(), catNo), urlNo, stored, description,
                                            stamp(), oldAddress);
@@ -177,6 +197,8 @@ Change UserData::modifyUrl(int catNo, int urlNo, const QString &oldAddress, cons
 
 ImportResult UserData::importBookmarks(const ImportPlan &plan,
                                        const std::function<void(int, int)> &progress) {
+    if (IoError held = heldBack(); held.failed())
+        return Refused<ImportResult>(held);
     ImportResult result = ImportCategories(userNo(), stamp(), plan, progress);
     if (!result.changed)
         return result;
@@ -206,6 +228,7 @@ ImportResult UserData::importBookmarks(const ImportPlan &plan,
 
 void UserData::forget() {
     ResetSession();
+    m_toldUnfinished = false;
     m_categoriesShown->showEvery();
     m_categories->clear();
     clearUrls();

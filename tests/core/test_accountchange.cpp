@@ -540,14 +540,20 @@ TEST_P(FailedSteps, AFinishingThatFailsAtTheStartSaysWhatWasBeingDone) {
         }
         ASSERT_TRUE(started.failed()) << step;
         const QString message = started.message();
-        EXPECT_TRUE(message.startsWith(QStringLiteral(
-            "Wayfile was finishing or undoing a change of several files (an import, a password "
-            "change or the deletion of an ID) that was cut short, but could not ")))
+        // The change is named as its journal records it, and the advice fits
+        // a failing disk.
+        EXPECT_TRUE(message.startsWith(
+            QStringLiteral("Wayfile was finishing or undoing %1 that was cut short, but could "
+                           "not ")
+                .arg(GetParam().change ? QStringLiteral("a password change")
+                                       : QStringLiteral("the deletion of an ID"))))
             << message.toStdString();
         EXPECT_TRUE(message.endsWith(QStringLiteral(
             "Reason: Input/output error.\r\n\r\nNothing is lost: the record of that change is "
-            "kept, and Wayfile tries again at its next start. Please check that the disk has "
-            "room and that Wayfile may write to its folder.")))
+            "kept, and Wayfile tries again at its next start. Until that change is finished, "
+            "the files it changes are half-changed, and Wayfile makes no other change of them. "
+            "Please check the disk: it may be failing or no longer connected. Then close "
+            "Wayfile and start it again.")))
             << message.toStdString();
         EXPECT_TRUE(QFileInfo::exists(path(kJournalName)));
         ASSERT_FALSE(RecoverProgramFolder().failed()) << step;

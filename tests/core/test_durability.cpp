@@ -678,15 +678,29 @@ struct PeerCase {
     const char *content;    // "index", "urls", "mixed" or "empty"
     const char *indexState; // "absent", "empty" or "data"
     const char *urlFiles;   // URL files with data, of categories 1 and 2: "1", "12" or ""
-    const char *outcome;    // "index", "url2", "removed" or "left"
+    const char *outcome;    // "index", "url2", "removed", "kept" or "left"
 };
+
+// What the sign-in tells of a leftover it kept aside under `keptAs`: `what`
+// it holds.
+QString keptLeftoverNotice(const QString &path, const QString &what, const QString &keptAs) {
+    return QStringLiteral("Wayfile found \"%1\", left in your folder by a change that was cut "
+                          "short. It holds %2, and the files it could belong to hold data again, "
+                          "so it may be an unfinished copy or the only copy of some of them. "
+                          "Wayfile kept it as \"%3\". If some of your Categories or URLs are "
+                          "missing, close Wayfile and restore your folder from a backup, or keep "
+                          "that file for someone who can bring its records back; if nothing is "
+                          "missing, you may delete it.")
+        .arg(path, what, keptAs);
+}
 
 class PeerLeftovers : public Durability, public ::testing::WithParamInterface<PeerCase> {};
 
 // Another program rewrites the index through "tmp.DAT" and a URL file through
 // "TMP.DAT" (the same name without case), deleting the old file before the
-// rename. What its crash leaves is put back where it belongs, cleared away
-// when its target has data, or left and told once.
+// rename. What its crash leaves is put back where it belongs; kept aside as
+// ".kept" and told once when its target has data again (it may be the only
+// copy of its records); removed when empty; or left and told once.
 TEST_P(PeerLeftovers, AreFinishedOrClearedAtSignIn) {
     const PeerCase c = GetParam();
     const std::string content = c.content, state = c.indexState, files = c.urlFiles,
@@ -731,6 +745,9 @@ TEST_P(PeerLeftovers, AreFinishedOrClearedAtSignIn) {
         const QString why =
             content == "mixed"
                 ? QStringLiteral("its lines are neither all Category records nor all URL records")
+            : files == "1"
+                ? QStringLiteral("it holds URLs, but its records do not say which Category they "
+                                 "belong to, and it may not be the one without URLs")
                 : QStringLiteral("it holds URLs, and more than one of your Categories has none");
         EXPECT_EQ(notices[0],
                   QStringLiteral("Wayfile found \"%1\", left in your folder by a change that was "
@@ -749,6 +766,21 @@ TEST_P(PeerLeftovers, AreFinishedOrClearedAtSignIn) {
         ToldLeftovers nextRun;
         ASSERT_FALSE(RecoverUserFolder(1, &notices, &nextRun).failed());
         EXPECT_EQ(notices, firstTime);
+    } else if (outcome == "kept") {
+        // Nothing is lost: the leftover is kept byte for byte under a name no
+        // rewrite uses, and told once.
+        const QString kept = leftoverPath + ".kept";
+        EXPECT_FALSE(QFileInfo::exists(leftoverPath));
+        EXPECT_EQ(FileBytes(kept), leftover);
+        EXPECT_EQ(notices,
+                  QStringList{keptLeftoverNotice(leftoverPath,
+                                                 content == "index" ? QStringLiteral("Categories")
+                                                                    : QStringLiteral("URLs"),
+                                                 kept)});
+        notices.clear();
+        ASSERT_FALSE(RecoverUserFolder(1, &notices, &told).failed());
+        EXPECT_TRUE(notices.isEmpty());
+        EXPECT_EQ(FileBytes(kept), leftover);
     } else {
         EXPECT_TRUE(notices.isEmpty());
         EXPECT_FALSE(QFileInfo::exists(leftoverPath));
@@ -766,13 +798,43 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PeerCase{"index_without_an_index", "tmp.DAT", "index", "absent", "", "index"},
         PeerCase{"index_over_an_empty_index", "tmp.dat", "index", "empty", "", "index"},
-        PeerCase{"index_unfinished", "tmp.DAT", "index", "data", "", "removed"},
-        PeerCase{"urls_of_the_one_category_without", "TMP.DAT", "urls", "data", "1", "url2"},
-        PeerCase{"urls_unfinished", "TMP.DAT", "urls", "data", "12", "removed"},
+        PeerCase{"index_while_the_index_has_data", "tmp.DAT", "index", "data", "", "kept"},
+        PeerCase{"urls_while_one_category_has_none", "TMP.DAT", "urls", "data", "1", "left"},
+        PeerCase{"urls_while_every_category_has_some", "TMP.DAT", "urls", "data", "12", "kept"},
         PeerCase{"urls_of_two_categories_without", "TMP.DAT", "urls", "data", "", "left"},
         PeerCase{"neither", "Tmp.Dat", "mixed", "data", "12", "left"},
         PeerCase{"empty", "TMP.DAT", "empty", "data", "12", "removed"}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// A rewrite of the index by another program, cut short after it deleted the
+// old index, and the index made again since (by a sign-in that found none,
+// and a Category added): the leftover holds nineteen Categories the new index
+// lacks. None is lost: the leftover is kept whole under a free name (an
+// earlier one kept there already keeps its name), and told once.
+TEST_F(Durability, ALeftoverOfNineteenCategoriesIsKeptWhenTheIndexHasDataAgain) {
+    QByteArray nineteen;
+    for (int n = 1; n <= 19; ++n)
+        nineteen += category(n, QStringLiteral("Category %1").arg(n));
+    write(user("tmp.DAT"), nineteen);
+    write(user("tmp.DAT.kept"), "kept before\r\n");
+    const QByteArray since = category(20, "Added since");
+    write(index(), since);
+
+    QStringList notices;
+    ToldLeftovers told;
+    const IoError err = RecoverUserFolder(1, &notices, &told);
+    ASSERT_FALSE(err.failed()) << err.message().toStdString();
+    EXPECT_EQ(FileBytes(user("tmp.DAT.kept2")), nineteen);
+    EXPECT_EQ(FileBytes(user("tmp.DAT.kept")), QByteArray("kept before\r\n"));
+    EXPECT_EQ(FileBytes(index()), since);
+    EXPECT_EQ(userFolderEntries(), (QStringList{"CAT.DAT", "tmp.DAT.kept", "tmp.DAT.kept2"}));
+    EXPECT_EQ(notices, QStringList{keptLeftoverNotice(user("tmp.DAT"), QStringLiteral("Categories"),
+                                                      user("tmp.DAT.kept2"))});
+    notices.clear();
+    ASSERT_FALSE(RecoverUserFolder(1, &notices, &told).failed());
+    EXPECT_TRUE(notices.isEmpty());
+    EXPECT_EQ(FileBytes(user("tmp.DAT.kept2")), nineteen);
+}
 
 // --- A registration torn at every cut ----------------------------------------------
 

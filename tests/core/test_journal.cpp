@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QTemporaryDir>
 
 #include <cerrno>
@@ -197,12 +198,22 @@ TEST_F(JournalTest, AnAppendLocksItsFileAndWritesOnce) {
         ASSERT_FALSE(journal.append(user("a.txt"), "more\r\nlines\r\n").failed());
         ASSERT_FALSE(journal.append(user("b.txt"), "new\r\n").failed());
     }
-    ASSERT_EQ(writes.size(), 2);
+    // Before each file's write, the journal records the bytes it adds, in a
+    // write of its own.
+    ASSERT_EQ(writes.size(), 4);
     const QString folder = QFileInfo(user()).canonicalFilePath();
-    EXPECT_EQ(writes[0].file, folder + "/a.txt");
-    EXPECT_EQ(writes[0].data, QByteArray("\r\nmore\r\nlines\r\n"));
-    EXPECT_EQ(writes[1].file, folder + "/b.txt");
-    EXPECT_EQ(writes[1].data, QByteArray("new\r\n"));
+    const auto sha = [](const QByteArray &bytes) {
+        return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+    };
+    EXPECT_EQ(writes[0].file, folder + u'/' + kJournalName);
+    EXPECT_EQ(writes[0].data,
+              "written a.txt 15 " + sha("\r\nmore\r\nlines\r\n") + "\n\r\nmore\r\nlines\r\n\n");
+    EXPECT_EQ(writes[1].file, folder + "/a.txt");
+    EXPECT_EQ(writes[1].data, QByteArray("\r\nmore\r\nlines\r\n"));
+    EXPECT_EQ(writes[2].file, folder + u'/' + kJournalName);
+    EXPECT_EQ(writes[2].data, "written b.txt 5 " + sha("new\r\n") + "\nnew\r\n\n");
+    EXPECT_EQ(writes[3].file, folder + "/b.txt");
+    EXPECT_EQ(writes[3].data, QByteArray("new\r\n"));
     for (const Write &w : std::as_const(writes)) {
         EXPECT_TRUE(w.appending) << w.file.toStdString();
         EXPECT_TRUE(w.locked) << w.file.toStdString();
@@ -353,12 +364,47 @@ TEST_F(JournalTest, IsWrittenInItsDocumentedForm) {
 
     EXPECT_EQ(modeOf(journalFile()), mode_t(0600));
     const QByteArray bytes = FileBytes(journalFile());
-    const QByteArray body = "Wayfile journal 1\n"
+    const QByteArray body = "Wayfile journal 2\n"
                             "append 10 a.txt\n"
                             "create b.txt\n"
                             "mkdir sub\n";
     EXPECT_EQ(bytes, body + "end 3 " +
                          QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex() + "\n");
+}
+
+// Each append's bytes follow the end line, with their count and SHA-256,
+// before they are written; each new version, the length and SHA-256 of the
+// version it was made from, once it is written.
+TEST_F(JournalTest, RecordsWhatEachStepWritesAfterItsEndLine) {
+    write(user("a.txt"), "0123456789");
+    write(user("c.txt"), "old c\r\n");
+    Journal journal(user());
+    for (const IoError &err :
+         {journal.willAppendTo(user("a.txt")), journal.willReplace(user("c.txt")), journal.begin()})
+        ASSERT_FALSE(err.failed()) << err.message().toStdString();
+    const QByteArray head = FileBytes(journalFile());
+    ASSERT_FALSE(journal.append(user("a.txt"), "more\r\n").failed());
+    const QByteArray line = "new c";
+    qsizetype edited = 0;
+    ASSERT_FALSE(journal
+                     .writeNewVersion(
+                         user("c.txt"),
+                         [&line](QByteArrayView &text, bool *) {
+                             text = line;
+                             return true;
+                         },
+                         &edited)
+                     .failed());
+    const auto sha = [](const QByteArray &bytes) {
+        return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+    };
+    EXPECT_TRUE(head.startsWith("Wayfile journal 2\nappend 10 a.txt\nreplace c.txt "
+                                "c.txt.journal-new\nend 2 "));
+    EXPECT_EQ(FileBytes(journalFile()), head + "written a.txt 8 " + sha("\r\nmore\r\n") +
+                                            "\n\r\nmore\r\n\n" + "replacing c.txt 7 " +
+                                            sha("old c\r\n") + "\n");
+    bool committed = false;
+    ASSERT_FALSE(journal.commit(&committed).failed());
 }
 
 // A journal cut short anywhere while it was written (a crash before it was
@@ -387,7 +433,20 @@ TEST_F(JournalTest, ATornJournalIsRemovedAndNothingElseIsTouched) {
     ASSERT_FALSE(RecoverJournal(user()).failed());
     EXPECT_EQ(FileBytes(user("a.txt")), QByteArray("0123456789 and more"));
 
+    // The whole journal is acted on: it recorded no bytes of its own yet, so
+    // what was added since is someone else's, and everything is kept.
     write(journalFile(), whole);
+    EXPECT_EQ(RecoverJournal(user()).message(),
+              QStringLiteral("Wayfile could not take back the change to \"%1\".\r\n\r\nReason: "
+                             "It was changed after an earlier change of several files was cut "
+                             "short: Wayfile left it, and the record of that change, as they are, "
+                             "so that nothing written since is lost.")
+                  .arg(user("a.txt")));
+    EXPECT_EQ(FileBytes(user("a.txt")), QByteArray("0123456789 and more"));
+    EXPECT_EQ(FileBytes(journalFile()), whole);
+    // As the change left them, they are cut back.
+    write(user("a.txt"), "0123456789");
+    QFile::remove(user("b.txt"));
     ASSERT_FALSE(RecoverJournal(user()).failed());
     EXPECT_EQ(FileBytes(user("a.txt")), QByteArray("0123456789"));
     EXPECT_EQ(entries(user()), QStringList{"a.txt"});
@@ -569,6 +628,229 @@ INSTANTIATE_TEST_SUITE_P(
                       StopCase{"between_two_renames", "rename", false, true}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// --- Work done after the crash --------------------------------------------------
+
+// What another program sharing the folder adds after the crash: whole
+// records, in a file of its own choosing.
+const QByteArray kPeerRecords = "peer record 1\r\npeer record 2\r\n";
+
+void appendAsPeer(const QString &path) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::Append)) << path.toStdString();
+    ASSERT_EQ(file.write(kPeerRecords), kPeerRecords.size());
+}
+
+// The files of a folder and their bytes (the journal left out).
+QMap<QString, QByteArray> filesIn(const QString &folder) {
+    QMap<QString, QByteArray> files;
+    for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden)) {
+        if (name != kJournalName)
+            files.insert(name, FileBytes(folder + u'/' + name));
+    }
+    return files;
+}
+
+// The failure a recovery reports when it left a file alone that was changed
+// since.
+QString keptMessage(const QString &action, const QString &path) {
+    return QStringLiteral("Wayfile could not %1 \"%2\".\r\n\r\nReason: It was changed after an "
+                          "earlier change of several files was cut short: Wayfile left it, and "
+                          "the record of that change, as they are, so that nothing written "
+                          "since is lost.")
+        .arg(action, path);
+}
+
+// Whether a journal file's end line was written whole.
+bool wholeJournal(const QByteArray &bytes) {
+    const qsizetype end = bytes.indexOf("\nend ");
+    return end >= 0 && bytes.indexOf('\n', end + 1) >= 0;
+}
+
+class PeerAfterCrash : public JournalTest, public ::testing::WithParamInterface<diskkill::Cut> {};
+
+// An append change stopped dead at every one of its steps (or with that
+// write torn), then another program appends its records to both files
+// before the recovery runs. The recovery never cuts those records away:
+// every file is as the crash left it with the records after it, byte for
+// byte. A journal that was written whole stays, and the recovery says why.
+TEST_P(PeerAfterCrash, AppendsKeepTheRecordsWrittenSince) {
+    int kept = 0;
+    for (int step = 1;; ++step) {
+        ASSERT_LT(step, 100) << "the change never finished";
+        QDir(user()).removeRecursively();
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("USR1")));
+        write(user("a.txt"), "old line\r\n");
+        const forked::Outcome outcome = forked::run([&]() -> QByteArray {
+            SetDiskCalls(diskkill::StopAt(step, GetParam()));
+            Journal journal(user());
+            for (const IoError &err :
+                 {journal.willAppendTo(user("a.txt")), journal.willAppendTo(user("b.txt")),
+                  journal.begin(), journal.append(user("a.txt"), "more\r\n"),
+                  journal.append(user("b.txt"), "new\r\n")}) {
+                if (err.failed())
+                    return err.message().toLatin1();
+            }
+            bool committed = false;
+            const IoError err = journal.commit(&committed);
+            return err.failed() ? err.message().toLatin1() : QByteArray("done");
+        });
+        if (outcome.exited && outcome.status == 0) {
+            ASSERT_EQ(outcome.report, QByteArray("done"));
+            break;
+        }
+        ASSERT_TRUE(outcome.exited && outcome.status == diskkill::kStopped)
+            << step << ": " << outcome.describe();
+        const bool journalThere = QFileInfo::exists(journalFile());
+        appendAsPeer(user("a.txt"));
+        appendAsPeer(user("b.txt"));
+        const QMap<QString, QByteArray> before = filesIn(user());
+
+        const IoError err = RecoverJournal(user());
+        EXPECT_EQ(filesIn(user()), before) << step;
+        if (journalThere && wholeJournal(FileBytes(journalFile()))) {
+            ++kept;
+            EXPECT_TRUE(QFileInfo::exists(journalFile())) << step;
+            // The first file the journal names that was changed since.
+            EXPECT_EQ(err.message(),
+                      keptMessage(QStringLiteral("take back the change to"), user("a.txt")))
+                << step;
+        } else {
+            EXPECT_FALSE(err.failed()) << step << ": " << err.message().toStdString();
+        }
+        if (HasFailure()) {
+            ADD_FAILURE() << "stopped at step " << step;
+            return;
+        }
+    }
+    EXPECT_GT(kept, 2);
+}
+
+// New versions of two files, the change stopped dead at every one of its
+// steps (or with that write torn), then another program appends its records
+// to both files. The recovery never renames a new version over those
+// records: a new version still waiting is set aside under ".kept", with
+// every byte, and the journal stays; the files keep what the peer wrote.
+TEST_P(PeerAfterCrash, NewVersionsAreSetAsideInsteadOfOverwritingIt) {
+    int kept = 0;
+    for (int step = 1;; ++step) {
+        ASSERT_LT(step, 100) << "the change never finished";
+        QDir(user()).removeRecursively();
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("USR1")));
+        write(user("a.txt"), "old a\r\n");
+        write(user("b.txt"), "old b\r\n");
+        const forked::Outcome outcome = forked::run([&]() -> QByteArray {
+            SetDiskCalls(diskkill::StopAt(step, GetParam()));
+            Journal journal(user());
+            for (const IoError &err : {journal.willReplace(user("a.txt")),
+                                       journal.willReplace(user("b.txt")), journal.begin()}) {
+                if (err.failed())
+                    return err.message().toLatin1();
+            }
+            for (const char *name : {"a.txt", "b.txt"}) {
+                const QByteArray line = QByteArray("new ") + name[0];
+                qsizetype edited = 0;
+                const IoError err = journal.writeNewVersion(
+                    user(QLatin1String(name)),
+                    [&line](QByteArrayView &text, bool *) {
+                        text = line;
+                        return true;
+                    },
+                    &edited);
+                if (err.failed())
+                    return err.message().toLatin1();
+            }
+            bool committed = false;
+            const IoError err = journal.commit(&committed);
+            return err.failed() ? err.message().toLatin1() : QByteArray("done");
+        });
+        if (outcome.exited && outcome.status == 0) {
+            ASSERT_EQ(outcome.report, QByteArray("done"));
+            break;
+        }
+        ASSERT_TRUE(outcome.exited && outcome.status == diskkill::kStopped)
+            << step << ": " << outcome.describe();
+        const QByteArray journal =
+            QFileInfo::exists(journalFile()) ? FileBytes(journalFile()) : QByteArray();
+        // A commit line is whole: "commit ", 64 hex digits and a LF.
+        const qsizetype commit = journal.lastIndexOf("\ncommit ");
+        const bool committed = commit >= 0 && journal.size() == commit + 1 + 7 + 64 + 1;
+        appendAsPeer(user("a.txt"));
+        appendAsPeer(user("b.txt"));
+        const QMap<QString, QByteArray> before = filesIn(user());
+
+        const IoError err = RecoverJournal(user());
+        for (const char *name : {"a.txt", "b.txt"})
+            EXPECT_EQ(FileBytes(user(QLatin1String(name))), before.value(QLatin1String(name)))
+                << step << " " << name;
+        QStringList waiting; // the new versions that had not taken their file's place
+        for (const QString &name : before.keys()) {
+            if (name.endsWith(kNewVersionSuffix))
+                waiting.append(name);
+        }
+        if (committed && !waiting.isEmpty()) {
+            ++kept;
+            EXPECT_EQ(FileBytes(journalFile()), journal) << step;
+            const QString first = waiting.first().chopped(kNewVersionSuffix.size());
+            EXPECT_EQ(err.message(),
+                      keptMessage(QStringLiteral("finish the change to"), user(first)))
+                << step;
+            for (const QString &name : waiting) {
+                EXPECT_FALSE(QFileInfo::exists(user(name))) << step;
+                EXPECT_EQ(FileBytes(user(name + ".kept")), before.value(name)) << step;
+            }
+        } else {
+            EXPECT_FALSE(err.failed()) << step << ": " << err.message().toStdString();
+            EXPECT_FALSE(QFileInfo::exists(journalFile())) << step;
+        }
+        if (HasFailure()) {
+            ADD_FAILURE() << "stopped at step " << step;
+            return;
+        }
+    }
+    EXPECT_GE(kept, 1);
+}
+
+// A journal kept for a file changed since keeps every file as it is at each
+// later start, until someone decides: nothing is renamed over the file, and
+// the new version set aside is not taken for one that took its place.
+TEST_F(JournalTest, AKeptJournalStaysKeptAtTheNextStart) {
+    write(user("a.txt"), "old a\r\n");
+    const forked::Outcome outcome = forked::run([&]() -> QByteArray {
+        SetDiskCalls(DiskCalls{
+            .rename = [](const char *, const char *) -> int { ::_exit(diskkill::kStopped); }});
+        Journal journal(user());
+        if (journal.willReplace(user("a.txt")).failed() || journal.begin().failed())
+            return "not begun";
+        const QByteArray line = "new a";
+        qsizetype edited = 0;
+        journal.writeNewVersion(
+            user("a.txt"),
+            [&line](QByteArrayView &text, bool *) {
+                text = line;
+                return true;
+            },
+            &edited);
+        bool committed = false;
+        return journal.commit(&committed).message().toLatin1();
+    });
+    ASSERT_TRUE(outcome.exited && outcome.status == diskkill::kStopped) << outcome.describe();
+    appendAsPeer(user("a.txt"));
+    const QString message = keptMessage(QStringLiteral("finish the change to"), user("a.txt"));
+    EXPECT_EQ(RecoverJournal(user()).message(), message);
+    EXPECT_EQ(RecoverJournal(user()).message(), message);
+    EXPECT_EQ(FileBytes(user("a.txt")), "old a\r\n" + kPeerRecords);
+    EXPECT_EQ(FileBytes(user("a.txt.journal-new.kept")), QByteArray("new a\r\n"));
+    EXPECT_EQ(entries(user()), (QStringList{"a.txt", "a.txt.journal-new.kept", kJournalName}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Journal, PeerAfterCrash,
+                         ::testing::Values(diskkill::Cut::Before, diskkill::Cut::HalfWritten),
+                         [](const auto &info) {
+                             return info.param == diskkill::Cut::Before
+                                        ? std::string("before_the_call")
+                                        : std::string("write_torn");
+                         });
+
 // --- Changes on top of changes ---------------------------------------------------
 
 // While a journal of an interrupted change is still there (its recovery
@@ -579,10 +861,14 @@ TEST_F(JournalTest, NoChangeStartsWhileAnEarlierOneIsUnfinished) {
     Journal journal(dir.path());
     ASSERT_FALSE(journal.willReplace(user("a.txt")).failed());
     const IoError err = journal.begin();
+    // The user is told that the change was not made, why, and what to do.
     EXPECT_EQ(err.message(),
-              QStringLiteral("Wayfile could not finish the change recorded in \"%1\".\r\n\r\n"
-                             "Reason: An earlier change was cut short and has not been finished "
-                             "or undone yet; Wayfile does that when it starts.")
+              QStringLiteral("Your change was not made: an earlier change of your files was cut "
+                             "short and is not finished yet (it is recorded in \"%1\"). Please "
+                             "close Wayfile and start it again, so that it can finish that change "
+                             "first; if another copy of Wayfile is running, close that one too. "
+                             "Should this message come back after the new start, see the message "
+                             "Wayfile shows when you sign in.")
                   .arg(journalFile()));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(kJournalName)));
     EXPECT_EQ(entries(user()), (QStringList{"a.txt", kJournalName}));

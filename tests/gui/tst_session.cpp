@@ -4,14 +4,18 @@
 #include "guitest.h"
 
 #include "accounts/accountfile.h"
+#include "categories/categoryindex.h"
 #include "screens/msgbox.h"
 #include "screens/screens.h"
 #include "screens/statusbar.h"
 #include "session/modMain.h"
 #include "session/singleinstance.h"
+#include "storage/datafile.h"
+#include "storage/journal.h"
 #include "storage/paths.h"
 #include "userdata/sortedlist.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -50,6 +54,7 @@ private slots:
     void startUpUndoesATornRegistration();
     void signInTellsWhatItMovedOutOfTheWay();
     void signInTellsALeftoverItLeavesOncePerRun();
+    void aKeptChangeIsToldAtSignInAndEveryChangeWaits();
     void logoutAnsweredNo();
     void logoutAnsweredYes();
     void signInMovesTheIntroduction();
@@ -203,6 +208,71 @@ void SessionTest::signInTellsALeftoverItLeavesOncePerRun() {
     SignInByKeyboard(main, QStringLiteral("Ann"), QStringLiteral("Pw"));
     QCOMPARE(ShownTexts(), QStringList{success});
     QVERIFY(QFileInfo(env.path(QStringLiteral("USR1/TMP.DAT"))).isDir());
+}
+
+// An import cut short, and a Category added to the index since (by another
+// program): the sign-in keeps every file as it is and says so, with what to
+// do; then no change of the user's files is made, and the first refusal in
+// the sign-in says why and what to do, the later ones in short.
+void SessionTest::aKeptChangeIsToldAtSignInAndEveryChangeWaits() {
+    GuiTestEnv env;
+    frmMain &main = env.mainWindow();
+    WriteUserFiles({{"Home", 1}});
+    const QString index = env.path(QStringLiteral("USR1/CAT.DAT"));
+    const QByteArray body =
+        "Wayfile journal 2\nappend " + QByteArray::number(FileBytes(index).size()) + " CAT.DAT\n";
+    const QString journal = env.path(QStringLiteral("USR1/wayfile.journal"));
+    WriteFileBytes(journal, body + "end 1 " +
+                                QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex() +
+                                "\n");
+    QVERIFY(!modMain::AppendLine(index,
+                                 modMain::CategoryRecordLine(2, QStringLiteral("Work"),
+                                                             modMain::MakePassStamp(kTestPassword)))
+                 .failed());
+    const QByteArray indexBefore = FileBytes(index);
+
+    SignInByKeyboard(main, kTestUser, kTestPassword);
+    QCOMPARE(ShownTexts(),
+             (QStringList{
+                 QStringLiteral(
+                     "Wayfile was finishing or undoing an import of bookmarks that was cut short, "
+                     "but could not take back the change to \"%1\".\r\n\r\nReason: It was "
+                     "changed after an earlier change of several files was cut short: Wayfile "
+                     "left it, and the record of that change, as they are, so that nothing "
+                     "written since is lost.\r\n\r\nUntil that change is finished, the files "
+                     "it changes are half-changed, and Wayfile makes no other change of them. "
+                     "Nothing was cut back, deleted or replaced: the record of the change is "
+                     "kept in \"%2\", and any new versions it had written are kept beside their "
+                     "files, under names ending in \".kept\". If something is missing, close "
+                     "Wayfile and restore the folder from a backup. If everything you need is "
+                     "there, close Wayfile, delete \"%2\" and start Wayfile again.")
+                     .arg(index, journal),
+                 QStringLiteral("               Success! You are now logged into the "
+                                "program.\r\n\r\nNow you can View, Edit, Add or Modify your "
+                                "URL's and Categories.")}));
+    MsgBox::reset();
+
+    QTest::mouseClick(main.cmdCat, Qt::LeftButton);
+    QTest::mouseClick(main.cmdCatViewA, Qt::LeftButton);
+    TypeInto(main.txtCatAdd, QStringLiteral("News"));
+    QTest::keyClick(main.txtCatAdd, Qt::Key_Return);
+    QCOMPARE(ShownTexts(),
+             QStringList{QStringLiteral(
+                             "Your change was not made: an earlier change of your files was cut "
+                             "short and is not finished yet (it is recorded in \"%1\"). Please "
+                             "close Wayfile and start it again, so that it can finish that change "
+                             "first; if another copy of Wayfile is running, close that one too. "
+                             "Should this message come back after the new start, see the message "
+                             "Wayfile shows when you sign in.")
+                             .arg(journal)});
+    MsgBox::reset();
+    QTest::keyClick(main.txtCatAdd, Qt::Key_Return);
+    QCOMPARE(ShownTexts(),
+             QStringList{QStringLiteral("Your change was not made: the earlier change that was "
+                                        "cut short is still not finished. Please close Wayfile "
+                                        "and start it again.")});
+    QCOMPARE(FileBytes(index), indexBefore);
+    QVERIFY(QFileInfo::exists(journal));
 }
 
 void SessionTest::logoutAnsweredNo() {
