@@ -38,8 +38,9 @@ constexpr char kFirstHeader[] = "Wayfile journal 1";
 const QString kTakeBack = QStringLiteral("take back the change to");
 const QString kFinishOn = QStringLiteral("finish the change to");
 // A journal names every file of its change once, and holds the bytes its
-// appends add: as much as an import adds at the most.
-constexpr qint64 kMaxJournalSize = 256 * 1024 * 1024;
+// appends add: the records of the largest import (a bookmark file of 256 MB
+// at the most, whose records take less room than its markup) fit well.
+constexpr qint64 kMaxJournalSize = 1024ll * 1024 * 1024;
 
 QByteArray nameOf(const QString &path) {
     return QFile::encodeName(path);
