@@ -8,6 +8,7 @@
 #include "recovery/recovery.h"
 #include "session/modMain.h"
 #include "storage/datafile.h"
+#include "storage/journal.h"
 #include "storage/paths.h"
 #include "storage/records.h"
 #include "urls/urlfile.h"
@@ -17,12 +18,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include <sys/stat.h>
@@ -835,6 +839,91 @@ TEST_F(Durability, ALeftoverOfNineteenCategoriesIsKeptWhenTheIndexHasDataAgain) 
     EXPECT_TRUE(notices.isEmpty());
     EXPECT_EQ(FileBytes(user("tmp.DAT.kept2")), nineteen);
 }
+
+// --- An import cut short that cannot be undone -------------------------------------
+
+struct UndoFault {
+    const char *name;
+    int error;          // what cutting the file back fails with; 0: the journal is unreadable
+    const char *reason; // the system's reason for it
+    const char *advice; // what the message ends with
+};
+
+void PrintTo(const UndoFault &c, std::ostream *os) {
+    *os << c.name;
+}
+
+class UndoFaults : public Durability, public ::testing::WithParamInterface<UndoFault> {};
+
+// An import cut short after it appended to a URL file, then a sign-in whose
+// undo fails: the message names the import, says that its files stay
+// half-changed, and gives the advice that fits the reason; the journal and
+// the file stay as they are.
+TEST_P(UndoFaults, NameTheImportAndAdviseByTheReason) {
+    const UndoFault fault = GetParam();
+    const QByteArray added = "more\r\n";
+    QByteArray body = fault.error ? "Wayfile journal 2\nappend 10 CAT5.DAT\n"
+                                  : "Wayfile journal 2\nshred 10 CAT5.DAT\n";
+    const QByteArray journal =
+        body + "end 1 " + QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex() +
+        "\nwritten CAT5.DAT 6 " +
+        QCryptographicHash::hash(added, QCryptographicHash::Sha256).toHex() + "\n" + added + "\n";
+    write(user(kJournalName), journal);
+    write(user("CAT5.DAT"), "0123456789" + added);
+
+    IoError err;
+    {
+        const int error = fault.error;
+        const DiskCallsOverride calls(DiskCalls{.truncate = [error](int, qint64) {
+            errno = error;
+            return -1;
+        }});
+        err = RecoverUserFolder(1);
+    }
+    const QString doing =
+        fault.error ? QStringLiteral("Wayfile was finishing or undoing an import of bookmarks "
+                                     "that was cut short, but could not restore \"%1\".\r\n\r\n"
+                                     "Reason: %2.\r\n\r\n")
+                          .arg(user("CAT5.DAT"), QString::fromLatin1(fault.reason))
+                    : QStringLiteral("Wayfile was finishing or undoing a change of several files "
+                                     "(an import, a password change or the deletion of an ID) "
+                                     "that was cut short, but could not finish the change recorded "
+                                     "in \"%1\".\r\n\r\nReason: It holds a step this version of "
+                                     "Wayfile does not know (\"shred 10 CAT5.DAT\").\r\n\r\n")
+                          .arg(user(kJournalName));
+    EXPECT_EQ(err.message(), doing + QString::fromLatin1(fault.advice).arg(user(kJournalName)));
+    EXPECT_EQ(FileBytes(user(kJournalName)), journal);
+    EXPECT_EQ(FileBytes(user("CAT5.DAT")), "0123456789" + added);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recovery, UndoFaults,
+    ::testing::Values(
+        UndoFault{"disk_full", ENOSPC, "No space left on device",
+                  "Nothing is lost: the record of that change is kept, and Wayfile tries again at "
+                  "your next sign-in. Until that change is finished, the files it changes are "
+                  "half-changed, and Wayfile makes no other change of them. Please free some "
+                  "space on the disk, then close Wayfile and start it again."},
+        UndoFault{"read_only", EROFS, "Read-only file system",
+                  "Nothing is lost: the record of that change is kept, and Wayfile tries again at "
+                  "your next sign-in. Until that change is finished, the files it changes are "
+                  "half-changed, and Wayfile makes no other change of them. Please make sure "
+                  "that Wayfile may write to its folder and the files in it (the disk may be "
+                  "read-only, or their permissions changed), then close Wayfile and start it "
+                  "again."},
+        UndoFault{"disk_failing", EIO, "Input/output error",
+                  "Nothing is lost: the record of that change is kept, and Wayfile tries again at "
+                  "your next sign-in. Until that change is finished, the files it changes are "
+                  "half-changed, and Wayfile makes no other change of them. Please check the "
+                  "disk: it may be failing or no longer connected. Then close Wayfile and start "
+                  "it again."},
+        UndoFault{"journal_unreadable", 0, "",
+                  "Until that change is finished, the files it changes are half-changed, and "
+                  "Wayfile makes no other change of them. The record of that change, \"%1\", is "
+                  "kept as it is; it may have been written by another version of Wayfile. Finish "
+                  "the change with the version that made it, or close Wayfile and restore the "
+                  "folder from a backup."}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 // --- A registration torn at every cut ----------------------------------------------
 
