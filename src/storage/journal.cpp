@@ -231,8 +231,8 @@ IoError lookAt(const QString &path, qint64 from, qint64 keep, FileLook *look) {
 
 // Whether the recovery may take the step of `e` that it is about to take
 // (undo it, or for a committed change finish it), as the journal says the
-// file must look; `*changed` is cleared when it may not. A journal of the
-// first version says nothing, and anything may be done.
+// file must look; `*allowed` is cleared when it may not. Asked only of a
+// journal of the second version (the first says nothing of the files).
 IoError mayTouch(const Journal::Entry &e, bool committed, bool *allowed) {
     *allowed = true;
     FileLook look;
@@ -270,8 +270,12 @@ IoError mayTouch(const Journal::Entry &e, bool committed, bool *allowed) {
             *allowed = !entryExists(e.other + kKeptSuffix);
             return IoError();
         }
-        if (e.oldLength < 0)
-            return IoError(); // a journal of the first version
+        // A committed change recorded its old version before the commit line;
+        // without that record the new version is not this change's.
+        if (e.oldLength < 0) {
+            *allowed = false;
+            return IoError();
+        }
         if (IoError err = lookAt(e.path, 0, 0, &look); err.failed())
             return err;
         *allowed = look.exists && look.length == e.oldLength && look.sum == e.oldSum;
