@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -125,6 +127,57 @@ TEST_P(EveryChange, KeepsTheListsAndTheIndexInStepWithTheFiles) {
     ASSERT_FALSE(again.loadUrls(1, QStringLiteral("Work")).error.failed());
     EXPECT_EQ(entries(again.categories()), GetParam().categories);
     EXPECT_EQ(entries(again.urls()), GetParam().urls);
+}
+
+// Every change waits while the journal of an earlier change cut short is
+// still there (its recovery kept it): nothing is written, the lists stay,
+// and the refusal says so, in full the first time in a sign-in and in short
+// after that; a new sign-in says it in full again.
+TEST_P(EveryChange, WaitsWhileAnEarlierChangeIsNotFinished) {
+    UserData data;
+    ASSERT_FALSE(data.loadCategories().error.failed());
+    ASSERT_FALSE(data.loadUrls(1, QStringLiteral("Work")).error.failed());
+    const QString journal = dir.filePath(QStringLiteral("USR1/wayfile.journal"));
+    {
+        QFile file(journal);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QMap<QString, QByteArray> files;
+    for (const QString &name : QDir(dir.filePath(QStringLiteral("USR1"))).entryList(QDir::Files)) {
+        QFile file(dir.filePath(QStringLiteral("USR1/") + name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        files.insert(name, file.readAll());
+    }
+    const QString full =
+        QStringLiteral("Your change was not made: an earlier change of your files was cut short "
+                       "and is not finished yet (it is recorded in \"%1\"). Please close Wayfile "
+                       "and start it again, so that it can finish that change first; if another "
+                       "copy of Wayfile is running, close that one too. Should this message come "
+                       "back after the new start, see the message Wayfile shows when you sign in.")
+            .arg(journal);
+    const QString again = QStringLiteral("Your change was not made: the earlier change that was "
+                                         "cut short is still not finished. Please close Wayfile "
+                                         "and start it again.");
+
+    for (const QString &expected : {full, again, again}) {
+        const Change change = GetParam().make(data);
+        EXPECT_FALSE(change.changed);
+        EXPECT_EQ(change.error.message(), expected);
+    }
+    data.forget(); // signed out: the next sign-in is told in full
+    UserNo = 1;
+    PassStamp = MakePassStamp(kMine);
+    ASSERT_FALSE(data.loadCategories().error.failed());
+    EXPECT_EQ(GetParam().make(data).error.message(), full);
+
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        QFile file(dir.filePath(QStringLiteral("USR1/") + it.key()));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), it.value()) << it.key().toStdString();
+    }
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("USR1"))).entryList(QDir::Files).size(),
+              files.size());
+    EXPECT_EQ(entries(data.categories()), (QStringList{"2=Home", "1=Work"}));
 }
 
 ImportPlan travelPlan() {
