@@ -528,6 +528,12 @@ QByteArray journalBody(const QString &folder, const QList<Journal::Entry> &entri
     return body;
 }
 
+// The record of the bytes an append adds to the file at `path`.
+QByteArray writtenBlock(const QString &folder, const QString &path, QByteArrayView written) {
+    return "written " + pathWord(folder, path) + ' ' + QByteArray::number(written.size()) + ' ' +
+           checksum(written) + '\n' + written.toByteArray() + '\n';
+}
+
 // Removes a journal file and flushes its folder; the folder's flush failing
 // is a warning.
 IoError removeJournal(const QString &path) {
@@ -600,6 +606,15 @@ IoError Journal::willAppendTo(const QString &path) {
         e.length = st.st_size;
     }
     entries_.append(e);
+    return IoError();
+}
+
+IoError Journal::willAppendTo(const QString &path, QByteArrayView bytes) {
+    if (IoError err = willAppendTo(path); err.failed())
+        return err;
+    Entry *e = entryFor(path, {Entry::Append, Entry::Create});
+    e->written = bytes.toByteArray();
+    e->recorded = false; // until begin() has written them
     return IoError();
 }
 
@@ -683,7 +698,14 @@ IoError Journal::begin() {
     if (!created)
         return unfinished(path_);
     diskio::IgnoreFileSizeSignal();
-    int error = diskio::WriteAll(file.get(), body_);
+    // The bytes of the appends declared with them follow the end line, as
+    // append() would record them.
+    QByteArray bytes = body_;
+    for (const Entry &e : std::as_const(entries_)) {
+        if ((e.kind == Entry::Append || e.kind == Entry::Create) && !e.written.isEmpty())
+            bytes += writtenBlock(folder_, e.path, e.written);
+    }
+    int error = diskio::WriteAll(file.get(), bytes);
     if (!error)
         error = diskio::SyncFile(file.get());
     if (!error)
@@ -697,7 +719,9 @@ IoError Journal::begin() {
         diskio::Remove(path_);
         return Failed(path_, kCreate, error);
     }
-    size_ = body_.size();
+    size_ = bytes.size();
+    for (Entry &e : entries_)
+        e.recorded = !e.written.isEmpty();
     state_ = State::Begun;
     return IoError();
 }
@@ -721,9 +745,9 @@ IoError Journal::append(const QString &path, QByteArrayView bytes) {
     // The bytes that go out are recorded in the journal first, so that a
     // recovery can tell them from what someone else may add after them.
     const auto recordWritten = [this, e](QByteArrayView written) {
-        IoError err = record("written " + pathWord(folder_, e->path) + ' ' +
-                             QByteArray::number(written.size()) + ' ' + checksum(written) + '\n' +
-                             written.toByteArray() + '\n');
+        if (e->recorded && e->written == written)
+            return IoError(); // recorded by begin()
+        IoError err = record(writtenBlock(folder_, e->path, written));
         if (err.failed()) {
             // Told as the write to the file it was for: that is what did not
             // happen, for the reason the journal gives.

@@ -132,6 +132,12 @@ public:
     // when there is no such file, made. A file its user may not write to is
     // refused now ("Permission denied"), as an append would refuse it.
     IoError willAppendTo(const QString &path);
+    // The same, with the bytes the append will add (as append() will be
+    // given them), for a change that knows them before it begins: begin()
+    // records them with the journal, in its one flushed write, and the
+    // append then needs no write to the journal of its own (unless the file
+    // lacks a last line end, which the append adds in front of them).
+    IoError willAppendTo(const QString &path, QByteArrayView bytes);
     // Declares a folder that will be made.
     IoError willMakeFolder(const QString &path);
     // Declares that `path`, an existing file, will get a new version. A file

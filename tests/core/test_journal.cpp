@@ -843,6 +843,72 @@ TEST_F(JournalTest, AKeptJournalStaysKeptAtTheNextStart) {
     EXPECT_EQ(entries(user()), (QStringList{"a.txt", "a.txt.journal-new.kept", kJournalName}));
 }
 
+// Bytes declared before the change begins are recorded with the journal, in
+// its one write: their append writes only its file. A file without a last
+// line end gets one in front of them, and those bytes are recorded anew.
+TEST_F(JournalTest, BytesDeclaredBeforehandAreRecordedWithTheJournal) {
+    write(user("a.txt"), "0123456789");
+    Journal journal(user());
+    for (const IoError &err : {journal.willAppendTo(user("a.txt"), "more\r\n"),
+                               journal.willAppendTo(user("b.txt"), "new\r\n"), journal.begin()})
+        ASSERT_FALSE(err.failed()) << err.message().toStdString();
+    const auto sha = [](const QByteArray &bytes) {
+        return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+    };
+    const QByteArray body = "Wayfile journal 2\nappend 10 a.txt\ncreate b.txt\n";
+    const QByteArray head = body + "end 2 " + sha(body) + "\nwritten a.txt 6 " + sha("more\r\n") +
+                            "\nmore\r\n\nwritten b.txt 5 " + sha("new\r\n") + "\nnew\r\n\n";
+    EXPECT_EQ(FileBytes(journalFile()), head);
+
+    QStringList written; // the files each write went to
+    {
+        const DiskCallsOverride calls(
+            DiskCalls{.write = [&written](int fd, const char *data, qint64 size) -> qint64 {
+                written.append(QFileInfo(fileOf(fd)).fileName());
+                return ::write(fd, data, size_t(size));
+            }});
+        ASSERT_FALSE(journal.append(user("b.txt"), "new\r\n").failed());
+        ASSERT_FALSE(journal.append(user("a.txt"), "more\r\n").failed());
+    }
+    EXPECT_EQ(written, (QStringList{"b.txt", kJournalName, "a.txt"}));
+    EXPECT_EQ(FileBytes(journalFile()),
+              head + "written a.txt 8 " + sha("\r\nmore\r\n") + "\n\r\nmore\r\n\n");
+    bool committed = false;
+    ASSERT_FALSE(journal.commit(&committed).failed());
+    EXPECT_EQ(FileBytes(user("a.txt")), QByteArray("0123456789\r\nmore\r\n"));
+    EXPECT_EQ(FileBytes(user("b.txt")), QByteArray("new\r\n"));
+}
+
+// Stopped after the append of bytes declared beforehand: the next start
+// takes it back; with records another program added since, it keeps them.
+TEST_F(JournalTest, BytesDeclaredBeforehandAreTakenBackOnlyWhenAlone) {
+    for (const bool peer : {false, true}) {
+        QDir(user()).removeRecursively();
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("USR1")));
+        const forked::Outcome outcome = forked::run([this]() -> QByteArray {
+            Journal journal(user());
+            for (const IoError &err : {journal.willAppendTo(user("b.txt"), "new\r\n"),
+                                       journal.begin(), journal.append(user("b.txt"), "new\r\n")})
+                if (err.failed())
+                    return err.message().toLatin1();
+            ::_exit(diskkill::kStopped);
+        });
+        ASSERT_TRUE(outcome.exited && outcome.status == diskkill::kStopped) << outcome.describe();
+        if (peer)
+            appendAsPeer(user("b.txt"));
+        const IoError err = RecoverJournal(user());
+        if (peer) {
+            EXPECT_EQ(err.message(),
+                      keptMessage(QStringLiteral("take back the change to"), user("b.txt")));
+            EXPECT_EQ(FileBytes(user("b.txt")), "new\r\n" + kPeerRecords);
+            EXPECT_TRUE(QFileInfo::exists(journalFile()));
+        } else {
+            EXPECT_FALSE(err.failed()) << err.message().toStdString();
+            EXPECT_EQ(entries(user()), QStringList());
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Journal, PeerAfterCrash,
                          ::testing::Values(diskkill::Cut::Before, diskkill::Cut::HalfWritten),
                          [](const auto &info) {
