@@ -156,12 +156,33 @@ ImportResult ImportCategories(int userNo, const QString &stamp, const ImportPlan
     if (records == 0)
         return ImportResult(); // nothing to write
 
+    // The records of each file are made before the journal begins, so that
+    // it records them all in its one write.
+    QByteArray indexBlock;
+    for (const NewCategory &category : std::as_const(added)) {
+        indexBlock += CategoryRecordLine(category.number, category.name, stamp).toLatin1();
+        indexBlock += "\r\n";
+    }
+    QList<QByteArray> blocks;
+    blocks.reserve(files.size());
+    for (const FileWork &work : std::as_const(files)) {
+        QByteArray block;
+        qint64 number = work.firstNumber;
+        for (const PlannedUrl *url : work.urls) {
+            block +=
+                UrlRecordLine(number++, url->address, StoredDescription(url->description), stamp)
+                    .toLatin1();
+            block += "\r\n";
+        }
+        blocks.append(block);
+    }
+
     Journal journal(folder);
     ImportResult change;
-    if (!added.isEmpty() && !change.error.take(journal.willAppendTo(indexPath)))
+    if (!added.isEmpty() && !change.error.take(journal.willAppendTo(indexPath, indexBlock)))
         return change;
-    for (const FileWork &work : std::as_const(files)) {
-        if (!change.error.take(journal.willAppendTo(work.path)))
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (!change.error.take(journal.willAppendTo(files[i].path, blocks[i])))
             return change;
     }
     if (!change.error.take(journal.begin()))
@@ -171,12 +192,7 @@ ImportResult ImportCategories(int userNo, const QString &stamp, const ImportPlan
     if (progress)
         progress(done, records);
     if (!added.isEmpty()) {
-        QByteArray block;
-        for (const NewCategory &category : std::as_const(added)) {
-            block += CategoryRecordLine(category.number, category.name, stamp).toLatin1();
-            block += "\r\n";
-        }
-        if (IoError err = journal.append(indexPath, block); err.failed()) {
+        if (IoError err = journal.append(indexPath, indexBlock); err.failed()) {
             change.error = journal.abandon(err);
             return change;
         }
@@ -184,22 +200,14 @@ ImportResult ImportCategories(int userNo, const QString &stamp, const ImportPlan
         if (progress)
             progress(done, records);
     }
-    constexpr int kProgressStep = 250;
-    for (const FileWork &work : std::as_const(files)) {
-        QByteArray block;
-        qint64 number = work.firstNumber;
-        for (const PlannedUrl *url : work.urls) {
-            block +=
-                UrlRecordLine(number++, url->address, StoredDescription(url->description), stamp)
-                    .toLatin1();
-            block += "\r\n";
-            if (++done % kProgressStep == 0 && progress)
-                progress(done, records);
-        }
-        if (IoError err = journal.append(work.path, block); err.failed()) {
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (IoError err = journal.append(files[i].path, blocks[i]); err.failed()) {
             change.error = journal.abandon(err);
             return change;
         }
+        done += int(files[i].urls.size());
+        if (progress)
+            progress(done, records);
     }
 
     bool committed = false;

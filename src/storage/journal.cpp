@@ -698,14 +698,7 @@ IoError Journal::begin() {
     if (!created)
         return unfinished(path_);
     diskio::IgnoreFileSizeSignal();
-    // The bytes of the appends declared with them follow the end line, as
-    // append() would record them.
-    QByteArray bytes = body_;
-    for (const Entry &e : std::as_const(entries_)) {
-        if ((e.kind == Entry::Append || e.kind == Entry::Create) && !e.written.isEmpty())
-            bytes += writtenBlock(folder_, e.path, e.written);
-    }
-    int error = diskio::WriteAll(file.get(), bytes);
+    int error = diskio::WriteAll(file.get(), body_);
     if (!error)
         error = diskio::SyncFile(file.get());
     if (!error)
@@ -719,10 +712,22 @@ IoError Journal::begin() {
         diskio::Remove(path_);
         return Failed(path_, kCreate, error);
     }
-    size_ = bytes.size();
-    for (Entry &e : entries_)
-        e.recorded = !e.written.isEmpty();
+    size_ = body_.size();
     state_ = State::Begun;
+
+    // The bytes of the appends declared with them follow the end line, as
+    // append() would record them, all in one write. Should the disk not take
+    // them, each append records its own bytes, and the failure is told as
+    // that append's.
+    QByteArray blocks;
+    for (const Entry &e : std::as_const(entries_)) {
+        if ((e.kind == Entry::Append || e.kind == Entry::Create) && !e.written.isEmpty())
+            blocks += writtenBlock(folder_, e.path, e.written);
+    }
+    if (!blocks.isEmpty() && !record(blocks).failed()) {
+        for (Entry &e : entries_)
+            e.recorded = !e.written.isEmpty();
+    }
     return IoError();
 }
 

@@ -134,7 +134,7 @@ public:
     IoError willAppendTo(const QString &path);
     // The same, with the bytes the append will add (as append() will be
     // given them), for a change that knows them before it begins: begin()
-    // records them with the journal, in its one flushed write, and the
+    // records the bytes of all such appends in one flushed write, and each
     // append then needs no write to the journal of its own (unless the file
     // lacks a last line end, which the append adds in front of them).
     IoError willAppendTo(const QString &path, QByteArrayView bytes);
