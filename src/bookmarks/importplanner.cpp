@@ -53,22 +53,82 @@ QString fittedDescription(const QString &text) {
     return d;
 }
 
+// A category's name as the names of a folder and of the folders around it
+// make it: kept only as long as it can be stored, so that a folder deep in
+// the file costs no more than one near the top.
+struct CategoryName {
+    QString names;         // the names that are not empty joined by " / ", as the file gives
+                           // them, at most kImportedCategoryNameMaxLength characters
+    bool namesCut = false; // whether the names go on past that
+    QString mapped;        // the same by MapToStorable, without the blanks at its start, at most
+                           // kImportedCategoryNameMaxLength characters
+    bool mappedCut = false;
+
+    // The name of a folder named `name` inside this one.
+    CategoryName inner(QStringView name) const {
+        CategoryName out = *this;
+        if (name.isEmpty())
+            return out;
+        const QStringView joint = names.isEmpty() ? QStringView() : QStringView(u" / ");
+        if (!namesCut)
+            out.namesCut = !appendUpTo(&out.names, joint, name);
+        if (!mappedCut) {
+            QString piece = MapToStorable(joint).text + MapToStorable(name).text;
+            if (out.mapped.isEmpty())
+                piece = TrimStartBlanks(piece).toString();
+            out.mappedCut = !appendUpTo(&out.mapped, {}, piece);
+        }
+        return out;
+    }
+
+private:
+    static QStringView TrimStartBlanks(QStringView text) {
+        qsizetype from = 0;
+        while (from < text.size() && text[from] == u' ')
+            ++from;
+        return text.sliced(from);
+    }
+
+    // Appends `a` and `b` to `to` while it has room; false when they did not
+    // fit whole. A cut never splits a surrogate pair.
+    static bool appendUpTo(QString *to, QStringView a, QStringView b) {
+        for (const QStringView part : {a, b}) {
+            qsizetype room = kImportedCategoryNameMaxLength - to->size();
+            if (part.size() <= room) {
+                to->append(part);
+                continue;
+            }
+            if (room > 0 && part[room - 1].isHighSurrogate())
+                --room;
+            to->append(part.first(room));
+            return false;
+        }
+        return true;
+    }
+};
+
 class Planner {
 public:
-    Planner(const BookmarkFile &file, const ImportTarget &target) : file_(file), target_(target) {
+    Planner(const BookmarkFile &file, const ImportTarget &target)
+        : file_(file), target_(target), openAt_(file.folders.size(), -1) {
         for (const ListEntry &entry : target.categories)
             existing_.insert(entry.text.toUpper(), entry); // names are unique, letter case ignored
+        // Links outside every folder, and in folders without names, go to
+        // the category the heading names.
+        heading_ = CategoryName().inner(file.heading.isEmpty() ? QStringLiteral("Bookmarks")
+                                                               : file.heading);
+        open_.append(OpenFolder());
     }
 
     ImportPreview run() {
         // Links and empty folders in the order of the file.
         const QList<BookmarkLink> &links = file_.links;
-        const QList<BookmarkFolder> &folders = file_.emptyFolders;
+        const QList<EmptyFolder> &empty = file_.emptyFolders;
         qsizetype l = 0;
-        qsizetype f = 0;
-        while (l < links.size() || f < folders.size()) {
-            if (f < folders.size() && (l == links.size() || folders[f].line < links[l].line))
-                addFolder(folders[f++]);
+        qsizetype e = 0;
+        while (l < links.size() || e < empty.size()) {
+            if (e < empty.size() && (l == links.size() || empty[e].linksBefore <= l))
+                addFolder(empty[e++].folder);
             else
                 addLink(links[l++]);
         }
@@ -78,83 +138,110 @@ public:
 private:
     // One category of the file, under its name as it is stored.
     struct Slot {
-        QString name;       // as stored: the existing category's name, or the new name
-        int number = 0;     // the existing category's number; 0 for a new one
-        int planned = -1;   // its index in the plan; -1 while nothing is planned for it
-        int refused = -1;   // its index among the refusals; -1 when nothing was refused
-        qint64 room = 0;    // how many URLs it can still receive
-        QSet<QString> seen; // identities of the addresses already planned for it
+        QString name;           // as stored: the existing category's name, or the new name
+        int number = 0;         // the existing category's number; 0 for a new one
+        int planned = -1;       // its index in the plan; -1 while nothing is planned for it
+        int refused = -1;       // its index among the refusals; -1 when nothing was refused
+        qint64 room = 0;        // how many URLs it can still receive
+        QSet<QString> seen;     // identities of the addresses already planned for it
+        QSet<QString> names;    // the names of the file it was given, as the file gives them
+        bool cutListed = false; // whether a name cut to fit it has been listed
     };
 
-    // The folders of a link or an empty folder, and the category they name.
-    struct Folders {
-        qsizetype slot = 0;
+    // A folder around the link or empty folder being planned, and the
+    // category it names.
+    struct OpenFolder {
+        int folder = -1; // its index among the file's folders; -1 for the top
+        CategoryName name;
+        qsizetype slot = -1; // its category; -1 until asked
         QString fromFile;    // the category's name as the file gives it
         QString fitted;      // the same, made to fit
-        bool listed = false; // whether the change of the name has been listed
+        bool cut = false;    // whether the name was cut to fit
+        bool listed = false; // whether its change has been listed
     };
 
-    // The category for a link or folder in `folders`.
-    Folders &foldersOf(const QStringList &folders) {
-        const QString key = folders.join(QChar(0));
-        if (const auto found = folders_.find(key); found != folders_.end())
-            return *found;
-
-        Folders entry;
-        QStringList names;
-        for (const QString &name : folders) {
-            if (!name.isEmpty())
-                names << name;
+    // The folder `folder` (-1 for the top), and the folders around it, as
+    // the open ones. Links and folders come in the order of the file, so a
+    // folder is opened once and stays open until its last link is planned.
+    OpenFolder &enter(int folder) {
+        QList<int> outside; // the folders to open, innermost first
+        int f = folder;
+        while (f >= 0 && openAt_[f] < 0) {
+            outside.append(f);
+            f = file_.folders[f].parent;
         }
-        entry.fromFile = names.join(QStringLiteral(" / "));
-        if (entry.fromFile.isEmpty())
-            entry.fromFile = file_.heading.isEmpty() ? QStringLiteral("Bookmarks") : file_.heading;
-        entry.fitted = TrimBlanks(MapToStorable(entry.fromFile).text);
-        if (entry.fitted.isEmpty())
-            entry.fitted = QStringLiteral("Bookmarks");
+        const qsizetype keep = f < 0 ? 1 : openAt_[f] + 1;
+        while (open_.size() > keep) {
+            openAt_[open_.last().folder] = -1;
+            open_.removeLast();
+        }
+        for (qsizetype i = outside.size() - 1; i >= 0; --i) {
+            OpenFolder inner;
+            inner.folder = outside[i];
+            inner.name = open_.last().name.inner(file_.folders[inner.folder].name);
+            openAt_[inner.folder] = int(open_.size());
+            open_.append(std::move(inner));
+        }
+        return open_.last();
+    }
 
-        const QString upper = entry.fitted.toUpper();
+    // The category of an open folder.
+    Slot &slotOf(OpenFolder &open) {
+        if (open.slot >= 0)
+            return slots_[open.slot];
+        const CategoryName &name = open.name.names.isEmpty() ? heading_ : open.name;
+        open.fromFile = name.namesCut ? name.names + QChar(0x2026) : name.names;
+        open.fitted = TrimBlanks(name.mapped);
+        if (open.fitted.isEmpty())
+            open.fitted = QStringLiteral("Bookmarks");
+        open.cut = name.mappedCut;
+
+        const QString upper = open.fitted.toUpper();
         if (const auto found = slotOfName_.constFind(upper); found != slotOfName_.cend()) {
-            entry.slot = *found;
-        } else {
-            // A name another password's category has is taken, as Add
-            // Category would refuse it: the new category gets the first free
-            // name "<name> (2)", "<name> (3)"..., which the preview lists as
-            // changed to fit.
-            if (!existing_.contains(upper) && target_.takenNames.contains(upper)) {
-                const QString base = entry.fitted;
-                for (int n = 2;; ++n) {
-                    const QString name = QStringLiteral("%1 (%2)").arg(base).arg(n);
-                    const QString nameKey = name.toUpper();
-                    if (!existing_.contains(nameKey) && !target_.takenNames.contains(nameKey) &&
-                        !slotOfName_.contains(nameKey)) {
-                        entry.fitted = name;
-                        slotOfName_.insert(nameKey, slots_.size());
-                        break;
-                    }
+            open.slot = *found;
+            return slots_[open.slot];
+        }
+        // A name another password's category has is taken, as Add Category
+        // would refuse it: the new category gets the first free name
+        // "<name> (2)", "<name> (3)"..., which the preview lists as changed
+        // to fit.
+        if (!existing_.contains(upper) && target_.takenNames.contains(upper)) {
+            for (int n = 2;; ++n) {
+                const QString suffix = QStringLiteral(" (%1)").arg(n);
+                const QString name =
+                    TrimBlanks(open.fitted.left(kImportedCategoryNameMaxLength - suffix.size())) +
+                    suffix;
+                const QString nameKey = name.toUpper();
+                if (!existing_.contains(nameKey) && !target_.takenNames.contains(nameKey) &&
+                    !slotOfName_.contains(nameKey)) {
+                    open.fitted = name;
+                    slotOfName_.insert(nameKey, slots_.size());
+                    break;
                 }
             }
-            Slot slot;
-            slot.name = entry.fitted;
-            if (const auto known = existing_.constFind(upper); known != existing_.cend()) {
-                slot.name = known->text;
-                slot.number = known->number;
-            }
-            const qint64 highest =
-                slot.number != 0 && target_.highestUrlNo ? target_.highestUrlNo(slot.number) : 0;
-            slot.room = qMax<qint64>(0, kMaxRecordNo - highest);
-            entry.slot = slots_.size();
-            slots_.append(slot);
-            slotOfName_.insert(upper, entry.slot);
         }
-        return *folders_.insert(key, entry);
+        Slot slot;
+        slot.name = open.fitted;
+        if (const auto known = existing_.constFind(upper); known != existing_.cend()) {
+            slot.name = known->text;
+            slot.number = known->number;
+        }
+        const qint64 highest =
+            slot.number != 0 && target_.highestUrlNo ? target_.highestUrlNo(slot.number) : 0;
+        slot.room = qMax<qint64>(0, kMaxRecordNo - highest);
+        open.slot = slots_.size();
+        slots_.append(slot);
+        slotOfName_.insert(upper, open.slot);
+        return slots_[open.slot];
     }
 
     // Puts the category in the plan when it is not there yet: a new one only
     // while category numbers last. False when it is refused. The first time
-    // a name of the file is planned, its change (if any) is listed.
-    bool plan(Folders &folders, int line) {
-        Slot &slot = slots_[folders.slot];
+    // a name of the file is planned, its change (if any) is listed; a name
+    // cut to fit is listed once for its category, as all the folders below
+    // it are cut to the same name.
+    bool plan(OpenFolder &open, int line) {
+        Slot &slot = slotOf(open);
         if (slot.planned < 0) {
             if (slot.refused >= 0)
                 return false;
@@ -175,11 +262,19 @@ private:
             slot.planned = int(preview_.plan.size());
             preview_.plan.append(PlannedCategory{slot.name, slot.number, {}});
         }
-        if (!folders.listed) {
-            folders.listed = true;
-            if (folders.fitted != folders.fromFile)
-                preview_.changes.append(FittedText{line, slot.name, kCategoryNameField,
-                                                   folders.fromFile, folders.fitted});
+        if (!open.listed) {
+            open.listed = true;
+            bool list = open.fitted != open.fromFile;
+            if (list && open.cut) {
+                list = !slot.cutListed;
+                slot.cutListed = true;
+            } else if (list) {
+                list = !slot.names.contains(open.fromFile);
+                slot.names.insert(open.fromFile);
+            }
+            if (list)
+                preview_.changes.append(
+                    FittedText{line, slot.name, kCategoryNameField, open.fromFile, open.fitted});
         }
         return true;
     }
@@ -196,10 +291,11 @@ private:
         ++preview_.refused[slot.refused].urls;
     }
 
-    void addFolder(const BookmarkFolder &folder) {
-        Folders &folders = foldersOf(folder.path);
-        if (slots_[folders.slot].number == 0)
-            plan(folders, folder.line); // an empty category; an existing one gains nothing
+    void addFolder(int folder) {
+        OpenFolder &open = enter(folder);
+        if (slotOf(open).number == 0)
+            plan(open,
+                 file_.folders[folder].line); // an empty category; an existing one gains nothing
     }
 
     void addLink(const BookmarkLink &link) {
@@ -213,8 +309,8 @@ private:
         const QString address = StoredAddress(TrimBlanks(href));
         const QString identity = AddressIdentity(address);
 
-        Folders &folders = foldersOf(link.folders);
-        Slot &slot = slots_[folders.slot];
+        OpenFolder &open = enter(link.folder);
+        Slot &slot = slotOf(open);
         if (slot.number != 0 && target_.isSaved && target_.isSaved(slot.number, identity)) {
             ++preview_.alreadySaved;
             return;
@@ -224,7 +320,7 @@ private:
             return;
         }
         slot.seen.insert(identity);
-        if (!plan(folders, link.line)) {
+        if (!plan(open, link.line)) {
             ++preview_.refusedUrls;
             ++preview_.refused[slot.refused].urls;
             return;
@@ -235,9 +331,7 @@ private:
         }
         --slot.room;
 
-        QString description = link.text;
-        if (!link.note.isEmpty())
-            description += QStringLiteral("\r\n") + link.note;
+        const QString description = LinkDescription(link);
         const QString fitted = fittedDescription(description);
         preview_.plan[slot.planned].urls.append(PlannedUrl{address, fitted});
         ++preview_.urls;
@@ -253,7 +347,9 @@ private:
     QHash<QString, ListEntry> existing_; // the user's categories by upper-cased name
     QList<Slot> slots_;
     QHash<QString, qsizetype> slotOfName_; // by the upper-cased name made to fit
-    QHash<QString, Folders> folders_;      // by the folders' names
+    CategoryName heading_;                 // the name of the category the heading names
+    QList<OpenFolder> open_;               // the top, then the open folders, outermost first
+    QList<int> openAt_; // for each folder of the file, its place in open_; -1 when not open
     ImportPreview preview_;
 };
 
