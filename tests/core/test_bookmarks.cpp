@@ -599,6 +599,78 @@ TEST(ImportPlanner, ANewCategoryTakesAtMost32767Urls) {
                                          "one, 32767.")});
 }
 
+// A file of folders nested thousands of levels deep, a link in each (that
+// of level n on line 3n + 4): the reader keeps one entry per folder, and the
+// planner cuts the names at 250 characters, so that every folder below the
+// cut goes to one category, listed once as changed to fit.
+TEST(ImportPlanner, CutsTheNamesOfDeepFoldersToOneCategory) {
+    constexpr int kLevels = 5000;
+    QByteArray bytes = kHead + "<DL><p>\n";
+    for (int level = 1; level <= kLevels; ++level)
+        bytes += "<DT><H3>L" + QByteArray::number(level).rightJustified(4, '0') +
+                 "</H3>\n<DL><p>\n<DT><A HREF=\"http://x.example/" + QByteArray::number(level) +
+                 "\">" + QByteArray::number(level) + "</A>\n";
+    for (int level = 0; level <= kLevels; ++level)
+        bytes += "</DL><p>\n";
+    const BookmarkFile file = Parsed(bytes);
+    ASSERT_EQ(file.folders.size(), kLevels);
+    ASSERT_EQ(file.links.size(), kLevels);
+    EXPECT_EQ(file.folders.last().parent, kLevels - 2);
+    EXPECT_EQ(file.path(file.links.last().folder).size(), kLevels);
+
+    const ImportPreview preview = PlanImport(file, ImportTarget());
+    // "L0001 / L0002 / ... / L0031" is 245 characters long; "/ L0032" does
+    // not fit whole.
+    QString uncut = QStringLiteral("L0001");
+    for (int level = 2; level <= 31; ++level)
+        uncut += QStringLiteral(" / L%1").arg(level, 4, 10, QLatin1Char('0'));
+    ASSERT_EQ(uncut.size(), 245);
+    const QString cut = uncut + QStringLiteral(" / L0");
+    ASSERT_EQ(preview.plan.size(), 32);
+    EXPECT_EQ(preview.plan[30].name, uncut);
+    EXPECT_EQ(preview.plan[30].urls.size(), 1);
+    EXPECT_EQ(preview.plan[31].name, cut);
+    EXPECT_EQ(preview.plan[31].urls.size(), kLevels - 31);
+    EXPECT_EQ(preview.plan[31].urls.last().address,
+              QStringLiteral("http://x.example/%1").arg(kLevels));
+    EXPECT_EQ(ChangesText(preview), QStringList{QStringLiteral("%1 Category Name [%2]: %2%3 -> %2")
+                                                    .arg(4 + 32 * 3)
+                                                    .arg(cut)
+                                                    .arg(QChar(0x2026))});
+    EXPECT_EQ(CountsText(preview),
+              QStringLiteral("urls 5000 categories 32/0 skipped 0/0/0 refused 0/0"));
+}
+
+// One name too long: cut after it is made one the files can store, the
+// blanks at the cut dropped; a free name for a taken one is cut too, to make
+// room for its number.
+TEST(ImportPlanner, CutsALongNameAfterMakingItFit) {
+    const QByteArray longName = QByteArray(240, 'a') + " \xc3\x86 " + QByteArray(300, 'b');
+    const BookmarkFile file = Parsed(kHead + "<DL><p>\n<DT><H3>" + longName +
+                                     "</H3>\n<DL><p>\n"
+                                     "<DT><A HREF=\"http://a/\">A</A>\n</DL><p>\n"
+                                     "<DT><H3>" +
+                                     QByteArray(260, 'T') +
+                                     "</H3>\n<DL><p>\n</DL><p>\n"
+                                     "</DL><p>\n");
+    ImportTarget target;
+    target.takenNames = {QString(250, u'T')};
+    const ImportPreview preview = PlanImport(file, target);
+    const QString fitted = QString(240, u'a') + QStringLiteral(" AE ") + QString(6, u'b');
+    const QString free = QString(246, u'T') + QStringLiteral(" (2)");
+    EXPECT_EQ(PlanText(preview.plan),
+              (QStringList{fitted + QStringLiteral(" #0"), QStringLiteral("  http://a/ | A"),
+                           free + QStringLiteral(" #0")}));
+    EXPECT_EQ(ChangesText(preview),
+              (QStringList{QStringLiteral("7 Category Name [%1]: %2%3 -> %1")
+                               .arg(fitted, QString(240, u'a') + QString::fromUtf16(u" \u00c6 ") +
+                                                QString(7, u'b'))
+                               .arg(QChar(0x2026)),
+                           QStringLiteral("9 Category Name [%1]: %2%3 -> %1")
+                               .arg(free, QString(250, u'T'))
+                               .arg(QChar(0x2026))}));
+}
+
 // --- The exporter ----------------------------------------------------------------
 
 namespace {
