@@ -53,10 +53,10 @@ struct BookmarkFolder {
 // One link of a bookmark file.
 struct BookmarkLink {
     int folder = -1; // the folder it is in (its index in BookmarkFile::folders); -1 for none
+    int line = 0;    // the line of the file on which the link begins
     QString text;    // its text (the bookmark's title)
     QString note;    // the text of the <DD> that follows it; empty when none
     QString href;    // its address; empty when it has none
-    int line = 0;    // the line of the file on which the link begins
 };
 
 // A folder with nothing in it: no link and no folder.

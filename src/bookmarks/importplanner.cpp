@@ -107,6 +107,11 @@ private:
     }
 };
 
+// `made`, or `text` when the two are equal.
+QString shared(const QString &made, const QString &text) {
+    return made == text ? text : made;
+}
+
 class Planner {
 public:
     Planner(const BookmarkFile &file, const ImportTarget &target)
@@ -150,15 +155,33 @@ private:
 
     // A folder around the link or empty folder being planned, and the
     // category it names.
+    // Thousands of folders can be open at once: an open folder keeps no text
+    // of its own beyond the (shared) CategoryName.
     struct OpenFolder {
         int folder = -1; // its index among the file's folders; -1 for the top
         CategoryName name;
-        qsizetype slot = -1; // its category; -1 until asked
-        QString fromFile;    // the category's name as the file gives it
-        QString fitted;      // the same, made to fit
-        bool cut = false;    // whether the name was cut to fit
-        bool listed = false; // whether its change has been listed
+        qsizetype slot = -1;   // its category; -1 until asked
+        bool freeName = false; // whether its category got a free name for a taken one
+        bool listed = false;   // whether its change has been listed
     };
+
+    // The category's name an open folder gives: its folders' names, or the
+    // heading's when they have none.
+    const CategoryName &nameOf(const OpenFolder &open) const {
+        return open.name.names.isEmpty() ? heading_ : open.name;
+    }
+
+    // The name as the file gives it; a name that was cut ends with an
+    // ellipsis.
+    static QString fromFile(const CategoryName &name) {
+        return name.namesCut ? name.names + QChar(0x2026) : name.names;
+    }
+
+    // The name made to fit, before a taken name is replaced by a free one.
+    static QString fitted(const CategoryName &name) {
+        const QString fitted = TrimBlanks(name.mapped);
+        return fitted.isEmpty() ? QStringLiteral("Bookmarks") : fitted;
+    }
 
     // The folder `folder` (-1 for the top), and the folders around it, as
     // the open ones. Links and folders come in the order of the file, so a
@@ -189,14 +212,8 @@ private:
     Slot &slotOf(OpenFolder &open) {
         if (open.slot >= 0)
             return slots_[open.slot];
-        const CategoryName &name = open.name.names.isEmpty() ? heading_ : open.name;
-        open.fromFile = name.namesCut ? name.names + QChar(0x2026) : name.names;
-        open.fitted = TrimBlanks(name.mapped);
-        if (open.fitted.isEmpty())
-            open.fitted = QStringLiteral("Bookmarks");
-        open.cut = name.mappedCut;
-
-        const QString upper = open.fitted.toUpper();
+        QString name = fitted(nameOf(open));
+        const QString upper = name.toUpper();
         if (const auto found = slotOfName_.constFind(upper); found != slotOfName_.cend()) {
             open.slot = *found;
             return slots_[open.slot];
@@ -208,20 +225,20 @@ private:
         if (!existing_.contains(upper) && target_.takenNames.contains(upper)) {
             for (int n = 2;; ++n) {
                 const QString suffix = QStringLiteral(" (%1)").arg(n);
-                const QString name =
-                    TrimBlanks(open.fitted.left(kImportedCategoryNameMaxLength - suffix.size())) +
-                    suffix;
-                const QString nameKey = name.toUpper();
-                if (!existing_.contains(nameKey) && !target_.takenNames.contains(nameKey) &&
-                    !slotOfName_.contains(nameKey)) {
-                    open.fitted = name;
-                    slotOfName_.insert(nameKey, slots_.size());
+                const QString free =
+                    TrimBlanks(name.left(kImportedCategoryNameMaxLength - suffix.size())) + suffix;
+                const QString freeKey = free.toUpper();
+                if (!existing_.contains(freeKey) && !target_.takenNames.contains(freeKey) &&
+                    !slotOfName_.contains(freeKey)) {
+                    name = free;
+                    open.freeName = true;
+                    slotOfName_.insert(freeKey, slots_.size());
                     break;
                 }
             }
         }
         Slot slot;
-        slot.name = open.fitted;
+        slot.name = name;
         if (const auto known = existing_.constFind(upper); known != existing_.cend()) {
             slot.name = known->text;
             slot.number = known->number;
@@ -264,17 +281,20 @@ private:
         }
         if (!open.listed) {
             open.listed = true;
-            bool list = open.fitted != open.fromFile;
-            if (list && open.cut) {
+            const CategoryName &name = nameOf(open);
+            const QString before = fromFile(name);
+            const QString after = open.freeName ? slot.name : fitted(name);
+            bool list = after != before;
+            if (list && name.mappedCut) {
                 list = !slot.cutListed;
                 slot.cutListed = true;
             } else if (list) {
-                list = !slot.names.contains(open.fromFile);
-                slot.names.insert(open.fromFile);
+                list = !slot.names.contains(before);
+                slot.names.insert(before);
             }
             if (list)
                 preview_.changes.append(
-                    FittedText{line, slot.name, kCategoryNameField, open.fromFile, open.fitted});
+                    FittedText{line, slot.name, kCategoryNameField, before, after});
         }
         return true;
     }
@@ -306,8 +326,10 @@ private:
         // A byte the file could not decode is a "?", as everywhere else.
         QString href = link.href;
         href.replace(QChar(QChar::ReplacementCharacter), u'?');
-        const QString address = StoredAddress(TrimBlanks(href));
-        const QString identity = AddressIdentity(address);
+        // A text that comes out as it went in is kept as the one text, not
+        // as a copy: a file of many links holds each of their texts once.
+        const QString address = shared(StoredAddress(TrimBlanks(href)), link.href);
+        const QString identity = shared(AddressIdentity(address), address);
 
         OpenFolder &open = enter(link.folder);
         Slot &slot = slotOf(open);
@@ -332,7 +354,7 @@ private:
         --slot.room;
 
         const QString description = LinkDescription(link);
-        const QString fitted = fittedDescription(description);
+        const QString fitted = shared(fittedDescription(description), description);
         preview_.plan[slot.planned].urls.append(PlannedUrl{address, fitted});
         ++preview_.urls;
         if (address != link.href)
