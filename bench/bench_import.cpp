@@ -193,6 +193,8 @@ BENCHMARK(BM_ImportTenThousandUrls)->Iterations(3)->Unit(benchmark::kMillisecond
 // made, as the Import Bookmarks panel drops them) and writing it. Two shapes
 // that cost most per byte:
 //   DeepFile    30,000 folders, each inside the one before, a link in each
+//   BareNesting 100,000 folders, each inside the one before, named by one
+//               letter, with nothing else (29 bytes a folder)
 //   WideFile    100,000 links in 10 folders side by side, a third with a note
 // Counters to read:
 //   file_MB              the file's size
@@ -223,6 +225,15 @@ QByteArray DeepFile(int levels) {
     for (int level = 0; level <= levels; ++level)
         out += "</DL><p>\n";
     return out;
+}
+
+QByteArray BareNesting(int levels) {
+    QByteArray out = kFileHead;
+    for (int level = 0; level < levels; ++level)
+        out += "<DT><H3>f</H3><DL><p>";
+    for (int level = 0; level <= levels; ++level)
+        out += "</DL><p>";
+    return out + "\n";
 }
 
 QByteArray WideFile(int links) {
@@ -327,6 +338,11 @@ void DeepFile30000Levels(benchmark::State &state) {
     ImportOfShape(state, DeepFile, 30000);
 }
 BENCHMARK(DeepFile30000Levels)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BareNesting100000Levels(benchmark::State &state) {
+    ImportOfShape(state, BareNesting, 100000);
+}
+BENCHMARK(BareNesting100000Levels)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void WideFile100000Links(benchmark::State &state) {
     ImportOfShape(state, WideFile, 100000);

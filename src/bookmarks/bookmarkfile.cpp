@@ -451,7 +451,6 @@ private:
 
     struct Level {
         int folder = -1;         // the folder whose list it is; -1 for a list of no folder
-        int outer = -1;          // the folder the list is in
         bool hasContent = false; // it holds a link or a folder
     };
 
@@ -579,7 +578,6 @@ private:
             finishText();
             noteFor_ = -1;
             Level level;
-            level.outer = current_;
             if (pendingFolder_) {
                 level.folder = addFolder();
                 current_ = level.folder;
@@ -654,8 +652,9 @@ private:
     // The folder whose heading was read last, in the table; its index.
     int addFolder() {
         pendingFolder_ = false;
-        file_->folders.append(BookmarkFolder{std::move(pendingName_), current_, pendingLine_});
-        pendingName_ = QString();
+        file_->folders.append(BookmarkFolder{int(file_->names.size()), int(pendingName_.size()),
+                                             current_, pendingLine_});
+        file_->names.append(pendingName_);
         return int(file_->folders.size() - 1);
     }
 
@@ -671,8 +670,10 @@ private:
 
     void closeList() {
         const Level level = levels_.takeLast();
-        current_ = level.outer;
-        if (level.folder >= 0 && !level.hasContent)
+        if (level.folder < 0)
+            return;
+        current_ = file_->folders[level.folder].parent;
+        if (!level.hasContent)
             addEmptyFolder(level.folder);
     }
 
@@ -852,11 +853,19 @@ private:
 
 } // namespace
 
-QString ParseBookmarks(QByteArrayView bytes, const QString &fileName, BookmarkFile *file) {
+namespace {
+
+// ParseBookmarks; the bytes are let go of (`owner` emptied, when given) as
+// soon as their text is decoded, so that a large file is not held twice.
+QString parse(QByteArrayView bytes, QByteArray *owner, const QString &fileName,
+              BookmarkFile *file) {
     *file = BookmarkFile();
     QString text;
     QString charset;
-    if (!decodeFile(bytes, &text, &charset))
+    const bool decoded = decodeFile(bytes, &text, &charset);
+    if (owner)
+        *owner = QByteArray();
+    if (!decoded)
         return QStringLiteral("Sorry, the bookmark file \"%1\" is written in the character set "
                               "\"%2\", which Wayfile can't read, so nothing was imported.\r\n"
                               "Please export your bookmarks again, in UTF-8.")
@@ -871,21 +880,27 @@ QString ParseBookmarks(QByteArrayView bytes, const QString &fileName, BookmarkFi
     return QString();
 }
 
+} // namespace
+
+QString ParseBookmarks(QByteArrayView bytes, const QString &fileName, BookmarkFile *file) {
+    return parse(bytes, nullptr, fileName, file);
+}
+
 IoError ReadBookmarkFile(const QString &path, BookmarkFile *file) {
     *file = BookmarkFile();
     QByteArray bytes;
     if (IoError err = ReadWholeFile(path, kMaxBookmarkFileSize, &bytes); err.failed())
         return err;
-    if (const QString refusal = ParseBookmarks(bytes, path, file); !refusal.isEmpty())
+    if (const QString refusal = parse(bytes, &bytes, path, file); !refusal.isEmpty())
         return IoError::refused(IoError::Kind::NotUnderstood, refusal);
     return IoError();
 }
 
 QStringList BookmarkFile::path(int folder) const {
-    QStringList names;
+    QStringList path;
     for (int f = folder; f >= 0; f = folders[f].parent)
-        names.prepend(folders[f].name);
-    return names;
+        path.prepend(name(f).toString());
+    return path;
 }
 
 QString LinkDescription(const BookmarkLink &link) {

@@ -43,11 +43,12 @@
 // the folders around it. The whole file is read once, from start to end.
 namespace modMain {
 
-// A folder of a bookmark file.
+// A folder of a bookmark file. Its name is kept in BookmarkFile::names.
 struct BookmarkFolder {
-    QString name;    // its own name
-    int parent = -1; // the folder around it (its index in BookmarkFile::folders); -1 for none
-    int line = 0;    // the line of the file on which its heading begins
+    int nameFrom = 0; // where its name begins in BookmarkFile::names
+    int nameSize = 0; // and how long it is
+    int parent = -1;  // the folder around it (its index in BookmarkFile::folders); -1 for none
+    int line = 0;     // the line of the file on which its heading begins
 };
 
 // One link of a bookmark file.
@@ -68,9 +69,15 @@ struct EmptyFolder {
 // What a bookmark file holds.
 struct BookmarkFile {
     QString heading;               // the text of its <H1>; empty when it has none
+    QString names;                 // the names of all its folders, one after the other
     QList<BookmarkFolder> folders; // every folder, in the order of their headings
     QList<BookmarkLink> links;
     QList<EmptyFolder> emptyFolders; // in the order of the file
+
+    // The name of folder `folder`.
+    QStringView name(int folder) const {
+        return QStringView(names).sliced(folders[folder].nameFrom, folders[folder].nameSize);
+    }
 
     // The names of folder `folder` and of the folders around it, outermost
     // first; none for -1.
@@ -84,6 +91,16 @@ struct BookmarkFile {
 // whole description is written; otherwise the text, a line break (CR LF)
 // and the note.
 QString LinkDescription(const BookmarkLink &link);
+
+} // namespace modMain
+
+// A file's folders and links move in memory as their bytes do: a list of
+// them that grows does not copy them one by one.
+Q_DECLARE_TYPEINFO(modMain::BookmarkFolder, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(modMain::BookmarkLink, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(modMain::EmptyFolder, Q_RELOCATABLE_TYPE);
+
+namespace modMain {
 
 // Reads the bookmarks out of the bytes of the file `fileName`. Returns an
 // empty text, or the message that refuses the file (naming it): when it is

@@ -64,6 +64,9 @@ struct CategoryName {
                            // kImportedCategoryNameMaxLength characters
     bool mappedCut = false;
 
+    // Whether no name after these can change it: both are cut.
+    bool full() const { return namesCut && mappedCut; }
+
     // The name of a folder named `name` inside this one.
     CategoryName inner(QStringView name) const {
         CategoryName out = *this;
@@ -107,6 +110,27 @@ private:
     }
 };
 
+// A folder around the link or empty folder being planned, and the category
+// it names. Thousands of folders can be open at once, so an open folder keeps
+// no text of its own: its name is an index among the open names, which it
+// shares with the folder around it when its own name changes nothing.
+struct OpenFolder {
+    int folder = -1;       // its index among the file's folders; -1 for the top
+    int name = 0;          // its category's name: an index in Planner::names_
+    int slot = -1;         // its category; -1 until asked
+    bool freeName = false; // whether its category got a free name for a taken one
+    bool listed = false;   // whether its change has been listed
+};
+
+} // namespace
+} // namespace modMain
+
+Q_DECLARE_TYPEINFO(modMain::CategoryName, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(modMain::OpenFolder, Q_RELOCATABLE_TYPE);
+
+namespace modMain {
+namespace {
+
 // `made`, or `text` when the two are equal.
 QString shared(const QString &made, const QString &text) {
     return made == text ? text : made;
@@ -122,6 +146,7 @@ public:
         // the category the heading names.
         heading_ = CategoryName().inner(file.heading.isEmpty() ? QStringLiteral("Bookmarks")
                                                                : file.heading);
+        names_.append(CategoryName());
         open_.append(OpenFolder());
     }
 
@@ -153,22 +178,11 @@ private:
         bool cutListed = false; // whether a name cut to fit it has been listed
     };
 
-    // A folder around the link or empty folder being planned, and the
-    // category it names.
-    // Thousands of folders can be open at once: an open folder keeps no text
-    // of its own beyond the (shared) CategoryName.
-    struct OpenFolder {
-        int folder = -1; // its index among the file's folders; -1 for the top
-        CategoryName name;
-        qsizetype slot = -1;   // its category; -1 until asked
-        bool freeName = false; // whether its category got a free name for a taken one
-        bool listed = false;   // whether its change has been listed
-    };
-
     // The category's name an open folder gives: its folders' names, or the
     // heading's when they have none.
     const CategoryName &nameOf(const OpenFolder &open) const {
-        return open.name.names.isEmpty() ? heading_ : open.name;
+        const CategoryName &name = names_[open.name];
+        return name.names.isEmpty() ? heading_ : name;
     }
 
     // The name as the file gives it; a name that was cut ends with an
@@ -195,15 +209,22 @@ private:
         }
         const qsizetype keep = f < 0 ? 1 : openAt_[f] + 1;
         while (open_.size() > keep) {
+            if (open_.last().name != open_[open_.size() - 2].name)
+                names_.removeLast(); // its own
             openAt_[open_.last().folder] = -1;
             open_.removeLast();
         }
         for (qsizetype i = outside.size() - 1; i >= 0; --i) {
             OpenFolder inner;
             inner.folder = outside[i];
-            inner.name = open_.last().name.inner(file_.folders[inner.folder].name);
+            inner.name = open_.last().name;
+            const QStringView name = file_.name(inner.folder);
+            if (!name.isEmpty() && !names_[inner.name].full()) {
+                names_.append(names_[inner.name].inner(name));
+                inner.name = int(names_.size() - 1);
+            }
             openAt_[inner.folder] = int(open_.size());
-            open_.append(std::move(inner));
+            open_.append(inner);
         }
         return open_.last();
     }
@@ -215,7 +236,7 @@ private:
         QString name = fitted(nameOf(open));
         const QString upper = name.toUpper();
         if (const auto found = slotOfName_.constFind(upper); found != slotOfName_.cend()) {
-            open.slot = *found;
+            open.slot = int(*found);
             return slots_[open.slot];
         }
         // A name another password's category has is taken, as Add Category
@@ -246,7 +267,7 @@ private:
         const qint64 highest =
             slot.number != 0 && target_.highestUrlNo ? target_.highestUrlNo(slot.number) : 0;
         slot.room = qMax<qint64>(0, kMaxRecordNo - highest);
-        open.slot = slots_.size();
+        open.slot = int(slots_.size());
         slots_.append(slot);
         slotOfName_.insert(upper, open.slot);
         return slots_[open.slot];
@@ -370,6 +391,7 @@ private:
     QList<Slot> slots_;
     QHash<QString, qsizetype> slotOfName_; // by the upper-cased name made to fit
     CategoryName heading_;                 // the name of the category the heading names
+    QList<CategoryName> names_;            // the names of the open folders, as far as they differ
     QList<OpenFolder> open_;               // the top, then the open folders, outermost first
     QList<int> openAt_; // for each folder of the file, its place in open_; -1 when not open
     ImportPreview preview_;
