@@ -784,6 +784,22 @@ INSTANTIATE_TEST_SUITE_P(
                       NameTextCase{"no_break_space", "a&nbsp; b", u"a\u00a0 b"}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// Chromium writes titles as they are, runs of blanks included, and no notes.
+TEST(BookmarkReader, KeepsTheBlanksOfABrowsersTitles) {
+    const BookmarkFile file = ReadFixture("chrome-blanks.html");
+    ASSERT_EQ(file.links.size(), 2);
+    EXPECT_EQ(file.path(file.links[0].folder),
+              (QStringList{QStringLiteral("Bookmarks bar"), QStringLiteral("Two  Spaces")}));
+    EXPECT_EQ(file.links[0].text, QStringLiteral("Two  blanks  inside"));
+    EXPECT_EQ(file.links[1].text, QStringLiteral("Padded   title"));
+    const ImportPreview preview = PlanImport(file, ImportTarget());
+    EXPECT_EQ(PlanText(preview.plan),
+              (QStringList{QStringLiteral("Bookmarks bar / Two  Spaces #0"),
+                           QStringLiteral("  http://d.example/ | Two  blanks  inside"),
+                           QStringLiteral("  https://e.example/a%20b | Padded   title")}));
+    EXPECT_TRUE(preview.changes.isEmpty());
+}
+
 // --- Descriptions, written and read back -------------------------------------------
 
 // How a description is written (the link's text, and the <DD> after it), and
