@@ -190,8 +190,8 @@ BENCHMARK(BM_ImportTenThousandUrls)->Iterations(3)->Unit(benchmark::kMillisecond
 //
 // A whole import of a bookmark file into a user with no categories: reading
 // it, planning it (the file's folders and links dropped once the plan is
-// made, as the Import Bookmarks panel drops them) and writing it. Two shapes
-// that cost most per byte:
+// made, as the Import Bookmarks panel drops them) and writing it, for the
+// shapes that cost most per byte:
 //   DeepFile    30,000 folders, each inside the one before, a link in each
 //   BareNesting 100,000 folders, each inside the one before, named by one
 //               letter, with nothing else (29 bytes a folder)

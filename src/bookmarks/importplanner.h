@@ -27,8 +27,8 @@
 //     (StoredAddress of the trimmed text). A byte the file could not decode
 //     becomes "?".
 //   - Description: the link's text; when a <DD> with text follows the link,
-//     a line break (CR LF) and the <DD>'s text, or the <DD>'s text alone
-//     when it begins with the link's text (LinkDescription). Cut at
+//     a line break (CR LF) and the <DD>'s text; the <DD>'s text alone when
+//     its first line with text is the link's text (LinkDescription). Cut at
 //     kDescriptionMaxLength characters.
 //   - Skipped, and counted: a link without address or whose address begins
 //     with "javascript:", "place:" or "data:" (not web addresses); a link
