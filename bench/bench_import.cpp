@@ -196,6 +196,12 @@ BENCHMARK(BM_ImportTenThousandUrls)->Iterations(3)->Unit(benchmark::kMillisecond
 //   BareNesting 100,000 folders, each inside the one before, named by one
 //               letter, with nothing else (29 bytes a folder)
 //   WideFile    100,000 links in 10 folders side by side, a third with a note
+//   TinyLinks   30,000 links of 32 bytes each ("<DT><A HREF="http://a/1">1</A>"),
+//               on one line: the shortest a link can be. Its records, as they
+//               are written, are already six times the file (every character
+//               stored as six digits, every record with its key and its
+//               owner stamp), and the journal takes a file's records in one
+//               write, so this shape takes about 20 times its size
 // Counters to read:
 //   file_MB              the file's size
 //   import_ns_per_byte   CPU time of the whole import over the file's size (the
@@ -207,7 +213,7 @@ BENCHMARK(BM_ImportTenThousandUrls)->Iterations(3)->Unit(benchmark::kMillisecond
 //                        square of the size gives about 10)
 //   peak_x_file          the most memory the import took (the process's peak
 //                        resident memory over what it held before) over the
-//                        file's size; at most 10
+//                        file's size; at most 10 but for TinyLinks
 
 const QByteArray kFileHead = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
                              "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
@@ -343,6 +349,19 @@ void BareNesting100000Levels(benchmark::State &state) {
     ImportOfShape(state, BareNesting, 100000);
 }
 BENCHMARK(BareNesting100000Levels)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+QByteArray TinyLinks(int links) {
+    QByteArray out = kFileHead;
+    for (int i = 0; i < links; ++i)
+        out += "<DT><A HREF=\"http://a/" + QByteArray::number(i) + "\">" +
+               QByteArray::number(i % 10) + "</A>";
+    return out;
+}
+
+void TinyLinks30000(benchmark::State &state) {
+    ImportOfShape(state, TinyLinks, 30000);
+}
+BENCHMARK(TinyLinks30000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void WideFile100000Links(benchmark::State &state) {
     ImportOfShape(state, WideFile, 100000);
