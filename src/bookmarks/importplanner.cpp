@@ -78,14 +78,14 @@ struct CategoryName {
         if (!mappedCut) {
             QString piece = MapToStorable(joint).text + MapToStorable(name).text;
             if (out.mapped.isEmpty())
-                piece = TrimStartBlanks(piece).toString();
+                piece = trimStartBlanks(piece).toString();
             out.mappedCut = !appendUpTo(&out.mapped, {}, piece);
         }
         return out;
     }
 
 private:
-    static QStringView TrimStartBlanks(QStringView text) {
+    static QStringView trimStartBlanks(QStringView text) {
         qsizetype from = 0;
         while (from < text.size() && text[from] == u' ')
             ++from;
