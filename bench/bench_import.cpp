@@ -1,5 +1,7 @@
 // Writing an import of 10,000 URLs in 100 new categories, against the floor
-// of appending the same records with the program's own writers.
+// of appending the same records with the program's own writers; and whole
+// imports of files of the shapes that cost most, in proportion to their size
+// (below).
 //
 // Counters to read (both sides the least of 7 runs, timed in alternation;
 // the user's folder is put back between runs, outside the timing):
@@ -15,6 +17,8 @@
 // flushed once; the folder flushed once at the end for the files made.
 
 #include "accounts/accountfile.h"
+#include "bookmarks/bookmarkfile.h"
+#include "bookmarks/importplanner.h"
 #include "bookmarks/importwrite.h"
 #include "categories/categoryindex.h"
 #include "session/modMain.h"
@@ -22,6 +26,7 @@
 #include "storage/records.h"
 #include "urls/urlfile.h"
 
+#include "memory.h"
 #include "ratio.h"
 
 #include <benchmark/benchmark.h>
@@ -37,6 +42,7 @@
 #include <limits>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 
 using namespace modMain;
@@ -179,5 +185,187 @@ void BM_ImportTenThousandUrls(benchmark::State &state) {
     state.counters["x_floor_wall"] = importWall / floorWall;
 }
 BENCHMARK(BM_ImportTenThousandUrls)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// ---- Files of any shape: time and memory in proportion to the file ----------
+//
+// A whole import of a bookmark file into a user with no categories: reading
+// it, planning it (the file's folders and links dropped once the plan is
+// made, as the Import Bookmarks panel drops them) and writing it, for the
+// shapes that cost most per byte:
+//   DeepFile    30,000 folders, each inside the one before, a link in each
+//   BareNesting 100,000 folders, each inside the one before, named by one
+//               letter, with nothing else (29 bytes a folder)
+//   WideFile    100,000 links in 10 folders side by side, a third with a note
+//   TinyLinks   30,000 links of 32 bytes each ("<DT><A HREF="http://a/1">1</A>"),
+//               on one line: the shortest a link can be. Its records, as they
+//               are written, are already six times the file (every character
+//               stored as six digits, every record with its key and its
+//               owner stamp), and the journal takes a file's records in one
+//               write, so this shape takes about 20 times its size
+// Counters to read:
+//   file_MB              the file's size
+//   import_ns_per_byte   CPU time of the whole import over the file's size (the
+//                        least of 3 runs)
+//   read_ns_per_byte     the same for reading and planning alone
+//   x_linear             import_ns_per_byte of the file over that of a file of
+//                        the same shape a tenth of its size (1 for time in
+//                        proportion to the size; a cost that grows with the
+//                        square of the size gives about 10)
+//   peak_x_file          the most memory the import took (the process's peak
+//                        resident memory over what it held before) over the
+//                        file's size; at most 10 but for TinyLinks
+
+const QByteArray kFileHead = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
+                             "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+                             "charset=UTF-8\">\n"
+                             "<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n<DL><p>\n";
+
+QByteArray DeepFile(int levels) {
+    QByteArray out = kFileHead;
+    for (int level = 1; level <= levels; ++level) {
+        const QByteArray n = QByteArray::number(level);
+        out += "<DT><H3 ADD_DATE=\"1700000000\">Folder " + n + "</H3>\n<DL><p>\n" +
+               "<DT><A HREF=\"https://deep.example/" + n + "\" ADD_DATE=\"1700000000\">Link " + n +
+               "</A>\n";
+    }
+    for (int level = 0; level <= levels; ++level)
+        out += "</DL><p>\n";
+    return out;
+}
+
+QByteArray BareNesting(int levels) {
+    QByteArray out = kFileHead;
+    for (int level = 0; level < levels; ++level)
+        out += "<DT><H3>f</H3><DL><p>";
+    for (int level = 0; level <= levels; ++level)
+        out += "</DL><p>";
+    return out + "\n";
+}
+
+QByteArray WideFile(int links) {
+    QByteArray out = kFileHead;
+    constexpr int kSideBySide = 10;
+    for (int folder = 0; folder < kSideBySide; ++folder) {
+        out += "    <DT><H3 ADD_DATE=\"1700000000\">Folder " + QByteArray::number(folder) +
+               "</H3>\n    <DL><p>\n";
+        for (int i = folder; i < links; i += kSideBySide) {
+            const QByteArray n = QByteArray::number(i);
+            out += "        <DT><A HREF=\"https://www.example" + QByteArray::number(i % 997) +
+                   ".com/articles/" + n + "\" ADD_DATE=\"1700000000\">Article " + n +
+                   " on things</A>\n";
+            if (i % 3 == 0)
+                out += "        <DD>A note about article " + n + "\n";
+        }
+        out += "    </DL><p>\n";
+    }
+    out += "</DL><p>\n";
+    return out;
+}
+
+// User 1 of an empty program folder, and a bookmark file to import into it.
+class FileImport {
+public:
+    explicit FileImport(const QByteArray &bytes) : size_(bytes.size()) {
+        if (!dir_.isValid() || !QDir(dir_.path()).mkdir(QStringLiteral("USR1")))
+            giveUp("no temporary folder");
+        path_ = dir_.filePath(QStringLiteral("bookmarks.html"));
+        QFile file(path_);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            giveUp("cannot write the bookmark file");
+    }
+
+    qint64 size() const { return size_; }
+
+    // One import, from an empty user folder; the CPU seconds of reading and
+    // planning, and of the whole, and the peak memory it took in bytes.
+    struct Run {
+        double readCpu = 0;
+        double importCpu = 0;
+        double peakBytes = 0;
+    };
+    Run run() const {
+        SetProgramFolder(dir_.path());
+        QDir folder(UserFolderPath(1));
+        for (const QString &name : folder.entryList(QDir::Files))
+            folder.remove(name);
+        ::malloc_trim(0); // what the runs before freed is not counted as in use
+        if (!bench::ResetPeakMemory())
+            giveUp("cannot reset the peak memory");
+        const qint64 before = bench::StatusKilobytes("VmRSS");
+        Run result;
+        const double start = bench::ThreadCpuSeconds();
+        ImportPreview preview;
+        {
+            BookmarkFile file;
+            if (ReadBookmarkFile(path_, &file).failed() ||
+                PlanImportForUser(1, stamp_, file, &preview).failed())
+                giveUp("the file could not be read or planned");
+        }
+        result.readCpu = bench::ThreadCpuSeconds() - start;
+        const ImportResult change = ImportCategories(1, stamp_, preview.plan);
+        if (change.failed() || change.urlsWritten != preview.urls)
+            giveUp("the import failed");
+        result.importCpu = bench::ThreadCpuSeconds() - start;
+        result.peakBytes = double(bench::StatusKilobytes("VmHWM") - before) * 1024.0;
+        SetProgramFolder(QString());
+        return result;
+    }
+
+private:
+    QTemporaryDir dir_;
+    QString path_;
+    qint64 size_ = 0;
+    QString stamp_ = MakePassStamp(QStringLiteral("benchmark"));
+};
+
+void ImportOfShape(benchmark::State &state, QByteArray (*shape)(int), int count) {
+    const FileImport full(shape(count));
+    const FileImport tenth(shape(count / 10));
+    for (auto _ : state)
+        full.run();
+    double read = std::numeric_limits<double>::infinity(), import = read, tenthImport = read;
+    double peak = 0;
+    for (int round = 0; round < 3; ++round) {
+        const FileImport::Run r = full.run();
+        read = std::min(read, r.readCpu);
+        import = std::min(import, r.importCpu);
+        peak = std::max(peak, r.peakBytes);
+        tenthImport = std::min(tenthImport, tenth.run().importCpu);
+    }
+    const double size = double(full.size());
+    state.counters["file_MB"] = size / (1024.0 * 1024.0);
+    state.counters["import_ns_per_byte"] = import * 1e9 / size;
+    state.counters["read_ns_per_byte"] = read * 1e9 / size;
+    state.counters["x_linear"] = (import / size) / (tenthImport / double(tenth.size()));
+    state.counters["peak_x_file"] = peak / size;
+}
+
+void DeepFile30000Levels(benchmark::State &state) {
+    ImportOfShape(state, DeepFile, 30000);
+}
+BENCHMARK(DeepFile30000Levels)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BareNesting100000Levels(benchmark::State &state) {
+    ImportOfShape(state, BareNesting, 100000);
+}
+BENCHMARK(BareNesting100000Levels)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+QByteArray TinyLinks(int links) {
+    QByteArray out = kFileHead;
+    for (int i = 0; i < links; ++i)
+        out += "<DT><A HREF=\"http://a/" + QByteArray::number(i) + "\">" +
+               QByteArray::number(i % 10) + "</A>";
+    return out;
+}
+
+void TinyLinks30000(benchmark::State &state) {
+    ImportOfShape(state, TinyLinks, 30000);
+}
+BENCHMARK(TinyLinks30000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void WideFile100000Links(benchmark::State &state) {
+    ImportOfShape(state, WideFile, 100000);
+}
+BENCHMARK(WideFile100000Links)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

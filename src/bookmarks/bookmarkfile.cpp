@@ -315,23 +315,38 @@ QString crLfBreaks(const QString &text) {
     return out;
 }
 
-// A name or a link's text: white space runs of the file as one blank,
-// trimmed, then references decoded.
+// A name or a link's text: the file's white space at either end dropped, a
+// run of it inside that holds anything but blanks as one blank, a run of
+// blanks as it is; then references decoded.
+//
+// Browsers keep a title's blanks as they are and write them back so ("Two
+// Spaces" with two blanks stays so through an import and an export), while
+// a line break or a tab inside a title is the file's layout (a title
+// written over two lines, indented), which a page shows as one blank.
 QString nameText(QStringView raw) {
-    QString collapsed;
-    collapsed.reserve(raw.size());
-    bool space = false;
-    for (const QChar c : raw) {
-        if (isHtmlSpace(c)) {
-            space = true;
+    qsizetype from = 0;
+    qsizetype to = raw.size();
+    while (from < to && isHtmlSpace(raw[from]))
+        ++from;
+    while (to > from && isHtmlSpace(raw[to - 1]))
+        --to;
+    QString folded;
+    folded.reserve(to - from);
+    for (qsizetype i = from; i < to;) {
+        if (!isHtmlSpace(raw[i])) {
+            folded.append(raw[i++]);
             continue;
         }
-        if (space && !collapsed.isEmpty())
-            collapsed.append(u' ');
-        space = false;
-        collapsed.append(c);
+        const qsizetype run = i;
+        bool blanksOnly = true;
+        while (isHtmlSpace(raw[i])) // the run ends before `to`: no space ends the text
+            blanksOnly = raw[i++] == u' ' && blanksOnly;
+        if (blanksOnly)
+            folded.append(raw.sliced(run, i - run));
+        else
+            folded.append(u' ');
     }
-    return crLfBreaks(decodeReferences(collapsed));
+    return crLfBreaks(decodeReferences(folded));
 }
 
 // A note: the file's white space at either end dropped, references decoded,
@@ -435,9 +450,8 @@ private:
     enum class Sink { None, Heading, Folder, Link, Note, Skip };
 
     struct Level {
-        bool folder = false;     // the list of a folder (not the top list)
+        int folder = -1;         // the folder whose list it is; -1 for a list of no folder
         bool hasContent = false; // it holds a link or a folder
-        int line = 0;            // the line of the folder's heading
     };
 
     // The line of the file that holds position `pos`; positions are asked
@@ -538,7 +552,7 @@ private:
             startItem();
             markContent();
             link_ = BookmarkLink();
-            link_.folders = path_;
+            link_.folder = current_;
             link_.href = tag.href ? hrefText(*tag.href) : QString();
             link_.line = lineAt(lt);
             sink_ = Sink::Link;
@@ -565,10 +579,8 @@ private:
             noteFor_ = -1;
             Level level;
             if (pendingFolder_) {
-                level.folder = true;
-                level.line = pendingLine_;
-                path_.append(pendingName_);
-                pendingFolder_ = false;
+                level.folder = addFolder();
+                current_ = level.folder;
             }
             levels_.append(level);
         } else if (name == u"/DL") {
@@ -637,21 +649,32 @@ private:
         raw_.clear();
     }
 
+    // The folder whose heading was read last, in the table; its index.
+    int addFolder() {
+        pendingFolder_ = false;
+        file_->folders.append(BookmarkFolder{int(file_->names.size()), int(pendingName_.size()),
+                                             current_, pendingLine_});
+        file_->names.append(pendingName_);
+        return int(file_->folders.size() - 1);
+    }
+
+    void addEmptyFolder(int folder) {
+        file_->emptyFolders.append(EmptyFolder{folder, int(file_->links.size())});
+    }
+
     // A folder heading that no list followed holds nothing.
     void closePendingFolder() {
-        if (!pendingFolder_)
-            return;
-        pendingFolder_ = false;
-        file_->emptyFolders.append(BookmarkFolder{path_ + QStringList{pendingName_}, pendingLine_});
+        if (pendingFolder_)
+            addEmptyFolder(addFolder());
     }
 
     void closeList() {
         const Level level = levels_.takeLast();
-        if (!level.folder)
+        if (level.folder < 0)
             return;
+        current_ = file_->folders[level.folder].parent;
         if (!level.hasContent)
-            file_->emptyFolders.append(BookmarkFolder{path_, level.line});
-        path_.removeLast();
+            addEmptyFolder(level.folder);
     }
 
     const QString &text_;
@@ -666,11 +689,48 @@ private:
     bool headingRead_ = false;
 
     QList<Level> levels_;
-    QStringList path_; // the names of the open folders
+    int current_ = -1; // the folder whose list is open; -1 for none
     bool pendingFolder_ = false;
     QString pendingName_;
     int pendingLine_ = 0;
 };
+
+// ---- Descriptions -------------------------------------------------------------
+
+// The first line of `text` (lines end with CR LF) that holds more than white
+// space, without the white space at its ends; empty when there is none.
+QStringView firstFilledLine(QStringView text) {
+    qsizetype from = 0;
+    while (from <= text.size()) {
+        qsizetype end = text.indexOf(u"\r\n", from);
+        if (end < 0)
+            end = text.size();
+        const QStringView line = text.sliced(from, end - from).trimmed();
+        if (!line.isEmpty())
+            return line;
+        from = end + 2;
+    }
+    return {};
+}
+
+// A description as it is written: the link's text, and the note that
+// follows it (none when `hasNote` is false). See BookmarkFileText.
+struct WrittenDescription {
+    QStringView text;
+    QStringView note;
+    bool hasNote = false;
+};
+
+WrittenDescription writtenDescription(QStringView d) {
+    const qsizetype cut = d.indexOf(u"\r\n");
+    if (cut < 0 || cut + 2 == d.size())
+        return {d, {}, false}; // one line: nothing for a note
+    const QStringView first = d.first(cut).trimmed();
+    const QStringView rest = d.sliced(cut + 2);
+    if (first.isEmpty() || firstFilledLine(rest) == first)
+        return {firstFilledLine(d), d, true};
+    return {d.first(cut), rest, true};
+}
 
 // ---- The writer -------------------------------------------------------------
 
@@ -793,11 +853,19 @@ private:
 
 } // namespace
 
-QString ParseBookmarks(QByteArrayView bytes, const QString &fileName, BookmarkFile *file) {
+namespace {
+
+// ParseBookmarks; the bytes are let go of (`owner` emptied, when given) as
+// soon as their text is decoded, so that a large file is not held twice.
+QString parse(QByteArrayView bytes, QByteArray *owner, const QString &fileName,
+              BookmarkFile *file) {
     *file = BookmarkFile();
     QString text;
     QString charset;
-    if (!decodeFile(bytes, &text, &charset))
+    const bool decoded = decodeFile(bytes, &text, &charset);
+    if (owner)
+        *owner = QByteArray();
+    if (!decoded)
         return QStringLiteral("Sorry, the bookmark file \"%1\" is written in the character set "
                               "\"%2\", which Wayfile can't read, so nothing was imported.\r\n"
                               "Please export your bookmarks again, in UTF-8.")
@@ -812,24 +880,53 @@ QString ParseBookmarks(QByteArrayView bytes, const QString &fileName, BookmarkFi
     return QString();
 }
 
+} // namespace
+
+QString ParseBookmarks(QByteArrayView bytes, const QString &fileName, BookmarkFile *file) {
+    return parse(bytes, nullptr, fileName, file);
+}
+
 IoError ReadBookmarkFile(const QString &path, BookmarkFile *file) {
     *file = BookmarkFile();
     QByteArray bytes;
     if (IoError err = ReadWholeFile(path, kMaxBookmarkFileSize, &bytes); err.failed())
         return err;
-    if (const QString refusal = ParseBookmarks(bytes, path, file); !refusal.isEmpty())
+    if (const QString refusal = parse(bytes, &bytes, path, file); !refusal.isEmpty())
         return IoError::refused(IoError::Kind::NotUnderstood, refusal);
     return IoError();
 }
 
+QStringList BookmarkFile::path(int folder) const {
+    QStringList path;
+    for (int f = folder; f >= 0; f = folders[f].parent)
+        path.prepend(name(f).toString());
+    return path;
+}
+
+QString LinkDescription(const BookmarkLink &link) {
+    if (link.note.isEmpty())
+        return link.text;
+    if (firstFilledLine(link.note) == QStringView(link.text).trimmed())
+        return link.note;
+    return link.text + QStringLiteral("\r\n") + link.note;
+}
+
 // How a description is written. Its first line is the link's text, as
 // browsers show a bookmark's title; the lines after the first line break go
-// into a <DD> that follows the link. Read back, the link's text, a line
-// break and the <DD>'s text give the description again:
+// into a <DD> that follows the link. Read back (LinkDescription), the
+// link's text, a line break and the <DD>'s text give the description again:
 //   - an empty description gives a link without text (browsers show the
 //     address instead), which reads back as an empty description;
 //   - a description whose only line break is its last character has nothing
 //     for a <DD>: the line break stays in the link's text, as &#10;;
+//   - a description whose first line is empty (it starts with a line break)
+//     would give a link without text, and a browser drops the note of such a
+//     link: the link's text is the first line that holds more than white
+//     space, and the <DD> holds the whole description. The reader knows such
+//     a note by its first filled line, which is the link's text. So does a
+//     description whose first line comes again as the first filled line
+//     after it: it is written whole in the <DD> too, so that its note is not
+//     taken for a whole description;
 //   - blanks and line breaks that the reader would fold or drop (at either
 //     end of a text, or a second blank in a row) are written as references,
 //     which the reader keeps.
@@ -849,18 +946,15 @@ QByteArray BookmarkFileText(const QList<ExportCategory> &categories) {
         out.text(category.name);
         out.raw(QLatin1StringView("</H3>\n    <DL><p>\n"));
         for (const ExportUrl &url : category.urls) {
-            const QString &d = url.description;
-            qsizetype cut = d.indexOf(QLatin1StringView("\r\n"));
-            if (cut >= 0 && cut + 2 == d.size())
-                cut = -1; // nothing after the line break: it stays in the title
+            const WrittenDescription d = writtenDescription(url.description);
             out.raw(QLatin1StringView("        <DT><A HREF=\""));
-            out.address(url.address);
+            out.address(AddressToOpen(url.address));
             out.raw(QLatin1StringView("\">"));
-            out.text(cut < 0 ? QStringView(d) : QStringView(d).first(cut));
+            out.text(d.text);
             out.raw(QLatin1StringView("</A>\n"));
-            if (cut >= 0) {
+            if (d.hasNote) {
                 out.raw(QLatin1StringView("        <DD>"));
-                out.text(QStringView(d).sliced(cut + 2));
+                out.text(d.note);
                 out.raw(QLatin1StringView("\n"));
             }
         }

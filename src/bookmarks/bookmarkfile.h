@@ -24,39 +24,83 @@
 //
 // Texts are taken from the file in one fixed way, which the writer relies
 // on so that what it writes reads back exactly:
-//   - a name or a link's text: every run of white space in the file (blanks,
-//     tabs, line ends) becomes one blank, the result is trimmed, and only
-//     then are character references decoded. So a blank or a line break
-//     the file writes as a reference (&#32; &#10;) is kept as it is.
+//   - a name or a link's text: the white space at either end is dropped;
+//     inside, a run of white space that holds a line break, a tab or a form
+//     feed becomes one blank, and a run of blanks alone stays as it is
+//     (browsers keep and write "Two  Spaces" so); only then are character
+//     references decoded. So a blank or a line break the file writes as a
+//     reference (&#32; &#10;) is kept as it is.
 //   - a note (<DD>): the white space at either end is dropped, then the
 //     references are decoded; the note's own line breaks, and <BR>, stay as
 //     line breaks.
 //   - an address (HREF): references decoded, then tabs and line breaks
 //     removed and the white space at either end dropped, as a browser does.
 // Every line break of a text read is CR LF.
+//
+// What a file holds takes room in proportion to the file: a folder is one
+// entry of a table, named once, and a link or an empty folder names its
+// folder by its place in that table, never by a copy of the names of all
+// the folders around it. The whole file is read once, from start to end.
 namespace modMain {
+
+// A folder of a bookmark file. Its name is kept in BookmarkFile::names.
+struct BookmarkFolder {
+    int nameFrom = 0; // where its name begins in BookmarkFile::names
+    int nameSize = 0; // and how long it is
+    int parent = -1;  // the folder around it (its index in BookmarkFile::folders); -1 for none
+    int line = 0;     // the line of the file on which its heading begins
+};
 
 // One link of a bookmark file.
 struct BookmarkLink {
-    QStringList folders; // the names of its enclosing folders, outermost first
-    QString text;        // its text (the bookmark's title)
-    QString note;        // the text of the <DD> that follows it; empty when none
-    QString href;        // its address; empty when it has none
-    int line = 0;        // the line of the file on which the link begins
+    int folder = -1; // the folder it is in (its index in BookmarkFile::folders); -1 for none
+    int line = 0;    // the line of the file on which the link begins
+    QString text;    // its text (the bookmark's title)
+    QString note;    // the text of the <DD> that follows it; empty when none
+    QString href;    // its address; empty when it has none
 };
 
 // A folder with nothing in it: no link and no folder.
-struct BookmarkFolder {
-    QStringList path; // its name, after those of the folders that enclose it
-    int line = 0;
+struct EmptyFolder {
+    int folder = 0;      // its index in BookmarkFile::folders
+    int linksBefore = 0; // how many links of the file come before it
 };
 
 // What a bookmark file holds.
 struct BookmarkFile {
-    QString heading; // the text of its <H1>; empty when it has none
+    QString heading;               // the text of its <H1>; empty when it has none
+    QString names;                 // the names of all its folders, one after the other
+    QList<BookmarkFolder> folders; // every folder, in the order of their headings
     QList<BookmarkLink> links;
-    QList<BookmarkFolder> emptyFolders;
+    QList<EmptyFolder> emptyFolders; // in the order of the file
+
+    // The name of folder `folder`.
+    QStringView name(int folder) const {
+        return QStringView(names).sliced(folders[folder].nameFrom, folders[folder].nameSize);
+    }
+
+    // The names of folder `folder` and of the folders around it, outermost
+    // first; none for -1.
+    QStringList path(int folder) const;
 };
+
+// The description of a link, by the rule the writer (BookmarkFileText)
+// follows: its text alone when it has no note; the note alone when the
+// note's first line that holds more than white space is the text (white
+// space at either end not counted), which is how a note that holds the
+// whole description is written; otherwise the text, a line break (CR LF)
+// and the note.
+QString LinkDescription(const BookmarkLink &link);
+
+} // namespace modMain
+
+// A file's folders and links move in memory as their bytes do: a list of
+// them that grows does not copy them one by one.
+Q_DECLARE_TYPEINFO(modMain::BookmarkFolder, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(modMain::BookmarkLink, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(modMain::EmptyFolder, Q_RELOCATABLE_TYPE);
+
+namespace modMain {
 
 // Reads the bookmarks out of the bytes of the file `fileName`. Returns an
 // empty text, or the message that refuses the file (naming it): when it is
@@ -86,8 +130,10 @@ struct ExportCategory {
 };
 
 // The text of a bookmark file as browsers write it, with one folder for
-// every category, in the order given. Its lines end with LF. See the .cpp
-// for how a description is written so that it reads back exactly.
+// every category, in the order given. Every address is written as View
+// opens it (AddressToOpen: absolute, with its scheme), so that every browser
+// takes it as the same web address. Its lines end with LF. See the .cpp for
+// how a description is written so that it reads back exactly.
 QByteArray BookmarkFileText(const QList<ExportCategory> &categories);
 
 // Writes BookmarkFileText(categories) to `path`, a file the user chose

@@ -53,22 +53,112 @@ QString fittedDescription(const QString &text) {
     return d;
 }
 
+// A category's name as the names of a folder and of the folders around it
+// make it: kept only as long as it can be stored, so that a folder deep in
+// the file costs no more than one near the top.
+struct CategoryName {
+    QString names;         // the names that are not empty joined by " / ", as the file gives
+                           // them, at most kImportedCategoryNameMaxLength characters
+    bool namesCut = false; // whether the names go on past that
+    QString mapped;        // the same by MapToStorable, without the blanks at its start, at most
+                           // kImportedCategoryNameMaxLength characters
+    bool mappedCut = false;
+
+    // Whether no name after these can change it: both are cut.
+    bool full() const { return namesCut && mappedCut; }
+
+    // The name of a folder named `name` inside this one.
+    CategoryName inner(QStringView name) const {
+        CategoryName out = *this;
+        if (name.isEmpty())
+            return out;
+        const QStringView joint = names.isEmpty() ? QStringView() : QStringView(u" / ");
+        if (!namesCut)
+            out.namesCut = !appendUpTo(&out.names, joint, name);
+        if (!mappedCut) {
+            QString piece = MapToStorable(joint).text + MapToStorable(name).text;
+            if (out.mapped.isEmpty())
+                piece = trimStartBlanks(piece).toString();
+            out.mappedCut = !appendUpTo(&out.mapped, {}, piece);
+        }
+        return out;
+    }
+
+private:
+    static QStringView trimStartBlanks(QStringView text) {
+        qsizetype from = 0;
+        while (from < text.size() && text[from] == u' ')
+            ++from;
+        return text.sliced(from);
+    }
+
+    // Appends `a` and `b` to `to` while it has room; false when they did not
+    // fit whole. A cut never splits a surrogate pair.
+    static bool appendUpTo(QString *to, QStringView a, QStringView b) {
+        for (const QStringView part : {a, b}) {
+            qsizetype room = kImportedCategoryNameMaxLength - to->size();
+            if (part.size() <= room) {
+                to->append(part);
+                continue;
+            }
+            if (room > 0 && part[room - 1].isHighSurrogate())
+                --room;
+            to->append(part.first(room));
+            return false;
+        }
+        return true;
+    }
+};
+
+// A folder around the link or empty folder being planned, and the category
+// it names. Thousands of folders can be open at once, so an open folder keeps
+// no text of its own: its name is an index among the open names, which it
+// shares with the folder around it when its own name changes nothing.
+struct OpenFolder {
+    int folder = -1;       // its index among the file's folders; -1 for the top
+    int name = 0;          // its category's name: an index in Planner::names_
+    int slot = -1;         // its category; -1 until asked
+    bool freeName = false; // whether its category got a free name for a taken one
+    bool listed = false;   // whether its change has been listed
+};
+
+} // namespace
+} // namespace modMain
+
+Q_DECLARE_TYPEINFO(modMain::CategoryName, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(modMain::OpenFolder, Q_RELOCATABLE_TYPE);
+
+namespace modMain {
+namespace {
+
+// `made`, or `text` when the two are equal.
+QString shared(const QString &made, const QString &text) {
+    return made == text ? text : made;
+}
+
 class Planner {
 public:
-    Planner(const BookmarkFile &file, const ImportTarget &target) : file_(file), target_(target) {
+    Planner(const BookmarkFile &file, const ImportTarget &target)
+        : file_(file), target_(target), openAt_(file.folders.size(), -1) {
         for (const ListEntry &entry : target.categories)
             existing_.insert(entry.text.toUpper(), entry); // names are unique, letter case ignored
+        // Links outside every folder, and in folders without names, go to
+        // the category the heading names.
+        heading_ = CategoryName().inner(file.heading.isEmpty() ? QStringLiteral("Bookmarks")
+                                                               : file.heading);
+        names_.append(CategoryName());
+        open_.append(OpenFolder());
     }
 
     ImportPreview run() {
         // Links and empty folders in the order of the file.
         const QList<BookmarkLink> &links = file_.links;
-        const QList<BookmarkFolder> &folders = file_.emptyFolders;
+        const QList<EmptyFolder> &empty = file_.emptyFolders;
         qsizetype l = 0;
-        qsizetype f = 0;
-        while (l < links.size() || f < folders.size()) {
-            if (f < folders.size() && (l == links.size() || folders[f].line < links[l].line))
-                addFolder(folders[f++]);
+        qsizetype e = 0;
+        while (l < links.size() || e < empty.size()) {
+            if (e < empty.size() && (l == links.size() || empty[e].linksBefore <= l))
+                addFolder(empty[e++].folder);
             else
                 addLink(links[l++]);
         }
@@ -78,83 +168,118 @@ public:
 private:
     // One category of the file, under its name as it is stored.
     struct Slot {
-        QString name;       // as stored: the existing category's name, or the new name
-        int number = 0;     // the existing category's number; 0 for a new one
-        int planned = -1;   // its index in the plan; -1 while nothing is planned for it
-        int refused = -1;   // its index among the refusals; -1 when nothing was refused
-        qint64 room = 0;    // how many URLs it can still receive
-        QSet<QString> seen; // identities of the addresses already planned for it
+        QString name;           // as stored: the existing category's name, or the new name
+        int number = 0;         // the existing category's number; 0 for a new one
+        int planned = -1;       // its index in the plan; -1 while nothing is planned for it
+        int refused = -1;       // its index among the refusals; -1 when nothing was refused
+        qint64 room = 0;        // how many URLs it can still receive
+        QSet<QString> seen;     // identities of the addresses already planned for it
+        QSet<QString> names;    // the names of the file it was given, as the file gives them
+        bool cutListed = false; // whether a name cut to fit it has been listed
     };
 
-    // The folders of a link or an empty folder, and the category they name.
-    struct Folders {
-        qsizetype slot = 0;
-        QString fromFile;    // the category's name as the file gives it
-        QString fitted;      // the same, made to fit
-        bool listed = false; // whether the change of the name has been listed
-    };
+    // The category's name an open folder gives: its folders' names, or the
+    // heading's when they have none.
+    const CategoryName &nameOf(const OpenFolder &open) const {
+        const CategoryName &name = names_[open.name];
+        return name.names.isEmpty() ? heading_ : name;
+    }
 
-    // The category for a link or folder in `folders`.
-    Folders &foldersOf(const QStringList &folders) {
-        const QString key = folders.join(QChar(0));
-        if (const auto found = folders_.find(key); found != folders_.end())
-            return *found;
+    // The name as the file gives it; a name that was cut ends with an
+    // ellipsis.
+    static QString fromFile(const CategoryName &name) {
+        return name.namesCut ? name.names + QChar(0x2026) : name.names;
+    }
 
-        Folders entry;
-        QStringList names;
-        for (const QString &name : folders) {
-            if (!name.isEmpty())
-                names << name;
+    // The name made to fit, before a taken name is replaced by a free one.
+    static QString fitted(const CategoryName &name) {
+        const QString fitted = TrimBlanks(name.mapped);
+        return fitted.isEmpty() ? QStringLiteral("Bookmarks") : fitted;
+    }
+
+    // The folder `folder` (-1 for the top), and the folders around it, as
+    // the open ones. Links and folders come in the order of the file, so a
+    // folder is opened once and stays open until its last link is planned.
+    OpenFolder &enter(int folder) {
+        QList<int> outside; // the folders to open, innermost first
+        int f = folder;
+        while (f >= 0 && openAt_[f] < 0) {
+            outside.append(f);
+            f = file_.folders[f].parent;
         }
-        entry.fromFile = names.join(QStringLiteral(" / "));
-        if (entry.fromFile.isEmpty())
-            entry.fromFile = file_.heading.isEmpty() ? QStringLiteral("Bookmarks") : file_.heading;
-        entry.fitted = TrimBlanks(MapToStorable(entry.fromFile).text);
-        if (entry.fitted.isEmpty())
-            entry.fitted = QStringLiteral("Bookmarks");
+        const qsizetype keep = f < 0 ? 1 : openAt_[f] + 1;
+        while (open_.size() > keep) {
+            if (open_.last().name != open_[open_.size() - 2].name)
+                names_.removeLast(); // its own
+            openAt_[open_.last().folder] = -1;
+            open_.removeLast();
+        }
+        for (qsizetype i = outside.size() - 1; i >= 0; --i) {
+            OpenFolder inner;
+            inner.folder = outside[i];
+            inner.name = open_.last().name;
+            const QStringView name = file_.name(inner.folder);
+            if (!name.isEmpty() && !names_[inner.name].full()) {
+                names_.append(names_[inner.name].inner(name));
+                inner.name = int(names_.size() - 1);
+            }
+            openAt_[inner.folder] = int(open_.size());
+            open_.append(inner);
+        }
+        return open_.last();
+    }
 
-        const QString upper = entry.fitted.toUpper();
+    // The category of an open folder.
+    Slot &slotOf(OpenFolder &open) {
+        if (open.slot >= 0)
+            return slots_[open.slot];
+        QString name = fitted(nameOf(open));
+        const QString upper = name.toUpper();
         if (const auto found = slotOfName_.constFind(upper); found != slotOfName_.cend()) {
-            entry.slot = *found;
-        } else {
-            // A name another password's category has is taken, as Add
-            // Category would refuse it: the new category gets the first free
-            // name "<name> (2)", "<name> (3)"..., which the preview lists as
-            // changed to fit.
-            if (!existing_.contains(upper) && target_.takenNames.contains(upper)) {
-                const QString base = entry.fitted;
-                for (int n = 2;; ++n) {
-                    const QString name = QStringLiteral("%1 (%2)").arg(base).arg(n);
-                    const QString nameKey = name.toUpper();
-                    if (!existing_.contains(nameKey) && !target_.takenNames.contains(nameKey) &&
-                        !slotOfName_.contains(nameKey)) {
-                        entry.fitted = name;
-                        slotOfName_.insert(nameKey, slots_.size());
-                        break;
-                    }
+            open.slot = int(*found);
+            return slots_[open.slot];
+        }
+        // A name another password's category has is taken, as Add Category
+        // would refuse it: the new category gets the first free name
+        // "<name> (2)", "<name> (3)"..., which the preview lists as changed
+        // to fit.
+        if (!existing_.contains(upper) && target_.takenNames.contains(upper)) {
+            for (int n = 2;; ++n) {
+                const QString suffix = QStringLiteral(" (%1)").arg(n);
+                const QString free =
+                    TrimBlanks(name.left(kImportedCategoryNameMaxLength - suffix.size())) + suffix;
+                const QString freeKey = free.toUpper();
+                if (!existing_.contains(freeKey) && !target_.takenNames.contains(freeKey) &&
+                    !slotOfName_.contains(freeKey)) {
+                    name = free;
+                    open.freeName = true;
+                    slotOfName_.insert(freeKey, slots_.size());
+                    break;
                 }
             }
-            Slot slot;
-            slot.name = entry.fitted;
-            if (const auto known = existing_.constFind(upper); known != existing_.cend()) {
-                slot.name = known->text;
-                slot.number = known->number;
-            }
-            const qint64 highest =
-                slot.number != 0 && target_.highestUrlNo ? target_.highestUrlNo(slot.number) : 0;
-            slot.room = qMax<qint64>(0, kMaxRecordNo - highest);
-            entry.slot = slots_.size();
-            slots_.append(slot);
-            slotOfName_.insert(upper, entry.slot);
         }
-        return *folders_.insert(key, entry);
+        Slot slot;
+        slot.name = name;
+        if (const auto known = existing_.constFind(upper); known != existing_.cend()) {
+            slot.name = known->text;
+            slot.number = known->number;
+        }
+        const qint64 highest =
+            slot.number != 0 && target_.highestUrlNo ? target_.highestUrlNo(slot.number) : 0;
+        slot.room = qMax<qint64>(0, kMaxRecordNo - highest);
+        open.slot = int(slots_.size());
+        slots_.append(slot);
+        slotOfName_.insert(upper, open.slot);
+        return slots_[open.slot];
     }
 
     // Puts the category in the plan when it is not there yet: a new one only
     // while category numbers last. False when it is refused. The first time
-    // a name of the file is planned, its change (if any) is listed.
-    bool plan(Folders &folders, int line) {
-        Slot &slot = slots_[folders.slot];
+    // a name of the file is planned, its change (if any) is listed; a name
+    // cut to fit is listed once for its category, as all the folders below
+    // it are cut to the same name.
+    bool plan(OpenFolder &open, int line) {
+        Slot &slot = slotOf(open);
         if (slot.planned < 0) {
             if (slot.refused >= 0)
                 return false;
@@ -175,11 +300,22 @@ private:
             slot.planned = int(preview_.plan.size());
             preview_.plan.append(PlannedCategory{slot.name, slot.number, {}});
         }
-        if (!folders.listed) {
-            folders.listed = true;
-            if (folders.fitted != folders.fromFile)
-                preview_.changes.append(FittedText{line, slot.name, kCategoryNameField,
-                                                   folders.fromFile, folders.fitted});
+        if (!open.listed) {
+            open.listed = true;
+            const CategoryName &name = nameOf(open);
+            const QString before = fromFile(name);
+            const QString after = open.freeName ? slot.name : fitted(name);
+            bool list = after != before;
+            if (list && name.mappedCut) {
+                list = !slot.cutListed;
+                slot.cutListed = true;
+            } else if (list) {
+                list = !slot.names.contains(before);
+                slot.names.insert(before);
+            }
+            if (list)
+                preview_.changes.append(
+                    FittedText{line, slot.name, kCategoryNameField, before, after});
         }
         return true;
     }
@@ -196,10 +332,11 @@ private:
         ++preview_.refused[slot.refused].urls;
     }
 
-    void addFolder(const BookmarkFolder &folder) {
-        Folders &folders = foldersOf(folder.path);
-        if (slots_[folders.slot].number == 0)
-            plan(folders, folder.line); // an empty category; an existing one gains nothing
+    void addFolder(int folder) {
+        OpenFolder &open = enter(folder);
+        if (slotOf(open).number == 0)
+            plan(open,
+                 file_.folders[folder].line); // an empty category; an existing one gains nothing
     }
 
     void addLink(const BookmarkLink &link) {
@@ -210,11 +347,13 @@ private:
         // A byte the file could not decode is a "?", as everywhere else.
         QString href = link.href;
         href.replace(QChar(QChar::ReplacementCharacter), u'?');
-        const QString address = StoredAddress(TrimBlanks(href));
-        const QString identity = AddressIdentity(address);
+        // A text that comes out as it went in is kept as the one text, not
+        // as a copy: a file of many links holds each of their texts once.
+        const QString address = shared(StoredAddress(TrimBlanks(href)), link.href);
+        const QString identity = shared(AddressIdentity(address), address);
 
-        Folders &folders = foldersOf(link.folders);
-        Slot &slot = slots_[folders.slot];
+        OpenFolder &open = enter(link.folder);
+        Slot &slot = slotOf(open);
         if (slot.number != 0 && target_.isSaved && target_.isSaved(slot.number, identity)) {
             ++preview_.alreadySaved;
             return;
@@ -224,7 +363,7 @@ private:
             return;
         }
         slot.seen.insert(identity);
-        if (!plan(folders, link.line)) {
+        if (!plan(open, link.line)) {
             ++preview_.refusedUrls;
             ++preview_.refused[slot.refused].urls;
             return;
@@ -235,10 +374,8 @@ private:
         }
         --slot.room;
 
-        QString description = link.text;
-        if (!link.note.isEmpty())
-            description += QStringLiteral("\r\n") + link.note;
-        const QString fitted = fittedDescription(description);
+        const QString description = LinkDescription(link);
+        const QString fitted = shared(fittedDescription(description), description);
         preview_.plan[slot.planned].urls.append(PlannedUrl{address, fitted});
         ++preview_.urls;
         if (address != link.href)
@@ -253,7 +390,10 @@ private:
     QHash<QString, ListEntry> existing_; // the user's categories by upper-cased name
     QList<Slot> slots_;
     QHash<QString, qsizetype> slotOfName_; // by the upper-cased name made to fit
-    QHash<QString, Folders> folders_;      // by the folders' names
+    CategoryName heading_;                 // the name of the category the heading names
+    QList<CategoryName> names_;            // the names of the open folders, as far as they differ
+    QList<OpenFolder> open_;               // the top, then the open folders, outermost first
+    QList<int> openAt_; // for each folder of the file, its place in open_; -1 when not open
     ImportPreview preview_;
 };
 

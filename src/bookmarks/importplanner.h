@@ -20,12 +20,16 @@
 //     equals an existing one, letter case ignored, receives the URLs under
 //     that category's number; so do two folders whose names differ only in
 //     case. A folder without links or folders becomes an empty category.
+//     A name is cut at kImportedCategoryNameMaxLength characters (after it
+//     is made one the cipher can store), and listed as changed: once for
+//     its category, as every folder below the cut has the same name.
 //   - Address: the link's HREF, stored as Add URL stores a typed address
 //     (StoredAddress of the trimmed text). A byte the file could not decode
 //     becomes "?".
 //   - Description: the link's text; when a <DD> with text follows the link,
-//     a line break (CR LF) and the <DD>'s text. Cut at kDescriptionMaxLength
-//     characters.
+//     a line break (CR LF) and the <DD>'s text; the <DD>'s text alone when
+//     its first line with text is the link's text (LinkDescription). Cut at
+//     kDescriptionMaxLength characters.
 //   - Skipped, and counted: a link without address or whose address begins
 //     with "javascript:", "place:" or "data:" (not web addresses); a link
 //     whose address is the same address (AddressIdentity: as a browser
@@ -39,6 +43,11 @@
 //     category number, and the URLs past the highest URL number of their
 //     category, are refused here, before anything is written.
 namespace modMain {
+
+// The longest category name an import makes of a folder's names, in
+// characters: as long as a description can be, and room enough for several
+// folders' names.
+inline constexpr int kImportedCategoryNameMaxLength = 250;
 
 // What the planner needs to know of the user's data.
 struct ImportTarget {

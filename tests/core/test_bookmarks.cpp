@@ -6,6 +6,7 @@
 #include "storage/datafile.h"
 #include "storage/paths.h"
 #include "storage/records.h"
+#include "urls/addressidentity.h"
 #include "urls/urlfile.h"
 
 #include "forked.h"
@@ -187,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
                    u"  https://intranet.example.com/wiki?page=Home&lang=en | Intranet "
                    u"Wiki\\nLine one\\nLine two",
                    u"  https://jira.example.com/browse/ABC-1 | ABC-1: Fix the build",
-                   u"Work / Travel #0", u"  https://maps.example.com/ | Maps", u"My Links #0",
+                   u"Work / Travel #0", u"  https://maps.example.com/ | Maps", u"My   Links #0",
                    u"  https://after.example.com/ | After the lists"},
                   {},
                   "urls 4 categories 3/0 skipped 0/0/0 refused 0/0"},
@@ -217,21 +218,22 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(BookmarkReader, KeepsFoldersLinesAndEmptyFolders) {
     const BookmarkFile file = ReadFixture("oddshapes.html");
-    EXPECT_EQ(file.heading, QStringLiteral("My Links"));
+    EXPECT_EQ(file.heading, QStringLiteral("My   Links"));
     ASSERT_EQ(file.links.size(), 4);
-    EXPECT_EQ(file.links[0].folders, QStringList{QStringLiteral("Work")});
+    EXPECT_EQ(file.path(file.links[0].folder), QStringList{QStringLiteral("Work")});
     EXPECT_EQ(file.links[0].line, 8);
     EXPECT_EQ(file.links[0].text, QStringLiteral("Intranet Wiki"));
     EXPECT_EQ(file.links[0].note, QStringLiteral("Line one\r\nLine two"));
-    EXPECT_EQ(file.links[2].folders,
+    EXPECT_EQ(file.path(file.links[2].folder),
               (QStringList{QStringLiteral("Work"), QStringLiteral("Travel")}));
-    EXPECT_TRUE(file.links[3].folders.isEmpty());
+    EXPECT_TRUE(file.path(file.links[3].folder).isEmpty());
     EXPECT_TRUE(file.emptyFolders.isEmpty());
 
     const BookmarkFile firefox = ReadFixture("firefox.html");
     ASSERT_EQ(firefox.emptyFolders.size(), 1);
-    EXPECT_EQ(firefox.emptyFolders[0].path, QStringList{QStringLiteral("Other Bookmarks")});
-    EXPECT_EQ(firefox.emptyFolders[0].line, 36);
+    EXPECT_EQ(firefox.path(firefox.emptyFolders[0].folder),
+              QStringList{QStringLiteral("Other Bookmarks")});
+    EXPECT_EQ(firefox.folders[firefox.emptyFolders[0].folder].line, 36);
 }
 
 TEST(BookmarkReader, ReadsReferencesOfEveryKind) {
@@ -256,7 +258,7 @@ TEST(BookmarkReader, FoldsTheFilesWhiteSpaceButKeepsWrittenBlanks) {
                                              "<DD>\n   first  line\r\n\r\n  third&#32;\n\n"
                                              "</DL><p></DL><p>\n");
     ASSERT_EQ(file.links.size(), 1);
-    EXPECT_EQ(file.links[0].folders, QStringList{QStringLiteral("Two lines")});
+    EXPECT_EQ(file.path(file.links[0].folder), QStringList{QStringLiteral("Two lines")});
     EXPECT_EQ(file.links[0].href, QStringLiteral("http://x.example/a b"));
     EXPECT_EQ(file.links[0].text, QStringLiteral("A  title \r\n"));
     EXPECT_EQ(file.links[0].note, QStringLiteral("first  line\r\n\r\n  third "));
@@ -271,7 +273,7 @@ TEST(BookmarkReader, ANoteAfterAFolderBelongsToNoLink) {
                        "</DL><p>\n</DL><p>\n");
     ASSERT_EQ(file.links.size(), 2);
     EXPECT_EQ(file.links[0].note, QString());
-    EXPECT_EQ(file.links[1].folders, QStringList{QStringLiteral("F")});
+    EXPECT_EQ(file.path(file.links[1].folder), QStringList{QStringLiteral("F")});
     EXPECT_EQ(file.links[1].note, QStringLiteral("one\r\ntwo"));
 }
 
@@ -283,11 +285,11 @@ TEST(BookmarkReader, AFolderWithoutListIsEmpty) {
                                              "<DT><H3>Inner</H3>\n<DL><p>\n</DL><p>\n"
                                              "</DL><p>\n</DL><p>\n");
     ASSERT_EQ(file.emptyFolders.size(), 2);
-    EXPECT_EQ(file.emptyFolders[0].path, QStringList{QStringLiteral("Lonely")});
-    EXPECT_EQ(file.emptyFolders[0].line, 5);
-    EXPECT_EQ(file.emptyFolders[1].path,
+    EXPECT_EQ(file.path(file.emptyFolders[0].folder), QStringList{QStringLiteral("Lonely")});
+    EXPECT_EQ(file.folders[file.emptyFolders[0].folder].line, 5);
+    EXPECT_EQ(file.path(file.emptyFolders[1].folder),
               (QStringList{QStringLiteral("Outer"), QStringLiteral("Inner")}));
-    EXPECT_EQ(file.links[0].folders, QStringList());
+    EXPECT_EQ(file.path(file.links[0].folder), QStringList());
 }
 
 TEST(BookmarkReader, CharacterSetsByMarkAndDeclaration) {
@@ -597,6 +599,78 @@ TEST(ImportPlanner, ANewCategoryTakesAtMost32767Urls) {
                                          "one, 32767.")});
 }
 
+// A file of folders nested thousands of levels deep, a link in each (that
+// of level n on line 3n + 4): the reader keeps one entry per folder, and the
+// planner cuts the names at 250 characters, so that every folder below the
+// cut goes to one category, listed once as changed to fit.
+TEST(ImportPlanner, CutsTheNamesOfDeepFoldersToOneCategory) {
+    constexpr int kLevels = 5000;
+    QByteArray bytes = kHead + "<DL><p>\n";
+    for (int level = 1; level <= kLevels; ++level)
+        bytes += "<DT><H3>L" + QByteArray::number(level).rightJustified(4, '0') +
+                 "</H3>\n<DL><p>\n<DT><A HREF=\"http://x.example/" + QByteArray::number(level) +
+                 "\">" + QByteArray::number(level) + "</A>\n";
+    for (int level = 0; level <= kLevels; ++level)
+        bytes += "</DL><p>\n";
+    const BookmarkFile file = Parsed(bytes);
+    ASSERT_EQ(file.folders.size(), kLevels);
+    ASSERT_EQ(file.links.size(), kLevels);
+    EXPECT_EQ(file.folders.last().parent, kLevels - 2);
+    EXPECT_EQ(file.path(file.links.last().folder).size(), kLevels);
+
+    const ImportPreview preview = PlanImport(file, ImportTarget());
+    // "L0001 / L0002 / ... / L0031" is 245 characters long; "/ L0032" does
+    // not fit whole.
+    QString uncut = QStringLiteral("L0001");
+    for (int level = 2; level <= 31; ++level)
+        uncut += QStringLiteral(" / L%1").arg(level, 4, 10, QLatin1Char('0'));
+    ASSERT_EQ(uncut.size(), 245);
+    const QString cut = uncut + QStringLiteral(" / L0");
+    ASSERT_EQ(preview.plan.size(), 32);
+    EXPECT_EQ(preview.plan[30].name, uncut);
+    EXPECT_EQ(preview.plan[30].urls.size(), 1);
+    EXPECT_EQ(preview.plan[31].name, cut);
+    EXPECT_EQ(preview.plan[31].urls.size(), kLevels - 31);
+    EXPECT_EQ(preview.plan[31].urls.last().address,
+              QStringLiteral("http://x.example/%1").arg(kLevels));
+    EXPECT_EQ(ChangesText(preview), QStringList{QStringLiteral("%1 Category Name [%2]: %2%3 -> %2")
+                                                    .arg(4 + 32 * 3)
+                                                    .arg(cut)
+                                                    .arg(QChar(0x2026))});
+    EXPECT_EQ(CountsText(preview),
+              QStringLiteral("urls 5000 categories 32/0 skipped 0/0/0 refused 0/0"));
+}
+
+// One name too long: cut after it is made one the files can store, the
+// blanks at the cut dropped; a free name for a taken one is cut too, to make
+// room for its number.
+TEST(ImportPlanner, CutsALongNameAfterMakingItFit) {
+    const QByteArray longName = QByteArray(240, 'a') + " \xc3\x86 " + QByteArray(300, 'b');
+    const BookmarkFile file = Parsed(kHead + "<DL><p>\n<DT><H3>" + longName +
+                                     "</H3>\n<DL><p>\n"
+                                     "<DT><A HREF=\"http://a/\">A</A>\n</DL><p>\n"
+                                     "<DT><H3>" +
+                                     QByteArray(260, 'T') +
+                                     "</H3>\n<DL><p>\n</DL><p>\n"
+                                     "</DL><p>\n");
+    ImportTarget target;
+    target.takenNames = {QString(250, u'T')};
+    const ImportPreview preview = PlanImport(file, target);
+    const QString fitted = QString(240, u'a') + QStringLiteral(" AE ") + QString(6, u'b');
+    const QString free = QString(246, u'T') + QStringLiteral(" (2)");
+    EXPECT_EQ(PlanText(preview.plan),
+              (QStringList{fitted + QStringLiteral(" #0"), QStringLiteral("  http://a/ | A"),
+                           free + QStringLiteral(" #0")}));
+    EXPECT_EQ(ChangesText(preview),
+              (QStringList{QStringLiteral("7 Category Name [%1]: %2%3 -> %1")
+                               .arg(fitted, QString(240, u'a') + QString::fromUtf16(u" \u00c6 ") +
+                                                QString(7, u'b'))
+                               .arg(QChar(0x2026)),
+                           QStringLiteral("9 Category Name [%1]: %2%3 -> %1")
+                               .arg(free, QString(250, u'T'))
+                               .arg(QChar(0x2026))}));
+}
+
 // --- The exporter ----------------------------------------------------------------
 
 namespace {
@@ -634,7 +708,7 @@ TEST(BookmarkExport, WritesTheFormatBrowsersWrite) {
                          "    <DL><p>\n"
                          "        <DT><A HREF=\"https://a.example/?x=1&amp;y=&quot;2&quot;\">Title "
                          "only</A>\n"
-                         "        <DT><A HREF=\"b.example\"></A>\n"
+                         "        <DT><A HREF=\"http://b.example\"></A>\n"
                          "    </DL><p>\n"
                          "    <DT><H3>News</H3>\n"
                          "    <DL><p>\n"
@@ -657,19 +731,229 @@ TEST(BookmarkExport, WritesOtherCharactersAsUtf8) {
         << text.toStdString();
 }
 
+// Read back into another user: the same categories and descriptions, and
+// every address as View opens it.
 TEST(BookmarkExport, ReadsBackAsTheSameCategoriesAddressesAndDescriptions) {
-    const QList<ExportCategory> categories = SampleCategories();
-    const ImportPreview preview = PlanImport(Parsed(BookmarkFileText(categories)), ImportTarget());
-    ASSERT_EQ(preview.plan.size(), categories.size());
-    for (qsizetype c = 0; c < categories.size(); ++c) {
-        EXPECT_EQ(preview.plan[c].name, categories[c].name);
-        ASSERT_EQ(preview.plan[c].urls.size(), categories[c].urls.size());
-        for (qsizetype u = 0; u < categories[c].urls.size(); ++u) {
-            EXPECT_EQ(preview.plan[c].urls[u].address, categories[c].urls[u].address);
-            EXPECT_EQ(preview.plan[c].urls[u].description, categories[c].urls[u].description);
-        }
-    }
+    const ImportPreview preview =
+        PlanImport(Parsed(BookmarkFileText(SampleCategories())), ImportTarget());
+    EXPECT_EQ(PlanText(preview.plan),
+              (QStringList{QStringLiteral("Dev & <Tools> #0"),
+                           QStringLiteral("  https://a.example/?x=1&y=\"2\" | Title only"),
+                           QStringLiteral("  http://b.example | "), QStringLiteral("News #0"),
+                           QStringLiteral("  http://n.example/ | Headline\\nFirst detail\\nSecond "
+                                          "detail"),
+                           QStringLiteral("  http://m.example/ | Ends with a break\\n"),
+                           QStringLiteral("  http://o.example/ | Two  blanks \\n\\n indented"),
+                           QStringLiteral("Nothing yet #0")}));
     EXPECT_TRUE(preview.changes.isEmpty());
+}
+
+// --- Texts as browsers read them --------------------------------------------------
+
+// A name or a link's text: a run of blanks stays as it is, as browsers keep
+// and write it; a line break or a tab is the file's layout and, with the
+// white space around it, one blank.
+struct NameTextCase {
+    const char *name;
+    const char *raw; // between <H3> and </H3>, and between <A> and </A>
+    const char16_t *read;
+};
+
+class NameTexts : public ::testing::TestWithParam<NameTextCase> {};
+
+TEST_P(NameTexts, KeepRunsOfBlanksAndFoldLineBreaksAndTabs) {
+    const NameTextCase &c = GetParam();
+    const BookmarkFile file = Parsed(kHead + "<DL><p>\n<DT><H3>" + c.raw +
+                                     "</H3>\n<DL><p>\n<DT><A HREF=\"http://a.example/\">" + c.raw +
+                                     "</A>\n</DL><p>\n</DL><p>\n");
+    ASSERT_EQ(file.links.size(), 1);
+    EXPECT_EQ(file.path(file.links[0].folder), QStringList{QString::fromUtf16(c.read)});
+    EXPECT_EQ(file.links[0].text, QString::fromUtf16(c.read));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BookmarkReader, NameTexts,
+    ::testing::Values(NameTextCase{"two_blanks_inside", "Two  Spaces", u"Two  Spaces"},
+                      NameTextCase{"blanks_at_either_end", "  Padded   name  ", u"Padded   name"},
+                      NameTextCase{"line_break_and_indent", "over two\n        lines",
+                                   u"over two lines"},
+                      NameTextCase{"cr_lf", "over two\r\nlines", u"over two lines"},
+                      NameTextCase{"tab", "a\tb", u"a b"},
+                      NameTextCase{"blanks_around_a_line_break", "a  \n  b", u"a b"},
+                      NameTextCase{"blank_written_as_reference", "a &#32;b", u"a  b"},
+                      NameTextCase{"no_break_space", "a&nbsp; b", u"a\u00a0 b"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// Chromium writes titles as they are, runs of blanks included, and no notes.
+TEST(BookmarkReader, KeepsTheBlanksOfABrowsersTitles) {
+    const BookmarkFile file = ReadFixture("chrome-blanks.html");
+    ASSERT_EQ(file.links.size(), 2);
+    EXPECT_EQ(file.path(file.links[0].folder),
+              (QStringList{QStringLiteral("Bookmarks bar"), QStringLiteral("Two  Spaces")}));
+    EXPECT_EQ(file.links[0].text, QStringLiteral("Two  blanks  inside"));
+    EXPECT_EQ(file.links[1].text, QStringLiteral("Padded   title"));
+    const ImportPreview preview = PlanImport(file, ImportTarget());
+    EXPECT_EQ(PlanText(preview.plan),
+              (QStringList{QStringLiteral("Bookmarks bar / Two  Spaces #0"),
+                           QStringLiteral("  http://d.example/ | Two  blanks  inside"),
+                           QStringLiteral("  https://e.example/a%20b | Padded   title")}));
+    EXPECT_TRUE(preview.changes.isEmpty());
+}
+
+// --- Descriptions, written and read back -------------------------------------------
+
+// How a description is written (the link's text, and the <DD> after it), and
+// that it reads back exactly. A browser, which drops the note of a link
+// without text, always finds text in the link.
+struct DescriptionCase {
+    const char *name;
+    const char16_t *description;
+    const char *written; // the link and the note as the file holds them
+    const char16_t *text;
+    const char16_t *note;
+};
+
+class WrittenDescriptions : public ::testing::TestWithParam<DescriptionCase> {};
+
+TEST_P(WrittenDescriptions, ReadBackExactly) {
+    const DescriptionCase &c = GetParam();
+    const QString description = QString::fromUtf16(c.description);
+    const QByteArray text = BookmarkFileText({ExportCategory{
+        QStringLiteral("C"), {ExportUrl{QStringLiteral("x.example"), description}}}});
+    const qsizetype from = text.indexOf("        <DT><A");
+    const qsizetype to = text.indexOf("    </DL>", from);
+    EXPECT_EQ(text.mid(from, to - from), QByteArray(c.written));
+
+    const BookmarkFile file = Parsed(text);
+    ASSERT_EQ(file.links.size(), 1);
+    EXPECT_EQ(file.links[0].text, QString::fromUtf16(c.text));
+    EXPECT_EQ(file.links[0].note, QString::fromUtf16(c.note));
+    EXPECT_EQ(LinkDescription(file.links[0]), description);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BookmarkExport, WrittenDescriptions,
+    ::testing::Values(
+        DescriptionCase{"one_line", u"Title only",
+                        "        <DT><A HREF=\"http://x.example\">Title only</A>\n", u"Title only",
+                        u""},
+        DescriptionCase{"empty", u"", "        <DT><A HREF=\"http://x.example\"></A>\n", u"", u""},
+        DescriptionCase{"two_lines", u"Headline\r\nDetail",
+                        "        <DT><A HREF=\"http://x.example\">Headline</A>\n"
+                        "        <DD>Detail\n",
+                        u"Headline", u"Detail"},
+        DescriptionCase{"starts_with_a_line_break", u"\r\nStarts here\r\nand goes on",
+                        "        <DT><A HREF=\"http://x.example\">Starts here</A>\n"
+                        "        <DD>&#10;Starts here&#10;and goes on\n",
+                        u"Starts here", u"\r\nStarts here\r\nand goes on"},
+        DescriptionCase{"starts_with_empty_lines_and_blanks", u"\r\n\r\n  Indented  start ",
+                        "        <DT><A HREF=\"http://x.example\">Indented &#32;start</A>\n"
+                        "        <DD>&#10;&#10; &#32;Indented &#32;start&#32;\n",
+                        u"Indented  start", u"\r\n\r\n  Indented  start "},
+        DescriptionCase{"line_breaks_only", u"\r\n\r\n",
+                        "        <DT><A HREF=\"http://x.example\"></A>\n"
+                        "        <DD>&#10;&#10;\n",
+                        u"", u"\r\n\r\n"},
+        DescriptionCase{"first_line_comes_again", u"Same\r\n\r\nSame",
+                        "        <DT><A HREF=\"http://x.example\">Same</A>\n"
+                        "        <DD>Same&#10;&#10;Same\n",
+                        u"Same", u"Same\r\n\r\nSame"},
+        DescriptionCase{"an_empty_second_line", u"Two  blanks \r\n\r\n indented",
+                        "        <DT><A HREF=\"http://x.example\">Two &#32;blanks&#32;</A>\n"
+                        "        <DD>&#10; indented\n",
+                        u"Two  blanks ", u"\r\n indented"},
+        DescriptionCase{"ends_with_a_line_break", u"Ends\r\n",
+                        "        <DT><A HREF=\"http://x.example\">Ends&#10;</A>\n", u"Ends\r\n",
+                        u""}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// A browser's note is added after the link's text, unless its first line
+// with text is the link's text: then it is the whole description.
+TEST(BookmarkReader, ANoteThatBeginsWithTheTextIsTheWholeDescription) {
+    const BookmarkFile file = Parsed(kHead + "<DL><p>\n"
+                                             "<DT><A HREF=\"http://a.example/\">Title</A>\n"
+                                             "<DD>A note\n"
+                                             "<DT><A HREF=\"http://b.example/\">Title</A>\n"
+                                             "<DD>Title\nand more\n"
+                                             "<DT><A HREF=\"http://c.example/\">Title</A>\n"
+                                             "<DD>Titles\n"
+                                             "<DT><A HREF=\"http://d.example/\"></A>\n"
+                                             "<DD>A note without title\n"
+                                             "</DL><p>\n");
+    ASSERT_EQ(file.links.size(), 4);
+    EXPECT_EQ(LinkDescription(file.links[0]), QStringLiteral("Title\r\nA note"));
+    EXPECT_EQ(LinkDescription(file.links[1]), QStringLiteral("Title\r\nand more"));
+    EXPECT_EQ(LinkDescription(file.links[2]), QStringLiteral("Title\r\nTitles"));
+    EXPECT_EQ(LinkDescription(file.links[3]), QStringLiteral("\r\nA note without title"));
+}
+
+// --- Addresses as browsers take them ------------------------------------------------
+
+namespace {
+
+// The scheme an address begins with, by the URL standard's first step (a
+// letter, then letters, digits, "+", "-" or ".", then ":"), lower-cased;
+// empty for an address a browser reads as relative to the file.
+QString SchemeOf(const QString &href) {
+    qsizetype i = 0;
+    while (i < href.size() &&
+           ((href[i] >= u'a' && href[i] <= u'z') || (href[i] >= u'A' && href[i] <= u'Z') ||
+            (i > 0 && ((href[i] >= u'0' && href[i] <= u'9') || href[i] == u'+' || href[i] == u'-' ||
+                       href[i] == u'.'))))
+        ++i;
+    return i > 0 && i < href.size() && href[i] == u':' ? href.first(i).toLower() : QString();
+}
+
+} // namespace
+
+// Every address is exported as View opens it: with a scheme, so that a
+// browser takes it as the web address it is, and as the same address as the
+// one saved (the import's identity), so an export comes back as nothing new.
+struct ExportedAddressCase {
+    const char *name;
+    const char *stored;
+    const char *href;     // as the export writes it
+    const char *identity; // of both
+};
+
+class ExportedAddresses : public ::testing::TestWithParam<ExportedAddressCase> {};
+
+TEST_P(ExportedAddresses, HaveASchemeAndAreTheSameAddress) {
+    const ExportedAddressCase &c = GetParam();
+    const QString stored = QString::fromLatin1(c.stored);
+    const BookmarkFile file = Parsed(
+        BookmarkFileText({ExportCategory{QStringLiteral("C"), {ExportUrl{stored, QString()}}}}));
+    ASSERT_EQ(file.links.size(), 1);
+    const QString href = file.links[0].href;
+    EXPECT_EQ(href, QLatin1StringView(c.href));
+    EXPECT_EQ(SchemeOf(href), QStringLiteral("http")) << href.toStdString();
+    EXPECT_EQ(AddressIdentity(href), QLatin1StringView(c.identity));
+    EXPECT_EQ(AddressIdentity(stored), QLatin1StringView(c.identity));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BookmarkExport, ExportedAddresses,
+    ::testing::Values(ExportedAddressCase{"host_alone", "example.org", "http://example.org",
+                                          "http://example.org/"},
+                      ExportedAddressCase{"host_and_path", "www.example.com/path/page.html",
+                                          "http://www.example.com/path/page.html",
+                                          "http://www.example.com/path/page.html"},
+                      ExportedAddressCase{"scheme_relative", "//example.com/x",
+                                          "http:////example.com/x", "http://example.com/x"},
+                      ExportedAddressCase{"host_with_port", "example.net:8080/x",
+                                          "http://example.net:8080/x", "http://example.net:8080/x"},
+                      ExportedAddressCase{
+                          "written_with_its_scheme", "HTTP://Example.COM:80/a/./b/../c",
+                          "HTTP://Example.COM:80/a/./b/../c", "http://example.com/a/c"},
+                      ExportedAddressCase{"blank_in_the_path", "a.example/a b",
+                                          "http://a.example/a b", "http://a.example/a%20b"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(BookmarkExport, KeepsASecureAddressAsItIs) {
+    const BookmarkFile file = Parsed(BookmarkFileText({ExportCategory{
+        QStringLiteral("C"), {ExportUrl{QStringLiteral("https://a.example/x?q=1"), QString()}}}}));
+    ASSERT_EQ(file.links.size(), 1);
+    EXPECT_EQ(file.links[0].href, QStringLiteral("https://a.example/x?q=1"));
 }
 
 namespace {
@@ -728,14 +1012,14 @@ TEST_F(ExportFolder, ReadsTheUsersOwnCategoriesSortedWithTheirUrls) {
                                  QStringLiteral("  http://z1/ | one\\ntwo"),
                                  QStringLiteral("  z5.example | ")}));
 
-    // Exported and read back into another user: the same categories,
-    // addresses and descriptions.
+    // Exported and read back into another user: the same categories and
+    // descriptions, and the addresses as View opens them.
     const ImportPreview preview = PlanImport(Parsed(BookmarkFileText(categories)), ImportTarget());
     EXPECT_EQ(PlanText(preview.plan),
               (QStringList{QStringLiteral("alpha #0"), QStringLiteral("  http://a1/ | A"),
                            QStringLiteral("Empty #0"), QStringLiteral("Zeta #0"),
                            QStringLiteral("  http://z1/ | one\\ntwo"),
-                           QStringLiteral("  z5.example | ")}));
+                           QStringLiteral("  http://z5.example | ")}));
 }
 
 TEST_F(ExportFolder, AUrlFileThatCannotBeReadFailsTheExport) {
@@ -747,6 +1031,103 @@ TEST_F(ExportFolder, AUrlFileThatCannotBeReadFailsTheExport) {
     EXPECT_EQ(err.message(), QStringLiteral("Wayfile could not read \"") + UrlFilePath(1, 1) +
                                  QStringLiteral("\".\r\n\r\nReason: It is a folder, not a file."));
     EXPECT_TRUE(categories.isEmpty());
+}
+
+// --- Through a browser and back ---------------------------------------------------
+
+namespace {
+
+// User 1 with URLs saved as Add URL stores what was typed: addresses without
+// a scheme, written loosely, with a blank or a quote; a description that
+// starts with a line break; a category whose name holds two blanks.
+class SavedUser : public ExportFolder {
+protected:
+    void SetUp() override {
+        ExportFolder::SetUp();
+        WriteLines(JoinPath(UserFolderPath(1), kCategoryIndexName),
+                   {CategoryRecordLine(1, QStringLiteral("News"), stamp),
+                    CategoryRecordLine(2, QStringLiteral("Two  Spaces"), stamp),
+                    CategoryRecordLine(3, QStringLiteral("Dev & <Tools>"), stamp)});
+        const auto url = [this](int n, const char *address, const char *description) {
+            return UrlRecordLine(n, QLatin1StringView(address),
+                                 StoredDescription(QString::fromLatin1(description)), stamp);
+        };
+        WriteLines(UrlFilePath(1, 1),
+                   {url(1, "example.org", "Example\r\nthe plain one"),
+                    url(2, "www.example.com/path/page.html",
+                        "\r\nStarts with a line break\r\nand goes on"),
+                    url(3, "//example.com/x", "Scheme-relative"),
+                    url(4, "example.net:8080/x", "With a port"),
+                    url(5, "HTTP://Example.COM:80/a/./b/../c", "Written loosely"),
+                    url(6, "http://a.example/a b", "A blank in the path"),
+                    url(7, "https://b.example/%7Euser", "Home page"),
+                    url(8, "c.example/q?x=\"y\"", "Quoted query")});
+        WriteLines(UrlFilePath(1, 2), {url(1, "d.example/", "Two  blanks  inside")});
+        WriteLines(UrlFilePath(1, 3), {url(1, "https://e.example/?a=1&b=2", "Tools & more"),
+                                       url(2, "xn--caf-dma.example", "Cafe")});
+    }
+
+    ImportPreview previewOf(const BookmarkFile &file) {
+        ImportPreview preview;
+        const IoError err = PlanImportForUser(1, stamp, file, &preview);
+        EXPECT_FALSE(err.failed()) << err.message().toStdString();
+        return preview;
+    }
+};
+
+} // namespace
+
+// The user's own export, read back into the same user: every URL is already
+// saved, and nothing is added.
+TEST_F(SavedUser, AnExportImportedBackAddsNothing) {
+    QList<ExportCategory> categories;
+    ASSERT_FALSE(ReadCategoriesToExport(1, stamp, &categories).failed());
+    const BookmarkFile file = Parsed(BookmarkFileText(categories));
+
+    // What a browser, which reads the links' text and not their notes, takes
+    // of the file: every address with a scheme, every link with a title.
+    QStringList links;
+    for (const BookmarkLink &link : file.links)
+        links << QStringLiteral("%1 | %2").arg(link.href, link.text);
+    EXPECT_EQ(links, (QStringList{QStringLiteral("https://e.example/?a=1&b=2 | Tools & more"),
+                                  QStringLiteral("http://xn--caf-dma.example | Cafe"),
+                                  QStringLiteral("http://example.org | Example"),
+                                  QStringLiteral("http://www.example.com/path/page.html | Starts "
+                                                 "with a line break"),
+                                  QStringLiteral("http:////example.com/x | Scheme-relative"),
+                                  QStringLiteral("http://example.net:8080/x | With a port"),
+                                  QStringLiteral("HTTP://Example.COM:80/a/./b/../c | Written "
+                                                 "loosely"),
+                                  QStringLiteral("http://a.example/a b | A blank in the path"),
+                                  QStringLiteral("https://b.example/%7Euser | Home page"),
+                                  QStringLiteral("http://c.example/q?x=\"y\" | Quoted query"),
+                                  QStringLiteral("http://d.example/ | Two  blanks  inside")}));
+    EXPECT_EQ(file.path(file.links.last().folder), QStringList{QStringLiteral("Two  Spaces")});
+    EXPECT_EQ(LinkDescription(file.links[3]),
+              QStringLiteral("\r\nStarts with a line break\r\nand goes on"));
+
+    const ImportPreview preview = previewOf(file);
+    EXPECT_TRUE(preview.plan.isEmpty());
+    EXPECT_EQ(CountsText(preview),
+              QStringLiteral("urls 0 categories 0/0 skipped 11/0/0 refused 0/0"));
+}
+
+// The same export, imported into a browser and exported again by it, in the
+// form Firefox writes: its dates on every item, its heading, and every
+// address in the form it re-wrote it in (scheme and host in small letters, a
+// "/" for an empty path, the default port and dot segments dropped, a blank
+// and quotes escaped). Read back into the same user, it adds nothing.
+TEST_F(SavedUser, ABrowsersExportOfAnExportAddsNothing) {
+    const BookmarkFile file = ReadFixture("firefox-reexport.html");
+    ASSERT_EQ(file.links.size(), 11);
+    EXPECT_EQ(file.path(file.links.last().folder), QStringList{QStringLiteral("Two  Spaces")});
+    EXPECT_EQ(file.links.last().text, QStringLiteral("Two  blanks  inside"));
+
+    const ImportPreview preview = previewOf(file);
+    EXPECT_TRUE(preview.plan.isEmpty());
+    EXPECT_EQ(CountsText(preview),
+              QStringLiteral("urls 0 categories 0/0 skipped 11/0/0 refused 0/0"));
+    EXPECT_TRUE(preview.changes.isEmpty());
 }
 
 // --- Writing the export file ------------------------------------------------------
