@@ -528,10 +528,16 @@ QByteArray journalBody(const QString &folder, const QList<Journal::Entry> &entri
     return body;
 }
 
-// The record of the bytes an append adds to the file at `path`.
-QByteArray writtenBlock(const QString &folder, const QString &path, QByteArrayView written) {
+// The line that opens the record of the bytes an append adds to the file at
+// `path`; the bytes and a LF follow it.
+QByteArray writtenHead(const QString &folder, const QString &path, QByteArrayView written) {
     return "written " + pathWord(folder, path) + ' ' + QByteArray::number(written.size()) + ' ' +
-           checksum(written) + '\n' + written.toByteArray() + '\n';
+           checksum(written) + '\n';
+}
+
+// The whole record of the bytes an append adds to the file at `path`.
+QByteArray writtenBlock(const QString &folder, const QString &path, QByteArrayView written) {
+    return writtenHead(folder, path, written) + written.toByteArray() + '\n';
 }
 
 // Removes a journal file and flushes its folder; the folder's flush failing
@@ -609,11 +615,11 @@ IoError Journal::willAppendTo(const QString &path) {
     return IoError();
 }
 
-IoError Journal::willAppendTo(const QString &path, QByteArrayView bytes) {
+IoError Journal::willAppendTo(const QString &path, const QByteArray &bytes) {
     if (IoError err = willAppendTo(path); err.failed())
         return err;
     Entry *e = entryFor(path, {Entry::Append, Entry::Create});
-    e->written = bytes.toByteArray();
+    e->written = bytes;
     e->recorded = false; // until begin() has written them
     return IoError();
 }
@@ -716,19 +722,53 @@ IoError Journal::begin() {
     state_ = State::Begun;
 
     // The bytes of the appends declared with them follow the end line, as
-    // append() would record them, all in one write. Should the disk not take
-    // them, each append records its own bytes, and the failure is told as
-    // that append's.
-    QByteArray blocks;
-    for (const Entry &e : std::as_const(entries_)) {
-        if ((e.kind == Entry::Append || e.kind == Entry::Create) && !e.written.isEmpty())
-            blocks += writtenBlock(folder_, e.path, e.written);
-    }
-    if (!blocks.isEmpty() && !record(blocks).failed()) {
+    // append() would record them, written piece by piece from the entries
+    // (an import's records are not copied into one block) and flushed once.
+    // Should the disk not take them, the journal is cut back to its end line
+    // and each append records its own bytes, the failure then told as that
+    // append's.
+    if (recordDeclared())
         for (Entry &e : entries_)
             e.recorded = !e.written.isEmpty();
-    }
     return IoError();
+}
+
+bool Journal::recordDeclared() {
+    QList<const Entry *> declared;
+    for (const Entry &e : std::as_const(entries_)) {
+        if ((e.kind == Entry::Append || e.kind == Entry::Create) && !e.written.isEmpty())
+            declared.append(&e);
+    }
+    if (declared.isEmpty())
+        return false;
+    IoError err;
+    FileDescriptor file(diskio::OpenDataFile(path_, O_WRONLY | O_APPEND, kWriteTo, &err));
+    if (!file.valid())
+        return false;
+    qint64 added = 0;
+    int error = 0;
+    for (const Entry *e : std::as_const(declared)) {
+        const QByteArray head = writtenHead(folder_, e->path, e->written);
+        for (QByteArrayView piece :
+             {QByteArrayView(head), QByteArrayView(e->written), QByteArrayView("\n")}) {
+            if (!error)
+                error = diskio::WriteAll(file.get(), piece);
+            added += piece.size();
+        }
+    }
+    if (!error)
+        error = diskio::SyncFile(file.get());
+    if (!error)
+        error = file.close();
+    if (error) {
+        file.close();
+        // What did get out is no whole record: a recovery would ignore it,
+        // but the appends' own records go after the end line, not after it.
+        diskio::CutFile(path_, size_, kWriteTo);
+        return false;
+    }
+    size_ += added;
+    return true;
 }
 
 IoError Journal::record(QByteArrayView lines) {

@@ -136,8 +136,9 @@ public:
     // given them), for a change that knows them before it begins: begin()
     // records the bytes of all such appends in one flushed write, and each
     // append then needs no write to the journal of its own (unless the file
-    // lacks a last line end, which the append adds in front of them).
-    IoError willAppendTo(const QString &path, QByteArrayView bytes);
+    // lacks a last line end, which the append adds in front of them). The
+    // journal shares `bytes` with the caller instead of copying them.
+    IoError willAppendTo(const QString &path, const QByteArray &bytes);
     // Declares a folder that will be made.
     IoError willMakeFolder(const QString &path);
     // Declares that `path`, an existing file, will get a new version. A file
@@ -209,6 +210,10 @@ private:
     // Adds `lines` to the journal file and flushes it; a failed write is cut
     // back at once.
     IoError record(QByteArrayView lines);
+    // At begin(): records the bytes of the appends declared with them after
+    // the end line, in one flushed write; false when it could not (the
+    // journal then ends at its end line again).
+    bool recordDeclared();
 
     QString folder_;
     QString path_;
