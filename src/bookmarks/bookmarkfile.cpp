@@ -886,6 +886,16 @@ QString ParseBookmarks(QByteArrayView bytes, const QString &fileName, BookmarkFi
     return parse(bytes, nullptr, fileName, file);
 }
 
+QList<BookmarkLink> ParseHtmlLinks(QByteArrayView bytes) {
+    QString text;
+    QString charset;
+    if (!decodeFile(bytes, &text, &charset))
+        return {};
+    BookmarkFile file;
+    Reader(text, &file).run();
+    return file.links;
+}
+
 IoError ReadBookmarkFile(const QString &path, BookmarkFile *file) {
     *file = BookmarkFile();
     QByteArray bytes;

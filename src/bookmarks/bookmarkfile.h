@@ -107,6 +107,15 @@ namespace modMain {
 // no bookmark file, or is written in a character set that cannot be read.
 QString ParseBookmarks(QByteArrayView bytes, const QString &fileName, BookmarkFile *file);
 
+// The links of an HTML text that is no bookmark file: the fragment of a
+// page a browser offers with a dragged or copied link (Firefox writes
+// `<a href="...">title</a>` in UTF-16, Chromium the same after
+// `<meta charset='utf-8'>`). Every <A HREF> in the order of the text, read
+// as ParseBookmarks reads a link, decoded as a bookmark file is (byte-order
+// mark, the character set a <META> names, UTF-8 when none does; one that
+// cannot be read gives no links). Their folders are empty.
+QList<BookmarkLink> ParseHtmlLinks(QByteArrayView bytes);
+
 // The largest bookmark file read, in bytes: far more than any browser
 // writes, small enough to be held in memory.
 inline constexpr qint64 kMaxBookmarkFileSize = 256ll * 1024 * 1024;

@@ -18,23 +18,13 @@ const QString kCategoryNameField = QStringLiteral("Category Name");
 const QString kUrlField = QStringLiteral("URL");
 const QString kDescriptionField = QStringLiteral("Description");
 
-// The schemes of links that are no web addresses: scripts, a browser's own
-// queries, data held in the address itself.
-bool isWebAddress(const QString &href) {
-    if (href.isEmpty())
-        return false;
-    for (const char *scheme : {"javascript:", "place:", "data:"}) {
-        if (href.startsWith(QLatin1StringView(scheme), Qt::CaseInsensitive))
-            return false;
-    }
-    return true;
-}
+} // namespace
 
 // A description as a URL can store it: the table's characters (line
 // breaks kept), no text that would read back as a line break, cut at the
 // longest length (never between the CR and the LF of a line break), outer
 // blanks dropped as the store drops them.
-QString fittedDescription(const QString &text) {
+QString FittedDescription(const QString &text) {
     QString d = MapToStorable(text, true).text;
     // "*QVX*" is how a line break is stored, so it would come back as one;
     // in small letters it stays what it was.
@@ -52,6 +42,8 @@ QString fittedDescription(const QString &text) {
     Q_ASSERT(DescriptionRefusal(d).isEmpty());
     return d;
 }
+
+namespace {
 
 // A category's name as the names of a folder and of the folders around it
 // make it: kept only as long as it can be stored, so that a folder deep in
@@ -340,7 +332,7 @@ private:
     }
 
     void addLink(const BookmarkLink &link) {
-        if (!isWebAddress(link.href)) {
+        if (!IsWebAddress(link.href)) {
             ++preview_.notWebAddresses;
             return;
         }
@@ -375,7 +367,7 @@ private:
         --slot.room;
 
         const QString description = LinkDescription(link);
-        const QString fitted = shared(fittedDescription(description), description);
+        const QString fitted = shared(FittedDescription(description), description);
         preview_.plan[slot.planned].urls.append(PlannedUrl{address, fitted});
         ++preview_.urls;
         if (address != link.href)
@@ -398,6 +390,24 @@ private:
 };
 
 } // namespace
+
+BookmarkFile LinkListFile(const QString &category,
+                          const QList<std::pair<QString, QString>> &links) {
+    BookmarkFile file;
+    file.names = category;
+    file.folders.append(BookmarkFolder{0, int(category.size()), -1, 1});
+    file.links.reserve(links.size());
+    int line = 0;
+    for (const auto &[address, title] : links) {
+        BookmarkLink link;
+        link.folder = 0;
+        link.href = address;
+        link.text = title;
+        link.line = ++line;
+        file.links.append(std::move(link));
+    }
+    return file;
+}
 
 ImportPreview PlanImport(const BookmarkFile &file, const ImportTarget &target) {
     return Planner(file, target).run();

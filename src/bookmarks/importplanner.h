@@ -30,9 +30,9 @@
 //     a line break (CR LF) and the <DD>'s text; the <DD>'s text alone when
 //     its first line with text is the link's text (LinkDescription). Cut at
 //     kDescriptionMaxLength characters.
-//   - Skipped, and counted: a link without address or whose address begins
-//     with "javascript:", "place:" or "data:" (not web addresses); a link
-//     whose address is the same address (AddressIdentity: as a browser
+//   - Skipped, and counted: a link whose address is no web address
+//     (IsWebAddress: empty, "javascript:", "place:", "data:", "mailto:",
+//     "file:"); a link whose address is the same address (AddressIdentity: as a browser
 //     opens it) as one already saved in its category, or as one that came
 //     earlier in the file for that category. The same address in two
 //     categories is kept in both.
@@ -93,12 +93,23 @@ struct ImportPreview {
     int existingCategories = 0; // existing categories that receive URLs
     int alreadySaved = 0;       // links skipped: address already in its category
     int repeated = 0;           // links skipped: came earlier in the file for its category
-    int notWebAddresses = 0;    // links skipped: empty, javascript:, place: or data:
+    int notWebAddresses = 0;    // links skipped: no web address (IsWebAddress)
     int refusedUrls = 0;        // URLs refused (refused categories' URLs included)
     int refusedCategories = 0;  // new categories refused
     QList<FittedText> changes;  // in the order of the file
     QList<RefusedImport> refused;
 };
+
+// A list of links that came in another way than a file (dropped or pasted:
+// each an address and a title), as a bookmark file that holds them all in
+// one folder named `category`, link n on line n, in the order given:
+// planned, they all go to that category, as its links would.
+BookmarkFile LinkListFile(const QString &category, const QList<std::pair<QString, QString>> &links);
+
+// A link's text as the import stores it for a description: made storable by
+// the table of MapToStorable (line breaks kept), "*QVX*" written small, cut
+// at kDescriptionMaxLength characters, outer blanks dropped.
+QString FittedDescription(const QString &text);
 
 // The plan and preview of importing `file` into the data `target`
 // describes.

@@ -172,6 +172,16 @@ QString AddressToOpen(const QString &address) {
     return QStringLiteral("http://") + a;
 }
 
+bool IsWebAddress(const QString &address) {
+    if (address.isEmpty())
+        return false;
+    for (const char *scheme : {"javascript:", "place:", "data:", "mailto:", "file:"}) {
+        if (address.startsWith(QLatin1StringView(scheme), Qt::CaseInsensitive))
+            return false;
+    }
+    return true;
+}
+
 QString DescriptionRefusal(const QString &description) {
     // Line breaks (CR LF) can be stored; every other character is checked.
     if (const QString chars = UnstorableChars(QString(description).remove(QLatin1String("\r\n")));

@@ -76,6 +76,15 @@ QString StoredAddress(const QString &address);
 // "http://" in front, so no other scheme is ever opened.
 QString AddressToOpen(const QString &address);
 
+// Whether `address` (as a browser or a file gives it, trimmed) is a web
+// address, a link worth saving: not empty, and not a link of another kind,
+// which View would only open as a web address that does not exist: a script
+// ("javascript:"), a browser's own query ("place:"), data held in the
+// address itself ("data:"), a mail address ("mailto:") or a file on this
+// computer ("file:"), in any letter case. Every way links come in (a
+// bookmark file, a drop, a paste) skips the others by this rule.
+bool IsWebAddress(const QString &address);
+
 // Why a description (as typed, line breaks as CR LF) cannot be stored, as
 // the message that refuses it; empty when it can. Refused are characters the
 // cipher cannot store, and text that would not read back as typed: line
