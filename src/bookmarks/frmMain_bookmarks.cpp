@@ -124,10 +124,10 @@ FittedTextModel *ChangesShown(const frmMain *f, bool make = true) {
     return model;
 }
 
-// What the preview panel says of an import before it is written.
-QString PreviewText(const QString &path, const modMain::ImportPreview &p) {
-    QString text = QStringLiteral("Bookmark file : ") + QDir::toNativeSeparators(path) +
-                   QStringLiteral("\r\n\r\n");
+// What the preview panel says of an import before it is written, after
+// `source`, the line that says where the links come from.
+QString PreviewText(const QString &source, const modMain::ImportPreview &p) {
+    QString text = source + QStringLiteral("\r\n\r\n");
     text += Urls(p.urls) + QStringLiteral(" will be added under ") +
             Categories(p.newCategories + p.existingCategories) + QStringLiteral(" (") +
             QString::number(p.newCategories) + QStringLiteral(" new and ") +
@@ -214,7 +214,10 @@ void frmMain::cmdCatViewI_Click() {
                                               QDir::homePath(), kBookmarkFiles);
     if (path.isEmpty())
         return;
+    PreviewBookmarkFile(path);
+}
 
+void frmMain::PreviewBookmarkFile(const QString &path) {
     // Nothing is written before the user has seen what will be.
     SetStatus(QStringLiteral("Please Wait...Reading the Bookmark file..."));
     modMain::BookmarkFile file;
@@ -237,9 +240,14 @@ void frmMain::cmdCatViewI_Click() {
         return;
     }
 
+    ShowImportPreview(QStringLiteral("Bookmark file : ") + QDir::toNativeSeparators(path), preview);
+}
+
+void frmMain::ShowImportPreview(const QString &source,
+                                const std::shared_ptr<modMain::ImportPreview> &preview) {
     PendingImport = preview;
     ShowScreen(kPreviewScreen);
-    lblCatImp->setText(screens::ShownLineBreaks(PreviewText(path, *preview)));
+    lblCatImp->setText(screens::ShownLineBreaks(PreviewText(source, *preview)));
     ChangesShown(this)->setChanges(preview->changes);
     lstCatImp->resizeColumnsToContents();
     const int width = lstCatImp->viewport()->width();
@@ -280,12 +288,18 @@ void frmMain::cmdCatImp_Click() {
         return;
     // An import is written whole or not at all: every URL of the plan was.
     ReportChanged(this, ImportedText(*PendingImport, PendingImport->urls), change);
+    const bool links = PendingImportOfLinks;
     ForgetPendingImport();
-    cmdCat_Click();
+    if (links)
+        cmdURL_Click(); // the category chosen there lists them now
+    else
+        cmdCat_Click();
 }
 
 void frmMain::ForgetPendingImport() {
     PendingImport.reset();
+    PendingImportOfLinks = false;
+    PendingLinks.clear();
     if (!LaterControlsMade())
         return; // the preview panel has shown nothing
     if (FittedTextModel *changes = ChangesShown(this, false))
@@ -294,7 +308,12 @@ void frmMain::ForgetPendingImport() {
 }
 
 void frmMain::cmdCatImpCncl_Click() {
+    const bool links = PendingImportOfLinks;
     ForgetPendingImport();
+    if (links) {
+        cmdURL_Click();
+        return;
+    }
     cmdCat_Click();
     cmdCatViewI->setFocus();
 }

@@ -159,7 +159,12 @@
       84, NoFlags)                                                                                 \
     X(QPlainTextEdit, txtUrlFindDesc, fraUrlFind, "", "", 85, VScroll | ReadOnly)                  \
     X(QPushButton, cmdUrlFindCncl, fraUrlFind, "&Back", "Click here to Return to the Main Menu",   \
-      86, NoFlags)
+      86, NoFlags)                                                                                 \
+    /* Open All */                                                                                 \
+    X(QPushButton, cmdUrlViewO, fraUrlView, "&Open All",                                           \
+      "Click here to Open every URL of the choosen Category in your Web Browser", 87, NoFlags)     \
+    X(QPushButton, cmdUrlFindO, fraUrlFind, "&Open All",                                           \
+      "Click here to Open every URL found in your Web Browser", 88, NoFlags)
 
 // X(Type, name, container, caption, toolTip, tab, flags)
 #define WAYFILE_FRMLOGIN_CONTROLS(X)                                                               \

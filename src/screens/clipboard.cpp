@@ -87,6 +87,22 @@ void Clipboard::clearCopied() {
         clipboard->clear();
 }
 
+QMap<QString, QByteArray> Clipboard::offered() {
+    QMap<QString, QByteArray> formats;
+    if (state().scripted) {
+        for (const auto &[format, bytes] : std::as_const(state().held))
+            formats.insert(format, bytes);
+        return formats;
+    }
+    const QClipboard *clipboard = QGuiApplication::clipboard();
+    const QMimeData *mime = clipboard ? clipboard->mimeData() : nullptr;
+    if (mime) {
+        for (const QString &format : mime->formats())
+            formats.insert(format, mime->data(format));
+    }
+    return formats;
+}
+
 void Clipboard::setScripted(bool scripted) {
     state().scripted = scripted;
 }
@@ -116,6 +132,12 @@ QByteArray Clipboard::data(const QString &format) {
 
 void Clipboard::scriptOtherCopy(const QString &text) {
     state().held = {{QStringLiteral("text/plain"), text.toUtf8()}};
+}
+
+void Clipboard::scriptOtherCopy(const QMap<QString, QByteArray> &formats) {
+    state().held.clear();
+    for (auto it = formats.cbegin(); it != formats.cend(); ++it)
+        state().held.append({it.key(), it.value()});
 }
 
 int Clipboard::pendingMs() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +29,9 @@ public:
     // holds it; either way nothing is waited for any more.
     static void clearCopied();
 
+    // Every format the clipboard holds, with its bytes (Ctrl+V's links).
+    static QMap<QString, QByteArray> offered();
+
     static void setScripted(bool scripted);
     static bool scripted();
     // Scripted mode: the clipboard's text and the formats it is offered in.
@@ -35,6 +40,8 @@ public:
     static QByteArray data(const QString &format);
     // Scripted mode: another program puts `text` on the clipboard.
     static void scriptOtherCopy(const QString &text);
+    // Scripted mode: another program puts these formats on the clipboard.
+    static void scriptOtherCopy(const QMap<QString, QByteArray> &formats);
     // Scripted mode: the wait that runs, in milliseconds (0 when none does),
     // and letting it pass.
     static int pendingMs();

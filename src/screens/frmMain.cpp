@@ -98,6 +98,9 @@ void frmMain::makeLaterControls() {
 }
 
 void frmMain::HideScreens() {
+    // Links waiting for a category on the URL menu wait no longer once the
+    // user goes elsewhere.
+    PendingLinks.clear();
     for (const screens::ControlRow &row : catalogue()) {
         if (row.flags & screens::Later) {
             if (QWidget *screen = m_controls.value(QLatin1String(row.name)))
@@ -135,6 +138,7 @@ void frmMain::connectHandlers() {
     connectUrlHandlers();
     connectFindHandlers();
     connectBookmarkHandlers();
+    connectDropinHandlers();
 }
 
 void frmMain::ShowScreen(const QString &screen) {

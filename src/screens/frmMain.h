@@ -24,6 +24,8 @@
 
 #include <functional>
 
+#include "dropin/droppedlinks.h"
+
 namespace modMain {
 class FindIndex;
 struct ImportPreview;
@@ -35,6 +37,10 @@ class UserData;
 namespace screens {
 class FoundUrls;
 class StatusBar;
+} // namespace screens
+
+namespace screens {
+class OpenInTurns;
 } // namespace screens
 
 using screens::DropDownList;
@@ -130,6 +136,13 @@ public:
     void cmdCatViewX_Click();
     void cmdCatImp_Click();
     void cmdCatImpCncl_Click();
+    // Reads the bookmark file at `path` and shows what importing it would
+    // write on the preview panel (or why it cannot be imported).
+    void PreviewBookmarkFile(const QString &path);
+    // Shows `preview` on the preview panel, under `source` (where its links
+    // come from), for Import to write.
+    void ShowImportPreview(const QString &source,
+                           const std::shared_ptr<modMain::ImportPreview> &preview);
     // Drops the import the preview panel showed, and its texts (at Back and
     // at sign-out: nothing of one user's bookmarks stays for the next).
     void ForgetPendingImport();
@@ -201,6 +214,37 @@ public:
 
     // ---- end of the Find URL handlers ----
 
+    // ---- Open All: cmdUrlViewO_Click in src/urls/frmMain_urls.cpp, cmdUrlFindO_Click in
+    // src/urls/frmMain_find.cpp ----
+    void cmdUrlViewO_Click();
+    void cmdUrlFindO_Click();
+    // Opens `addresses` (as stored) in the browser, in their order, as View
+    // opens one, a few per turn of the event loop; from 15 on, asks first.
+    // `ready` is the screen's ready text, for when the user says No.
+    void OpenAll(const QStringList &addresses, const QString &ready);
+    screens::OpenInTurns *OpenAllQueue = nullptr;
+
+    // ---- Dropped and pasted links: handlers defined in src/dropin/frmMain_dropin.cpp ----
+    // Ctrl+V outside a text box: the links on the clipboard, as if dropped.
+    void Form_Paste();
+    // Links dropped or pasted: one opens the Add URL panel filled in, more
+    // the import preview, a bookmark file the bookmark import.
+    void TakeLinks(const modMain::OfferedData &offered);
+    // Links waiting for the user to choose their category on the URL menu;
+    // empty when none wait.
+    QList<modMain::DroppedLink> PendingLinks;
+    // The category chosen on the URL menu while links wait: their preview.
+    void PreviewPendingLinks();
+    // The preview panel shows links (not a bookmark file): Import and Back
+    // return to the URL menu.
+    bool PendingImportOfLinks = false;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+public:
     // ---- The procedures behind the lists ----
     // Each takes its input from the controls and hands it to Data, which
     // reads and writes the files and keeps the lists and the index in step
@@ -248,6 +292,7 @@ private:
     void connectUrlScreens();
     void connectFindScreens();
     void connectBookmarkScreens();
+    void connectDropinHandlers();
     // The operations of this window in the command table; the window
     // unplugs all of them when it goes.
     modMain::CommandPlugs m_commands;

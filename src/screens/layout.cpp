@@ -432,8 +432,18 @@ MainLayout ComputeMainLayout(const MainLayoutInput &in) {
                                    Pct(fraUrlFind.height, 2) + B(lblUrlFindCh), lblUrlFind.left);
     const Box txtUrlFindDesc = a.place("txtUrlFindDesc", Pct(fraUrlFind.height, 20), findWidth,
                                        B(lstUrlFind) + Pct(fraUrlFind.height, 1), lstUrlFind.left);
-    a.place("cmdUrlFindCncl", u, cmdUrlViewD.width, B(txtUrlFindDesc) - u,
-            Pct(fraUrlFind.width, 10) + R(lstUrlFind));
+    const Box cmdUrlFindCncl =
+        a.place("cmdUrlFindCncl", u, cmdUrlViewD.width, B(txtUrlFindDesc) - u,
+                Pct(fraUrlFind.width, 10) + R(lstUrlFind));
+
+    // 7. Open All. On the URLs menu the column of options is full: the
+    // button stands at the right end of the list's count, over the list,
+    // as high as the room down to the list leaves less 1% of the frame. On
+    // the Find URL menu it stands over Back, a button's height above it.
+    const float openHeight = (lstUrlView.top - lblUrlView.top) - Pct(fraUrlView.height, 1);
+    a.place("cmdUrlViewO", openHeight, cmdUrlViewD.width, lblUrlView.top,
+            R(lstUrlView) - cmdUrlViewD.width);
+    a.place("cmdUrlFindO", u, cmdUrlViewD.width, (cmdUrlFindCncl.top - u) - u, cmdUrlFindCncl.left);
     return out;
 }
 

@@ -7,6 +7,7 @@
 #include "screens/foundurls.h"
 #include "screens/frmMain.h"
 #include "screens/keypress.h"
+#include "screens/msgbox.h"
 #include "screens/screens.h"
 #include "session/modMain.h"
 #include "storage/paths.h"
@@ -152,6 +153,7 @@ void frmMain::connectFindScreens() {
 
     connect(cmdUrlViewF, &QPushButton::clicked, this, &frmMain::cmdUrlViewF_Click);
     connect(cmdUrlFindCncl, &QPushButton::clicked, this, &frmMain::cmdUrlFindCncl_Click);
+    connect(cmdUrlFindO, &QPushButton::clicked, this, &frmMain::cmdUrlFindO_Click);
     connect(txtUrlFind, &QLineEdit::textChanged, this, &frmMain::txtUrlFind_Change);
     connect(lstUrlFind->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &frmMain::lstUrlFind_Click);
@@ -284,4 +286,19 @@ void frmMain::lstUrlFind_Copy() {
     const int row = ChosenRow(lstUrlFind);
     if (row >= 0)
         CopyAddress(FoundUrls->addressAt(row));
+}
+
+// ---- Open All ----
+
+void frmMain::cmdUrlFindO_Click() {
+    QStringList addresses;
+    for (int row = 0; row < FoundUrls->count(); ++row)
+        addresses << FoundUrls->addressAt(row);
+    if (addresses.isEmpty()) {
+        screens::MsgBox::show(this, QStringLiteral("There are no URL's found to open! Please type "
+                                                   "the words you wish to find first."));
+        txtUrlFind->setFocus();
+        return;
+    }
+    OpenAll(addresses, QStringLiteral("Ready (") + kFindScreen + u')');
 }

@@ -6,6 +6,7 @@
 #include "screens/keypress.h"
 #include "screens/msgbox.h"
 #include "screens/openaddress.h"
+#include "screens/openinturns.h"
 #include "screens/screen.h"
 #include "screens/screens.h"
 #include "screens/urllayout.h"
@@ -238,6 +239,7 @@ void frmMain::connectUrlScreens() {
     connect(cmbUrlMod, &QComboBox::currentIndexChanged, this, &frmMain::cmbUrlMod_Click);
     connect(cmdUrlMod, &QPushButton::clicked, this, &frmMain::cmdUrlMod_Click);
     connect(cmdUrlModCncl, &QPushButton::clicked, this, &frmMain::cmdUrlModCncl_Click);
+    connect(cmdUrlViewO, &QPushButton::clicked, this, &frmMain::cmdUrlViewO_Click);
 
     // Emptying the list by any means (signing out) leaves it showing no
     // category's URLs.
@@ -347,6 +349,8 @@ void frmMain::cmbUrlCat_Click() {
         txtUrlViewDesc->setPlainText(screens::kDescriptionPlaceholder);
         SelectRow(lstUrlView, -1);
         SetStatus(QStringLiteral("Ready (URL(s) Menu)"));
+        // Dropped or pasted links waiting for their category: their preview.
+        PreviewPendingLinks();
     }
 }
 
@@ -591,4 +595,80 @@ void frmMain::cmdUrlMod_Click() {
 
 void frmMain::cmdUrlModCncl_Click() {
     BackToUrlMenu(this);
+}
+
+// ---- Open All ----
+
+void frmMain::cmdUrlViewO_Click() {
+    if (cmbUrlCat->currentIndex() < 0) {
+        MsgBox::show(this,
+                     QStringLiteral("Please choose the Category whose URL's you wish to open!"));
+        cmbUrlCat->setFocus();
+        return;
+    }
+    QStringList addresses;
+    for (int row = 0; row < lstUrlView->count(); ++row)
+        addresses << lstUrlView->entries()->textAt(row);
+    if (addresses.isEmpty()) {
+        MsgBox::show(this,
+                     QStringLiteral("There are no URL's under the choosen Category to open!"));
+        return;
+    }
+    OpenAll(addresses, QStringLiteral("Ready (URL(s) Menu)"));
+}
+
+void frmMain::OpenAll(const QStringList &addresses, const QString &ready) {
+    if (OpenAllQueue && OpenAllQueue->running()) {
+        SetStatus(QStringLiteral("Please wait...Your browser is still being given the URL's of "
+                                 "the last Open All..."));
+        return;
+    }
+    const qsizetype total = addresses.size();
+    const auto urls = [](qsizetype n) {
+        return QString::number(n) + (n == 1 ? QStringLiteral(" URL") : QStringLiteral(" URL's"));
+    };
+    if (total >= 15 &&
+        MsgBox::show(this,
+                     QStringLiteral("Open ") + urls(total) + QStringLiteral(" in your browser?"),
+                     screens::MsgButtons::YesNo,
+                     QStringLiteral("Confirm Open All")) != screens::MsgAnswer::Yes) {
+        SetStatus(ready);
+        return;
+    }
+    // As View opens one: only web addresses, as URLs, never through a shell.
+    QList<QUrl> toOpen;
+    toOpen.reserve(total);
+    for (const QString &address : addresses)
+        toOpen.append(QUrl(modMain::AddressToOpen(address), QUrl::TolerantMode));
+    if (!OpenAllQueue)
+        OpenAllQueue = new screens::OpenInTurns(this);
+    // Signing out stops the rest: nothing of the user's goes on after.
+    const int user = modMain::UserNo;
+    OpenAllQueue->start(
+        std::move(toOpen),
+        [this, user](int done, int all) {
+            if (modMain::UserNo != user) {
+                OpenAllQueue->stop();
+                return;
+            }
+            if (done < all)
+                SetStatus(QStringLiteral("Please wait...Opening URL's in your browser (") +
+                          QString::number(done) + QStringLiteral(" of ") + QString::number(all) +
+                          QStringLiteral(")..."));
+        },
+        [this, total, urls](const QList<QUrl> &failed) {
+            const qsizetype opened = total - failed.size();
+            SetStatus(urls(opened) +
+                      (opened == 1 ? QStringLiteral(" was") : QStringLiteral(" were")) +
+                      QStringLiteral(" opened in your browser."));
+            if (failed.isEmpty())
+                return;
+            QStringList names;
+            for (const QUrl &url : failed)
+                names << url.toString();
+            MsgBox::show(this,
+                         QStringLiteral("Sorry, ") + urls(failed.size()) +
+                             QStringLiteral(" could not be opened in your web browser:\r\n\r\n") +
+                             names.join(QStringLiteral("\r\n")));
+        });
 }

@@ -125,6 +125,13 @@ void tst_Accessibility::mainWindowControls_data() {
         << "lstCatImp"
         << "Texts changed to fit : "
         << "This is where you can see every text that was changed so that it can be stored";
+    QTest::newRow("open all of a category")
+        << "cmdUrlViewO"
+        << "Open All"
+        << "Click here to Open every URL of the choosen Category in your Web Browser";
+    QTest::newRow("open all found") << "cmdUrlFindO"
+                                    << "Open All"
+                                    << "Click here to Open every URL found in your Web Browser";
 }
 
 void tst_Accessibility::mainWindowControls() {

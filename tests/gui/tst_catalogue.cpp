@@ -119,6 +119,8 @@ const Expected kMainWindow[] = {
     {"lstUrlFind", "QListView", "fraUrlFind", "", "This is where you can see the URL's found. Press Enter or double-click one to go to it", 84},
     {"txtUrlFindDesc", "text box", "fraUrlFind", "", "", 85},
     {"cmdUrlFindCncl", "button", "fraUrlFind", "&Back", "Click here to Return to the Main Menu", 86},
+    {"cmdUrlViewO", "button", "fraUrlView", "&Open All", "Click here to Open every URL of the choosen Category in your Web Browser", 87},
+    {"cmdUrlFindO", "button", "fraUrlFind", "&Open All", "Click here to Open every URL found in your Web Browser", 88},
 };
 
 const Expected kLoginWindow[] = {

@@ -97,6 +97,8 @@ private slots:
     void optionButtonsWidenDeleteCaption();
     void captionAndFontOverridesChangeWidths();
     void urlPromptMovesLast();
+    void openAllButtons_data();
+    void openAllButtons();
     void everyShownControlIsPlaced();
 
     void loginWindowSize_data();
@@ -189,6 +191,8 @@ void TestLayout::mainFigures1024x768_data() {
     row("cmdUrlViewD", "width", 1512.5f);
     row("cmdUrlViewV", "width", 1512.5f);
     row("cmdUrlViewCncl", "width", 1512.5f);
+    row("cmdUrlViewO", "width", 1512.5f);
+    row("cmdUrlFindO", "width", 1512.5f);
     // Built-in values the arrangement leaves alone.
     row("cmbCatDel", "height", 315.0f);
     row("cmbCatMod", "height", 315.0f);
@@ -474,6 +478,42 @@ void TestLayout::urlPromptMovesLast() {
         QCOMPARE_EQ(layout.boxes.value(QString::fromLatin1(name)).left, first);
     QCOMPARE_EQ(layout.boxes.value(QStringLiteral("lblUrlViewCh")).left,
                 frameWidth * 1.0f / 100.0f + sep3v);
+}
+
+void TestLayout::openAllButtons_data() {
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::newRow("800x600") << 800 << 600;
+    QTest::newRow("1024x768") << 1024 << 768;
+    QTest::newRow("1920x1080") << 1920 << 1080;
+}
+
+void TestLayout::openAllButtons() {
+    QFETCH(int, width);
+    QFETCH(int, height);
+    const auto layout = screens::ComputeMainLayout(MainScreen(width, height));
+    auto box = [&](const char *name) { return layout.boxes.value(QString::fromLatin1(name)); };
+    const float frameHeight = box("fraUrlView").height;
+
+    // On the URLs menu: as wide as the options, ending where the list ends,
+    // level with the list's count, 1% of the frame above the list.
+    const screens::Box open = box("cmdUrlViewO");
+    QCOMPARE_EQ(open.width, box("cmdUrlViewD").width);
+    QCOMPARE_EQ(open.top, box("lblUrlView").top);
+    QCOMPARE_EQ(open.left, (box("lstUrlView").width + box("lstUrlView").left) - open.width);
+    QCOMPARE_EQ(open.height,
+                (box("lstUrlView").top - box("lblUrlView").top) - frameHeight * 1.0f / 100.0f);
+    // Clear of the count, even with five digits before it.
+    QVERIFY(box("lblUrlView").left + box("lblUrlView").width + 6 * 82.5f < open.left);
+
+    // On the Find URL menu: over Back, one button's height between them.
+    const float u = layout.u;
+    const screens::Box found = box("cmdUrlFindO");
+    QCOMPARE_EQ(found.height, u);
+    QCOMPARE_EQ(found.width, box("cmdUrlFindCncl").width);
+    QCOMPARE_EQ(found.left, box("cmdUrlFindCncl").left);
+    QCOMPARE_EQ(found.top, (box("cmdUrlFindCncl").top - u) - u);
+    QVERIFY(found.top > box("lblUrlFindCh").top);
 }
 
 // Every control of either window that is ever shown gets a box (a

@@ -1,0 +1,166 @@
+// Links dropped on the main window or pasted into it (Ctrl+V outside a text
+// box): one web address opens the Add URL panel filled in, several the
+// import preview, a bookmark file the bookmark import. Nothing is written
+// before the user confirms on the panel or the preview.
+
+#include "bookmarks/importplanner.h"
+#include "dropin/droppedlinks.h"
+#include "screens/clipboard.h"
+#include "screens/frmMain.h"
+#include "screens/msgbox.h"
+#include "session/modMain.h"
+#include "storage/records.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QShortcut>
+#include <QTimer>
+
+namespace {
+
+// The formats a link can come in (see droppedlinks.h); a drag that offers
+// none of them is no drag of links.
+bool OffersLinks(const QMimeData *mime) {
+    if (!mime)
+        return false;
+    for (const QString &format : mime->formats()) {
+        const QString base = format.section(u';', 0, 0).trimmed().toLower();
+        if (base == u"text/x-moz-url" || base == u"text/uri-list" || base == u"_netscape_url" ||
+            base == u"text/html" || base == u"text/plain")
+            return true;
+    }
+    return false;
+}
+
+modMain::OfferedData Offered(const QMimeData *mime) {
+    modMain::OfferedData offered;
+    if (!mime)
+        return offered;
+    for (const QString &format : mime->formats())
+        offered.insert(format, mime->data(format));
+    return offered;
+}
+
+QString Urls(qsizetype n) {
+    return QString::number(n) + (n == 1 ? QStringLiteral(" URL") : QStringLiteral(" URL's"));
+}
+
+} // namespace
+
+void frmMain::connectDropinHandlers() {
+    setAcceptDrops(true);
+    // Text boxes take Ctrl+V for themselves (their shortcut override); the
+    // rest of the window (lists, menus, buttons) pastes links.
+    auto *paste = new QShortcut(QKeySequence::Paste, this);
+    paste->setContext(Qt::WindowShortcut);
+    connect(paste, &QShortcut::activated, this, &frmMain::Form_Paste);
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent *event) {
+    if (OffersLinks(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void frmMain::dragMoveEvent(QDragMoveEvent *event) {
+    if (OffersLinks(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void frmMain::dropEvent(QDropEvent *event) {
+    if (!OffersLinks(event->mimeData()))
+        return;
+    // The data is read now, while the drop holds it; the links are taken
+    // once the drop is over, so that the program the links came from is
+    // not kept waiting by what the window shows.
+    const modMain::OfferedData offered = Offered(event->mimeData());
+    event->acceptProposedAction();
+    QTimer::singleShot(0, this, [this, offered] { TakeLinks(offered); });
+}
+
+void frmMain::Form_Paste() {
+    TakeLinks(screens::Clipboard::offered());
+}
+
+void frmMain::TakeLinks(const modMain::OfferedData &offered) {
+    if (modMain::UserNo == 0) {
+        SetStatus(QStringLiteral("You must Login first to save a link."));
+        return;
+    }
+    // An import being written takes nothing else in.
+    if (pctCatImp->isVisible() && !cmdCatImpCncl->isEnabled())
+        return;
+    const modMain::DroppedLinks read = modMain::ReadDroppedLinks(offered);
+    switch (read.kind) {
+    case modMain::DroppedLinks::Kind::Nothing:
+        SetStatus(QStringLiteral("There is no web address to save in what was dropped or pasted."));
+        return;
+    case modMain::DroppedLinks::Kind::BookmarkFile:
+        PreviewBookmarkFile(read.bookmarkFile);
+        return;
+    case modMain::DroppedLinks::Kind::Links:
+        break;
+    }
+
+    if (const modMain::DroppedLink *link = read.single()) {
+        // Add URL as the URL menu opens it, with the menu's category chosen.
+        cmdUrlViewA_Click();
+        txtUrlAdd->setText(link->address);
+        if (!link->title.isEmpty()) {
+            const QString fitted = modMain::FittedDescription(link->title);
+            txtUrlAddCh->setText(fitted);
+            if (fitted != link->title)
+                SetStatus(QStringLiteral("1 text(s) had to be changed to fit: the Description \"") +
+                          link->title + QStringLiteral("\" is stored as \"") + fitted +
+                          QStringLiteral("\"."));
+        }
+        txtUrlAdd->setFocus();
+        return;
+    }
+
+    // Several: the preview of importing them into the URL menu's category,
+    // which the user chooses there first when none is chosen.
+    if (cmbUrlCat->currentIndex() >= 0) {
+        PendingLinks = read.links;
+        PreviewPendingLinks();
+        return;
+    }
+    cmdURL_Click();
+    PendingLinks = read.links; // after the menu's screen change, which drops waiting links
+    SetStatus(QStringLiteral("Please choose the Category to add the ") + Urls(read.links.size()) +
+              QStringLiteral(" you dropped or pasted under."));
+    cmbUrlCat->setFocus();
+}
+
+void frmMain::PreviewPendingLinks() {
+    if (PendingLinks.isEmpty() || cmbUrlCat->currentIndex() < 0)
+        return;
+    const QString category = cmbUrlCat->currentText();
+    QList<std::pair<QString, QString>> links;
+    links.reserve(PendingLinks.size());
+    for (const modMain::DroppedLink &link : std::as_const(PendingLinks))
+        links.append({link.address, link.title});
+    PendingLinks.clear();
+
+    SetStatus(QStringLiteral("Please Wait...Reading your URL's..."));
+    auto preview = std::make_shared<modMain::ImportPreview>();
+    if (ReportIoError(this, modMain::PlanImportForUser(modMain::UserNo, modMain::PassStamp,
+                                                       modMain::LinkListFile(category, links),
+                                                       preview.get()))) {
+        SetStatus(QStringLiteral("Ready (URL(s) Menu)"));
+        return;
+    }
+    if (preview->urls == 0 && preview->refusedUrls == 0) {
+        screens::MsgBox::show(this, QStringLiteral("There is nothing to add under the Category ") +
+                                        category +
+                                        QStringLiteral(": every link you dropped or pasted is "
+                                                       "already saved there or is not a web "
+                                                       "address."));
+        SetStatus(QStringLiteral("Ready (URL(s) Menu)"));
+        return;
+    }
+    ShowImportPreview(Urls(links.size()) + QStringLiteral(" dropped or pasted, for the Category ") +
+                          category,
+                      preview);
+    PendingImportOfLinks = true;
+}
