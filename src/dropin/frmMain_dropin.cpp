@@ -15,6 +15,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QTimer>
 
 namespace {
@@ -105,7 +106,17 @@ void frmMain::TakeLinks(const modMain::OfferedData &offered) {
     if (const modMain::DroppedLink *link = read.single()) {
         // Add URL as the URL menu opens it, with the menu's category chosen.
         cmdUrlViewA_Click();
-        txtUrlAdd->setText(link->address);
+        {
+            // The "already saved" hint under the address can have every URL
+            // file to read first (once a sign-in, for the index behind it):
+            // it follows on the next turn, once the panel shows filled in.
+            const QSignalBlocker quiet(txtUrlAdd);
+            txtUrlAdd->setText(link->address);
+        }
+        QTimer::singleShot(0, this, [this] {
+            if (pctUrlAdd->isVisibleTo(this))
+                txtUrlAdd_Change();
+        });
         if (!link->title.isEmpty()) {
             const QString fitted = modMain::FittedDescription(link->title);
             txtUrlAddCh->setText(fitted);

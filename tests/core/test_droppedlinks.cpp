@@ -113,6 +113,23 @@ INSTANTIATE_TEST_SUITE_P(
                                            {"text/plain", kPage.toUtf8()}};
                     },
                     "links 1/1: https://example.org/news/today?id=7 | Today's news — Example"},
+        // What a Qt window on X11 was seen to receive for Chromium's
+        // formats dropped from another program: text/x-moz-url listed as
+        // text/uri-list, which gives no bytes; the title in _NETSCAPE_URL
+        // and in the anchor after a <meta> naming UTF-8.
+        PayloadCase{"chromium_drop_as_seen_on_x11",
+                    [] {
+                        return OfferedData{
+                            {"text/uri-list", QByteArray()},
+                            {"_NETSCAPE_URL",
+                             QByteArray("https://example.org/news?id=7\nToday\xE2\x80\x99s news")},
+                            {"text/html",
+                             QByteArray("<meta http-equiv=\"content-type\" content=\"text/html; "
+                                        "charset=utf-8\"><a href=\"https://example.org/news?id=7\">"
+                                        "Today\xE2\x80\x99s news</a>")},
+                            {"text/plain", QByteArray("https://example.org/news?id=7")}};
+                    },
+                    "links 1/1: https://example.org/news?id=7 | Today’s news"},
         // The address bar dragged: the page's address and title.
         PayloadCase{"address_bar_without_title",
                     [] {

@@ -216,7 +216,7 @@ void tst_Dropin::enterSavesAsAddUrlDoes() {
     // The same link again: Add URL's own checks run; its hint says so.
     Drop(main, {{"text/plain", QByteArray("https://new.example/page")}});
     QTRY_VERIFY(main.pctUrlAdd->isVisible());
-    QCOMPARE(main.lblUrlAddSaved->text(), QStringLiteral("Already saved in: News"));
+    QTRY_COMPARE(main.lblUrlAddSaved->text(), QStringLiteral("Already saved in: News"));
 }
 
 void tst_Dropin::titleChangedToFit() {
