@@ -640,8 +640,15 @@ void frmMain::OpenAll(const QStringList &addresses, const QString &ready) {
     toOpen.reserve(total);
     for (const QString &address : addresses)
         toOpen.append(QUrl(modMain::AddressToOpen(address), QUrl::TolerantMode));
-    if (!OpenAllQueue)
+    if (!OpenAllQueue) {
         OpenAllQueue = new screens::OpenInTurns(this);
+        // Signing out empties the user's data: the addresses not handed
+        // over yet go with it, before the next turn.
+        connect(Data, &modMain::UserData::indexChanging, OpenAllQueue, [this] {
+            if (modMain::UserNo == 0)
+                OpenAllQueue->stop();
+        });
+    }
     // Signing out stops the rest: nothing of the user's goes on after.
     const int user = modMain::UserNo;
     OpenAllQueue->start(

@@ -130,6 +130,7 @@ private slots:
     void openAllAsksFrom15();
     void openAllAFewPerTurn();
     void openAllOfTheFoundUrls();
+    void signingOutStopsOpenAll();
     void openAllWithNothingToOpen();
 };
 
@@ -512,6 +513,28 @@ void tst_Dropin::openAllAFewPerTurn() {
     QCOMPARE(QSet<QString>(launches.seen().cbegin(), launches.seen().cend()).size(), 500);
     QTRY_COMPARE(StatusText(main), QStringLiteral("500 URL's were opened in your browser."));
     QCOMPARE(MsgBox::shown().size(), 1);
+}
+
+void tst_Dropin::signingOutStopsOpenAll() {
+    GuiTestEnv env;
+    frmMain &main = SignInWithCategories(env, {{QStringLiteral("Many"), 1}});
+    QByteArray lines;
+    for (int n = 1; n <= 100; ++n)
+        lines += UrlLine({n, QStringLiteral("https://site%1.example/").arg(n), QString()});
+    WriteUrlFile(1, lines);
+    Launches launches;
+    MenuOn(main, QStringLiteral("Many"));
+    MsgBox::queueAnswer(MsgAnswer::Yes);
+    QTest::mouseClick(main.cmdUrlViewO, Qt::LeftButton);
+    const qsizetype before = launches.seen().size();
+    QVERIFY(before > 0 && before < 100);
+
+    MsgBox::queueAnswer(MsgAnswer::Yes);
+    QTest::mouseClick(main.cmdLogin, Qt::LeftButton);
+    QCOMPARE(modMain::UserNo, qint16(0));
+    QTest::qWait(50);
+    QCOMPARE(launches.seen().size(), before);
+    QVERIFY(!main.OpenAllQueue->running());
 }
 
 void tst_Dropin::openAllOfTheFoundUrls() {
