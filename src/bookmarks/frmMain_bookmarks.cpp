@@ -246,6 +246,7 @@ void frmMain::PreviewBookmarkFile(const QString &path) {
 void frmMain::ShowImportPreview(const QString &source,
                                 const std::shared_ptr<modMain::ImportPreview> &preview) {
     PendingImport = preview;
+    PendingImportOfLinks = false; // links say so after this
     ShowScreen(kPreviewScreen);
     lblCatImp->setText(screens::ShownLineBreaks(PreviewText(source, *preview)));
     ChangesShown(this)->setChanges(preview->changes);

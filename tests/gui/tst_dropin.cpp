@@ -405,6 +405,13 @@ void tst_Dropin::droppedBookmarkFile() {
     WriteFileBytes(path, "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<H1>Bookmarks</H1>\n<DL><p>\n"
                          "<DT><H3>Reading</H3>\n<DL><p>\n"
                          "<DT><A HREF=\"https://r.example/\">R</A>\n</DL><p>\n</DL><p>\n");
+    // A preview of links left by the Categories button first.
+    MenuOn(main, QStringLiteral("Apps"));
+    Drop(main, {{"text/uri-list", QByteArray("https://x.example/\r\nhttps://y.example/\r\n")}});
+    QTRY_VERIFY(main.pctCatImp->isVisible());
+    QTest::mouseClick(main.cmdCat, Qt::LeftButton);
+    QVERIFY(main.fraCatView->isVisible());
+
     Drop(main, {{"text/uri-list", QUrl::fromLocalFile(path).toEncoded() + "\r\n"},
                 {"text/plain", path.toUtf8()}});
     QTRY_VERIFY(main.pctCatImp->isVisible());
