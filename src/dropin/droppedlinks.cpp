@@ -17,14 +17,19 @@ const QString kNetscapeUrl = QStringLiteral("_netscape_url");
 const QString kHtml = QStringLiteral("text/html");
 const QString kPlain = QStringLiteral("text/plain");
 
-// The formats by their names in small letters and without parameters
-// ("text/plain;charset=utf-8" is text/plain); where two give the same name,
-// the one without parameters.
+// A format's name in small letters and without parameters
+// ("text/plain;charset=utf-8" is text/plain).
+QString BaseName(const QString &format) {
+    return format.trimmed().toLower().section(u';', 0, 0).trimmed();
+}
+
+// The formats by their base names; where two give the same one, the one
+// without parameters.
 QMap<QString, QByteArray> ByBaseName(const OfferedData &offered) {
     QMap<QString, QByteArray> formats;
     for (auto it = offered.cbegin(); it != offered.cend(); ++it) {
         const QString name = it.key().trimmed().toLower();
-        const QString base = name.section(u';', 0, 0).trimmed();
+        const QString base = BaseName(name);
         if (base == name || !formats.contains(base))
             formats.insert(base, it.value());
     }
@@ -186,6 +191,17 @@ const DroppedLink *DroppedLinks::single() const {
             return &link;
     }
     return nullptr;
+}
+
+bool OffersLinkFormats(const QStringList &formats) {
+    for (const QString &format : formats) {
+        const QString base = BaseName(format);
+        for (const QString &read : {kMozUrl, kUriList, kNetscapeUrl, kHtml, kPlain}) {
+            if (base == read)
+                return true;
+        }
+    }
+    return false;
 }
 
 DroppedLinks ReadDroppedLinks(const OfferedData &offered) {

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 // What the user drops on the main window or pastes into it, read as links:
 // the one reader of dragged and copied data. It takes the formats on offer
@@ -65,5 +66,9 @@ struct DroppedLinks {
 
 // Reads the links out of what was offered.
 DroppedLinks ReadDroppedLinks(const OfferedData &offered);
+
+// Whether any of `formats` (their names, as offered) is one the reader reads:
+// a drag that offers none of them holds no links.
+bool OffersLinkFormats(const QStringList &formats);
 
 } // namespace modMain

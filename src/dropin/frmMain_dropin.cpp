@@ -20,27 +20,8 @@
 
 namespace {
 
-// The formats a link can come in (see droppedlinks.h); a drag that offers
-// none of them is no drag of links.
 bool OffersLinks(const QMimeData *mime) {
-    if (!mime)
-        return false;
-    for (const QString &format : mime->formats()) {
-        const QString base = format.section(u';', 0, 0).trimmed().toLower();
-        if (base == u"text/x-moz-url" || base == u"text/uri-list" || base == u"_netscape_url" ||
-            base == u"text/html" || base == u"text/plain")
-            return true;
-    }
-    return false;
-}
-
-modMain::OfferedData Offered(const QMimeData *mime) {
-    modMain::OfferedData offered;
-    if (!mime)
-        return offered;
-    for (const QString &format : mime->formats())
-        offered.insert(format, mime->data(format));
-    return offered;
+    return mime && modMain::OffersLinkFormats(mime->formats());
 }
 
 QString Urls(qsizetype n) {
@@ -74,7 +55,7 @@ void frmMain::dropEvent(QDropEvent *event) {
     // The data is read now, while the drop holds it; the links are taken
     // once the drop is over, so that the program the links came from is
     // not kept waiting by what the window shows.
-    const modMain::OfferedData offered = Offered(event->mimeData());
+    const modMain::OfferedData offered = screens::Clipboard::offered(event->mimeData());
     event->acceptProposedAction();
     QTimer::singleShot(0, this, [this, offered] { TakeLinks(offered); });
 }

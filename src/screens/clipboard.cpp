@@ -95,7 +95,11 @@ QMap<QString, QByteArray> Clipboard::offered() {
         return formats;
     }
     const QClipboard *clipboard = QGuiApplication::clipboard();
-    const QMimeData *mime = clipboard ? clipboard->mimeData() : nullptr;
+    return offered(clipboard ? clipboard->mimeData() : nullptr);
+}
+
+QMap<QString, QByteArray> Clipboard::offered(const QMimeData *mime) {
+    QMap<QString, QByteArray> formats;
     if (mime) {
         for (const QString &format : mime->formats())
             formats.insert(format, mime->data(format));

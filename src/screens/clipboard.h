@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class QMimeData;
+
 // The clipboard, as the program uses it: an address copied out of a list,
 // marked so that clipboard managers that honour the common hint
 // ("x-kde-passwordManagerHint" = "secret") keep it out of their history, and
@@ -31,6 +33,8 @@ public:
 
     // Every format the clipboard holds, with its bytes (Ctrl+V's links).
     static QMap<QString, QByteArray> offered();
+    // The same of any data offered (a drop's).
+    static QMap<QString, QByteArray> offered(const QMimeData *mime);
 
     static void setScripted(bool scripted);
     static bool scripted();

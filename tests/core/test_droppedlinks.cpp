@@ -302,6 +302,15 @@ TEST(DroppedLinks, OneWebAddressIsASingleLink) {
     EXPECT_EQ(ReadDroppedLinks({}).single(), nullptr);
 }
 
+TEST(DroppedLinks, OnlyDragsOfFormatsReadAreTaken) {
+    EXPECT_TRUE(OffersLinkFormats({QStringLiteral("text/plain;charset=utf-8")}));
+    EXPECT_TRUE(OffersLinkFormats({QStringLiteral("image/png"), QStringLiteral("_NETSCAPE_URL")}));
+    EXPECT_TRUE(OffersLinkFormats({QStringLiteral("Text/URI-List")}));
+    EXPECT_FALSE(
+        OffersLinkFormats({QStringLiteral("image/png"), QStringLiteral("application/x-qt-image")}));
+    EXPECT_FALSE(OffersLinkFormats({}));
+}
+
 struct WebCase {
     const char *name;
     const char *address;
