@@ -131,6 +131,7 @@ private slots:
     void openAllAFewPerTurn();
     void openAllOfTheFoundUrls();
     void signingOutStopsOpenAll();
+    void openAllTellsWhatCouldNotBeOpened();
     void openAllWithNothingToOpen();
 };
 
@@ -542,6 +543,25 @@ void tst_Dropin::signingOutStopsOpenAll() {
     QTest::qWait(50);
     QCOMPARE(launches.seen().size(), before);
     QVERIFY(!main.OpenAllQueue->running());
+}
+
+void tst_Dropin::openAllTellsWhatCouldNotBeOpened() {
+    GuiTestEnv env;
+    frmMain &main = TwoCategories(env);
+    QStringList seen;
+    screens::SetOpenAddressHandler([&](const QUrl &url) {
+        seen << url.toString();
+        return url.host() != QLatin1String("a.example");
+    });
+    MenuOn(main, QStringLiteral("News"));
+    QTest::mouseClick(main.cmdUrlViewO, Qt::LeftButton);
+
+    QTRY_COMPARE(StatusText(main), QStringLiteral("1 URL was opened in your browser."));
+    QCOMPARE(seen, (QStringList{QStringLiteral("https://a.example/"),
+                                QStringLiteral("https://b.example/")}));
+    QCOMPARE(ShownTexts(),
+             QStringList{QStringLiteral("Sorry, 1 URL could not be opened in your web "
+                                        "browser:\r\n\r\nhttps://a.example/")});
 }
 
 void tst_Dropin::openAllOfTheFoundUrls() {
