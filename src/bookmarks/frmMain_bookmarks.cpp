@@ -246,7 +246,11 @@ void frmMain::PreviewBookmarkFile(const QString &path) {
 void frmMain::ShowImportPreview(const QString &source,
                                 const std::shared_ptr<modMain::ImportPreview> &preview) {
     PendingImport = preview;
-    PendingImportOfLinks = false; // links say so after this
+    // Links say so after this, and show their category's chooser.
+    PendingImportOfLinks = false;
+    PendingLinks.clear();
+    lblCatImpCat->setVisible(false);
+    cmbCatImp->setVisible(false);
     ShowScreen(kPreviewScreen);
     lblCatImp->setText(screens::ShownLineBreaks(PreviewText(source, *preview)));
     ChangesShown(this)->setChanges(preview->changes);
@@ -292,7 +296,7 @@ void frmMain::cmdCatImp_Click() {
     const bool links = PendingImportOfLinks;
     ForgetPendingImport();
     if (links)
-        cmdURL_Click(); // the category chosen there lists them now
+        BackToUrlMenuOnLinksCategory();
     else
         cmdCat_Click();
 }
@@ -312,7 +316,7 @@ void frmMain::cmdCatImpCncl_Click() {
     const bool links = PendingImportOfLinks;
     ForgetPendingImport();
     if (links) {
-        cmdURL_Click();
+        BackToUrlMenuOnLinksCategory();
         return;
     }
     cmdCat_Click();

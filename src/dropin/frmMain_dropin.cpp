@@ -110,49 +110,72 @@ void frmMain::TakeLinks(const modMain::OfferedData &offered) {
         return;
     }
 
-    // Several: the preview of importing them into the URL menu's category,
-    // which the user chooses there first when none is chosen.
-    if (cmbUrlCat->currentIndex() >= 0) {
-        PendingLinks = read.links;
-        PreviewPendingLinks();
-        return;
+    // Several: the preview of importing them, into the URL menu's category
+    // when one is chosen there.
+    PendingLinks = read.links;
+    {
+        const QSignalBlocker quiet(cmbCatImp);
+        cmbCatImp->setCurrentIndex(cmbUrlCat->currentIndex());
     }
-    cmdURL_Click();
-    PendingLinks = read.links; // after the menu's screen change, which drops waiting links
-    SetStatus(QStringLiteral("Please choose the Category to add the ") + Urls(read.links.size()) +
-              QStringLiteral(" you dropped or pasted under."));
-    cmbUrlCat->setFocus();
+    PreviewPendingLinks();
+}
+
+void frmMain::connectDropinScreens() {
+    connect(cmbCatImp, &QComboBox::currentIndexChanged, this, &frmMain::cmbCatImp_Click);
+    lblCatImpCat->setVisible(false);
+    cmbCatImp->setVisible(false);
+}
+
+void frmMain::cmbCatImp_Click() {
+    // Only a choice the user makes while the panel shows links plans them.
+    if (!PendingImportOfLinks || PendingLinks.isEmpty() || !cmbCatImp->isVisibleTo(this))
+        return;
+    PreviewPendingLinks();
 }
 
 void frmMain::PreviewPendingLinks() {
-    if (PendingLinks.isEmpty() || cmbUrlCat->currentIndex() < 0)
+    if (PendingLinks.isEmpty())
         return;
-    const QString category = cmbUrlCat->currentText();
-    QList<std::pair<QString, QString>> links;
-    links.reserve(PendingLinks.size());
-    for (const modMain::DroppedLink &link : std::as_const(PendingLinks))
-        links.append({link.address, link.title});
-    PendingLinks.clear();
-
-    SetStatus(QStringLiteral("Please Wait...Reading your URL's..."));
+    const QList<modMain::DroppedLink> dropped = PendingLinks;
+    const QString source = Urls(dropped.size()) + QStringLiteral(" dropped or pasted");
     auto preview = std::make_shared<modMain::ImportPreview>();
-    if (ReportIoError(this, modMain::PlanImportForUser(modMain::UserNo, modMain::PassStamp,
-                                                       modMain::LinkListFile(category, links),
-                                                       preview.get()))) {
-        SetStatus(QStringLiteral("Ready (URL(s) Menu)"));
-        return;
+    const bool chosen = cmbCatImp->currentIndex() >= 0;
+    if (chosen) {
+        QList<std::pair<QString, QString>> links;
+        links.reserve(dropped.size());
+        for (const modMain::DroppedLink &link : dropped)
+            links.append({link.address, link.title});
+        SetStatus(QStringLiteral("Please Wait...Reading your URL's..."));
+        if (ReportIoError(this, modMain::PlanImportForUser(
+                                    modMain::UserNo, modMain::PassStamp,
+                                    modMain::LinkListFile(cmbCatImp->currentText(), links),
+                                    preview.get()))) {
+            SetStatus(QStringLiteral("Ready (Import Bookmarks Menu)"));
+            cmbCatImp->setFocus();
+            return;
+        }
     }
-    if (preview->urls == 0 && preview->refusedUrls == 0) {
-        screens::MsgBox::show(this, QStringLiteral("There is nothing to add under the Category ") +
-                                        category +
-                                        QStringLiteral(": every link you dropped or pasted is "
-                                                       "already saved there or is not a web "
-                                                       "address."));
-        SetStatus(QStringLiteral("Ready (URL(s) Menu)"));
-        return;
-    }
-    ShowImportPreview(Urls(links.size()) + QStringLiteral(" dropped or pasted, for the Category ") +
-                          category,
-                      preview);
+    // A preview of the panel's own makes it forget the links: they come back
+    // for the panel they are shown on.
+    ShowImportPreview(
+        chosen ? source + QStringLiteral(", for the Category ") + cmbCatImp->currentText() : source,
+        preview);
+    PendingLinks = dropped;
     PendingImportOfLinks = true;
+    lblCatImpCat->setVisible(true);
+    cmbCatImp->setVisible(true);
+    if (!chosen) {
+        lblCatImp->setText(
+            source + QStringLiteral(".\n\nPlease choose the Category to add them under first."));
+        cmdCatImp->setEnabled(false);
+        cmbCatImp->setFocus();
+    }
+}
+
+void frmMain::BackToUrlMenuOnLinksCategory() {
+    if (cmbCatImp->currentIndex() >= 0) {
+        const QSignalBlocker quiet(cmbUrlCat);
+        cmbUrlCat->setCurrentIndex(cmbCatImp->currentIndex());
+    }
+    cmdURL_Click();
 }

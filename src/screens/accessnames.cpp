@@ -36,6 +36,7 @@ QList<ControlName> MainWindowNames() {
         {"lstCatImp", "lblCatImpCh", nullptr},
         // The progress bar has no prompt: it shows how far an import is.
         {"prgCatImp", nullptr, "Progress of the import"},
+        {"cmbCatImp", "lblCatImpCat", nullptr},
     };
 }
 

@@ -164,7 +164,11 @@
     X(QPushButton, cmdUrlViewO, fraUrlView, "&Open All",                                           \
       "Click here to Open every URL of the choosen Category in your Web Browser", 87, NoFlags)     \
     X(QPushButton, cmdUrlFindO, fraUrlFind, "&Open All",                                           \
-      "Click here to Open every URL found in your Web Browser", 88, NoFlags)
+      "Click here to Open every URL found in your Web Browser", 88, NoFlags)                       \
+    /* Dropped and pasted links */                                                                 \
+    X(QLabel, lblCatImpCat, pctCatImp, "Add them under the Category : ", "", 89, NoFlags)          \
+    X(DropDownList, cmbCatImp, pctCatImp, "",                                                      \
+      "Choose the Category to add the URL's you dropped or pasted under", 90, Sorted)
 
 // X(Type, name, container, caption, toolTip, tab, flags)
 #define WAYFILE_FRMLOGIN_CONTROLS(X)                                                               \

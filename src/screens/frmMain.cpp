@@ -70,6 +70,7 @@ void frmMain::makeLaterControls() {
     lstCatView->setEntries(CategoriesShown);
     cmbCatMod->setEntries(CategoriesShown);
     cmbUrlCat->setEntries(CategoriesShown);
+    cmbCatImp->setEntries(CategoriesShown);
     cmbCatDel->setEntries(CategoryModel->addFace());
     lstUrlView->setEntries(UrlModel->addFace());
     cmbUrlDel->setEntries(UrlModel->addFace());
@@ -79,6 +80,7 @@ void frmMain::makeLaterControls() {
     connectUrlScreens();
     connectFindScreens();
     connectBookmarkScreens();
+    connectDropinScreens();
 
     // As the arrangement and hiding at start-up left them: in their places,
     // each screen hidden.
@@ -98,9 +100,6 @@ void frmMain::makeLaterControls() {
 }
 
 void frmMain::HideScreens() {
-    // Links waiting for a category on the URL menu wait no longer once the
-    // user goes elsewhere.
-    PendingLinks.clear();
     for (const screens::ControlRow &row : catalogue()) {
         if (row.flags & screens::Later) {
             if (QWidget *screen = m_controls.value(QLatin1String(row.name)))

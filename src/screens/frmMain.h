@@ -230,11 +230,16 @@ public:
     // Links dropped or pasted: one opens the Add URL panel filled in, more
     // the import preview, a bookmark file the bookmark import.
     void TakeLinks(const modMain::OfferedData &offered);
-    // Links waiting for the user to choose their category on the URL menu;
-    // empty when none wait.
+    // The links the preview panel shows (dropped or pasted), for the
+    // category cmbCatImp chooses; empty while it shows none.
     QList<modMain::DroppedLink> PendingLinks;
-    // The category chosen on the URL menu while links wait: their preview.
+    // Shows PendingLinks on the preview panel: planned for the category
+    // chosen in cmbCatImp, or, with none chosen, the chooser first.
     void PreviewPendingLinks();
+    void cmbCatImp_Click();
+    // After the preview of links: the URL menu on their category (the one
+    // chosen there before, when none was chosen).
+    void BackToUrlMenuOnLinksCategory();
     // The preview panel shows links (not a bookmark file): Import and Back
     // return to the URL menu.
     bool PendingImportOfLinks = false;
@@ -293,6 +298,7 @@ private:
     void connectFindScreens();
     void connectBookmarkScreens();
     void connectDropinHandlers();
+    void connectDropinScreens();
     // The operations of this window in the command table; the window
     // unplugs all of them when it goes.
     modMain::CommandPlugs m_commands;

@@ -444,6 +444,16 @@ MainLayout ComputeMainLayout(const MainLayoutInput &in) {
     a.place("cmdUrlViewO", openHeight, cmdUrlViewD.width, lblUrlView.top,
             R(lstUrlView) - cmdUrlViewD.width);
     a.place("cmdUrlFindO", u, cmdUrlViewD.width, (cmdUrlFindCncl.top - u) - u, cmdUrlFindCncl.left);
+
+    // 8. The category of dropped or pasted links, on the preview panel: the
+    // chooser ends where the table ends, its foot 1% of the panel above the
+    // table, its prompt before it.
+    const Box cmbCatImp = a.place(
+        "cmbCatImp", kKeep, Pct(pctCatImp.width, 30),
+        [&](const Box &self) { return (lstCatImp.top - Pct(pctCatImp.height, 1)) - self.height; },
+        R(lstCatImp) - Pct(pctCatImp.width, 30));
+    a.place("lblCatImpCat", lblCatImpCh.height, TWofName("lblCatImpCat"), cmbCatImp.top,
+            cmbCatImp.left - TWofName("lblCatImpCat"));
     return out;
 }
 

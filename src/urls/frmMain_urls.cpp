@@ -349,8 +349,6 @@ void frmMain::cmbUrlCat_Click() {
         txtUrlViewDesc->setPlainText(screens::kDescriptionPlaceholder);
         SelectRow(lstUrlView, -1);
         SetStatus(QStringLiteral("Ready (URL(s) Menu)"));
-        // Dropped or pasted links waiting for their category: their preview.
-        PreviewPendingLinks();
     }
 }
 

@@ -129,6 +129,10 @@ void tst_Accessibility::mainWindowControls_data() {
         << "cmdUrlViewO"
         << "Open All"
         << "Click here to Open every URL of the choosen Category in your Web Browser";
+    QTest::newRow("category of dropped links")
+        << "cmbCatImp"
+        << "Add them under the Category : "
+        << "Choose the Category to add the URL's you dropped or pasted under";
     QTest::newRow("open all found") << "cmdUrlFindO"
                                     << "Open All"
                                     << "Click here to Open every URL found in your Web Browser";

@@ -121,6 +121,8 @@ const Expected kMainWindow[] = {
     {"cmdUrlFindCncl", "button", "fraUrlFind", "&Back", "Click here to Return to the Main Menu", 86},
     {"cmdUrlViewO", "button", "fraUrlView", "&Open All", "Click here to Open every URL of the choosen Category in your Web Browser", 87},
     {"cmdUrlFindO", "button", "fraUrlFind", "&Open All", "Click here to Open every URL found in your Web Browser", 88},
+    {"lblCatImpCat", "label", "pctCatImp", "Add them under the Category : ", "", 89},
+    {"cmbCatImp", "combo box", "pctCatImp", "", "Choose the Category to add the URL's you dropped or pasted under", 90},
 };
 
 const Expected kLoginWindow[] = {
@@ -381,8 +383,8 @@ void CatalogueTest::sortedAndDropDownLists() {
         if (w->property("sorted").toBool())
             sorted << w->objectName();
     sorted.sort();
-    QCOMPARE(sorted, (QStringList{"cmbCatDel", "cmbCatMod", "cmbUrlCat", "cmbUrlDel", "cmbUrlMod",
-                                  "lstCatView", "lstUrlView"}));
+    QCOMPARE(sorted, (QStringList{"cmbCatDel", "cmbCatImp", "cmbCatMod", "cmbUrlCat", "cmbUrlDel",
+                                  "cmbUrlMod", "lstCatView", "lstUrlView"}));
     for (QComboBox *c : main.findChildren<QComboBox *>())
         QVERIFY2(!c->isEditable(), qPrintable(c->objectName())); // drop-down lists
 }

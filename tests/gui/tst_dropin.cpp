@@ -336,6 +336,8 @@ void tst_Dropin::manyLinksToThePreview() {
                                         "javascript:go()\nGo\nhttps://d.example/\nDee"))}});
     QTRY_VERIFY(main.pctCatImp->isVisible());
     QCOMPARE(main.lblSubTitle->text(), QStringLiteral("Import Bookmarks Menu"));
+    QVERIFY(main.cmbCatImp->isVisible());
+    QCOMPARE(main.cmbCatImp->currentText(), QStringLiteral("News"));
     QCOMPARE(main.lblCatImp->text(),
              QStringLiteral("4 URL's dropped or pasted, for the Category News\n\n"
                             "2 URL's will be added under 1 Category (0 new and 1 existing).\n"
@@ -366,37 +368,45 @@ void tst_Dropin::manyLinksChooseTheCategoryFirst() {
     GuiTestEnv env;
     frmMain &main = TwoCategories(env);
     QCOMPARE(main.cmbUrlCat->currentIndex(), -1);
-    // A list of addresses pasted on the main menu.
+    // A list of addresses pasted on the main menu: no category chosen.
     Clipboard::scriptOtherCopy(
-        Formats{{"text/plain", QByteArray("https://x.example/\nhttps://y.example/\n")}});
+        Formats{{"text/plain",
+                 QByteArray("https://x.example/\nhttps://y.example/\nhttps://a.example/\n")}});
     Activate(main);
     main.cmdURL->setFocus();
     QTest::keyClick(main.cmdURL, Qt::Key_V, Qt::ControlModifier);
 
-    QVERIFY(main.fraUrlView->isVisible());
-    QCOMPARE(StatusText(main),
-             QStringLiteral("Please choose the Category to add the 2 URL's you dropped or pasted "
-                            "under."));
-    QCOMPARE(main.focusWidget(), main.cmbUrlCat.get());
-    main.cmbUrlCat->setCurrentIndex(main.cmbUrlCat->findText(QStringLiteral("Apps")));
     QVERIFY(main.pctCatImp->isVisible());
-    QVERIFY(main.lblCatImp->text().startsWith(
-        QStringLiteral("2 URL's dropped or pasted, for the Category Apps\n\n2 URL's will be added "
-                       "under 1 Category (0 new and 1 existing).\n")));
+    QVERIFY(main.cmbCatImp->isVisible());
+    QCOMPARE(main.lblCatImpCat->text(), QStringLiteral("Add them under the Category : "));
+    QCOMPARE(main.cmbCatImp->currentIndex(), -1);
+    QCOMPARE(main.lblCatImp->text(),
+             QStringLiteral("3 URL's dropped or pasted.\n\nPlease choose the Category to add them "
+                            "under first."));
+    QVERIFY(!main.cmdCatImp->isEnabled());
+    QCOMPARE(main.focusWidget(), main.cmbCatImp.get());
+    QTest::keyClick(main.lstCatImp, Qt::Key_Return); // nothing to import yet
+    QVERIFY(ShownTexts().isEmpty());
 
-    // Back: nothing written, the URL menu on Apps.
+    // Choosing a category shows what would be added to it.
+    main.cmbCatImp->setCurrentIndex(main.cmbCatImp->findText(QStringLiteral("Apps")));
+    QVERIFY(main.lblCatImp->text().startsWith(
+        QStringLiteral("3 URL's dropped or pasted, for the Category Apps\n\n3 URL's will be added "
+                       "under 1 Category (0 new and 1 existing).\n0 URL's will be skipped")));
+    QVERIFY(main.cmdCatImp->isEnabled());
+    main.cmbCatImp->setCurrentIndex(main.cmbCatImp->findText(QStringLiteral("News")));
+    QVERIFY(main.lblCatImp->text().startsWith(
+        QStringLiteral("3 URL's dropped or pasted, for the Category News\n\n2 URL's will be added "
+                       "under 1 Category (0 new and 1 existing).\n1 URL will be skipped")));
+
+    // Back: nothing written, the URL menu on the category chosen last.
     QTest::mouseClick(main.cmdCatImpCncl, Qt::LeftButton);
     QVERIFY(main.fraUrlView->isVisible());
-    QCOMPARE(main.cmbUrlCat->currentText(), QStringLiteral("Apps"));
+    QCOMPARE(main.cmbUrlCat->currentText(), QStringLiteral("News"));
+    QCOMPARE(main.lstUrlView->count(), 2);
     QCOMPARE(FileText(modMain::UrlFilePath(1, 2)), QString());
     QVERIFY(main.PendingLinks.isEmpty());
-
-    // Links waiting for a category wait no longer once the user leaves.
-    main.cmbUrlCat->setCurrentIndex(-1);
-    QTest::keyClick(main.cmdURL, Qt::Key_V, Qt::ControlModifier);
-    QVERIFY(!main.PendingLinks.isEmpty());
-    QTest::mouseClick(main.cmdUrlViewCncl, Qt::LeftButton);
-    QVERIFY(main.PendingLinks.isEmpty());
+    QVERIFY(!main.PendingImport);
 }
 
 void tst_Dropin::droppedBookmarkFile() {
@@ -416,6 +426,9 @@ void tst_Dropin::droppedBookmarkFile() {
     Drop(main, {{"text/uri-list", QUrl::fromLocalFile(path).toEncoded() + "\r\n"},
                 {"text/plain", path.toUtf8()}});
     QTRY_VERIFY(main.pctCatImp->isVisible());
+    // A file's links go to the file's folders: no category to choose.
+    QVERIFY(!main.cmbCatImp->isVisible());
+    QVERIFY(!main.lblCatImpCat->isVisible());
     QCOMPARE(main.lblCatImp->text(),
              QStringLiteral("Bookmark file : ") + QDir::toNativeSeparators(path) +
                  QStringLiteral("\n\n1 URL will be added under 1 Category (1 new and 0 existing).\n"

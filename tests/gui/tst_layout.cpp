@@ -97,8 +97,8 @@ private slots:
     void optionButtonsWidenDeleteCaption();
     void captionAndFontOverridesChangeWidths();
     void urlPromptMovesLast();
-    void openAllButtons_data();
-    void openAllButtons();
+    void openAllAndLinkCategoryControls_data();
+    void openAllAndLinkCategoryControls();
     void everyShownControlIsPlaced();
 
     void loginWindowSize_data();
@@ -480,7 +480,7 @@ void TestLayout::urlPromptMovesLast() {
                 frameWidth * 1.0f / 100.0f + sep3v);
 }
 
-void TestLayout::openAllButtons_data() {
+void TestLayout::openAllAndLinkCategoryControls_data() {
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
     QTest::newRow("800x600") << 800 << 600;
@@ -488,7 +488,7 @@ void TestLayout::openAllButtons_data() {
     QTest::newRow("1920x1080") << 1920 << 1080;
 }
 
-void TestLayout::openAllButtons() {
+void TestLayout::openAllAndLinkCategoryControls() {
     QFETCH(int, width);
     QFETCH(int, height);
     const auto layout = screens::ComputeMainLayout(MainScreen(width, height));
@@ -514,6 +514,19 @@ void TestLayout::openAllButtons() {
     QCOMPARE_EQ(found.left, box("cmdUrlFindCncl").left);
     QCOMPARE_EQ(found.top, (box("cmdUrlFindCncl").top - u) - u);
     QVERIFY(found.top > box("lblUrlFindCh").top);
+
+    // The category of dropped links: at the right end of the row over the
+    // table of changed texts, 1% of the panel above it, after its prompt.
+    const float panelHeight = box("pctCatImp").height;
+    const screens::Box chooser = box("cmbCatImp");
+    QCOMPARE_EQ(chooser.height, 315.0f);
+    QCOMPARE_EQ(chooser.width, box("pctCatImp").width * 30.0f / 100.0f);
+    QCOMPARE_EQ(chooser.left, (box("lstCatImp").width + box("lstCatImp").left) - chooser.width);
+    QCOMPARE_EQ(chooser.top, (box("lstCatImp").top - panelHeight * 1.0f / 100.0f) - chooser.height);
+    const screens::Box prompt = box("lblCatImpCat");
+    QCOMPARE_EQ(prompt.top, chooser.top);
+    QVERIFY(qAbs((prompt.left + prompt.width) - chooser.left) < 0.01f);
+    QVERIFY(prompt.left > box("lblCatImpCh").left + box("lblCatImpCh").width);
 }
 
 // Every control of either window that is ever shown gets a box (a
