@@ -7,6 +7,7 @@
 #include "dropin/droppedlinks.h"
 #include "screens/clipboard.h"
 #include "screens/frmMain.h"
+#include "screens/keypress.h"
 #include "screens/msgbox.h"
 #include "session/modMain.h"
 #include "storage/records.h"
@@ -122,6 +123,8 @@ void frmMain::TakeLinks(const modMain::OfferedData &offered) {
 
 void frmMain::connectDropinScreens() {
     connect(cmbCatImp, &QComboBox::currentIndexChanged, this, &frmMain::cmbCatImp_Click);
+    // Enter imports and Escape goes back from the chooser too.
+    screens::OnKeyPress(cmbCatImp, [this](int &k) { lstCatImp_KeyPress(k); });
     lblCatImpCat->setVisible(false);
     cmbCatImp->setVisible(false);
 }
