@@ -19,8 +19,8 @@ class OpenInTurns : public QObject {
     Q_OBJECT
 public:
     // Most addresses, and most milliseconds, of one turn.
-    static constexpr int kPerTurn = 8;
-    static constexpr int kTurnMs = 20;
+    static constexpr int kPerTurn = 5;
+    static constexpr int kTurnMs = 10;
 
     using QObject::QObject;
 
