@@ -159,7 +159,22 @@
       84, NoFlags)                                                                                 \
     X(QPlainTextEdit, txtUrlFindDesc, fraUrlFind, "", "", 85, VScroll | ReadOnly)                  \
     X(QPushButton, cmdUrlFindCncl, fraUrlFind, "&Back", "Click here to Return to the Main Menu",   \
-      86, NoFlags)
+      86, NoFlags)                                                                                 \
+    /* Trash */                                                                                    \
+    X(QPushButton, cmdTrash, frmMain, "&Trash",                                                    \
+      "Click here to see the Categories and URL's you deleted, and to Restore them", 87, BoldFont) \
+    X(Panel, pctTrash, frmMain, "", "", 88, Later)                                                 \
+    X(QLabel, lblTrash, pctTrash, "Deleted Categories and URL's in your Trash : ", "", 89,         \
+      NoFlags)                                                                                     \
+    X(QListView, lstTrash, pctTrash, "",                                                           \
+      "This is where you can see what you deleted, its Category and the date it was deleted", 90,  \
+      NoFlags)                                                                                     \
+    X(QPushButton, cmdTrashRes, pctTrash, "&Restore",                                              \
+      "Click here to put the choosen items back where they were", 91, NoFlags)                     \
+    X(QPushButton, cmdTrashEmp, pctTrash, "Em&pty Trash",                                          \
+      "Click here to delete everything in the Trash for good", 92, NoFlags)                        \
+    X(QPushButton, cmdTrashCncl, pctTrash, "&Back", "Click here to Return to the Main Menu", 93,   \
+      NoFlags)
 
 // X(Type, name, container, caption, toolTip, tab, flags)
 #define WAYFILE_FRMLOGIN_CONTROLS(X)                                                               \

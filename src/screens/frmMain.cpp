@@ -79,6 +79,7 @@ void frmMain::makeLaterControls() {
     connectUrlScreens();
     connectFindScreens();
     connectBookmarkScreens();
+    connectTrashScreens();
 
     // As the arrangement and hiding at start-up left them: in their places,
     // each screen hidden.
@@ -135,6 +136,7 @@ void frmMain::connectHandlers() {
     connectUrlHandlers();
     connectFindHandlers();
     connectBookmarkHandlers();
+    connectTrashHandlers();
 }
 
 void frmMain::ShowScreen(const QString &screen) {

@@ -162,8 +162,10 @@ void takeLine(const Header<View> &header, View record, TrashItem *item, bool fir
         item->kind = TrashItem::Kind::Category;
         if (role == kRoleCategoryUrl) {
             std::array<View, kUrlFields> fields;
-            if (SplitFields(record, &fields) == kUrlFields)
+            if (SplitFields(record, &fields) == kUrlFields) {
                 ++item->urls;
+                item->addresses.append(decoded(fields[1]));
+            }
         }
     }
 }

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -61,13 +62,14 @@ struct TrashItem {
     enum class Kind { Url, Category };
     qint64 id = 0;
     Kind kind = Kind::Url;
-    qint64 category = 0;  // the category's number when it was deleted
-    QString categoryName; // and its name
-    QDateTime deleted;    // when (UTC); invalid when the field is damaged
-    QString address;      // a URL: its address as stored
-    QString description;  // a URL: its description (line breaks as CR LF)
-    qint64 urlNo = 0;     // a URL: its number
-    int urls = 0;         // a category: the URL records it took along
+    qint64 category = 0;   // the category's number when it was deleted
+    QString categoryName;  // and its name
+    QDateTime deleted;     // when (UTC); invalid when the field is damaged
+    QString address;       // a URL: its address as stored
+    QString description;   // a URL: its description (line breaks as CR LF)
+    qint64 urlNo = 0;      // a URL: its number
+    int urls = 0;          // a category: the URL records it took along
+    QStringList addresses; // a category: the addresses of those records, as stored
 };
 
 // The items of the Trash of user `userNo` that `stamp`'s password deleted,

@@ -6,6 +6,7 @@
 #include "storage/paths.h"
 #include "storage/records.h"
 #include "trash/trashfile.h"
+#include "urls/addressidentity.h"
 #include "urls/urlfile.h"
 #include "userdata/sortedlist.h"
 
@@ -188,6 +189,7 @@ Change UserData::renameCategory(int catNo, const QString &oldName, const QString
 }
 
 Change UserData::trashCategory(int catNo, const QString &name, qint64 *item) {
+    m_trashCopies.reset();
     const Change change = TrashCategory(userNo(), catNo, name, stamp());
     if (change.changed) {
         *item = change.number;
@@ -228,6 +230,7 @@ Change UserData::addUrl(int catNo, const QString &address, const QString &descri
 }
 
 Change UserData::trashUrl(int catNo, int urlNo, const QString &address, qint64 *item) {
+    m_trashCopies.reset();
     const Change change = TrashUrl(userNo(), catNo, categoryName(catNo), urlNo, address, stamp());
     if (change.changed) {
         *item = change.number;
@@ -273,6 +276,7 @@ Change UserData::modifyUrl(int catNo, int urlNo, const QString &oldAddress, cons
 // ---- The Trash ----
 
 Change UserData::restore(qint64 id, int *number, bool *renumbered) {
+    m_trashCopies.reset();
     const Restored restored = RestoreTrashItem(userNo(), id, stamp());
     if (renumbered)
         *renumbered = restored.renumbered;
@@ -295,6 +299,46 @@ Change UserData::restore(qint64 id, int *number, bool *renumbered) {
 Change UserData::restoreFromTrash(qint64 id, bool *renumbered) {
     int number = 0;
     return restore(id, &number, renumbered);
+}
+
+IoError UserData::readTrash(QList<TrashItem> *items) const {
+    return ReadTrash(userNo(), stamp(), items);
+}
+
+Change UserData::emptyTrash() {
+    m_trashCopies.reset();
+    // A delete whose item is gone can no longer be taken back: undoing it
+    // is refused, and it stays in the history until the user signs out.
+    return EmptyTrash(userNo(), stamp());
+}
+
+Change UserData::purgeTrash() {
+    m_trashCopies.reset();
+    return PurgeOldTrash(userNo(), stamp());
+}
+
+QStringList UserData::trashedIn(const QString &address) {
+    if (!m_trashCopies) {
+        QList<TrashItem> items;
+        // A Trash that cannot be read holds nothing to hint at; the Trash
+        // screen reports it.
+        readTrash(&items);
+        QList<TrashCopy> copies;
+        for (const TrashItem &item : std::as_const(items)) {
+            if (item.kind == TrashItem::Kind::Url)
+                copies.append({AddressIdentity(item.address), item.categoryName});
+            for (const QString &stored : item.addresses)
+                copies.append({AddressIdentity(stored), item.categoryName});
+        }
+        m_trashCopies = std::move(copies);
+    }
+    const QString identity = AddressIdentity(address);
+    QStringList names;
+    for (const TrashCopy &copy : std::as_const(*m_trashCopies)) {
+        if (copy.identity == identity && !names.contains(copy.category))
+            names.append(copy.category);
+    }
+    return names;
 }
 
 // ---- Undo and redo ----
@@ -487,6 +531,7 @@ void UserData::forget() {
     ResetSession();
     m_undo.clear();
     m_redo.clear();
+    m_trashCopies.reset();
     m_categoriesShown->showEvery();
     m_categories->clear();
     clearUrls();

@@ -2,6 +2,7 @@
 
 #include "bookmarks/importwrite.h"
 #include "storage/ioerror.h"
+#include "trash/trashfile.h"
 #include "userdata/findindex.h"
 
 #include <QByteArray>
@@ -126,6 +127,18 @@ public:
     // the lists and the index take it in. `*renumbered` (when given) tells
     // whether it came back under another number.
     Change restoreFromTrash(qint64 id, bool *renumbered = nullptr);
+    // What the user's Trash holds (see ReadTrash).
+    IoError readTrash(QList<TrashItem> *items) const;
+    // Deletes every item of the user's Trash for good; the outcome's number
+    // is how many went.
+    Change emptyTrash();
+    // At sign-in: the items older than 30 days go for good (PurgeOldTrash).
+    Change purgeTrash();
+    // The categories of the copies of `address` (as stored, compared as a
+    // browser opens it) that the Trash holds, each named once, in the
+    // order they were deleted. The Trash is read at the first look-up after
+    // it changed.
+    QStringList trashedIn(const QString &address);
 
     // ---- Undo and redo ----
     //
@@ -223,6 +236,13 @@ private:
     int m_urlCategory = -1;
     QString m_urlCategoryName;
     FindIndex m_index;
+    // The Trash's copies as trashedIn looks them up: each address's
+    // identity and its category; read again after the Trash changed.
+    struct TrashCopy {
+        QString identity;
+        QString category;
+    };
+    std::optional<QList<TrashCopy>> m_trashCopies;
     std::deque<Step> m_undo; // newest last
     std::deque<Step> m_redo; // newest last
 };

@@ -242,3 +242,25 @@ TEST_F(UndoTest, AnUndoWhoseTrashItemIsGoneIsRefused) {
 }
 
 } // namespace
+
+namespace {
+
+// The "already saved" hints name the categories whose copies only the Trash
+// holds: a URL deleted alone, or one that went with its category.
+TEST_F(UndoTest, TheTrashsCopiesAreFoundAsABrowserOpensThem) {
+    EXPECT_EQ(data.trashedIn(QStringLiteral("news.example.com")), QStringList());
+    ASSERT_TRUE(data.deleteUrl(1, 1, QStringLiteral("news.example.com")).changed);
+    ASSERT_TRUE(data.deleteCategory(2, QStringLiteral("Home")).changed);
+    EXPECT_EQ(data.trashedIn(QStringLiteral("http://NEWS.example.com:80/")), QStringList{"Work"});
+    EXPECT_EQ(data.trashedIn(QStringLiteral("garden.example.org")), QStringList{"Home"});
+    EXPECT_EQ(data.trashedIn(QStringLiteral("mail.example.com")), QStringList());
+    ASSERT_TRUE(data.undo().changed);
+    EXPECT_EQ(data.trashedIn(QStringLiteral("garden.example.org")), QStringList());
+    // Find lists only what the files hold.
+    ASSERT_FALSE(data.buildIndex().failed());
+    EXPECT_EQ(found(const_cast<FindIndex &>(data.index()), QStringLiteral("garden")),
+              QStringList{"garden.example.org (Home)"});
+    EXPECT_EQ(found(const_cast<FindIndex &>(data.index()), QStringLiteral("news")), QStringList());
+}
+
+} // namespace

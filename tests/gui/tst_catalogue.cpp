@@ -119,6 +119,13 @@ const Expected kMainWindow[] = {
     {"lstUrlFind", "QListView", "fraUrlFind", "", "This is where you can see the URL's found. Press Enter or double-click one to go to it", 84},
     {"txtUrlFindDesc", "text box", "fraUrlFind", "", "", 85},
     {"cmdUrlFindCncl", "button", "fraUrlFind", "&Back", "Click here to Return to the Main Menu", 86},
+    {"cmdTrash", "button", "frmMain", "&Trash", "Click here to see the Categories and URL's you deleted, and to Restore them", 87},
+    {"pctTrash", "panel", "frmMain", "", "", 88},
+    {"lblTrash", "label", "pctTrash", "Deleted Categories and URL's in your Trash : ", "", 89},
+    {"lstTrash", "QListView", "pctTrash", "", "This is where you can see what you deleted, its Category and the date it was deleted", 90},
+    {"cmdTrashRes", "button", "pctTrash", "&Restore", "Click here to put the choosen items back where they were", 91},
+    {"cmdTrashEmp", "button", "pctTrash", "Em&pty Trash", "Click here to delete everything in the Trash for good", 92},
+    {"cmdTrashCncl", "button", "pctTrash", "&Back", "Click here to Return to the Main Menu", 93},
 };
 
 const Expected kLoginWindow[] = {
