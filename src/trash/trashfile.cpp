@@ -367,9 +367,11 @@ Change TrashCategory(int userNo, qint64 catNo, const QString &name, const QStrin
     }
     const QStringList urlFiles =
         urlFileGoes ? EntriesNamed(UserFolderPath(userNo), UrlFileName(int(catNo))) : QStringList();
+    // Only a regular file holds URLs; anything else of that name (a folder)
+    // is left where it is, and named afterwards as left behind.
     QStringList withData;
     for (const QString &file : urlFiles) {
-        if (hasBytes(file))
+        if (KindOfEntry(file, Links::Followed) == EntryKind::File && hasBytes(file))
             withData.append(file);
     }
     qint64 id = 0;
@@ -441,7 +443,17 @@ Change TrashCategory(int userNo, qint64 catNo, const QString &name, const QStrin
     change.number = id;
     for (const QString &file : urlFiles) {
         // Every emptied file goes that can; the first one left is reported.
-        change.error.keepFirst(RemoveFile(file));
+        // Anything else of the name (a folder) is first moved to a name no
+        // category reads, so that no later category takes it for its file.
+        if (withData.contains(file) || KindOfEntry(file) == EntryKind::File) {
+            change.error.keepFirst(RemoveFile(file));
+            continue;
+        }
+        const QString aside = file + kDeletingSuffix;
+        const IoError moved = MoveAside(file, aside);
+        change.error.keepFirst(moved);
+        if (!moved.failed())
+            change.error.keepFirst(RemoveFile(aside));
     }
     return change;
 }
