@@ -134,9 +134,8 @@ QByteArray rekeyed(QByteArrayView record, const QString &key) {
 // The lines of one item of the Trash, as read back.
 struct ItemLines {
     TrashItem item;
-    QList<QByteArray> categoryRecords; // the index records, in order
-    QList<QByteArray> urlRecords;      // a URL, or the URL file's lines, in order
-    qint64 place = 0; // the first record's line in its file (the index, for a category)
+    QByteArray firstRecord; // the record of its first line
+    qint64 place = 0;       // the first record's line in its file (the index, for a category)
     bool found = false;
 };
 
@@ -170,51 +169,67 @@ void takeLine(const Header<View> &header, View record, TrashItem *item, bool fir
     }
 }
 
-// Reads the lines of item `id` that `stamp`'s password deleted.
-IoError readItem(const QString &trash, qint64 id, const QString &stamp, ItemLines *lines) {
+// Finds the first line of item `id` that `stamp`'s password deleted: what
+// the item is, where it came from, and its first record. The reading stops
+// there.
+IoError findItem(const QString &trash, qint64 id, const QString &stamp, ItemLines *lines) {
     *lines = ItemLines();
     if (!hasBytes(trash))
         return IoError();
     const OwnerTest owner(stamp);
     const NumberTest numbered(id);
     return ForEachLine(trash, [&](const QString &text) {
-        const QByteArray line = text.toLatin1();
-        const QLatin1StringView view(line);
-        Header<QLatin1StringView> header;
+        const QStringView view(text);
+        Header<QStringView> header;
         if (!splitHeader(view, &header) || !numbered.matches(header.key()) ||
-            !owner.owns(QString(header.stamp())))
+            !owner.owns(header.stamp()))
             return true;
-        const QLatin1StringView record = view.sliced(header.recordAt);
-        if (!lines->found)
-            lines->place = ReadNumber(decoded(header.fields[6]));
-        takeLine(header, record, &lines->item, !lines->found);
+        const QStringView record = view.sliced(header.recordAt);
+        lines->place = ReadNumber(decoded(header.fields[6]));
+        takeLine(header, record, &lines->item, true);
+        lines->firstRecord = record.toLatin1();
         lines->found = true;
-        const QString role = decoded(header.role());
-        const QByteArray bytes = line.sliced(header.recordAt);
-        if (role == kRoleCategory)
-            lines->categoryRecords.append(bytes);
-        else
-            lines->urlRecords.append(bytes);
-        return true;
+        return false;
     });
+}
+
+// Takes the lines of item `id` out of the Trash on its way to a new
+// version: the index records go to `categories`, every other record to
+// `urls`, each followed by CR LF, in file order.
+LineEdit takeItem(qint64 id, QByteArray *categories, QByteArray *urls) {
+    struct Taking {
+        NumberTest numbered;
+        QByteArray header; // the last header seen, up to the line's place
+        bool category = false;
+    };
+    auto taking = std::make_shared<Taking>(Taking{NumberTest(id), {}, false});
+    return [taking, categories, urls](QByteArrayView &line, bool *keep) {
+        const QLatin1StringView text(line);
+        const qsizetype sep = FindFieldSep(text, 0);
+        if (sep < 0 || !taking->numbered.matches(text.first(sep)))
+            return false;
+        Header<QLatin1StringView> header;
+        if (!splitHeader(text, &header))
+            return false;
+        // The lines of one delete were written with one header up to their
+        // place: what they are is deciphered once.
+        const QByteArrayView start = line.first(header.fields[6].data() - text.data());
+        if (start != QByteArrayView(taking->header)) {
+            taking->header = start.toByteArray();
+            taking->category = decoded(header.role()) == kRoleCategory;
+        }
+        QByteArray *to = taking->category ? categories : urls;
+        to->append(line.sliced(header.recordAt));
+        to->append("\r\n");
+        *keep = false;
+        return true;
+    };
 }
 
 IoError noSuchItem() {
     return IoError::refused(
         IoError::Kind::NoRecord,
         QStringLiteral("Sorry, that item is no longer in the Trash, so nothing was restored."));
-}
-
-// The edit that drops every line of item `id` from the Trash.
-LineEdit dropItem(qint64 id) {
-    auto numbered = std::make_shared<NumberTest>(id);
-    return [numbered](QByteArrayView &line, bool *keep) {
-        const qsizetype sep = FindFieldSep(QLatin1StringView(line), 0);
-        if (sep < 0 || !numbered->matches(QLatin1StringView(line.first(sep))))
-            return false;
-        *keep = false;
-        return true;
-    };
 }
 
 // Commits `journal`, the outcome into `change`.
@@ -499,7 +514,7 @@ Restored RestoreTrashItem(int userNo, qint64 id, const QString &stamp) {
     Change &change = restored.change;
     const QString trash = TrashFilePath(userNo);
     ItemLines lines;
-    if (!change.error.take(readItem(trash, id, stamp, &lines)))
+    if (!change.error.take(findItem(trash, id, stamp, &lines)))
         return restored;
     if (!lines.found) {
         change.error.take(noSuchItem());
@@ -509,14 +524,22 @@ Restored RestoreTrashItem(int userNo, qint64 id, const QString &stamp) {
     const TrashItem &item = lines.item;
     const QString index = CategoryIndexPath(userNo);
     Journal journal(UserFolderPath(userNo));
-    // Takes the item out of the Trash, once the records are back, and
-    // commits; a failure on the way undoes everything.
-    auto finish = [&](IoError err, qint64 number) {
+    // The item's lines leave the Trash (the new version written first, which
+    // hands over their records); `putBack` then puts the records in their
+    // files, and the change is committed. A failure on the way undoes all.
+    QByteArray categoryBlock;
+    QByteArray urlBlock;
+    // The records are at most what the Trash holds: one allocation.
+    if (item.kind == TrashItem::Kind::Category)
+        urlBlock.reserve(qMax<qint64>(0, SizeOfEntry(trash)));
+    auto move = [&](const std::function<IoError()> &putBack, qint64 number) {
         qsizetype dropped = 0;
-        if (!err.failed())
-            err = journal.writeNewVersion(trash, dropItem(id), &dropped);
+        IoError err =
+            journal.writeNewVersion(trash, takeItem(id, &categoryBlock, &urlBlock), &dropped);
         if (!err.failed() && dropped == 0)
             err = noSuchItem();
+        if (!err.failed())
+            err = putBack();
         if (err.failed()) {
             change.error = journal.abandon(err);
             return;
@@ -530,7 +553,7 @@ Restored RestoreTrashItem(int userNo, qint64 id, const QString &stamp) {
         QSet<qint64> categories;
         if (!change.error.take(ReadCategoryNumbers(userNo, &categories)))
             return restored;
-        if (!categories.contains(item.category) || lines.urlRecords.isEmpty()) {
+        if (!categories.contains(item.category)) {
             change.error.take(IoError::refused(
                 IoError::Kind::NoRecord,
                 QStringLiteral("Sorry, the Category %1 is no longer there, so nothing was "
@@ -550,7 +573,7 @@ Restored RestoreTrashItem(int userNo, qint64 id, const QString &stamp) {
         if (!change.error.take(read))
             return restored;
         qint64 number = item.urlNo;
-        QByteArray record = lines.urlRecords.first();
+        QByteArray record = lines.firstRecord;
         if (taken) {
             number = NextNumber(highest);
             if (!IsStorableNumber(number)) {
@@ -566,7 +589,7 @@ Restored RestoreTrashItem(int userNo, qint64 id, const QString &stamp) {
         if (!change.error.take(willPutBack(journal, path, lines.place, count)) ||
             !change.error.take(journal.willReplace(trash)) || !change.error.take(journal.begin()))
             return restored;
-        finish(putBack(journal, path, lines.place, count, record + "\r\n"), number);
+        move([&] { return putBack(journal, path, lines.place, count, record + "\r\n"); }, number);
         return restored;
     }
 
@@ -600,25 +623,28 @@ Restored RestoreTrashItem(int userNo, qint64 id, const QString &stamp) {
     }
     const QString path = UrlFilePath(userNo, int(number));
     if (!change.error.take(willPutBack(journal, index, lines.place, count)) ||
-        (!lines.urlRecords.isEmpty() && !change.error.take(journal.willAppendTo(path))) ||
+        !change.error.take(journal.willAppendTo(path)) ||
         !change.error.take(journal.willReplace(trash)) || !change.error.take(journal.begin()))
         return restored;
-    QByteArray indexBlock;
-    for (const QByteArray &record : std::as_const(lines.categoryRecords)) {
-        indexBlock += restored.renumbered
-                          ? rekeyed(record, QStringLiteral("CAT") + QString::number(number))
-                          : record;
-        indexBlock += "\r\n";
-    }
-    QByteArray urlBlock;
-    for (const QByteArray &record : std::as_const(lines.urlRecords)) {
-        urlBlock += record;
-        urlBlock += "\r\n";
-    }
-    IoError err = putBack(journal, index, lines.place, count, indexBlock);
-    if (!err.failed() && !urlBlock.isEmpty())
-        err = journal.append(path, urlBlock);
-    finish(err, number);
+    move(
+        [&] {
+            QByteArray indexBlock = categoryBlock;
+            if (restored.renumbered) {
+                // Only the number of each record's key changes.
+                indexBlock.clear();
+                for (const QByteArray &record : categoryBlock.split('\n')) {
+                    if (!record.isEmpty())
+                        indexBlock += rekeyed(record.chopped(1),
+                                              QStringLiteral("CAT") + QString::number(number)) +
+                                      "\r\n";
+                }
+            }
+            IoError err = putBack(journal, index, lines.place, count, indexBlock);
+            if (!err.failed() && !urlBlock.isEmpty())
+                err = journal.append(path, urlBlock);
+            return err;
+        },
+        number);
     return restored;
 }
 
