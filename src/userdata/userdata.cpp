@@ -364,6 +364,8 @@ QString UserData::stepName(const Step &step) {
         return QStringLiteral("Rename Category %1 to %2").arg(step.oldName, step.catName);
     case Step::Kind::DeleteCategory:
         return QStringLiteral("Delete Category %1").arg(step.catName);
+    case Step::Kind::Import:
+        return QStringLiteral("Import Bookmarks (%1 URL's)").arg(step.imported->urlsWritten);
     }
     return QString();
 }
@@ -453,6 +455,33 @@ Change UserData::apply(Step &step, bool forward) {
             categoryRenamed(step.catNo, from, to);
         return change;
     }
+    case Step::Kind::Import: {
+        const QString folder = UserFolderPath(userNo());
+        const Change change = forward ? PutBackRecords(folder, *step.records)
+                                      : TakeOutRecords(folder, step.records.get());
+        if (!change.changed)
+            return change;
+        // The index reads the URLs anew at its next use.
+        if (m_index.isBuilt())
+            changingIndex().clear();
+        for (const ListEntry &category : std::as_const(step.imported->categoriesAdded)) {
+            if (forward)
+                m_categories->insertSorted(category.text, category.number);
+            else
+                categoryRemoved(category.number, category.text);
+        }
+        for (const ImportResult::UrlsAdded &urls : std::as_const(step.imported->urlsAdded)) {
+            if (urls.category != m_urlCategory)
+                continue;
+            for (const AddedUrl &url : urls.urls) {
+                if (forward)
+                    m_urls->insertSorted(url.address, url.number);
+                else
+                    m_urls->removeNumber(url.number, 1, &url.address);
+            }
+        }
+        return change;
+    }
     case Step::Kind::DeleteCategory: {
         if (forward)
             return trashCategory(step.catNo, step.catName, &step.trashItem);
@@ -501,8 +530,24 @@ ImportResult UserData::importBookmarks(const ImportPlan &plan,
     ImportResult result = ImportCategories(userNo(), stamp(), plan, progress);
     if (!result.changed)
         return result;
-    // Nothing taken back is made again over the import.
-    m_redo.clear();
+    // Kept as the records it appended, file by file.
+    Step step;
+    step.kind = Step::Kind::Import;
+    step.imported = std::make_shared<ImportResult>(result);
+    step.records = std::make_shared<AppendedRecords>();
+    if (!result.categoriesAdded.isEmpty()) {
+        AppendedRecords::File index{CategoryIndexPath(userNo()), {}, {}};
+        for (const ListEntry &category : std::as_const(result.categoriesAdded))
+            index.numbers.insert(category.number);
+        step.records->files.append(std::move(index));
+    }
+    for (const ImportResult::UrlsAdded &urls : std::as_const(result.urlsAdded)) {
+        AppendedRecords::File file{UrlFilePath(userNo(), urls.category), {}, {}};
+        for (const AddedUrl &url : urls.urls)
+            file.numbers.insert(url.number);
+        step.records->files.append(std::move(file));
+    }
+    keep(std::move(step));
     if (m_index.isBuilt()) {
         FindIndex &index = changingIndex();
         for (const ListEntry &category : std::as_const(result.categoriesAdded))

@@ -4,6 +4,7 @@
 #include "storage/ioerror.h"
 #include "trash/trashfile.h"
 #include "userdata/findindex.h"
+#include "userdata/takeback.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -11,6 +12,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 
 // The signed-in user's data, as the program holds it while the user works:
@@ -143,7 +145,7 @@ public:
     // ---- Undo and redo ----
     //
     // Every change above made in this sign-in (adding, deleting or changing
-    // a URL; adding, renaming or deleting a category) is kept, newest last,
+    // a URL; adding, renaming or deleting a category; an import) is kept, newest last,
     // with what takes it back: the inverse change, made through the same
     // transactions (a delete is taken back by restoring its Trash item, an
     // add by removing the record again, a change of a record by putting its
@@ -186,7 +188,8 @@ private:
             ModifyUrl,
             AddCategory,
             RenameCategory,
-            DeleteCategory
+            DeleteCategory,
+            Import
         };
         Kind kind = Kind::AddUrl;
         int catNo = 0;
@@ -198,6 +201,9 @@ private:
         QByteArray line;      // an added record's line; a changed URL's line after
         QByteArray oldLine;   // a changed URL's line before
         qint64 trashItem = 0; // a delete: its Trash item
+        // An import: what it added, and the records' lines by file.
+        std::shared_ptr<ImportResult> imported;
+        std::shared_ptr<AppendedRecords> records;
     };
 
     // The index, to change it: indexChanging() is emitted first.

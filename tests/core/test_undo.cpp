@@ -6,6 +6,7 @@
 #include "userdata/userdata.h"
 
 #include "accounts/accountfile.h"
+#include "bookmarks/importplan.h"
 #include "categories/categoryindex.h"
 #include "session/modMain.h"
 #include "storage/paths.h"
@@ -184,7 +185,20 @@ INSTANTIATE_TEST_SUITE_P(
                  "Delete Category Work"},
         UndoCase{"delete_category",
                  [](UserData &d) { return d.deleteCategory(2, QStringLiteral("Home")); },
-                 "Delete Category Home"}),
+                 "Delete Category Home"},
+        UndoCase{"import",
+                 [](UserData &d) -> Change {
+                     return d.importBookmarks(
+                         {PlannedCategory{QStringLiteral("Travel"),
+                                          0,
+                                          {{QStringLiteral("trains.example.net"),
+                                            QStringLiteral("Timetables")}}},
+                          PlannedCategory{QStringLiteral("Work"),
+                                          1,
+                                          {{QStringLiteral("intranet.example.com"),
+                                            QStringLiteral("Reports")}}}});
+                 },
+                 "Import Bookmarks (2 URL's)"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(UndoTest, TakesBackMoreThanTwentyStepsEachWay) {
