@@ -156,6 +156,27 @@ private slots:
         QCOMPARE(FileBytes(env.path(QStringLiteral("USR1/TRASH.DAT"))), QByteArray());
     }
 
+    // The "already saved" hint names a copy that only the Trash holds.
+    void savedInTheTrash() {
+        GuiTestEnv env;
+        frmMain &main = SignInWithCategories(env, kTwo);
+        WriteUrlFile(1, UrlLine({1, QStringLiteral("news.example.com"), QString()}) +
+                            UrlLine({2, QStringLiteral("mail.example.com"), QString()}));
+        WriteUrlFile(2, UrlLine({1, QStringLiteral("mail.example.com"), QString()}));
+        QVERIFY(main.Data->deleteUrl(1, 1, QStringLiteral("news.example.com")).changed);
+        QVERIFY(main.Data->deleteUrl(2, 1, QStringLiteral("mail.example.com")).changed);
+        QTest::mouseClick(main.cmdURL, Qt::LeftButton);
+        main.cmbUrlCat->setCurrentIndex(main.cmbUrlCat->findText(QStringLiteral("Home")));
+        QTest::mouseClick(main.cmdUrlViewA, Qt::LeftButton);
+        TypeInto(main.txtUrlAdd, QStringLiteral("http://NEWS.example.com/"));
+        QCOMPARE(main.lblUrlAddSaved->text(), QStringLiteral("Already saved in: Work (in Trash)"));
+        // A copy still in a file is named as ever, and its category not twice.
+        main.txtUrlAdd->clear();
+        TypeInto(main.txtUrlAdd, QStringLiteral("mail.example.com"));
+        QCOMPARE(main.lblUrlAddSaved->text(),
+                 QStringLiteral("Already saved in: Work, Home (in Trash)"));
+    }
+
     // Signing in: items older than 30 days go, and the user is told how
     // many.
     void oldItemsGoAtSignIn() {
