@@ -449,8 +449,8 @@ MainLayout ComputeMainLayout(const MainLayoutInput &in) {
     const Box cmdTrashRes =
         a.place("cmdTrashRes", Pct(pctTrash.height, 12), Pct(pctTrash.width, 14),
                 Pct(pctTrash.height, 5) + B(lstTrash), lstTrash.left);
-    const Box cmdTrashEmp = a.place("cmdTrashEmp", cmdTrashRes.height, cmdTrashRes.width,
-                                    cmdTrashRes.top, Pct(pctTrash.width, 4) + R(cmdTrashRes));
+    a.place("cmdTrashEmp", cmdTrashRes.height, cmdTrashRes.width, cmdTrashRes.top,
+            Pct(pctTrash.width, 4) + R(cmdTrashRes));
     a.place("cmdTrashCncl", cmdTrashRes.height, cmdTrashRes.width, cmdTrashRes.top,
             R(lstTrash) - cmdTrashRes.width);
     return out;

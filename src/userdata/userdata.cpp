@@ -3,6 +3,7 @@
 #include "categories/categoryindex.h"
 #include "session/modMain.h"
 #include "storage/datafile.h"
+#include "storage/journal.h"
 #include "storage/paths.h"
 #include "storage/records.h"
 #include "trash/trashfile.h"
@@ -101,6 +102,13 @@ IoError UserData::buildIndex() {
 
 // ---- The copies in step ----
 
+IoError UserData::heldBack() {
+    IoError err = UnfinishedChangeIn(UserFolderPath(userNo()), m_toldUnfinished);
+    if (err.failed())
+        m_toldUnfinished = true;
+    return err;
+}
+
 QString UserData::categoryName(int catNo) const {
     if (m_urlCategory == catNo && !m_urlCategoryName.isEmpty())
         return m_urlCategoryName;
@@ -160,6 +168,8 @@ void UserData::categoryRemoved(int catNo, const QString &name) {
 // ---- Changes ----
 
 Change UserData::addCategory(const QString &name) {
+    if (IoError held = heldBack(); held.failed())
+        return Refused(held);
     Step step;
     const Change change = AppendCategory(userNo(), name, stamp(), &step.line);
     if (!change.changed)
@@ -174,6 +184,8 @@ Change UserData::addCategory(const QString &name) {
 }
 
 Change UserData::renameCategory(int catNo, const QString &oldName, const QString &name) {
+    if (IoError held = heldBack(); held.failed())
+        return Refused(held);
     Step step;
     const Change change =
         RenameCategory(userNo(), catNo, name, stamp(), oldName, &step.oldLine, &step.line);
@@ -199,6 +211,8 @@ Change UserData::trashCategory(int catNo, const QString &name, qint64 *item) {
 }
 
 Change UserData::deleteCategory(int catNo, const QString &name) {
+    if (IoError held = heldBack(); held.failed())
+        return Refused(held);
     Step step;
     step.kind = Step::Kind::DeleteCategory;
     step.catNo = catNo;
@@ -240,6 +254,8 @@ Change UserData::trashUrl(int catNo, int urlNo, const QString &address, qint64 *
 }
 
 Change UserData::deleteUrl(int catNo, int urlNo, const QString &address) {
+    if (IoError held = heldBack(); held.failed())
+        return Refused(held);
     Step step;
     step.kind = Step::Kind::DeleteUrl;
     step.catNo = catNo;
@@ -297,6 +313,8 @@ Change UserData::restore(qint64 id, int *number, bool *renumbered) {
 }
 
 Change UserData::restoreFromTrash(qint64 id, bool *renumbered) {
+    if (IoError held = heldBack(); held.failed())
+        return Refused(held);
     int number = 0;
     return restore(id, &number, renumbered);
 }
@@ -306,6 +324,8 @@ IoError UserData::readTrash(QList<TrashItem> *items) const {
 }
 
 Change UserData::emptyTrash() {
+    if (IoError held = heldBack(); held.failed())
+        return Refused(held);
     m_trashCopies.reset();
     // A delete whose item is gone can no longer be taken back: undoing it
     // is refused, and it stays in the history until the user signs out.
@@ -313,6 +333,9 @@ Change UserData::emptyTrash() {
 }
 
 Change UserData::purgeTrash() {
+    // Not while an earlier change is unfinished: the next sign-in purges.
+    if (UnfinishedChangeIn(UserFolderPath(userNo()), true).failed())
+        return Change();
     m_trashCopies.reset();
     return PurgeOldTrash(userNo(), stamp());
 }
@@ -498,6 +521,8 @@ Change UserData::apply(Step &step, bool forward) {
 Change UserData::undo(QString *name) {
     if (m_undo.empty())
         return Change();
+    if (IoError held = heldBack(); held.failed())
+        return Refused(held);
     Step &step = m_undo.back();
     if (name)
         *name = stepName(step);
@@ -512,6 +537,8 @@ Change UserData::undo(QString *name) {
 Change UserData::redo(QString *name) {
     if (m_redo.empty())
         return Change();
+    if (IoError held = heldBack(); held.failed())
+        return Refused(held);
     Step &step = m_redo.back();
     if (name)
         *name = stepName(step);
@@ -574,6 +601,7 @@ ImportResult UserData::importBookmarks(const ImportPlan &plan,
 
 void UserData::forget() {
     ResetSession();
+    m_toldUnfinished = false;
     m_undo.clear();
     m_redo.clear();
     m_trashCopies.reset();

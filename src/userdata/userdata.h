@@ -209,6 +209,11 @@ private:
     // The index, to change it: indexChanging() is emitted first.
     FindIndex &changingIndex();
 
+    // The refusal of every change while an earlier change of several files
+    // is not finished: in full the first time in a sign-in, in short after.
+    IoError heldBack();
+    bool m_toldUnfinished = false;
+
     // The name of category `catNo`, as the lists hold it.
     QString categoryName(int catNo) const;
 
