@@ -15,6 +15,7 @@
 #include "storage/datafile.h"
 #include "storage/paths.h"
 #include "storage/records.h"
+#include "trash/trashfile.h"
 #include "urls/urlfile.h"
 #include "userdata/sortedlist.h"
 
@@ -87,6 +88,8 @@ struct Fixture {
         QFile file(path);
         file.open(QIODevice::WriteOnly | QIODevice::Truncate);
         file.write(content);
+        // What Delete URL moved into the Trash goes with it.
+        QFile::remove(TrashFilePath(1));
     }
 };
 

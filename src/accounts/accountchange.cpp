@@ -6,6 +6,7 @@
 #include "storage/journal.h"
 #include "storage/paths.h"
 #include "storage/records.h"
+#include "trash/trashfile.h"
 #include "urls/urlfile.h"
 
 #include <QFile>
@@ -41,12 +42,18 @@ IoError findAccountRecord(const QString &userName, const QString &password,
 }
 
 // Whether a name in a user folder is that of a file of records: the category
-// index or a URL file, or a URL file that a category delete set aside. The
-// stamp is the third field of an index record and the fourth of a URL
-// record: `*stampField` (0-based).
+// index or a URL file, or a URL file that a category delete set aside, or
+// the Trash. The stamp is the third field of an index record and the fourth
+// of a URL record: `*stampField` (0-based); a line of the Trash holds the
+// deleting user's stamp in its field kTrashStampField, and the record it
+// keeps has its own.
 bool isRecordFile(const QString &name, int *stampField) {
     if (IsCategoryIndexName(name)) {
         *stampField = 2;
+        return true;
+    }
+    if (IsTrashName(name)) {
+        *stampField = kTrashStampField;
         return true;
     }
     *stampField = 3;
@@ -225,8 +232,25 @@ Change ChangePassword(const QString &userName, const QString &oldPassword,
         const int field = files.stampFields[i];
         qsizetype edited = 0;
         qint64 fileBytes = 0;
+        const bool trash = field == kTrashStampField;
         const IoError err = journal.writeNewVersion(
-            files.paths[i], [&](QByteArrayView &line, bool *) { return stamps.edit(line, field); },
+            files.paths[i],
+            [&](QByteArrayView &line, bool *) {
+                if (!trash)
+                    return stamps.edit(line, field);
+                // Both stamps of a Trash line: the deleting user's, then the
+                // record's own (the edited line copied first, as the second
+                // edit builds its line in the same buffer).
+                const bool header = stamps.edit(line, field);
+                const QByteArray first = header ? line.toByteArray() : QByteArray();
+                QByteArrayView record = header ? QByteArrayView(first) : line;
+                const int inner = TrashRecordStampField(record);
+                if (inner >= 0 && stamps.edit(record, inner)) {
+                    line = record;
+                    return true;
+                }
+                return header;
+            },
             &edited,
             [&](qint64 bytesRead) {
                 fileBytes = bytesRead;

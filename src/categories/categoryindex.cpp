@@ -15,14 +15,8 @@ namespace {
 
 const QString kDummyField = QStringLiteral("*qvx*");
 
-// The category chosen on the screen is no longer in the index (changed
-// meanwhile by another program, or a damaged number): `done` is what would
-// have happened to it ("renamed", "deleted").
 Change noLongerThere(const QString &done) {
-    return Refused(IoError::refused(IoError::Kind::NoRecord,
-                                    QStringLiteral("Sorry, that Category is no longer in the file "
-                                                   "of your Categories, so nothing was %1.")
-                                        .arg(done)));
+    return Refused(CategoryNoLongerThere(done));
 }
 
 // A name the cipher cannot store: refused before anything is written.
@@ -31,6 +25,13 @@ IoError unstorableName(const QString &name) {
 }
 
 } // namespace
+
+IoError CategoryNoLongerThere(const QString &done) {
+    return IoError::refused(IoError::Kind::NoRecord,
+                            QStringLiteral("Sorry, that Category is no longer in the file "
+                                           "of your Categories, so nothing was %1.")
+                                .arg(done));
+}
 
 QString CategoryIndexPath(int userNo) {
     return JoinPath(UserFolderPath(userNo), kCategoryIndexName);
@@ -158,7 +159,7 @@ IoError NewCategoryNumberRefusal(qint64 number) {
                                                  "value, 32767."));
 }
 
-Change AppendCategory(int userNo, const QString &name, const QString &stamp) {
+Change AppendCategory(int userNo, const QString &name, const QString &stamp, QByteArray *written) {
     const QString path = CategoryIndexPath(userNo);
     if (IoError err = unstorableName(name); err.failed())
         return Refused(err);
@@ -176,7 +177,10 @@ Change AppendCategory(int userNo, const QString &name, const QString &stamp) {
     }
     if (!change.error.take(NewCategoryNumberRefusal(number)))
         return change;
-    change.changed = change.error.take(AppendLine(path, CategoryRecordLine(number, name, stamp)));
+    const QString line = CategoryRecordLine(number, name, stamp);
+    change.changed = change.error.take(AppendLine(path, line));
+    if (change.changed && written)
+        *written = line.toLatin1();
     change.number = change.changed ? number : 0;
     // The empty index the look-up made holds the record now.
     if (change.changed)
@@ -185,7 +189,7 @@ Change AppendCategory(int userNo, const QString &name, const QString &stamp) {
 }
 
 Change RenameCategory(int userNo, qint64 number, const QString &newName, const QString &stamp,
-                      const QString &currentName) {
+                      const QString &currentName, QByteArray *oldLine, QByteArray *newLine) {
     const QString path = CategoryIndexPath(userNo);
     if (number < 0)
         return noLongerThere(QStringLiteral("renamed"));
@@ -219,6 +223,8 @@ Change RenameCategory(int userNo, qint64 number, const QString &newName, const Q
             if (taken || !record || (named && found) || !numbered.matches(fields[0]) ||
                 (named && DecodeField(QString(fields[1])) != *named))
                 return false;
+            if (!found && oldLine)
+                *oldLine = line.toByteArray();
             line = replacement;
             found = true;
             return true;
@@ -234,6 +240,29 @@ Change RenameCategory(int userNo, qint64 number, const QString &newName, const Q
     if (!rewritten)
         return change;
     if (renamed == 0)
+        return noLongerThere(QStringLiteral("renamed"));
+    change.changed = true;
+    if (newLine)
+        *newLine = replacement;
+    return change;
+}
+
+Change ReplaceCategoryLine(int userNo, const QByteArray &line, const QByteArray &replacement) {
+    Change change;
+    qsizetype replaced = 0;
+    bool done = false;
+    if (!change.error.take(RewriteLinesEdited(
+            CategoryIndexPath(userNo),
+            [&](QByteArrayView &current, bool *) {
+                if (done || current != line)
+                    return false;
+                current = replacement;
+                done = true;
+                return true;
+            },
+            &replaced)))
+        return change;
+    if (replaced == 0)
         return noLongerThere(QStringLiteral("renamed"));
     change.changed = true;
     return change;

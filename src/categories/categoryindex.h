@@ -22,6 +22,11 @@ namespace modMain {
 
 inline const QString kCategoryIndexName = QStringLiteral("CAT.DAT");
 
+// The category chosen on the screen is no longer in the index (changed
+// meanwhile by another program, or a damaged number): `done` is what would
+// have happened to it ("renamed", "deleted"), refused (NoRecord).
+IoError CategoryNoLongerThere(const QString &done);
+
 // Full path of the category index of user `userNo`.
 QString CategoryIndexPath(int userNo);
 
@@ -86,7 +91,9 @@ IoError ReadCategoryIndexFile(const QString &path, const QString &stamp, Categor
 // written). Refused, with nothing written: a name the cipher cannot store
 // (Unstorable), a name any category of the index has, letter case ignored
 // (NameTaken), and a next number past kMaxRecordNo (NumbersUsedUp).
-Change AppendCategory(int userNo, const QString &name, const QString &stamp);
+// `written` (when given) receives the record's line.
+Change AppendCategory(int userNo, const QString &name, const QString &stamp,
+                      QByteArray *written = nullptr);
 
 // Rewrites every record numbered `number` in the index of user `userNo` with
 // the new name (trimmed already) and `stamp` (trimmed); every other line is
@@ -96,8 +103,16 @@ Change AppendCategory(int userNo, const QString &name, const QString &stamp);
 // a number the index does not hold (NoRecord: "no longer in the file").
 // Number 0 is that of a damaged record, whose key lost its number: only the
 // first record numbered 0 named `currentName` is rewritten, keeping number 0.
+// `oldLine` and `newLine` (when given) receive the first record rewritten,
+// before and after, as bytes.
 Change RenameCategory(int userNo, qint64 number, const QString &newName, const QString &stamp,
-                      const QString &currentName = QString());
+                      const QString &currentName = QString(), QByteArray *oldLine = nullptr,
+                      QByteArray *newLine = nullptr);
+
+// Puts `replacement` (a whole record line, as bytes) in the place of the
+// index line whose bytes are `line`: taking a rename back, byte for byte.
+// Refused as a rename of a category no longer there when no line is.
+Change ReplaceCategoryLine(int userNo, const QByteArray &line, const QByteArray &replacement);
 
 // Removes every record numbered `number` from the index of user `userNo` and
 // deletes the category's URL file (every entry whose name matches

@@ -326,6 +326,8 @@ void frmMain::LoadCategories() {
     const modMain::UserData::CategoriesLoaded loaded = Data->loadCategories();
     if (ReportIoError(this, loaded.error)) // a warning: the index was made just now
         return;
+    // Loading the categories is the sign-in's: the Trash's old items go.
+    PurgeTrash();
     if (!loaded.hasData)
         return;
     ShowCategoryCount(cmbCatDel->count());

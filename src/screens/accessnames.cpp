@@ -32,6 +32,7 @@ QList<ControlName> MainWindowNames() {
         {"txtUrlModDesc", "lblUrlModDesc", nullptr},
         {"txtUrlFind", "lblUrlFind", nullptr},
         {"lstUrlFind", "lblUrlFindCh", nullptr},
+        {"lstTrash", "lblTrash", nullptr},
         {"txtUrlFindDesc", nullptr, "Description of the chosen URL"},
         {"lstCatImp", "lblCatImpCh", nullptr},
         // The progress bar has no prompt: it shows how far an import is.

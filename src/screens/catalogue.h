@@ -168,7 +168,22 @@
     /* Dropped and pasted links */                                                                 \
     X(QLabel, lblCatImpCat, pctCatImp, "Add them under the Category : ", "", 89, NoFlags)          \
     X(DropDownList, cmbCatImp, pctCatImp, "",                                                      \
-      "Choose the Category to add the URL's you dropped or pasted under", 90, Sorted)
+      "Choose the Category to add the URL's you dropped or pasted under", 90, Sorted)              \
+    /* Trash */                                                                                    \
+    X(QPushButton, cmdTrash, frmMain, "&Trash",                                                    \
+      "Click here to see the Categories and URL's you deleted, and to Restore them", 91, BoldFont) \
+    X(Panel, pctTrash, frmMain, "", "", 92, Later)                                                 \
+    X(QLabel, lblTrash, pctTrash, "Deleted Categories and URL's in your Trash : ", "", 93,         \
+      NoFlags)                                                                                     \
+    X(QListView, lstTrash, pctTrash, "",                                                           \
+      "This is where you can see what you deleted, its Category and the date it was deleted", 94,  \
+      NoFlags)                                                                                     \
+    X(QPushButton, cmdTrashRes, pctTrash, "&Restore",                                              \
+      "Click here to put the choosen items back where they were", 95, NoFlags)                     \
+    X(QPushButton, cmdTrashEmp, pctTrash, "Em&pty Trash",                                          \
+      "Click here to delete everything in the Trash for good", 96, NoFlags)                        \
+    X(QPushButton, cmdTrashCncl, pctTrash, "&Back", "Click here to Return to the Main Menu", 97,   \
+      NoFlags)
 
 // X(Type, name, container, caption, toolTip, tab, flags)
 #define WAYFILE_FRMLOGIN_CONTROLS(X)                                                               \

@@ -81,6 +81,7 @@ void frmMain::makeLaterControls() {
     connectFindScreens();
     connectBookmarkScreens();
     connectDropinScreens();
+    connectTrashScreens();
 
     // As the arrangement and hiding at start-up left them: in their places,
     // each screen hidden.
@@ -138,6 +139,7 @@ void frmMain::connectHandlers() {
     connectFindHandlers();
     connectBookmarkHandlers();
     connectDropinHandlers();
+    connectTrashHandlers();
 }
 
 void frmMain::ShowScreen(const QString &screen) {

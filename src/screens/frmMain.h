@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QTableView>
 
 #include <memory>
@@ -108,6 +109,29 @@ public:
     // index or the clipboard. An automatic sign-out adds `notice` to the
     // introduction, saying why; Logout passes none.
     void SignOut(const QString &notice = QString());
+
+    // ---- Trash, undo and redo: handlers defined in src/trash/frmMain_trash.cpp ----
+    void cmdTrash_Click();
+    void cmdTrashRes_Click();
+    void cmdTrashEmp_Click();
+    void cmdTrashCncl_Click();
+    // Ctrl+Z (`redo` false), Ctrl+Shift+Z or Ctrl+Y (`redo` true) on the
+    // window outside a text box.
+    void Undo_Press(bool redo);
+    // The procedures behind them ("UN", "RE", "LT", "RT", "ET").
+    modMain::Change UndoChange(bool redo);
+    void LoadTrash();
+    modMain::Change RestoreTrash();
+    modMain::Change EmptyTrash();
+    // At sign-in: the Trash's items older than 30 days go, and the user is
+    // told how many.
+    void PurgeTrash();
+    // What the last undo or redo named, for its status line.
+    QString UndoneName;
+    // The Trash's items as lstTrash lists them (item number in Qt::UserRole).
+    QStandardItemModel *TrashItems = nullptr;
+    // Whether the last restore gave an item another number.
+    bool TrashRenumbered = false;
 
     // ---- Category screens: handlers defined in src/categories/frmMain_categories.cpp ----
     void cmdCat_Click();
@@ -299,6 +323,8 @@ private:
     void connectBookmarkScreens();
     void connectDropinHandlers();
     void connectDropinScreens();
+    void connectTrashHandlers();
+    void connectTrashScreens();
     // The operations of this window in the command table; the window
     // unplugs all of them when it goes.
     modMain::CommandPlugs m_commands;

@@ -454,6 +454,25 @@ MainLayout ComputeMainLayout(const MainLayoutInput &in) {
         R(lstCatImp) - Pct(pctCatImp.width, 30));
     a.place("lblCatImpCat", lblCatImpCh.height, TWofName("lblCatImpCat"), cmbCatImp.top,
             cmbCatImp.left - TWofName("lblCatImpCat"));
+
+    // 9. The Trash: its button half a band high in the middle of the band
+    // between URL'S and Exit, next to the menus that delete; its screen over
+    // the category screens' rectangle, the list of what is there under its
+    // prompt and the three buttons in a row under the list.
+    a.place("cmdTrash", h / 2.0f, cmdLogin.width, B(cmdURL) + (h / 4.0f), cmdLogin.left);
+    const Box pctTrash =
+        a.place("pctTrash", pctCatAdd.height, pctCatAdd.width, pctCatAdd.top, pctCatAdd.left);
+    const Box lblTrash = a.place("lblTrash", Pct(pctTrash.height, 7), TWofName("lblTrash"),
+                                 Pct(pctTrash.height, 5), Pct(pctTrash.width, 5));
+    const Box lstTrash = a.place("lstTrash", Pct(pctTrash.height, 60), Pct(pctTrash.width, 90),
+                                 Pct(pctTrash.height, 2) + B(lblTrash), lblTrash.left);
+    const Box cmdTrashRes =
+        a.place("cmdTrashRes", Pct(pctTrash.height, 12), Pct(pctTrash.width, 14),
+                Pct(pctTrash.height, 5) + B(lstTrash), lstTrash.left);
+    a.place("cmdTrashEmp", cmdTrashRes.height, cmdTrashRes.width, cmdTrashRes.top,
+            Pct(pctTrash.width, 4) + R(cmdTrashRes));
+    a.place("cmdTrashCncl", cmdTrashRes.height, cmdTrashRes.width, cmdTrashRes.top,
+            R(lstTrash) - cmdTrashRes.width);
     return out;
 }
 

@@ -31,9 +31,9 @@ void ResetSession();
 
 // Every command code, in the order DoCommand tries them. "CUP" is known but
 // does nothing, and no operation can be plugged into it.
-inline constexpr std::array<const char *, 19> kCommandCodes{
-    "SIP", "SIPLS", "HA", "LCD", "DC",  "MC", "AU", "LUD", "LUM", "LUV",
-    "DU",  "MU",    "LD", "CUP", "LFI", "FU", "IB", "CP",  "DI"};
+inline constexpr std::array<const char *, 24> kCommandCodes{
+    "SIP", "SIPLS", "HA",  "LCD", "DC", "MC", "AU", "LUD", "LUM", "LUV", "DU", "MU",
+    "LD",  "CUP",   "LFI", "FU",  "IB", "CP", "DI", "UN",  "RE",  "LT",  "RT", "ET"};
 
 // What an operation hands back: the outcome of the change it made (a load
 // changes nothing and reports its own failures, so it hands back an empty

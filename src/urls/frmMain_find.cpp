@@ -72,6 +72,11 @@ void ShowSavedIn(frmMain *f, const QLineEdit *box, QLabel *hint,
             modMain::AddressIdentity(*modified) == modMain::AddressIdentity(address) &&
             f->Data->index().countIn(f->cmbUrlCat->chosenNumber(), address) < 2)
             names.removeOne(own);
+        // A copy that only the Trash holds is named as such.
+        for (const QString &trashed : f->Data->trashedIn(address)) {
+            if (!names.contains(trashed))
+                names << trashed + QStringLiteral(" (in Trash)");
+        }
     }
     hint->setText(names.isEmpty()
                       ? QString()

@@ -316,21 +316,15 @@ IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record,
     });
 }
 
-namespace {
-
-// A record that is no longer in the file: the change `what` ("deleted",
-// "modified") refused.
-IoError noSuchUrl(const QString &what) {
+IoError UrlNoLongerThere(const QString &what) {
     return IoError::refused(IoError::Kind::NoRecord,
                             QStringLiteral("Sorry, that URL is no longer in the file of this "
                                            "Category, so nothing was ") +
                                 what + u'.');
 }
 
-} // namespace
-
 Change AppendUrl(const QString &path, const QString &address, const QString &description,
-                 const QString &stamp) {
+                 const QString &stamp, QByteArray *written) {
     Change change;
     if (!change.error.take(RecordRefusal(address, description)))
         return change;
@@ -348,8 +342,10 @@ Change AppendUrl(const QString &path, const QString &address, const QString &des
         return change;
     }
     const QString stored = StoredDescription(description);
-    change.changed =
-        change.error.take(AppendLine(path, UrlRecordLine(next, address, stored, stamp)));
+    const QString line = UrlRecordLine(next, address, stored, stamp);
+    change.changed = change.error.take(AppendLine(path, line));
+    if (change.changed && written)
+        *written = line.toLatin1();
     change.number = change.changed ? next : 0;
     // The empty file the look-up made holds the record now.
     if (change.changed)
@@ -378,40 +374,23 @@ Change EditUrlFile(const QString &path,
     return change;
 }
 
-// Tells the record lines of one number (and, when given, one address) from
-// all other lines of a URL file, deciphering no more of a line than its key,
-// and its address only when the key matches.
-class RecordMatcher {
-public:
-    RecordMatcher(qint64 urlNo, const QString &address) : numbered_(urlNo), address_(address) {}
-
-    // Whether `line` is a complete record (four fields or more) numbered
-    // `urlNo`, with the address wanted if one is. The key is the bytes up to
-    // the first separator (the whole line when there is none); the fields
-    // are counted only when the key matches, and the address is deciphered
-    // only then.
-    bool matches(QByteArrayView line) const {
-        RecordSplitter<QLatin1StringView> fields{QLatin1StringView(line)};
-        if (!numbered_.matches(fields.next()))
-            return false;
-        int count = 1;
-        for (; count < kUrlFields && !fields.atEnd(); ++count)
-            fields.next();
-        if (count < kUrlFields)
-            return false;
-        return address_.isEmpty() ||
-               DecodeUrlLine(QString::fromLatin1(line.data(), line.size())).address == address_;
-    }
-
-private:
-    NumberTest numbered_;
-    QString address_;
-};
-
 } // namespace
 
+bool UrlRecordMatcher::matches(QByteArrayView line) const {
+    RecordSplitter<QLatin1StringView> fields{QLatin1StringView(line)};
+    if (!numbered_.matches(fields.next()))
+        return false;
+    int count = 1;
+    for (; count < kUrlFields && !fields.atEnd(); ++count)
+        fields.next();
+    if (count < kUrlFields)
+        return false;
+    return address_.isEmpty() ||
+           DecodeUrlLine(QString::fromLatin1(line.data(), line.size())).address == address_;
+}
+
 Change DeleteUrlRecord(const QString &path, qint64 urlNo, const QString &address) {
-    RecordMatcher record(urlNo, address);
+    UrlRecordMatcher record(urlNo, address);
     bool dropped = false;
     return EditUrlFile(
         path,
@@ -423,19 +402,19 @@ Change DeleteUrlRecord(const QString &path, qint64 urlNo, const QString &address
             dropped = true;
             return true;
         },
-        noSuchUrl(QStringLiteral("deleted")));
+        UrlNoLongerThere(QStringLiteral("deleted")));
 }
 
 Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &address,
                         const std::optional<QString> &description, const QString &stamp,
-                        const QString &oldAddress) {
+                        const QString &oldAddress, QByteArray *oldLine, QByteArray *newLine) {
     if (IoError refusal = RecordRefusal(address, description); refusal.failed())
         return Refused(refusal);
     const QByteArray replacement =
         description
             ? UrlRecordLine(urlNo, address, ConvertLineBreaks(*description, true), stamp).toLatin1()
             : QByteArray();
-    RecordMatcher record(urlNo, oldAddress);
+    UrlRecordMatcher record(urlNo, oldAddress);
     QByteArray kept; // a record that keeps its stored description, while it is written
     bool replaced = false;
     return EditUrlFile(
@@ -445,8 +424,12 @@ Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &addres
             if (replaced || !record.matches(line))
                 return false;
             replaced = true;
+            if (oldLine)
+                *oldLine = line.toByteArray();
             if (description) {
                 line = replacement;
+                if (newLine)
+                    *newLine = replacement;
                 return true;
             }
             // Without a new description the stored field stays as it is.
@@ -456,9 +439,27 @@ Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &addres
                                fields[2].toString(), TrimBlanks(stamp)})
                        .toLatin1();
             line = kept;
+            if (newLine)
+                *newLine = kept;
             return true;
         },
-        noSuchUrl(QStringLiteral("modified")));
+        UrlNoLongerThere(QStringLiteral("modified")));
+}
+
+Change ReplaceUrlLine(const QString &path, qint64 urlNo, const QString &address,
+                      const QByteArray &replacement) {
+    UrlRecordMatcher record(urlNo, address);
+    bool replaced = false;
+    return EditUrlFile(
+        path,
+        [&](QByteArrayView &line, bool *) {
+            if (replaced || !record.matches(line))
+                return false;
+            replaced = true;
+            line = replacement;
+            return true;
+        },
+        UrlNoLongerThere(QStringLiteral("modified")));
 }
 
 // --- Repairs after a crash ----------------------------------------------------

@@ -142,6 +142,29 @@ IoError ReadUrlList(const QString &path, const QString &stamp, QList<ListEntry> 
 IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record,
                       const QString &address = QString());
 
+// A record that is no longer in its file: the change `what` ("deleted",
+// "modified", "restored") refused (NoRecord).
+IoError UrlNoLongerThere(const QString &what);
+
+// Tells the record lines of one number (and, when given, one address) from
+// all other lines of a URL file, deciphering no more of a line than its key,
+// and its address only when the key matches.
+class UrlRecordMatcher {
+public:
+    UrlRecordMatcher(qint64 urlNo, const QString &address) : numbered_(urlNo), address_(address) {}
+
+    // Whether `line` (its bytes, without line end) is a complete record
+    // (four fields or more) numbered `urlNo`, with the address wanted if one
+    // is. The key is the bytes up to the first separator (the whole line
+    // when there is none); the fields are counted only when the key matches,
+    // and the address is deciphered only then.
+    bool matches(QByteArrayView line) const;
+
+private:
+    NumberTest numbered_;
+    QString address_;
+};
+
 // Adds a URL at the end of a file (created when absent): it receives the
 // next number of the file, which `number` of the outcome gives. `address` is
 // written as given (its stored form), `description` is the text as typed
@@ -150,9 +173,9 @@ IoError FindUrlRecord(const QString &path, qint64 urlNo, UrlRecord *record,
 // (Unstorable, about "URL"; StoredAddress gives one that holds none), when
 // DescriptionRefusal refuses the description (Unstorable, about
 // "Description"), and when the file's numbers have reached kMaxRecordNo
-// (NumbersUsedUp).
+// (NumbersUsedUp). `written` (when given) receives the record's line.
 Change AppendUrl(const QString &path, const QString &address, const QString &description,
-                 const QString &stamp);
+                 const QString &stamp, QByteArray *written = nullptr);
 
 // Removes the first complete record numbered `urlNo` (and holding `address`,
 // when one is given: the one meant when a file holds a number twice); every
@@ -167,10 +190,19 @@ Change DeleteUrlRecord(const QString &path, qint64 urlNo, const QString &address
 // included, is rewritten exactly as read. Without a description the record
 // keeps its stored description field byte for byte. A file without such a
 // record is left alone and the change refused (NoRecord); so are an address and a
-// description refused as AppendUrl refuses them.
+// description refused as AppendUrl refuses them. `oldLine` and `newLine`
+// (when given) receive the record's line before and after, as bytes.
 Change ReplaceUrlRecord(const QString &path, qint64 urlNo, const QString &address,
                         const std::optional<QString> &description, const QString &stamp,
-                        const QString &oldAddress = QString());
+                        const QString &oldAddress = QString(), QByteArray *oldLine = nullptr,
+                        QByteArray *newLine = nullptr);
+
+// Puts `replacement`, a whole record line as bytes (without line end), in
+// the place of the first complete record numbered `urlNo` holding `address`
+// as stored: taking a change of a record back, byte for byte. Refused as
+// ReplaceUrlRecord refuses a record that is not there.
+Change ReplaceUrlLine(const QString &path, qint64 urlNo, const QString &address,
+                      const QByteArray &replacement);
 
 // --- Repairs after a crash ----------------------------------------------------
 

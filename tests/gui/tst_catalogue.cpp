@@ -123,6 +123,13 @@ const Expected kMainWindow[] = {
     {"cmdUrlFindO", "button", "fraUrlFind", "&Open All", "Click here to Open every URL found in your Web Browser", 88},
     {"lblCatImpCat", "label", "pctCatImp", "Add them under the Category : ", "", 89},
     {"cmbCatImp", "combo box", "pctCatImp", "", "Choose the Category to add the URL's you dropped or pasted under", 90},
+    {"cmdTrash", "button", "frmMain", "&Trash", "Click here to see the Categories and URL's you deleted, and to Restore them", 91},
+    {"pctTrash", "panel", "frmMain", "", "", 92},
+    {"lblTrash", "label", "pctTrash", "Deleted Categories and URL's in your Trash : ", "", 93},
+    {"lstTrash", "QListView", "pctTrash", "", "This is where you can see what you deleted, its Category and the date it was deleted", 94},
+    {"cmdTrashRes", "button", "pctTrash", "&Restore", "Click here to put the choosen items back where they were", 95},
+    {"cmdTrashEmp", "button", "pctTrash", "Em&pty Trash", "Click here to delete everything in the Trash for good", 96},
+    {"cmdTrashCncl", "button", "pctTrash", "&Back", "Click here to Return to the Main Menu", 97},
 };
 
 const Expected kLoginWindow[] = {

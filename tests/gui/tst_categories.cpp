@@ -682,8 +682,9 @@ private slots:
         QVERIFY(!QFileInfo::exists(folder + "cat2.dat"));
         QCOMPARE(FileBytes(folder + "CAT1.DAT"), QByteArray("one\r\n"));
         QCOMPARE(FileBytes(folder + "CAT3.DAT"), QByteArray("three\r\n"));
+        // Its URLs went to the Trash.
         QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name),
-                 (QStringList{"CAT.DAT", "CAT1.DAT", "CAT3.DAT"}));
+                 (QStringList{"CAT.DAT", "CAT1.DAT", "CAT3.DAT", "TRASH.DAT"}));
         QVERIFY(listsInStep(main, {"Fun=3", "Work=1"}));
         QCOMPARE(main.lblCatView->text(), QStringLiteral("2 Existing Categories are : "));
         QCOMPARE(shownPanel(main), QStringLiteral("fraCatView"));
@@ -707,12 +708,16 @@ private slots:
         QTest::addColumn<QString>("step");
         QTest::addColumn<QString>("messageStart");
         QTest::addColumn<bool>("deleted");
-        QTest::newRow("URL file cannot move aside")
+        // The delete moves the category into the Trash in one journaled
+        // change: its URL file is not moved aside any more, and the journal is the
+        // first file it writes.
+        QTest::newRow("something in the way of the old move aside")
             << "move"
-            << "Wayfile could not move away \"%1/CAT2.DAT\".\r\n\r\nReason: " << false;
-        QTest::newRow("index cannot be written")
+            << "The Category Home was succesfully deleted along with any URL's stored under it!"
+            << true;
+        QTest::newRow("nothing can be written")
             << "write"
-            << "Wayfile could not write to \"%1/CAT.DAT\".\r\n\r\nReason: " << false;
+            << "Wayfile could not create \"%1/wayfile.journal\".\r\n\r\nReason: " << false;
         QTest::newRow("URL file cannot be removed")
             << "remove"
             << "The Category Home was deleted, but a file of its URL's was left behind.\r\n\r\n"

@@ -715,14 +715,21 @@ void tst_UrlEdits::deleteOrModifyFails_data() {
     QTest::addColumn<QString>("message"); // %1: the URL file
 
     const QString writeTo = QStringLiteral("Wayfile could not write to \"%1\".\r\n\r\nReason: ");
+    // A delete moves the URL into the Trash in one journaled change, whose
+    // journal (%2) is the first file it writes.
+    const QString createJournal =
+        QStringLiteral("Wayfile could not create \"%2\".\r\n\r\nReason: ");
     struct Operation {
         const char *name, *open, *urls, *commit, *panel, *status, *gone;
+        bool journaled;
     };
     const Operation operations[] = {
         {"delete", "cmdUrlViewD", "cmbUrlDel", "cmdUrlDel", "pctUrlDel", "Ready (Delete URL Menu)",
-         "Sorry, that URL is no longer in the file of this Category, so nothing was deleted."},
+         "Sorry, that URL is no longer in the file of this Category, so nothing was deleted.",
+         true},
         {"modify", "cmdUrlViewM", "cmbUrlMod", "cmdUrlMod", "pctUrlMod", "Ready (Modify URL Menu)",
-         "Sorry, that URL is no longer in the file of this Category, so nothing was modified."},
+         "Sorry, that URL is no longer in the file of this Category, so nothing was modified.",
+         false},
     };
     for (const Operation &op : operations) {
         auto row = [&op](const char *what) -> QTestData & {
@@ -732,12 +739,13 @@ void tst_UrlEdits::deleteOrModifyFails_data() {
         };
         row("past the file-size limit")
             << WriteFault::FileSizeLimit << false << writeTo + "File too large.";
+        const QString firstWrite = op.journaled ? createJournal : writeTo;
         row("on a full disk") << WriteFault::FullDisk << false
-                              << writeTo + "No space left on device.\r\n\r\nNothing was saved, "
-                                           "and the file is as it was. Please free some space on "
-                                           "the disk and try again.";
+                              << firstWrite + "No space left on device.\r\n\r\nNothing was "
+                                              "saved, and the file is as it was. Please free some "
+                                              "space on the disk and try again.";
         row("when the file cannot be flushed")
-            << WriteFault::FlushFails << false << writeTo + "Input/output error.";
+            << WriteFault::FlushFails << false << firstWrite + "Input/output error.";
         row("of a URL gone from the file meanwhile")
             << WriteFault::None << true << QString(op.gone);
     }
@@ -783,8 +791,12 @@ void tst_UrlEdits::deleteOrModifyFails() {
         QTest::mouseClick(main.findChild<QPushButton *>(commit), Qt::LeftButton);
     }
 
-    QCOMPARE(ShownTexts(),
-             QStringList{message.contains(QLatin1String("%1")) ? message.arg(path) : message});
+    const QString journal =
+        modMain::JoinPath(modMain::UserFolderPath(1), QStringLiteral("wayfile.journal"));
+    QCOMPARE(ShownTexts(), QStringList{message.contains(QLatin1String("%2"))
+                                           ? QString(message).replace(QStringLiteral("%2"), journal)
+                                       : message.contains(QLatin1String("%1")) ? message.arg(path)
+                                                                               : message});
     QCOMPARE(FileBytes(path), before);
     QCOMPARE(QDir(modMain::UserFolderPath(1)).entryList(QDir::Files), filesBefore);
     QCOMPARE(ListedEntries(main.lstUrlView), listed);
