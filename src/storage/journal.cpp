@@ -1,5 +1,7 @@
 #include "storage/journal.h"
 
+#include "storage/checksum.h"
+
 #include "storage/crashrepair.h"
 #include "storage/diskio.h"
 #include "storage/paths.h"
@@ -186,7 +188,7 @@ IoError removeMade(const QString &path, FolderFlushes *flushes) {
 struct FileLook {
     bool exists = false;
     qint64 length = 0;
-    QByteArray sum;      // the SHA-256 (hex) of all of it
+    QByteArray sum;      // the CRC-32C (hex) of all of it
     QByteArray tail;     // its bytes from the offset asked for, up to the count asked for
     bool longer = false; // more bytes follow the tail
 };
@@ -203,9 +205,9 @@ IoError lookAt(const QString &path, qint64 from, qint64 keep, FileLook *look) {
     if (!file.valid())
         return err;
     look->exists = true;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    Crc32c hash;
     const auto take = [&](QByteArrayView part) {
-        hash.addData(part);
+        hash.add(part);
         const qint64 start = std::max<qint64>(0, from - look->length);
         look->length += part.size();
         if (start >= part.size())
@@ -225,7 +227,7 @@ IoError lookAt(const QString &path, qint64 from, qint64 keep, FileLook *look) {
         [] {});
     if (readError)
         return Failed(path, kRead, readError);
-    look->sum = hash.result().toHex();
+    look->sum = hash.hex();
     return IoError();
 }
 
@@ -486,7 +488,7 @@ ReadJournal parseJournal(const QString &folder, const QByteArray &bytes) {
             if (lf + 1 + number >= bytes.size() || bytes[lf + 1 + number] != '\n')
                 break;
             const QByteArray written = bytes.mid(lf + 1, number);
-            if (checksum(written) != words[3])
+            if (Crc32c::of(written) != words[3])
                 break;
             e->written = written;
             e->recorded = true;
@@ -532,7 +534,7 @@ QByteArray journalBody(const QString &folder, const QList<Journal::Entry> &entri
 // `path`; the bytes and a LF follow it.
 QByteArray writtenHead(const QString &folder, const QString &path, QByteArrayView written) {
     return "written " + pathWord(folder, path) + ' ' + QByteArray::number(written.size()) + ' ' +
-           checksum(written) + '\n';
+           Crc32c::of(written) + '\n';
 }
 
 // The whole record of the bytes an append adds to the file at `path`.
@@ -848,13 +850,13 @@ IoError Journal::writeNewVersion(const QString &path, const LineEdit &edit, qsiz
     qint64 read = 0;
     qint64 told = 0;
     // The version read, as the journal records it for the recovery's check.
-    QCryptographicHash oldSum(QCryptographicHash::Sha256);
+    Crc32c oldSum;
     const int readError = diskio::ReadLines(
         source.get(),
         [&](QByteArrayView text, QByteArrayView lineEnd) {
             read += text.size() + lineEnd.size();
-            oldSum.addData(text);
-            oldSum.addData(lineEnd);
+            oldSum.add(text);
+            oldSum.add(lineEnd);
             QByteArrayView line = text;
             bool keep = true;
             if (edit(line, &keep))
@@ -879,7 +881,7 @@ IoError Journal::writeNewVersion(const QString &path, const LineEdit &edit, qsiz
         if (err = replacement.keep(); err.failed())
             return err;
         e->oldLength = read;
-        e->oldSum = oldSum.result().toHex();
+        e->oldSum = oldSum.hex();
         if (err = record("replacing " + pathWord(folder_, e->path) + ' ' +
                          QByteArray::number(e->oldLength) + ' ' + e->oldSum + '\n');
             err.failed())

@@ -53,14 +53,19 @@
 //
 // and then, each added and flushed as the change goes on:
 //
-//   written <path> <count> <sha-256>
+//   written <path> <count> <crc-32c>
 //   <count bytes>                 before an append (or the file it makes)
 //                                 is written: the exact bytes it adds, and
-//                                 their SHA-256, followed by a LF
-//   replacing <path> <length> <sha-256>
+//                                 their CRC-32C, followed by a LF
+//   replacing <path> <length> <crc-32c>
 //                                 once a new version is written: the length
-//                                 and SHA-256 of the version it was made
+//                                 and CRC-32C of the version it was made
 //                                 from, which its rename will overwrite
+//
+// (The journal's own lines are guarded by SHA-256; what the files hold by
+// CRC-32C, eight hex digits, which tells a changed file as surely for this
+// purpose and costs a change of a file of megabytes next to nothing: see
+// storage/checksum.h.)
 //   commit <sha-256>              the end line's checksum: the change is
 //                                 decided
 //

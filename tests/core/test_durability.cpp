@@ -7,6 +7,7 @@
 #include "categories/categoryindex.h"
 #include "recovery/recovery.h"
 #include "session/modMain.h"
+#include "storage/checksum.h"
 #include "storage/datafile.h"
 #include "storage/journal.h"
 #include "storage/paths.h"
@@ -864,10 +865,9 @@ TEST_P(UndoFaults, NameTheImportAndAdviseByTheReason) {
     const QByteArray added = "more\r\n";
     QByteArray body = fault.error ? "Wayfile journal 2\nappend 10 CAT5.DAT\n"
                                   : "Wayfile journal 2\nshred 10 CAT5.DAT\n";
-    const QByteArray journal =
-        body + "end 1 " + QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex() +
-        "\nwritten CAT5.DAT 6 " +
-        QCryptographicHash::hash(added, QCryptographicHash::Sha256).toHex() + "\n" + added + "\n";
+    const QByteArray journal = body + "end 1 " +
+                               QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex() +
+                               "\nwritten CAT5.DAT 6 " + Crc32c::of(added) + "\n" + added + "\n";
     write(user(kJournalName), journal);
     write(user("CAT5.DAT"), "0123456789" + added);
 

@@ -3,6 +3,7 @@
 // journals and torn commit lines, and the refusal to start a change on top
 // of one that is not finished.
 
+#include "storage/checksum.h"
 #include "storage/journal.h"
 
 #include "storage/datafile.h"
@@ -202,9 +203,7 @@ TEST_F(JournalTest, AnAppendLocksItsFileAndWritesOnce) {
     // write of its own.
     ASSERT_EQ(writes.size(), 4);
     const QString folder = QFileInfo(user()).canonicalFilePath();
-    const auto sha = [](const QByteArray &bytes) {
-        return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
-    };
+    const auto sha = [](const QByteArray &bytes) { return Crc32c::of(bytes); };
     EXPECT_EQ(writes[0].file, folder + u'/' + kJournalName);
     EXPECT_EQ(writes[0].data,
               "written a.txt 15 " + sha("\r\nmore\r\nlines\r\n") + "\n\r\nmore\r\nlines\r\n\n");
@@ -395,9 +394,7 @@ TEST_F(JournalTest, RecordsWhatEachStepWritesAfterItsEndLine) {
                          },
                          &edited)
                      .failed());
-    const auto sha = [](const QByteArray &bytes) {
-        return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
-    };
+    const auto sha = [](const QByteArray &bytes) { return Crc32c::of(bytes); };
     EXPECT_TRUE(head.startsWith("Wayfile journal 2\nappend 10 a.txt\nreplace c.txt "
                                 "c.txt.journal-new\nend 2 "));
     EXPECT_EQ(FileBytes(journalFile()), head + "written a.txt 8 " + sha("\r\nmore\r\n") +
@@ -852,11 +849,11 @@ TEST_F(JournalTest, BytesDeclaredBeforehandAreRecordedWithTheJournal) {
     for (const IoError &err : {journal.willAppendTo(user("a.txt"), "more\r\n"),
                                journal.willAppendTo(user("b.txt"), "new\r\n"), journal.begin()})
         ASSERT_FALSE(err.failed()) << err.message().toStdString();
-    const auto sha = [](const QByteArray &bytes) {
-        return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
-    };
+    const auto sha = [](const QByteArray &bytes) { return Crc32c::of(bytes); };
     const QByteArray body = "Wayfile journal 2\nappend 10 a.txt\ncreate b.txt\n";
-    const QByteArray head = body + "end 2 " + sha(body) + "\nwritten a.txt 6 " + sha("more\r\n") +
+    const QByteArray head = body + "end 2 " +
+                            QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex() +
+                            "\nwritten a.txt 6 " + sha("more\r\n") +
                             "\nmore\r\n\nwritten b.txt 5 " + sha("new\r\n") + "\nnew\r\n\n";
     EXPECT_EQ(FileBytes(journalFile()), head);
 
@@ -963,3 +960,22 @@ TEST_F(JournalTest, TheStartRecoversTheJournalsOfEveryFolder) {
 }
 
 } // namespace
+
+// The checksum the journal keeps of the files: CRC-32C, checked against the
+// standard's own test values (RFC 3720, B.4), whole and added in pieces.
+TEST(JournalChecksum, IsTheCastagnoliCrc) {
+    EXPECT_EQ(Crc32c::of(""), QByteArray("00000000"));
+    EXPECT_EQ(Crc32c::of("123456789"), QByteArray("e3069283"));
+    EXPECT_EQ(Crc32c::of(QByteArray(32, '\0')), QByteArray("8a9136aa"));
+    EXPECT_EQ(Crc32c::of(QByteArray(32, '\xff')), QByteArray("62a8ab43"));
+    QByteArray ascending;
+    for (int i = 0; i < 32; ++i)
+        ascending += char(i);
+    EXPECT_EQ(Crc32c::of(ascending), QByteArray("46dd794e"));
+    for (int cut = 0; cut <= 32; ++cut) {
+        Crc32c pieces;
+        pieces.add(QByteArrayView(ascending).first(cut));
+        pieces.add(QByteArrayView(ascending).sliced(cut));
+        EXPECT_EQ(pieces.hex(), QByteArray("46dd794e")) << "cut at " << cut;
+    }
+}
