@@ -27,6 +27,18 @@ const Clock &SystemClock() {
     return clock;
 }
 
+namespace {
+const Clock *programClock = nullptr;
+} // namespace
+
+const Clock &ProgramClock() {
+    return programClock ? *programClock : SystemClock();
+}
+
+void SetProgramClock(const Clock *clock) {
+    programClock = clock;
+}
+
 AwayTime AwaySince(const Instant &since, const Instant &now) {
     const qint64 ran = now.monotonicMs - since.monotonicMs;
     const qint64 ahead = (now.wallMs - since.wallMs) - ran;

@@ -22,6 +22,12 @@ public:
 // The system's clocks.
 const Clock &SystemClock();
 
+// The clocks the program reads, everywhere it asks for the time (the away
+// rule, the dates of the Trash): the system's, unless a test set others.
+const Clock &ProgramClock();
+// Sets the clocks the program reads; nullptr gives the system's back.
+void SetProgramClock(const Clock *clock);
+
 // A wall clock that runs ahead of the monotonic one by more than this was
 // not set by NTP's small steps: the machine slept that long.
 inline constexpr qint64 kClockStepToleranceMs = 60 * 1000;

@@ -46,8 +46,8 @@ bool isShownAgain(const QEvent *event) {
 
 } // namespace
 
-IdleWatcher::IdleWatcher(QObject *parent) : QObject(parent), m_clock(&SystemClock()) {
-    m_lastInput = m_clock->now();
+IdleWatcher::IdleWatcher(QObject *parent) : QObject(parent) {
+    m_lastInput = ProgramClock().now();
     connect(&m_tick, &QTimer::timeout, this, [this] { check(); });
     QCoreApplication::instance()->installEventFilter(this);
 }
@@ -69,19 +69,14 @@ void IdleWatcher::setLimitMs(qint64 ms) {
     m_tick.start(int(std::clamp<qint64>(m_limitMs / 10, 10, 1000)));
 }
 
-void IdleWatcher::setClock(const Clock *clock) {
-    m_clock = clock ? clock : &SystemClock();
-    noteInput();
-}
-
 void IdleWatcher::noteInput() {
-    m_lastInput = m_clock->now();
+    m_lastInput = ProgramClock().now();
 }
 
 bool IdleWatcher::check() {
     if (m_limitMs == 0)
         return false;
-    const AwayTime away = AwaySince(m_lastInput, m_clock->now());
+    const AwayTime away = AwaySince(m_lastInput, ProgramClock().now());
     if (away.ms < m_limitMs)
         return false;
     noteInput();

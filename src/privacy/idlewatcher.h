@@ -27,9 +27,6 @@ public:
     // The limit in milliseconds; 0: never. Starts watching (anew).
     void setLimitMs(qint64 ms);
     qint64 limitMs() const { return m_limitMs; }
-    // Tests: the clocks to read (the system's by default); the watcher
-    // starts anew from their time.
-    void setClock(const Clock *clock);
     // While `held` says so, input is swallowed and not noted (a sign-out is
     // on its way).
     void setHeld(std::function<bool()> held) { m_held = std::move(held); }
@@ -47,7 +44,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    const Clock *m_clock;
     qint64 m_limitMs = 0;
     Instant m_lastInput;
     QTimer m_tick;

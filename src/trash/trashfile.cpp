@@ -1,12 +1,14 @@
 #include "trash/trashfile.h"
 
 #include "categories/categoryindex.h"
+#include "privacy/clock.h"
 #include "storage/datafile.h"
 #include "storage/folderentries.h"
 #include "storage/journal.h"
 #include "storage/paths.h"
 #include "urls/urlfile.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QSet>
 
@@ -25,11 +27,6 @@ constexpr int kHeaderFields = 7;
 // The fields of a category record and of a URL record.
 constexpr int kCategoryFields = 3;
 constexpr int kUrlFields = 4;
-
-std::function<QDateTime()> &clockSlot() {
-    static std::function<QDateTime()> clock;
-    return clock;
-}
 
 // The fields a Trash line starts with, as views into it, and where the
 // record it keeps starts.
@@ -261,12 +258,8 @@ int TrashRecordStampField(QByteArrayView line) {
     return -1;
 }
 
-void SetTrashClock(std::function<QDateTime()> clock) {
-    clockSlot() = std::move(clock);
-}
-
 QDateTime TrashNow() {
-    return clockSlot() ? clockSlot()() : QDateTime::currentDateTimeUtc();
+    return QDateTime::fromMSecsSinceEpoch(privacy::ProgramClock().now().wallMs, Qt::UTC);
 }
 
 IoError ReadTrash(int userNo, const QString &stamp, QList<TrashItem> *items) {

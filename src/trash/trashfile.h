@@ -52,9 +52,8 @@ int TrashRecordStampField(QByteArrayView line);
 // Items older than this many days go at sign-in.
 inline constexpr int kTrashDays = 30;
 
-// The clock the Trash dates its items by, and purges them by: the system's,
-// unless a test sets one (an empty function puts the system's back).
-void SetTrashClock(std::function<QDateTime()> clock);
+// The time the Trash dates its items by, and purges them by: the wall clock
+// the program reads (privacy/clock.h), in UTC.
 QDateTime TrashNow();
 
 // One item of the Trash, as the Trash screen lists it.

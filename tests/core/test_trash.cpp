@@ -4,6 +4,7 @@
 // move stopped at each of its steps: afterwards the records are in exactly
 // one place.
 
+#include "privacy/clock.h"
 #include "trash/trashfile.h"
 
 #include "accounts/accountchange.h"
@@ -67,12 +68,12 @@ protected:
         oldBefore = (UrlRecordLine(1, QStringLiteral("d.example"), QString(), PassStamp) + kLineEnd)
                         .toLatin1();
         now = at(0);
-        SetTrashClock([this] { return now; });
+        privacy::SetProgramClock(&clock);
         putBack();
     }
     void TearDown() override {
         SetDiskCalls({});
-        SetTrashClock({});
+        privacy::SetProgramClock(nullptr);
         ResetSession();
         SetProgramFolder(QString());
     }
@@ -146,6 +147,15 @@ protected:
     QTemporaryDir dir;
     QByteArray indexBefore, workBefore, oldBefore;
     QDateTime now;
+    // The program's clocks, on `now`.
+    class Clock : public privacy::Clock {
+    public:
+        explicit Clock(const QDateTime *at) : at_(at) {}
+        privacy::Instant now() const override { return {0, at_->toMSecsSinceEpoch()}; }
+
+    private:
+        const QDateTime *at_;
+    } clock{&now};
 };
 
 TEST_F(TrashTest, AUrlGoesIntoTheTrashAndComesBackByteForByte) {

@@ -2,6 +2,7 @@
 // deleted, restoring it, and emptying the Trash after a Yes.
 
 #include "guitest.h"
+#include "privacy/clock.h"
 
 #include "accounts/accountfile.h"
 #include "categories/categoryindex.h"
@@ -184,10 +185,17 @@ private slots:
         WriteUserFiles(kTwo);
         modMain::UserNo = 1;
         const QString stamp = modMain::MakePassStamp(kTestPassword);
-        modMain::SetTrashClock(
-            [] { return QDateTime::currentDateTimeUtc().addDays(-(modMain::kTrashDays + 1)); });
+        class MonthAgo : public privacy::Clock {
+        public:
+            privacy::Instant now() const override {
+                return {0, QDateTime::currentDateTimeUtc()
+                               .addDays(-(modMain::kTrashDays + 1))
+                               .toMSecsSinceEpoch()};
+            }
+        } monthAgo;
+        privacy::SetProgramClock(&monthAgo);
         QVERIFY(modMain::TrashCategory(1, 2, QStringLiteral("Home"), stamp).changed);
-        modMain::SetTrashClock({});
+        privacy::SetProgramClock(nullptr);
         modMain::ResetSession();
         frmMain &main = env.mainWindow();
         SignInByKeyboard(main, kTestUser, kTestPassword);
