@@ -11,6 +11,8 @@ scratch=$(mktemp -d)
 trap 'kill "${app:-0}" "${xvfb:-0}" 2>/dev/null || true; rm -rf "$scratch"' EXIT
 
 cp "$top/build/wayfile" "$scratch/"
+# The settings file goes to the scratch folder, not to the real ~/.config.
+export XDG_CONFIG_HOME="$scratch/config"
 display=:$((90 + RANDOM % 9))
 Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
 xvfb=$!
