@@ -184,6 +184,8 @@ IoError removeMade(const QString &path, FolderFlushes *flushes) {
     return IoError();
 }
 
+bool startsAsRecorded(QByteArrayView tail, QByteArrayView digests);
+
 // What a file holds, as far as the recovery's checks look at it.
 struct FileLook {
     bool exists = false;
@@ -244,7 +246,7 @@ IoError mayTouch(const Journal::Entry &e, bool committed, bool *allowed) {
         if (committed)
             return IoError(); // nothing is undone
         const qint64 from = e.kind == Journal::Entry::Append ? e.length : 0;
-        if (IoError err = lookAt(e.path, from, e.written.size(), &look); err.failed())
+        if (IoError err = lookAt(e.path, from, e.writtenCount, &look); err.failed())
             return err;
         if (!look.exists) {
             // A file to be made that is not there has nothing to undo; one
@@ -255,8 +257,8 @@ IoError mayTouch(const Journal::Entry &e, bool committed, bool *allowed) {
         } else {
             // What is there after the old end must be what this change
             // wrote, or a start of it (a write cut short).
-            *allowed =
-                look.length > from && e.recorded && !look.longer && e.written.startsWith(look.tail);
+            *allowed = look.length > from && e.recorded && !look.longer &&
+                       startsAsRecorded(look.tail, e.writtenLines);
         }
         return IoError();
     }
@@ -457,7 +459,7 @@ ReadJournal parseJournal(const QString &folder, const QByteArray &bytes) {
     }
 
     // What follows the end line, each whole or not there at all: a line cut
-    // short, or bytes that do not match their checksum, were being written
+    // short, or digests that do not match their checksum, were being written
     // when the change stopped, and nothing followed them.
     at = endLf + 1;
     while (at < bytes.size()) {
@@ -469,7 +471,7 @@ ReadJournal parseJournal(const QString &folder, const QByteArray &bytes) {
             read.committed = words[1] == sum;
             break;
         }
-        if (!read.checked || words.size() != 4)
+        if (!read.checked || words.size() < 4)
             break;
         bool ok = false;
         const qint64 number = words[2].toLongLong(&ok);
@@ -484,16 +486,25 @@ ReadJournal parseJournal(const QString &folder, const QByteArray &bytes) {
         }
         if (!e)
             break;
-        if (words[0] == "written" && e->kind != Journal::Entry::Replace) {
-            if (lf + 1 + number >= bytes.size() || bytes[lf + 1 + number] != '\n')
+        if (words[0] == "written" && words.size() == 5 && e->kind != Journal::Entry::Replace) {
+            const qint64 lines = words[3].toLongLong(&ok);
+            if (!ok || lines < 0 || lines > number)
                 break;
-            const QByteArray written = bytes.mid(lf + 1, number);
-            if (Crc32c::of(written) != words[3])
+            // The digest lines, all of them whole, as their checksum says.
+            qsizetype end = lf + 1;
+            for (qint64 i = 0; i < lines && end > 0; ++i)
+                end = bytes.indexOf('\n', end) + 1;
+            if (end <= 0 && lines > 0)
                 break;
-            e->written = written;
+            const QByteArrayView digests(bytes.constData() + lf + 1, end - (lf + 1));
+            if (Crc32c::of(digests) != words[4])
+                break;
+            e->writtenCount = number;
+            e->writtenLines = digests.toByteArray();
             e->recorded = true;
-            at = lf + 1 + number + 1;
-        } else if (words[0] == "replacing" && e->kind == Journal::Entry::Replace) {
+            at = end;
+        } else if (words[0] == "replacing" && words.size() == 4 &&
+                   e->kind == Journal::Entry::Replace) {
             e->oldLength = number;
             e->oldSum = words[3];
             at = lf + 1;
@@ -530,16 +541,57 @@ QByteArray journalBody(const QString &folder, const QList<Journal::Entry> &entri
     return body;
 }
 
-// The line that opens the record of the bytes an append adds to the file at
-// `path`; the bytes and a LF follow it.
-QByteArray writtenHead(const QString &folder, const QString &path, QByteArrayView written) {
-    return "written " + pathWord(folder, path) + ' ' + QByteArray::number(written.size()) + ' ' +
-           Crc32c::of(written) + '\n';
+// The digests of the lines of `bytes`: for each line, with its LF (a last
+// one may have none), "<length> <crc-32c>" and a LF.
+QByteArray lineDigests(QByteArrayView bytes, qsizetype *lines) {
+    QByteArray digests;
+    *lines = 0;
+    for (qsizetype at = 0; at < bytes.size(); ++*lines) {
+        const qsizetype lf = bytes.indexOf('\n', at);
+        const qsizetype end = lf < 0 ? bytes.size() : lf + 1;
+        const QByteArrayView line = bytes.sliced(at, end - at);
+        digests += QByteArray::number(line.size()) + ' ' + Crc32c::of(line) + '\n';
+        at = end;
+    }
+    return digests;
 }
 
-// The whole record of the bytes an append adds to the file at `path`.
+// The record of the bytes an append adds to the file at `path`: their count,
+// and their lines' digests (the bytes themselves stay out of the journal, so
+// that an append of megabytes costs the journal kilobytes).
 QByteArray writtenBlock(const QString &folder, const QString &path, QByteArrayView written) {
-    return writtenHead(folder, path, written) + written.toByteArray() + '\n';
+    qsizetype lines = 0;
+    const QByteArray digests = lineDigests(written, &lines);
+    return "written " + pathWord(folder, path) + ' ' + QByteArray::number(written.size()) + ' ' +
+           QByteArray::number(lines) + ' ' + Crc32c::of(digests) + '\n' + digests;
+}
+
+// Whether `tail`, what a file holds after its length before the change, is
+// all of or a start of the bytes whose line digests are `digests`: each line
+// as recorded, but for a last one that a torn write cut short (shorter than
+// its line, without a line end of its own).
+bool startsAsRecorded(QByteArrayView tail, QByteArrayView digests) {
+    qsizetype at = 0;
+    qsizetype next = 0;
+    while (at < tail.size()) {
+        const qsizetype lf = digests.indexOf('\n', next);
+        if (lf < 0)
+            return false; // longer than what the change wrote
+        const QByteArrayView digest = digests.sliced(next, lf - next);
+        const qsizetype blank = digest.indexOf(' ');
+        const qsizetype length = digest.first(std::max<qsizetype>(blank, 0)).toLongLong();
+        const QByteArrayView sum = digest.sliced(blank + 1);
+        const qsizetype lineEnd = tail.indexOf('\n', at);
+        const qsizetype end = lineEnd < 0 ? tail.size() : lineEnd + 1;
+        const QByteArrayView line = tail.sliced(at, end - at);
+        if (line.size() != length)
+            return lineEnd < 0 && line.size() < length; // torn in its last line
+        if (Crc32c::of(line) != sum)
+            return false;
+        at = end;
+        next = lf + 1;
+    }
+    return true;
 }
 
 // Removes a journal file and flushes its folder; the folder's flush failing
@@ -622,6 +674,7 @@ IoError Journal::willAppendTo(const QString &path, const QByteArray &bytes) {
         return err;
     Entry *e = entryFor(path, {Entry::Append, Entry::Create});
     e->written = bytes;
+    e->writtenCount = bytes.size();
     e->recorded = false; // until begin() has written them
     return IoError();
 }
@@ -723,12 +776,10 @@ IoError Journal::begin() {
     size_ = body_.size();
     state_ = State::Begun;
 
-    // The bytes of the appends declared with them follow the end line, as
-    // append() would record them, written piece by piece from the entries
-    // (an import's records are not copied into one block) and flushed once.
-    // Should the disk not take them, the journal is cut back to its end line
-    // and each append records its own bytes, the failure then told as that
-    // append's.
+    // The records of the appends declared with their bytes follow the end
+    // line, as append() would write them, all flushed once. Should the disk
+    // not take them, the journal is cut back to its end line and each append
+    // records its own, the failure then told as that append's.
     if (recordDeclared())
         for (Entry &e : entries_)
             e.recorded = !e.written.isEmpty();
@@ -750,13 +801,10 @@ bool Journal::recordDeclared() {
     qint64 added = 0;
     int error = 0;
     for (const Entry *e : std::as_const(declared)) {
-        const QByteArray head = writtenHead(folder_, e->path, e->written);
-        for (QByteArrayView piece :
-             {QByteArrayView(head), QByteArrayView(e->written), QByteArrayView("\n")}) {
-            if (!error)
-                error = diskio::WriteAll(file.get(), piece);
-            added += piece.size();
-        }
+        const QByteArray block = writtenBlock(folder_, e->path, e->written);
+        if (!error)
+            error = diskio::WriteAll(file.get(), block);
+        added += block.size();
     }
     if (!error)
         error = diskio::SyncFile(file.get());
@@ -801,7 +849,7 @@ IoError Journal::append(const QString &path, QByteArrayView bytes) {
             err.file = e->path;
             return err;
         }
-        e->written = written.toByteArray();
+        e->writtenCount = written.size();
         e->recorded = true;
         return err;
     };

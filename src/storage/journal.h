@@ -53,10 +53,13 @@
 //
 // and then, each added and flushed as the change goes on:
 //
-//   written <path> <count> <crc-32c>
-//   <count bytes>                 before an append (or the file it makes)
-//                                 is written: the exact bytes it adds, and
-//                                 their CRC-32C, followed by a LF
+//   written <path> <count> <lines> <crc-32c>
+//   <length> <crc-32c>            before an append (or the file it makes)
+//   ...                           is written: the number of bytes it adds,
+//                                 and for each of their <lines> lines (with
+//                                 its line end; a last one without) its
+//                                 length and CRC-32C; the CRC-32C of the
+//                                 digest lines ends the first line
 //   replacing <path> <length> <crc-32c>
 //                                 once a new version is written: the length
 //                                 and CRC-32C of the version it was made
@@ -76,7 +79,9 @@
 // What the journal says each file must look like is checked before the
 // recovery touches it: an appended file must be as long as it was, or hold
 // after that length nothing but the start of (or all of) the bytes the
-// change wrote; a file the change made, nothing but those bytes; a file that
+// change wrote, line by line as their digests say, the last line possibly
+// cut short (a write torn there); a file the change made, nothing but those
+// bytes; a file that
 // gets its new version, exactly the version it was made from. A file that
 // is otherwise was written since the change was cut short (by another
 // program sharing the folder, by a copy of Wayfile that could not take the
@@ -198,11 +203,15 @@ public:
         QString other;      // Replace: the new version; RemoveFolder: the moved name
         qint64 length = 0;  // Append: the file's length before the change
         bool taken = false; // this process made the step (what undoing looks at)
-        // Append, Create: the bytes the change adds, once they are recorded
-        // (just before they are written).
+        // Append, Create: the bytes the change adds (in the process that
+        // writes them), and once they are recorded (just before they are
+        // written) their count and the digest of each of their lines, which
+        // is what a recovery reads back.
         QByteArray written;
+        qint64 writtenCount = 0;
+        QByteArray writtenLines;
         bool recorded = false;
-        // Replace: the length and SHA-256 (hex) of the version the new one
+        // Replace: the length and CRC-32C (hex) of the version the new one
         // was made from, once it is written; -1 until then.
         qint64 oldLength = -1;
         QByteArray oldSum;

@@ -865,9 +865,10 @@ TEST_P(UndoFaults, NameTheImportAndAdviseByTheReason) {
     const QByteArray added = "more\r\n";
     QByteArray body = fault.error ? "Wayfile journal 2\nappend 10 CAT5.DAT\n"
                                   : "Wayfile journal 2\nshred 10 CAT5.DAT\n";
-    const QByteArray journal = body + "end 1 " +
-                               QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex() +
-                               "\nwritten CAT5.DAT 6 " + Crc32c::of(added) + "\n" + added + "\n";
+    const QByteArray journal =
+        body + "end 1 " + QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex() +
+        "\n" + "written CAT5.DAT 6 1 " + Crc32c::of("6 " + Crc32c::of(added) + '\n') + '\n' + "6 " +
+        Crc32c::of(added) + '\n';
     write(user(kJournalName), journal);
     write(user("CAT5.DAT"), "0123456789" + added);
 

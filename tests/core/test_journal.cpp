@@ -38,6 +38,20 @@ using namespace modMain;
 
 namespace {
 
+// The journal's record of the bytes an append adds, `lines` as the test cuts
+// them (each with its line end): their count, each line's length and
+// CRC-32C, and the CRC-32C of those digest lines.
+QByteArray writtenRecord(const QByteArray &path, const QList<QByteArray> &lines) {
+    QByteArray digests;
+    qsizetype count = 0;
+    for (const QByteArray &line : lines) {
+        digests += QByteArray::number(line.size()) + ' ' + Crc32c::of(line) + '\n';
+        count += line.size();
+    }
+    return "written " + path + ' ' + QByteArray::number(count) + ' ' +
+           QByteArray::number(lines.size()) + ' ' + Crc32c::of(digests) + '\n' + digests;
+}
+
 class JournalTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -199,18 +213,16 @@ TEST_F(JournalTest, AnAppendLocksItsFileAndWritesOnce) {
         ASSERT_FALSE(journal.append(user("a.txt"), "more\r\nlines\r\n").failed());
         ASSERT_FALSE(journal.append(user("b.txt"), "new\r\n").failed());
     }
-    // Before each file's write, the journal records the bytes it adds, in a
-    // write of its own.
+    // Before each file's write, the journal records what it adds, in a write
+    // of its own.
     ASSERT_EQ(writes.size(), 4);
     const QString folder = QFileInfo(user()).canonicalFilePath();
-    const auto sha = [](const QByteArray &bytes) { return Crc32c::of(bytes); };
     EXPECT_EQ(writes[0].file, folder + u'/' + kJournalName);
-    EXPECT_EQ(writes[0].data,
-              "written a.txt 15 " + sha("\r\nmore\r\nlines\r\n") + "\n\r\nmore\r\nlines\r\n\n");
+    EXPECT_EQ(writes[0].data, writtenRecord("a.txt", {"\r\n", "more\r\n", "lines\r\n"}));
     EXPECT_EQ(writes[1].file, folder + "/a.txt");
     EXPECT_EQ(writes[1].data, QByteArray("\r\nmore\r\nlines\r\n"));
     EXPECT_EQ(writes[2].file, folder + u'/' + kJournalName);
-    EXPECT_EQ(writes[2].data, "written b.txt 5 " + sha("new\r\n") + "\nnew\r\n\n");
+    EXPECT_EQ(writes[2].data, writtenRecord("b.txt", {"new\r\n"}));
     EXPECT_EQ(writes[3].file, folder + "/b.txt");
     EXPECT_EQ(writes[3].data, QByteArray("new\r\n"));
     for (const Write &w : std::as_const(writes)) {
@@ -397,9 +409,8 @@ TEST_F(JournalTest, RecordsWhatEachStepWritesAfterItsEndLine) {
     const auto sha = [](const QByteArray &bytes) { return Crc32c::of(bytes); };
     EXPECT_TRUE(head.startsWith("Wayfile journal 2\nappend 10 a.txt\nreplace c.txt "
                                 "c.txt.journal-new\nend 2 "));
-    EXPECT_EQ(FileBytes(journalFile()), head + "written a.txt 8 " + sha("\r\nmore\r\n") +
-                                            "\n\r\nmore\r\n\n" + "replacing c.txt 7 " +
-                                            sha("old c\r\n") + "\n");
+    EXPECT_EQ(FileBytes(journalFile()), head + writtenRecord("a.txt", {"\r\n", "more\r\n"}) +
+                                            "replacing c.txt 7 " + sha("old c\r\n") + "\n");
     bool committed = false;
     ASSERT_FALSE(journal.commit(&committed).failed());
 }
@@ -849,12 +860,10 @@ TEST_F(JournalTest, BytesDeclaredBeforehandAreRecordedWithTheJournal) {
     for (const IoError &err : {journal.willAppendTo(user("a.txt"), "more\r\n"),
                                journal.willAppendTo(user("b.txt"), "new\r\n"), journal.begin()})
         ASSERT_FALSE(err.failed()) << err.message().toStdString();
-    const auto sha = [](const QByteArray &bytes) { return Crc32c::of(bytes); };
     const QByteArray body = "Wayfile journal 2\nappend 10 a.txt\ncreate b.txt\n";
-    const QByteArray head = body + "end 2 " +
-                            QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex() +
-                            "\nwritten a.txt 6 " + sha("more\r\n") +
-                            "\nmore\r\n\nwritten b.txt 5 " + sha("new\r\n") + "\nnew\r\n\n";
+    const QByteArray head =
+        body + "end 2 " + QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex() +
+        "\n" + writtenRecord("a.txt", {"more\r\n"}) + writtenRecord("b.txt", {"new\r\n"});
     EXPECT_EQ(FileBytes(journalFile()), head);
 
     QStringList written; // the files each write went to
@@ -868,8 +877,7 @@ TEST_F(JournalTest, BytesDeclaredBeforehandAreRecordedWithTheJournal) {
         ASSERT_FALSE(journal.append(user("a.txt"), "more\r\n").failed());
     }
     EXPECT_EQ(written, (QStringList{"b.txt", kJournalName, "a.txt"}));
-    EXPECT_EQ(FileBytes(journalFile()),
-              head + "written a.txt 8 " + sha("\r\nmore\r\n") + "\n\r\nmore\r\n\n");
+    EXPECT_EQ(FileBytes(journalFile()), head + writtenRecord("a.txt", {"\r\n", "more\r\n"}));
     bool committed = false;
     ASSERT_FALSE(journal.commit(&committed).failed());
     EXPECT_EQ(FileBytes(user("a.txt")), QByteArray("0123456789\r\nmore\r\n"));
