@@ -892,7 +892,11 @@ TEST_P(UndoFaults, NameTheImportAndAdviseByTheReason) {
                                      "in \"%1\".\r\n\r\nReason: It holds a step this version of "
                                      "Wayfile does not know (\"shred 10 CAT5.DAT\").\r\n\r\n")
                           .arg(user(kJournalName));
-    EXPECT_EQ(err.message(), doing + QString::fromLatin1(fault.advice).arg(user(kJournalName)));
+    // Only the advice for an unreadable journal names it.
+    QString advice = QString::fromLatin1(fault.advice);
+    if (advice.contains(QLatin1String("%1")))
+        advice = advice.arg(user(kJournalName));
+    EXPECT_EQ(err.message(), doing + advice);
     EXPECT_EQ(FileBytes(user(kJournalName)), journal);
     EXPECT_EQ(FileBytes(user("CAT5.DAT")), "0123456789" + added);
 }
