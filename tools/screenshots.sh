@@ -106,4 +106,16 @@ xdotool key Escape; sleep 0.3
 focus "$main"; xdotool key alt+u; sleep 0.5; xdotool key alt+a; sleep 0.5
 xdotool type "http://news.example.com"; sleep 0.5
 import -window root "$out/urls-add-saved.png"
+# Back on the URLs menu, Tab and Home choose the first address, Delete URL
+# (Alt+D) opens with it chosen, and its "&Delete" (Alt+D again) moves it into
+# the Trash; Enter closes the success box. Alt+T shows
+# the Trash, the address deleted in it.
+focus "$main"; xdotool key alt+b; sleep 0.5   # "&Back": the URLs menu
+focus "$main"; xdotool key Tab; sleep 0.3; xdotool key Home; sleep 0.5
+xdotool key alt+d; sleep 0.5
+xdotool key alt+d; sleep 0.7
+xdotool key Return; sleep 0.5
+focus "$main"; xdotool key alt+t; sleep 0.7
+xdotool key Tab Home; sleep 0.3
+import -window root "$out/trash.png"
 echo "screenshots in $out"
