@@ -159,6 +159,33 @@ IoError NewCategoryNumberRefusal(qint64 number) {
                                                  "value, 32767."));
 }
 
+IoError CategoryNameTakenRefusal() {
+    return IoError::refused(IoError::Kind::NameTaken,
+                            QStringLiteral("There already exists a Category by that name, please "
+                                           "choose another name."));
+}
+
+IoError UrlFileGoesWithRecord(const QString &path, qint64 number, const QString &name, bool *goes) {
+    *goes = true;
+    if (number != 0)
+        return IoError();
+    bool found = false;
+    int others = 0;
+    const IoError read = ForEachLine(path, [&](const QString &line) {
+        if (IsCategoryRecord(line, 0)) {
+            if (!found && IsCategoryRecord(line, 0, &name))
+                found = true;
+            else
+                ++others;
+        }
+        return true;
+    });
+    if (read.failed())
+        return read;
+    *goes = others == 0;
+    return IoError();
+}
+
 Change AppendCategory(int userNo, const QString &name, const QString &stamp, QByteArray *written) {
     const QString path = CategoryIndexPath(userNo);
     if (IoError err = unstorableName(name); err.failed())
@@ -169,10 +196,7 @@ Change AppendCategory(int userNo, const QString &name, const QString &stamp, QBy
     if (!change.error.take(CategoryExists(userNo, name, &exists, &number)))
         return change;
     if (exists) {
-        change.error.take(IoError::refused(
-            IoError::Kind::NameTaken,
-            QStringLiteral("There already exists a Category by that name, please choose another "
-                           "name.")));
+        change.error.take(CategoryNameTakenRefusal());
         return change;
     }
     if (!change.error.take(NewCategoryNumberRefusal(number)))
@@ -290,27 +314,12 @@ Change DeleteCategoryFiles(int userNo, qint64 number, const QString &name) {
     if (number < 0)
         return noLongerThere(QStringLiteral("deleted"));
     Change change;
-    // Number 0 is shared by every damaged record (and CAT0.DAT by all of
-    // them): the one meant is found by its name, and the URL file goes only
-    // with the last record that reads as number 0.
+    // Number 0 is shared by every damaged record: the one meant is found by
+    // its name.
     const QString *named = number == 0 ? &name : nullptr;
     bool urlFileGoes = true;
-    if (named) {
-        bool found = false;
-        int others = 0;
-        const IoError read = ForEachLine(path, [&](const QString &line) {
-            if (IsCategoryRecord(line, 0)) {
-                if (!found && IsCategoryRecord(line, 0, named))
-                    found = true;
-                else
-                    ++others;
-            }
-            return true;
-        });
-        if (!change.error.take(read))
-            return change;
-        urlFileGoes = others == 0;
-    }
+    if (!change.error.take(UrlFileGoesWithRecord(path, number, name, &urlFileGoes)))
+        return change;
     struct Moved {
         QString from, to;
     };

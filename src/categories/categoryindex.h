@@ -67,6 +67,16 @@ IoError CategoryExists(int userNo, const QString &name, bool *exists, int *nextN
 // the index) when it is past kMaxRecordNo (NumbersUsedUp); none otherwise.
 IoError NewCategoryNumberRefusal(qint64 number);
 
+// The refusal of a category name another category of the index has taken
+// (NameTaken), as adding a category words it.
+IoError CategoryNameTakenRefusal();
+
+// Whether the URL file of category `number` goes when the record of that
+// category (named `name`) leaves the index at `path`: always, but for number
+// 0, which every damaged record shares (and CAT0.DAT with them all), whose
+// file goes only with the last record that reads as number 0.
+IoError UrlFileGoesWithRecord(const QString &path, qint64 number, const QString &name, bool *goes);
+
 // What LoadCategories needs from the index.
 struct CategoryIndexRead {
     bool hasData = false;   // the index exists and is not empty

@@ -352,27 +352,12 @@ Change TrashCategory(int userNo, qint64 catNo, const QString &name, const QStrin
     if (catNo < 0 || !hasBytes(index))
         return Refused(CategoryNoLongerThere(QStringLiteral("deleted")));
     Change change;
-    // Number 0 is shared by every damaged record (and CAT0.DAT by all of
-    // them): the one meant is found by its name, and the URL file goes only
-    // with the last record that reads as number 0.
+    // Number 0 is shared by every damaged record: the one meant is found by
+    // its name.
     const QString *named = catNo == 0 ? &name : nullptr;
     bool urlFileGoes = true;
-    if (named) {
-        bool found = false;
-        int others = 0;
-        const IoError read = ForEachLine(index, [&](const QString &line) {
-            if (IsCategoryRecord(line, 0)) {
-                if (!found && IsCategoryRecord(line, 0, named))
-                    found = true;
-                else
-                    ++others;
-            }
-            return true;
-        });
-        if (!change.error.take(read))
-            return change;
-        urlFileGoes = others == 0;
-    }
+    if (!change.error.take(UrlFileGoesWithRecord(index, catNo, name, &urlFileGoes)))
+        return change;
     const QStringList urlFiles =
         urlFileGoes ? EntriesNamed(UserFolderPath(userNo), UrlFileName(int(catNo))) : QStringList();
     // Only a regular file holds URLs; anything else of that name (a folder)
@@ -592,10 +577,7 @@ Restored RestoreTrashItem(int userNo, qint64 id, const QString &stamp) {
     if (!change.error.take(CategoryExists(userNo, TrimBlanks(item.categoryName), &exists, &next)))
         return restored;
     if (exists) {
-        change.error.take(IoError::refused(
-            IoError::Kind::NameTaken,
-            QStringLiteral("There already exists a Category by that name, please choose another "
-                           "name.")));
+        change.error.take(CategoryNameTakenRefusal());
         return restored;
     }
     QSet<qint64> numbers;

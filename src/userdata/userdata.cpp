@@ -409,10 +409,7 @@ IoError UserData::nameTaken(const QString &name, const QString &current) const {
     // A category may take its own name back in another letter case.
     if (!exists || name.compare(current, Qt::CaseInsensitive) == 0)
         return IoError();
-    return IoError::refused(
-        IoError::Kind::NameTaken,
-        QStringLiteral("There already exists a Category by that name, please choose another "
-                       "name."));
+    return CategoryNameTakenRefusal();
 }
 
 Change UserData::apply(Step &step, bool forward) {
