@@ -37,17 +37,6 @@ const QString kPreviewScreen = QStringLiteral("Import Bookmarks Menu");
 const QString kBookmarkFiles = QStringLiteral("Bookmark files (*.html *.htm);;All files (*)");
 const QString kExportName = QStringLiteral("wayfile-bookmarks.html");
 
-// "1 URL", "2 URL's": the program's way of counting things.
-QString Counted(qsizetype n, const QString &one, const QString &many) {
-    return QString::number(n) + u' ' + (n == 1 ? one : many);
-}
-QString Urls(qsizetype n) {
-    return Counted(n, QStringLiteral("URL"), QStringLiteral("URL's"));
-}
-QString Categories(qsizetype n) {
-    return Counted(n, QStringLiteral("Category"), QStringLiteral("Categories"));
-}
-
 // The texts of an import the preview changed to fit, one row each: the line
 // of the file, the category or address, which text, before and after. A line
 // break shows as an arrow, so each text stays on its row.
@@ -128,18 +117,19 @@ FittedTextModel *ChangesShown(const frmMain *f, bool make = true) {
 // `source`, the line that says where the links come from.
 QString PreviewText(const QString &source, const modMain::ImportPreview &p) {
     QString text = source + QStringLiteral("\r\n\r\n");
-    text += Urls(p.urls) + QStringLiteral(" will be added under ") +
-            Categories(p.newCategories + p.existingCategories) + QStringLiteral(" (") +
+    text += UrlsCounted(p.urls) + QStringLiteral(" will be added under ") +
+            CategoriesCounted(p.newCategories + p.existingCategories) + QStringLiteral(" (") +
             QString::number(p.newCategories) + QStringLiteral(" new and ") +
             QString::number(p.existingCategories) + QStringLiteral(" existing).\r\n");
-    text += Urls(p.alreadySaved + p.repeated) + QStringLiteral(" will be skipped as already saved");
+    text += UrlsCounted(p.alreadySaved + p.repeated) +
+            QStringLiteral(" will be skipped as already saved");
     if (p.repeated > 0)
         text += QStringLiteral(" (") + QString::number(p.repeated) +
                 QStringLiteral(" of them came twice in the file)");
     text += QStringLiteral(", and ") + QString::number(p.notWebAddresses) +
             QStringLiteral(" as they are not web addresses.\r\n");
     for (const modMain::RefusedImport &r : p.refused)
-        text += Urls(r.urls) + QStringLiteral(" for the Category ") + r.category +
+        text += UrlsCounted(r.urls) + QStringLiteral(" for the Category ") + r.category +
                 QStringLiteral(" can't be imported: ") + r.reason + QStringLiteral("\r\n");
     text += QString::number(p.changes.size()) +
             QStringLiteral(" text(s) had to be changed to fit (listed below).\r\n\r\n") +
@@ -154,15 +144,16 @@ QString ImportedText(const modMain::ImportPreview &p, qint64 written) {
         return n == 1 ? QStringLiteral(" was ") : QStringLiteral(" were ");
     };
     QString text =
-        QStringLiteral("Success! ") + Urls(written) + were(written) +
-        QStringLiteral("imported under ") + Categories(p.newCategories + p.existingCategories) +
-        QStringLiteral(" (") + QString::number(p.newCategories) + QStringLiteral(" new and ") +
+        QStringLiteral("Success! ") + UrlsCounted(written) + were(written) +
+        QStringLiteral("imported under ") +
+        CategoriesCounted(p.newCategories + p.existingCategories) + QStringLiteral(" (") +
+        QString::number(p.newCategories) + QStringLiteral(" new and ") +
         QString::number(p.existingCategories) + QStringLiteral(" existing).\r\n") +
-        Urls(p.alreadySaved + p.repeated) + were(p.alreadySaved + p.repeated) +
+        UrlsCounted(p.alreadySaved + p.repeated) + were(p.alreadySaved + p.repeated) +
         QStringLiteral("skipped as already saved, and ") + QString::number(p.notWebAddresses) +
         QStringLiteral(" as they are not web addresses.");
     if (p.refusedUrls > 0)
-        text += QStringLiteral("\r\n") + Urls(p.refusedUrls) +
+        text += QStringLiteral("\r\n") + UrlsCounted(p.refusedUrls) +
                 QStringLiteral(" could not be imported, as the preview showed.");
     return text;
 }
@@ -369,8 +360,8 @@ void frmMain::cmdCatViewX_Click() {
     qsizetype urls = 0;
     for (const modMain::ExportCategory &category : std::as_const(categories))
         urls += category.urls.size();
-    MsgBox::show(this, QStringLiteral("Success! ") + Categories(categories.size()) +
-                           QStringLiteral(" with ") + Urls(urls) +
+    MsgBox::show(this, QStringLiteral("Success! ") + CategoriesCounted(categories.size()) +
+                           QStringLiteral(" with ") + UrlsCounted(urls) +
                            QStringLiteral(" were exported to ") + QDir::toNativeSeparators(path) +
                            QStringLiteral("\r\n\r\nPlease note that the exported file is not "
                                           "enciphered: anyone who can read the file can read "

@@ -25,10 +25,6 @@ bool OffersLinks(const QMimeData *mime) {
     return mime && modMain::OffersLinkFormats(mime->formats());
 }
 
-QString Urls(qsizetype n) {
-    return QString::number(n) + (n == 1 ? QStringLiteral(" URL") : QStringLiteral(" URL's"));
-}
-
 } // namespace
 
 void frmMain::connectDropinHandlers() {
@@ -140,7 +136,7 @@ void frmMain::PreviewPendingLinks() {
     if (PendingLinks.isEmpty())
         return;
     const QList<modMain::DroppedLink> dropped = PendingLinks;
-    const QString source = Urls(dropped.size()) + QStringLiteral(" dropped or pasted");
+    const QString source = UrlsCounted(dropped.size()) + QStringLiteral(" dropped or pasted");
     auto preview = std::make_shared<modMain::ImportPreview>();
     const bool chosen = cmbCatImp->currentIndex() >= 0;
     if (chosen) {

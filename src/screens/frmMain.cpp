@@ -190,6 +190,18 @@ void ReportChanged(QWidget *parent, const QString &success, const modMain::Chang
     WarnIfNotSynced(parent, change.error);
 }
 
+QString Counted(qsizetype n, const QString &one, const QString &many) {
+    return QString::number(n) + u' ' + (n == 1 ? one : many);
+}
+
+QString UrlsCounted(qsizetype n) {
+    return Counted(n, QStringLiteral("URL"), QStringLiteral("URL's"));
+}
+
+QString CategoriesCounted(qsizetype n) {
+    return Counted(n, QStringLiteral("Category"), QStringLiteral("Categories"));
+}
+
 void SetStatus(const QString &text) {
     if (frmMain *form = frmMain::current())
         form->StatusBar->setStatusText(text);

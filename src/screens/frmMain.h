@@ -336,6 +336,11 @@ private:
 // Writes a text into the message panel of the main window's status bar.
 void SetStatus(const QString &text);
 
+// "1 URL", "2 URL's": the program's way of counting things in its texts.
+QString Counted(qsizetype n, const QString &one, const QString &many);
+QString UrlsCounted(qsizetype n);
+QString CategoriesCounted(qsizetype n);
+
 // After a change that was written: when a folder could not be flushed to
 // disk (`err.warning`), tells the user that a power failure could still undo
 // it. Shows nothing otherwise.

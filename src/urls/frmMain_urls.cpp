@@ -622,12 +622,10 @@ void frmMain::OpenAll(const QStringList &addresses, const QString &ready) {
         return;
     }
     const qsizetype total = addresses.size();
-    const auto urls = [](qsizetype n) {
-        return QString::number(n) + (n == 1 ? QStringLiteral(" URL") : QStringLiteral(" URL's"));
-    };
     if (total >= 15 &&
         MsgBox::show(this,
-                     QStringLiteral("Open ") + urls(total) + QStringLiteral(" in your browser?"),
+                     QStringLiteral("Open ") + UrlsCounted(total) +
+                         QStringLiteral(" in your browser?"),
                      screens::MsgButtons::YesNo,
                      QStringLiteral("Confirm Open All")) != screens::MsgAnswer::Yes) {
         SetStatus(ready);
@@ -661,9 +659,9 @@ void frmMain::OpenAll(const QStringList &addresses, const QString &ready) {
                           QString::number(done) + QStringLiteral(" of ") + QString::number(all) +
                           QStringLiteral(")..."));
         },
-        [this, total, urls](const QList<QUrl> &failed) {
+        [this, total](const QList<QUrl> &failed) {
             const qsizetype opened = total - failed.size();
-            SetStatus(urls(opened) +
+            SetStatus(UrlsCounted(opened) +
                       (opened == 1 ? QStringLiteral(" was") : QStringLiteral(" were")) +
                       QStringLiteral(" opened in your browser."));
             if (failed.isEmpty())
@@ -672,7 +670,7 @@ void frmMain::OpenAll(const QStringList &addresses, const QString &ready) {
             for (const QUrl &url : failed)
                 names << url.toString();
             MsgBox::show(this,
-                         QStringLiteral("Sorry, ") + urls(failed.size()) +
+                         QStringLiteral("Sorry, ") + UrlsCounted(failed.size()) +
                              QStringLiteral(" could not be opened in your web browser:\r\n\r\n") +
                              names.join(QStringLiteral("\r\n")));
         });
